@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine for CTest and the scripts.
+#
+# One Wine prefix per build tree (WINEPREFIX, default: <cwd-or-build>/wineprefix),
+# created on first use under a lock so that parallel tests share it. The
+# program's output goes through temp files: Wine's helper processes would
+# otherwise inherit CTest's pipes and make every test wait for them.
+set -u
+prefix=${WINEPREFIX:-${CHROMALINE_WINEPREFIX:-$HOME/.chromaline-wine}}
+export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win32
+
+wine_bin=$(command -v wine || command -v wine-stable)
+mkdir -p "$(dirname "$prefix")"
+(
+  flock 9
+  if [ ! -f "$prefix/.chromaline-ready" ]; then
+    wineboot -i >/dev/null 2>&1 || "$wine_bin" wineboot -i >/dev/null 2>&1
+    wineserver -w
+    # Dialog units match Windows only with Wine's own fonts in place.
+    mkdir -p "$prefix/drive_c/windows/Fonts"
+    cp -n /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" 2>/dev/null
+    # A virtual desktop: no window manager runs under Xvfb.
+    "$wine_bin" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$wine_bin" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$prefix/.chromaline-ready"
+  fi
+) 9>"$prefix.lock"
+
+out=$(mktemp) err=$(mktemp)
+"$wine_bin" "$@" >"$out" 2>"$err" </dev/null
+rc=$?
+cat "$out"
+cat "$err" >&2
+rm -f "$out" "$err"
+exit $rc

@@ -1,0 +1,33 @@
+// File: host/plugin_library.h
+//
+// Loading the plug-in module and finding its entry point: LoadLibrary and
+// the decorated export "_zorPlugInMsgHandler@12" on Windows, dlopen and
+// "zorPlugInMsgHandler" elsewhere.
+#ifndef CHROMALINE_HOST_PLUGIN_LIBRARY_H_
+#define CHROMALINE_HOST_PLUGIN_LIBRARY_H_
+
+#include <string>
+
+#include "chromaline/plugin_abi.h"
+
+class PluginLibrary {
+ public:
+  PluginLibrary() = default;
+  ~PluginLibrary();
+  PluginLibrary(const PluginLibrary&) = delete;
+  PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+  bool Load(const std::string& path, std::string* error);
+  void Unload();
+  PluginMsgHandler entry() const { return entry_; }
+
+ private:
+  void* module_ = nullptr;
+  PluginMsgHandler entry_ = nullptr;
+};
+
+// The plug-in built beside the running program (Chromaline.dll or
+// chromaline.so in the program's own folder).
+std::string DefaultPluginPath();
+
+#endif  // CHROMALINE_HOST_PLUGIN_LIBRARY_H_

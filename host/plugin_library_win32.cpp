@@ -1,0 +1,38 @@
+// File: host/plugin_library_win32.cpp
+#include <windows.h>
+
+#include "host/plugin_library.h"
+
+PluginLibrary::~PluginLibrary() { Unload(); }
+
+bool PluginLibrary::Load(const std::string& path, std::string* error) {
+  Unload();
+  HMODULE module = LoadLibraryA(path.c_str());
+  if (module == nullptr) {
+    *error = path + ": cannot be loaded (error " + std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  module_ = module;
+  entry_ = reinterpret_cast<PluginMsgHandler>(
+      reinterpret_cast<void*>(GetProcAddress(module, "_zorPlugInMsgHandler@12")));
+  if (entry_ == nullptr) {
+    *error = path + ": no export _zorPlugInMsgHandler@12";
+    Unload();
+    return false;
+  }
+  return true;
+}
+
+void PluginLibrary::Unload() {
+  if (module_ != nullptr) FreeLibrary(static_cast<HMODULE>(module_));
+  module_ = nullptr;
+  entry_ = nullptr;
+}
+
+std::string DefaultPluginPath() {
+  char self[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string dir(self);
+  dir.erase(dir.find_last_of("\\/") + 1);
+  return dir + "Chromaline.dll";
+}

@@ -1,0 +1,34 @@
+// File: tests/support/test_support.h
+//
+// Shared helpers of the plug-in tests: seeded pictures, temp folders, and a
+// host with the built plug-in loaded.
+#ifndef CHROMALINE_TESTS_SUPPORT_TEST_SUPPORT_H_
+#define CHROMALINE_TESTS_SUPPORT_TEST_SUPPORT_H_
+
+#include <cstdint>
+#include <string>
+
+#include "host/image.h"
+#include "host/plugin_host.h"
+
+// A picture of seeded random pixels.
+Image RandomImage(int width, int height, uint32_t seed);
+
+// A folder under the system's temp folder, removed with its files.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  // path() joined with a name by the platform's separator.
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// The folder of the bundled sample photos (CHROMALINE_SAMPLES_DIR, falling
+// back to the source tree's samples/).
+std::string SamplesDir();
+
+#endif  // CHROMALINE_TESTS_SUPPORT_TEST_SUPPORT_H_
