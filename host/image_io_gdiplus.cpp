@@ -2,15 +2,21 @@
 //
 // Picture files on Windows, through GDI+ (flat API): any format GDI+ reads
 // comes in; PNG and BMP go out.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #include <objidl.h>
+
+#include <algorithm>
+using std::max;
+using std::min;
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#define GDIPVER 0x0100
-#include <gdiplus/gdiplusflat.h>
+#include <gdiplus.h>
 
 #include "host/image.h"
 
@@ -55,7 +61,7 @@ bool EndsWith(const std::string& text, const char* suffix) {
 
 }  // namespace
 
-bool LoadImageFile(const std::string& path, Image* image, std::string* error) {
+bool LoadImageFile(const std::string& path, ::Image* image, std::string* error) {
   GdiplusSession session;
   if (!session.ok()) {
     *error = "GDI+ cannot be started";
@@ -89,7 +95,7 @@ bool LoadImageFile(const std::string& path, Image* image, std::string* error) {
   return status == Ok;
 }
 
-bool SaveImageFile(const std::string& path, const Image& image, std::string* error) {
+bool SaveImageFile(const std::string& path, const ::Image& image, std::string* error) {
   const CLSID* encoder = EndsWith(path, ".bmp") ? &kBmpEncoder : EndsWith(path, ".png") ? &kPngEncoder : nullptr;
   if (encoder == nullptr) {
     *error = path + ": unknown picture type (use .png or .bmp)";
