@@ -7,15 +7,7 @@
 
 #include "filters/stages.h"
 
-void ApplyGamma(PixelBuffer&, double) {}
-
-void ApplyAutoLevels(PixelBuffer&, const ImageRegion&) {}
-
 void UnsharpMask(const PixelBuffer& source, PixelBuffer& destination, double, int32_t, int32_t,
                  const StopQuery&) {
   std::memcpy(destination.pixels(), source.pixels(), source.pixel_bytes());
 }
-
-void ApplyGrayscale(PixelBuffer&, int32_t, int32_t, int32_t) {}
-
-void ApplySepia(PixelBuffer&, int32_t, int32_t, int32_t) {}

@@ -1,0 +1,34 @@
+// File: filters/auto_levels.h
+//
+// The pieces of the auto-levels stage (ApplyAutoLevels in filters/stages.h).
+// The stage keeps its histogram and levels table in module-wide storage,
+// cleared at the start of every run; they are reachable here so that the
+// percentile search and the table can be checked on their own. Not
+// re-entrant: one pipeline runs at a time.
+#ifndef CHROMALINE_FILTERS_AUTO_LEVELS_H_
+#define CHROMALINE_FILTERS_AUTO_LEVELS_H_
+
+#include <cstdint>
+
+// Luminance of a pixel in 1/65536 weights: 0..255, a gray pixel gives its
+// own value.
+inline int32_t Luminance(int32_t red, int32_t green, int32_t blue) {
+  return (19595 * red + 38470 * green + 7471 * blue) >> 16;
+}
+
+// The module-wide histogram (pixels per luminance level) and levels table
+// as the last run (or the calls below) left them.
+int32_t (&AutoLevelsHistogram())[256];
+int32_t (&AutoLevelsTable())[256];
+
+// The first level at which the running count of the histogram is strictly
+// greater than `fraction` (widened to double) times the number of pixels
+// counted; 0 when the histogram is empty.
+int32_t FindPercentileLevel(float fraction);
+
+// Fills the levels table: out_min below `lo`, out_max from `hi` upward, and
+// in between ((i - lo) / (hi - lo))^exponent * (out_max - out_min) + out_min
+// in double precision, held to 0..255 and truncated.
+void BuildLevelsTable(int32_t out_min, int32_t out_max, int32_t lo, int32_t hi, float exponent);
+
+#endif  // CHROMALINE_FILTERS_AUTO_LEVELS_H_

@@ -1,0 +1,107 @@
+// File: filters/stage_auto_levels.cpp
+//
+// The auto-levels stage: measures the luminance of a region, finds the
+// levels below and above which 0.01 % of its pixels lie, and stretches that
+// range to 0..255 on every channel of the region's pixels.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "filters/auto_levels.h"
+#include "filters/point_table.h"
+#include "filters/stages.h"
+
+namespace {
+
+// Module-wide, as the stage has always kept them; cleared on every run.
+int32_t g_histogram[256];
+int32_t g_levels[256];
+
+constexpr float kHighFraction = 0.9999f;
+constexpr float kLowFraction = 0.0001f;
+
+// Counting into four histograms lets neighbouring pixels of the same level
+// (common in photos) update different counters instead of waiting on each
+// other; they are added up at the end.
+void CountRegion(const PixelBuffer& buffer, const ImageRegion& region) {
+  static_assert(sizeof(g_histogram) == 256 * sizeof(int32_t), "histogram layout");
+  int32_t partial[4][256] = {};
+  for (int y = region.top; y < region.bottom; ++y) {
+    const uint8_t* pixel = buffer.row(y) + static_cast<size_t>(region.left) * 3;
+    const int count = region.right - region.left;
+    int x = 0;
+    for (; x + 4 <= count; x += 4, pixel += 12) {
+      ++partial[0][Luminance(pixel[2], pixel[1], pixel[0])];
+      ++partial[1][Luminance(pixel[5], pixel[4], pixel[3])];
+      ++partial[2][Luminance(pixel[8], pixel[7], pixel[6])];
+      ++partial[3][Luminance(pixel[11], pixel[10], pixel[9])];
+    }
+    for (; x < count; ++x, pixel += 3) ++partial[0][Luminance(pixel[2], pixel[1], pixel[0])];
+  }
+  for (int level = 0; level < 256; ++level) {
+    g_histogram[level] = partial[0][level] + partial[1][level] + partial[2][level] + partial[3][level];
+  }
+}
+
+}  // namespace
+
+int32_t (&AutoLevelsHistogram())[256] { return g_histogram; }
+int32_t (&AutoLevelsTable())[256] { return g_levels; }
+
+int32_t FindPercentileLevel(float fraction) {
+  int32_t total = 0;
+  for (int32_t count : g_histogram) total += count;
+  const double threshold = total * static_cast<double>(fraction);
+  int32_t running = 0;
+  for (int32_t level = 0; level < 256; ++level) {
+    running += g_histogram[level];
+    if (running > threshold) return level;
+  }
+  return running;  // only reached with nothing counted: 0
+}
+
+void BuildLevelsTable(int32_t out_min, int32_t out_max, int32_t lo, int32_t hi, float exponent) {
+  for (int32_t i = 0; i < 256; ++i) {
+    if (i < lo) {
+      g_levels[i] = out_min;
+    } else if (i >= hi) {
+      g_levels[i] = out_max;
+    } else {
+      // Here lo <= i < hi, so the denominator is positive.
+      const double x = static_cast<double>(i - lo) / static_cast<double>(hi - lo);
+      const double span = static_cast<double>(out_max) - out_min;
+      const double v = std::pow(x, static_cast<double>(exponent)) * span + out_min;
+      // Written so that a value that is not a number (an exponent that is
+      // not one) lands on 0 instead of an undefined conversion.
+      g_levels[i] = v >= 0.0 ? (v > 255.0 ? 255 : static_cast<int32_t>(v)) : 0;
+    }
+  }
+}
+
+void ApplyAutoLevels(PixelBuffer& buffer, const ImageRegion& region) {
+  std::memset(g_levels, 0, sizeof g_levels);
+  std::memset(g_histogram, 0, sizeof g_histogram);
+  if (!buffer || buffer.bit_count() != 24) return;
+  // The pipeline hands over a normalised region; held to the picture once
+  // more so that no caller can make the stage reach outside the buffer.
+  ImageRegion r = region;
+  r.left = std::max(r.left, 0);
+  r.top = std::max(r.top, 0);
+  r.right = std::min(r.right, buffer.width());
+  r.bottom = std::min(r.bottom, buffer.height());
+  if (r.left >= r.right || r.top >= r.bottom) return;  // no pixel to count or change
+
+  CountRegion(buffer, r);
+  const int32_t hi = FindPercentileLevel(kHighFraction);
+  const int32_t lo = FindPercentileLevel(kLowFraction);
+  // With hi <= lo the region is (nearly) one luminance level: a flat
+  // picture, a single pixel. There is no range to stretch, and the cleared
+  // table would turn the region black, so the region is left as it is.
+  if (hi <= lo) return;
+  BuildLevelsTable(0, 255, lo, hi, 1.0f);
+
+  uint8_t table[256];
+  for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(g_levels[i] & 0xFF);
+  const size_t run = static_cast<size_t>(r.right - r.left) * 3;
+  for (int y = r.top; y < r.bottom; ++y) MapBytes(buffer.row(y) + static_cast<size_t>(r.left) * 3, run, table);
+}
