@@ -52,21 +52,28 @@ TEST(AutoLevels, ClipsOneHundredthOfAPercentAtEachEnd) {
 
 TEST(AutoLevels, FractionsAreSinglePrecisionWidenedToDouble) {
   // With exactly 10,000 pixels the double 0.0001 would put the threshold at
-  // 1 and skip a lone darkest pixel; its float is slightly below, so the
-  // lone pixel is the low level. Likewise at the top.
+  // 1 and pass over a lone darkest pixel, and 0.9999 would keep a lone
+  // brightest one; the floats lie just inside, so both are clipped levels.
   const struct {
     std::vector<LevelRun> runs;
     int lo, hi;
   } rows[] = {
       {{{10, 1}, {100, 9998}, {200, 1}}, 10, 100},
       {{{10, 1}, {100, 9999}}, 10, 100},
-      {{{100, 9999}, {200, 1}}, 100, 100},
+      {{{90, 9999}, {200, 1}}, 90, 90},  // one level: left alone
+      {{{10, 1}, {60, 4999}, {100, 4999}, {200, 1}}, 10, 100},
   };
   for (const auto& row : rows) {
     PixelBuffer buffer = GrayRuns(100, 100, row.runs);
     ApplyAutoLevels(buffer, ImageRegion{0, 0, 100, 100});
     EXPECT_EQ(FindPercentileLevel(0.0001f), row.lo);
     EXPECT_EQ(FindPercentileLevel(0.9999f), row.hi);
+    int index = 0;
+    for (const LevelRun& run : row.runs) {
+      const int want = row.hi > row.lo ? ReferenceLevel(run.level, row.lo, row.hi) : run.level;
+      EXPECT_EQ(buffer.row(index / 100)[3 * (index % 100)], want) << "level " << run.level;
+      index += run.count;
+    }
   }
 }
 
