@@ -1,0 +1,273 @@
+// File: filters/stage_unsharp_mask.cpp
+//
+// The sharpening engine: kernel construction, the order of the blur's work
+// with its stop queries, and the sharpening step. The inner loops are
+// chosen per processor (stage_unsharp_mask_fast.cpp).
+//
+// The horizontal pass does not keep a whole W x H x 3 float picture: rows
+// go into a ring just deep enough for one band of output rows plus the
+// kernel's reach above and below, and the vertical pass runs band by band
+// as soon as the rows it needs exist. The stop queries still come in the
+// defined order (one per source row as it is finished, then one per
+// column once the blur is done), and a stop clears whatever the
+// destination would not yet hold had the passes run one after the other.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "filters/stages.h"
+#include "filters/unsharp_mask.h"
+#include "filters/unsharp_mask_rows.h"
+
+namespace {
+
+// Output rows per band of the vertical pass, and values (three per pixel)
+// per strip of a band: a strip's window of rows stays in the level-2 cache
+// even for the largest radius a picture height commonly gives.
+constexpr int kBandRows = 64;
+constexpr int kStripValues = 192;
+
+// The smallest weight for which single-precision fused sums of whole
+// channel values are exact (see BlurTaps::horizontal_fused_exact).
+constexpr float kFusedExactWeight = 1.0f / 4194304.0f;  // 2^-22
+
+void* DefaultAllocate(size_t bytes, void*) { return std::malloc(bytes); }
+void DefaultRelease(void* block, void*) { std::free(block); }
+
+// A block from BlurMemory, released when it goes out of scope.
+class EngineBlock {
+ public:
+  EngineBlock(const BlurMemory& memory, uint64_t bytes) : memory_(memory) {
+    if (memory_.allocate == nullptr || memory_.release == nullptr) {
+      memory_.allocate = DefaultAllocate;
+      memory_.release = DefaultRelease;
+    }
+    // A size that does not fit this platform's address space is a failure,
+    // never a wrapped-round smaller block.
+    if (bytes > 0 && bytes <= SIZE_MAX) block_ = memory_.allocate(static_cast<size_t>(bytes), memory_.context);
+  }
+  ~EngineBlock() {
+    if (block_ != nullptr) memory_.release(block_, memory_.context);
+  }
+  EngineBlock(const EngineBlock&) = delete;
+  EngineBlock& operator=(const EngineBlock&) = delete;
+
+  template <typename T>
+  T* as() const { return static_cast<T*>(block_); }
+  explicit operator bool() const { return block_ != nullptr; }
+
+ private:
+  BlurMemory memory_;
+  void* block_ = nullptr;
+};
+
+bool SameLayout(const PixelBuffer& a, const PixelBuffer& b) {
+  return a && b && a.width() == b.width() && a.height() == b.height() && a.bit_count() == 24 &&
+         b.bit_count() == 24 && a.width() > 0 && a.height() > 0;
+}
+
+// Source row y as floats with n edge pixels repeated on either side.
+void PadRow(const unsigned char* row, int width, int n, float* padded) {
+  for (int k = 0; k < width + 2 * n; ++k) {
+    const int x = std::min(std::max(k - n, 0), width - 1);
+    for (int c = 0; c < 3; ++c) padded[3 * k + c] = row[3 * x + c];
+  }
+}
+
+void ClearRows(PixelBuffer& destination, int from_byte) {
+  const size_t bytes = static_cast<size_t>(destination.width()) * 3 - static_cast<size_t>(from_byte);
+  for (int y = 0; y < destination.height(); ++y) std::memset(destination.row(y) + from_byte, 0, bytes);
+}
+
+// 255 at or above 255, 0 at or below 0, else truncated; d = O - B.
+inline unsigned char SharpenedValue(int original, int blurred, double amount, int32_t threshold) {
+  const int d = original - blurred;
+  if ((d < 0 ? -d : d) <= threshold) return static_cast<unsigned char>(original);
+  const double v = original + amount * d;
+  if (v >= 255.0) return 255;
+  if (v <= 0.0) return 0;
+  return static_cast<unsigned char>(static_cast<int>(v));
+}
+
+}  // namespace
+
+bool BlurKernelRadius(double radius, float* narrowed) {
+  if (std::isnan(radius)) return false;
+  // Negative radii (the engine's own definition breaks down below -2)
+  // behave like 0: two taps at offset 0, the picture unchanged.
+  if (radius < 0.0) radius = 0.0;
+  // Compared in double so that the narrowing below is always defined.
+  if (radius >= kMaxBlurTaps / 2) return false;
+  *narrowed = static_cast<float>(radius);
+  return BlurTapCount(*narrowed) <= kMaxBlurTaps;
+}
+
+int BlurTapCount(float radius) {
+  const int n = static_cast<int>(std::trunc(static_cast<double>(radius) + 0.999999));
+  return 2 * n + 2;
+}
+
+void FillBlurKernel(float radius, const BlurKernel& kernel) {
+  const int count = kernel.count;
+  float* w = kernel.weights;
+  const float frac = radius - std::trunc(radius);
+  const double c = 0.001 * (static_cast<double>(count) * count) + 0.5;
+  const double d = 1.0 / std::sqrt(6.28318530718 * c);
+  for (int j = 0; j < count; ++j) {
+    const double e = ((j + 2.0) / count - 1.0) * (j - 1) / (2.0 * c);
+    w[j] = static_cast<float>(std::pow(d, e));
+  }
+  // A fractional radius adds two end taps scaled by the fraction.
+  if (frac > 0.0f) {
+    w[0] *= frac;
+    w[count - 1] *= frac;
+  }
+  double sum = 0.0;
+  for (int j = 0; j < count; ++j) sum += w[j];
+  const double scale = 1.0 / sum;
+  for (int j = 0; j < count; ++j) w[j] = static_cast<float>(w[j] * scale);
+  for (int j = 0; j < count; ++j) kernel.offsets[j] = static_cast<int>(std::trunc(j - count / 2 + 0.5));
+}
+
+void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values, float* out) {
+  for (int i = 0; i < values; ++i) {
+    float sum = 0.0f;
+    for (int j = 0; j < taps.count; ++j) sum = AddTap(sum, padded[i + taps.columns[j]], taps.weights[j]);
+    out[i] = sum;
+  }
+}
+
+void VerticalBandGeneric(const BlurTaps& taps, const float* const* window, int out_rows, int first, int last,
+                         unsigned char* const* dest_rows) {
+  for (int r = 0; r < out_rows; ++r) {
+    for (int i = first; i < last; ++i) {
+      float sum = 0.0f;
+      for (int j = 0; j < taps.count; ++j) sum = AddTap(sum, window[r + taps.rows[j]][i], taps.weights[j]);
+      dest_rows[r][i] = static_cast<unsigned char>(static_cast<int>(sum) & 0xFF);
+    }
+  }
+}
+
+BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius,
+                          const StopQuery& stop, const BlurOptions& options) {
+  if (&source == &destination || !SameLayout(source, destination)) return BlurOutcome::kRefused;
+  float r = 0.0f;
+  if (!BlurKernelRadius(radius, &r)) return BlurOutcome::kRefused;
+  const int width = source.width();
+  const int height = source.height();
+  const int values = 3 * width;
+  const int count = BlurTapCount(r);
+  const int n = count / 2 - 1;
+  const BlurMemory& memory = options.memory;
+
+  // Kernel: weights, then offsets, padded columns and window rows per tap.
+  EngineBlock kernel_block(memory, uint64_t{4} * 4 * static_cast<uint64_t>(count));
+  if (!kernel_block) return BlurOutcome::kRefused;
+  BlurKernel kernel;
+  kernel.count = count;
+  kernel.weights = kernel_block.as<float>();
+  kernel.offsets = reinterpret_cast<int*>(kernel.weights + count);
+  int* columns = kernel.offsets + count;
+  int* window_rows = columns + count;
+  FillBlurKernel(r, kernel);
+  bool fused_exact = true;
+  for (int j = 0; j < count; ++j) {
+    columns[j] = 3 * (kernel.offsets[j] + n);
+    window_rows[j] = kernel.offsets[j] + n;
+    fused_exact = fused_exact && kernel.weights[j] >= kFusedExactWeight;
+  }
+  const BlurTaps taps = {count, kernel.weights, columns, window_rows, fused_exact};
+
+  // The ring of horizontal rows: one band plus n rows above and below.
+  const int ring_rows = static_cast<int>(std::min<int64_t>(height, int64_t{2} * n + kBandRows));
+  const int window_size = kBandRows + 2 * n;
+  EngineBlock ring_block(memory, uint64_t{4} * static_cast<uint64_t>(values) * static_cast<uint64_t>(ring_rows));
+  EngineBlock padded_block(memory, uint64_t{4} * 3 * (static_cast<uint64_t>(width) + 2 * static_cast<uint64_t>(n)));
+  EngineBlock window_block(memory, sizeof(float*) * static_cast<uint64_t>(window_size));
+  EngineBlock dest_block(memory, sizeof(unsigned char*) * uint64_t{kBandRows});
+  if (!ring_block || !padded_block || !window_block || !dest_block) return BlurOutcome::kRefused;
+  float* ring = ring_block.as<float>();
+  float* padded = padded_block.as<float>();
+  const float** window = window_block.as<const float*>();
+  unsigned char** dest_rows = dest_block.as<unsigned char*>();
+  auto ring_row = [&](int y) { return ring + static_cast<size_t>(y % ring_rows) * static_cast<size_t>(values); };
+
+  const BlurRowLoops loops = BlurRowLoopsFor(options.path);
+  int next_row = 0;  // the next source row of the horizontal pass
+  for (int band = 0; band < height; band += kBandRows) {
+    const int band_end = std::min(height, band + kBandRows);
+    const int needed = std::min(height - 1, band_end - 1 + n);
+    for (; next_row <= needed; ++next_row) {
+      PadRow(source.row(next_row), width, n, padded);
+      loops.horizontal(taps, padded, values, ring_row(next_row));
+      if (stop.ShouldStop()) {
+        // As if the vertical pass had not begun: nothing blurred yet.
+        ClearRows(destination, 0);
+        return BlurOutcome::kStopped;
+      }
+    }
+    for (int k = 0; k < (band_end - band) + 2 * n; ++k) {
+      const int y = std::min(std::max(band - n + k, 0), height - 1);
+      window[k] = ring_row(y);
+    }
+    for (int k = 0; k < band_end - band; ++k) dest_rows[k] = destination.row(band + k);
+    for (int first = 0; first < values; first += kStripValues) {
+      loops.vertical(taps, window, band_end - band, first, std::min(values, first + kStripValues), dest_rows);
+    }
+  }
+
+  // The vertical pass's queries, one per column from the left.
+  for (int x = 0; x < width; ++x) {
+    if (stop.ShouldStop()) {
+      ClearRows(destination, 3 * (x + 1));
+      return BlurOutcome::kStopped;
+    }
+  }
+  return BlurOutcome::kComplete;
+}
+
+void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_t amount, int32_t threshold) {
+  if (!SameLayout(source, destination)) return;
+  const double a = amount * 0.01;
+  const size_t values = static_cast<size_t>(source.width()) * 3;
+  // The result depends only on the pair (O, B): one table per call.
+  unsigned char* table = static_cast<unsigned char*>(std::malloc(256 * 256));
+  if (table != nullptr) {
+    for (int o = 0; o < 256; ++o) {
+      for (int b = 0; b < 256; ++b) table[o * 256 + b] = SharpenedValue(o, b, a, threshold);
+    }
+  }
+  for (int y = 0; y < source.height(); ++y) {
+    const unsigned char* o = source.row(y);
+    unsigned char* b = destination.row(y);
+    if (table != nullptr) {
+      for (size_t i = 0; i < values; ++i) b[i] = table[o[i] * 256 + b[i]];
+    } else {
+      for (size_t i = 0; i < values; ++i) b[i] = SharpenedValue(o[i], b[i], a, threshold);
+    }
+  }
+  std::free(table);
+}
+
+void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double radius, int32_t amount,
+                     int32_t threshold, const StopQuery& stop, const BlurOptions& options) {
+  switch (SeparableBlur(source, destination, radius, stop, options)) {
+    case BlurOutcome::kComplete:
+      SharpenFromBlur(source, destination, amount, threshold);
+      return;
+    case BlurOutcome::kStopped:
+      return;
+    case BlurOutcome::kRefused:
+      // The stage is skipped: the destination takes over the picture as it was.
+      if (SameLayout(source, destination) && &source != &destination) {
+        std::memcpy(destination.pixels(), source.pixels(), source.pixel_bytes());
+      }
+      return;
+  }
+}
+
+void UnsharpMask(const PixelBuffer& source, PixelBuffer& destination, double radius, int32_t amount,
+                 int32_t threshold, const StopQuery& stop) {
+  UnsharpMaskWith(source, destination, radius, amount, threshold, stop, BlurOptions());
+}

@@ -1,0 +1,58 @@
+// File: filters/unsharp_mask_rows.h
+//
+// The inner loops of the separable blur, shared between the engine
+// (stage_unsharp_mask.cpp, which owns the order of rows, the stop queries
+// and the memory) and the vector versions (stage_unsharp_mask_fast.cpp).
+// Every version performs, for each output value, the same taps in the same
+// order with the same rounding: the running sum plus value * weight formed
+// in double precision and rounded to float after each tap.
+#ifndef CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_
+#define CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_
+
+#include "filters/unsharp_mask.h"
+
+// The kernel as the loops use it.
+struct BlurTaps {
+  int count;
+  const float* weights;
+  // Tap j reads padded column value i + columns[j] (3 * (offset + n)).
+  const int* columns;
+  // Tap j reads window row r + rows[j] (offset + n).
+  const int* rows;
+  // Every weight is at least 2^-22, so in the horizontal pass (whole
+  // source values times weights, sums below 256) each double sum is exact
+  // and a single-precision fused multiply-add rounds it the same way.
+  bool horizontal_fused_exact;
+};
+
+// One row of the horizontal pass. `padded` holds the source row as floats,
+// n pixels of edge repeated on either side; out[i] for i in [0, values).
+using HorizontalRowLoop = void (*)(const BlurTaps& taps, const float* padded, int values, float* out);
+
+// The vertical pass over `out_rows` rows and the values [first, last) of
+// each row. `window[r + taps.rows[j]]` is the intermediate row that tap j
+// of output row r reads; the low eight bits of the truncated sum go to
+// dest_rows[r][i].
+using VerticalBandLoop = void (*)(const BlurTaps& taps, const float* const* window, int out_rows, int first,
+                                  int last, unsigned char* const* dest_rows);
+
+struct BlurRowLoops {
+  HorizontalRowLoop horizontal;
+  VerticalBandLoop vertical;
+};
+
+// The plain scalar loops (stage_unsharp_mask.cpp).
+void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values, float* out);
+void VerticalBandGeneric(const BlurTaps& taps, const float* const* window, int out_rows, int first, int last,
+                         unsigned char* const* dest_rows);
+
+// The loops for a path; kAuto resolves to the fastest available here
+// (stage_unsharp_mask_fast.cpp).
+BlurRowLoops BlurRowLoopsFor(BlurPath path);
+
+// One tap of either pass: the sum in double, rounded back to float.
+inline float AddTap(float sum, float value, float weight) {
+  return static_cast<float>(static_cast<double>(sum) + static_cast<double>(value) * static_cast<double>(weight));
+}
+
+#endif  // CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_

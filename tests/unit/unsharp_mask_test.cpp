@@ -1,0 +1,487 @@
+// The sharpening engine: its kernel, its bit-for-bit agreement with the
+// plain reference on every inner-loop path, the stop query, and what it
+// does with radii, amounts, thresholds and memory it cannot use.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "filters/filter_pipeline.h"
+#include "filters/stages.h"
+#include "filters/unsharp_mask.h"
+#include "tests/support/reference_unsharp_mask.h"
+
+namespace {
+
+PixelBuffer RandomBuffer(int width, int height, uint32_t seed) {
+  PixelBuffer buffer = CreatePixelBuffer(width, height, 24);
+  std::mt19937 random(seed);
+  for (int y = 0; y < height; ++y) {
+    for (int i = 0; i < 3 * width; ++i) buffer.row(y)[i] = static_cast<unsigned char>(random() >> 24);
+  }
+  return buffer;
+}
+
+// A smooth gradient with noise: differences both within and beyond the
+// thresholds, unlike pure noise.
+PixelBuffer TexturedBuffer(int width, int height, uint32_t seed) {
+  PixelBuffer buffer = CreatePixelBuffer(width, height, 24);
+  std::mt19937 random(seed);
+  for (int y = 0; y < height; ++y) {
+    for (int i = 0; i < 3 * width; ++i) {
+      const int base = (i * 7 + y * 5) % 256;
+      buffer.row(y)[i] = static_cast<unsigned char>(std::min(255, std::max(0, base + static_cast<int>(random() % 21) - 10)));
+    }
+  }
+  return buffer;
+}
+
+bool SamePixels(const PixelBuffer& a, const PixelBuffer& b) {
+  return a.pixel_bytes() == b.pixel_bytes() && std::memcmp(a.pixels(), b.pixels(), a.pixel_bytes()) == 0;
+}
+
+std::string Where(const PixelBuffer& a, const PixelBuffer& b) {
+  for (int y = 0; y < a.height(); ++y) {
+    for (int i = 0; i < 3 * a.width(); ++i) {
+      if (a.row(y)[i] != b.row(y)[i]) {
+        return "first difference at x " + std::to_string(i / 3) + " y " + std::to_string(y) + " channel " +
+               std::to_string(i % 3) + ": " + std::to_string(a.row(y)[i]) + " vs " + std::to_string(b.row(y)[i]);
+      }
+    }
+  }
+  return "no difference in the pixels";
+}
+
+std::vector<BlurPath> AvailablePaths() {
+  std::vector<BlurPath> paths;
+  for (BlurPath p : {BlurPath::kAuto, BlurPath::kGeneric, BlurPath::kSse2, BlurPath::kAvx2}) {
+    if (BlurPathAvailable(p)) paths.push_back(p);
+  }
+  return paths;
+}
+
+const char* PathName(BlurPath path) {
+  switch (path) {
+    case BlurPath::kAuto: return "auto";
+    case BlurPath::kGeneric: return "generic";
+    case BlurPath::kSse2: return "sse2";
+    case BlurPath::kAvx2: return "avx2";
+  }
+  return "?";
+}
+
+// Answers nonzero at query number `stop_at` (0-based; -1: never) and counts.
+struct StopScript {
+  int stop_at = -1;
+  int asked = 0;
+  static bool Ask(void* context) {
+    auto* s = static_cast<StopScript*>(context);
+    return s->asked++ == s->stop_at;
+  }
+  StopQuery query() { return StopQuery{&StopScript::Ask, this}; }
+};
+
+// Runs the engine (on `path`) and the reference on the same input and
+// settings; both start from zero-filled destinations.
+void ExpectMatchesReference(const PixelBuffer& source, double radius, int32_t amount, int32_t threshold,
+                            BlurPath path, int stop_at = -1) {
+  PixelBuffer expected = CreatePixelBuffer(source.width(), source.height(), 24);
+  PixelBuffer actual = CreatePixelBuffer(source.width(), source.height(), 24);
+  StopScript reference_stop{stop_at}, engine_stop{stop_at};
+  ReferenceUnsharpMask(source, expected, radius, amount, threshold, reference_stop.query());
+  BlurOptions options;
+  options.path = path;
+  UnsharpMaskWith(source, actual, radius, amount, threshold, engine_stop.query(), options);
+  const std::string label = std::string(PathName(path)) + " path, " + std::to_string(source.width()) + " x " +
+                            std::to_string(source.height()) + ", radius " + std::to_string(radius) +
+                            ", amount " + std::to_string(amount) + ", threshold " + std::to_string(threshold) +
+                            ", stop at " + std::to_string(stop_at);
+  EXPECT_TRUE(SamePixels(expected, actual)) << label << ": " << Where(expected, actual);
+  EXPECT_EQ(engine_stop.asked, reference_stop.asked) << label;
+}
+
+// ---- kernel ---------------------------------------------------------------
+
+struct KernelRow {
+  double radius;
+  int count;
+  std::vector<double> per_pixel;  // centre, then each neighbour at +-1, +-2, ...
+};
+
+TEST(BlurKernel, MatchesTheWorkedTables) {
+  const KernelRow rows[] = {
+      {0.5, 4, {0.726728, 0.136636}},
+      {1.0, 4, {0.570757, 0.214622}},
+      {2.0, 6, {0.417439, 0.172813, 0.118468}},
+      {1.01, 6, {}},
+      // Local contrast radii of heights 1, 20, 32, 480, 600, 1080.
+      {1 * 0.03125, 4, {1.0 - 2 * 0.011481, 0.011481}},
+      {20 * 0.03125, 4, {0.680255, 0.159873}},
+      {32 * 0.03125, 4, {0.570757, 0.214622}},
+      {480 * 0.03125, 32, {0.1229, 0.060043}},
+      {600 * 0.03125, 40, {0.100133, 0.049304}},
+      {1080 * 0.03125, 70, {0.055426, 0.027584}},
+  };
+  const std::vector<std::pair<double, double>> outermost = {{480 * 0.03125, 0.003814}, {600 * 0.03125, 0.00203},
+                                                            {1080 * 0.03125, 0.001298}, {1.01, 0.0015}};
+  for (const KernelRow& row : rows) {
+    float r = 0;
+    ASSERT_TRUE(BlurKernelRadius(row.radius, &r)) << row.radius;
+    const int count = BlurTapCount(r);
+    ASSERT_EQ(count, row.count) << "radius " << row.radius;
+    std::vector<float> weights(count);
+    std::vector<int> offsets(count);
+    FillBlurKernel(r, BlurKernel{count, weights.data(), offsets.data()});
+    const int n = count / 2 - 1;
+    std::vector<double> per_pixel(n + 1, 0.0);
+    for (int j = 0; j < count; ++j) {
+      EXPECT_EQ(offsets[j], j <= n ? j - n : j - n - 1) << "radius " << row.radius << " tap " << j;
+      per_pixel[std::abs(offsets[j])] += offsets[j] >= 0 ? weights[j] : 0.0;
+      EXPECT_EQ(weights[j], weights[count - 1 - j]) << "symmetric, radius " << row.radius;
+    }
+    for (size_t k = 0; k < row.per_pixel.size(); ++k) {
+      EXPECT_NEAR(per_pixel[k], row.per_pixel[k], 6e-7) << "radius " << row.radius << " at +-" << k;
+    }
+    for (const auto& outer : outermost) {
+      if (outer.first == row.radius) {
+        EXPECT_NEAR(weights[0], outer.second, outer.second * 0.05) << row.radius;
+      }
+    }
+  }
+}
+
+TEST(BlurKernel, EqualsTheReferenceKernelBitForBit) {
+  std::vector<float> radii = {0.0f, 1e-30f, 1e-7f, 0.03125f, 0.1f, 0.5f, 0.999f, 1.0f, 1.0000001f, 1.01f,
+                              2.0f, 2.5f, 18.75f, 33.75f, 90.0f, 120.0f, 2047.96875f, 8190.5f};
+  for (int h = 1; h <= 4000; h += 37) radii.push_back(static_cast<float>(h * 0.03125));
+  for (float r : radii) {
+    const int count = BlurTapCount(r);
+    std::vector<float> weights(count);
+    std::vector<int> offsets(count);
+    FillBlurKernel(r, BlurKernel{count, weights.data(), offsets.data()});
+    const ReferenceKernel reference = ReferenceBlurKernel(r);
+    ASSERT_EQ(reference.weights.size(), static_cast<size_t>(count)) << r;
+    EXPECT_EQ(std::memcmp(weights.data(), reference.weights.data(), count * sizeof(float)), 0) << "radius " << r;
+    EXPECT_EQ(offsets, reference.offsets) << "radius " << r;
+  }
+}
+
+// The weights come from pow(); a 1-ulp difference between the C libraries
+// of the two builds would show here first, as a different digest.
+TEST(BlurKernel, WeightsAreTheSameInEveryBuild) {
+  uint64_t digest = 14695981039346656037ull;
+  auto mix = [&](float w) {
+    uint32_t bits;
+    std::memcpy(&bits, &w, sizeof bits);
+    digest = (digest ^ bits) * 1099511628211ull;
+  };
+  std::vector<float> weights, unused;
+  for (int h = 1; h <= 8192; ++h) {  // every local contrast radius up to 8192 rows
+    const float r = static_cast<float>(h * 0.03125);
+    const int count = BlurTapCount(r);
+    weights.resize(count);
+    unused.resize(count);
+    FillBlurKernel(r, BlurKernel{count, weights.data(), reinterpret_cast<int*>(unused.data())});
+    for (float w : weights) mix(w);
+  }
+  for (int tenths = 1; tenths <= 1200; ++tenths) {  // the dialog's radii
+    const float r = static_cast<float>(tenths / 10.0);
+    const int count = BlurTapCount(r);
+    weights.resize(count);
+    unused.resize(count);
+    FillBlurKernel(r, BlurKernel{count, weights.data(), reinterpret_cast<int*>(unused.data())});
+    for (float w : weights) mix(w);
+  }
+  EXPECT_EQ(digest, 0x7b8daa021c88c421ull) << std::hex << digest;
+}
+
+TEST(BlurKernelRadius, ClampsNegativesAndRefusesWhatCannotBeBuilt) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    double radius;
+    int count;  // 0: refused
+  } rows[] = {{0.0, 2},        {-0.0, 2},      {-0.5, 2},        {-1.9, 2},     {-2.5, 2},
+              {-1e9, 2},       {-inf, 2},      {1e-30, 2},       {1e-6, 2},     {0.5, 4},
+              {8190.5, 16384}, {8191.0, 16384}, {8191.5, 0},     {8192.0, 0},   {1e9, 0},
+              {inf, 0},        {std::numeric_limits<double>::max(), 0}, {std::nan(""), 0}};
+  for (const auto& row : rows) {
+    float r = -1.0f;
+    const bool built = BlurKernelRadius(row.radius, &r);
+    EXPECT_EQ(built, row.count != 0) << "radius " << row.radius;
+    if (built) {
+      EXPECT_EQ(BlurTapCount(r), row.count) << "radius " << row.radius;
+    }
+  }
+}
+
+// ---- engine against the reference -------------------------------------------
+
+TEST(UnsharpMaskEngine, MatchesReferenceOnSmallAndOddPictures) {
+  const int sizes[][2] = {{1, 1}, {2, 2}, {3, 1}, {1, 3}, {5, 4}, {7, 3}, {4, 7}, {13, 11}, {33, 5}};
+  const double radii[] = {0.0, 0.5, 1.0, 1.01, 2.0, 3.3, 9.75};
+  uint32_t seed = 1;
+  for (BlurPath path : AvailablePaths()) {
+    for (const auto& size : sizes) {
+      for (double radius : radii) {
+        ExpectMatchesReference(RandomBuffer(size[0], size[1], seed++), radius, 100, 4, path);
+      }
+    }
+  }
+}
+
+// Wide enough for several strips and vector tails, tall enough for several
+// bands and a ring that wraps.
+TEST(UnsharpMaskEngine, MatchesReferenceAcrossBandsStripsAndLaneTails) {
+  const struct {
+    int width, height;
+    double radius;
+  } cases[] = {{150, 200, 5.0}, {67, 300, 0.5}, {131, 97, 12.25}, {9, 260, 30.0}, {250, 3, 1.01}};
+  for (BlurPath path : AvailablePaths()) {
+    uint32_t seed = 100;
+    for (const auto& c : cases) ExpectMatchesReference(TexturedBuffer(c.width, c.height, seed++), c.radius, 80, 3, path);
+  }
+}
+
+TEST(UnsharpMaskEngine, MatchesReferenceOnSeededRandomSettings) {
+  std::mt19937 random(2024);
+  for (int trial = 0; trial < 24; ++trial) {
+    const int width = 1 + static_cast<int>(random() % 40);
+    const int height = 1 + static_cast<int>(random() % 40);
+    const double radius = (random() % 1000) / 64.0;
+    const int32_t amount = static_cast<int32_t>(random() % 601) - 100;
+    const int32_t threshold = static_cast<int32_t>(random() % 12) - 2;
+    const PixelBuffer source = trial % 2 ? RandomBuffer(width, height, random()) : TexturedBuffer(width, height, random());
+    for (BlurPath path : AvailablePaths()) ExpectMatchesReference(source, radius, amount, threshold, path);
+  }
+}
+
+// Radii whose end weights fall below 2^-22 take the double lanes in the
+// horizontal pass too; they must agree all the same.
+TEST(UnsharpMaskEngine, MatchesReferenceWithTinyEndWeights) {
+  for (double radius : {1.0000001192092896, 3.0000002384185791, 40.000003814697266}) {
+    for (BlurPath path : AvailablePaths()) ExpectMatchesReference(TexturedBuffer(70, 90, 9), radius, 100, 0, path);
+  }
+}
+
+TEST(UnsharpMaskEngine, LocalContrastRadiiMatchReference) {
+  for (int height : {1, 20, 32, 100, 480}) {
+    const PixelBuffer source = TexturedBuffer(height >= 480 ? 6 : 23, height, height);
+    for (BlurPath path : AvailablePaths()) ExpectMatchesReference(source, height * 0.03125, 10, 4, path);
+  }
+}
+
+TEST(UnsharpMaskEngine, ExtremeAmountsAndThresholdsMatchReference) {
+  const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -1000000, -1, 0, 1, 255, 256, INT32_MAX};
+  const PixelBuffer source = TexturedBuffer(21, 9, 5);
+  for (int32_t amount : values) {
+    for (int32_t threshold : values) ExpectMatchesReference(source, 1.5, amount, threshold, BlurPath::kAuto);
+  }
+}
+
+// ---- stop query -------------------------------------------------------------
+
+TEST(UnsharpMaskEngine, AsksOncePerRowThenOncePerColumn) {
+  for (const auto& size : {std::pair<int, int>{1, 1}, {9, 4}, {70, 150}}) {
+    PixelBuffer source = RandomBuffer(size.first, size.second, 3);
+    PixelBuffer destination = CreatePixelBuffer(size.first, size.second, 24);
+    StopScript script;
+    UnsharpMask(source, destination, 2.0, 100, 4, script.query());
+    EXPECT_EQ(script.asked, size.first + size.second) << size.first << " x " << size.second;
+  }
+}
+
+TEST(UnsharpMaskEngine, DestinationAfterEveryKindOfStopMatchesReference) {
+  const int width = 70, height = 150;  // three bands with radius 6
+  const PixelBuffer source = TexturedBuffer(width, height, 77);
+  const int stops[] = {0, 1, 63, 64, 80, height - 1, height, height + 1, height + 33, height + width - 2,
+                       height + width - 1};
+  for (BlurPath path : AvailablePaths()) {
+    for (int stop_at : stops) ExpectMatchesReference(source, 6.0, 100, 4, path, stop_at);
+  }
+}
+
+TEST(UnsharpMaskEngine, StopStatesAreZeroThenBlurredColumnsThenWholeBlur) {
+  const int width = 20, height = 90;
+  const PixelBuffer source = TexturedBuffer(width, height, 8);
+  PixelBuffer blur = CreatePixelBuffer(width, height, 24);
+  ASSERT_EQ(SeparableBlur(source, blur, 2.0, StopQuery()), BlurOutcome::kComplete);
+
+  for (int stop_at : {0, 70, height - 1}) {  // horizontal pass: all zero
+    PixelBuffer destination = CreatePixelBuffer(width, height, 24);
+    StopScript script{stop_at};
+    UnsharpMask(source, destination, 2.0, 100, 4, script.query());
+    EXPECT_EQ(script.asked, stop_at + 1);
+    for (size_t i = 0; i < destination.pixel_bytes(); ++i) ASSERT_EQ(destination.pixels()[i], 0) << stop_at;
+  }
+  for (int column : {0, 7, width - 1}) {  // vertical pass: columns 0..column blurred
+    PixelBuffer destination = CreatePixelBuffer(width, height, 24);
+    StopScript script{height + column};
+    UnsharpMask(source, destination, 2.0, 100, 4, script.query());
+    EXPECT_EQ(script.asked, height + column + 1);
+    for (int y = 0; y < height; ++y) {
+      for (int i = 0; i < 3 * width; ++i) {
+        ASSERT_EQ(destination.row(y)[i], i / 3 <= column ? blur.row(y)[i] : 0) << "stop after column " << column;
+      }
+    }
+  }
+}
+
+// ---- radii, memory ------------------------------------------------------------
+
+TEST(UnsharpMaskEngine, NegativeRadiiBehaveLikeZeroAndLeaveThePictureUnchanged) {
+  const PixelBuffer source = RandomBuffer(11, 6, 4);
+  for (double radius : {0.0, -0.5, -3.0, -1e300, -std::numeric_limits<double>::infinity()}) {
+    PixelBuffer destination = CreatePixelBuffer(11, 6, 24);
+    StopScript script;
+    UnsharpMask(source, destination, radius, 500, -7, script.query());
+    EXPECT_TRUE(SamePixels(source, destination)) << "radius " << radius << ": " << Where(source, destination);
+    EXPECT_EQ(script.asked, 11 + 6) << "radius " << radius;
+  }
+}
+
+TEST(UnsharpMaskEngine, UnbuildableRadiiSkipTheStageAtOnce) {
+  const PixelBuffer source = RandomBuffer(300, 200, 6);
+  for (double radius : {std::nan(""), 8191.5, 1e9, std::numeric_limits<double>::infinity()}) {
+    PixelBuffer destination = CreatePixelBuffer(300, 200, 24);
+    StopScript script;
+    UnsharpMask(source, destination, radius, 100, 0, script.query());
+    EXPECT_TRUE(SamePixels(source, destination)) << "radius " << radius;
+    EXPECT_EQ(script.asked, 0) << "radius " << radius;
+  }
+}
+
+// Counts blocks and bytes; refuses the allocation numbered `fail_at`.
+struct CountingMemory {
+  int fail_at = -1;
+  int allocations = 0;
+  int outstanding = 0;
+  uint64_t bytes = 0, peak = 0;
+  std::vector<std::pair<void*, size_t>> live;
+
+  static void* Allocate(size_t size, void* context) {
+    auto* m = static_cast<CountingMemory*>(context);
+    if (m->allocations++ == m->fail_at) return nullptr;
+    void* block = std::malloc(size);
+    m->live.emplace_back(block, size);
+    m->bytes += size;
+    m->peak = std::max(m->peak, m->bytes);
+    ++m->outstanding;
+    return block;
+  }
+  static void Release(void* block, void* context) {
+    auto* m = static_cast<CountingMemory*>(context);
+    for (auto it = m->live.begin(); it != m->live.end(); ++it) {
+      if (it->first == block) {
+        m->bytes -= it->second;
+        m->live.erase(it);
+        break;
+      }
+    }
+    --m->outstanding;
+    std::free(block);
+  }
+  BlurOptions options() {
+    BlurOptions o;
+    o.memory = BlurMemory{&CountingMemory::Allocate, &CountingMemory::Release, this};
+    return o;
+  }
+};
+
+TEST(UnsharpMaskEngine, FailedAllocationsSkipTheStageAndLeakNothing) {
+  const PixelBuffer source = TexturedBuffer(40, 30, 12);
+  CountingMemory probe;
+  PixelBuffer scratch = CreatePixelBuffer(40, 30, 24);
+  UnsharpMaskWith(source, scratch, 3.0, 100, 4, StopQuery(), probe.options());
+  ASSERT_GT(probe.allocations, 0);
+  EXPECT_EQ(probe.outstanding, 0);
+  for (int fail_at = 0; fail_at < probe.allocations; ++fail_at) {
+    CountingMemory memory;
+    memory.fail_at = fail_at;
+    PixelBuffer destination = CreatePixelBuffer(40, 30, 24);
+    StopScript script;
+    UnsharpMaskWith(source, destination, 3.0, 100, 4, script.query(), memory.options());
+    EXPECT_TRUE(SamePixels(source, destination)) << "allocation " << fail_at << " failed";
+    EXPECT_EQ(memory.outstanding, 0) << "allocation " << fail_at << " failed";
+    EXPECT_EQ(script.asked, 0) << "allocation " << fail_at << " failed";
+  }
+}
+
+TEST(UnsharpMaskEngine, WorkingMemoryStaysBelowTheFloatPicture) {
+  for (double radius : {0.5, 20.0}) {
+    const PixelBuffer source = TexturedBuffer(160, 400, 13);
+    PixelBuffer destination = CreatePixelBuffer(160, 400, 24);
+    CountingMemory memory;
+    StopScript script{400 + 10};  // stopped in the vertical pass: all blocks released too
+    UnsharpMaskWith(source, destination, radius, 100, 4, script.query(), memory.options());
+    EXPECT_LT(memory.peak, uint64_t{12} * 160 * 400) << "radius " << radius;
+    EXPECT_EQ(memory.outstanding, 0) << "radius " << radius;
+  }
+}
+
+// ---- sharpening step ------------------------------------------------------------
+
+TEST(SharpenFromBlur, WorkedExamples) {
+  const struct {
+    int original, blurred;
+    int32_t amount, threshold;
+    int expected;
+  } rows[] = {
+      {200, 190, 100, 4, 210}, {250, 200, 100, 4, 255}, {10, 60, 100, 4, 0},    {104, 100, 100, 4, 104},
+      {96, 100, 100, 4, 96},   {105, 100, 100, 4, 110}, {100, 97, 50, 0, 101},   {160, 150, 10, 4, 161},
+      {155, 150, 10, 4, 155},  {180, 150, 10, 4, 183},  {152, 150, 10, 4, 152},  {90, 100, 0, -1, 90},
+      {90, 100, -50, 0, 95},   {0, 255, 100, 254, 0},   {0, 255, 100, 255, 0},   {255, 0, 100, 255, 255},
+      // Extremes: no overflow, and the clamps decide.
+      {101, 100, INT32_MAX, 0, 255}, {99, 100, INT32_MAX, 0, 0}, {101, 100, INT32_MIN, 0, 0},
+      {99, 100, INT32_MIN, 0, 255},  {0, 255, INT32_MAX, INT32_MAX, 0}, {37, 200, 100, INT32_MIN, 0},
+      {37, 37, INT32_MAX, INT32_MIN, 37}, {200, 37, 1, INT32_MIN, 201},
+  };
+  for (const auto& row : rows) {
+    PixelBuffer source = CreatePixelBuffer(1, 1, 24);
+    PixelBuffer destination = CreatePixelBuffer(1, 1, 24);
+    source.row(0)[1] = static_cast<unsigned char>(row.original);
+    destination.row(0)[1] = static_cast<unsigned char>(row.blurred);
+    SharpenFromBlur(source, destination, row.amount, row.threshold);
+    EXPECT_EQ(destination.row(0)[1], row.expected)
+        << "O " << row.original << " B " << row.blurred << " amount " << row.amount << " threshold " << row.threshold;
+  }
+}
+
+TEST(SharpenFromBlur, DecidesEachChannelOnItsOwn) {
+  PixelBuffer source = CreatePixelBuffer(1, 1, 24);
+  PixelBuffer destination = CreatePixelBuffer(1, 1, 24);
+  const unsigned char o[3] = {100, 100, 100}, b[3] = {98, 90, 110};
+  std::memcpy(source.row(0), o, 3);
+  std::memcpy(destination.row(0), b, 3);
+  SharpenFromBlur(source, destination, 100, 4);
+  EXPECT_EQ(destination.row(0)[0], 100);  // within the threshold: unchanged
+  EXPECT_EQ(destination.row(0)[1], 110);
+  EXPECT_EQ(destination.row(0)[2], 90);
+}
+
+// ---- pipeline ---------------------------------------------------------------------
+
+TEST(SharpeningStages, LocalContrastThenUnsharpMaskMatchTwoReferencePasses) {
+  PixelBuffer buffer = TexturedBuffer(30, 600, 21);
+  PixelBuffer first = CreatePixelBuffer(30, 600, 24), second = CreatePixelBuffer(30, 600, 24);
+  ReferenceUnsharpMask(buffer, first, 18.75, 10, 4, StopQuery());
+  ReferenceUnsharpMask(first, second, 1.5, 140, 2, StopQuery());
+
+  FilterSettings settings;
+  settings.Defog = 1;
+  settings.DefogVal = 10;
+  settings.USMEnable = 1;
+  settings.USMRadius = 1.5;
+  settings.USMAmount = 140;
+  settings.USMThreshold = 2;
+  StopScript script;
+  RunStages(buffer, settings, ImageRegion{0, 0, 0, 0}, script.query());
+  EXPECT_TRUE(SamePixels(buffer, second)) << Where(buffer, second);
+  EXPECT_EQ(script.asked, 2 * (30 + 600)) << "each stage asks H + W times";
+}
+
+}  // namespace
