@@ -1,0 +1,57 @@
+// File: ui/gdiplus_win32.cpp
+#include "ui/gdiplus_win32.h"
+
+namespace gdiplus {
+
+namespace {
+
+template <typename Function>
+bool Find(HMODULE module, const char* name, Function* function) {
+  *function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+  return *function != nullptr;
+}
+
+bool FindAll(HMODULE module, Api* api) {
+  return Find(module, "GdiplusStartup", &api->Startup) && Find(module, "GdiplusShutdown", &api->Shutdown) &&
+         Find(module, "GdipCreateBitmapFromFile", &api->CreateBitmapFromFile) &&
+         Find(module, "GdipGetImageWidth", &api->GetImageWidth) &&
+         Find(module, "GdipGetImageHeight", &api->GetImageHeight) &&
+         Find(module, "GdipCreateBitmapFromScan0", &api->CreateBitmapFromScan0) &&
+         Find(module, "GdipCreateHBITMAPFromBitmap", &api->CreateHBITMAPFromBitmap) &&
+         Find(module, "GdipCreateBitmapFromHBITMAP", &api->CreateBitmapFromHBITMAP) &&
+         Find(module, "GdipGetImageGraphicsContext", &api->GetImageGraphicsContext) &&
+         Find(module, "GdipCreateFromHDC", &api->CreateFromHDC) &&
+         Find(module, "GdipSetInterpolationMode", &api->SetInterpolationMode) &&
+         Find(module, "GdipDrawImageRectI", &api->DrawImageRectI) &&
+         Find(module, "GdipCreateSolidFill", &api->CreateSolidFill) &&
+         Find(module, "GdipFillRectangle", &api->FillRectangle) &&
+         Find(module, "GdipDeleteBrush", &api->DeleteBrush) &&
+         Find(module, "GdipDeleteGraphics", &api->DeleteGraphics) &&
+         Find(module, "GdipDisposeImage", &api->DisposeImage);
+}
+
+}  // namespace
+
+Session::Session() {
+  HMODULE module = LoadLibraryA("Gdiplus.dll");
+  if (module == nullptr) return;
+  if (!FindAll(module, &api_)) {
+    FreeLibrary(module);
+    api_ = Api{};
+    return;
+  }
+  // Version 1, no debug callback, background thread and external codecs as
+  // GDI+ chooses. Like the rest of the preview, a failed start shows only as
+  // failing GDI+ calls later, which leave the panes empty.
+  const StartupInput input = {1, nullptr, FALSE, FALSE};
+  api_.Startup(&token_, &input, nullptr);
+  module_ = module;
+}
+
+Session::~Session() {
+  if (module_ == nullptr) return;
+  if (token_ != 0) api_.Shutdown(token_);
+  FreeLibrary(module_);
+}
+
+}  // namespace gdiplus

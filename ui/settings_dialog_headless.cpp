@@ -1,0 +1,9 @@
+// File: ui/settings_dialog_headless.cpp
+//
+// A build without a window system has no settings dialog: it cannot be
+// created, which ends like Cancel.
+#include "ui/settings_dialog.h"
+
+DialogResult RunSettingsDialog(uintptr_t, SettingsDialogFields&, const StopQuery&) {
+  return DialogResult::kCancelled;
+}
