@@ -1,0 +1,207 @@
+// File: bench/sharpening_timing.cpp
+//
+// Times the sharpening engine on one picture against the plain reference,
+// in one run, and checks that their bytes agree:
+//   - local contrast (radius H / 32, amount 10, threshold 4), every loop
+//     path this processor has, and the reference once;
+//   - the default unsharp mask (radius 0.5, amount 100, threshold 4).
+// Prints times, ratios and the memory used: the engine's own blocks (from
+// a counting allocator) and the process's peak.
+//
+//   sharpening_timing PICTURE.png [--no-reference] [--repeat N] [--only local|default]
+//
+// A plain program rather than a Google Benchmark one: one reference run at
+// full size takes most of a minute, and the same source builds for Windows
+// so the DLL's code can be timed under Wine.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wunused-parameter"
+#pragma GCC diagnostic ignored "-Wdouble-promotion"
+#endif
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+#if defined(_WIN32)
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <sys/resource.h>
+#endif
+
+#include "filters/unsharp_mask.h"
+#include "tests/support/reference_unsharp_mask.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+double PeakProcessMegabytes() {
+#if defined(_WIN32)
+  PROCESS_MEMORY_COUNTERS counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return counters.PeakWorkingSetSize / 1048576.0;
+#else
+  rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024.0;
+#endif
+}
+
+struct CountingMemory {
+  size_t bytes = 0, peak = 0;
+  std::vector<std::pair<void*, size_t>> live;
+  static void* Allocate(size_t size, void* context) {
+    auto* m = static_cast<CountingMemory*>(context);
+    void* block = std::malloc(size);
+    if (block == nullptr) return nullptr;
+    m->live.emplace_back(block, size);
+    m->bytes += size;
+    m->peak = std::max(m->peak, m->bytes);
+    return block;
+  }
+  static void Release(void* block, void* context) {
+    auto* m = static_cast<CountingMemory*>(context);
+    for (auto it = m->live.begin(); it != m->live.end(); ++it) {
+      if (it->first == block) {
+        m->bytes -= it->second;
+        m->live.erase(it);
+        break;
+      }
+    }
+    std::free(block);
+  }
+};
+
+PixelBuffer Load(const char* path) {
+  int width = 0, height = 0, channels = 0;
+  unsigned char* rgb = stbi_load(path, &width, &height, &channels, 3);
+  if (rgb == nullptr) return PixelBuffer();
+  PixelBuffer buffer = CreatePixelBuffer(width, height, 24);
+  if (buffer) {
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const unsigned char* p = rgb + (static_cast<size_t>(y) * width + x) * 3;
+        unsigned char* q = buffer.row(y) + 3 * x;
+        q[0] = p[2];
+        q[1] = p[1];
+        q[2] = p[0];
+      }
+    }
+  }
+  stbi_image_free(rgb);
+  return buffer;
+}
+
+const char* PathName(BlurPath path) {
+  switch (path) {
+    case BlurPath::kAuto: return "auto";
+    case BlurPath::kGeneric: return "generic";
+    case BlurPath::kSse2: return "sse2";
+    case BlurPath::kAvx2: return "avx2";
+  }
+  return "?";
+}
+
+struct Stage {
+  const char* name;
+  double radius;
+  int amount, threshold;
+};
+
+// Best of `repeat` runs of the engine, leaving the result in `destination`.
+double TimeEngine(const PixelBuffer& source, PixelBuffer& destination, const Stage& stage, BlurPath path,
+                  int repeat, CountingMemory* memory) {
+  double best = 1e30;
+  for (int i = 0; i < repeat; ++i) {
+    std::memset(destination.pixels(), 0, destination.pixel_bytes());
+    BlurOptions options;
+    options.path = path;
+    if (memory != nullptr) options.memory = BlurMemory{&CountingMemory::Allocate, &CountingMemory::Release, memory};
+    const Clock::time_point start = Clock::now();
+    UnsharpMaskWith(source, destination, stage.radius, stage.amount, stage.threshold, StopQuery(), options);
+    best = std::min(best, Seconds(start));
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s PICTURE [--no-reference] [--repeat N] [--only local|default]\n", argv[0]);
+    return 2;
+  }
+  bool reference = true;
+  int repeat = 3;
+  const char* only = "";
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--no-reference") == 0) reference = false;
+    if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) repeat = std::max(1, std::atoi(argv[++i]));
+    if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
+  }
+  const PixelBuffer source = Load(argv[1]);
+  if (!source) {
+    std::fprintf(stderr, "%s: cannot read the picture\n", argv[1]);
+    return 1;
+  }
+  const int width = source.width(), height = source.height();
+  const Stage stages[] = {{"local contrast", height * 0.03125, 10, 4}, {"default unsharp mask", 0.5, 100, 4}};
+  std::printf("picture %s: %d x %d (%.1f MP), %d-bit build\n", argv[1], width, height, width * height / 1e6,
+              static_cast<int>(sizeof(void*) * 8));
+
+  PixelBuffer engine_out = CreatePixelBuffer(width, height, 24);
+  PixelBuffer reference_out = reference ? CreatePixelBuffer(width, height, 24) : PixelBuffer();
+  if (!engine_out || (reference && !reference_out)) {
+    std::fprintf(stderr, "no memory for the pictures\n");
+    return 1;
+  }
+  for (const Stage& stage : stages) {
+    if (std::strstr(stage.name, only) == nullptr) continue;
+    float r = 0;
+    BlurKernelRadius(stage.radius, &r);
+    std::printf("\n%s: radius %g, %d taps per pass\n", stage.name, stage.radius, BlurTapCount(r));
+    double engine_seconds = 0;
+    for (BlurPath path : {BlurPath::kAvx2, BlurPath::kSse2, BlurPath::kAuto}) {
+      if (!BlurPathAvailable(path)) continue;
+      CountingMemory memory;
+      const double seconds = TimeEngine(source, engine_out, stage, path, repeat, &memory);
+      std::printf("  engine, %-7s path: %9.3f s (best of %d), engine blocks %.1f MB\n", PathName(path), seconds,
+                  repeat, memory.peak / 1048576.0);
+      if (path == BlurPath::kAuto) engine_seconds = seconds;
+    }
+    if (reference) {
+      std::memset(reference_out.pixels(), 0, reference_out.pixel_bytes());
+      const Clock::time_point start = Clock::now();
+      ReferenceUnsharpMask(source, reference_out, stage.radius, stage.amount, stage.threshold, StopQuery());
+      const double seconds = Seconds(start);
+      const bool same = std::memcmp(engine_out.pixels(), reference_out.pixels(), engine_out.pixel_bytes()) == 0;
+      std::printf("  plain reference:       %9.3f s (once)\n", seconds);
+      std::printf("  reference / engine:    %9.1f x, bytes %s\n", seconds / engine_seconds,
+                  same ? "identical" : "DIFFERENT");
+      if (!same) return 1;
+    }
+  }
+  std::printf("\npictures: 2 x %.1f MB; process peak %.1f MB\n", source.pixel_bytes() / 1048576.0,
+              PeakProcessMegabytes());
+  return 0;
+}
