@@ -1,9 +1,87 @@
 // File: plugin/local_settings.cpp
 //
-// Not built yet: no settings file is read or written, so every picture is
-// filtered with the global settings.
+// The choice of the settings file and the reading and writing of its keys,
+// driven by the one key table shared with the host store.
 #include "plugin/local_settings.h"
 
-FilterSettings ReadLocalSettings(const char*, const FilterSettings& base) { return base; }
+#include <vector>
 
-void WriteLocalSettings(const char*, const FilterSettings&) {}
+#include "plugin/host_callback.h"
+#include "plugin/profile_file.h"
+#include "plugin/profile_values.h"
+#include "plugin/setting_keys.h"
+
+namespace {
+
+const char kPictureExtension[] = "zprop";
+const char kFolderFileName[] = "zprop.ini";
+
+bool HasDrive(const std::string& path) {
+  const char c = path.size() >= 2 ? path[0] : '\0';
+  return path.size() >= 2 && path[1] == ':' && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+}
+
+// The one file whose keys apply to `path`, or the empty text for none.
+std::string ChosenFile(const std::string& path) {
+  if (!PathIsFolder(path)) {
+    const std::string picture_file = PictureSettingsFile(path);
+    if (PathExists(picture_file)) return picture_file;
+  }
+  const std::string folder_file = FolderSettingsFile(path);
+  if (PathExists(folder_file)) return folder_file;
+  return std::string();
+}
+
+}  // namespace
+
+std::string PictureSettingsFile(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  return path.substr(0, dot) + "." + kPictureExtension;
+}
+
+std::string FolderSettingsFile(const std::string& path) {
+  const size_t drive = HasDrive(path) ? 2 : 0;
+  const size_t separator = path.find_last_of("\\/");
+  const size_t folder_end = separator == std::string::npos || separator < drive ? drive : separator + 1;
+  return path.substr(0, folder_end) + kFolderFileName;
+}
+
+FilterSettings ReadLocalSettings(const char* path, const FilterSettings& base) {
+  FilterSettings result = base;
+  if (path == nullptr || *path == '\0') return result;
+  const std::string file = ChosenFile(path);
+  if (file.empty()) return result;
+
+  // Each key starts as the text of its base value, which is what a key
+  // missing from the file reads as.
+  std::vector<ProfileValue> values;
+  values.reserve(kFilterKeyCount);
+  for (size_t i = 0; i < kFilterKeyCount; ++i) {
+    const SettingKey& key = kFilterKeys[i];
+    values.push_back({key.name, key.is_real() ? ProfileRealDefault(base.*key.real_field)
+                                              : ProfileIntDefault(base.*key.int_field)});
+  }
+  ReadProfileValues(file, kHostSection, values.data(), values.size());
+  for (size_t i = 0; i < kFilterKeyCount; ++i) {
+    const SettingKey& key = kFilterKeys[i];
+    if (key.is_real()) {
+      result.*key.real_field = ParseProfileReal(values[i].text);
+    } else {
+      result.*key.int_field = ParseProfileInt(values[i].text);
+    }
+  }
+  return result;
+}
+
+void WriteLocalSettings(const char* path, const FilterSettings& settings) {
+  if (path == nullptr || *path == '\0') return;
+  const std::string file = PathIsFolder(path) ? FolderSettingsFile(path) : PictureSettingsFile(path);
+  std::vector<ProfileValue> values;
+  values.reserve(kFilterKeyCount);
+  for (size_t i = 0; i < kFilterKeyCount; ++i) {
+    const SettingKey& key = kFilterKeys[i];
+    values.push_back({key.name, key.is_real() ? FormatProfileReal(settings.*key.real_field)
+                                              : FormatProfileInt(settings.*key.int_field)});
+  }
+  WriteProfileValues(file, kHostSection, values.data(), values.size());
+}

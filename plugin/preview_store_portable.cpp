@@ -1,0 +1,71 @@
+// File: plugin/preview_store_portable.cpp
+//
+// The remembered sample picture in a profile file of the user's
+// configuration folder (XDG): $XDG_CONFIG_HOME when it is an absolute path,
+// else $HOME/.config. The file is named after the module that holds this
+// code (chromaline.so gives KelvarWorks/chromaline.ini).
+//
+// The value is kept in double quotes, which a read removes, so a path with
+// white space or quotes at either end comes back as it went in.
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "plugin/preview_store.h"
+#include "plugin/profile_file.h"
+#include "plugin/profile_values.h"
+
+namespace {
+
+std::string ConfigFolder() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') return std::string(home) + "/.config";
+  return std::string();
+}
+
+std::string ModulePath() {
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&ReadPreviewImage), &info) == 0 || info.dli_fname == nullptr) {
+    return std::string();
+  }
+  return info.dli_fname;
+}
+
+// The store's file, or the empty text when there is no place for it.
+std::string StoreFile() {
+  const std::string folder = ConfigFolder();
+  const std::string application = ApplicationName(ModulePath());
+  if (folder.empty() || application.empty()) return std::string();
+  return folder + "/" + kCompanyKey + "/" + application + ".ini";
+}
+
+bool MakeFolder(const std::string& path) {
+  return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+}  // namespace
+
+std::string ReadPreviewImage() {
+  const std::string file = StoreFile();
+  if (file.empty()) return std::string();
+  ProfileValue value{kPreviewKey, std::string()};
+  ReadProfileValues(file, kPreviewSection, &value, 1);
+  return value.text;
+}
+
+void WritePreviewImage(const std::string& path) {
+  // A line break cannot stand in a profile line, and a read gives back at
+  // most kProfileValueBuffer - 1 characters (less the two quotes).
+  if (path.find_first_of("\r\n") != std::string::npos || path.size() + 2 >= kProfileValueBuffer) return;
+  const std::string file = StoreFile();
+  if (file.empty()) return;
+  const std::string config = ConfigFolder();
+  if (!MakeFolder(config) || !MakeFolder(config + "/" + kCompanyKey)) return;
+  const ProfileValue value{kPreviewKey, "\"" + path + "\""};
+  WriteProfileValues(file, kPreviewSection, &value, 1);
+}

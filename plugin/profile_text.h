@@ -1,0 +1,38 @@
+// File: plugin/profile_text.h
+//
+// The text of a Windows profile file as the system's profile functions read
+// and rewrite it, for platforms that lack them:
+//
+// - Lines end at "\n"; white space (and "\r", and the DOS end-of-file
+//   character) around a line is ignored; blank lines are dropped on rewrite.
+// - "[name]" starts a section: the name runs to the last "]" of the line.
+//   Lines before the first section belong to no section.
+// - "key=value": the key ends at the first "=", both trimmed. A line without
+//   "=" is a key without a value, which reads as missing.
+// - Only the first section of a name counts, and in it the first key of a
+//   name; names match without regard to ASCII case.
+// - A rewrite puts every line back as "[name]", "key=value" or "key", each
+//   with CRLF, and keeps a UTF-8 byte-order mark. A write that changes no
+//   value leaves the text as it was.
+//
+// Text that starts with a UTF-16 byte-order mark is not understood: nothing
+// is found in it and it is never rewritten.
+#ifndef CHROMALINE_PLUGIN_PROFILE_TEXT_H_
+#define CHROMALINE_PLUGIN_PROFILE_TEXT_H_
+
+#include <cstddef>
+#include <string>
+
+#include "plugin/profile_file.h"
+
+// Sets each value's text to the value of its key in `section`, as the
+// system's read with a 4096-character buffer gives it: surrounding quotes
+// removed, at most 4095 characters. Keys not found keep their text.
+void FindProfileValues(const std::string& text, const char* section, ProfileValue* values, size_t count);
+
+// The text with each key of `values` set in `section`. False (and `out`
+// untouched) when the text cannot be rewritten.
+bool UpdateProfileText(const std::string& text, const char* section, const ProfileValue* values,
+                       size_t count, std::string* out);
+
+#endif  // CHROMALINE_PLUGIN_PROFILE_TEXT_H_

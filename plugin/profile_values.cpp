@@ -1,0 +1,108 @@
+// File: plugin/profile_values.cpp
+#include "plugin/profile_values.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "plugin/profile_file.h"
+
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+const char* SkipDigits(const char* p, const char* end) {
+  while (p != end && IsDigit(*p)) ++p;
+  return p;
+}
+
+}  // namespace
+
+std::string FormatProfileInt(int32_t value) {
+  char text[16];
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, end.ptr);
+}
+
+std::string FormatProfileReal(double value) {
+  // to_chars takes no sign or payload for NaN the way printf does on every
+  // runtime, so both builds spell the odd values alike.
+  if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+  char text[400];  // DBL_MAX has 309 digits before the point
+  const std::to_chars_result end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+  return std::string(text, end.ptr);
+}
+
+int32_t ParseProfileInt(const std::string& text) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p != end && IsSpace(*p)) ++p;
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  const char* const digits_end = SkipDigits(p, end);
+  if (digits_end == p) return 0;
+  // Accumulated in 64 bits with a stop well past the 32-bit range, so any
+  // number of digits is safe.
+  int64_t magnitude = 0;
+  for (; p != digits_end; ++p) {
+    magnitude = magnitude * 10 + (*p - '0');
+    if (magnitude > int64_t{1} << 32) return 0;
+  }
+  const int64_t value = negative ? -magnitude : magnitude;
+  if (value < INT32_MIN || value > INT32_MAX) return 0;
+  return static_cast<int32_t>(value);
+}
+
+double ParseProfileReal(const std::string& text) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p != end && IsSpace(*p)) ++p;
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  // The decimal number's extent: digits, ".", digits, then an exponent only
+  // when at least one digit follows its letter and sign.
+  const char* const number = p;
+  const char* q = SkipDigits(p, end);
+  bool any_digit = q != number;
+  if (q != end && *q == '.') {
+    const char* const fraction = q + 1;
+    const char* const fraction_end = SkipDigits(fraction, end);
+    any_digit = any_digit || fraction_end != fraction;
+    q = fraction_end;
+  }
+  if (!any_digit) return 0.0;
+  if (q != end && (*q == 'e' || *q == 'E')) {
+    const char* e = q + 1;
+    if (e != end && (*e == '+' || *e == '-')) ++e;
+    const char* const exponent_end = SkipDigits(e, end);
+    if (exponent_end != e) q = exponent_end;
+  }
+  double value = 0.0;
+  const std::from_chars_result result = std::from_chars(number, q, value, std::chars_format::general);
+  // Out of range: too large for a double (or so small that it is 0 anyway).
+  if (result.ec != std::errc() || result.ptr != q) return 0.0;
+  return negative ? -value : value;
+}
+
+std::string ProfileIntDefault(int32_t fallback) { return FormatProfileInt(fallback); }
+
+std::string ProfileRealDefault(double fallback) {
+  std::string text = FormatProfileReal(fallback);
+  if (text.size() > 256) text.resize(256);
+  return text;
+}
+
+int32_t ReadProfileInt(const char* section, const char* key, int32_t fallback, const std::string& file) {
+  ProfileValue value{key, ProfileIntDefault(fallback)};
+  ReadProfileValues(file, section, &value, 1);
+  return ParseProfileInt(value.text);
+}
+
+double ReadProfileDouble(const char* section, const char* key, double fallback, const std::string& file) {
+  ProfileValue value{key, ProfileRealDefault(fallback)};
+  ReadProfileValues(file, section, &value, 1);
+  return ParseProfileReal(value.text);
+}
