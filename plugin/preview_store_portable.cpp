@@ -44,8 +44,14 @@ std::string StoreFile() {
   return folder + "/" + kCompanyKey + "/" + application + ".ini";
 }
 
-bool MakeFolder(const std::string& path) {
-  return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+// Creates the folder and any missing folders above it, as the XDG rules
+// ask for a configuration folder that is not there yet.
+bool MakeFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string part = path.substr(0, slash);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) return true;
+  }
 }
 
 }  // namespace
@@ -64,8 +70,7 @@ void WritePreviewImage(const std::string& path) {
   if (path.find_first_of("\r\n") != std::string::npos || path.size() + 2 >= kProfileValueBuffer) return;
   const std::string file = StoreFile();
   if (file.empty()) return;
-  const std::string config = ConfigFolder();
-  if (!MakeFolder(config) || !MakeFolder(config + "/" + kCompanyKey)) return;
+  if (!MakeFolders(ConfigFolder() + "/" + kCompanyKey)) return;
   const ProfileValue value{kPreviewKey, "\"" + path + "\""};
   WriteProfileValues(file, kPreviewSection, &value, 1);
 }
