@@ -62,6 +62,11 @@ LRESULT CALLBACK HotkeyField::Proc(HWND window, UINT message, WPARAM wparam, LPA
       }
       break;
     }
+    case WM_CHAR:
+      // The character that follows a key taken above (Tab, Backspace, Enter,
+      // Esc, Space) belongs to it; the control would read it as a key again.
+      if (wparam == '\t' || wparam == '\b' || wparam == '\r' || wparam == 0x1B || wparam == ' ') return 0;
+      break;
     case WM_NCDESTROY: {
       const WNDPROC original = self->original_;
       self->Detach();

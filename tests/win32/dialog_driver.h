@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,14 +43,36 @@ inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms =
   return true;
 }
 
-// A visible top-level dialog with this caption that is not `other`.
+// A visible top-level dialog of this process with this caption that is
+// not `other` (test programs running side by side share one desktop).
 inline HWND FindDialog(const char* caption, HWND other = nullptr) {
   HWND found = nullptr;
   while ((found = FindWindowExA(nullptr, found, "#32770", caption)) != nullptr) {
-    if (found != other && IsWindowVisible(found)) return found;
+    DWORD process = 0;
+    GetWindowThreadProcessId(found, &process);
+    if (found != other && process == GetCurrentProcessId() && IsWindowVisible(found)) return found;
   }
   return nullptr;
 }
+
+// Held by one GUI test at a time across all test programs: keyboard input
+// goes to whichever dialog is in front.
+class DesktopLock {
+ public:
+  DesktopLock() : mutex_(CreateMutexA(nullptr, FALSE, "ChromalineGuiTestDesktop")) {
+    if (mutex_ != nullptr) WaitForSingleObject(mutex_, 120000);
+  }
+  ~DesktopLock() {
+    if (mutex_ == nullptr) return;
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+  DesktopLock(const DesktopLock&) = delete;
+  DesktopLock& operator=(const DesktopLock&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
 
 inline HWND WaitForDialog(const char* caption, HWND other = nullptr, DWORD timeout_ms = kTimeoutMs) {
   HWND found = nullptr;
