@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "filters/auto_levels.h"
-#include "filters/point_table.h"
+#include "filters/point_rows.h"
 #include "filters/stages.h"
 
 namespace {
@@ -20,23 +20,28 @@ int32_t g_levels[256];
 constexpr float kHighFraction = 0.9999f;
 constexpr float kLowFraction = 0.0001f;
 
-// Counting into four histograms lets neighbouring pixels of the same level
-// (common in photos) update different counters instead of waiting on each
-// other; they are added up at the end.
+// The luminance of a stretch of a row is worked out first (vector code
+// where the processor allows), then counted into four histograms, so that
+// neighbouring pixels of the same level (common in photos) update
+// different counters instead of waiting on each other.
 void CountRegion(const PixelBuffer& buffer, const ImageRegion& region) {
-  static_assert(sizeof(g_histogram) == 256 * sizeof(int32_t), "histogram layout");
+  constexpr int kChunk = 2048;
+  uint8_t luminance[kChunk];
   int32_t partial[4][256] = {};
   for (int y = region.top; y < region.bottom; ++y) {
-    const uint8_t* pixel = buffer.row(y) + static_cast<size_t>(region.left) * 3;
-    const int count = region.right - region.left;
-    int x = 0;
-    for (; x + 4 <= count; x += 4, pixel += 12) {
-      ++partial[0][Luminance(pixel[2], pixel[1], pixel[0])];
-      ++partial[1][Luminance(pixel[5], pixel[4], pixel[3])];
-      ++partial[2][Luminance(pixel[8], pixel[7], pixel[6])];
-      ++partial[3][Luminance(pixel[11], pixel[10], pixel[9])];
+    const uint8_t* row = buffer.row(y);
+    for (int left = region.left; left < region.right; left += kChunk) {
+      const int count = std::min(kChunk, region.right - left);
+      LuminanceRow(row + static_cast<size_t>(left) * 3, static_cast<size_t>(count), luminance);
+      int x = 0;
+      for (; x + 4 <= count; x += 4) {
+        ++partial[0][luminance[x]];
+        ++partial[1][luminance[x + 1]];
+        ++partial[2][luminance[x + 2]];
+        ++partial[3][luminance[x + 3]];
+      }
+      for (; x < count; ++x) ++partial[0][luminance[x]];
     }
-    for (; x < count; ++x, pixel += 3) ++partial[0][Luminance(pixel[2], pixel[1], pixel[0])];
   }
   for (int level = 0; level < 256; ++level) {
     g_histogram[level] = partial[0][level] + partial[1][level] + partial[2][level] + partial[3][level];

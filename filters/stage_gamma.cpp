@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "filters/gamma.h"
-#include "filters/point_table.h"
+#include "filters/point_rows.h"
 #include "filters/stages.h"
 
 namespace {
@@ -42,6 +42,11 @@ void ApplyGamma(PixelBuffer& buffer, double gamma) {
   BuildGammaTable(gamma, table);
   const size_t stride = buffer.stride();
   const size_t row_bytes = static_cast<size_t>(buffer.width()) * 3;
+  if (stride == row_bytes) {
+    // No row padding: the rows are one run of bytes.
+    MapBytes(buffer.pixels(), buffer.pixel_bytes(), table);
+    return;
+  }
   uint8_t* row = buffer.pixels();
   for (int y = 0; y < buffer.height(); ++y, row += stride) MapBytes(row, row_bytes, table);
 }

@@ -2,67 +2,61 @@
 //
 // The tone stages, last in the pipeline: grayscale writes one weighted
 // brightness into all three channels; sepia uses a brightness on the 0..240
-// scale to pick a colour of a brown palette. Both walk the rows with a byte
-// pointer, three bytes per pixel, and leave the row padding alone.
+// scale to pick a colour of a brown palette. Both walk the rows three bytes
+// per pixel (filters/point_rows.h) and leave the row padding alone.
 #include <algorithm>
-#include <cstring>
 
+#include "filters/point_rows.h"
 #include "filters/stages.h"
 #include "filters/tone.h"
 
 namespace {
 
-// Terms of absurd weights (far outside thousandths; the pipeline only hands
-// over the six modes, 0..1000) saturate here instead of overflowing, so that
-// three of them always add up inside 32 bits.
-constexpr int64_t kTermBound = int64_t{1} << 24;
-
-// One channel's share of the gray level: (weight * value) / 1000, truncated
-// on its own before the three shares are added.
-int32_t GrayTerm(int32_t weight, int value) {
-  const int64_t term = static_cast<int64_t>(weight) * value / 1000;
-  return static_cast<int32_t>(std::clamp(term, -kTermBound, kTermBound));
-}
-
-// The shares of every channel value, worked out once per call so that a
-// pixel costs three lookups and two additions.
-struct GrayTerms {
-  int32_t red[256];
-  int32_t green[256];
-  int32_t blue[256];
-};
-
-static inline uint8_t GrayLevel(const GrayTerms& terms, const uint8_t* pixel) {
-  const int32_t y = terms.green[pixel[1]] + terms.blue[pixel[0]] + terms.red[pixel[2]];
-  // Negative levels come only from negative weights; keep them in range too.
-  return static_cast<uint8_t>(std::clamp<int32_t>(y, 0, 255));
-}
-
 // 1/255 as the multiplier the sepia arithmetic uses (not a division).
 constexpr double kInverse255 = 0.00392156862745098;
 constexpr double kWeightScale = 0.001;
 
-// (value * 1/255) * k for every channel value. Each entry is the very
-// product the per-pixel arithmetic would form, so the sums below come out
-// bit for bit as if every multiplication were done per pixel.
-struct SepiaShares {
-  double blue[256];
-  double red[256];
-  double green[256];
-};
+// Shares of absurd weights (far outside thousandths; the pipeline only
+// hands over the six modes, 0..1000) saturate here instead of overflowing,
+// so that three of them always add up inside 32 bits.
+constexpr int64_t kShareBound = int64_t{1} << 24;
 
-void FillShares(double (&shares)[256], int32_t weight) {
-  const double k = weight * kWeightScale;
-  for (int v = 0; v < 256; ++v) shares[v] = (v * kInverse255) * k;
+// One channel's share of the gray level: (weight * value) / 1000, truncated
+// on its own before the three shares are added.
+int32_t GrayShare(int32_t weight, int value) {
+  const int64_t share = static_cast<int64_t>(weight) * value / 1000;
+  return static_cast<int32_t>(std::clamp(share, -kShareBound, kShareBound));
 }
 
-static inline int SepiaLevel(const SepiaShares& shares, const uint8_t* pixel) {
-  double s = shares.blue[pixel[0]] + shares.red[pixel[2]];
-  s = s + shares.green[pixel[1]];
-  // |s * 240| stays below 2^31 for any 32-bit weights, so the conversion is
-  // defined; negative weights could push the level below the palette.
-  const int level = static_cast<int>(s * 240.0);
-  return std::clamp(level, 0, kSepiaLevels - 1);
+bool IsThousandths(int32_t weight) { return weight >= 0 && weight <= 1000; }
+
+bool IsToneBuffer(const PixelBuffer& buffer) {
+  return buffer && buffer.bit_count() == 24 && buffer.width() > 0 && buffer.height() > 0;
+}
+
+template <typename RowFunction>
+void ForEachRow(PixelBuffer& buffer, RowFunction row_function) {
+  const size_t stride = buffer.stride();
+  uint8_t* row = buffer.pixels();
+  for (int y = 0; y < buffer.height(); ++y, row += stride) row_function(row, static_cast<size_t>(buffer.width()));
+}
+
+// Weights outside 0..1000 never come from the settings; their shares can
+// exceed a byte or be negative, so they take this slower loop, which holds
+// the sum to 0..255.
+void GrayscaleAnyWeights(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, int32_t blue_weight) {
+  int32_t red[256], green[256], blue[256];
+  for (int v = 0; v < 256; ++v) {
+    red[v] = GrayShare(red_weight, v);
+    green[v] = GrayShare(green_weight, v);
+    blue[v] = GrayShare(blue_weight, v);
+  }
+  ForEachRow(buffer, [&](uint8_t* row, size_t count) {
+    for (uint8_t *p = row, *end = row + 3 * count; p != end; p += 3) {
+      const int32_t y = std::clamp(green[p[1]] + blue[p[0]] + red[p[2]], 0, 255);
+      p[0] = p[1] = p[2] = static_cast<uint8_t>(y);
+    }
+  });
 }
 
 uint32_t HueValue(uint32_t m1, uint32_t m2, uint32_t hue) {
@@ -74,10 +68,6 @@ uint32_t HueValue(uint32_t m1, uint32_t m2, uint32_t hue) {
 }
 
 uint8_t ToByte(uint32_t level) { return static_cast<uint8_t>((level * 255 + 120) / 240); }
-
-bool IsToneBuffer(const PixelBuffer& buffer) {
-  return buffer && buffer.bit_count() == 24 && buffer.width() > 0 && buffer.height() > 0;
-}
 
 }  // namespace
 
@@ -100,45 +90,36 @@ SepiaPalette BuildSepiaPalette() {
 
 void ApplyGrayscale(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, int32_t blue_weight) {
   if (!IsToneBuffer(buffer)) return;
-  GrayTerms terms;
+  if (!IsThousandths(red_weight) || !IsThousandths(green_weight) || !IsThousandths(blue_weight)) {
+    GrayscaleAnyWeights(buffer, red_weight, green_weight, blue_weight);
+    return;
+  }
+  // Every share of a weight in 0..1000 fits a byte.
+  GrayShares shares;
   for (int v = 0; v < 256; ++v) {
-    terms.red[v] = GrayTerm(red_weight, v);
-    terms.green[v] = GrayTerm(green_weight, v);
-    terms.blue[v] = GrayTerm(blue_weight, v);
+    shares.red[v] = static_cast<uint8_t>(GrayShare(red_weight, v));
+    shares.green[v] = static_cast<uint8_t>(GrayShare(green_weight, v));
+    shares.blue[v] = static_cast<uint8_t>(GrayShare(blue_weight, v));
   }
-  const size_t stride = buffer.stride();
-  const size_t row_bytes = static_cast<size_t>(buffer.width()) * 3;
-  uint8_t* row = buffer.pixels();
-  for (int y = 0; y < buffer.height(); ++y, row += stride) {
-    for (uint8_t *pixel = row, *end = row + row_bytes; pixel != end; pixel += 3) {
-      const uint8_t level = GrayLevel(terms, pixel);
-      pixel[0] = level;
-      pixel[1] = level;
-      pixel[2] = level;
-    }
-  }
+  ForEachRow(buffer, [&](uint8_t* row, size_t count) { GrayRow(row, count, shares); });
 }
 
 void ApplySepia(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, int32_t blue_weight) {
   if (!IsToneBuffer(buffer)) return;
-  SepiaShares shares;
-  FillShares(shares.blue, blue_weight);
-  FillShares(shares.red, red_weight);
-  FillShares(shares.green, green_weight);
-  // The palette in the buffer's byte order, so a pixel is one 3-byte copy.
+  SepiaRowArgs args = {};
+  args.kb = blue_weight * kWeightScale;
+  args.kr = red_weight * kWeightScale;
+  args.kg = green_weight * kWeightScale;
+  for (int v = 0; v < 256; ++v) {
+    args.blue_share[v] = (v * kInverse255) * args.kb;
+    args.red_share[v] = (v * kInverse255) * args.kr;
+    args.green_share[v] = (v * kInverse255) * args.kg;
+  }
   const SepiaPalette palette = BuildSepiaPalette();
-  uint8_t bgr[kSepiaLevels][3];
   for (int level = 0; level < kSepiaLevels; ++level) {
-    bgr[level][0] = palette[level].blue;
-    bgr[level][1] = palette[level].green;
-    bgr[level][2] = palette[level].red;
+    args.blue[level] = palette[level].blue;
+    args.green[level] = palette[level].green;
+    args.red[level] = palette[level].red;
   }
-  const size_t stride = buffer.stride();
-  const size_t row_bytes = static_cast<size_t>(buffer.width()) * 3;
-  uint8_t* row = buffer.pixels();
-  for (int y = 0; y < buffer.height(); ++y, row += stride) {
-    for (uint8_t *pixel = row, *end = row + row_bytes; pixel != end; pixel += 3) {
-      std::memcpy(pixel, bgr[SepiaLevel(shares, pixel)], 3);
-    }
-  }
+  ForEachRow(buffer, [&](uint8_t* row, size_t count) { SepiaRow(row, count, args); });
 }

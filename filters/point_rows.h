@@ -1,0 +1,57 @@
+// File: filters/point_rows.h
+//
+// The per-row loops of the point stages, in a plain form and, where the
+// processor has AVX-512 with byte permutes (VBMI), a vector form that gives
+// exactly the same bytes. The stages pick the vector form when it is
+// available and enabled; tests and benchmarks can switch it off to compare
+// both.
+#ifndef CHROMALINE_FILTERS_POINT_ROWS_H_
+#define CHROMALINE_FILTERS_POINT_ROWS_H_
+
+#include <cstddef>
+#include <cstdint>
+
+// Whether the vector forms can run here, and whether the stages use them
+// (by default whenever they can run).
+bool FastPointRowsAvailable();
+bool FastPointRowsEnabled();
+void SetFastPointRowsEnabled(bool enabled);
+
+// bytes[i] = table[bytes[i]] for i < count.
+void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256]);
+
+// Gray level of each pixel: min(blue[B] + green[G] + red[R], 255), written
+// to all three channels. The shares are those of weights in 0..1000, so
+// each is at most 255.
+struct GrayShares {
+  uint8_t blue[256];
+  uint8_t green[256];
+  uint8_t red[256];
+};
+void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares);
+
+// Sepia: s = (B * c) * kb + (R * c) * kr, then s + (G * c) * kg, level =
+// trunc(s * 240) held to 0..240, pixel = palette entry of that level (in
+// blue, green, red order, 256 entries each, only 0..240 used).
+struct SepiaRowArgs {
+  double kb, kr, kg;
+  // (v * c) * k of every channel value v: the very products the arithmetic
+  // forms, worked out once for the plain loop.
+  double blue_share[256], red_share[256], green_share[256];
+  uint8_t blue[256];
+  uint8_t green[256];
+  uint8_t red[256];
+};
+void SepiaRow(uint8_t* pixels, size_t count, const SepiaRowArgs& args);
+
+// The auto-levels luminance (19595 R + 38470 G + 7471 B) >> 16 of each
+// pixel, one byte per pixel.
+void LuminanceRow(const uint8_t* pixels, size_t count, uint8_t* luminance);
+
+// The vector forms of the above: only when FastPointRowsAvailable().
+void MapBytesVector(uint8_t* bytes, size_t count, const uint8_t (&table)[256]);
+void GrayRowVector(uint8_t* pixels, size_t count, const GrayShares& shares);
+void SepiaRowVector(uint8_t* pixels, size_t count, const SepiaRowArgs& args);
+void LuminanceRowVector(const uint8_t* pixels, size_t count, uint8_t* luminance);
+
+#endif  // CHROMALINE_FILTERS_POINT_ROWS_H_
