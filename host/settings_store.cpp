@@ -1,11 +1,47 @@
 // File: host/settings_store.cpp
 #include "host/settings_store.h"
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
+
+namespace {
+
+// A real read back as an integer: truncated toward zero when it fits,
+// else 0 (converting a real beyond the range is undefined).
+int32_t TruncatedInt(double real) {
+  if (!(real > -2147483649.0 && real < 2147483648.0)) return 0;
+  return static_cast<int32_t>(real);
+}
+
+// The whole text as an integer of the 32-bit range.
+bool ParseInt(const std::string& text, int32_t* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long parsed = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+  *value = static_cast<int32_t>(parsed);
+  return true;
+}
+
+// The whole text as a real, as "%.17g" wrote it (including nan and inf).
+bool ParseReal(const std::string& text, double* value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  *value = std::strtod(text.c_str(), &end);
+  return *end == '\0';
+}
+
+bool FitsTheFormat(const std::string& name) { return name.find_first_of("\t\r\n") == std::string::npos; }
+
+}  // namespace
 
 void SettingsStore::SetInt(const std::string& section, const std::string& key, int32_t value) {
   Value& v = values_[{section, key}];
@@ -51,7 +87,7 @@ void SettingsStore::Read(HostSettingRecord& record) const {
     const double real = v->type == kSettingDouble ? v->real : v->integer;
     std::memcpy(record.value, &real, sizeof real);
   } else {
-    const int32_t integer = v->type == kSettingInt ? v->integer : static_cast<int32_t>(v->real);
+    const int32_t integer = v->type == kSettingInt ? v->integer : TruncatedInt(v->real);
     std::memcpy(record.value, &integer, sizeof integer);
   }
 }
@@ -70,23 +106,46 @@ bool SettingsStore::LoadFile(const std::string& path, std::string* error) {
     if (line.empty() || line[0] == '#') continue;
     std::istringstream fields(line);
     std::string section, key, type, value;
+    const std::string where = path + ":" + std::to_string(number) + ": ";
     if (!std::getline(fields, section, '\t') || !std::getline(fields, key, '\t') ||
         !std::getline(fields, type, '\t') || !std::getline(fields, value)) {
-      *error = path + ":" + std::to_string(number) + ": expected section, key, type and value";
+      *error = where + "expected section, key, type and value";
       return false;
     }
-    if (type == "d") {
-      SetDouble(section, key, std::strtod(value.c_str(), nullptr));
+    int32_t integer = 0;
+    double real = 0.0;
+    if (type == "d" && ParseReal(value, &real)) {
+      SetDouble(section, key, real);
+    } else if (type == "i" && ParseInt(value, &integer)) {
+      SetInt(section, key, integer);
+    } else if (type == "d" || type == "i") {
+      *error = where + "\"" + value + "\" is not " + (type == "d" ? "a real" : "a 32-bit integer");
+      return false;
     } else {
-      SetInt(section, key, static_cast<int32_t>(std::strtol(value.c_str(), nullptr, 10)));
+      *error = where + "type \"" + type + "\" is neither i nor d";
+      return false;
     }
+  }
+  if (in.bad()) {
+    *error = path + ": read failed";
+    return false;
   }
   return true;
 }
 
 bool SettingsStore::SaveFile(const std::string& path, std::string* error) const {
-  // Written beside the target and renamed over it: never half a file.
-  const std::string temp = path + ".tmp";
+  for (const auto& entry : values_) {
+    if (!FitsTheFormat(entry.first.first) || !FitsTheFormat(entry.first.second)) {
+      *error = path + ": the name \"" + entry.first.first + "/" + entry.first.second +
+               "\" holds a tab or line break and cannot be saved";
+      return false;
+    }
+  }
+  // Written beside the target under a name of its own, then renamed over
+  // it in one step (replacing on Windows too): never half a file, and no
+  // moment without one.
+  const std::string temp = path + ".tmp" + std::to_string(std::random_device()());
+  bool written = false;
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) {
@@ -103,13 +162,18 @@ bool SettingsStore::SaveFile(const std::string& path, std::string* error) const 
       out << name.first << '\t' << name.second << '\t' << (v.type == kSettingDouble ? "d" : "i") << '\t'
           << text << '\n';
     }
-    if (!out.flush()) {
-      *error = temp + ": write failed";
-      return false;
-    }
+    out.close();
+    written = !out.fail();
   }
-  std::remove(path.c_str());  // rename does not replace on Windows
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+  std::error_code ec;
+  if (!written) {
+    std::filesystem::remove(temp, ec);
+    *error = temp + ": write failed";
+    return false;
+  }
+  std::filesystem::rename(temp, path, ec);
+  if (ec) {
+    std::filesystem::remove(temp, ec);
     *error = path + ": cannot be replaced";
     return false;
   }

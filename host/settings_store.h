@@ -30,10 +30,16 @@ class SettingsStore {
   // Code 5: store the record's value under its section and key.
   void Write(const HostSettingRecord& record);
   // Code 6: put the stored value, or the record's default, into the record.
+  // A real read as an integer is truncated toward zero, or 0 beyond range.
   void Read(HostSettingRecord& record) const;
 
   // One line per value: section<TAB>key<TAB>i|d<TAB>value. Reals are
-  // written with 17 significant digits, so they come back exactly.
+  // written with 17 significant digits, so they come back exactly. Lines
+  // starting with "#" and blank lines are skipped. Loading adds to the
+  // store and stops at the first malformed line (an unknown type, a value
+  // that is not wholly a number, an integer beyond 32 bits), naming it in
+  // `error`. Saving replaces the file in one step or leaves it as it was;
+  // a name holding a tab or line break cannot be saved.
   bool LoadFile(const std::string& path, std::string* error);
   bool SaveFile(const std::string& path, std::string* error) const;
 
