@@ -12,6 +12,10 @@
 
 #include "plugin/local_settings.h"
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -328,5 +332,19 @@ TEST(LocalSettingsFiles, APathWithoutAFolderMeansTheCurrentFolder) {
   EXPECT_EQ(own.USMAmount, 77);
   EXPECT_EQ(other.USMAmount, 3);
 }
+
+#if !defined(_WIN32)
+TEST(LocalSettingsFiles, APipeNamedLikeTheSettingsFileNeitherBlocksNorIsReplaced) {
+  Folder folder;
+  ASSERT_EQ(mkfifo(folder.File("a.zprop").c_str(), 0600), 0);
+  FilterSettings expected = Global();
+  expected.GammaVal = 0.33;
+  expected.USMRadius = 0.33;
+  EXPECT_EQ(ReadLocalSettings(folder.File("a.jpg").c_str(), Global()), expected) << "read as an unreadable file";
+  WriteLocalSettings(folder.File("a.jpg").c_str(), Global());
+  EXPECT_TRUE(fs::is_fifo(folder.File("a.zprop")));
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.zprop"});
+}
+#endif
 
 }  // namespace
