@@ -34,6 +34,8 @@ void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares);
 // trunc(s * 240) held to 0..240, pixel = palette entry of that level (in
 // blue, green, red order, 256 entries each, only 0..240 used).
 struct SepiaRowArgs {
+  // The weights in thousandths, and the same times 0.001.
+  int32_t weight_blue, weight_red, weight_green;
   double kb, kr, kg;
   // (v * c) * k of every channel value v: the very products the arithmetic
   // forms, worked out once for the plain loop.
@@ -48,7 +50,9 @@ void SepiaRow(uint8_t* pixels, size_t count, const SepiaRowArgs& args);
 // pixel, one byte per pixel.
 void LuminanceRow(const uint8_t* pixels, size_t count, uint8_t* luminance);
 
-// The vector forms of the above: only when FastPointRowsAvailable().
+// The vector forms of the above: only when FastPointRowsAvailable(), on
+// whole blocks of 64 pixels (16 for the luminance), and for sepia only with
+// weights of 0..1000.
 void MapBytesVector(uint8_t* bytes, size_t count, const uint8_t (&table)[256]);
 void GrayRowVector(uint8_t* pixels, size_t count, const GrayShares& shares);
 void SepiaRowVector(uint8_t* pixels, size_t count, const SepiaRowArgs& args);

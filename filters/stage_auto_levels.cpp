@@ -21,30 +21,32 @@ constexpr float kHighFraction = 0.9999f;
 constexpr float kLowFraction = 0.0001f;
 
 // The luminance of a stretch of a row is worked out first (vector code
-// where the processor allows), then counted into four histograms, so that
-// neighbouring pixels of the same level (common in photos) update
+// where the processor allows), then counted into eight histograms in turn:
+// neighbouring pixels of the same level (common in photos) then update
 // different counters instead of waiting on each other.
 void CountRegion(const PixelBuffer& buffer, const ImageRegion& region) {
   constexpr int kChunk = 2048;
+  constexpr int kWays = 8;
   uint8_t luminance[kChunk];
-  int32_t partial[4][256] = {};
+  int32_t partial[kWays][256] = {};
   for (int y = region.top; y < region.bottom; ++y) {
     const uint8_t* row = buffer.row(y);
     for (int left = region.left; left < region.right; left += kChunk) {
       const int count = std::min(kChunk, region.right - left);
       LuminanceRow(row + static_cast<size_t>(left) * 3, static_cast<size_t>(count), luminance);
       int x = 0;
-      for (; x + 4 <= count; x += 4) {
-        ++partial[0][luminance[x]];
-        ++partial[1][luminance[x + 1]];
-        ++partial[2][luminance[x + 2]];
-        ++partial[3][luminance[x + 3]];
+      for (; x + kWays <= count; x += kWays) {
+        uint64_t levels;
+        std::memcpy(&levels, luminance + x, kWays);
+        for (int way = 0; way < kWays; ++way) ++partial[way][(levels >> (8 * way)) & 0xFF];
       }
       for (; x < count; ++x) ++partial[0][luminance[x]];
     }
   }
   for (int level = 0; level < 256; ++level) {
-    g_histogram[level] = partial[0][level] + partial[1][level] + partial[2][level] + partial[3][level];
+    int32_t total = 0;
+    for (int way = 0; way < kWays; ++way) total += partial[way][level];
+    g_histogram[level] = total;
   }
 }
 

@@ -64,7 +64,9 @@ void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares) {
 
 void SepiaRow(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
   size_t done = 0;
-  if (FastPointRowsEnabled()) {
+  const auto thousandths = [](int32_t w) { return w >= 0 && w <= 1000; };
+  if (FastPointRowsEnabled() && thousandths(args.weight_blue) && thousandths(args.weight_red) &&
+      thousandths(args.weight_green)) {
     done = count / 64 * 64;
     SepiaRowVector(pixels, done, args);
   }
@@ -74,7 +76,7 @@ void SepiaRow(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
 void LuminanceRow(const uint8_t* pixels, size_t count, uint8_t* luminance) {
   size_t done = 0;
   if (FastPointRowsEnabled()) {
-    done = count / 64 * 64;
+    done = count / 16 * 16;
     LuminanceRowVector(pixels, done, luminance);
   }
   for (size_t i = done; i < count; ++i) {

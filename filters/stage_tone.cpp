@@ -107,6 +107,9 @@ void ApplyGrayscale(PixelBuffer& buffer, int32_t red_weight, int32_t green_weigh
 void ApplySepia(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, int32_t blue_weight) {
   if (!IsToneBuffer(buffer)) return;
   SepiaRowArgs args = {};
+  args.weight_blue = blue_weight;
+  args.weight_red = red_weight;
+  args.weight_green = green_weight;
   args.kb = blue_weight * kWeightScale;
   args.kr = red_weight * kWeightScale;
   args.kg = green_weight * kWeightScale;

@@ -89,6 +89,14 @@ TEST_F(PointRows, EveryColourThroughGrayscaleAndSepiaInEveryMode) {
     EXPECT_EQ(CompareForms(some, [&](PixelBuffer& b) { ApplyGrayscale(b, w.red, w.green, w.blue); }), "")
         << "grayscale, mode " << mode;
   }
+  // Weights that are no mode of the dialog but still thousandths: the
+  // integer shortcut of the vector sepia must hold for them too.
+  const ChannelWeight others[] = {{333, 333, 334}, {1, 2, 997}, {999, 0, 1}, {0, 0, 0}, {1000, 1000, 1000}, {7, 500, 493}};
+  for (const ChannelWeight& w : others) {
+    EXPECT_EQ(CompareForms(some, [&](PixelBuffer& b) { ApplySepia(b, w.red, w.green, w.blue); }), "")
+        << "sepia, weights " << w.red << "/" << w.green << "/" << w.blue;
+  }
+
   // The luminance histogram of every colour.
   PixelBuffer counted = CopyBuffer(all);
   SetFastPointRowsEnabled(true);
