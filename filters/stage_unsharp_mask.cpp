@@ -4,10 +4,11 @@
 // with its stop queries, and the sharpening step. The inner loops are
 // chosen per processor (stage_unsharp_mask_fast.cpp).
 //
-// The horizontal pass does not keep a whole W x H x 3 float picture: rows
-// go into a ring just deep enough for one band of output rows plus the
-// kernel's reach above and below, and the vertical pass runs band by band
-// as soon as the rows it needs exist. The stop queries still come in the
+// The horizontal pass does not keep a whole W x H x 3 float picture: its
+// rows (float values, held as doubles so that the vertical pass need not
+// convert them at every tap) go into a ring just deep enough for one band
+// of output rows plus the kernel's reach above and below, and the vertical
+// pass runs band by band as soon as the rows it needs exist. The stop queries still come in the
 // defined order (one per source row as it is finished, then one per
 // column once the blur is done), and a stop clears whatever the
 // destination would not yet hold had the passes run one after the other.
@@ -28,9 +29,9 @@ namespace {
 constexpr int kBandRows = 64;
 constexpr int kStripValues = 192;
 
-// The smallest weight for which single-precision fused sums of whole
-// channel values are exact (see BlurTaps::horizontal_fused_exact).
+// The smallest weights for the shortcuts of the vector loops (BlurTaps).
 constexpr float kFusedExactWeight = 1.0f / 4194304.0f;  // 2^-22
+constexpr float kVectorRoundingWeight = 1.0f / 9223372036854775808.0f;  // 2^-63
 
 void* DefaultAllocate(size_t bytes, void*) { return std::malloc(bytes); }
 void DefaultRelease(void* block, void*) { std::free(block); }
@@ -69,25 +70,20 @@ bool SameLayout(const PixelBuffer& a, const PixelBuffer& b) {
 
 // Source row y as floats with n edge pixels repeated on either side.
 void PadRow(const unsigned char* row, int width, int n, float* padded) {
-  for (int k = 0; k < width + 2 * n; ++k) {
-    const int x = std::min(std::max(k - n, 0), width - 1);
-    for (int c = 0; c < 3; ++c) padded[3 * k + c] = row[3 * x + c];
+  float* inside = padded + 3 * n;
+  for (int i = 0; i < 3 * width; ++i) inside[i] = row[i];
+  float* last = inside + 3 * (width - 1);
+  for (int k = 0; k < n; ++k) {
+    for (int c = 0; c < 3; ++c) {
+      padded[3 * k + c] = inside[c];
+      last[3 * (k + 1) + c] = last[c];
+    }
   }
 }
 
 void ClearRows(PixelBuffer& destination, int from_byte) {
   const size_t bytes = static_cast<size_t>(destination.width()) * 3 - static_cast<size_t>(from_byte);
   for (int y = 0; y < destination.height(); ++y) std::memset(destination.row(y) + from_byte, 0, bytes);
-}
-
-// 255 at or above 255, 0 at or below 0, else truncated; d = O - B.
-inline unsigned char SharpenedValue(int original, int blurred, double amount, int32_t threshold) {
-  const int d = original - blurred;
-  if ((d < 0 ? -d : d) <= threshold) return static_cast<unsigned char>(original);
-  const double v = original + amount * d;
-  if (v >= 255.0) return 255;
-  if (v <= 0.0) return 0;
-  return static_cast<unsigned char>(static_cast<int>(v));
 }
 
 }  // namespace
@@ -130,7 +126,7 @@ void FillBlurKernel(float radius, const BlurKernel& kernel) {
   for (int j = 0; j < count; ++j) kernel.offsets[j] = static_cast<int>(std::trunc(j - count / 2 + 0.5));
 }
 
-void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values, float* out) {
+void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values, double* out) {
   for (int i = 0; i < values; ++i) {
     float sum = 0.0f;
     for (int j = 0; j < taps.count; ++j) sum = AddTap(sum, padded[i + taps.columns[j]], taps.weights[j]);
@@ -138,13 +134,24 @@ void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values,
   }
 }
 
-void VerticalBandGeneric(const BlurTaps& taps, const float* const* window, int out_rows, int first, int last,
+void VerticalBandGeneric(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,
                          unsigned char* const* dest_rows) {
   for (int r = 0; r < out_rows; ++r) {
     for (int i = first; i < last; ++i) {
       float sum = 0.0f;
       for (int j = 0; j < taps.count; ++j) sum = AddTap(sum, window[r + taps.rows[j]][i], taps.weights[j]);
       dest_rows[r][i] = static_cast<unsigned char>(static_cast<int>(sum) & 0xFF);
+    }
+  }
+}
+
+void SharpenRowGeneric(const unsigned char* original, unsigned char* blurred, int values,
+                       const SharpenParameters& parameters) {
+  if (parameters.table != nullptr) {
+    for (int i = 0; i < values; ++i) blurred[i] = parameters.table[original[i] * 256 + blurred[i]];
+  } else {
+    for (int i = 0; i < values; ++i) {
+      blurred[i] = SharpenedValue(original[i], blurred[i], parameters.amount, parameters.threshold);
     }
   }
 }
@@ -171,29 +178,29 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   int* columns = kernel.offsets + count;
   int* window_rows = columns + count;
   FillBlurKernel(r, kernel);
-  bool fused_exact = true;
+  const float smallest = *std::min_element(kernel.weights, kernel.weights + count);
   for (int j = 0; j < count; ++j) {
     columns[j] = 3 * (kernel.offsets[j] + n);
     window_rows[j] = kernel.offsets[j] + n;
-    fused_exact = fused_exact && kernel.weights[j] >= kFusedExactWeight;
   }
-  const BlurTaps taps = {count, kernel.weights, columns, window_rows, fused_exact};
+  const BlurTaps taps = {count, kernel.weights, columns, window_rows, smallest >= kFusedExactWeight,
+                         smallest >= kVectorRoundingWeight};
 
   // The ring of horizontal rows: one band plus n rows above and below.
   const int ring_rows = static_cast<int>(std::min<int64_t>(height, int64_t{2} * n + kBandRows));
   const int window_size = kBandRows + 2 * n;
-  EngineBlock ring_block(memory, uint64_t{4} * static_cast<uint64_t>(values) * static_cast<uint64_t>(ring_rows));
+  EngineBlock ring_block(memory, uint64_t{8} * static_cast<uint64_t>(values) * static_cast<uint64_t>(ring_rows));
   EngineBlock padded_block(memory, uint64_t{4} * 3 * (static_cast<uint64_t>(width) + 2 * static_cast<uint64_t>(n)));
-  EngineBlock window_block(memory, sizeof(float*) * static_cast<uint64_t>(window_size));
+  EngineBlock window_block(memory, sizeof(double*) * static_cast<uint64_t>(window_size));
   EngineBlock dest_block(memory, sizeof(unsigned char*) * uint64_t{kBandRows});
   if (!ring_block || !padded_block || !window_block || !dest_block) return BlurOutcome::kRefused;
-  float* ring = ring_block.as<float>();
+  double* ring = ring_block.as<double>();
   float* padded = padded_block.as<float>();
-  const float** window = window_block.as<const float*>();
+  const double** window = window_block.as<const double*>();
   unsigned char** dest_rows = dest_block.as<unsigned char*>();
   auto ring_row = [&](int y) { return ring + static_cast<size_t>(y % ring_rows) * static_cast<size_t>(values); };
 
-  const BlurRowLoops loops = BlurRowLoopsFor(options.path);
+  const BlurRowLoops loops = BlurRowLoopsFor(taps.vector_rounding_exact ? options.path : BlurPath::kGeneric);
   int next_row = 0;  // the next source row of the horizontal pass
   for (int band = 0; band < height; band += kBandRows) {
     const int band_end = std::min(height, band + kBandRows);
@@ -227,26 +234,22 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   return BlurOutcome::kComplete;
 }
 
-void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_t amount, int32_t threshold) {
+void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_t amount, int32_t threshold,
+                     BlurPath path) {
   if (!SameLayout(source, destination)) return;
-  const double a = amount * 0.01;
-  const size_t values = static_cast<size_t>(source.width()) * 3;
-  // The result depends only on the pair (O, B): one table per call.
+  SharpenParameters parameters = {amount * 0.01, threshold, nullptr};
+  // The result depends only on the pair (O, B): the plain loop looks it up
+  // in a table made once per call (or works it out when there is no memory
+  // for the table).
   unsigned char* table = static_cast<unsigned char*>(std::malloc(256 * 256));
   if (table != nullptr) {
     for (int o = 0; o < 256; ++o) {
-      for (int b = 0; b < 256; ++b) table[o * 256 + b] = SharpenedValue(o, b, a, threshold);
+      for (int b = 0; b < 256; ++b) table[o * 256 + b] = SharpenedValue(o, b, parameters.amount, threshold);
     }
   }
-  for (int y = 0; y < source.height(); ++y) {
-    const unsigned char* o = source.row(y);
-    unsigned char* b = destination.row(y);
-    if (table != nullptr) {
-      for (size_t i = 0; i < values; ++i) b[i] = table[o[i] * 256 + b[i]];
-    } else {
-      for (size_t i = 0; i < values; ++i) b[i] = SharpenedValue(o[i], b[i], a, threshold);
-    }
-  }
+  parameters.table = table;
+  const SharpenRowLoop sharpen = BlurRowLoopsFor(path).sharpen;
+  for (int y = 0; y < source.height(); ++y) sharpen(source.row(y), destination.row(y), 3 * source.width(), parameters);
   std::free(table);
 }
 
@@ -254,7 +257,7 @@ void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double
                      int32_t threshold, const StopQuery& stop, const BlurOptions& options) {
   switch (SeparableBlur(source, destination, radius, stop, options)) {
     case BlurOutcome::kComplete:
-      SharpenFromBlur(source, destination, amount, threshold);
+      SharpenFromBlur(source, destination, amount, threshold, options.path);
       return;
     case BlurOutcome::kStopped:
       return;

@@ -10,12 +10,15 @@
 // - SSE2 (every processor the plug-in runs on): two double lanes.
 // - AVX2 with FMA, behind a processor check: four double lanes, and in the
 //   horizontal pass eight float lanes with single-precision fused adds
-//   where BlurTaps::horizontal_fused_exact proves them exact.
+//   where BlurTaps::horizontal_fused_exact proves them exact; the
+//   sharpening step in double lanes too.
 //
 // GCC and Clang compile the AVX2 functions through target attributes, so the
 // rest of the module stays at the baseline instruction set; MSVC accepts the
 // intrinsics as they are.
 #include "filters/unsharp_mask_rows.h"
+
+#include <cstdint>
 
 #if defined(__x86_64__) || defined(_M_X64) || (defined(__i386__) && defined(__SSE2__)) || \
     (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
@@ -25,9 +28,11 @@
 #include <intrin.h>
 #define CHROMALINE_TARGET_AVX2
 #define CHROMALINE_UNROLL
+#define CHROMALINE_UNROLL_4
 #else
 #define CHROMALINE_TARGET_AVX2 __attribute__((target("avx2,fma")))
 #define CHROMALINE_UNROLL _Pragma("GCC unroll 16")
+#define CHROMALINE_UNROLL_4 _Pragma("GCC unroll 4")
 #endif
 #endif
 
@@ -44,16 +49,26 @@ constexpr int kBlocks = 8;
 constexpr int kBlocks = 4;
 #endif
 
+// Rounding a double sum to float without leaving double lanes: with E the
+// sum's binary exponent, M = 1.5 * 2^(E + 29) has a unit in the last place
+// of 2^(E - 23), a float's at exponent E, so (sum + M) - M rounds the sum
+// to float precision, ties to even (M is an even number of those units),
+// and the subtraction is exact. M's bits are the sum's exponent bits plus
+// 29 in the exponent and the top mantissa bit. Valid for sums of zero or
+// at least the smallest normal float (BlurTaps::vector_rounding_exact).
+constexpr int64_t kExponentBits = 0x7FF0000000000000;
+constexpr int64_t kMagicOffset = 0x01D8000000000000;  // (29 << 52) | (1 << 51)
+
 // ---- SSE2: two double lanes ------------------------------------------------
 
-inline __m128d LoadTwo(const float* p) {
-  return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+inline __m128d RoundToFloat(__m128d sum) {
+  const __m128i exponent = _mm_and_si128(_mm_castpd_si128(sum), _mm_set1_epi64x(kExponentBits));
+  const __m128d magic = _mm_castsi128_pd(_mm_add_epi64(exponent, _mm_set1_epi64x(kMagicOffset)));
+  return _mm_sub_pd(_mm_add_pd(sum, magic), magic);
 }
 
-inline __m128d RoundToFloat(__m128d sum) { return _mm_cvtps_pd(_mm_cvtpd_ps(sum)); }
-
-inline void StoreTwo(__m128d sum, float* out) {
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_castps_si128(_mm_cvtpd_ps(sum)));
+inline __m128d LoadTwoFloats(const float* p) {
+  return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
 }
 
 inline void StoreTwoBytes(__m128d sum, unsigned char* out) {
@@ -62,7 +77,7 @@ inline void StoreTwoBytes(__m128d sum, unsigned char* out) {
   out[1] = static_cast<unsigned char>(_mm_cvtsi128_si32(_mm_srli_si128(whole, 4)) & 0xFF);
 }
 
-void HorizontalRowSse2(const BlurTaps& taps, const float* padded, int values, float* out) {
+void HorizontalRowSse2(const BlurTaps& taps, const float* padded, int values, double* out) {
   int i = 0;
   for (; i + 2 * kBlocks <= values; i += 2 * kBlocks) {
     __m128d sum[kBlocks];
@@ -71,27 +86,27 @@ void HorizontalRowSse2(const BlurTaps& taps, const float* padded, int values, fl
       const __m128d w = _mm_set1_pd(taps.weights[j]);
       const float* p = padded + i + taps.columns[j];
       CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) {
-        sum[k] = RoundToFloat(_mm_add_pd(sum[k], _mm_mul_pd(LoadTwo(p + 2 * k), w)));
+        sum[k] = RoundToFloat(_mm_add_pd(sum[k], _mm_mul_pd(LoadTwoFloats(p + 2 * k), w)));
       }
     }
-    CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) StoreTwo(sum[k], out + i + 2 * k);
+    CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) _mm_storeu_pd(out + i + 2 * k, sum[k]);
   }
   if (i < values) HorizontalRowGeneric(taps, padded + i, values - i, out + i);
 }
 
-void VerticalBandSse2(const BlurTaps& taps, const float* const* window, int out_rows, int first, int last,
+void VerticalBandSse2(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,
                       unsigned char* const* dest_rows) {
   for (int r = 0; r < out_rows; ++r) {
-    const float* const* rows = window + r;
+    const double* const* rows = window + r;
     int i = first;
     for (; i + 2 * kBlocks <= last; i += 2 * kBlocks) {
       __m128d sum[kBlocks];
       CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) sum[k] = _mm_setzero_pd();
       for (int j = 0; j < taps.count; ++j) {
         const __m128d w = _mm_set1_pd(taps.weights[j]);
-        const float* p = rows[taps.rows[j]] + i;
+        const double* p = rows[taps.rows[j]] + i;
         CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) {
-          sum[k] = RoundToFloat(_mm_add_pd(sum[k], _mm_mul_pd(LoadTwo(p + 2 * k), w)));
+          sum[k] = RoundToFloat(_mm_add_pd(sum[k], _mm_mul_pd(_mm_loadu_pd(p + 2 * k), w)));
         }
       }
       CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) StoreTwoBytes(sum[k], dest_rows[r] + i + 2 * k);
@@ -102,16 +117,24 @@ void VerticalBandSse2(const BlurTaps& taps, const float* const* window, int out_
 
 // ---- AVX2 with FMA -----------------------------------------------------------
 
-CHROMALINE_TARGET_AVX2 inline __m256d LoadFour(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
+CHROMALINE_TARGET_AVX2 inline __m256d RoundToFloat4(__m256d sum) {
+  const __m256i exponent = _mm256_and_si256(_mm256_castpd_si256(sum), _mm256_set1_epi64x(kExponentBits));
+  const __m256d magic = _mm256_castsi256_pd(_mm256_add_epi64(exponent, _mm256_set1_epi64x(kMagicOffset)));
+  return _mm256_sub_pd(_mm256_add_pd(sum, magic), magic);
+}
 
-// One tap on four double lanes: exact product, one rounding to double, one
-// to float.
-CHROMALINE_TARGET_AVX2 inline __m256d Tap4(__m256d sum, const float* p, __m256d w) {
-  return _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_fmadd_pd(LoadFour(p), w, sum)));
+// One tap on four double lanes: the product is exact, so the fused
+// multiply-add rounds once to double, as a separate add would.
+CHROMALINE_TARGET_AVX2 inline __m256d Tap4(__m256d sum, const double* p, __m256d w) {
+  return RoundToFloat4(_mm256_fmadd_pd(_mm256_loadu_pd(p), w, sum));
+}
+
+CHROMALINE_TARGET_AVX2 inline __m256d TapFloats4(__m256d sum, const float* p, __m256d w) {
+  return RoundToFloat4(_mm256_fmadd_pd(_mm256_cvtps_pd(_mm_loadu_ps(p)), w, sum));
 }
 
 CHROMALINE_TARGET_AVX2 void HorizontalRowAvx2Double(const BlurTaps& taps, const float* padded, int values,
-                                                   float* out) {
+                                                   double* out) {
   int i = 0;
   for (; i + 4 * kBlocks <= values; i += 4 * kBlocks) {
     __m256d sum[kBlocks];
@@ -119,14 +142,20 @@ CHROMALINE_TARGET_AVX2 void HorizontalRowAvx2Double(const BlurTaps& taps, const 
     for (int j = 0; j < taps.count; ++j) {
       const __m256d w = _mm256_set1_pd(taps.weights[j]);
       const float* p = padded + i + taps.columns[j];
-      CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) sum[k] = Tap4(sum[k], p + 4 * k, w);
+      CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) sum[k] = TapFloats4(sum[k], p + 4 * k, w);
     }
-    CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) _mm_storeu_ps(out + i + 4 * k, _mm256_cvtpd_ps(sum[k]));
+    CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) _mm256_storeu_pd(out + i + 4 * k, sum[k]);
   }
   if (i < values) HorizontalRowGeneric(taps, padded + i, values - i, out + i);
 }
 
-CHROMALINE_TARGET_AVX2 void HorizontalRowAvx2(const BlurTaps& taps, const float* padded, int values, float* out) {
+CHROMALINE_TARGET_AVX2 inline void StoreEightAsDoubles(__m256 sum, double* out) {
+  _mm256_storeu_pd(out, _mm256_cvtps_pd(_mm256_castps256_ps128(sum)));
+  _mm256_storeu_pd(out + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(sum, 1)));
+}
+
+CHROMALINE_TARGET_AVX2 void HorizontalRowAvx2(const BlurTaps& taps, const float* padded, int values,
+                                             double* out) {
   if (!taps.horizontal_fused_exact) {
     HorizontalRowAvx2Double(taps, padded, values, out);
     return;
@@ -142,53 +171,88 @@ CHROMALINE_TARGET_AVX2 void HorizontalRowAvx2(const BlurTaps& taps, const float*
         sum[k] = _mm256_fmadd_ps(_mm256_loadu_ps(p + 8 * k), w, sum[k]);
       }
     }
-    CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) _mm256_storeu_ps(out + i + 8 * k, sum[k]);
+    CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) StoreEightAsDoubles(sum[k], out + i + 8 * k);
   }
   for (; i + 8 <= values; i += 8) {
     __m256 sum = _mm256_setzero_ps();
     for (int j = 0; j < taps.count; ++j) {
       sum = _mm256_fmadd_ps(_mm256_loadu_ps(padded + i + taps.columns[j]), _mm256_set1_ps(taps.weights[j]), sum);
     }
-    _mm256_storeu_ps(out + i, sum);
+    StoreEightAsDoubles(sum, out + i);
   }
   if (i < values) HorizontalRowGeneric(taps, padded + i, values - i, out + i);
 }
 
-// Four sums to their low eight bits, as bytes.
+// Four sums to their low eight bits, as 32-bit integers.
 CHROMALINE_TARGET_AVX2 inline __m128i LowBytes4(__m256d sum) {
   return _mm_and_si128(_mm256_cvttpd_epi32(sum), _mm_set1_epi32(0xFF));
 }
 
-CHROMALINE_TARGET_AVX2 void VerticalBandAvx2(const BlurTaps& taps, const float* const* window, int out_rows,
+// Sums live in a small array rather than in registers: for each tap the
+// loop sweeps the whole strip, so every vector of the strip is an
+// independent chain and the add-and-round latency never stalls it, even
+// with the eight vector registers of 32-bit code.
+CHROMALINE_TARGET_AVX2 void VerticalBandAvx2(const BlurTaps& taps, const double* const* window, int out_rows,
                                             int first, int last, unsigned char* const* dest_rows) {
-  static_assert(kBlocks % 4 == 0, "blocks pack four at a time into 16 bytes");
+  constexpr int kChunk = 256;
+  double sums[kChunk];
   for (int r = 0; r < out_rows; ++r) {
-    const float* const* rows = window + r;
+    const double* const* rows = window + r;
     unsigned char* dest = dest_rows[r];
-    int i = first;
-    for (; i + 4 * kBlocks <= last; i += 4 * kBlocks) {
-      __m256d sum[kBlocks];
-      CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) sum[k] = _mm256_setzero_pd();
+    for (int begin = first; begin < last; begin += kChunk) {
+      const int end = last - begin < kChunk ? last : begin + kChunk;
+      const int vectors = (end - begin) / 4;
+      for (int v = 0; v < vectors; ++v) _mm256_storeu_pd(sums + 4 * v, _mm256_setzero_pd());
       for (int j = 0; j < taps.count; ++j) {
         const __m256d w = _mm256_set1_pd(taps.weights[j]);
-        const float* p = rows[taps.rows[j]] + i;
-        CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) sum[k] = Tap4(sum[k], p + 4 * k, w);
+        const double* p = rows[taps.rows[j]] + begin;
+        CHROMALINE_UNROLL_4 for (int v = 0; v < vectors; ++v) {
+          _mm256_storeu_pd(sums + 4 * v, Tap4(_mm256_loadu_pd(sums + 4 * v), p + 4 * v, w));
+        }
       }
-      CHROMALINE_UNROLL for (int k = 0; k < kBlocks; k += 4) {
-        const __m128i lo = _mm_packus_epi32(LowBytes4(sum[k]), LowBytes4(sum[k + 1]));
-        const __m128i hi = _mm_packus_epi32(LowBytes4(sum[k + 2]), LowBytes4(sum[k + 3]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + i + 4 * k), _mm_packus_epi16(lo, hi));
+      int v = 0;
+      for (; v + 4 <= vectors; v += 4) {
+        const __m128i lo = _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v)),
+                                            LowBytes4(_mm256_loadu_pd(sums + 4 * v + 4)));
+        const __m128i hi = _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v + 8)),
+                                            LowBytes4(_mm256_loadu_pd(sums + 4 * v + 12)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + begin + 4 * v), _mm_packus_epi16(lo, hi));
       }
+      for (; v < vectors; ++v) {
+        const __m128i words = _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v)), _mm_setzero_si128());
+        const int packed = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+        for (int k = 0; k < 4; ++k) dest[begin + 4 * v + k] = static_cast<unsigned char>(packed >> (8 * k));
+      }
+      if (begin + 4 * vectors < end) VerticalBandGeneric(taps, rows, 1, begin + 4 * vectors, end, dest_rows + r);
     }
-    for (; i + 4 <= last; i += 4) {
-      __m256d sum = _mm256_setzero_pd();
-      for (int j = 0; j < taps.count; ++j) sum = Tap4(sum, rows[taps.rows[j]] + i, _mm256_set1_pd(taps.weights[j]));
-      const __m128i bytes = _mm_packus_epi16(_mm_packus_epi32(LowBytes4(sum), _mm_setzero_si128()), _mm_setzero_si128());
-      const int packed = _mm_cvtsi128_si32(bytes);
-      for (int k = 0; k < 4; ++k) dest[i + k] = static_cast<unsigned char>(packed >> (8 * k));
-    }
-    if (i < last) VerticalBandGeneric(taps, window + r, 1, i, last, dest_rows + r);
   }
+}
+
+// The sharpening step eight values at a time, worked out in double lanes
+// exactly as the plain version: v = O + amount * d, clamped, truncated.
+CHROMALINE_TARGET_AVX2 inline __m128i SharpenedHalf(__m128i original, __m128i d, __m256d amount) {
+  const __m256d v = _mm256_add_pd(_mm256_cvtepi32_pd(original), _mm256_mul_pd(amount, _mm256_cvtepi32_pd(d)));
+  const __m256d clamped = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
+  return _mm256_cvttpd_epi32(clamped);
+}
+
+CHROMALINE_TARGET_AVX2 void SharpenRowAvx2(const unsigned char* original, unsigned char* blurred, int values,
+                                          const SharpenParameters& parameters) {
+  const __m256d amount = _mm256_set1_pd(parameters.amount);
+  const __m256i threshold = _mm256_set1_epi32(parameters.threshold);
+  int i = 0;
+  for (; i + 8 <= values; i += 8) {
+    const __m256i o = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(original + i)));
+    const __m256i b = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(blurred + i)));
+    const __m256i d = _mm256_sub_epi32(o, b);
+    const __m256i sharpen = _mm256_cmpgt_epi32(_mm256_abs_epi32(d), threshold);
+    const __m128i lo = SharpenedHalf(_mm256_castsi256_si128(o), _mm256_castsi256_si128(d), amount);
+    const __m128i hi = SharpenedHalf(_mm256_extracti128_si256(o, 1), _mm256_extracti128_si256(d, 1), amount);
+    const __m256i result = _mm256_blendv_epi8(o, _mm256_set_m128i(hi, lo), sharpen);
+    const __m128i words = _mm_packus_epi32(_mm256_castsi256_si128(result), _mm256_extracti128_si256(result, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(blurred + i), _mm_packus_epi16(words, words));
+  }
+  if (i < values) SharpenRowGeneric(original + i, blurred + i, values - i, parameters);
 }
 
 bool ProcessorHasAvx2() {
@@ -241,11 +305,11 @@ BlurRowLoops BlurRowLoopsFor(BlurPath path) {
   switch (path) {
 #if defined(CHROMALINE_BLUR_X86)
     case BlurPath::kSse2:
-      return {HorizontalRowSse2, VerticalBandSse2};
+      return {HorizontalRowSse2, VerticalBandSse2, SharpenRowGeneric};
     case BlurPath::kAvx2:
-      return {HorizontalRowAvx2, VerticalBandAvx2};
+      return {HorizontalRowAvx2, VerticalBandAvx2, SharpenRowAvx2};
 #endif
     default:
-      return {HorizontalRowGeneric, VerticalBandGeneric};
+      return {HorizontalRowGeneric, VerticalBandGeneric, SharpenRowGeneric};
   }
 }

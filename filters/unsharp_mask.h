@@ -87,8 +87,8 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
 // the sharpened picture. Per channel, with O the source value, B the blurred
 // one and d = O - B: O when |d| <= threshold, else O + amount% * d clamped to
 // 0..255 and truncated. Defined for every amount and threshold.
-void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_t amount,
-                     int32_t threshold);
+void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_t amount, int32_t threshold,
+                     BlurPath path = BlurPath::kAuto);
 
 // UnsharpMask with a choice of memory and path. A refused blur copies the
 // source into the destination: the stage then leaves the picture as it was.

@@ -9,6 +9,8 @@
 #ifndef CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_
 #define CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_
 
+#include <cstdint>
+
 #include "filters/unsharp_mask.h"
 
 // The kernel as the loops use it.
@@ -23,36 +25,67 @@ struct BlurTaps {
   // source values times weights, sums below 256) each double sum is exact
   // and a single-precision fused multiply-add rounds it the same way.
   bool horizontal_fused_exact;
+  // Every weight is at least 2^-63, so no nonzero sum of either pass falls
+  // below the smallest normal float, and rounding a double sum to float is
+  // rounding it to 24 significant bits: the vector loops do that with an
+  // addition and a subtraction instead of two conversions. Otherwise the
+  // engine uses the plain loops.
+  bool vector_rounding_exact;
 };
 
 // One row of the horizontal pass. `padded` holds the source row as floats,
-// n pixels of edge repeated on either side; out[i] for i in [0, values).
-using HorizontalRowLoop = void (*)(const BlurTaps& taps, const float* padded, int values, float* out);
+// n pixels of edge repeated on either side; out[i] for i in [0, values),
+// float values held in doubles, ready for the vertical pass.
+using HorizontalRowLoop = void (*)(const BlurTaps& taps, const float* padded, int values, double* out);
 
 // The vertical pass over `out_rows` rows and the values [first, last) of
 // each row. `window[r + taps.rows[j]]` is the intermediate row that tap j
 // of output row r reads; the low eight bits of the truncated sum go to
 // dest_rows[r][i].
-using VerticalBandLoop = void (*)(const BlurTaps& taps, const float* const* window, int out_rows, int first,
+using VerticalBandLoop = void (*)(const BlurTaps& taps, const double* const* window, int out_rows, int first,
                                   int last, unsigned char* const* dest_rows);
+
+// The sharpening step over one row: `blurred` holds B and receives the
+// result. `table`, when not null, holds the result for every (O, B) pair
+// at O * 256 + B.
+struct SharpenParameters {
+  double amount;  // the percentage times 0.01
+  int32_t threshold;
+  const unsigned char* table;
+};
+using SharpenRowLoop = void (*)(const unsigned char* original, unsigned char* blurred, int values,
+                                const SharpenParameters& parameters);
 
 struct BlurRowLoops {
   HorizontalRowLoop horizontal;
   VerticalBandLoop vertical;
+  SharpenRowLoop sharpen;
 };
 
 // The plain scalar loops (stage_unsharp_mask.cpp).
-void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values, float* out);
-void VerticalBandGeneric(const BlurTaps& taps, const float* const* window, int out_rows, int first, int last,
+void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values, double* out);
+void VerticalBandGeneric(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,
                          unsigned char* const* dest_rows);
+void SharpenRowGeneric(const unsigned char* original, unsigned char* blurred, int values,
+                       const SharpenParameters& parameters);
 
 // The loops for a path; kAuto resolves to the fastest available here
 // (stage_unsharp_mask_fast.cpp).
 BlurRowLoops BlurRowLoopsFor(BlurPath path);
 
 // One tap of either pass: the sum in double, rounded back to float.
-inline float AddTap(float sum, float value, float weight) {
-  return static_cast<float>(static_cast<double>(sum) + static_cast<double>(value) * static_cast<double>(weight));
+inline float AddTap(float sum, double value, float weight) {
+  return static_cast<float>(static_cast<double>(sum) + value * static_cast<double>(weight));
+}
+
+// The sharpening of one channel value; d = O - B.
+inline unsigned char SharpenedValue(int original, int blurred, double amount, int32_t threshold) {
+  const int d = original - blurred;
+  if ((d < 0 ? -d : d) <= threshold) return static_cast<unsigned char>(original);
+  const double v = original + amount * d;
+  if (v >= 255.0) return 255;
+  if (v <= 0.0) return 0;
+  return static_cast<unsigned char>(static_cast<int>(v));
 }
 
 #endif  // CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_

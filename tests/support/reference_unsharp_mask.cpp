@@ -93,24 +93,25 @@ bool ReferenceSeparableBlur(const PixelBuffer& source, PixelBuffer& destination,
   return false;
 }
 
+unsigned char ReferenceSharpen(int O, int B, int32_t amount, int32_t threshold) {
+  const double a = amount * 0.01;
+  const int d = O - B;
+  if (std::abs(d) <= threshold) return static_cast<unsigned char>(O);
+  const double v = O + a * d;
+  if (v >= 255) return 255;
+  if (v <= 0) return 0;
+  return static_cast<unsigned char>(static_cast<int>(v));
+}
+
 void ReferenceUnsharpMask(const PixelBuffer& source, PixelBuffer& destination, double radius, int32_t amount,
                           int32_t threshold, const StopQuery& stop) {
   if (ReferenceSeparableBlur(source, destination, radius, stop)) return;
-  const double a = amount * 0.01;
   for (int y = 0; y < source.height(); ++y) {
     for (int x = 0; x < source.width(); ++x) {
       for (int channel = 0; channel < 3; ++channel) {
         const int O = source.row(y)[x * 3 + channel];
         const int B = destination.row(y)[x * 3 + channel];
-        const int d = O - B;
-        unsigned char result;
-        if (std::abs(d) <= threshold) {
-          result = static_cast<unsigned char>(O);
-        } else {
-          const double v = O + a * d;
-          result = v >= 255 ? 255 : (v <= 0 ? 0 : static_cast<unsigned char>(static_cast<int>(v)));
-        }
-        destination.row(y)[x * 3 + channel] = result;
+        destination.row(y)[x * 3 + channel] = ReferenceSharpen(O, B, amount, threshold);
       }
     }
   }

@@ -25,6 +25,9 @@ ReferenceKernel ReferenceBlurKernel(float radius);
 bool ReferenceSeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius,
                             const StopQuery& stop);
 
+// The sharpening of one channel value O against its blurred value B.
+unsigned char ReferenceSharpen(int O, int B, int32_t amount, int32_t threshold);
+
 void ReferenceUnsharpMask(const PixelBuffer& source, PixelBuffer& destination, double radius, int32_t amount,
                           int32_t threshold, const StopQuery& stop);
 

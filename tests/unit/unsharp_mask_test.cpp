@@ -451,6 +451,35 @@ TEST(SharpenFromBlur, WorkedExamples) {
   }
 }
 
+// Every (O, B) pair on every path, with ordinary and extreme settings.
+TEST(SharpenFromBlur, EveryPairOnEveryPathMatchesReference) {
+  const int32_t settings[][2] = {{100, 4},       {10, 4},          {50, 0},         {-50, -1},
+                                 {0, -5},        {333, 255},       {INT32_MAX, 0},  {INT32_MIN, INT32_MIN},
+                                 {7, INT32_MAX}, {-1000000, 3}};
+  PixelBuffer source = CreatePixelBuffer(256, 256, 24);
+  PixelBuffer blur = CreatePixelBuffer(256, 256, 24);
+  for (int o = 0; o < 256; ++o) {
+    for (int i = 0; i < 3 * 256; ++i) {
+      source.row(o)[i] = static_cast<unsigned char>(o);
+      blur.row(o)[i] = static_cast<unsigned char>((i / 3 + 85 * (i % 3)) % 256);
+    }
+  }
+  for (BlurPath path : AvailablePaths()) {
+    for (const auto& setting : settings) {
+      PixelBuffer result = CreatePixelBuffer(256, 256, 24);
+      std::memcpy(result.pixels(), blur.pixels(), blur.pixel_bytes());
+      SharpenFromBlur(source, result, setting[0], setting[1], path);
+      for (int o = 0; o < 256; ++o) {
+        for (int i = 0; i < 3 * 256; ++i) {
+          ASSERT_EQ(result.row(o)[i], ReferenceSharpen(o, blur.row(o)[i], setting[0], setting[1]))
+              << PathName(path) << " path, O " << o << " B " << int{blur.row(o)[i]} << " amount " << setting[0]
+              << " threshold " << setting[1];
+        }
+      }
+    }
+  }
+}
+
 TEST(SharpenFromBlur, DecidesEachChannelOnItsOwn) {
   PixelBuffer source = CreatePixelBuffer(1, 1, 24);
   PixelBuffer destination = CreatePixelBuffer(1, 1, 24);
