@@ -5,6 +5,10 @@
 // cleared at the start of every run; they are reachable here so that the
 // percentile search and the table can be checked on their own. Not
 // re-entrant: one pipeline runs at a time.
+//
+// A region whose luminance is (nearly) one level, so that the high clipping
+// level is not above the low one (a flat picture, a single pixel), has no
+// range to stretch and is left unchanged; its histogram is still counted.
 #ifndef CHROMALINE_FILTERS_AUTO_LEVELS_H_
 #define CHROMALINE_FILTERS_AUTO_LEVELS_H_
 

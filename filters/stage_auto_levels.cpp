@@ -13,7 +13,8 @@
 
 namespace {
 
-// Module-wide, as the stage has always kept them; cleared on every run.
+// Module-wide storage, cleared at the start of every run (so the stage is
+// not re-entrant, and nothing is carried from one run to the next).
 int32_t g_histogram[256];
 int32_t g_levels[256];
 

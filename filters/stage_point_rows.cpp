@@ -20,8 +20,9 @@ static inline void GrayPixel(uint8_t* p, const GrayShares& s) {
 static inline void SepiaPixel(uint8_t* p, const SepiaRowArgs& a) {
   double s = a.blue_share[p[0]] + a.red_share[p[2]];
   s = s + a.green_share[p[1]];
-  // |s * 240| stays far below 2^31 for any 32-bit weights, so the
-  // conversion is defined; negative weights could put it below 0.
+  // |s * 240| is at most 3 * 2^31 * 0.001 * 240, below 2^31, for any
+  // 32-bit weights, so the conversion is defined; negative weights could
+  // put it below 0.
   const int level = std::clamp(static_cast<int>(s * 240.0), 0, 240);
   p[0] = a.blue[level];
   p[1] = a.green[level];

@@ -142,13 +142,6 @@ TEST_F(PointStagesThroughThePlugin, EachStageAloneAndCombinedMatchesTheReference
   }
 }
 
-TEST_F(PointStagesThroughThePlugin, ThirtyTwoBitHostBitmapsGetTheSamePixels) {
-  const PointSettings s = {"all point stages", 1, 0.25, 1, 1, 16, {5, 5, 50, 40}};
-  const Image picture = RandomImage(57, 43, 8);
-  const Image actual = Filter(picture, s, HostBitmap::Kind::kDib32);
-  EXPECT_EQ(FirstDifferentPixel(actual, Expected(picture, s)), "");
-}
-
 TEST_F(PointStagesThroughThePlugin, GammaValuesTheDialogRefusesComeFromTheStoreSafely) {
   // The store does not check ranges: below -1 every value becomes white, a
   // GammaVal that is not a number leaves the picture as it was, +infinity

@@ -98,24 +98,6 @@ TEST(AutoLevels, SmallRegionsStretchFromDarkestToBrightest) {
   EXPECT_EQ(FindPercentileLevel(0.9999f), 128);
 }
 
-TEST(AutoLevels, LuminanceWeighsRedGreenAndBlue) {
-  // Pure colours and grays give their known levels; the sum of the weights
-  // is 65536, so a gray is its own level.
-  EXPECT_EQ(Luminance(255, 255, 255), 255);
-  EXPECT_EQ(Luminance(77, 77, 77), 77);
-  EXPECT_EQ(Luminance(255, 0, 0), 76);
-  EXPECT_EQ(Luminance(0, 255, 0), 149);
-  EXPECT_EQ(Luminance(0, 0, 255), 29);
-  // Colour pixels are counted at their luminance, not per channel.
-  PixelBuffer buffer = CreatePixelBuffer(3, 1, 24);
-  const uint8_t bgr[9] = {0, 0, 255, 0, 255, 0, 255, 0, 0};
-  std::memcpy(buffer.row(0), bgr, 9);
-  ApplyAutoLevels(buffer, ImageRegion{0, 0, 3, 1});
-  EXPECT_EQ(AutoLevelsHistogram()[76], 1);
-  EXPECT_EQ(AutoLevelsHistogram()[149], 1);
-  EXPECT_EQ(AutoLevelsHistogram()[29], 1);
-}
-
 TEST(AutoLevels, OnlyTheRegionIsMeasuredAndChanged) {
   const ImageRegion regions[] = {
       {0, 0, 37, 23},    {3, 4, 20, 17},   {0, 10, 37, 11},  {5, 0, 6, 23},  {36, 22, 37, 23},

@@ -214,24 +214,4 @@ TEST(ToneStages, NegativeOrHugeWeightsStayInsideThePictureAndItsPalette) {
   }
 }
 
-TEST(ToneStages, FilterParamChoosesStageAndWeightsInThePipeline) {
-  const struct {
-    int32_t filter_param;
-    bool sepia;
-    int mode;
-  } rows[] = {{0, false, 0}, {3, false, 3}, {7, false, 0}, {15, false, 0}, {16, true, 0},
-              {19, true, 3}, {21, true, 5}, {23, true, 0}, {36, false, 4}};
-  for (const auto& row : rows) {
-    FilterSettings settings;
-    settings.ToneFilter = 1;
-    settings.FilterParam = row.filter_param;
-    PixelBuffer actual = RandomBuffer(11, 6, 5);
-    RunStages(actual, settings, ImageRegion{0, 0, 0, 0}, StopQuery());
-    PixelBuffer expected = RandomBuffer(11, 6, 5);
-    const ChannelWeight w = Mode(row.mode);
-    (row.sepia ? ReferenceSepia : ReferenceGrayscale)(expected, w.red, w.green, w.blue);
-    EXPECT_EQ(FirstDifference(actual, expected), "") << "FilterParam " << row.filter_param;
-  }
-}
-
 }  // namespace
