@@ -144,6 +144,7 @@ const char* PathName(BlurPath path) {
     case BlurPath::kGeneric: return "generic";
     case BlurPath::kSse2: return "sse2";
     case BlurPath::kAvx2: return "avx2";
+    case BlurPath::kAvx512: return "avx512";
   }
   return "?";
 }
@@ -208,7 +209,7 @@ int main(int argc, char** argv) {
     BlurKernelRadius(stage.radius, &r);
     std::printf("\n%s: radius %g, %d taps per pass\n", stage.name, stage.radius, BlurTapCount(r));
     Timing engine;
-    for (BlurPath path : {BlurPath::kAvx2, BlurPath::kSse2, BlurPath::kAuto}) {
+    for (BlurPath path : {BlurPath::kAvx512, BlurPath::kAvx2, BlurPath::kSse2, BlurPath::kAuto}) {
       if (!BlurPathAvailable(path)) continue;
       CountingMemory memory;
       const Timing t = TimeEngine(source, engine_out, stage, path, repeat, &memory);

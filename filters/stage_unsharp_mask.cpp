@@ -13,7 +13,9 @@
 // column once the blur is done), and a stop clears whatever the
 // destination would not yet hold had the passes run one after the other.
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -163,9 +165,12 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   if (!BlurKernelRadius(radius, &r)) return BlurOutcome::kRefused;
   const int width = source.width();
   const int height = source.height();
-  const int values = 3 * width;
   const int count = BlurTapCount(r);
   const int n = count / 2 - 1;
+  // The loops index a padded row of 3 * (W + 2n) values with int; a row
+  // that long (hundreds of millions of pixels) is refused, not wrapped.
+  if (int64_t{3} * (int64_t{width} + 2 * n) > INT32_MAX) return BlurOutcome::kRefused;
+  const int values = 3 * width;
   const BlurMemory& memory = options.memory;
 
   // Kernel: weights, then offsets, padded columns and window rows per tap.
@@ -186,10 +191,14 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   const BlurTaps taps = {count, kernel.weights, columns, window_rows, smallest >= kFusedExactWeight,
                          smallest >= kVectorRoundingWeight};
 
-  // The ring of horizontal rows: one band plus n rows above and below.
+  // The ring of horizontal rows: one band plus n rows above and below,
+  // stored strip by strip, so that the rows a strip's taps walk through
+  // lie next to each other in memory (fewer pages per tap sweep).
   const int ring_rows = static_cast<int>(std::min<int64_t>(height, int64_t{2} * n + kBandRows));
+  const int strips = (values + kStripValues - 1) / kStripValues;
+  const uint64_t strip_doubles = uint64_t{kStripValues} * static_cast<uint64_t>(ring_rows);
   const int window_size = kBandRows + 2 * n;
-  EngineBlock ring_block(memory, uint64_t{8} * static_cast<uint64_t>(values) * static_cast<uint64_t>(ring_rows));
+  EngineBlock ring_block(memory, uint64_t{8} * strip_doubles * static_cast<uint64_t>(strips));
   EngineBlock padded_block(memory, uint64_t{4} * 3 * (static_cast<uint64_t>(width) + 2 * static_cast<uint64_t>(n)));
   EngineBlock window_block(memory, sizeof(double*) * static_cast<uint64_t>(window_size));
   EngineBlock dest_block(memory, sizeof(unsigned char*) * uint64_t{kBandRows});
@@ -198,7 +207,11 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   float* padded = padded_block.as<float>();
   const double** window = window_block.as<const double*>();
   unsigned char** dest_rows = dest_block.as<unsigned char*>();
-  auto ring_row = [&](int y) { return ring + static_cast<size_t>(y % ring_rows) * static_cast<size_t>(values); };
+  // Row y of strip s: kStripValues values from value s * kStripValues on.
+  auto ring_row = [&](int strip, int y) {
+    return ring + static_cast<size_t>(strip) * static_cast<size_t>(strip_doubles) +
+           static_cast<size_t>(y % ring_rows) * kStripValues;
+  };
 
   const BlurRowLoops loops = BlurRowLoopsFor(taps.vector_rounding_exact ? options.path : BlurPath::kGeneric);
   int next_row = 0;  // the next source row of the horizontal pass
@@ -207,20 +220,23 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
     const int needed = std::min(height - 1, band_end - 1 + n);
     for (; next_row <= needed; ++next_row) {
       PadRow(source.row(next_row), width, n, padded);
-      loops.horizontal(taps, padded, values, ring_row(next_row));
+      for (int strip = 0; strip < strips; ++strip) {
+        const int first = strip * kStripValues;
+        loops.horizontal(taps, padded + first, std::min(kStripValues, values - first), ring_row(strip, next_row));
+      }
       if (stop.ShouldStop()) {
         // As if the vertical pass had not begun: nothing blurred yet.
         ClearRows(destination, 0);
         return BlurOutcome::kStopped;
       }
     }
-    for (int k = 0; k < (band_end - band) + 2 * n; ++k) {
-      const int y = std::min(std::max(band - n + k, 0), height - 1);
-      window[k] = ring_row(y);
-    }
-    for (int k = 0; k < band_end - band; ++k) dest_rows[k] = destination.row(band + k);
-    for (int first = 0; first < values; first += kStripValues) {
-      loops.vertical(taps, window, band_end - band, first, std::min(values, first + kStripValues), dest_rows);
+    for (int strip = 0; strip < strips; ++strip) {
+      const int first = strip * kStripValues;
+      for (int k = 0; k < (band_end - band) + 2 * n; ++k) {
+        window[k] = ring_row(strip, std::min(std::max(band - n + k, 0), height - 1));
+      }
+      for (int k = 0; k < band_end - band; ++k) dest_rows[k] = destination.row(band + k) + first;
+      loops.vertical(taps, window, band_end - band, 0, std::min(kStripValues, values - first), dest_rows);
     }
   }
 
@@ -249,7 +265,14 @@ void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_
   }
   parameters.table = table;
   const SharpenRowLoop sharpen = BlurRowLoopsFor(path).sharpen;
-  for (int y = 0; y < source.height(); ++y) sharpen(source.row(y), destination.row(y), 3 * source.width(), parameters);
+  const size_t values = size_t{3} * static_cast<size_t>(source.width());
+  constexpr size_t kPiece = size_t{1} << 30;  // rows beyond int's reach go in pieces
+  for (int y = 0; y < source.height(); ++y) {
+    for (size_t begin = 0; begin < values; begin += kPiece) {
+      const int length = static_cast<int>(std::min(kPiece, values - begin));
+      sharpen(source.row(y) + begin, destination.row(y) + begin, length, parameters);
+    }
+  }
   std::free(table);
 }
 

@@ -59,7 +59,7 @@ struct BlurMemory {
 // processor supports; the others exist so that tests can compare each path
 // with the plain reference on one machine. A path the processor lacks falls
 // back to kGeneric.
-enum class BlurPath { kAuto, kGeneric, kSse2, kAvx2 };
+enum class BlurPath { kAuto, kGeneric, kSse2, kAvx2, kAvx512 };
 
 // Whether `path` can run here (kAuto and kGeneric always can).
 bool BlurPathAvailable(BlurPath path);
