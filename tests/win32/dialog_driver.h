@@ -15,6 +15,7 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -165,27 +166,49 @@ inline std::string DismissMessageBox(DWORD timeout_ms = kTimeoutMs) {
   return text;
 }
 
-// Runs `script` against the dialog that `open` brings up on this thread.
-// Returns false when no dialog appeared. When the script returns with the
-// dialog still open, message boxes and the dialog are cancelled.
-inline bool RunWithDialog(const std::function<void()>& open, const std::function<void(Dialog&)>& script,
-                          const char* caption = kDialogCaption) {
-  bool found = false;
-  std::thread helper([&] {
-    HWND window = WaitForDialog(caption);
-    if (window == nullptr) return;
-    found = true;
-    Dialog dialog(window);
-    script(dialog);
-    if (!WaitUntil([&] { return !dialog.Exists(); }, 2000)) {
-      for (HWND box; (box = FindDialog(kMessageCaption)) != nullptr;) {
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        Sleep(50);
-      }
-      PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+// Every window of this process with the class and caption, shown or not.
+inline std::vector<HWND> OwnWindows(const char* caption) {
+  std::vector<HWND> windows;
+  HWND found = nullptr;
+  while ((found = FindWindowExA(nullptr, found, "#32770", caption)) != nullptr) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(found, &process);
+    if (process == GetCurrentProcessId()) windows.push_back(found);
+  }
+  return windows;
+}
+
+// Closes message boxes and settings dialogs of this process until `done`.
+inline void CloseEverythingUntil(const std::atomic<bool>& done) {
+  const DWORD start = GetTickCount();
+  while (!done && GetTickCount() - start < 3 * kTimeoutMs) {
+    for (HWND box : OwnWindows(kMessageCaption)) PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    for (HWND dialog : OwnWindows(kDialogCaption)) {
+      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     }
+    Sleep(100);
+  }
+}
+
+// Runs `script` against the dialog that `open` brings up on this thread.
+// Returns false when no dialog appeared. Whatever is still open when the
+// script returns (or when no dialog appears in time) is closed.
+inline bool RunWithDialog(const std::function<void()>& open, const std::function<void(Dialog&)>& script,
+                          const char* caption = kDialogCaption, DWORD timeout_ms = kTimeoutMs) {
+  bool found = false;
+  std::atomic<bool> returned(false);
+  std::thread helper([&] {
+    HWND window = WaitForDialog(caption, nullptr, timeout_ms);
+    if (window != nullptr) {
+      found = true;
+      Dialog dialog(window);
+      script(dialog);
+      WaitUntil([&] { return returned.load(); }, 2000);
+    }
+    CloseEverythingUntil(returned);
   });
   open();
+  returned = true;
   helper.join();
   return found;
 }

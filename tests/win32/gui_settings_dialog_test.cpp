@@ -14,71 +14,16 @@
 #include <gtest/gtest.h>
 
 #include "filters/filter_settings.h"
+#include "host/image.h"
 #include "host/plugin_host.h"
 #include "resources/resource.h"
 #include "tests/support/test_support.h"
 #include "tests/win32/dialog_driver.h"
+#include "tests/win32/gui_fixture.h"
 
 namespace {
 
-void* P(uintptr_t value) { return reinterpret_cast<void*>(value); }
-const char kSection[] = "ChromalinePlugIn";
-
-class GuiSettingsDialog : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!gui::HaveDisplay()) GTEST_SKIP() << "no display for the dialog";
-    desktop_ = std::make_unique<gui::DesktopLock>();
-    std::string error;
-    ASSERT_TRUE(host_.Load(DefaultPluginPath(), &error)) << error;
-  }
-  void TearDown() override {
-    host_.Send(40, P(1), 0);
-    desktop_.reset();
-  }
-
-  // The global settings as message 7 loads them from the host store.
-  void LoadGlobal(int32_t enabled, int32_t hotkey, const FilterSettings& s) {
-    SettingsStore& store = host_.store();
-    store.Clear();
-    store.SetInt(kSection, "Enabled", enabled);
-    store.SetInt(kSection, "HotKey", hotkey);
-    store.SetInt(kSection, "ToneFilter", s.ToneFilter);
-    store.SetInt(kSection, "FilterParam", s.FilterParam);
-    store.SetInt(kSection, "GammaAdj", s.GammaAdj);
-    store.SetDouble(kSection, "GammaVal", s.GammaVal);
-    store.SetInt(kSection, "Defog", s.Defog);
-    store.SetInt(kSection, "DefogVal", s.DefogVal);
-    store.SetInt(kSection, "AutoLevels", s.AutoLevels);
-    store.SetDouble(kSection, "USMRadius", s.USMRadius);
-    store.SetInt(kSection, "USMAmount", s.USMAmount);
-    store.SetInt(kSection, "USMThreshold", s.USMThreshold);
-    store.SetInt(kSection, "USMEnable", s.USMEnable);
-    host_.Send(7);
-    host_.ClearCalls();
-  }
-  // The global settings as message 6 saves them.
-  int32_t Saved(const char* key) {
-    host_.Send(6);
-    const SettingsStore::Value* value = host_.store().Find(kSection, key);
-    return value != nullptr ? value->integer : -12345;
-  }
-  double SavedReal(const char* key) {
-    host_.Send(6);
-    const SettingsStore::Value* value = host_.store().Find(kSection, key);
-    return value != nullptr ? value->real : -12345.0;
-  }
-  // Message 5 driven by `script`; returns the message's result.
-  int32_t GlobalDialog(const std::function<void(gui::Dialog&)>& script, uintptr_t parent = 0) {
-    int32_t result = -1;
-    const bool shown = gui::RunWithDialog([&] { result = host_.Send(5, P(parent)); }, script);
-    EXPECT_TRUE(shown) << "no dialog appeared";
-    return result;
-  }
-
-  std::unique_ptr<gui::DesktopLock> desktop_;
-  PluginHost host_;
-};
+using GuiSettingsDialog = GuiTest;
 
 FilterSettings Everything() {
   FilterSettings s;
@@ -387,7 +332,11 @@ std::vector<std::string> Lines(const std::string& path) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void WriteFile(const std::string& path) { std::ofstream(path) << "not really a picture"; }
+// A real picture: in single-image mode it is also the preview's sample.
+void WriteFile(const std::string& path) {
+  std::string error;
+  EXPECT_TRUE(SaveImageFile(path, RandomImage(40, 30, 7), &error)) << error;
+}
 
 const std::vector<std::string> kWrittenDefaultsWithAmount80 = {
     "[ChromalinePlugIn]", "ToneFilter=0", "FilterParam=0", "GammaAdj=0",  "GammaVal=0.00",    "Defog=0",
@@ -448,7 +397,7 @@ TEST_F(GuiSettingsDialog, WrongKeyOrUnknownWindowOpensNothing) {
         EXPECT_EQ(host_.Send(30, nullptr, 0), 0);
         EXPECT_EQ(host_.SendText(30, "", 0), 0);
       },
-      [](gui::Dialog& d) { d.Press(IDCANCEL); }, gui::kDialogCaption);
+      [](gui::Dialog& d) { d.Press(IDCANCEL); }, gui::kDialogCaption, 1500);
   EXPECT_FALSE(shown);
   EXPECT_TRUE(host_.calls().empty());
 }

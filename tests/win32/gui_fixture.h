@@ -1,0 +1,102 @@
+// File: tests/win32/gui_fixture.h
+//
+// The fixture of the dialog tests: the real plug-in loaded by the reference
+// host, one GUI test at a time on the desktop, no remembered sample picture
+// unless a test sets one, and the global settings put in and read back
+// through the host store (messages 7 and 6).
+#ifndef CHROMALINE_TESTS_WIN32_GUI_FIXTURE_H_
+#define CHROMALINE_TESTS_WIN32_GUI_FIXTURE_H_
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "filters/filter_settings.h"
+#include "host/plugin_host.h"
+#include "tests/win32/dialog_driver.h"
+
+namespace gui {
+
+// "PreviewImg", the global dialog's remembered sample picture.
+inline const char* PreviewKey() { return "Software\\KelvarWorks\\Chromaline\\Settings"; }
+inline void SetPreviewImage(const std::string& path) {
+  RegSetKeyValueA(HKEY_CURRENT_USER, PreviewKey(), "PreviewImg", REG_SZ, path.c_str(),
+                  static_cast<DWORD>(path.size() + 1));
+}
+inline std::string PreviewImage() {
+  char value[1024] = {};
+  DWORD size = sizeof value;
+  if (RegGetValueA(HKEY_CURRENT_USER, PreviewKey(), "PreviewImg", RRF_RT_REG_SZ, nullptr, value, &size) !=
+      ERROR_SUCCESS) {
+    return "<missing>";
+  }
+  return value;
+}
+
+}  // namespace gui
+
+inline void* P(uintptr_t value) { return reinterpret_cast<void*>(value); }
+inline constexpr char kSection[] = "ChromalinePlugIn";
+
+class GuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!gui::HaveDisplay()) GTEST_SKIP() << "no display for the dialog";
+    desktop_ = std::make_unique<gui::DesktopLock>();
+    gui::SetPreviewImage("");
+    std::string error;
+    ASSERT_TRUE(host_.Load(DefaultPluginPath(), &error)) << error;
+  }
+  void TearDown() override {
+    host_.Send(40, P(1), 0);
+    desktop_.reset();
+  }
+
+  // The global settings as message 7 loads them from the host store.
+  void LoadGlobal(int32_t enabled, int32_t hotkey, const FilterSettings& s) {
+    SettingsStore& store = host_.store();
+    store.Clear();
+    store.SetInt(kSection, "Enabled", enabled);
+    store.SetInt(kSection, "HotKey", hotkey);
+    store.SetInt(kSection, "ToneFilter", s.ToneFilter);
+    store.SetInt(kSection, "FilterParam", s.FilterParam);
+    store.SetInt(kSection, "GammaAdj", s.GammaAdj);
+    store.SetDouble(kSection, "GammaVal", s.GammaVal);
+    store.SetInt(kSection, "Defog", s.Defog);
+    store.SetInt(kSection, "DefogVal", s.DefogVal);
+    store.SetInt(kSection, "AutoLevels", s.AutoLevels);
+    store.SetDouble(kSection, "USMRadius", s.USMRadius);
+    store.SetInt(kSection, "USMAmount", s.USMAmount);
+    store.SetInt(kSection, "USMThreshold", s.USMThreshold);
+    store.SetInt(kSection, "USMEnable", s.USMEnable);
+    host_.Send(7);
+    host_.ClearCalls();
+  }
+  // The global settings as message 6 saves them.
+  int32_t Saved(const char* key) {
+    host_.Send(6);
+    const SettingsStore::Value* value = host_.store().Find(kSection, key);
+    return value != nullptr ? value->integer : -12345;
+  }
+  double SavedReal(const char* key) {
+    host_.Send(6);
+    const SettingsStore::Value* value = host_.store().Find(kSection, key);
+    return value != nullptr ? value->real : -12345.0;
+  }
+  // Message 5 driven by `script`; returns the message's result.
+  int32_t GlobalDialog(const std::function<void(gui::Dialog&)>& script, uintptr_t parent = 0) {
+    int32_t result = -1;
+    const bool shown = gui::RunWithDialog([&] { result = host_.Send(5, P(parent)); }, script);
+    EXPECT_TRUE(shown) << "no dialog appeared";
+    return result;
+  }
+
+  std::unique_ptr<gui::DesktopLock> desktop_;
+  PluginHost host_;
+};
+
+#endif  // CHROMALINE_TESTS_WIN32_GUI_FIXTURE_H_
