@@ -8,10 +8,12 @@
 // rows (float values, held as doubles so that the vertical pass need not
 // convert them at every tap) go into a ring just deep enough for one band
 // of output rows plus the kernel's reach above and below, and the vertical
-// pass runs band by band as soon as the rows it needs exist. The stop queries still come in the
-// defined order (one per source row as it is finished, then one per
-// column once the blur is done), and a stop clears whatever the
-// destination would not yet hold had the passes run one after the other.
+// pass runs band by band as soon as the rows it needs exist. The stop
+// queries still come in the defined order (one per source row as it is
+// finished, then one per column once the blur is done), and a stop clears
+// whatever the destination would not yet hold had the passes run one after
+// the other: everything after a row's query, the columns right of the
+// stop after a column's query.
 #include <algorithm>
 #include <climits>
 #include <cmath>

@@ -31,7 +31,8 @@ struct Sharpening {
 
 PixelBuffer BufferOf(const Image& image) {
   PixelBuffer buffer = CreatePixelBuffer(image.width, image.height, 24);
-  for (int y = 0; y < image.height; ++y) std::memcpy(buffer.row(y), image.pixel(0, y), 3 * static_cast<size_t>(image.width));
+  const size_t row_bytes = 3 * static_cast<size_t>(image.width);
+  for (int y = 0; y < image.height; ++y) std::memcpy(buffer.row(y), image.pixel(0, y), row_bytes);
   return buffer;
 }
 
@@ -40,7 +41,8 @@ Image ImageOf(const PixelBuffer& buffer) {
   image.width = buffer.width();
   image.height = buffer.height();
   image.bgr.resize(static_cast<size_t>(image.width) * image.height * 3);
-  for (int y = 0; y < image.height; ++y) std::memcpy(image.pixel(0, y), buffer.row(y), 3 * static_cast<size_t>(image.width));
+  const size_t row_bytes = 3 * static_cast<size_t>(image.width);
+  for (int y = 0; y < image.height; ++y) std::memcpy(image.pixel(0, y), buffer.row(y), row_bytes);
   return image;
 }
 

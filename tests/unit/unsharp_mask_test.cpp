@@ -35,7 +35,8 @@ PixelBuffer TexturedBuffer(int width, int height, uint32_t seed) {
   for (int y = 0; y < height; ++y) {
     for (int i = 0; i < 3 * width; ++i) {
       const int base = (i * 7 + y * 5) % 256;
-      buffer.row(y)[i] = static_cast<unsigned char>(std::min(255, std::max(0, base + static_cast<int>(random() % 21) - 10)));
+      const int noisy = base + static_cast<int>(random() % 21) - 10;
+      buffer.row(y)[i] = static_cast<unsigned char>(std::min(255, std::max(0, noisy)));
     }
   }
   return buffer;
@@ -130,7 +131,9 @@ TEST(UnsharpMaskEngine, MatchesReferenceAcrossBandsStripsAndLaneTails) {
   } cases[] = {{150, 200, 5.0}, {67, 300, 0.5}, {131, 97, 12.25}, {9, 260, 30.0}, {250, 3, 1.01}};
   for (BlurPath path : AvailablePaths()) {
     uint32_t seed = 100;
-    for (const auto& c : cases) ExpectMatchesReference(TexturedBuffer(c.width, c.height, seed++), c.radius, 80, 3, path);
+    for (const auto& c : cases) {
+      ExpectMatchesReference(TexturedBuffer(c.width, c.height, seed++), c.radius, 80, 3, path);
+    }
   }
 }
 
@@ -142,7 +145,8 @@ TEST(UnsharpMaskEngine, MatchesReferenceOnSeededRandomSettings) {
     const double radius = (random() % 1000) / 64.0;
     const int32_t amount = static_cast<int32_t>(random() % 601) - 100;
     const int32_t threshold = static_cast<int32_t>(random() % 12) - 2;
-    const PixelBuffer source = trial % 2 ? RandomBuffer(width, height, random()) : TexturedBuffer(width, height, random());
+    const uint32_t seed = random();
+    const PixelBuffer source = trial % 2 ? RandomBuffer(width, height, seed) : TexturedBuffer(width, height, seed);
     for (BlurPath path : AvailablePaths()) ExpectMatchesReference(source, radius, amount, threshold, path);
   }
 }
