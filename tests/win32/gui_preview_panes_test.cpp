@@ -305,3 +305,40 @@ TEST_F(GuiPreviewPanes, FolderUsesTheRememberedSampleAndLocksThePictureButtons) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GuiPreviewPanes, ClearingGammaWithASampleLoadedPromptsAfterTheTypingDelay) {
+  TempDir dir;
+  gui::SetPreviewImage(SaveSample(dir, PaneSizedSample()));
+  LoadGlobal(1, 0, FilterSettings());
+  GlobalDialog([&](gui::Dialog& d) {
+    const DWORD start = GetTickCount();
+    d.SetText(IDC_GAMMA_VAL, "");
+    const std::string prompt = gui::DismissMessageBox(5000);
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_EQ(prompt, "Please enter a number.") << "the refresh reads the values back";
+    EXPECT_GE(waited, 450u) << "not before the typing delay";
+    EXPECT_TRUE(d.Exists());
+    d.Press(IDCANCEL);
+  });
+}
+
+TEST_F(GuiPreviewPanes, OverlongSamplePathsAreIgnoredWithoutHarm) {
+  const std::string long_folder = "Z:\\tmp\\" + std::string(300, 'a');
+  gui::SetPreviewImage(long_folder + "\\sample.png");
+  LoadGlobal(1, 0, FilterSettings());
+  GlobalDialog([&](gui::Dialog& d) {
+    EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
+    EXPECT_EQ(gui::DismissMessageBox(300), "") << "a missing file is no error";
+    d.Press(IDC_ESTIMATE);
+    // The remembered path is still the sample path: the estimate reports
+    // that it cannot load it, with the whole path, nothing cut or overrun.
+    const std::string message = gui::DismissMessageBox(3000);
+    EXPECT_EQ(message.rfind("Error ", 0), 0u) << message;
+    EXPECT_NE(message.find(long_folder + "\\sample.png"), std::string::npos) << message;
+    d.Press(IDOK);
+  });
+}
+
+}  // namespace
