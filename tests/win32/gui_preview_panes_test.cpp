@@ -342,3 +342,57 @@ TEST_F(GuiPreviewPanes, OverlongSamplePathsAreIgnoredWithoutHarm) {
 }
 
 }  // namespace
+
+namespace {
+
+// Twice the pane's size: fitted by the bicubic scaler of GDI+, whose
+// weights differ between Wine and Windows, so the comparison with a plain
+// 2 x 2 average allows a few levels.
+TEST_F(GuiPreviewPanes, ScaledSampleMatchesAPlainHalvingWithinAFewLevels) {
+  TempDir dir;
+  Image large;
+  large.width = kPaneWidth * 2;
+  large.height = kPaneHeight * 2;
+  large.bgr.resize(static_cast<size_t>(large.width) * large.height * 3);
+  for (int y = 0; y < large.height; ++y) {
+    for (int x = 0; x < large.width; ++x) {
+      uint8_t* p = large.pixel(x, y);
+      p[0] = static_cast<uint8_t>(20 + x / 3);
+      p[1] = static_cast<uint8_t>(10 + y / 2);
+      p[2] = static_cast<uint8_t>(220 - x / 4);
+    }
+  }
+  Image halved;
+  halved.width = kPaneWidth;
+  halved.height = kPaneHeight;
+  halved.bgr.resize(static_cast<size_t>(kPaneWidth) * kPaneHeight * 3);
+  for (int y = 0; y < kPaneHeight; ++y) {
+    for (int x = 0; x < kPaneWidth; ++x) {
+      for (int c = 0; c < 3; ++c) {
+        const int sum = large.pixel(2 * x, 2 * y)[c] + large.pixel(2 * x + 1, 2 * y)[c] +
+                        large.pixel(2 * x, 2 * y + 1)[c] + large.pixel(2 * x + 1, 2 * y + 1)[c];
+        halved.pixel(x, y)[c] = static_cast<uint8_t>((sum + 2) / 4);
+      }
+    }
+  }
+  gui::SetPreviewImage(SaveSample(dir, large));
+  LoadGlobal(1, 0, FilterSettings());
+  GlobalDialog([&](gui::Dialog& d) {
+    // The outermost rows and columns depend on how the scaler treats edges.
+    auto inner_difference = [&] {
+      const Image upper = GrabPane(d.Item(IDC_SOURCE_PREVIEW));
+      if (upper.width != kPaneWidth || upper.height != kPaneHeight) return 256;
+      int worst = 0;
+      for (int y = 2; y < kPaneHeight - 2; ++y) {
+        for (int x = 2; x < kPaneWidth - 2; ++x) {
+          for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(upper.pixel(x, y)[c] - halved.pixel(x, y)[c]));
+        }
+      }
+      return worst;
+    };
+    EXPECT_TRUE(gui::WaitUntil([&] { return inner_difference() <= 3; }, 3000)) << "worst " << inner_difference();
+    d.Press(IDCANCEL);
+  });
+}
+
+}  // namespace
