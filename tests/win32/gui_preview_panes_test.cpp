@@ -4,8 +4,11 @@
 // a failed load and of a missing sample, and the remembered sample picture.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -70,7 +73,7 @@ bool AllButtonFace(const Image& image) {
 int MaxDifference(const Image& a, const Image& b) {
   if (a.width != b.width || a.height != b.height) return 256;
   int worst = 0;
-  for (size_t i = 0; i < a.bgr.size(); ++i) worst = std::max(worst, std::abs(a.bgr[i] - b.bgr[i]));
+  for (size_t i = 0; i < a.bgr.size(); ++i) worst = (std::max)(worst, std::abs(a.bgr[i] - b.bgr[i]));
   return worst;
 }
 
@@ -385,7 +388,7 @@ TEST_F(GuiPreviewPanes, ScaledSampleMatchesAPlainHalvingWithinAFewLevels) {
       int worst = 0;
       for (int y = 2; y < kPaneHeight - 2; ++y) {
         for (int x = 2; x < kPaneWidth - 2; ++x) {
-          for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(upper.pixel(x, y)[c] - halved.pixel(x, y)[c]));
+          for (int c = 0; c < 3; ++c) worst = (std::max)(worst, std::abs(upper.pixel(x, y)[c] - halved.pixel(x, y)[c]));
         }
       }
       return worst;
