@@ -231,13 +231,21 @@ CHROMALINE_VECTOR void SepiaRowVector(uint8_t* pixels, size_t count, const Sepia
       const __mmask16 exact = _mm512_cmpgt_epi32_mask(remainder, zero) & _mm512_cmplt_epi32_mask(remainder, divisor);
       const __mmask16 undecided = static_cast<__mmask16>(~exact & _mm512_cmpneq_epi32_mask(n2, zero));
       if (undecided != 0) {
+        // Grays whose level is a whole number land here often, so only the
+        // half of the group that needs it does the double arithmetic.
         const __m512i b = _mm512_and_si512(br, low_half), r = _mm512_srli_epi32(br, 16);
         const __m512i gr = _mm512_and_si512(gg, low_half);
-        const __m256i low = SepiaLevels8(_mm512_castsi512_si256(b), _mm512_castsi512_si256(gr),
-                                         _mm512_castsi512_si256(r), c, kb, kr, kg);
-        const __m256i high = SepiaLevels8(_mm512_extracti64x4_epi64(b, 1), _mm512_extracti64x4_epi64(gr, 1),
-                                          _mm512_extracti64x4_epi64(r, 1), c, kb, kr, kg);
-        const __m512i decided = _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+        __m512i decided = level;
+        if ((undecided & 0xFF) != 0) {
+          const __m256i low = SepiaLevels8(_mm512_castsi512_si256(b), _mm512_castsi512_si256(gr),
+                                           _mm512_castsi512_si256(r), c, kb, kr, kg);
+          decided = _mm512_inserti64x4(decided, low, 0);
+        }
+        if ((undecided >> 8) != 0) {
+          const __m256i high = SepiaLevels8(_mm512_extracti64x4_epi64(b, 1), _mm512_extracti64x4_epi64(gr, 1),
+                                            _mm512_extracti64x4_epi64(r, 1), c, kb, kr, kg);
+          decided = _mm512_inserti64x4(decided, high, 1);
+        }
         level = _mm512_mask_mov_epi32(level, undecided, decided);
       }
       level = _mm512_min_epi32(_mm512_max_epi32(level, zero), top);
