@@ -32,8 +32,8 @@ bool FindAll(HMODULE module, Api* api) {
 
 }  // namespace
 
-Session::Session() {
-  HMODULE module = LoadLibraryA("Gdiplus.dll");
+Session::Session(const char* library) {
+  HMODULE module = LoadLibraryA(library);
   if (module == nullptr) return;
   if (!FindAll(module, &api_)) {
     FreeLibrary(module);
