@@ -43,8 +43,12 @@ struct SepiaRowArgs {
   uint8_t blue[256];
   uint8_t green[256];
   uint8_t red[256];
+  // The level of the gray (v, v, v) for every v.
+  uint8_t gray_level[256];
 };
 void SepiaRow(uint8_t* pixels, size_t count, const SepiaRowArgs& args);
+// The level of one pixel by the plain arithmetic (the shares must be set).
+int SepiaLevel(const SepiaRowArgs& args, int blue, int green, int red);
 
 // The auto-levels luminance (19595 R + 38470 G + 7471 B) >> 16 of each
 // pixel, one byte per pixel.

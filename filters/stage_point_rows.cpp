@@ -17,13 +17,21 @@ static inline void GrayPixel(uint8_t* p, const GrayShares& s) {
   p[0] = p[1] = p[2] = static_cast<uint8_t>(y);
 }
 
-static inline void SepiaPixel(uint8_t* p, const SepiaRowArgs& a) {
-  double s = a.blue_share[p[0]] + a.red_share[p[2]];
-  s = s + a.green_share[p[1]];
+}  // namespace
+
+int SepiaLevel(const SepiaRowArgs& a, int blue, int green, int red) {
+  double s = a.blue_share[blue] + a.red_share[red];
+  s = s + a.green_share[green];
   // |s * 240| is at most 3 * 2^31 * 0.001 * 240, below 2^31, for any
   // 32-bit weights, so the conversion is defined; negative weights could
   // put it below 0.
-  const int level = std::clamp(static_cast<int>(s * 240.0), 0, 240);
+  return std::clamp(static_cast<int>(s * 240.0), 0, 240);
+}
+
+namespace {
+
+static inline void SepiaPixel(uint8_t* p, const SepiaRowArgs& a) {
+  const int level = SepiaLevel(a, p[0], p[1], p[2]);
   p[0] = a.blue[level];
   p[1] = a.green[level];
   p[2] = a.red[level];

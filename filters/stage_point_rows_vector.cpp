@@ -211,6 +211,7 @@ CHROMALINE_VECTOR void GrayRowVector(uint8_t* pixels, size_t count, const GraySh
 CHROMALINE_VECTOR void SepiaRowVector(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
   const Shuffles s = LoadShuffles();
   const Table256 blue = LoadTable(args.blue), green = LoadTable(args.green), red = LoadTable(args.red);
+  const Table256 gray_levels = LoadTable(args.gray_level);
   const __m512d c = _mm512_set1_pd(0.00392156862745098);
   const __m512d kb = _mm512_set1_pd(args.kb), kr = _mm512_set1_pd(args.kr), kg = _mm512_set1_pd(args.kg);
   const __m512i zero = _mm512_setzero_si512(), top = _mm512_set1_epi32(240);
@@ -229,12 +230,21 @@ CHROMALINE_VECTOR void SepiaRowVector(uint8_t* pixels, size_t count, const Sepia
       __m512i level = _mm512_cvttps_epi32(_mm512_mul_ps(_mm512_cvtepi32_ps(n2), inverse));
       const __m512i remainder = _mm512_sub_epi32(n2, _mm512_mullo_epi32(level, divisor));
       const __mmask16 exact = _mm512_cmpgt_epi32_mask(remainder, zero) & _mm512_cmplt_epi32_mask(remainder, divisor);
-      const __mmask16 undecided = static_cast<__mmask16>(~exact & _mm512_cmpneq_epi32_mask(n2, zero));
+      __mmask16 undecided = static_cast<__mmask16>(~exact & _mm512_cmpneq_epi32_mask(n2, zero));
       if (undecided != 0) {
-        // Grays whose level is a whole number land here often, so only the
-        // half of the group that needs it does the double arithmetic.
         const __m512i b = _mm512_and_si512(br, low_half), r = _mm512_srli_epi32(br, 16);
         const __m512i gr = _mm512_and_si512(gg, low_half);
+        // Grays land here often (one gray value in 17 in the modes whose
+        // weights sum to 1000); their levels were worked out in advance.
+        const __mmask16 gray = _mm512_cmpeq_epi32_mask(b, gr) & _mm512_cmpeq_epi32_mask(gr, r);
+        if ((undecided & gray) != 0) {
+          const __m512i value = _mm512_castsi128_si512(_mm512_cvtepi32_epi8(b));
+          const __m512i gray_level = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(Lookup(gray_levels, value)));
+          level = _mm512_mask_mov_epi32(level, static_cast<__mmask16>(undecided & gray), gray_level);
+          undecided = static_cast<__mmask16>(undecided & ~gray);
+        }
+        // Only the half of the group that still needs it does the double
+        // arithmetic.
         __m512i decided = level;
         if ((undecided & 0xFF) != 0) {
           const __m256i low = SepiaLevels8(_mm512_castsi512_si256(b), _mm512_castsi512_si256(gr),

@@ -118,6 +118,7 @@ void ApplySepia(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, i
     args.red_share[v] = (v * kInverse255) * args.kr;
     args.green_share[v] = (v * kInverse255) * args.kg;
   }
+  for (int v = 0; v < 256; ++v) args.gray_level[v] = static_cast<uint8_t>(SepiaLevel(args, v, v, v));
   const SepiaPalette palette = BuildSepiaPalette();
   for (int level = 0; level < kSepiaLevels; ++level) {
     args.blue[level] = palette[level].blue;
