@@ -3,8 +3,10 @@
 // AVX-512 forms of the point-stage row loops, built for that instruction
 // set only inside this file and chosen at run time. They give exactly the
 // bytes of the plain loops: tables are looked up with byte permutes (four
-// 64-byte quarters of a 256-entry table), and the sepia arithmetic is the
-// same sequence of double-precision operations, eight pixels at a time.
+// 64-byte quarters of a 256-entry table), and sepia levels come from exact
+// integer arithmetic wherever that provably agrees with the double
+// arithmetic, and from the same double operations, eight pixels at a time,
+// where it might not (see SepiaRowVector).
 //
 // Pixels go 64 at a time: four groups of 16 pixels (48 bytes) are loaded,
 // blue, green and red are gathered into a vector each (pixel i at byte i),
