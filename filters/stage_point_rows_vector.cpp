@@ -223,7 +223,8 @@ CHROMALINE_VECTOR void SepiaRowVector(uint8_t* pixels, size_t count, const Sepia
   const __m512i green_green = _mm512_set1_epi32(args.weight_green << 16 | args.weight_green);
   for (size_t done = 0; done + 64 <= count; done += 64) {
     uint8_t* p = pixels + 3 * done;
-    __m512i levels = _mm512_setzero_si512();
+    __m512i levels = _mm512_setzero_si512(), blues = _mm512_setzero_si512();
+    uint64_t gray_undecided = 0;
     for (int g = 0; g < 4; ++g) {
       const __m512i group = _mm512_maskz_loadu_epi8(kGroupBytes, p + 48 * g);
       const __m512i br = _mm512_maskz_permutexvar_epi8(s.pair_bytes, s.blue_red, group);
@@ -233,20 +234,20 @@ CHROMALINE_VECTOR void SepiaRowVector(uint8_t* pixels, size_t count, const Sepia
       const __m512i remainder = _mm512_sub_epi32(n2, _mm512_mullo_epi32(level, divisor));
       const __mmask16 exact = _mm512_cmpgt_epi32_mask(remainder, zero) & _mm512_cmplt_epi32_mask(remainder, divisor);
       __mmask16 undecided = static_cast<__mmask16>(~exact & _mm512_cmpneq_epi32_mask(n2, zero));
+      // Grays are undecided often (one gray value in 17 in the modes whose
+      // weights sum to 1000) and too irregularly for a branch per group to
+      // guess; they are settled below for the whole block from levels
+      // worked out in advance. Blue | red << 16 equals green | green << 16
+      // exactly for a gray.
+      const __mmask16 gray = _mm512_cmpeq_epi32_mask(br, gg);
+      gray_undecided |= static_cast<uint64_t>(undecided & gray) << (16 * g);
+      undecided = static_cast<__mmask16>(undecided & ~gray);
+      blues = InsertGroup(blues, _mm512_cvtepi32_epi8(br), g);
       if (undecided != 0) {
+        // Only the half of the group that needs it does the double
+        // arithmetic.
         const __m512i b = _mm512_and_si512(br, low_half), r = _mm512_srli_epi32(br, 16);
         const __m512i gr = _mm512_and_si512(gg, low_half);
-        // Grays land here often (one gray value in 17 in the modes whose
-        // weights sum to 1000); their levels were worked out in advance.
-        const __mmask16 gray = _mm512_cmpeq_epi32_mask(b, gr) & _mm512_cmpeq_epi32_mask(gr, r);
-        if ((undecided & gray) != 0) {
-          const __m512i value = _mm512_castsi128_si512(_mm512_cvtepi32_epi8(b));
-          const __m512i gray_level = _mm512_cvtepu8_epi32(_mm512_castsi512_si128(Lookup(gray_levels, value)));
-          level = _mm512_mask_mov_epi32(level, static_cast<__mmask16>(undecided & gray), gray_level);
-          undecided = static_cast<__mmask16>(undecided & ~gray);
-        }
-        // Only the half of the group that still needs it does the double
-        // arithmetic.
         __m512i decided = level;
         if ((undecided & 0xFF) != 0) {
           const __m256i low = SepiaLevels8(_mm512_castsi512_si256(b), _mm512_castsi512_si256(gr),
@@ -263,6 +264,7 @@ CHROMALINE_VECTOR void SepiaRowVector(uint8_t* pixels, size_t count, const Sepia
       level = _mm512_min_epi32(_mm512_max_epi32(level, zero), top);
       levels = InsertGroup(levels, _mm512_cvtepi32_epi8(level), g);
     }
+    if (gray_undecided != 0) levels = _mm512_mask_blend_epi8(gray_undecided, levels, Lookup(gray_levels, blues));
     Scatter64(p, Channels{Lookup(blue, levels), Lookup(green, levels), Lookup(red, levels)}, s);
   }
 }
