@@ -11,7 +11,9 @@
 // The picture (any file stb reads; also CHROMALINE_BENCH_PICTURE) is the
 // large one; without it a generated 5120 x 2880 picture stands in. The
 // bundled samples are measured too (without ImageMagick).
-// CHROMALINE_BENCH_NO_IMAGEMAGICK=1 skips the ImageMagick runs.
+// CHROMALINE_BENCH_NO_IMAGEMAGICK=1 skips the ImageMagick runs;
+// CHROMALINE_BENCH_PLAIN=1 makes the stages use their plain row loops even
+// where the vector forms could run.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -28,6 +30,7 @@
 #include <benchmark/benchmark.h>
 
 #include "filters/filter_pipeline.h"
+#include "filters/point_rows.h"
 #include "filters/stages.h"
 #include "tests/support/reference_point_stages.h"
 
@@ -304,6 +307,9 @@ std::string SamplesDir() {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  if (const char* plain = std::getenv("CHROMALINE_BENCH_PLAIN"); plain != nullptr && std::strcmp(plain, "1") == 0) {
+    SetFastPointRowsEnabled(false);
+  }
   std::string large = argc > 1 ? argv[1] : "";
   if (large.empty() && std::getenv("CHROMALINE_BENCH_PICTURE") != nullptr) large = std::getenv("CHROMALINE_BENCH_PICTURE");
 
