@@ -347,21 +347,37 @@ TEST_F(GuiPreviewPanes, ClearingGammaWithASampleLoadedPromptsAfterTheTypingDelay
   });
 }
 
-TEST_F(GuiPreviewPanes, OverlongSamplePathsAreIgnoredWithoutHarm) {
-  const std::string long_folder = "Z:\\tmp\\" + std::string(300, 'a');
-  gui::SetPreviewImage(long_folder + "\\sample.png");
-  LoadGlobal(1, 0, FilterSettings());
-  GlobalDialog([&](gui::Dialog& d) {
-    EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
-    EXPECT_EQ(gui::DismissMessageBox(300), "") << "a missing file is no error";
-    d.Press(IDC_ESTIMATE);
-    // The remembered path is still the sample path: the estimate reports
-    // that it cannot load it, with the whole path, nothing cut or overrun.
-    const std::string message = gui::DismissMessageBox(3000);
-    EXPECT_EQ(message.rfind("Error ", 0), 0u) << message;
-    EXPECT_NE(message.find(long_folder + "\\sample.png"), std::string::npos) << message;
-    d.Press(IDOK);
-  });
+// Paths the sample cannot be loaded from: one longer than the path limit,
+// and the ANSI form of a real file whose name the ANSI code page cannot
+// spell (its "?" names no file). Both count as a missing sample.
+TEST_F(GuiPreviewPanes, OverlongAndUnspellableSamplePathsAreIgnoredWithoutHarm) {
+  TempDir dir;
+  const std::wstring wide_name = L"sample-\x6F22.png";  // a CJK character
+  const std::wstring wide_path = std::wstring(dir.path().begin(), dir.path().end()) + L"\\" + wide_name;
+  {
+    HANDLE file = CreateFileW(wide_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+  }
+  char ansi[MAX_PATH * 2] = {};
+  WideCharToMultiByte(CP_ACP, 0, wide_path.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+  const std::string paths[] = {"Z:\\tmp\\" + std::string(300, 'a') + "\\sample.png", ansi};
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    gui::SetPreviewImage(path);
+    LoadGlobal(1, 0, FilterSettings());
+    GlobalDialog([&](gui::Dialog& d) {
+      EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
+      EXPECT_EQ(gui::DismissMessageBox(300), "") << "a missing file is no error";
+      d.Press(IDC_ESTIMATE);
+      // The remembered path is still the sample path: the estimate reports
+      // that it cannot load it, with the whole path, nothing cut or overrun.
+      const std::string message = gui::DismissMessageBox(3000);
+      EXPECT_EQ(message.rfind("Error ", 0), 0u) << message;
+      EXPECT_NE(message.find(path), std::string::npos) << message;
+      d.Press(IDOK);
+    });
+  }
 }
 
 }  // namespace
