@@ -30,21 +30,6 @@ struct PointSettings {
   ImageRegion region = {0, 0, 0, 0};
 };
 
-PixelBuffer BufferOf(const Image& image) {
-  PixelBuffer buffer = CreatePixelBuffer(image.width, image.height, 24);
-  for (int y = 0; y < image.height; ++y) std::memcpy(buffer.row(y), image.pixel(0, y), 3 * static_cast<size_t>(image.width));
-  return buffer;
-}
-
-Image ImageOf(const PixelBuffer& buffer) {
-  Image image;
-  image.width = buffer.width();
-  image.height = buffer.height();
-  image.bgr.resize(static_cast<size_t>(image.width) * image.height * 3);
-  for (int y = 0; y < image.height; ++y) std::memcpy(image.pixel(0, y), buffer.row(y), 3 * static_cast<size_t>(image.width));
-  return image;
-}
-
 // The point stages in pipeline order, each from its plain reference.
 Image Expected(const Image& picture, const PointSettings& s) {
   PixelBuffer buffer = BufferOf(picture);
@@ -55,17 +40,6 @@ Image Expected(const Image& picture, const PointSettings& s) {
     (IsSepia(s.filter_param) ? ReferenceSepia : ReferenceGrayscale)(buffer, w.red, w.green, w.blue);
   }
   return ImageOf(buffer);
-}
-
-std::string FirstDifferentPixel(const Image& actual, const Image& expected) {
-  for (size_t i = 0; i < expected.bgr.size(); ++i) {
-    if (actual.bgr[i] == expected.bgr[i]) continue;
-    const size_t pixel = i / 3;
-    return "pixel (" + std::to_string(pixel % expected.width) + ", " + std::to_string(pixel / expected.width) +
-           ") byte " + std::to_string(i % 3) + ": got " + std::to_string(actual.bgr[i]) + ", want " +
-           std::to_string(expected.bgr[i]);
-  }
-  return "";
 }
 
 class PointStagesThroughThePlugin : public ::testing::Test {

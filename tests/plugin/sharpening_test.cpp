@@ -29,23 +29,6 @@ struct Sharpening {
   int32_t usm_threshold = 4;
 };
 
-PixelBuffer BufferOf(const Image& image) {
-  PixelBuffer buffer = CreatePixelBuffer(image.width, image.height, 24);
-  const size_t row_bytes = 3 * static_cast<size_t>(image.width);
-  for (int y = 0; y < image.height; ++y) std::memcpy(buffer.row(y), image.pixel(0, y), row_bytes);
-  return buffer;
-}
-
-Image ImageOf(const PixelBuffer& buffer) {
-  Image image;
-  image.width = buffer.width();
-  image.height = buffer.height();
-  image.bgr.resize(static_cast<size_t>(image.width) * image.height * 3);
-  const size_t row_bytes = 3 * static_cast<size_t>(image.width);
-  for (int y = 0; y < image.height; ++y) std::memcpy(image.pixel(0, y), buffer.row(y), row_bytes);
-  return image;
-}
-
 // Answers the stop queries of one run like the host of the test does:
 // `answer(n)` for the n-th query of the message.
 struct ScriptedStop {
@@ -74,18 +57,6 @@ Image Expected(const Image& picture, const Sharpening& s, std::function<int32_t(
     buffer = std::move(next);
   }
   return ImageOf(buffer);
-}
-
-std::string FirstDifferentPixel(const Image& actual, const Image& expected) {
-  if (actual.bgr.size() != expected.bgr.size()) return "different sizes";
-  for (size_t i = 0; i < expected.bgr.size(); ++i) {
-    if (actual.bgr[i] == expected.bgr[i]) continue;
-    const size_t pixel = i / 3;
-    return "pixel (" + std::to_string(pixel % expected.width) + ", " + std::to_string(pixel / expected.width) +
-           ") byte " + std::to_string(i % 3) + ": got " + std::to_string(actual.bgr[i]) + ", want " +
-           std::to_string(expected.bgr[i]);
-  }
-  return "";
 }
 
 class SharpeningThroughThePlugin : public ::testing::Test {

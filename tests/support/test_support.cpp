@@ -2,8 +2,38 @@
 #include "tests/support/test_support.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
+
+PixelBuffer BufferOf(const Image& image) {
+  PixelBuffer buffer = CreatePixelBuffer(image.width, image.height, 24);
+  const size_t row_bytes = 3 * static_cast<size_t>(image.width);
+  for (int y = 0; y < image.height; ++y) std::memcpy(buffer.row(y), image.pixel(0, y), row_bytes);
+  return buffer;
+}
+
+Image ImageOf(const PixelBuffer& buffer) {
+  Image image;
+  image.width = buffer.width();
+  image.height = buffer.height();
+  image.bgr.resize(static_cast<size_t>(image.width) * image.height * 3);
+  const size_t row_bytes = 3 * static_cast<size_t>(image.width);
+  for (int y = 0; y < image.height; ++y) std::memcpy(image.pixel(0, y), buffer.row(y), row_bytes);
+  return image;
+}
+
+std::string FirstDifferentPixel(const Image& actual, const Image& expected) {
+  if (actual.width != expected.width || actual.height != expected.height) return "different sizes";
+  for (size_t i = 0; i < expected.bgr.size(); ++i) {
+    if (actual.bgr[i] == expected.bgr[i]) continue;
+    const size_t pixel = i / 3;
+    return "pixel (" + std::to_string(pixel % expected.width) + ", " + std::to_string(pixel / expected.width) +
+           ") byte " + std::to_string(i % 3) + ": got " + std::to_string(actual.bgr[i]) + ", want " +
+           std::to_string(expected.bgr[i]);
+  }
+  return "";
+}
 
 Image RandomImage(int width, int height, uint32_t seed) {
   Image image;

@@ -10,6 +10,14 @@
 
 #include "host/image.h"
 #include "host/plugin_host.h"
+#include "filters/pixel_buffer.h"
+
+// A picture copied into a new 24-bit buffer, and back.
+PixelBuffer BufferOf(const Image& image);
+Image ImageOf(const PixelBuffer& buffer);
+
+// "" when both pictures are equal, else where they first differ.
+std::string FirstDifferentPixel(const Image& actual, const Image& expected);
 
 // A picture of seeded random pixels.
 Image RandomImage(int width, int height, uint32_t seed);
