@@ -138,17 +138,6 @@ PixelBuffer Load(const char* path) {
   return buffer;
 }
 
-const char* PathName(BlurPath path) {
-  switch (path) {
-    case BlurPath::kAuto: return "auto";
-    case BlurPath::kGeneric: return "generic";
-    case BlurPath::kSse2: return "sse2";
-    case BlurPath::kAvx2: return "avx2";
-    case BlurPath::kAvx512: return "avx512";
-  }
-  return "?";
-}
-
 struct Stage {
   const char* name;
   double radius;
@@ -213,7 +202,7 @@ int main(int argc, char** argv) {
       if (!BlurPathAvailable(path)) continue;
       CountingMemory memory;
       const Timing t = TimeEngine(source, engine_out, stage, path, repeat, &memory);
-      std::printf("  engine, %-7s path: %9.3f s [wall %.3f] best of %d, engine blocks %.1f MB\n", PathName(path),
+      std::printf("  engine, %-7s path: %9.3f s [wall %.3f] best of %d, engine blocks %.1f MB\n", BlurPathName(path),
                   t.cpu, t.wall, repeat, memory.peak / 1048576.0);
       if (path == BlurPath::kAuto) engine = t;
     }

@@ -404,6 +404,17 @@ bool ProcessorHasAvx2() {
 
 }  // namespace
 
+const char* BlurPathName(BlurPath path) {
+  switch (path) {
+    case BlurPath::kAuto: return "auto";
+    case BlurPath::kGeneric: return "generic";
+    case BlurPath::kSse2: return "sse2";
+    case BlurPath::kAvx2: return "avx2";
+    case BlurPath::kAvx512: return "avx512";
+  }
+  return "?";
+}
+
 bool BlurPathAvailable(BlurPath path) {
   switch (path) {
     case BlurPath::kAuto:

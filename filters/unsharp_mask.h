@@ -63,6 +63,8 @@ enum class BlurPath { kAuto, kGeneric, kSse2, kAvx2, kAvx512 };
 
 // Whether `path` can run here (kAuto and kGeneric always can).
 bool BlurPathAvailable(BlurPath path);
+// "auto", "generic", "sse2", "avx2" or "avx512", for reports.
+const char* BlurPathName(BlurPath path);
 
 struct BlurOptions {
   BlurMemory memory;

@@ -66,17 +66,6 @@ std::vector<BlurPath> AvailablePaths() {
   return paths;
 }
 
-const char* PathName(BlurPath path) {
-  switch (path) {
-    case BlurPath::kAuto: return "auto";
-    case BlurPath::kGeneric: return "generic";
-    case BlurPath::kSse2: return "sse2";
-    case BlurPath::kAvx2: return "avx2";
-    case BlurPath::kAvx512: return "avx512";
-  }
-  return "?";
-}
-
 // Answers nonzero at query number `stop_at` (0-based; -1: never) and counts.
 struct StopScript {
   int stop_at = -1;
@@ -99,7 +88,7 @@ void ExpectMatchesReference(const PixelBuffer& source, double radius, int32_t am
   BlurOptions options;
   options.path = path;
   UnsharpMaskWith(source, actual, radius, amount, threshold, engine_stop.query(), options);
-  const std::string label = std::string(PathName(path)) + " path, " + std::to_string(source.width()) + " x " +
+  const std::string label = std::string(BlurPathName(path)) + " path, " + std::to_string(source.width()) + " x " +
                             std::to_string(source.height()) + ", radius " + std::to_string(radius) +
                             ", amount " + std::to_string(amount) + ", threshold " + std::to_string(threshold) +
                             ", stop at " + std::to_string(stop_at);
@@ -363,7 +352,7 @@ TEST(SharpenFromBlur, EveryPairOnEveryPathMatchesReference) {
       for (int o = 0; o < 256; ++o) {
         for (int i = 0; i < 3 * 256; ++i) {
           ASSERT_EQ(result.row(o)[i], ReferenceSharpen(o, blur.row(o)[i], setting[0], setting[1]))
-              << PathName(path) << " path, O " << o << " B " << int{blur.row(o)[i]} << " amount " << setting[0]
+              << BlurPathName(path) << " path, O " << o << " B " << int{blur.row(o)[i]} << " amount " << setting[0]
               << " threshold " << setting[1];
         }
       }
