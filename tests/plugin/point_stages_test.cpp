@@ -50,24 +50,14 @@ class PointStagesThroughThePlugin : public ::testing::Test {
   }
   void TearDown() override { host_.Send(40, P(1), 0); }  // the module outlives the test
 
-  // Loads the settings through the host's store and filters one picture.
   Image Filter(const Image& picture, const PointSettings& s, HostBitmap::Kind kind) {
-    SettingsStore& store = host_.store();
-    store.Clear();
-    store.SetInt("ChromalinePlugIn", "Enabled", 1);
-    store.SetInt("ChromalinePlugIn", "GammaAdj", s.gamma_adj);
-    store.SetDouble("ChromalinePlugIn", "GammaVal", s.gamma_val);
-    store.SetInt("ChromalinePlugIn", "AutoLevels", s.auto_levels);
-    store.SetInt("ChromalinePlugIn", "ToneFilter", s.tone_filter);
-    store.SetInt("ChromalinePlugIn", "FilterParam", s.filter_param);
-    host_.Send(7);
-    auto bitmap = HostBitmap::Create(picture, kind);
-    if (!bitmap) {
-      ADD_FAILURE() << "no host bitmap";
-      return Image();
-    }
-    EXPECT_EQ(host_.FilterImage("point-stages.png", 5, bitmap.get(), s.region), 0);
-    return bitmap->Read();
+    FilterSettings settings;
+    settings.GammaAdj = s.gamma_adj;
+    settings.GammaVal = s.gamma_val;
+    settings.AutoLevels = s.auto_levels;
+    settings.ToneFilter = s.tone_filter;
+    settings.FilterParam = s.filter_param;
+    return FilterThroughPlugin(host_, picture, settings, kind, s.region);
   }
 
   PluginHost host_;

@@ -71,24 +71,14 @@ class SharpeningThroughThePlugin : public ::testing::Test {
   }
 
   Image Filter(const Image& picture, const Sharpening& s) {
-    SettingsStore& store = host_.store();
-    store.Clear();
-    store.SetInt("ChromalinePlugIn", "Enabled", 1);
-    store.SetInt("ChromalinePlugIn", "Defog", s.defog);
-    store.SetInt("ChromalinePlugIn", "DefogVal", s.defog_val);
-    store.SetInt("ChromalinePlugIn", "USMEnable", s.usm_enable);
-    store.SetDouble("ChromalinePlugIn", "USMRadius", s.usm_radius);
-    store.SetInt("ChromalinePlugIn", "USMAmount", s.usm_amount);
-    store.SetInt("ChromalinePlugIn", "USMThreshold", s.usm_threshold);
-    host_.Send(7);
-    auto bitmap = HostBitmap::Create(picture, HostBitmap::Kind::kDib24);
-    if (!bitmap) {
-      ADD_FAILURE() << "no host bitmap";
-      return Image();
-    }
-    host_.ClearCalls();
-    EXPECT_EQ(host_.FilterImage("sharpening.png", 9, bitmap.get()), 0);
-    return bitmap->Read();
+    FilterSettings settings;
+    settings.Defog = s.defog;
+    settings.DefogVal = s.defog_val;
+    settings.USMEnable = s.usm_enable;
+    settings.USMRadius = s.usm_radius;
+    settings.USMAmount = s.usm_amount;
+    settings.USMThreshold = s.usm_threshold;
+    return FilterThroughPlugin(host_, picture, settings);
   }
 
   int StopQueryCalls() const {

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <random>
 
+#include <gtest/gtest.h>
+
 PixelBuffer BufferOf(const Image& image) {
   PixelBuffer buffer = CreatePixelBuffer(image.width, image.height, 24);
   const size_t row_bytes = 3 * static_cast<size_t>(image.width);
@@ -33,6 +35,36 @@ std::string FirstDifferentPixel(const Image& actual, const Image& expected) {
            std::to_string(expected.bgr[i]);
   }
   return "";
+}
+
+Image FilterThroughPlugin(PluginHost& host, const Image& picture, const FilterSettings& settings,
+                          HostBitmap::Kind kind, const ImageRegion& region) {
+  // The keys are spelled out here, not taken from the plug-in's own table,
+  // so that a wrong name there shows.
+  static const char kSection[] = "ChromalinePlugIn";
+  SettingsStore& store = host.store();
+  store.Clear();
+  store.SetInt(kSection, "Enabled", 1);
+  store.SetInt(kSection, "ToneFilter", settings.ToneFilter);
+  store.SetInt(kSection, "FilterParam", settings.FilterParam);
+  store.SetInt(kSection, "GammaAdj", settings.GammaAdj);
+  store.SetDouble(kSection, "GammaVal", settings.GammaVal);
+  store.SetInt(kSection, "Defog", settings.Defog);
+  store.SetInt(kSection, "DefogVal", settings.DefogVal);
+  store.SetInt(kSection, "AutoLevels", settings.AutoLevels);
+  store.SetDouble(kSection, "USMRadius", settings.USMRadius);
+  store.SetInt(kSection, "USMAmount", settings.USMAmount);
+  store.SetInt(kSection, "USMThreshold", settings.USMThreshold);
+  store.SetInt(kSection, "USMEnable", settings.USMEnable);
+  host.Send(7);
+  auto bitmap = HostBitmap::Create(picture, kind);
+  if (!bitmap) {
+    ADD_FAILURE() << "no host bitmap for a " << picture.width << "x" << picture.height << " picture";
+    return Image();
+  }
+  host.ClearCalls();
+  EXPECT_EQ(host.FilterImage("filtered-by-test.png", 9, bitmap.get(), region), 0);
+  return bitmap->Read();
 }
 
 Image RandomImage(int width, int height, uint32_t seed) {

@@ -10,6 +10,7 @@
 
 #include "host/image.h"
 #include "host/plugin_host.h"
+#include "filters/filter_settings.h"
 #include "filters/pixel_buffer.h"
 
 // A picture copied into a new 24-bit buffer, and back.
@@ -18,6 +19,14 @@ Image ImageOf(const PixelBuffer& buffer);
 
 // "" when both pictures are equal, else where they first differ.
 std::string FirstDifferentPixel(const Image& actual, const Image& expected);
+
+// Messages 7 and 14 through `host`, as a viewer would run them: every
+// filter setting goes into the host's store with the plug-in switched on,
+// the plug-in loads them, and `picture` is filtered in a host bitmap of
+// `kind` and read back. The host's call record starts empty for message 14.
+Image FilterThroughPlugin(PluginHost& host, const Image& picture, const FilterSettings& settings,
+                          HostBitmap::Kind kind = HostBitmap::Kind::kDib24,
+                          const ImageRegion& region = ImageRegion{0, 0, 0, 0});
 
 // A picture of seeded random pixels.
 Image RandomImage(int width, int height, uint32_t seed);
