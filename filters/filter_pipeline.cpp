@@ -81,7 +81,6 @@ void FilterPipeline(BitmapHandle bitmap, const FilterSettings& settings, const I
   if (!settings.AnyStageEnabled()) return;
   PixelBuffer buffer = ReadBitmapPixels(bitmap);
   if (!buffer) return;
-  const ImageRegion copied = region;  // the caller's rectangle is never changed
-  RunStages(buffer, settings, copied, stop);
+  RunStages(buffer, settings, region, stop);  // reads the rectangle, never changes it
   WriteBitmapPixels(bitmap, buffer);
 }

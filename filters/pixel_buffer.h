@@ -16,7 +16,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#pragma pack(push, 2)
 struct BitmapInfoHeader {
   uint32_t biSize;
   int32_t biWidth;
@@ -30,7 +29,6 @@ struct BitmapInfoHeader {
   uint32_t biClrUsed;
   uint32_t biClrImportant;
 };
-#pragma pack(pop)
 static_assert(sizeof(BitmapInfoHeader) == 40, "BITMAPINFOHEADER is 40 bytes");
 
 class PixelBuffer {

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -145,22 +146,24 @@ int RunFilter(const FilterOptions& o) {
   std::unique_ptr<HostBitmap> bitmap = HostBitmap::Create(image, o.kind);
   if (!bitmap) return Fail(o.input + ": no bitmap could be made for it", kExitFailure);
 
-  host.Send(7);        // load the global settings from the store
+  std::error_code failure;
+  host.Send(7);  // load the global settings from the store
   host.Send(40, reinterpret_cast<void*>(1), 1);  // this tool exists to filter
   host.FilterImage(o.input.c_str(), 1, bitmap.get(), o.region);
 
-  // Written beside the target and renamed: never a half-written picture.
-  const std::string dot = o.output.substr(o.output.find_last_of('.') == std::string::npos
-                                              ? o.output.size()
-                                              : o.output.find_last_of('.'));
-  const std::string temp = o.output + ".part" + dot;
-  if (!SaveImageFile(temp, bitmap->Read(), &error)) {
-    std::remove(temp.c_str());
+  // Written beside the target under a name with the same extension (the
+  // codec goes by it), then moved over the target in one step: a picture
+  // is either the old one or the whole new one, never half written.
+  const std::filesystem::path target(o.output);
+  std::filesystem::path temp = target;
+  temp.replace_filename(target.stem().string() + ".part" + target.extension().string());
+  if (!SaveImageFile(temp.string(), bitmap->Read(), &error)) {
+    std::filesystem::remove(temp, failure);
     return Fail(error, kExitFailure);
   }
-  std::remove(o.output.c_str());
-  if (std::rename(temp.c_str(), o.output.c_str()) != 0) {
-    std::remove(temp.c_str());
+  std::filesystem::rename(temp, target, failure);
+  if (failure) {
+    std::filesystem::remove(temp, failure);
     return Fail(o.output + ": cannot be replaced", kExitFailure);
   }
   if (!o.store.empty() && !host.store().SaveFile(o.store, &error)) return Fail(error, kExitFailure);
