@@ -1,0 +1,58 @@
+// File: host/photo_io.h
+//
+// Photo files for the command line: a picture is read upright (its EXIF
+// orientation undone), reduced to the 8-bit blue-green-red rows the plug-in
+// filters, with what the filters must not touch kept aside (alpha, EXIF,
+// XMP, ICC profile), and encoded back to bytes in the format asked for.
+// Encoding never writes a file: the bytes go to the safe writer, which alone
+// replaces files.
+#ifndef CHROMALINE_HOST_PHOTO_IO_H_
+#define CHROMALINE_HOST_PHOTO_IO_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/image.h"
+
+enum class PhotoFormat { kPng, kJpeg, kBmp, kTiff };
+
+// What travels with a picture from its file to the output unchanged.
+struct PhotoMetadata {
+  std::vector<uint8_t> exif;  // the EXIF block; its orientation is reset to 1 on output
+  std::vector<uint8_t> xmp;   // the XMP packet
+  std::vector<uint8_t> icc;   // the ICC colour profile
+};
+
+struct Photo {
+  Image image;                 // upright, 8 bits per channel, what the plug-in filters
+  std::vector<uint8_t> alpha;  // empty, or width * height values put back unchanged
+  PhotoMetadata metadata;
+  int orientation = 1;         // the EXIF orientation that was undone on reading (1 = none)
+  int source_bits = 8;         // bits per channel of the file (16: reduced to 8 on reading)
+};
+
+struct EncodeOptions {
+  PhotoFormat format = PhotoFormat::kPng;
+  int quality = 90;            // JPEG, 1..100
+  bool keep_metadata = true;
+};
+
+// The format a file name's extension asks for (.png, .jpg/.jpeg, .bmp,
+// .tif/.tiff, any case); false for anything else.
+bool PhotoFormatFromName(const std::string& name, PhotoFormat* format);
+// The format named on the command line ("png", "jpeg"/"jpg", "bmp", "tiff"/"tif").
+bool PhotoFormatFromText(const std::string& text, PhotoFormat* format);
+const char* PhotoFormatName(PhotoFormat format);
+// Whether this build can write the format (the Windows codecs may lack some).
+bool PhotoFormatWritable(PhotoFormat format);
+
+// Reads a picture file. On failure returns false and sets *error to a line
+// naming the file and the reason.
+bool ReadPhoto(const std::string& path, Photo* photo, std::string* error);
+
+// Encodes the picture (with its alpha and metadata where the format holds
+// them) into *bytes. On failure returns false with the reason in *error.
+bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<uint8_t>* bytes, std::string* error);
+
+#endif  // CHROMALINE_HOST_PHOTO_IO_H_
