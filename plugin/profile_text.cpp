@@ -1,67 +1,81 @@
 // File: plugin/profile_text.cpp
 #include "plugin/profile_text.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "plugin/profile_encoding.h"
 #include "plugin/profile_values.h"
 
 namespace {
 
 const char kUtf8Mark[] = "\xEF\xBB\xBF";
 
-bool IsSpace(char c) {
+// A byte of an ANSI file or a code unit of a Unicode one. Units above 0x7F
+// are never white space, line ends or marks to the loader.
+template <typename Unit>
+bool IsSpace(Unit c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '\x1A';
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+template <typename Unit>
+Unit Lower(Unit c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<Unit>(c - 'A' + 'a') : c;
+}
+
+// The loader keeps a name or value whole, but every later use of it stops
+// at its first NUL: "K\0x=1" is a key "K", "1\0x" the value "1".
+template <typename Unit>
+const Unit* CutAtNul(const Unit* begin, const Unit* end) {
+  return std::find(begin, end, Unit{0});
+}
 
 // A name of the file against one the program asks for (whose own white
-// space does not count, as with the system's functions).
-bool SameName(const char* begin, const char* end, const char* wanted) {
+// space does not count, as with the system's functions). Only ASCII letters
+// fold: no other character of a file matches an ASCII letter.
+template <typename Unit>
+bool SameName(const Unit* begin, const Unit* end, const char* wanted) {
+  end = CutAtNul(begin, end);
   size_t length = std::strlen(wanted);
   while (length > 0 && IsSpace(*wanted)) ++wanted, --length;
   while (length > 0 && IsSpace(wanted[length - 1])) --length;
   if (static_cast<size_t>(end - begin) != length) return false;
   for (size_t i = 0; i < length; ++i) {
-    if (Lower(begin[i]) != Lower(wanted[i])) return false;
+    const Unit w = static_cast<Unit>(static_cast<unsigned char>(wanted[i]));
+    if (Lower(begin[i]) != Lower(w)) return false;
   }
   return true;
-}
-
-bool IsUtf16(const std::string& text) {
-  return text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'));
 }
 
 size_t MarkLength(const std::string& text) { return text.compare(0, 3, kUtf8Mark) == 0 ? 3 : 0; }
 
 // One non-blank line, split as the system's loader splits it.
+template <typename Unit>
 struct Line {
   bool is_section = false;
-  const char* name = nullptr;  // section or key name
-  const char* name_end = nullptr;
-  const char* value = nullptr;  // null: a key without "="
-  const char* value_end = nullptr;
+  const Unit* name = nullptr;  // section or key name
+  const Unit* name_end = nullptr;
+  const Unit* value = nullptr;  // null: a key without "="
+  const Unit* value_end = nullptr;
 };
 
-// Calls visit(line) for every non-blank line of text after the mark; stops
-// early when visit returns false.
-template <typename Visit>
-void ForEachLine(const std::string& text, Visit visit) {
-  const char* p = text.data() + MarkLength(text);
-  const char* const end = text.data() + text.size();
+// Calls visit(line) for every non-blank line of [p, end); stops early when
+// visit returns false. A line ends at "\n" or "\r", so CRLF, LF and CR-only
+// files read alike.
+template <typename Unit, typename Visit>
+void ForEachLine(const Unit* p, const Unit* const end, Visit visit) {
   while (p < end) {
-    const char* newline = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-    const char* next = newline ? newline + 1 : end;
-    const char* start = p;
-    const char* stop = next;
-    p = next;
+    const Unit* start = p;
+    while (p < end && *p != '\n' && *p != '\r') ++p;
+    const Unit* stop = p;
+    if (p < end) ++p;
     while (start < stop && IsSpace(*start)) ++start;
     while (stop > start && IsSpace(stop[-1])) --stop;
     if (start == stop) continue;
-    Line line;
+    Line<Unit> line;
     if (*start == '[') {
-      const char* close = stop;
+      const Unit* close = stop;
       while (close > start && close[-1] != ']') --close;
       if (close > start + 1) {  // found a "]" after the "["
         line.is_section = true;
@@ -73,8 +87,8 @@ void ForEachLine(const std::string& text, Visit visit) {
     }
     line.name = start;
     line.name_end = stop;
-    const char* equals = static_cast<const char*>(std::memchr(start, '=', static_cast<size_t>(stop - start)));
-    if (equals != nullptr) {
+    const Unit* equals = std::find(start, stop, Unit{'='});
+    if (equals != stop) {
       line.name_end = equals;
       while (line.name_end > start && IsSpace(line.name_end[-1])) --line.name_end;
       line.value = equals + 1;
@@ -85,9 +99,15 @@ void ForEachLine(const std::string& text, Visit visit) {
   }
 }
 
+char ToByte(char c) { return c; }
+char ToByte(char16_t unit) { return AnsiFromUnit(unit); }
+
 // The value as a read with a buffer of kProfileValueBuffer characters
-// returns it: one pair of matching quotes removed when the value fits.
-std::string ValueAsRead(const char* value, const char* end) {
+// returns it: one pair of matching quotes removed when the value fits,
+// then each code unit turned into its ANSI byte.
+template <typename Unit>
+std::string ValueAsRead(const Unit* value, const Unit* end) {
+  end = CutAtNul(value, end);
   const size_t limit = kProfileValueBuffer - 1;
   size_t length = static_cast<size_t>(end - value);
   bool quoted = false;
@@ -96,9 +116,30 @@ std::string ValueAsRead(const char* value, const char* end) {
     ++value;
     --length;  // the closing quote is still counted
   }
-  std::string copy(value, length < limit ? length : limit);
+  std::string copy(length < limit ? length : limit, '\0');
+  for (size_t i = 0; i < copy.size(); ++i) copy[i] = ToByte(value[i]);
   if (quoted && length <= kProfileValueBuffer) copy.pop_back();
   return copy;
+}
+
+template <typename Unit>
+void FindValues(const Unit* begin, const Unit* end, const char* section, ProfileValue* values, size_t count) {
+  std::vector<bool> found(count, false);
+  int state = 0;  // 0 before the section, 1 inside it, 2 after it
+  ForEachLine(begin, end, [&](const Line<Unit>& line) {
+    if (line.is_section) {
+      if (state == 1) state = 2;
+      if (state == 0 && line.name != line.name_end && SameName(line.name, line.name_end, section)) state = 1;
+      return state != 2;
+    }
+    if (state != 1) return true;
+    for (size_t i = 0; i < count; ++i) {
+      if (found[i] || !SameName(line.name, line.name_end, values[i].key)) continue;
+      found[i] = true;  // the first key of a name wins, with or without "="
+      if (line.value != nullptr) values[i].text = ValueAsRead(line.value, line.value_end);
+    }
+    return true;
+  });
 }
 
 struct Entry {
@@ -115,21 +156,23 @@ struct Section {
 std::vector<Section> Parse(const std::string& text) {
   std::vector<Section> sections(1);
   bool after_unnamed_key = false;  // the previous key of this section had no name
-  ForEachLine(text, [&](const Line& line) {
+  const char* begin = text.data() + MarkLength(text);
+  ForEachLine(begin, text.data() + text.size(), [&](const Line<char>& line) {
     if (line.is_section) {
-      sections.push_back(Section{std::string(line.name, line.name_end), {}});
+      sections.push_back(Section{std::string(line.name, CutAtNul(line.name, line.name_end)), {}});
       after_unnamed_key = false;
       return true;
     }
     // Runs of keys without a name collapse into one, as the loader does.
     const bool unnamed = line.name == line.name_end;
     if (unnamed && after_unnamed_key) return true;
-    after_unnamed_key = unnamed;
     Entry entry;
-    entry.name.assign(line.name, line.name_end);
+    // The system writes names and values back only up to a NUL.
+    entry.name.assign(line.name, CutAtNul(line.name, line.name_end));
+    after_unnamed_key = entry.name.empty();
     if (line.value != nullptr) {
       entry.has_value = true;
-      entry.value.assign(line.value, line.value_end);
+      entry.value.assign(line.value, CutAtNul(line.value, line.value_end));
     }
     sections.back().entries.push_back(std::move(entry));
     return true;
@@ -144,28 +187,21 @@ bool SameName(const std::string& name, const char* wanted) {
 }  // namespace
 
 void FindProfileValues(const std::string& text, const char* section, ProfileValue* values, size_t count) {
-  if (IsUtf16(text)) return;
-  std::vector<bool> found(count, false);
-  int state = 0;  // 0 before the section, 1 inside it, 2 after it
-  ForEachLine(text, [&](const Line& line) {
-    if (line.is_section) {
-      if (state == 1) state = 2;
-      if (state == 0 && line.name != line.name_end && SameName(line.name, line.name_end, section)) state = 1;
-      return state != 2;
-    }
-    if (state != 1) return true;
-    for (size_t i = 0; i < count; ++i) {
-      if (found[i] || !SameName(line.name, line.name_end, values[i].key)) continue;
-      found[i] = true;  // the first key of a name wins, with or without "="
-      if (line.value != nullptr) values[i].text = ValueAsRead(line.value, line.value_end);
-    }
-    return true;
-  });
+  size_t mark = 0;
+  const ProfileEncoding encoding = DetectProfileEncoding(text, &mark);
+  if (encoding == ProfileEncoding::kAnsi) {
+    FindValues(text.data(), text.data() + text.size(), section, values, count);
+    return;
+  }
+  const std::u16string units = DecodeProfileUnits(text, encoding, mark);
+  FindValues(units.data(), units.data() + units.size(), section, values, count);
 }
 
 bool UpdateProfileText(const std::string& text, const char* section, const ProfileValue* values,
                        size_t count, std::string* out) {
-  if (IsUtf16(text)) return false;
+  size_t mark = 0;
+  const ProfileEncoding encoding = DetectProfileEncoding(text, &mark);
+  if (encoding == ProfileEncoding::kUtf16Le || encoding == ProfileEncoding::kUtf16Be) return false;
   std::vector<Section> sections = Parse(text);
   Section* target = nullptr;
   for (Section& s : sections) {

@@ -3,20 +3,24 @@
 // The text of a Windows profile file as the system's profile functions read
 // and rewrite it, for platforms that lack them:
 //
-// - Lines end at "\n"; white space (and "\r", and the DOS end-of-file
-//   character) around a line is ignored; blank lines are dropped on rewrite.
+// - The text is ANSI, or UTF-8 or UTF-16 (little- or big-endian) after its
+//   byte-order mark (see profile_encoding.h); values come back as ANSI.
+// - Lines end at "\n" or "\r" (CRLF, LF and CR-only files read alike);
+//   white space (and the DOS end-of-file character) around a line is
+//   ignored; blank lines are dropped on rewrite.
 // - "[name]" starts a section: the name runs to the last "]" of the line.
 //   Lines before the first section belong to no section.
 // - "key=value": the key ends at the first "=", both trimmed. A line without
 //   "=" is a key without a value, which reads as missing.
 // - Only the first section of a name counts, and in it the first key of a
-//   name; names match without regard to ASCII case.
+//   name; names match without regard to ASCII case. A name or value ends
+//   at its first NUL.
 // - A rewrite puts every line back as "[name]", "key=value" or "key", each
 //   with CRLF, and keeps a UTF-8 byte-order mark. A write that changes no
 //   value leaves the text as it was.
 //
-// Text that starts with a UTF-16 byte-order mark is not understood: nothing
-// is found in it and it is never rewritten.
+// Text that starts with a UTF-16 byte-order mark is read but never
+// rewritten.
 #ifndef CHROMALINE_PLUGIN_PROFILE_TEXT_H_
 #define CHROMALINE_PLUGIN_PROFILE_TEXT_H_
 

@@ -85,6 +85,50 @@ windows write "$(winpath "$work/w/Trip/")" DefogVal=33
 cmp -s "$work/n/Trip/zprop.ini" "$work/w/Trip/zprop.ini" || fail "folder files differ"
 checks=$((checks + 1))
 
+# 6. Encodings and line ends: UTF-16 in both byte orders and UTF-8 after
+#    their marks, CR-only lines, NULs in names and values. Both builds
+#    return the same bytes for every key (values as code page 1252 bytes).
+mkdir -p "$work/enc"
+body='[S]\r\nK=5\r\nL= \xc2\xa07\r\nM=\xef\xbc\x93\xe2\x88\x92\r\nN=\xc3\xa9\xe2\x82\xac\xd9\xa3\xf0\x9f\x98\x80\r\nO="\xe2\x80\x809"\r\n'
+printf '\xff\xfe' >"$work/enc/le.ini"; printf "$body" | iconv -f UTF-8 -t UTF-16LE >>"$work/enc/le.ini"
+printf '\xfe\xff' >"$work/enc/be.ini"; printf "$body" | iconv -f UTF-8 -t UTF-16BE >>"$work/enc/be.ini"
+printf '\xef\xbb\xbf'"$body" >"$work/enc/u8.ini"
+printf '\xef\xbb\xbf[S]\r\nK=1\xc3\r\nL=\xc0\xb1\r\nM=\xed\xa0\x80\r\nN=\xf4\x90\x80\x80\r\nO=\xe2\x82\r\n' >"$work/enc/u8bad.ini"
+printf '[S]\rK=1\rL=2\r\rM=3\n\rN=4' >"$work/enc/cr.ini"
+printf 'K=0\r[S\000x]\rK\000y=1\rL=2\000z\r' >"$work/enc/nul.ini"
+printf '[S]\r\nK=5\r\n' | iconv -f UTF-8 -t UTF-16LE >"$work/enc/nomark.ini"
+for f in le be u8 u8bad cr nul nomark; do
+  native profile-read "$work/enc/$f.ini" S K L M N O >"$work/native-read"
+  windows profile-read "$(winpath "$work/enc/$f.ini")" S K L M N O >"$work/windows-read"
+  cmp -s "$work/native-read" "$work/windows-read" || { fail "$f.ini read differently"; diff <(od -c "$work/native-read") <(od -c "$work/windows-read") | head; }
+  checks=$((checks + 1))
+done
+# A settings file in UTF-16 with CR-only lines beside a picture.
+{ printf '\xff\xfe'; printf '[ChromalinePlugIn]\rUSMEnable=1\rUSMRadius=2.5\rDefogVal=33\r' | iconv -f UTF-8 -t UTF-16LE; } >"$work/enc/pic.zprop"
+native read "$work/enc/pic.jpg" >"$work/native-read"
+windows read "$(winpath "$work/enc/pic.jpg")" >"$work/windows-read"
+cmp -s "$work/native-read" "$work/windows-read" || fail "UTF-16 settings file read differently"
+grep -qx 'DefogVal=33' "$work/native-read" || fail "UTF-16 settings file not read natively"
+checks=$((checks + 2))
+
+# 7. The two platform limits, kept on purpose (see the help page): a file
+#    over 32 MiB is ignored natively and read on Windows; a settings file
+#    at a path of 260 characters or more is read natively and ignored on
+#    Windows.
+printf '[S]\r\nK=7\r\n' >"$work/enc/big.ini"
+truncate -s $(( (32 << 20) + 1 )) "$work/enc/big.ini"
+[ "$(native profile-read "$work/enc/big.ini" S K)" = "K=<default>" ] || fail "native read a file over 32 MiB"
+[ "$(windows profile-read "$(winpath "$work/enc/big.ini")" S K)" = "K=7" ] || fail "Windows ignored a file over 32 MiB"
+truncate -s $(( 32 << 20 )) "$work/enc/big.ini"
+[ "$(native profile-read "$work/enc/big.ini" S K)" = "K=7" ] || fail "native ignored a file of exactly 32 MiB"
+rm -f "$work/enc/big.ini"
+long="$work/enc/$(printf 'd%.0s' $(seq 1 120))/$(printf 'e%.0s' $(seq 1 120))"
+mkdir -p "$long"
+printf '[ChromalinePlugIn]\r\nDefogVal=44\r\n' >"$long/pic.zprop"
+native read "$long/pic.jpg" | grep -qx 'DefogVal=44' || fail "native ignored a settings file at a long path"
+windows read "$(winpath "$long/pic.jpg")" | grep -qx 'DefogVal=10' || fail "Windows read a settings file at a path of 260 characters or more"
+checks=$((checks + 5))
+
 leftovers=$(find "$work/n" "$work/w" -name '*tmp*' -o -name '.zprop-*' | wc -l)
 [ "$leftovers" -eq 0 ] || fail "temporary files left behind"
 

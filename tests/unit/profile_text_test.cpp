@@ -46,17 +46,77 @@ TEST(ProfileText, FindsValuesAsTheWindowsReaderDoes) {
       {"'[]' ends the section", "[S]\r\n[]\r\nK=1\r\n", "<default>"},
       {"comment lines are just odd keys", "[S]\r\n;K=1\r\nK=2\r\n", "2"},
       {"'=' inside the value", "[S]\r\nK=a=b\r\n", "a=b"},
-      {"CR alone does not end a line", "[S]\r\nA=1\rK=2\r\n", "<default>"},
+      {"CR alone ends a line", "[S]\r\nA=1\rK=2\r\n", "2"},
+      {"CR-only line ends throughout", "[S]\rA=1\rK=2\r", "2"},
+      {"CR-only lines before the section", "K=0\r[S]\rK=1\r", "1"},
+      {"LF CR and CR CR between lines", "[S]\n\rA=1\r\rK=3", "3"},
       {"DOS end-of-file character is white space", "[S]\r\nK=5\x1A\r\n", "5"},
       {"UTF-8 mark", "\xEF\xBB\xBF[S]\r\nK=5\r\n", "5"},
-      {"UTF-16 is not understood", std::string("\xFF\xFE[\0S\0]\0", 8), "<default>"},
+      {"UTF-16 without a mark is ANSI", std::string("[\0S\0]\0\r\0\n\0K\0=\0005\0", 16), "<default>"},
+      {"NUL ends a key name", std::string("[S]\r\nK\0x=5\r\n", 11), "5"},
+      {"NUL ends a section name", std::string("[S\0x]\r\nK=5\r\n", 12), "5"},
+      {"quotes are looked for before the NUL", std::string("[S]\r\nK=\"5\"\0x\r\n", 13), "5"},
       {"empty text", "", "<default>"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Find(c.text, "S", "K"), c.expected) << c.what;
   }
-  EXPECT_EQ(Find(std::string("[S]\r\nK=5\0\x01\r\n", 10), "S", "K"), std::string("5\0\x01", 3))
-      << "NUL bytes are ordinary";
+  EXPECT_EQ(Find(std::string("[S]\r\nK=5\0\x01\r\n", 10), "S", "K"), "5") << "a value ends at NUL";
+}
+
+// The text as UTF-16 with its byte-order mark.
+std::string Utf16(const std::u16string& text, bool little) {
+  std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+  for (char16_t unit : text) {
+    const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+    out += little ? std::string{low, high} : std::string{high, low};
+  }
+  return out;
+}
+
+TEST(ProfileText, ReadsUtf16InBothByteOrdersAsTheWindowsReaderDoes) {
+  const struct {
+    const char* what;
+    std::u16string text;
+    const char* expected;
+  } cases[] = {
+      {"plain", u"[S]\r\nK=5\r\n", "5"},
+      {"CR-only", u"[S]\rA=1\rK=6\r", "6"},
+      {"names without regard to case", u"[s]\r\nk=7", "7"},
+      {"Latin-1 letters are their own bytes", u"[S]\r\nK=\u00e9\u00e0", "\xE9\xE0"},
+      {"code page 1252 punctuation", u"[S]\r\nK=\u20ac\u2026", "\x80\x85"},
+      {"fullwidth digits read as digits", u"[S]\r\nK=\uff13\uff12", "32"},
+      {"a minus sign and subscript digits", u"[S]\r\nK=\u2212\u2081\u2082", "-12"},
+      {"no stand-in: '?'", u"[S]\r\nK=\u0663\u4e00", "??"},
+      {"no-break space is no white space", u"[S]\r\nK=\u00a05", "\xA0" "5"},
+      {"a wide space is no white space to the loader but a space after", u"[S]\r\nK=\u20005", " 5"},
+      {"a wide '=' is part of the name", u"[S]\r\nK\u2261=5", "<default>"},
+      {"a letter that folds only outside ASCII", u"[S]\r\n\u212a=5", "<default>"},
+      {"fullwidth quotes are not removed", u"[S]\r\nK=\uff025\uff02", "\"5\""},
+      {"a surrogate pair gives two '?'", u"[S]\r\nK=\U0001F600", "??"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Find(Utf16(c.text, true), "S", "K"), c.expected) << "little-endian: " << c.what;
+    EXPECT_EQ(Find(Utf16(c.text, false), "S", "K"), c.expected) << "big-endian: " << c.what;
+  }
+  std::string odd = Utf16(u"[S]\r\nK=5", true) + "\x36";
+  EXPECT_EQ(Find(odd, "S", "K"), "5") << "an odd last byte is dropped";
+}
+
+TEST(ProfileText, ReadsUtf8AfterItsMarkAsCodePage1252) {
+  const struct {
+    const char* what;
+    std::string text;
+    const char* expected;
+  } cases[] = {
+      {"accented letters", "\xEF\xBB\xBF[S]\r\nK=\xC3\xA9x", "\xE9x"},
+      {"fullwidth digits", "\xEF\xBB\xBF[S]\r\nK=\xEF\xBC\x94", "4"},
+      {"a broken sequence", "\xEF\xBB\xBF[S]\r\nK=1\xC3", "1?"},
+      {"an overlong form", "\xEF\xBB\xBF[S]\r\nK=\xC0\xB1", "??"},
+      {"a four-byte character", "\xEF\xBB\xBF[S]\r\nK=\xF0\x9F\x98\x80", "??"},
+      {"bytes of an ANSI file stay as they are", "[S]\r\nK=\xC3\xA9\x80", "\xC3\xA9\x80"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Find(c.text, "S", "K"), c.expected) << c.what;
 }
 
 TEST(ProfileText, LongValuesAreCutAsByAFourThousandCharacterBuffer) {
