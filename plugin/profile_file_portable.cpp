@@ -2,7 +2,9 @@
 //
 // Profile files on POSIX systems: the text is read whole and handled by
 // profile_text; a rewrite goes to a temporary file in the same folder,
-// reaches the disk, and is then renamed over the old file.
+// reaches the disk, and is then renamed over the old file. The new file
+// keeps the old one's owner, group and permission bits, so a private file
+// stays private.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,14 +60,38 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// The owner and permissions the new copy of a file takes over. A new file
+// has the process's owner and the umask's permissions.
+struct FileOwnership {
+  bool existed = false;
+  uid_t owner = 0;
+  gid_t group = 0;
+  mode_t mode = 0;
+};
+
+// Gives the copy the old file's owner and group where the process may (the
+// superuser may give any; others their own groups), then its permission
+// bits. A group the copy cannot have gets no permission at all, so a file
+// shared with one group is never opened to another.
+bool TakeOver(int fd, const FileOwnership& old) {
+  if (!old.existed) return ::fchmod(fd, old.mode) == 0;
+  mode_t mode = old.mode;
+  if (::fchown(fd, old.owner, old.group) != 0 && ::fchown(fd, static_cast<uid_t>(-1), old.group) != 0) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0) return false;
+    if (info.st_gid != old.group) mode &= static_cast<mode_t>(~(S_IRWXG | S_ISGID));
+  }
+  // After the change of owner, which clears the set-id bits.
+  return ::fchmod(fd, mode) == 0;
+}
+
 // Writes text to a new file beside `path` and renames it over `path`.
-// `mode` is the permission the file ends up with.
-bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode) {
+bool ReplaceFile(const std::string& path, const std::string& text, const FileOwnership& ownership) {
   const std::string folder = FolderOf(path);
   std::string temp = folder + ".zprop-XXXXXX";
   const int fd = ::mkstemp(&temp[0]);
   if (fd < 0) return false;
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+  bool ok = TakeOver(fd, ownership) && WriteAll(fd, text) && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
@@ -121,7 +147,8 @@ bool WriteProfileValues(const std::string& file, const char* section, const Prof
     std::free(resolved);
   }
   std::string old_text;
-  mode_t mode = NewFileMode();
+  FileOwnership ownership;
+  ownership.mode = NewFileMode();
   if (::stat(target.c_str(), &info) == 0) {
     // Only a regular file that may be written is replaced, as the system's
     // own function would only write such a file. A file without any write
@@ -131,12 +158,12 @@ bool WriteProfileValues(const std::string& file, const char* section, const Prof
       return false;
     }
     if (!ReadWholeFile(target, &old_text)) return false;
-    mode = info.st_mode & 07777;
+    ownership = FileOwnership{true, info.st_uid, info.st_gid, static_cast<mode_t>(info.st_mode & 07777)};
   } else if (errno != ENOENT) {
     return false;
   }
   std::string new_text;
   if (!UpdateProfileText(old_text, section, values, count, &new_text)) return false;
   if (new_text == old_text && !old_text.empty()) return true;  // nothing to change
-  return ReplaceFile(target, new_text, mode);
+  return ReplaceFile(target, new_text, ownership);
 }
