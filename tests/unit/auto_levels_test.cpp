@@ -77,6 +77,42 @@ TEST(AutoLevels, FractionsAreSinglePrecisionWidenedToDouble) {
   }
 }
 
+TEST(AutoLevels, ARunningCountEqualToTheThresholdIsNotAboveIt) {
+  // 4096 x 2048 = 2^23 pixels times the float 0.9999 is the whole number
+  // 8,387,769: a level whose running count reaches exactly that is not the
+  // high clipping level, the next level with pixels is.
+  constexpr int kWidth = 4096, kHeight = 2048;
+  constexpr int32_t kTotal = kWidth * kHeight;
+  const double threshold = kTotal * static_cast<double>(0.9999f);
+  ASSERT_EQ(threshold, 8387769.0);
+  const int32_t at = static_cast<int32_t>(threshold);
+  const struct {
+    int32_t at_100;  // pixels at level 100, the rest at 200
+    int hi;
+  } rows[] = {
+      {at, 200},      // running count == threshold: not above, hi moves on
+      {at - 1, 200},  // below
+      {at + 1, 100},  // above: hi == lo, the region is left alone
+  };
+  for (const auto& row : rows) {
+    std::fill(std::begin(AutoLevelsHistogram()), std::end(AutoLevelsHistogram()), 0);
+    AutoLevelsHistogram()[100] = row.at_100;
+    AutoLevelsHistogram()[200] = kTotal - row.at_100;
+    EXPECT_EQ(FindPercentileLevel(0.9999f), row.hi) << row.at_100 << " pixels at 100";
+    EXPECT_EQ(FindPercentileLevel(0.0001f), 100);
+  }
+
+  // The whole stage on the picture itself, against the plain reference.
+  PixelBuffer buffer = GrayRuns(kWidth, kHeight, {{100, at}, {200, kTotal - at}});
+  PixelBuffer expected = CopyBuffer(buffer);
+  ApplyAutoLevels(buffer, ImageRegion{0, 0, kWidth, kHeight});
+  EXPECT_EQ(FindPercentileLevel(0.9999f), 200);
+  EXPECT_EQ(buffer.row(0)[0], 0) << "100 is the low level";
+  EXPECT_EQ(buffer.row(kHeight - 1)[3 * (kWidth - 1)], 255) << "200 is the high level, not clipped away";
+  ReferenceAutoLevels(expected, ImageRegion{0, 0, kWidth, kHeight});
+  EXPECT_EQ(FirstDifference(buffer, expected), "");
+}
+
 TEST(AutoLevels, SmallRegionsStretchFromDarkestToBrightest) {
   // Up to 9,998 pixels nothing is clipped: lo and hi are the extremes.
   const struct {

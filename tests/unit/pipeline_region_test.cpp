@@ -1,8 +1,11 @@
 // Pipeline pieces that need no bitmap: region normalisation and the tone
 // choice decoded from FilterParam.
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include "filters/filter_pipeline.h"
+#include "tests/support/reference_point_stages.h"
 
 namespace {
 
@@ -55,6 +58,42 @@ TEST(WeightsForFilterParam, LowFourBitsPickTheModeAndUnknownModesAreStandard) {
     EXPECT_EQ(w.blue, c.weights.blue) << "FilterParam " << c.param;
     EXPECT_EQ(IsSepia(c.param), c.sepia) << "FilterParam " << c.param;
   }
+}
+
+TEST(RunStages, ToneStagesGetTheWeightsInRedGreenBlueOrder) {
+  // Pixels of pure red, green and blue (bytes blue, green, red) through the
+  // pipeline's tone stage in every mode, grayscale and sepia, against the
+  // stage called directly with the mode's weights as red, green, blue: a
+  // swap anywhere between the two shows on the modes whose weights differ
+  // by channel.
+  PixelBuffer picture = CreatePixelBuffer(4, 1, 24);
+  const uint8_t pixels[12] = {0, 0, 255, 0, 255, 0, 255, 0, 0, 40, 90, 200};
+  std::memcpy(picture.row(0), pixels, sizeof pixels);
+  for (int32_t param = 0; param < 32; ++param) {
+    FilterSettings settings;
+    settings.ToneFilter = 1;
+    settings.FilterParam = param;
+    PixelBuffer through_pipeline = CreatePixelBuffer(4, 1, 24);
+    std::memcpy(through_pipeline.row(0), pixels, sizeof pixels);
+    RunStages(through_pipeline, settings, ImageRegion{0, 0, 0, 0}, StopQuery());
+    PixelBuffer direct = CreatePixelBuffer(4, 1, 24);
+    std::memcpy(direct.row(0), pixels, sizeof pixels);
+    const ChannelWeight w = WeightsForFilterParam(param);
+    if (IsSepia(param)) {
+      ReferenceSepia(direct, w.red, w.green, w.blue);
+    } else {
+      ReferenceGrayscale(direct, w.red, w.green, w.blue);
+    }
+    EXPECT_EQ(FirstDifference(through_pipeline, direct), "") << "FilterParam " << param;
+  }
+  // Red Channel sepia: a red pixel takes white's palette end, blue black's.
+  FilterSettings red_sepia;
+  red_sepia.ToneFilter = 1;
+  red_sepia.FilterParam = 16 + 3;
+  RunStages(picture, red_sepia, ImageRegion{0, 0, 0, 0}, StopQuery());
+  EXPECT_EQ(picture.row(0)[0], 255) << "red pixel, blue byte";
+  EXPECT_EQ(picture.row(0)[6], 0) << "blue pixel, blue byte";
+  EXPECT_EQ(picture.row(0)[8], 0) << "blue pixel, red byte";
 }
 
 }  // namespace

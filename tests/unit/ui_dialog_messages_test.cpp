@@ -83,6 +83,21 @@ TEST_F(DialogMessages, GlobalDialogEditsCopiesAndTakesAllBackOnOk) {
   EXPECT_TRUE(g_notes.empty()) << "message 5 sends no notification";
 }
 
+TEST_F(DialogMessages, MessagesSixAndSevenClearDirtySetByAConfirmedDialog) {
+  for (uint32_t message : {6u, 7u}) {
+    ASSERT_EQ(GlobalSettingsDialog(state_, 0, dialog_.runner()), 1);
+    ASSERT_EQ(HandleMessage(state_, 8, nullptr, 0), 1) << "Dirty before message " << message;
+    EXPECT_EQ(HandleMessage(state_, message, nullptr, 0), 1);
+    EXPECT_EQ(HandleMessage(state_, 8, nullptr, 0), 0) << "message " << message << " clears Dirty";
+  }
+  // Without a host nothing is saved or loaded, so the changes stay unsaved.
+  state_.Callback = nullptr;
+  ASSERT_EQ(GlobalSettingsDialog(state_, 0, dialog_.runner()), 1);
+  EXPECT_EQ(HandleMessage(state_, 6, nullptr, 0), 1);
+  EXPECT_EQ(HandleMessage(state_, 7, nullptr, 0), 1);
+  EXPECT_EQ(HandleMessage(state_, 8, nullptr, 0), 1) << "no host: still Dirty";
+}
+
 TEST_F(DialogMessages, CancelledOrUncreatableDialogChangesNothing) {
   dialog_.result = DialogResult::kCancelled;
   dialog_.edit = [](SettingsDialogFields& f) { f.Pending = Settings(300); };
