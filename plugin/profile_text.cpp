@@ -249,6 +249,21 @@ bool UpdateProfileText(const std::string& text, const char* section, const Profi
       result += "\r\n";
     }
   }
+  // As the Windows build reads its copy back before it replaces a file: a
+  // rewrite is kept only when a fresh read finds every value written. (A
+  // key whose name ended at a NUL comes back without the rest of its name
+  // and may then hide the key written after it.)
+  std::vector<ProfileValue> check;
+  for (size_t i = 0; i < count; ++i) check.push_back({values[i].key, "\n"});
+  FindProfileValues(result, section, check.data(), check.size());
+  for (size_t i = 0; i < count; ++i) {
+    const std::string& value = values[i].text;
+    const char* begin = value.data();
+    const char* end = begin + value.size();
+    while (begin < end && IsSpace(*begin)) ++begin;
+    while (end > begin && IsSpace(end[-1])) --end;
+    if (check[i].text != ValueAsRead(begin, end)) return false;
+  }
   *out = std::move(result);
   return true;
 }

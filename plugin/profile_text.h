@@ -35,7 +35,8 @@
 void FindProfileValues(const std::string& text, const char* section, ProfileValue* values, size_t count);
 
 // The text with each key of `values` set in `section`. False (and `out`
-// untouched) when the text cannot be rewritten.
+// untouched) when the text cannot be rewritten, or when a fresh read of the
+// result would not find every value written.
 bool UpdateProfileText(const std::string& text, const char* section, const ProfileValue* values,
                        size_t count, std::string* out);
 
