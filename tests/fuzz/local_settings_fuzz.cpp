@@ -1,0 +1,130 @@
+// File: tests/fuzz/local_settings_fuzz.cpp
+//
+// Local settings through message 14: the input, after one control byte,
+// is the text of a settings file beside a small picture, as its own
+// ".zprop" or as the folder's "zprop.ini", and the host hands over a 24- or
+// 32-bit bitmap descriptor (now and then a picture of 1 x 250,000). The
+// host answers "stop" from the fourth stop query on. Properties: nothing
+// crashes or reads outside its memory, the row padding and the fourth byte
+// of 32-bit pixels are never written, and the file on disk reads exactly as
+// its text does in memory.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <vector>
+
+#include "plugin/host_callback.h"
+#include "plugin/local_settings.h"
+#include "plugin/profile_text.h"
+#include "plugin/profile_values.h"
+#include "plugin/setting_keys.h"
+#include "tests/fuzz/fuzz_support.h"
+
+namespace {
+
+struct Folder {
+  std::string path;
+  Folder() {
+    char name[] = "/tmp/chromaline-fuzz-XXXXXX";
+    if (::mkdtemp(name) == nullptr) std::abort();
+    path = name;
+    std::FILE* picture = std::fopen((path + "/photo.png").c_str(), "wb");
+    if (picture != nullptr) {
+      std::fputs("\x89PNG\r\n\x1a\n", picture);
+      std::fclose(picture);
+    }
+  }
+  ~Folder() {
+    ::unlink((path + "/photo.png").c_str());
+    ::unlink((path + "/photo.zprop").c_str());
+    ::unlink((path + "/zprop.ini").c_str());
+    ::rmdir(path.c_str());
+  }
+};
+
+void Put(const std::string& file, const std::string& text) {
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  if (out == nullptr) std::abort();
+  std::fwrite(text.data(), 1, text.size(), out);
+  std::fclose(out);
+}
+
+// The settings the text gives over `base`, read in memory.
+FilterSettings FromText(const std::string& text, const FilterSettings& base) {
+  std::vector<ProfileValue> values;
+  for (size_t i = 0; i < kFilterKeyCount; ++i) {
+    const SettingKey& key = kFilterKeys[i];
+    values.push_back({key.name, key.is_real() ? ProfileRealDefault(base.*key.real_field)
+                                              : ProfileIntDefault(base.*key.int_field)});
+  }
+  FindProfileValues(text, kHostSection, values.data(), values.size());
+  FilterSettings result = base;
+  for (size_t i = 0; i < kFilterKeyCount; ++i) {
+    const SettingKey& key = kFilterKeys[i];
+    if (key.is_real()) {
+      result.*key.real_field = ParseProfileReal(values[i].text);
+    } else {
+      result.*key.int_field = ParseProfileInt(values[i].text);
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Folder folder;
+  static bool started = [] {
+    zorPlugInMsgHandler(3, reinterpret_cast<void*>(&FuzzHost::Callback), 0);
+    return true;
+  }();
+  (void)started;
+  FuzzReader in(data, size);
+  const uint8_t control = in.Byte();
+  const bool folder_file = (control & 1) != 0;
+  const int bits = (control & 2) != 0 ? 32 : 24;
+  const std::string text = in.Rest();
+
+  const std::string picture_file = folder.path + "/photo.zprop";
+  const std::string folder_settings = folder.path + "/zprop.ini";
+  ::unlink(folder_file ? picture_file.c_str() : folder_settings.c_str());
+  Put(folder_file ? folder_settings : picture_file, text);
+
+  FuzzHost& host = FuzzHost::Get();
+  host.Reset();
+  // Global settings: everything on, so that a file's zeros switch stages off.
+  for (const char* key : {"ToneFilter", "GammaAdj", "AutoLevels", "Defog", "USMEnable"}) {
+    host.store[key] = std::string("\x01\0\0\0\0\0\0\0", 8);
+  }
+  host.store["Enabled"] = std::string("\x01\0\0\0\0\0\0\0", 8);
+  // Sharpening may be asked for at any radius: the host stops it after a
+  // few rows, as a viewer does when the user moves on.
+  host.stop_after = 3;
+  FuzzReader pixels(data, size);
+  FuzzBitmap bitmap;
+  // Now and then the tallest picture of the slow cases: one column of
+  // 250,000 rows, on which local contrast has a radius of 7,812 rows.
+  const bool tall = control == 0xB8 || control == 0xBA;
+  bitmap.Make(tall ? 1 : 5, tall ? 250000 : 3, bits, control >> 6, (control & 4) != 0, pixels);
+  host.bitmap = &bitmap.descriptor;
+  const std::string before = bitmap.memory;
+
+  zorPlugInMsgHandler(7, nullptr, 0);
+  const std::string path = folder.path + "/photo.png";
+  zorPlugInMsgHandler(14, const_cast<char*>(path.c_str()), 1);
+
+  for (size_t i = 0; i < before.size(); ++i) {
+    if (!bitmap.IsColourByte(i)) FUZZ_CHECK(bitmap.memory[i] == before[i], "padding or fourth byte written");
+  }
+  // The file on disk reads as its text does in memory.
+  FilterSettings base;
+  base.GammaVal = 0.125;
+  base.USMAmount = 61;
+  const FilterSettings from_file = ReadLocalSettings(path.c_str(), base);
+  const FilterSettings from_text = FromText(text, base);
+  FUZZ_CHECK(from_file == from_text, "file and text read alike");
+  return 0;
+}
