@@ -193,6 +193,17 @@ TEST(ProfileText, Utf16TextIsNeverRewritten) {
   EXPECT_EQ(out, "<untouched>");
 }
 
+TEST(ProfileText, ARewriteThatWouldNotReadBackIsRefused) {
+  // The key line "K\f\0x=1" is no key "K" (its name ends at the NUL, after
+  // the form feed), so K=2 is added after it; but written back without the
+  // rest of its name, "K\f=1" would read as K and hide K=2.
+  const std::string text("[ChromalinePlugIn]\r\nK\f\0x=1\r\n", 28);
+  std::string out = "<untouched>";
+  const ProfileValue value{"K", "2"};
+  EXPECT_FALSE(UpdateProfileText(text, "ChromalinePlugIn", &value, 1, &out));
+  EXPECT_EQ(out, "<untouched>");
+}
+
 TEST(ProfileText, BinaryJunkIsReadAndRewrittenWithoutHarm) {
   std::string junk;
   uint32_t state = 12345;
