@@ -5,7 +5,9 @@
 // WritePrivateProfileStringA rewrites a file in place, so a failure half
 // way (full disk, a lost share) would leave it truncated. Writes therefore
 // go to a copy of the file beside it, are read back, and only then does the
-// copy replace the file, in one rename.
+// copy replace the file: with ReplaceFileA, which gives the new file the old
+// one's attributes and security descriptor (a plain rename would leave the
+// copy's, inherited from the folder, and so make a private file public).
 #include <windows.h>
 
 #include <cstdio>
@@ -119,13 +121,25 @@ bool WriteProfileValues(const std::string& file, const char* section, const Prof
 
   const std::string temp = CreateTempBeside(path);
   if (temp.empty()) return false;
-  // The copy keeps the file's attributes (hidden, archive) for the new file.
-  bool ok = attributes == INVALID_FILE_ATTRIBUTES || CopyFileA(path.c_str(), temp.c_str(), FALSE);
+  // The copy starts as the old text; it is written as a plain file (the
+  // profile functions cannot rewrite a hidden one) and takes the old file's
+  // place below.
+  bool ok = attributes == INVALID_FILE_ATTRIBUTES ||
+            (CopyFileA(path.c_str(), temp.c_str(), FALSE) && SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL));
   for (size_t i = 0; ok && i < count; ++i) {
     ok = WritePrivateProfileStringA(section, values[i].key, values[i].text.c_str(), temp.c_str()) != 0;
   }
   ok = ok && ReadsBack(temp, section, values, count);
-  ok = ok && MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (ok && attributes == INVALID_FILE_ATTRIBUTES) {
+    // A new file: nothing to keep, and no file to replace may appear in
+    // the meantime.
+    ok = MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+  } else if (ok) {
+    ok = ReplaceFileA(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    // Not every implementation carries the attributes over; put them back
+    // where it did not (the file was neither a folder nor read-only).
+    if (ok && GetFileAttributesA(path.c_str()) != attributes) SetFileAttributesA(path.c_str(), attributes);
+  }
   if (!ok) {
     RemoveTemp(temp);
     return false;
