@@ -96,33 +96,66 @@ constexpr AnsiRun kAnsiRuns[] = {
 
 };
 
+// One character after its lead byte `lead` (p points past the lead), as
+// the Windows conversion reads it: the lead tells how many continuation
+// bytes follow; a sequence cut off by the end of the text is one bad
+// character; otherwise a bad sequence (a byte that is no continuation, an
+// overlong form, a surrogate, a value past U+10FFFF) swallows the
+// continuation bytes read before the check that failed. Returns the code
+// point, or kBad.
+constexpr uint32_t kBad = 0xFFFFFFFF;
+uint32_t DecodeUtf8(unsigned lead, const unsigned char** p, const unsigned char* end) {
+  const int length = lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2 : lead >= 0xF0 && lead <= 0xF4 ? 3 : 0;
+  constexpr unsigned kLeadMask[4] = {0x7F, 0x1F, 0x0F, 0x07};
+  uint32_t value = lead & kLeadMask[length];
+  if (end - *p < length) {
+    *p = end;
+    return kBad;
+  }
+  const unsigned char* const stop = *p + length;
+  unsigned c = 0;
+  switch (length) {
+    case 3:
+      if ((c = stop[-3] ^ 0x80u) >= 0x40) return kBad;
+      value = (value << 6) | c;
+      ++*p;
+      if (value < 0x10) return kBad;  // an overlong form
+      [[fallthrough]];
+    case 2:
+      if ((c = stop[-2] ^ 0x80u) >= 0x40) return kBad;
+      value = (value << 6) | c;
+      if (value >= (0x110000 >> 6)) return kBad;  // past U+10FFFF
+      ++*p;
+      if (value < 0x20) return kBad;  // an overlong form
+      if (value >= (0xD800 >> 6) && value <= (0xDFFF >> 6)) return kBad;  // a surrogate
+      [[fallthrough]];
+    case 1:
+      if ((c = stop[-1] ^ 0x80u) >= 0x40) return kBad;
+      value = (value << 6) | c;
+      ++*p;
+      if (value < 0x80) return kBad;  // an overlong form
+      return value;
+    default:
+      return kBad;  // a continuation byte or a lead no character has
+  }
+}
+
 void AppendUtf8(const unsigned char* p, const unsigned char* end, std::u16string* out) {
   while (p < end) {
-    const unsigned c = *p;
-    if (c < 0x80) {
-      out->push_back(static_cast<char16_t>(c));
-      ++p;
+    const unsigned lead = *p++;
+    if (lead < 0x80) {
+      out->push_back(static_cast<char16_t>(lead));
       continue;
     }
-    // The length the lead byte announces and the smallest code point of
-    // that length (a longer form than needed is no valid sequence).
-    const int length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? (c <= 0xEF ? 3 : 0) : c >= 0xC2 ? 2 : 0;
-    uint32_t point = length == 4 ? c & 0x07 : length == 3 ? c & 0x0F : c & 0x1F;
-    int i = 1;
-    for (; length > 0 && i < length && p + i < end && (p[i] & 0xC0) == 0x80; ++i) point = (point << 6) | (p[i] & 0x3F);
-    const uint32_t least = length == 4 ? 0x10000 : length == 3 ? 0x800 : 0x80;
-    if (length == 0 || i < length || point < least || point > 0x10FFFF || (point >= 0xD800 && point < 0xE000)) {
+    const uint32_t point = DecodeUtf8(lead, &p, end);
+    if (point == kBad) {
       out->push_back(u'\xFFFD');
-      ++p;
-      continue;
-    }
-    if (point >= 0x10000) {
+    } else if (point >= 0x10000) {
       out->push_back(static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10)));
       out->push_back(static_cast<char16_t>(0xDC00 + ((point - 0x10000) & 0x3FF)));
     } else {
       out->push_back(static_cast<char16_t>(point));
     }
-    p += length;
   }
 }
 

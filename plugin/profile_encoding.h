@@ -19,7 +19,7 @@ ProfileEncoding DetectProfileEncoding(const std::string& text, size_t* mark_leng
 
 // The UTF-16 code units of a file in one of the Unicode encodings, after its
 // mark: UTF-16 as stored (an odd last byte dropped), UTF-8 decoded with
-// U+FFFD for each byte that starts no valid sequence.
+// U+FFFD for each bad sequence, cut where the Windows conversion cuts it.
 std::u16string DecodeProfileUnits(const std::string& text, ProfileEncoding encoding, size_t mark_length);
 
 // The byte code page 1252 gives a UTF-16 code unit.

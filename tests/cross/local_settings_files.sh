@@ -95,9 +95,11 @@ printf '\xfe\xff' >"$work/enc/be.ini"; printf "$body" | iconv -f UTF-8 -t UTF-16
 printf '\xef\xbb\xbf'"$body" >"$work/enc/u8.ini"
 printf '\xef\xbb\xbf[S]\r\nK=1\xc3\r\nL=\xc0\xb1\r\nM=\xed\xa0\x80\r\nN=\xf4\x90\x80\x80\r\nO=\xe2\x82\r\n' >"$work/enc/u8bad.ini"
 printf '[S]\rK=1\rL=2\r\rM=3\n\rN=4' >"$work/enc/cr.ini"
-printf 'K=0\r[S\000x]\rK\000y=1\rL=2\000z\r' >"$work/enc/nul.ini"
+printf '\xef\xbb\xbf[S]\r\nK=\xe0\x80\x80\r\nL=\xf5\x80x\r\nM=\xf0\x8f\x80\x80\r\nN=\xc2\r\nO=\xf0\x9f\x98' >"$work/enc/u8bad2.ini"
+# (not "nul.ini": NUL is a device name to Windows)
+printf 'K=0\r[S\000x]\rK\000y=1\rL=2\000z\r' >"$work/enc/nuls.ini"
 printf '[S]\r\nK=5\r\n' | iconv -f UTF-8 -t UTF-16LE >"$work/enc/nomark.ini"
-for f in le be u8 u8bad cr nul nomark; do
+for f in le be u8 u8bad u8bad2 cr nuls nomark; do
   native profile-read "$work/enc/$f.ini" S K L M N O >"$work/native-read"
   windows profile-read "$(winpath "$work/enc/$f.ini")" S K L M N O >"$work/windows-read"
   cmp -s "$work/native-read" "$work/windows-read" || { fail "$f.ini read differently"; diff <(od -c "$work/native-read") <(od -c "$work/windows-read") | head; }

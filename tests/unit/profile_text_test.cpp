@@ -113,6 +113,10 @@ TEST(ProfileText, ReadsUtf8AfterItsMarkAsCodePage1252) {
       {"fullwidth digits", "\xEF\xBB\xBF[S]\r\nK=\xEF\xBC\x94", "4"},
       {"a broken sequence", "\xEF\xBB\xBF[S]\r\nK=1\xC3", "1?"},
       {"an overlong form", "\xEF\xBB\xBF[S]\r\nK=\xC0\xB1", "??"},
+      {"a sequence cut short is one character", "\xEF\xBB\xBF[S]\r\nK=\xE2\x82x", "?x"},
+      {"an encoded surrogate", "\xEF\xBB\xBF[S]\r\nK=\xED\xA0\x80", "??"},
+      {"past U+10FFFF", "\xEF\xBB\xBF[S]\r\nK=\xF4\x90\x80\x80", "???"},
+      {"cut off by the end of the text", "\xEF\xBB\xBF[S]\r\nK=1\xF0\x9F", "1?"},
       {"a four-byte character", "\xEF\xBB\xBF[S]\r\nK=\xF0\x9F\x98\x80", "??"},
       {"bytes of an ANSI file stay as they are", "[S]\r\nK=\xC3\xA9\x80", "\xC3\xA9\x80"},
   };
