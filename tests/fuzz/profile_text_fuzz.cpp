@@ -44,7 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckNumbers(v.text);
   }
 
-  // A rewrite with values taken from the text's own bytes.
+  // A rewrite (every fourth input: it costs several times a read) with
+  // values taken from the text's own bytes.
+  if (size % 4 != 0) return 0;
   std::vector<ProfileValue> written;
   for (size_t i = 0; i < 11; ++i) {
     std::string value = i < size ? FormatProfileInt(static_cast<int8_t>(data[i])) : "7";
