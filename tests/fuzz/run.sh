@@ -11,7 +11,8 @@
 #                                         and the processor time used
 set -uo pipefail
 mode=$1 binary=$2 dir=$3
-options=(-rss_limit_mb=2048 -timeout=25 -max_len=16384)
+# Inputs a little longer than the longest value a settings read returns.
+options=(-rss_limit_mb=2048 -timeout=25 -max_len=4200)
 dict=()
 [ -f "$dir.dict" ] && dict=(-dict="$dir.dict")
 case $mode in
