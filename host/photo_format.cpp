@@ -1,7 +1,8 @@
 // File: host/photo_format.cpp
 //
-// The names of the photo formats, shared by the native and the Windows
-// codecs: what a file name's extension or a --format word asks for.
+// What the native and the Windows codecs share: the formats' names (what a
+// file name's extension or a --format word asks for) and the checks of an
+// encoding request.
 #include <cctype>
 #include <filesystem>
 
@@ -39,4 +40,22 @@ const char* PhotoFormatName(PhotoFormat format) {
     case PhotoFormat::kTiff: return "tiff";
   }
   return "?";
+}
+
+bool EncodeRequestValid(const Photo& photo, const EncodeOptions& options, std::string* error) {
+  const Image& image = photo.image;
+  const size_t pixels = static_cast<size_t>(image.width) * image.height;
+  if (image.width <= 0 || image.height <= 0 || image.bgr.size() != pixels * 3) {
+    *error = "no picture to encode";
+    return false;
+  }
+  if (!photo.alpha.empty() && photo.alpha.size() != pixels) {
+    *error = "the alpha plane does not match the picture's size";
+    return false;
+  }
+  if (options.format == PhotoFormat::kJpeg && (options.quality < 1 || options.quality > 100)) {
+    *error = "JPEG quality " + std::to_string(options.quality) + " is outside 1..100";
+    return false;
+  }
+  return true;
 }

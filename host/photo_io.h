@@ -62,5 +62,9 @@ bool ReadPhoto(const std::string& path, Photo* photo, std::string* error);
 // them) into *bytes. JPEG holds no alpha: the alpha plane is left out there.
 // On failure returns false with the reason in *error.
 bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<uint8_t>* bytes, std::string* error);
+// The checks EncodePhoto makes before encoding (a picture there, an alpha
+// plane of its size, a JPEG quality in 1..100), for callers that want to
+// refuse a request before any work.
+bool EncodeRequestValid(const Photo& photo, const EncodeOptions& options, std::string* error);
 
 #endif  // CHROMALINE_HOST_PHOTO_IO_H_

@@ -273,20 +273,7 @@ bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
 }
 
 bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<uint8_t>* bytes, std::string* error) {
-  const Image& image = photo.image;
-  const size_t pixels = static_cast<size_t>(image.width) * image.height;
-  if (image.width <= 0 || image.height <= 0 || image.bgr.size() != pixels * 3) {
-    *error = "no picture to encode";
-    return false;
-  }
-  if (!photo.alpha.empty() && photo.alpha.size() != pixels) {
-    *error = "the alpha plane does not match the picture's size";
-    return false;
-  }
-  if (options.format == PhotoFormat::kJpeg && (options.quality < 1 || options.quality > 100)) {
-    *error = "JPEG quality " + std::to_string(options.quality) + " is outside 1..100";
-    return false;
-  }
+  if (!EncodeRequestValid(photo, options, error)) return false;
   if (!StartVips(error)) return false;
   const bool with_alpha = !photo.alpha.empty() && options.format != PhotoFormat::kJpeg;
   std::vector<uint8_t> rows;

@@ -1,7 +1,8 @@
 // File: tests/host/photo_samples.h
 //
-// Small real picture files for the photo codec tests, written by libvips:
-// a given EXIF orientation, alpha, 16 bits per channel, EXIF/XMP/ICC.
+// Pictures and small real files for the photo codec tests: blocks of
+// colour in every EXIF orientation; natively, files libvips writes with a
+// given orientation, alpha, 16 bits per channel, EXIF/XMP/ICC.
 #ifndef CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_
 #define CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_
 
@@ -23,7 +24,17 @@ Image Upright(const Image& stored, int orientation);
 // The largest difference of any channel of two pictures of one size.
 int MaxDifference(const Image& a, const Image& b);
 
-// Files in the format of the path's extension.
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// Sets the EXIF orientation of a JPEG whose EXIF says 1 (the byte changed
+// in place: JPEG segments carry no checksum). False when there is none.
+bool SetJpegOrientation(std::vector<uint8_t>* jpeg, int orientation);
+
+// Whether the test runs under Wine, whose WIC lacks parts of Windows' (the
+// tests that meet such a part say which).
+bool RunningUnderWine();
+
+// Native only (libvips): files in the format of the path's extension.
 void MakeRgbFile(const std::string& path, const Image& stored, int orientation);
 void MakeRgbaFile(const std::string& path, const Image& colours, const std::vector<uint8_t>& alpha, int bits);
 // One row of 16-bit red, green, blue, alpha quadruples (alpha dropped unless

@@ -1,7 +1,7 @@
 // File: tests/host/photo_samples_vips.cpp
 //
-// The test pictures, written with libvips directly (not through the codecs
-// under test), and exiftool as an outside reader of the orientation.
+// The native test files, written with libvips directly (not through the
+// codecs under test), and exiftool as an outside reader of the orientation.
 #include <vips/vips.h>
 
 #include <algorithm>
@@ -29,20 +29,6 @@ void Check(int result, const std::string& what) {
 void StartVips() {
   static const int started = VIPS_INIT("photo_samples");
   Check(started, "vips start");
-}
-
-// Upright position (x, y) of a width x height picture -> stored position.
-void StoredPosition(int orientation, int x, int y, int width, int height, int* sx, int* sy) {
-  switch (orientation) {
-    case 2: *sx = width - 1 - x; *sy = y; break;
-    case 3: *sx = width - 1 - x; *sy = height - 1 - y; break;
-    case 4: *sx = x; *sy = height - 1 - y; break;
-    case 5: *sx = y; *sy = x; break;
-    case 6: *sx = y; *sy = width - 1 - x; break;
-    case 7: *sx = height - 1 - y; *sy = width - 1 - x; break;
-    case 8: *sx = height - 1 - y; *sy = x; break;
-    default: *sx = x; *sy = y; break;
-  }
 }
 
 void Put16(std::vector<uint8_t>* out, uint16_t v) { out->insert(out->end(), {uint8_t(v), uint8_t(v >> 8)}); }
@@ -118,62 +104,6 @@ void Save(VipsImage* image, const std::string& path) {
 }
 
 }  // namespace
-
-Image BlockPicture(int blocks_across, int blocks_down) {
-  Image image;
-  image.width = blocks_across * 8;
-  image.height = blocks_down * 8;
-  image.bgr.resize(static_cast<size_t>(image.width) * image.height * 3);
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      const int block = (y / 8) * blocks_across + x / 8;
-      uint8_t* p = image.pixel(x, y);
-      p[0] = static_cast<uint8_t>(40 + 50 * (block % 4));
-      p[1] = static_cast<uint8_t>(30 + 70 * ((block / 4) % 3));
-      p[2] = static_cast<uint8_t>(block * 255 / (blocks_across * blocks_down));
-    }
-  }
-  return image;
-}
-
-Image Upright(const Image& stored, int orientation) {
-  Image upright;
-  const bool turned = orientation >= 5;
-  upright.width = turned ? stored.height : stored.width;
-  upright.height = turned ? stored.width : stored.height;
-  upright.bgr.resize(stored.bgr.size());
-  for (int y = 0; y < upright.height; ++y) {
-    for (int x = 0; x < upright.width; ++x) {
-      int sx = 0, sy = 0;
-      StoredPosition(orientation, x, y, upright.width, upright.height, &sx, &sy);
-      std::memcpy(upright.pixel(x, y), stored.pixel(sx, sy), 3);
-    }
-  }
-  return upright;
-}
-
-Image StoredForOrientation(const Image& upright, int orientation) {
-  Image stored;
-  const bool turned = orientation >= 5;
-  stored.width = turned ? upright.height : upright.width;
-  stored.height = turned ? upright.width : upright.height;
-  stored.bgr.resize(upright.bgr.size());
-  for (int y = 0; y < upright.height; ++y) {
-    for (int x = 0; x < upright.width; ++x) {
-      int sx = 0, sy = 0;
-      StoredPosition(orientation, x, y, upright.width, upright.height, &sx, &sy);
-      std::memcpy(stored.pixel(sx, sy), upright.pixel(x, y), 3);
-    }
-  }
-  return stored;
-}
-
-int MaxDifference(const Image& a, const Image& b) {
-  if (a.width != b.width || a.height != b.height) return 256;
-  int most = 0;
-  for (size_t i = 0; i < a.bgr.size(); ++i) most = std::max(most, std::abs(a.bgr[i] - b.bgr[i]));
-  return most;
-}
 
 void MakeRgbFile(const std::string& path, const Image& stored, int orientation) {
   const std::vector<uint8_t> rgb = Rgb(stored);
