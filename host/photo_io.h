@@ -9,7 +9,9 @@
 //
 // ReadPhoto and EncodePhoto may be called from several threads at once (one
 // picture decoding while another is encoded); each call starts what its
-// codec library needs by itself.
+// codec library needs by itself. Natively libvips is shut down at exit, so
+// no call may still be running then (join the workers before returning
+// from main).
 #ifndef CHROMALINE_HOST_PHOTO_IO_H_
 #define CHROMALINE_HOST_PHOTO_IO_H_
 

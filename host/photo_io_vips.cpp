@@ -229,6 +229,9 @@ int Save(VipsImage* image, const EncodeOptions& options, bool with_alpha, void**
   const gboolean strip = options.keep_metadata ? FALSE : TRUE;
   switch (options.format) {
     case PhotoFormat::kJpeg:
+      // Standard Huffman tables: ImageMagick's optimised ones make the file
+      // about a tenth smaller but cost a second pass over the whole picture
+      // (bench/photo_codecs_speed shows both).
       return vips_jpegsave_buffer(image, buffer, size, "Q", options.quality, "strip", strip, nullptr);
     case PhotoFormat::kPng:
       return vips_pngsave_buffer(image, buffer, size, "compression", 6, "filter", VIPS_FOREIGN_PNG_FILTER_ALL,

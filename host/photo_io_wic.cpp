@@ -370,9 +370,11 @@ bool PhotoFormatWritable(PhotoFormat format) {
 }
 
 const char* PhotoCodecLimits() {
-  return "On Windows the EXIF and XMP metadata are not carried into the output (the picture is written\n"
-         "upright, so nothing turns it again); the ICC profile is kept where the Windows encoder takes it.\n"
-         "Formats are those the installed Windows codecs read and write.\n";
+  return "Windows build (WIC codecs):\n"
+         "  EXIF and XMP metadata are not carried into the output; pictures are written upright.\n"
+         "  The ICC profile is kept where the Windows encoder takes a colour context (JPEG, PNG, TIFF).\n"
+         "  BMP keeps alpha only where WIC writes version-5 BMP headers (Windows 8 and later).\n"
+         "  JPEG input: the decoder is Windows' own, so pixels differ slightly from the Linux build's.\n";
 }
 
 bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
