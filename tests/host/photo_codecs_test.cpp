@@ -145,6 +145,21 @@ TEST(PhotoFormats, EachFormatReadsBackWhatWasWritten) {
   EXPECT_NE(error.find("plain.xyz"), std::string::npos) << error;
 }
 
+TEST(PhotoFormats, NamesThatLookLikeLoaderOptionsAreReadAsNames) {
+  // libvips reads "name[options]" as options for the loader when the name
+  // alone is no file; photos are called "holiday[2].jpg" all the same.
+  TempDir dir;
+  Photo photo;
+  photo.image = RandomImage(9, 5, 8);
+  for (const char* name : {"holiday[2].png", "a b [fail].png", "q[access=sequential].tif"}) {
+    SCOPED_TRACE(name);
+    EncodeOptions options;
+    ASSERT_TRUE(PhotoFormatFromName(name, &options.format));
+    const Photo back = RoundTrip(photo, options, dir.File(name));
+    EXPECT_EQ(FirstDifferentPixel(back.image, photo.image), "");
+  }
+}
+
 TEST(PhotoFormats, BadRequestsAreRefusedWithTheReason) {
   Photo empty;
   std::vector<uint8_t> bytes;
