@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -95,10 +96,13 @@ HRESULT Factory(Com<IWICImagingFactory>* factory) {
                           reinterpret_cast<void**>(factory->Out()));
 }
 
-// Bits per channel and whether the pixel format carries alpha.
-void DescribeFormat(IWICImagingFactory* factory, const WICPixelFormatGUID& format, int* bits, bool* alpha) {
+// Bits per channel, whether the pixel format may carry alpha, and whether
+// it is a palette (at most 8 bits a pixel).
+void DescribeFormat(IWICImagingFactory* factory, const WICPixelFormatGUID& format, int* bits, bool* alpha,
+                    bool* palette) {
   *bits = 8;
   *alpha = false;
+  *palette = false;
   Com<IWICComponentInfo> component;
   if (FAILED(factory->CreateComponentInfo(format, component.Out()))) return;
   Com<IWICPixelFormatInfo> info;
@@ -106,13 +110,13 @@ void DescribeFormat(IWICImagingFactory* factory, const WICPixelFormatGUID& forma
   UINT pixel_bits = 0, channels = 0;
   if (SUCCEEDED(info->GetBitsPerPixel(&pixel_bits)) && SUCCEEDED(info->GetChannelCount(&channels)) && channels > 0) {
     *bits = static_cast<int>(pixel_bits / channels) > 8 ? static_cast<int>(pixel_bits / channels) : 8;
+    *palette = pixel_bits <= 8;
   }
   Com<IWICPixelFormatInfo2> info2;
   BOOL transparency = FALSE;
   if (SUCCEEDED(component->QueryInterface(IID_IWICPixelFormatInfo2, reinterpret_cast<void**>(info2.Out()))) &&
       SUCCEEDED(info2->SupportsTransparency(&transparency))) {
     *alpha = transparency != FALSE;
-    // Palettes may hold a transparent entry; they are read as alpha too.
   } else {
     static const GUID* const kAlphaFormats[] = {
         &GUID_WICPixelFormat32bppBGRA, &GUID_WICPixelFormat32bppRGBA,  &GUID_WICPixelFormat64bppRGBA,
@@ -234,8 +238,8 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   WICPixelFormatGUID format;
   hr = frame->GetPixelFormat(&format);
   if (FAILED(hr)) return hr;
-  bool alpha = false;
-  DescribeFormat(factory, format, &photo->source_bits, &alpha);
+  bool alpha = false, palette = false;
+  DescribeFormat(factory, format, &photo->source_bits, &alpha, &palette);
   photo->orientation = Orientation(decoder.get(), frame.get(), path);
   photo->metadata.icc = IccProfile(factory, frame.get());
 
@@ -250,12 +254,28 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
     if (FAILED(hr = Transform(factory, source, turn.flip, &flipped))) return hr;
     source = flipped.get();
   }
-  hr = CopyRows(factory, source, alpha, photo);
+  // Where the converter has no way to 24-bit BGR (Wine's, from palettes and
+  // 48-bit RGB), the way to 32-bit BGRA, keeping alpha only if any shows.
+  bool opaque_unless_shown = palette;
+  auto copy = [&](IWICBitmapSource* from) {
+    HRESULT result = CopyRows(factory, from, alpha, photo);
+    if (result == WINCODEC_ERR_UNSUPPORTEDOPERATION && !alpha) {
+      result = CopyRows(factory, from, true, photo);
+      opaque_unless_shown = true;
+    }
+    return result;
+  };
+  hr = copy(source);
   if (hr == E_NOTIMPL && source != frame.get()) {
     // A flip-rotator that cannot turn (Wine's): the pixels as stored,
     // turned here.
-    hr = CopyRows(factory, frame.get(), alpha, photo);
+    hr = copy(frame.get());
     if (SUCCEEDED(hr)) TurnUpright(photo->orientation, &photo->image, &photo->alpha);
+  }
+  // A palette may hold transparent entries; one that holds none is no alpha.
+  const std::vector<uint8_t>& plane = photo->alpha;
+  if (opaque_unless_shown && std::all_of(plane.begin(), plane.end(), [](uint8_t a) { return a == 255; })) {
+    photo->alpha.clear();
   }
   return hr;
 }

@@ -109,6 +109,20 @@ TEST(PhotoAlpha, WrittenAlphaAndTheColoursBehindItReadBack) {
   EXPECT_TRUE(RoundTrip(photo, jpeg, dir.File("alpha.jpg")).alpha.empty());
 }
 
+TEST(PhotoAlpha, PalettesHaveAlphaOnlyWithTransparentEntries) {
+  const std::string data = std::string(CHROMALINE_SOURCE_DIR) + "/tests/data/photo/";
+  const Photo opaque = MustRead(data + "palette.png");
+  EXPECT_TRUE(opaque.alpha.empty()) << "an opaque palette picture would gain an alpha channel on output";
+  const Photo clear = MustRead(data + "palette-transparent.png");
+  ASSERT_EQ(clear.alpha.size(), static_cast<size_t>(40 * 24));
+  // The first 8x8 block is transparent, the rest opaque.
+  EXPECT_EQ(clear.alpha[0], 0);
+  EXPECT_EQ(clear.alpha[7 * 40 + 7], 0);
+  EXPECT_EQ(clear.alpha[8], 255);
+  EXPECT_EQ(clear.alpha[23 * 40 + 39], 255);
+  EXPECT_EQ(FirstDifferentPixel(clear.image, opaque.image), "") << "colours behind transparency are kept";
+}
+
 TEST(PhotoFormats, EachFormatReadsBackWhatWasWritten) {
   TempDir dir;
   Photo photo;

@@ -3,6 +3,8 @@
 # the tree: the Windows build has no libvips or exiftool to make them).
 #   oriented.jpg  40x24 blocks of colour, EXIF orientation 1 (the tests
 #                 patch the orientation value to each of 1..8)
+#   palette.png   the same blocks as an 8-bit palette PNG, no transparency
+#   palette-transparent.png  the same with the first block transparent
 # Needs python3, libvips' command line (libvips-tools) or ImageMagick, and exiftool.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -21,3 +23,5 @@ PY
 convert "$tmp/blocks.ppm" -quality 95 -sampling-factor 1x1 "$tmp/oriented.jpg"
 exiftool -q -n -overwrite_original -Orientation=1 -ImageDescription="chromaline oriented sample" "$tmp/oriented.jpg"
 cp "$tmp/oriented.jpg" oriented.jpg
+convert "$tmp/blocks.ppm" PNG8:palette.png
+convert "$tmp/blocks.ppm" -transparent 'rgb(0,30,40)' PNG8:palette-transparent.png
