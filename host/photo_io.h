@@ -6,6 +6,12 @@
 // XMP, ICC profile), and encoded back to bytes in the format asked for.
 // Encoding never writes a file: the bytes go to the safe writer, which alone
 // replaces files.
+//
+// ReadPhoto and EncodePhoto may be called from several threads at once (one
+// picture decoding while another is encoded); each call starts what its
+// codec library needs by itself. Natively libvips is shut down at exit, so
+// no call may still be running then (join the workers before returning
+// from main).
 #ifndef CHROMALINE_HOST_PHOTO_IO_H_
 #define CHROMALINE_HOST_PHOTO_IO_H_
 
@@ -46,13 +52,21 @@ bool PhotoFormatFromText(const std::string& text, PhotoFormat* format);
 const char* PhotoFormatName(PhotoFormat format);
 // Whether this build can write the format (the Windows codecs may lack some).
 bool PhotoFormatWritable(PhotoFormat format);
+// What this build's codecs cannot do, for --help: lines of text, each
+// ending in a newline; empty when everything above is available.
+const char* PhotoCodecLimits();
 
 // Reads a picture file. On failure returns false and sets *error to a line
 // naming the file and the reason.
 bool ReadPhoto(const std::string& path, Photo* photo, std::string* error);
 
 // Encodes the picture (with its alpha and metadata where the format holds
-// them) into *bytes. On failure returns false with the reason in *error.
+// them) into *bytes. JPEG holds no alpha: the alpha plane is left out there.
+// On failure returns false with the reason in *error.
 bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<uint8_t>* bytes, std::string* error);
+// The checks EncodePhoto makes before encoding (a picture there, an alpha
+// plane of its size, a JPEG quality in 1..100), for callers that want to
+// refuse a request before any work.
+bool EncodeRequestValid(const Photo& photo, const EncodeOptions& options, std::string* error);
 
 #endif  // CHROMALINE_HOST_PHOTO_IO_H_

@@ -1,0 +1,26 @@
+// File: host/orientation.h
+//
+// EXIF orientation where the Windows codecs lack it: WIC's metadata reader
+// and flip-rotator come first; these are what the codecs fall back on where
+// those parts are missing (Wine's WIC reads no JPEG metadata and its
+// flip-rotator only flips upside down).
+#ifndef CHROMALINE_HOST_ORIENTATION_H_
+#define CHROMALINE_HOST_ORIENTATION_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "host/image.h"
+
+// 1..8 from IFD0 of the first EXIF segment of the JPEG bytes given (the
+// start of the file is enough); 0 when there is none or it is damaged.
+int JpegExifOrientation(const uint8_t* data, size_t size);
+
+// Turns stored pixels (and their alpha plane, if not empty) upright for an
+// EXIF orientation 1..8: 2 mirrored, 3 upside down, 4 mirrored upside
+// down, 5 transposed, 6 turned left (shown turned right), 7 transversed,
+// 8 turned right (shown turned left).
+void TurnUpright(int orientation, Image* image, std::vector<uint8_t>* alpha);
+
+#endif  // CHROMALINE_HOST_ORIENTATION_H_

@@ -1,0 +1,61 @@
+// File: host/photo_format.cpp
+//
+// What the native and the Windows codecs share: the formats' names (what a
+// file name's extension or a --format word asks for) and the checks of an
+// encoding request.
+#include <cctype>
+#include <filesystem>
+
+#include "host/photo_io.h"
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+bool PhotoFormatFromText(const std::string& text, PhotoFormat* format) {
+  const std::string t = Lower(text);
+  if (t == "png") *format = PhotoFormat::kPng;
+  else if (t == "jpeg" || t == "jpg") *format = PhotoFormat::kJpeg;
+  else if (t == "bmp") *format = PhotoFormat::kBmp;
+  else if (t == "tiff" || t == "tif") *format = PhotoFormat::kTiff;
+  else return false;
+  return true;
+}
+
+bool PhotoFormatFromName(const std::string& name, PhotoFormat* format) {
+  const std::string ext = std::filesystem::path(name).extension().string();
+  return ext.size() > 1 && PhotoFormatFromText(ext.substr(1), format);
+}
+
+const char* PhotoFormatName(PhotoFormat format) {
+  switch (format) {
+    case PhotoFormat::kPng: return "png";
+    case PhotoFormat::kJpeg: return "jpeg";
+    case PhotoFormat::kBmp: return "bmp";
+    case PhotoFormat::kTiff: return "tiff";
+  }
+  return "?";
+}
+
+bool EncodeRequestValid(const Photo& photo, const EncodeOptions& options, std::string* error) {
+  const Image& image = photo.image;
+  const size_t pixels = static_cast<size_t>(image.width) * image.height;
+  if (image.width <= 0 || image.height <= 0 || image.bgr.size() != pixels * 3) {
+    *error = "no picture to encode";
+    return false;
+  }
+  if (!photo.alpha.empty() && photo.alpha.size() != pixels) {
+    *error = "the alpha plane does not match the picture's size";
+    return false;
+  }
+  if (options.format == PhotoFormat::kJpeg && (options.quality < 1 || options.quality > 100)) {
+    *error = "JPEG quality " + std::to_string(options.quality) + " is outside 1..100";
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,436 @@
+// File: host/photo_io_wic.cpp
+//
+// The photo codecs on Windows, on the Windows Imaging Component: any format
+// a WIC decoder is installed for, turned upright from the EXIF orientation
+// with WIC's flip-rotator, converted to 8-bit BGR (and alpha) by WIC's
+// format converter; the ICC profile travels as the frame's colour context.
+// Encoding goes to a stream in memory.
+#include <windows.h>
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "host/orientation.h"
+#include "host/photo_io.h"
+
+namespace {
+
+// Owns one reference to a COM object.
+template <typename T>
+class Com {
+ public:
+  Com() = default;
+  ~Com() { Reset(); }
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  void Reset() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+  }
+  T** Out() {
+    Reset();
+    return &p_;
+  }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// COM for the calling thread, for the length of one call: the codecs may be
+// called from any thread.
+class ComSession {
+ public:
+  ComSession() : result_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+  ~ComSession() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT result_;
+};
+
+std::string Reason(HRESULT hr) {
+  struct Known {
+    HRESULT code;
+    const char* text;
+  };
+  static const Known kKnown[] = {
+      {WINCODEC_ERR_COMPONENTNOTFOUND, "no decoder for this kind of file"},
+      {WINCODEC_ERR_UNKNOWNIMAGEFORMAT, "unknown picture format"},
+      {WINCODEC_ERR_BADHEADER, "damaged file header"},
+      {WINCODEC_ERR_BADIMAGE, "damaged picture data"},
+      {WINCODEC_ERR_BADSTREAMDATA, "damaged picture data"},
+      {WINCODEC_ERR_STREAMREAD, "the file ends too early"},
+      {WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT, "unsupported pixel format"},
+      {WINCODEC_ERR_UNSUPPORTEDOPERATION, "not supported by the Windows codecs"},
+  };
+  for (const Known& known : kKnown) {
+    if (known.code == hr) return known.text;
+  }
+  char text[512] = {};
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                static_cast<DWORD>(hr), 0, text, sizeof(text), nullptr);
+  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == '.')) --length;
+  if (length > 0) return std::string(text, length);
+  char code[32];
+  std::snprintf(code, sizeof(code), "WIC error 0x%08lx", static_cast<unsigned long>(hr));
+  return code;
+}
+
+std::wstring Wide(const std::string& text) {
+  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(size > 0 ? size : 1, L'\0');
+  if (size > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], size);
+  wide.resize(wcslen(wide.c_str()));
+  return wide;
+}
+
+HRESULT Factory(Com<IWICImagingFactory>* factory) {
+  return CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                          reinterpret_cast<void**>(factory->Out()));
+}
+
+// Bits per channel, whether the pixel format may carry alpha, and whether
+// it is a palette (at most 8 bits a pixel).
+void DescribeFormat(IWICImagingFactory* factory, const WICPixelFormatGUID& format, int* bits, bool* alpha,
+                    bool* palette) {
+  *bits = 8;
+  *alpha = false;
+  *palette = false;
+  Com<IWICComponentInfo> component;
+  if (FAILED(factory->CreateComponentInfo(format, component.Out()))) return;
+  Com<IWICPixelFormatInfo> info;
+  if (FAILED(component->QueryInterface(IID_IWICPixelFormatInfo, reinterpret_cast<void**>(info.Out())))) return;
+  UINT pixel_bits = 0, channels = 0;
+  if (SUCCEEDED(info->GetBitsPerPixel(&pixel_bits)) && SUCCEEDED(info->GetChannelCount(&channels)) && channels > 0) {
+    *bits = static_cast<int>(pixel_bits / channels) > 8 ? static_cast<int>(pixel_bits / channels) : 8;
+    *palette = pixel_bits <= 8;
+  }
+  Com<IWICPixelFormatInfo2> info2;
+  BOOL transparency = FALSE;
+  if (SUCCEEDED(component->QueryInterface(IID_IWICPixelFormatInfo2, reinterpret_cast<void**>(info2.Out()))) &&
+      SUCCEEDED(info2->SupportsTransparency(&transparency))) {
+    *alpha = transparency != FALSE;
+  } else {
+    static const GUID* const kAlphaFormats[] = {
+        &GUID_WICPixelFormat32bppBGRA, &GUID_WICPixelFormat32bppRGBA,  &GUID_WICPixelFormat64bppRGBA,
+        &GUID_WICPixelFormat64bppBGRA, &GUID_WICPixelFormat32bppPBGRA, &GUID_WICPixelFormat64bppPRGBA};
+    for (const GUID* known : kAlphaFormats) *alpha = *alpha || IsEqualGUID(*known, format);
+  }
+}
+
+// The EXIF orientation from WIC's metadata reader (JPEG's APP1, TIFF's
+// IFD0); for a JPEG whose metadata the reader does not show (Wine's WIC
+// has no JPEG metadata reader), from the file's EXIF segment.
+int Orientation(IWICBitmapDecoder* decoder, IWICBitmapFrameDecode* frame, const std::string& path) {
+  Com<IWICMetadataQueryReader> reader;
+  if (SUCCEEDED(frame->GetMetadataQueryReader(reader.Out()))) {
+    for (const wchar_t* query : {L"/app1/ifd/{ushort=274}", L"/ifd/{ushort=274}"}) {
+      PROPVARIANT value;
+      PropVariantInit(&value);
+      int orientation = 0;
+      if (SUCCEEDED(reader->GetMetadataByName(query, &value)) && value.vt == VT_UI2) orientation = value.uiVal;
+      PropVariantClear(&value);
+      if (orientation >= 1 && orientation <= 8) return orientation;
+    }
+  }
+  GUID container;
+  if (FAILED(decoder->GetContainerFormat(&container)) || !IsEqualGUID(container, GUID_ContainerFormatJpeg)) return 1;
+  std::vector<uint8_t> head(128 * 1024);
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return 1;
+  head.resize(std::fread(head.data(), 1, head.size(), file));
+  std::fclose(file);
+  const int orientation = JpegExifOrientation(head.data(), head.size());
+  return orientation ? orientation : 1;
+}
+
+// The turns that undo an EXIF orientation: first the rotation (clockwise),
+// then the mirror, each its own step so the order is plain.
+struct Turn {
+  WICBitmapTransformOptions rotate;
+  WICBitmapTransformOptions flip;
+};
+const Turn kTurns[9] = {
+    {WICBitmapTransformRotate0, WICBitmapTransformRotate0},          // (unused)
+    {WICBitmapTransformRotate0, WICBitmapTransformRotate0},          // 1 upright
+    {WICBitmapTransformRotate0, WICBitmapTransformFlipHorizontal},   // 2 mirrored
+    {WICBitmapTransformRotate180, WICBitmapTransformRotate0},        // 3 upside down
+    {WICBitmapTransformRotate0, WICBitmapTransformFlipVertical},     // 4 mirrored upside down
+    {WICBitmapTransformRotate90, WICBitmapTransformFlipHorizontal},  // 5 transposed
+    {WICBitmapTransformRotate90, WICBitmapTransformRotate0},         // 6 turned left
+    {WICBitmapTransformRotate270, WICBitmapTransformFlipHorizontal}, // 7 transversed
+    {WICBitmapTransformRotate270, WICBitmapTransformRotate0},        // 8 turned right
+};
+
+HRESULT Transform(IWICImagingFactory* factory, IWICBitmapSource* source, WICBitmapTransformOptions options,
+                  Com<IWICBitmapFlipRotator>* out) {
+  HRESULT hr = factory->CreateBitmapFlipRotator(out->Out());
+  if (SUCCEEDED(hr)) hr = (*out)->Initialize(source, options);
+  return hr;
+}
+
+std::vector<uint8_t> IccProfile(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame) {
+  UINT count = 0;
+  if (FAILED(frame->GetColorContexts(0, nullptr, &count)) || count == 0) return {};
+  std::vector<IWICColorContext*> contexts(count, nullptr);
+  for (IWICColorContext*& context : contexts) factory->CreateColorContext(&context);
+  std::vector<uint8_t> profile;
+  UINT actual = 0;
+  if (SUCCEEDED(frame->GetColorContexts(count, contexts.data(), &actual))) {
+    for (UINT i = 0; i < actual && profile.empty(); ++i) {
+      WICColorContextType type;
+      UINT size = 0;
+      if (contexts[i] && SUCCEEDED(contexts[i]->GetType(&type)) && type == WICColorContextProfile &&
+          SUCCEEDED(contexts[i]->GetProfileBytes(0, nullptr, &size)) && size > 0) {
+        profile.resize(size);
+        if (FAILED(contexts[i]->GetProfileBytes(size, profile.data(), &size))) profile.clear();
+      }
+    }
+  }
+  for (IWICColorContext* context : contexts) {
+    if (context) context->Release();
+  }
+  return profile;
+}
+
+// The source's pixels as 8-bit BGR rows and an alpha plane (when it has
+// alpha), through WIC's format converter.
+HRESULT CopyRows(IWICImagingFactory* factory, IWICBitmapSource* source, bool alpha, Photo* photo) {
+  Com<IWICFormatConverter> converter;
+  HRESULT hr = factory->CreateFormatConverter(converter.Out());
+  if (FAILED(hr)) return hr;
+  const WICPixelFormatGUID& target = alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
+  hr = converter->Initialize(source, target, WICBitmapDitherTypeNone, nullptr, 0.0, WICBitmapPaletteTypeCustom);
+  UINT width = 0, height = 0;
+  if (SUCCEEDED(hr)) hr = converter->GetSize(&width, &height);
+  if (FAILED(hr)) return hr;
+  const size_t pixels = static_cast<size_t>(width) * height;
+  Image& image = photo->image;
+  image.width = static_cast<int>(width);
+  image.height = static_cast<int>(height);
+  image.bgr.resize(pixels * 3);
+  photo->alpha.clear();
+  if (!alpha) return converter->CopyPixels(nullptr, width * 3, static_cast<UINT>(image.bgr.size()), image.bgr.data());
+  std::vector<uint8_t> bgra(pixels * 4);
+  if (FAILED(hr = converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bgra.size()), bgra.data()))) return hr;
+  photo->alpha.resize(pixels);
+  for (size_t i = 0; i < pixels; ++i) {
+    std::memcpy(&image.bgr[i * 3], &bgra[i * 4], 3);
+    photo->alpha[i] = bgra[i * 4 + 3];
+  }
+  return S_OK;
+}
+
+HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* photo) {
+  Com<IWICBitmapDecoder> decoder;
+  HRESULT hr = factory->CreateDecoderFromFilename(Wide(path).c_str(), nullptr, GENERIC_READ,
+                                                  WICDecodeMetadataCacheOnDemand, decoder.Out());
+  Com<IWICBitmapFrameDecode> frame;
+  if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, frame.Out());
+  if (FAILED(hr)) return hr;
+  WICPixelFormatGUID format;
+  hr = frame->GetPixelFormat(&format);
+  if (FAILED(hr)) return hr;
+  bool alpha = false, palette = false;
+  DescribeFormat(factory, format, &photo->source_bits, &alpha, &palette);
+  photo->orientation = Orientation(decoder.get(), frame.get(), path);
+  photo->metadata.icc = IccProfile(factory, frame.get());
+
+  const Turn& turn = kTurns[photo->orientation];
+  Com<IWICBitmapFlipRotator> rotated, flipped;
+  IWICBitmapSource* source = frame.get();
+  if (turn.rotate != WICBitmapTransformRotate0) {
+    if (FAILED(hr = Transform(factory, source, turn.rotate, &rotated))) return hr;
+    source = rotated.get();
+  }
+  if (turn.flip != WICBitmapTransformRotate0) {
+    if (FAILED(hr = Transform(factory, source, turn.flip, &flipped))) return hr;
+    source = flipped.get();
+  }
+  // Where the converter has no way to 24-bit BGR (Wine's, from palettes and
+  // 48-bit RGB), the way to 32-bit BGRA, keeping alpha only if any shows.
+  bool opaque_unless_shown = palette;
+  auto copy = [&](IWICBitmapSource* from) {
+    HRESULT result = CopyRows(factory, from, alpha, photo);
+    if (result == WINCODEC_ERR_UNSUPPORTEDOPERATION && !alpha) {
+      result = CopyRows(factory, from, true, photo);
+      opaque_unless_shown = true;
+    }
+    return result;
+  };
+  hr = copy(source);
+  if (hr == E_NOTIMPL && source != frame.get()) {
+    // A flip-rotator that cannot turn (Wine's): the pixels as stored,
+    // turned here.
+    hr = copy(frame.get());
+    if (SUCCEEDED(hr)) TurnUpright(photo->orientation, &photo->image, &photo->alpha);
+  }
+  // A palette may hold transparent entries; one that holds none is no alpha.
+  const std::vector<uint8_t>& plane = photo->alpha;
+  if (opaque_unless_shown && std::all_of(plane.begin(), plane.end(), [](uint8_t a) { return a == 255; })) {
+    photo->alpha.clear();
+  }
+  return hr;
+}
+
+const GUID& Container(PhotoFormat format) {
+  switch (format) {
+    case PhotoFormat::kJpeg: return GUID_ContainerFormatJpeg;
+    case PhotoFormat::kBmp: return GUID_ContainerFormatBmp;
+    case PhotoFormat::kTiff: return GUID_ContainerFormatTiff;
+    case PhotoFormat::kPng: break;
+  }
+  return GUID_ContainerFormatPng;
+}
+
+// One encoder option; an encoder that does not know it keeps its default.
+void SetOption(IPropertyBag2* bag, const wchar_t* name, const VARIANT& value) {
+  PROPBAG2 option = {};
+  option.pstrName = const_cast<wchar_t*>(name);
+  VARIANT copy = value;
+  bag->Write(1, &option, &copy);
+}
+
+HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOptions& options, bool with_alpha,
+               IStream* stream) {
+  const Image& image = photo.image;
+  const size_t pixels = static_cast<size_t>(image.width) * image.height;
+  Com<IWICBitmapEncoder> encoder;
+  HRESULT hr = factory->CreateEncoder(Container(options.format), nullptr, encoder.Out());
+  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
+  Com<IWICBitmapFrameEncode> frame;
+  Com<IPropertyBag2> bag;
+  if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.Out(), bag.Out());
+  if (FAILED(hr)) return hr;
+  VARIANT value;
+  VariantInit(&value);
+  if (options.format == PhotoFormat::kJpeg) {
+    value.vt = VT_R4;
+    value.fltVal = static_cast<float>(options.quality) / 100.0f;
+    SetOption(bag.get(), L"ImageQuality", value);
+  } else if (options.format == PhotoFormat::kTiff) {
+    value.vt = VT_UI1;
+    value.bVal = WICTiffCompressionLZW;
+    SetOption(bag.get(), L"TiffCompressionMethod", value);
+  } else if (options.format == PhotoFormat::kBmp && with_alpha) {
+    value.vt = VT_BOOL;
+    value.boolVal = VARIANT_TRUE;
+    SetOption(bag.get(), L"EnableV5Header32bppBGRA", value);
+  }
+  if (FAILED(hr = frame->Initialize(bag.get()))) return hr;
+  if (FAILED(hr = frame->SetSize(image.width, image.height))) return hr;
+  WICPixelFormatGUID format = with_alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
+  if (FAILED(hr = frame->SetPixelFormat(&format))) return hr;
+
+  if (options.keep_metadata && !photo.metadata.icc.empty()) {
+    // Kept where the encoder takes a colour context (see PhotoCodecLimits).
+    Com<IWICColorContext> context;
+    if (SUCCEEDED(factory->CreateColorContext(context.Out())) &&
+        SUCCEEDED(context->InitializeFromMemory(photo.metadata.icc.data(),
+                                                static_cast<UINT>(photo.metadata.icc.size())))) {
+      IWICColorContext* contexts[] = {context.get()};
+      frame->SetColorContexts(1, contexts);
+    }
+  }
+
+  // The rows as a bitmap in memory; WriteSource converts them to the
+  // frame's pixel format where the encoder asked for another one.
+  std::vector<uint8_t> rows;
+  const uint8_t* data = image.bgr.data();
+  UINT stride = image.width * 3;
+  const WICPixelFormatGUID* source_format = &GUID_WICPixelFormat24bppBGR;
+  if (with_alpha) {
+    rows.resize(pixels * 4);
+    for (size_t i = 0; i < pixels; ++i) {
+      std::memcpy(&rows[i * 4], &image.bgr[i * 3], 3);
+      rows[i * 4 + 3] = photo.alpha[i];
+    }
+    data = rows.data();
+    stride = image.width * 4;
+    source_format = &GUID_WICPixelFormat32bppBGRA;
+  }
+  Com<IWICBitmap> bitmap;
+  hr = factory->CreateBitmapFromMemory(image.width, image.height, *source_format, stride,
+                                       static_cast<UINT>(stride * image.height), const_cast<BYTE*>(data),
+                                       bitmap.Out());
+  if (SUCCEEDED(hr)) hr = frame->WriteSource(bitmap.get(), nullptr);
+  if (SUCCEEDED(hr)) hr = frame->Commit();
+  if (SUCCEEDED(hr)) hr = encoder->Commit();
+  return hr;
+}
+
+HRESULT StreamBytes(IStream* stream, std::vector<uint8_t>* bytes) {
+  HGLOBAL memory = nullptr;
+  HRESULT hr = GetHGlobalFromStream(stream, &memory);
+  STATSTG stat = {};
+  if (SUCCEEDED(hr)) hr = stream->Stat(&stat, STATFLAG_NONAME);
+  if (FAILED(hr)) return hr;
+  const void* data = GlobalLock(memory);
+  if (!data) return E_OUTOFMEMORY;
+  const uint8_t* begin = static_cast<const uint8_t*>(data);
+  bytes->assign(begin, begin + static_cast<size_t>(stat.cbSize.QuadPart));
+  GlobalUnlock(memory);
+  return S_OK;
+}
+
+}  // namespace
+
+bool PhotoFormatWritable(PhotoFormat format) {
+  ComSession session;
+  Com<IWICImagingFactory> factory;
+  Com<IWICBitmapEncoder> encoder;
+  return SUCCEEDED(Factory(&factory)) && SUCCEEDED(factory->CreateEncoder(Container(format), nullptr, encoder.Out()));
+}
+
+const char* PhotoCodecLimits() {
+  return "Windows build (WIC codecs):\n"
+         "  EXIF and XMP metadata are not carried into the output; pictures are written upright.\n"
+         "  The ICC profile is kept where the Windows encoder takes a colour context (JPEG, PNG, TIFF).\n"
+         "  BMP keeps alpha only where WIC writes version-5 BMP headers (Windows 8 and later).\n"
+         "  JPEG input: the decoder is Windows' own, so pixels differ slightly from the Linux build's.\n";
+}
+
+bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
+  *photo = Photo();
+  // The system's reason first: WIC's messages for a missing file are vague.
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::fclose(file);
+  ComSession session;
+  Com<IWICImagingFactory> factory;
+  HRESULT hr = Factory(&factory);
+  if (SUCCEEDED(hr)) hr = Decode(factory.get(), path, photo);
+  if (FAILED(hr)) {
+    *error = path + ": cannot be read as a picture (" + Reason(hr) + ")";
+    *photo = Photo();
+    return false;
+  }
+  return true;
+}
+
+bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<uint8_t>* bytes, std::string* error) {
+  if (!EncodeRequestValid(photo, options, error)) return false;
+  const bool with_alpha = !photo.alpha.empty() && options.format != PhotoFormat::kJpeg;
+  ComSession session;
+  Com<IWICImagingFactory> factory;
+  Com<IStream> stream;
+  HRESULT hr = Factory(&factory);
+  if (SUCCEEDED(hr)) hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
+  if (SUCCEEDED(hr)) hr = Encode(factory.get(), photo, options, with_alpha, stream.get());
+  if (SUCCEEDED(hr)) hr = StreamBytes(stream.get(), bytes);
+  if (FAILED(hr)) {
+    *error = std::string("cannot encode as ") + PhotoFormatName(options.format) + " (" + Reason(hr) + ")";
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,124 @@
+// File: tests/host/photo_samples.cpp
+//
+// The pictures of the photo codec tests that need no codec: blocks of
+// colour, the EXIF orientations as pixel moves, and file bytes.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "tests/host/photo_samples.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// Upright position (x, y) of a width x height picture -> stored position.
+void StoredPosition(int orientation, int x, int y, int width, int height, int* sx, int* sy) {
+  switch (orientation) {
+    case 2: *sx = width - 1 - x; *sy = y; break;
+    case 3: *sx = width - 1 - x; *sy = height - 1 - y; break;
+    case 4: *sx = x; *sy = height - 1 - y; break;
+    case 5: *sx = y; *sy = x; break;
+    case 6: *sx = y; *sy = width - 1 - x; break;
+    case 7: *sx = height - 1 - y; *sy = width - 1 - x; break;
+    case 8: *sx = height - 1 - y; *sy = x; break;
+    default: *sx = x; *sy = y; break;
+  }
+}
+
+}  // namespace
+
+Image BlockPicture(int blocks_across, int blocks_down) {
+  Image image;
+  image.width = blocks_across * 8;
+  image.height = blocks_down * 8;
+  image.bgr.resize(static_cast<size_t>(image.width) * image.height * 3);
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      const int block = (y / 8) * blocks_across + x / 8;
+      uint8_t* p = image.pixel(x, y);
+      p[0] = static_cast<uint8_t>(40 + 50 * (block % 4));
+      p[1] = static_cast<uint8_t>(30 + 70 * ((block / 4) % 3));
+      p[2] = static_cast<uint8_t>(block * 255 / (blocks_across * blocks_down));
+    }
+  }
+  return image;
+}
+
+Image Upright(const Image& stored, int orientation) {
+  Image upright;
+  const bool turned = orientation >= 5;
+  upright.width = turned ? stored.height : stored.width;
+  upright.height = turned ? stored.width : stored.height;
+  upright.bgr.resize(stored.bgr.size());
+  for (int y = 0; y < upright.height; ++y) {
+    for (int x = 0; x < upright.width; ++x) {
+      int sx = 0, sy = 0;
+      StoredPosition(orientation, x, y, upright.width, upright.height, &sx, &sy);
+      std::memcpy(upright.pixel(x, y), stored.pixel(sx, sy), 3);
+    }
+  }
+  return upright;
+}
+
+Image StoredForOrientation(const Image& upright, int orientation) {
+  Image stored;
+  const bool turned = orientation >= 5;
+  stored.width = turned ? upright.height : upright.width;
+  stored.height = turned ? upright.width : upright.height;
+  stored.bgr.resize(upright.bgr.size());
+  for (int y = 0; y < upright.height; ++y) {
+    for (int x = 0; x < upright.width; ++x) {
+      int sx = 0, sy = 0;
+      StoredPosition(orientation, x, y, upright.width, upright.height, &sx, &sy);
+      std::memcpy(stored.pixel(sx, sy), upright.pixel(x, y), 3);
+    }
+  }
+  return stored;
+}
+
+int MaxDifference(const Image& a, const Image& b) {
+  if (a.width != b.width || a.height != b.height) return 256;
+  int most = 0;
+  for (size_t i = 0; i < a.bgr.size(); ++i) most = std::max(most, std::abs(a.bgr[i] - b.bgr[i]));
+  return most;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool SetJpegOrientation(std::vector<uint8_t>* jpeg, int orientation) {
+  // The orientation entry of IFD0 with value 1, in either byte order: tag
+  // 0x0112, type SHORT, count 1.
+  const uint8_t big[] = {0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 1};
+  const uint8_t little[] = {0x12, 0x01, 3, 0, 1, 0, 0, 0, 1, 0};
+  auto at = std::search(jpeg->begin(), jpeg->end(), std::begin(big), std::end(big));
+  if (at != jpeg->end()) {
+    at[9] = static_cast<uint8_t>(orientation);
+    return true;
+  }
+  at = std::search(jpeg->begin(), jpeg->end(), std::begin(little), std::end(little));
+  if (at == jpeg->end()) return false;
+  at[8] = static_cast<uint8_t>(orientation);
+  return true;
+}
+
+bool RunningUnderWine() {
+#ifdef _WIN32
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+  return false;
+#endif
+}

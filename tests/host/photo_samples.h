@@ -1,0 +1,54 @@
+// File: tests/host/photo_samples.h
+//
+// Pictures and small real files for the photo codec tests: blocks of
+// colour in every EXIF orientation; natively, files libvips writes with a
+// given orientation, alpha, 16 bits per channel, EXIF/XMP/ICC.
+#ifndef CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_
+#define CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/image.h"
+
+// A picture of 8x8 blocks, each block its own colour: no two rotations or
+// mirror images of it are alike.
+Image BlockPicture(int blocks_across, int blocks_down);
+
+// The pixels a camera stores for an upright picture under an EXIF
+// orientation (1..8), and the upright picture of stored pixels.
+Image StoredForOrientation(const Image& upright, int orientation);
+Image Upright(const Image& stored, int orientation);
+
+// The largest difference of any channel of two pictures of one size.
+int MaxDifference(const Image& a, const Image& b);
+
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+// Sets the EXIF orientation of a JPEG whose EXIF says 1 (the byte changed
+// in place: JPEG segments carry no checksum). False when there is none.
+bool SetJpegOrientation(std::vector<uint8_t>* jpeg, int orientation);
+
+// Whether the test runs under Wine, whose WIC lacks parts of Windows' (the
+// tests that meet such a part say which).
+bool RunningUnderWine();
+
+// Native only (libvips): files in the format of the path's extension.
+void MakeRgbFile(const std::string& path, const Image& stored, int orientation);
+void MakeRgbaFile(const std::string& path, const Image& colours, const std::vector<uint8_t>& alpha, int bits);
+// One row of 16-bit red, green, blue, alpha quadruples (alpha dropped unless
+// with_alpha).
+void MakeSixteenBitFile(const std::string& path, const std::vector<uint16_t>& rgba, int width, bool with_alpha);
+// With an EXIF block (the description below and the orientation), an XMP
+// packet holding the marker below, and the ICC profile below.
+void MakeFileWithMetadata(const std::string& path, const Image& stored, int orientation);
+
+extern const char kSampleExifDescription[];
+extern const char kSampleXmpMarker[];
+std::vector<uint8_t> SampleIccProfile();
+
+// The orientation of a file as exiftool reads it (-1 when it cannot).
+int ExifOrientationOfFile(const std::string& path);
+
+#endif  // CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_
