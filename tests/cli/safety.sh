@@ -63,8 +63,8 @@ full_disk() {  # full_disk FOLDER: a 4 MB tmpfs, or nothing (then a file size li
   fi
   mkdir -p "$1"; return 1
 }
-if full_disk t3; then limit=""; reason="no space left\|not enough space\|disk is full"; else
-  limit=1024; reason="file too large\|not enough space\|disk is full"; echo "note: no tmpfs could be mounted; the disk is full by a 1 MB file size limit"
+if full_disk t3; then limit=""; reason="no space left\|not enough space\|disk full\|disk is full"; else
+  limit=1024; reason="file too large\|not enough space\|disk full\|disk is full"; echo "note: no tmpfs could be mounted; the disk is full by a 1 MB file size limit"
 fi
 cp "$sample" t3/keep.png
 host filter $tone big.bmp t3/keep.bmp 2>/dev/null  # 3.2 MB
