@@ -160,7 +160,7 @@ std::string SettingKeysHelp() {
   for (const KeyInfo& key : StoreKeys()) {
     std::string name = key.name;
     name.resize(14, ' ');
-    text += "  " + name + Accepted(key) + "\n";
+    text += "      " + name + Accepted(key) + "\n";
   }
   return text;
 }
