@@ -65,6 +65,16 @@ check
 [ "$(unzip -Z1 "$sym_zip" | tr '\n' ' ')" = "Chromaline.dll.debug LICENSE.txt chromaline-host.exe.debug " ] \
   || fail "symbols package holds: $(unzip -Z1 "$sym_zip" | tr '\n' ' ')"
 
+# No owners or user names ride along: zip entries without extra fields
+# (where owner ids and local times would go), .deb entries owned by root.
+check
+for zipfile in "$win_zip" "$sym_zip"; do
+  zipinfo -v "$zipfile" | grep 'length of extra field:' | grep -vq ' 0 bytes' \
+    && fail "$(basename "$zipfile") has entries with extra fields"
+done
+owners=$(dpkg-deb --fsys-tarfile "$deb" | tar -tvf - | awk '{print $2}' | sort -u)
+[ "$owners" = root/root ] || fail "the .deb holds files owned by $owners"
+
 # 3. Unzipped where a viewer keeps its plug-ins, in a fresh Wine prefix.
 plugins_win='C:\Program Files\Photo Viewer\Café Plugins'
 plugins=$prefix/drive_c/Program\ Files/Photo\ Viewer/Café\ Plugins
