@@ -107,13 +107,12 @@ grep -q '\.debug_info' <<< "$(i686-w64-mingw32-objdump -h "$work/sym/Chromaline.
   || fail "Chromaline.dll.debug holds no debugging information"
 # The link names the symbols file and carries its CRC.
 i686-w64-mingw32-objcopy --dump-section .gnu_debuglink="$work/debuglink" "$dll" "$work/dll-copy" 2>/dev/null
-python3 - "$work/debuglink" "$work/sym/Chromaline.dll.debug" <<'EOF' || fail "the DLL's debug link does not match Chromaline.dll.debug"
-import sys, zlib, struct
-link = open(sys.argv[1], "rb").read()
-name = link.split(b"\0", 1)[0]
-crc = struct.unpack("<I", link[-4:])[0]
-sys.exit(0 if name == b"Chromaline.dll.debug" and crc == zlib.crc32(open(sys.argv[2], "rb").read()) else 1)
-EOF
+# gzip's trailer starts with the CRC-32 of what it compressed, the same
+# CRC (little-endian) the link ends with.
+hex() { od -An -tx1 | tr -d ' \n'; }
+debug_crc=$(gzip -1c "$work/sym/Chromaline.dll.debug" | tail -c 8 | head -c 4 | hex)
+[ -f "$work/debuglink" ] && [ "$(head -c 21 "$work/debuglink" | hex)" = "$(printf 'Chromaline.dll.debug\0' | hex)" ] &&
+  [ "$(tail -c 4 "$work/debuglink" | hex)" = "$debug_crc" ] || fail "the DLL's debug link does not match Chromaline.dll.debug"
 check
 grep -q $'\r$' "$plugins/INSTALL.txt" && ! grep -q $'[^\r]$' "$plugins/INSTALL.txt" \
   || fail "INSTALL.txt does not have CRLF line ends throughout"
