@@ -6,6 +6,10 @@
 // XMP, ICC profile), and encoded back to bytes in the format asked for.
 // Encoding never writes a file: the bytes go to the safe writer, which alone
 // replaces files.
+//
+// ReadPhoto and EncodePhoto may be called from several threads at once (one
+// picture decoding while another is encoded); each call starts what its
+// codec library needs by itself.
 #ifndef CHROMALINE_HOST_PHOTO_IO_H_
 #define CHROMALINE_HOST_PHOTO_IO_H_
 
@@ -46,13 +50,17 @@ bool PhotoFormatFromText(const std::string& text, PhotoFormat* format);
 const char* PhotoFormatName(PhotoFormat format);
 // Whether this build can write the format (the Windows codecs may lack some).
 bool PhotoFormatWritable(PhotoFormat format);
+// What this build's codecs cannot do, for --help: lines of text, each
+// ending in a newline; empty when everything above is available.
+const char* PhotoCodecLimits();
 
 // Reads a picture file. On failure returns false and sets *error to a line
 // naming the file and the reason.
 bool ReadPhoto(const std::string& path, Photo* photo, std::string* error);
 
 // Encodes the picture (with its alpha and metadata where the format holds
-// them) into *bytes. On failure returns false with the reason in *error.
+// them) into *bytes. JPEG holds no alpha: the alpha plane is left out there.
+// On failure returns false with the reason in *error.
 bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<uint8_t>* bytes, std::string* error);
 
 #endif  // CHROMALINE_HOST_PHOTO_IO_H_

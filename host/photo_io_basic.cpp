@@ -3,8 +3,6 @@
 // A first form of the photo codecs on top of the host's picture files
 // (PNG and BMP, no metadata, no alpha): enough for the command line to be
 // built against host/photo_io.h while the photo codecs are written.
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,42 +10,12 @@
 
 #include "host/photo_io.h"
 
-namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-}  // namespace
-
-bool PhotoFormatFromText(const std::string& text, PhotoFormat* format) {
-  const std::string t = Lower(text);
-  if (t == "png") *format = PhotoFormat::kPng;
-  else if (t == "jpeg" || t == "jpg") *format = PhotoFormat::kJpeg;
-  else if (t == "bmp") *format = PhotoFormat::kBmp;
-  else if (t == "tiff" || t == "tif") *format = PhotoFormat::kTiff;
-  else return false;
-  return true;
-}
-
-bool PhotoFormatFromName(const std::string& name, PhotoFormat* format) {
-  const std::string ext = std::filesystem::path(name).extension().string();
-  return ext.size() > 1 && PhotoFormatFromText(ext.substr(1), format);
-}
-
-const char* PhotoFormatName(PhotoFormat format) {
-  switch (format) {
-    case PhotoFormat::kPng: return "png";
-    case PhotoFormat::kJpeg: return "jpeg";
-    case PhotoFormat::kBmp: return "bmp";
-    case PhotoFormat::kTiff: return "tiff";
-  }
-  return "?";
-}
-
 bool PhotoFormatWritable(PhotoFormat format) {
   return format == PhotoFormat::kPng || format == PhotoFormat::kBmp;
+}
+
+const char* PhotoCodecLimits() {
+  return "JPEG and TIFF output, alpha, EXIF, XMP and ICC profiles are not kept by this build.\n";
 }
 
 bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {

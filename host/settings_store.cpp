@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
+
+#include "host/safe_file.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ void SettingsStore::Read(HostSettingRecord& record) const {
 bool SettingsStore::LoadFile(const std::string& path, std::string* error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    *error = path + ": cannot be opened";
+    *error = path + ": cannot be read: " + std::strerror(errno);
     return false;
   }
   std::string line;
@@ -141,41 +141,18 @@ bool SettingsStore::SaveFile(const std::string& path, std::string* error) const 
       return false;
     }
   }
-  // Written beside the target under a name of its own, then renamed over
-  // it in one step (replacing on Windows too): never half a file, and no
-  // moment without one.
-  const std::string temp = path + ".tmp" + std::to_string(std::random_device()());
-  bool written = false;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      *error = temp + ": cannot be written";
-      return false;
+  // Through the safe writer: never half a file, and no moment without one.
+  std::ostringstream out;
+  for (const auto& [name, v] : values_) {
+    char text[64];
+    if (v.type == kSettingDouble) {
+      std::snprintf(text, sizeof text, "%.17g", v.real);
+    } else {
+      std::snprintf(text, sizeof text, "%d", v.integer);
     }
-    for (const auto& [name, v] : values_) {
-      char text[64];
-      if (v.type == kSettingDouble) {
-        std::snprintf(text, sizeof text, "%.17g", v.real);
-      } else {
-        std::snprintf(text, sizeof text, "%d", v.integer);
-      }
-      out << name.first << '\t' << name.second << '\t' << (v.type == kSettingDouble ? "d" : "i") << '\t'
-          << text << '\n';
-    }
-    out.close();
-    written = !out.fail();
+    out << name.first << '\t' << name.second << '\t' << (v.type == kSettingDouble ? "d" : "i") << '\t' << text
+        << '\n';
   }
-  std::error_code ec;
-  if (!written) {
-    std::filesystem::remove(temp, ec);
-    *error = temp + ": write failed";
-    return false;
-  }
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
-    *error = path + ": cannot be replaced";
-    return false;
-  }
-  return true;
+  const std::string bytes = out.str();
+  return WriteFileSafely(path, bytes.data(), bytes.size(), error);
 }

@@ -31,25 +31,26 @@ struct ExchangeRow {
   double DialogValues::*real;
   double low;
   double high;
+  const char* key;  // the store key the control stands for, if one
 };
 
 constexpr double kNoRange = 0.0;
 
 // The order the values are read in, and so the order their prompts appear.
 const ExchangeRow kExchange[] = {
-    {1001, Kind::kCheck, &DialogValues::Enabled, nullptr, kNoRange, kNoRange},
-    {1012, Kind::kRealEdit, nullptr, &DialogValues::GammaVal, -1.0, 2.0},
-    {1010, Kind::kList, &DialogValues::ListIndex, nullptr, kNoRange, kNoRange},
-    {1016, Kind::kRealEdit, nullptr, &DialogValues::USMRadius, 0.1, 120.0},
-    {1018, Kind::kIntEdit, &DialogValues::USMThreshold, nullptr, 0, 255},
-    {1015, Kind::kCheck, &DialogValues::USMEnable, nullptr, kNoRange, kNoRange},
-    {1025, Kind::kCheck, &DialogValues::AutoLevels, nullptr, kNoRange, kNoRange},
-    {1023, Kind::kCheck, &DialogValues::Defog, nullptr, kNoRange, kNoRange},
-    {1024, Kind::kIntEdit, &DialogValues::DefogVal, nullptr, 1, 100},
-    {1017, Kind::kIntEdit, &DialogValues::USMAmount, nullptr, 1, 500},
-    {1007, Kind::kRadioPair, &DialogValues::ToneKind, nullptr, kNoRange, kNoRange},
-    {1022, Kind::kCheck, &DialogValues::ToneFilter, nullptr, kNoRange, kNoRange},
-    {1026, Kind::kCheck, &DialogValues::GammaAdj, nullptr, kNoRange, kNoRange},
+    {1001, Kind::kCheck, &DialogValues::Enabled, nullptr, kNoRange, kNoRange, "Enabled"},
+    {1012, Kind::kRealEdit, nullptr, &DialogValues::GammaVal, -1.0, 2.0, "GammaVal"},
+    {1010, Kind::kList, &DialogValues::ListIndex, nullptr, kNoRange, kNoRange, nullptr},
+    {1016, Kind::kRealEdit, nullptr, &DialogValues::USMRadius, 0.1, 120.0, "USMRadius"},
+    {1018, Kind::kIntEdit, &DialogValues::USMThreshold, nullptr, 0, 255, "USMThreshold"},
+    {1015, Kind::kCheck, &DialogValues::USMEnable, nullptr, kNoRange, kNoRange, "USMEnable"},
+    {1025, Kind::kCheck, &DialogValues::AutoLevels, nullptr, kNoRange, kNoRange, "AutoLevels"},
+    {1023, Kind::kCheck, &DialogValues::Defog, nullptr, kNoRange, kNoRange, "Defog"},
+    {1024, Kind::kIntEdit, &DialogValues::DefogVal, nullptr, 1, 100, "DefogVal"},
+    {1017, Kind::kIntEdit, &DialogValues::USMAmount, nullptr, 1, 500, "USMAmount"},
+    {1007, Kind::kRadioPair, &DialogValues::ToneKind, nullptr, kNoRange, kNoRange, nullptr},
+    {1022, Kind::kCheck, &DialogValues::ToneFilter, nullptr, kNoRange, kNoRange, "ToneFilter"},
+    {1026, Kind::kCheck, &DialogValues::GammaAdj, nullptr, kNoRange, kNoRange, "GammaAdj"},
 };
 constexpr int kHotkeyControl = 1004;
 
@@ -242,6 +243,17 @@ std::string IntegerRangePrompt(int32_t low, int32_t high) {
 }
 std::string NumberRangePrompt(double low, double high) {
   return "Please enter a number between " + FormatReal(low) + " and " + FormatReal(high) + ".";
+}
+
+bool DialogRangeOfKey(const std::string& key, double* low, double* high) {
+  for (const ExchangeRow& row : kExchange) {
+    if (row.key == nullptr || key != row.key) continue;
+    const bool check = row.kind == Kind::kCheck;
+    *low = check ? 0.0 : row.low;
+    *high = check ? 1.0 : row.high;
+    return true;
+  }
+  return false;
 }
 
 void PutValues(const DialogValues& values, uint16_t hotkey, DialogControls& controls) {

@@ -88,6 +88,11 @@ std::string NumberPrompt();
 std::string IntegerRangePrompt(int32_t low, int32_t high);
 std::string NumberRangePrompt(double low, double high);
 
+// The values the dialog lets through for a store key, spelled as the store
+// spells it: an edit's range, or 0 to 1 for a check box. False for keys
+// without a control of their own (FilterParam, HotKey) and unknown keys.
+bool DialogRangeOfKey(const std::string& key, double* low, double* high);
+
 // Load half: every control value into its control, in table order; then
 // the hotkey word into the hotkey field.
 void PutValues(const DialogValues& values, uint16_t hotkey, DialogControls& controls);

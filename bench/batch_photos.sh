@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The command line's batch on real photos: 12 JPEG photos of 5120 x 2880
+# (14.7 MP) made from Debian's plasma-workspace-wallpapers, filtered with
+# the crisp preset into JPEG (quality 90) and into PNG. The tool's summary
+# gives the time the plug-in spent filtering and the time of the whole run
+# in the same run; their ratio shows how well reading and writing hide
+# behind the filtering (the goal is at most 1.3).
+#
+#   bench/batch_photos.sh [BUILD_DIR]     (default build/release)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+host=$build/bin/chromaline-host
+[ -x "$host" ] || { echo "build $host first (cmake --preset release && cmake --build --preset release)"; exit 1; }
+photos=${CHROMALINE_BENCH_PHOTOS:-$build/bench-photos}
+mkdir -p "$photos"
+if [ "$(ls "$photos"/*.jpg 2>/dev/null | wc -l)" -lt 12 ]; then
+  mapfile -t sources < <(find /usr/share/wallpapers -name '5120x2880.*' | sort | head -12)
+  [ ${#sources[@]} -eq 12 ] || { echo "needs 12 wallpapers of 5120x2880 (apt-get install plasma-workspace-wallpapers)"; exit 1; }
+  i=0
+  for s in "${sources[@]}"; do
+    i=$((i + 1))
+    convert "$s" -resize '5120x2880!' -quality 92 "$photos/photo$(printf %02d $i).jpg"
+  done
+fi
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+for format in jpeg png; do
+  if ! "$host" --help | grep -q "writable here:.* $format\b" || "$host" --help | grep -q "$format (not in this build)"; then
+    echo "$format: this build cannot write it"; continue
+  fi
+  summary=$("$host" filter --preset presets/crisp.store --format "$format" --quality 90 -o "$out/$format" \
+    "$photos" 2>&1 >/dev/null | tail -1)
+  filtering=$(sed -n 's/.*filtering \([0-9.]*\) s.*/\1/p' <<<"$summary")
+  all=$(sed -n 's/.*, \([0-9.]*\) s in all.*/\1/p' <<<"$summary")
+  printf '%-5s %s\n      whole batch / filtering alone = %s\n' "$format" "$summary" \
+    "$(awk -v a="$all" -v f="$filtering" 'BEGIN { printf "%.2f", a / f }')"
+done

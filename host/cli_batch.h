@@ -1,0 +1,17 @@
+// File: host/cli_batch.h
+//
+// `chromaline-host filter`: the settings store and --set checked, the
+// pictures planned (host/cli_walk.h), the plug-in loaded once, then each
+// picture read, filtered through message 14 and written through the safe
+// writer. Reading the next picture and encoding and writing the last one
+// run on worker threads while the plug-in filters the current one; the
+// plug-in itself is only ever called from this thread, one message at a
+// time. Returns the exit status.
+#ifndef CHROMALINE_HOST_CLI_BATCH_H_
+#define CHROMALINE_HOST_CLI_BATCH_H_
+
+#include "host/cli_options.h"
+
+int RunFilter(const FilterOptions& options);
+
+#endif  // CHROMALINE_HOST_CLI_BATCH_H_

@@ -1,0 +1,255 @@
+// File: host/cli_options.cpp
+//
+// The options of `filter` are a table: name, whether a value follows, and
+// what the value does. Every value is checked here, so a run never starts
+// with something it would refuse half way.
+#include "host/cli_options.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+
+#include "host/plugin_library.h"
+
+namespace {
+
+bool WholeInt32(const std::string& text, int32_t* value) {
+  const char* first = text.data();
+  const char* last = first + text.size();
+  int64_t parsed = 0;
+  const std::from_chars_result r = std::from_chars(first, last, parsed);
+  if (r.ec != std::errc() || r.ptr != last || first == last || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+  *value = static_cast<int32_t>(parsed);
+  return true;
+}
+
+// "L,T,R,B": four integers and nothing else.
+bool ParseRegion(const std::string& text, ImageRegion* region) {
+  int32_t* fields[] = {&region->left, &region->top, &region->right, &region->bottom};
+  size_t start = 0;
+  for (int i = 0; i < 4; ++i) {
+    const size_t comma = i < 3 ? text.find(',', start) : text.size();
+    if (comma == std::string::npos || !WholeInt32(text.substr(start, comma - start), fields[i])) return false;
+    start = comma + 1;
+  }
+  return start == text.size() + 1;
+}
+
+using Setter = std::function<bool(FilterOptions*, const std::string&, std::string*)>;
+
+struct OptionRow {
+  const char* name;
+  const char* short_name;  // or nullptr
+  bool takes_value;
+  Setter set;
+};
+
+const OptionRow kFilterOptionRows[] = {
+    {"--plugin", nullptr, true, [](FilterOptions* o, const std::string& v, std::string*) { o->plugin = v; return true; }},
+    {"--store", nullptr, true, [](FilterOptions* o, const std::string& v, std::string*) { o->store = v; return true; }},
+    {"--preset", nullptr, true, [](FilterOptions* o, const std::string& v, std::string*) { o->store = v; return true; }},
+    {"--save-store", nullptr, false,
+     [](FilterOptions* o, const std::string&, std::string*) { o->save_store = true; return true; }},
+    {"--set", nullptr, true,
+     [](FilterOptions* o, const std::string& v, std::string* error) {
+       SettingAssignment setting;
+       if (!ParseSettingAssignment(v, &setting, error)) return false;
+       o->sets.push_back(setting);
+       return true;
+     }},
+    {"--region", nullptr, true,
+     [](FilterOptions* o, const std::string& v, std::string* error) {
+       if (ParseRegion(v, &o->region)) return true;
+       *error = "--region " + v + ": expected four integers L,T,R,B (the rectangle auto-levels measures), "
+                "for example 0,0,600,400";
+       return false;
+     }},
+    {"--bitmap", nullptr, true,
+     [](FilterOptions* o, const std::string& v, std::string* error) {
+       if (v == "24") o->kind = HostBitmap::Kind::kDib24;
+       else if (v == "32") o->kind = HostBitmap::Kind::kDib32;
+       else if (v == "ddb") o->kind = HostBitmap::Kind::kDeviceDependent;
+       else {
+         *error = "--bitmap " + v + ": expected 24, 32 or ddb";
+         return false;
+       }
+       return true;
+     }},
+    {"--output-dir", "-o", true,
+     [](FilterOptions* o, const std::string& v, std::string* error) {
+       if (v.empty()) *error = "-o needs a folder";
+       o->output_dir = v;
+       return !v.empty();
+     }},
+    {"--suffix", nullptr, true,
+     [](FilterOptions* o, const std::string& v, std::string*) {
+       o->has_suffix = true;
+       o->suffix = v;
+       return true;
+     }},
+    {"--recursive", "-r", false, [](FilterOptions* o, const std::string&, std::string*) { o->recursive = true; return true; }},
+    {"--in-place", nullptr, false, [](FilterOptions* o, const std::string&, std::string*) { o->in_place = true; return true; }},
+    {"--overwrite", nullptr, false, [](FilterOptions* o, const std::string&, std::string*) { o->overwrite = true; return true; }},
+    {"--ignore-local", nullptr, false,
+     [](FilterOptions* o, const std::string&, std::string*) { o->ignore_local = true; return true; }},
+    {"--format", nullptr, true,
+     [](FilterOptions* o, const std::string& v, std::string* error) {
+       o->has_format = PhotoFormatFromText(v, &o->format);
+       if (!o->has_format) *error = "--format " + v + ": expected png, jpeg, bmp or tiff";
+       return o->has_format;
+     }},
+    {"--quality", nullptr, true,
+     [](FilterOptions* o, const std::string& v, std::string* error) {
+       int32_t q = 0;
+       o->has_quality = WholeInt32(v, &q) && q >= 1 && q <= 100;
+       o->quality = q;
+       if (!o->has_quality) *error = "--quality " + v + ": expected an integer from 1 to 100";
+       return o->has_quality;
+     }},
+    {"--quiet", "-q", false,
+     [](FilterOptions* o, const std::string&, std::string*) { o->verbosity = Verbosity::kQuiet; return true; }},
+    {"--verbose", "-v", false,
+     [](FilterOptions* o, const std::string&, std::string*) { o->verbosity = Verbosity::kVerbose; return true; }},
+};
+
+}  // namespace
+
+bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std::string* error) {
+  o->plugin = DefaultPluginPath();
+  bool operands_only = false;
+  for (int i = first; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (operands_only || arg.empty() || arg[0] != '-' || arg == "-") {
+      o->operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      operands_only = true;
+      continue;
+    }
+    const OptionRow* row = nullptr;
+    for (const OptionRow& r : kFilterOptionRows) {
+      if (arg == r.name || (r.short_name != nullptr && arg == r.short_name)) row = &r;
+    }
+    if (row == nullptr) {
+      *error = arg + ": unknown option (see chromaline-host --help)";
+      return false;
+    }
+    std::string value;
+    if (row->takes_value) {
+      if (i + 1 >= argc) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      value = argv[++i];
+    }
+    if (!row->set(o, value, error)) return false;
+  }
+
+  const bool batch = !o->output_dir.empty() || o->has_suffix;
+  if (o->save_store && o->store.empty()) {
+    *error = "--save-store needs --store FILE";
+    return false;
+  }
+  if (o->operands.empty()) {
+    *error = "no picture given";
+    return false;
+  }
+  if (batch && o->in_place) {
+    *error = "--in-place replaces the pictures themselves; it goes with neither -o nor --suffix";
+    return false;
+  }
+  // Without -o or --suffix: "IN OUT", or with --in-place the pictures
+  // themselves ("--in-place A A" names one picture twice: done once).
+  o->single = !batch && !o->in_place;
+  if (o->single && o->operands.size() != 2) {
+    *error = o->operands.size() < 2 ? "filter needs IN OUT, or -o DIR / --suffix TEXT / --in-place with pictures"
+                                    : "more than IN OUT given: use -o DIR or --suffix TEXT for many pictures";
+    return false;
+  }
+  if (o->single && o->recursive) {
+    *error = "-r walks folders given with -o DIR or --suffix TEXT";
+    return false;
+  }
+  return true;
+}
+
+bool ParseCompareOptions(int argc, char** argv, int first, CompareOptions* o, std::string* error) {
+  if (argc - first != 2) {
+    *error = "compare needs two pictures: compare A B";
+    return false;
+  }
+  o->a = argv[first];
+  o->b = argv[first + 1];
+  return true;
+}
+
+bool ParseVersionOptions(int argc, char** argv, int first, VersionOptions* o, std::string* error) {
+  o->plugin = DefaultPluginPath();
+  for (int i = first; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--plugin") == 0 && i + 1 < argc) {
+      o->plugin = argv[++i];
+      continue;
+    }
+    *error = std::string(argv[i]) + ": unknown option of version";
+    return false;
+  }
+  return true;
+}
+
+std::string UsageText() {
+  return "usage: chromaline-host filter [OPTIONS] IN OUT\n"
+         "       chromaline-host filter [OPTIONS] (-o DIR | --suffix TEXT | --in-place) PICTURE|FOLDER...\n"
+         "       chromaline-host compare A B\n"
+         "       chromaline-host --version | --help\n";
+}
+
+std::string HelpText() {
+  std::string formats;
+  for (PhotoFormat f : {PhotoFormat::kPng, PhotoFormat::kJpeg, PhotoFormat::kBmp, PhotoFormat::kTiff}) {
+    formats += std::string(" ") + PhotoFormatName(f) + (PhotoFormatWritable(f) ? "" : " (not in this build)");
+  }
+  return UsageText() +
+         "\n"
+         "Filters pictures through the Chromaline plug-in, as the viewer does: the\n"
+         "settings store, then each picture's own .zprop or its folder's zprop.ini.\n"
+         "No file is ever half written: every output goes to a temporary file beside\n"
+         "it and replaces it in one step; the input is never written.\n"
+         "\n"
+         "Pictures:\n"
+         "  IN OUT              one picture into OUT\n"
+         "  -o, --output-dir DIR  many pictures and folders into DIR, same relative layout\n"
+         "  --suffix TEXT       many pictures, each written beside itself as NAME+TEXT.EXT\n"
+         "  -r, --recursive     walk the subfolders of the folders given\n"
+         "  --in-place          replace the pictures given themselves (else an input is never written)\n"
+         "  --overwrite         replace existing outputs (else they are left alone, so a\n"
+         "                      re-run carries on where an interrupted one stopped)\n"
+         "  --format FORMAT     png, jpeg, bmp or tiff (default: the output's extension);\n"
+         "                      writable here:" + formats + "\n"
+         "  --quality N         JPEG quality, 1 to 100 (default 90)\n" + PhotoCodecLimits() +
+         "\n"
+         "Settings:\n"
+         "  --store FILE, --preset FILE  a settings store (section<TAB>key<TAB>i|d<TAB>value\n"
+         "                      lines), read only\n"
+         "  --save-store        write the store back, with the --set values in it\n"
+         "  --set KEY=VALUE     one setting of the store (names in any case):\n" +
+         SettingKeysHelp() +
+         "  --ignore-local      no .zprop or zprop.ini file applies\n"
+         "  --region L,T,R,B    the rectangle auto-levels measures (picture pixels, rows from\n"
+         "                      the top, right and bottom exclusive; default the whole picture)\n"
+         "  --plugin PATH       the plug-in (default: the one beside this program)\n"
+         "  --bitmap 24|32|ddb  the kind of bitmap handed to the plug-in (default 24)\n"
+         "\n"
+         "Output:\n"
+         "  -q, --quiet         no progress and no notes, only errors\n"
+         "  -v, --verbose       the settings in force for each picture\n"
+         "  Ctrl+C              stops at the next row: the picture in hand is dropped\n"
+         "\n"
+         "compare A B           exit 0 when the pixels are the same, 1 when they differ\n"
+         "--version             this tool's and the plug-in's versions\n"
+         "\n"
+         "Exit status: 0 done, 1 compare found differences, 2 bad command line or setting,\n"
+         "3 a file or the plug-in could not be used, 4 some pictures of a batch failed,\n"
+         "130 interrupted.\n";
+}

@@ -1,0 +1,169 @@
+// File: host/cli_walk.cpp
+#include "host/cli_walk.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "host/safe_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsPictureName(const fs::path& path) {
+  PhotoFormat format;
+  return PhotoFormatFromName(path.filename().string(), &format);
+}
+
+// Our own outputs and temporary files are not pictures to filter.
+bool IsOurs(const fs::path& path, const FilterOptions& o) {
+  const std::string name = path.filename().string();
+  if (!name.empty() && name[0] == '.' && name.size() > 4 && name.compare(name.size() - 4, 4, kTemporaryNameEnding) == 0) {
+    return true;
+  }
+  const std::string stem = path.stem().string();
+  return o.has_suffix && !o.suffix.empty() && stem.size() >= o.suffix.size() &&
+         stem.compare(stem.size() - o.suffix.size(), o.suffix.size(), o.suffix) == 0;
+}
+
+// The output of `input`, found at `relative` under the operand given.
+std::string OutputFor(const FilterOptions& o, const fs::path& input, const fs::path& relative) {
+  const fs::path folder = o.output_dir.empty() ? input.parent_path() : fs::path(o.output_dir) / relative.parent_path();
+  const std::string extension = o.has_format ? ExtensionOf(o.format) : input.extension().string();
+  const std::string name = input.stem().string() + (o.has_suffix ? o.suffix : "") + extension;
+  return (folder / name).lexically_normal().string();
+}
+
+void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::path>* found, std::vector<Job>* jobs) {
+  std::error_code failure;
+  std::vector<fs::path> files;
+  const auto take = [&](const fs::directory_entry& entry) {
+    if (entry.is_regular_file(failure) && IsPictureName(entry.path()) && !IsOurs(entry.path(), o)) {
+      files.push_back(entry.path());
+    }
+  };
+  const bool output_inside = !o.output_dir.empty() && fs::exists(o.output_dir, failure);
+  if (o.recursive) {
+    fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, failure), end;
+    for (; !failure && it != end; it.increment(failure)) {
+      // The output folder inside the walked one holds results, not pictures.
+      if (output_inside && it->is_directory(failure) && fs::equivalent(it->path(), o.output_dir, failure)) {
+        it.disable_recursion_pending();
+        continue;
+      }
+      take(*it);
+    }
+  } else {
+    fs::directory_iterator it(root, failure), end;
+    for (; !failure && it != end; it.increment(failure)) take(*it);
+  }
+  if (failure) {
+    Job job;
+    job.input = root.string();
+    job.state = Job::State::kFailed;
+    job.reason = root.string() + ": cannot be read: " + failure.message();
+    jobs->push_back(job);
+  }
+  std::sort(files.begin(), files.end());
+  for (const fs::path& file : files) found->push_back(file);
+}
+
+}  // namespace
+
+const char* ExtensionOf(PhotoFormat format) {
+  switch (format) {
+    case PhotoFormat::kPng: return ".png";
+    case PhotoFormat::kJpeg: return ".jpg";
+    case PhotoFormat::kBmp: return ".bmp";
+    case PhotoFormat::kTiff: return ".tif";
+  }
+  return ".png";
+}
+
+bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error) {
+  std::error_code failure;
+  if (o.has_format && !PhotoFormatWritable(o.format)) {
+    *error = std::string("--format ") + PhotoFormatName(o.format) + ": this build cannot write such pictures";
+    return false;
+  }
+  if (!o.output_dir.empty() && fs::exists(o.output_dir, failure) && !fs::is_directory(o.output_dir, failure)) {
+    *error = "-o " + o.output_dir + ": is a file, not a folder";
+    return false;
+  }
+
+  // The inputs with their outputs, in the order given (folders sorted).
+  std::vector<Job> planned;
+  for (const std::string& operand : o.operands) {
+    const fs::file_status status = fs::status(operand, failure);
+    if (o.single || !fs::is_directory(status)) {
+      Job job;
+      job.input = operand;
+      job.output = o.single ? o.operands[1] : o.in_place ? operand : OutputFor(o, operand, fs::path(operand).filename());
+      if (!fs::exists(status)) {
+        job.state = Job::State::kFailed;
+        job.reason = operand + ": cannot be read: " + (failure ? failure.message() : "no such file");
+      } else if (fs::is_directory(status)) {
+        job.state = Job::State::kFailed;
+        job.reason = operand + ": is a folder (give -o DIR or --suffix TEXT to filter the pictures in it)";
+      }
+      planned.push_back(job);
+      if (o.single) break;
+      continue;
+    }
+    std::vector<fs::path> files;
+    AddFolder(o, operand, &files, &planned);
+    for (const fs::path& file : files) {
+      Job job;
+      job.input = file.string();
+      job.output = o.in_place ? job.input : OutputFor(o, file, file.lexically_relative(operand));
+      planned.push_back(job);
+    }
+  }
+
+  std::set<std::string> outputs;
+  for (Job& job : planned) {
+    if (job.state == Job::State::kFailed) {
+      jobs->push_back(job);
+      continue;
+    }
+    if (!o.has_format && !PhotoFormatFromName(job.output, &job.format)) {
+      if (o.single) {
+        *error = job.output + ": the extension names no picture format (.png, .jpg, .bmp, .tif) and no --format is given";
+        return false;
+      }
+      job.state = Job::State::kFailed;
+      job.reason = job.output + ": the extension names no picture format; give --format";
+    } else if (o.has_format) {
+      job.format = o.format;
+    }
+    if (job.state == Job::State::kToDo && !PhotoFormatWritable(job.format)) {
+      *error = job.output + ": this build cannot write " + PhotoFormatName(job.format) +
+               " pictures (give --format png)";
+      return false;
+    }
+    const std::string key = fs::absolute(job.output, failure).lexically_normal().string();
+    const bool same_as_input = SameFile(job.input, job.output);
+    if (job.state != Job::State::kToDo) {
+      // already failed above
+    } else if (same_as_input && o.in_place && outputs.count(key) != 0) {
+      continue;  // one picture named twice for --in-place: done once
+    } else if (outputs.count(key) != 0) {
+      job.state = Job::State::kFailed;
+      job.reason = job.output + ": another picture of this run is written there; " + job.input + " is not filtered";
+    } else if (fs::is_directory(job.output, failure)) {
+      job.state = Job::State::kFailed;
+      job.reason = job.output + ": is a folder; " + job.input + " is not filtered";
+    } else if (same_as_input && !o.in_place) {
+      job.state = Job::State::kFailed;
+      job.reason = job.output + ": is the input picture " + job.input +
+                   " itself; it is never written unless --in-place is given";
+    } else if (!same_as_input && fs::exists(fs::symlink_status(job.output, failure)) && !o.overwrite) {
+      job.state = Job::State::kLeftAlone;
+      job.reason = job.output + ": exists; left alone (--overwrite replaces it)";
+    }
+    outputs.insert(key);
+    jobs->push_back(job);
+  }
+  return true;
+}

@@ -1,0 +1,27 @@
+// File: host/console_posix.cpp
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+
+#include "host/console.h"
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void OnInterrupt(int) { g_interrupted.store(true); }
+
+}  // namespace
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
+void InstallInterruptHandler() {
+  struct sigaction action = {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the process
+  sigaction(SIGINT, &action, nullptr);
+}
+
+bool InterruptRequested() { return g_interrupted.load(); }

@@ -1,0 +1,40 @@
+// File: host/safe_file.h
+//
+// The one way the command line replaces a file. The bytes go to a temporary
+// file created exclusively (never opening an existing one) in the target's
+// own folder under a name of its own; every write and the close are
+// checked, the data is flushed to the disk, and the temporary file is then
+// renamed over the target in one step. On any failure the temporary file
+// is removed and the target is left exactly as it was. A target that
+// exists keeps its permission bits. A target that is a symbolic link is
+// replaced where the link points, and the link stays.
+//
+// Errors name the target as the user gave it and the system's reason
+// ("out/a.png: cannot be written: No space left on device").
+//
+// Also here, because it asks the same file system: whether two names lead
+// to one file (another spelling, a hard link, a symbolic link).
+#ifndef CHROMALINE_HOST_SAFE_FILE_H_
+#define CHROMALINE_HOST_SAFE_FILE_H_
+
+#include <cstddef>
+#include <string>
+
+// Replaces (or creates) `target` with `size` bytes at `data`. Returns false
+// with a line in *error when the target is unchanged.
+bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error);
+
+// Whether both names exist and lead to the same file.
+bool SameFile(const std::string& a, const std::string& b);
+
+// The system's text for the last failed call of this thread (errno or
+// GetLastError), for messages that name a file and the reason.
+std::string LastSystemError();
+
+// The prefix and ending of the temporary files WriteFileSafely makes beside a
+// target named `name`: ".<name>." + random letters + ".tmp". Tests look for
+// leftovers with it.
+std::string TemporaryNamePrefix(const std::string& name);
+constexpr char kTemporaryNameEnding[] = ".tmp";
+
+#endif  // CHROMALINE_HOST_SAFE_FILE_H_

@@ -1,0 +1,126 @@
+// File: host/safe_file_win32.cpp
+//
+// The safe writer on Windows: CreateFile(CREATE_NEW), WriteFile,
+// FlushFileBuffers, then MoveFileEx(REPLACE_EXISTING | WRITE_THROUGH).
+// A read-only target makes the move fail, and the target stays.
+#include <windows.h>
+
+#include <random>
+
+#include "host/safe_file.h"
+
+namespace {
+
+std::string RandomLetters() {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device device;
+  std::mt19937 random(device());
+  std::string text;
+  for (int i = 0; i < 8; ++i) text += kLetters[random() % (sizeof kLetters - 1)];
+  return text;
+}
+
+std::string SystemText(DWORD code) {
+  char* text = nullptr;
+  const DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+      0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string result = n != 0 && text != nullptr ? std::string(text, n) : "error " + std::to_string(code);
+  if (text != nullptr) LocalFree(text);
+  while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == '.')) {
+    result.pop_back();
+  }
+  return result;
+}
+
+bool WriteAll(HANDLE file, const unsigned char* data, size_t size) {
+  while (size > 0) {
+    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(file, data, chunk, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : ".";
+  return path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string LastSystemError() { return SystemText(GetLastError()); }
+
+std::string TemporaryNamePrefix(const std::string& name) { return "." + name + "."; }
+
+bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error) {
+  const auto fail = [&](const std::string& what) {
+    *error = target + ": " + what + ": " + LastSystemError();
+    return false;
+  };
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    *error = target + ": cannot be written: it is a folder";
+    return false;
+  }
+  const std::string folder = FolderOf(target);
+  std::string prefix = folder;
+  if (prefix == ".") prefix.clear();
+  else if (prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
+
+  std::string temp;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    temp = prefix + TemporaryNamePrefix(NameOf(target)) + RandomLetters() + kTemporaryNameEnding;
+    file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (file == INVALID_HANDLE_VALUE) return fail("cannot be written in " + folder);
+
+  bool ok = WriteAll(file, static_cast<const unsigned char*>(data), size) && FlushFileBuffers(file);
+  const DWORD saved = GetLastError();
+  const bool closed = CloseHandle(file) != 0;
+  if (ok) ok = closed;
+  else SetLastError(saved);
+  if (ok) ok = MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (!ok) {
+    const DWORD reason = GetLastError();
+    DeleteFileA(temp.c_str());
+    SetLastError(reason);
+    return fail("cannot be written");
+  }
+  return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  const auto open = [](const std::string& path) {
+    return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  };
+  HANDLE fa = open(a);
+  if (fa == INVALID_HANDLE_VALUE) return false;
+  HANDLE fb = open(b);
+  bool same = false;
+  if (fb != INVALID_HANDLE_VALUE) {
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    if (GetFileInformationByHandle(fa, &ia) && GetFileInformationByHandle(fb, &ib)) {
+      same = ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+             ia.nFileIndexLow == ib.nFileIndexLow;
+    }
+    CloseHandle(fb);
+  }
+  CloseHandle(fa);
+  return same;
+}

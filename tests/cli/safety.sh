@@ -1,0 +1,268 @@
+#!/usr/bin/env bash
+# The command line's safety rules, each the way a person would meet it,
+# with real files in a temporary folder and the real program as a child:
+#   - a picture named like a temporary file, and an unrelated *.part.png
+#   - a full disk (a small tmpfs when this runs as root; otherwise the
+#     file size limit with SIGXFSZ ignored, which fails the writes the same
+#     way with "File too large")
+#   - a read-only folder (as the user nobody when this runs as root)
+#   - a folder where the output should be
+#   - the output naming the input: same path, another spelling, a hard
+#     link, a symbolic link; --in-place
+#   - an existing output left alone, --overwrite
+#   - the settings store read only unless --save-store
+#   - settings refused before any picture is read, as a table
+#   - a run with no stage enabled says so
+#   - Ctrl+C as a real SIGINT: exit 130, no output, no temporary file
+#   - an interrupted batch resumed
+# HOST is the program to run (with a Windows build: "wine-run.sh x.exe");
+# HOST_KIND is "native" or "windows" (what the platform cannot do is
+# skipped with a line saying so). Paths given to the program are relative
+# to the work folder, so they mean the same under Wine.
+set -uo pipefail
+: "${HOST:?}" "${SOURCE_DIR:?}"
+HOST_KIND=${HOST_KIND:-native}
+. "$SOURCE_DIR/tests/cli/make_bmp.sh"
+work=$(mktemp -d)
+mounts=()
+cleanup() {
+  for m in "${mounts[@]}"; do umount "$m" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+cd "$work" || exit 1
+failures=0
+checks=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+check() { checks=$((checks + 1)); }
+# shellcheck disable=SC2086
+host() { $HOST "$@"; }
+leftovers() { find "${1:-.}" -name '.*.tmp' | head -1; }
+sample=$SOURCE_DIR/samples/coffee.png
+tone="--set ToneFilter=1"
+
+# 1. A picture named like the old temporary name is still there.
+mkdir t1 && cp "$sample" t1/pic.part.png
+host filter $tone t1/pic.part.png t1/pic.png 2>t1.err; rc=$?; check
+[ $rc -eq 0 ] || fail "pic.part.png into pic.png: exit $rc: $(cat t1.err)"
+cmp -s "$sample" t1/pic.part.png || fail "the input pic.part.png was lost or changed"
+[ -s t1/pic.png ] || fail "pic.png was not written"
+
+# 2. An unrelated holiday.part.png in the folder is kept.
+mkdir t2 && cp "$sample" t2/coffee.png && echo "not ours" >t2/holiday.part.png
+host filter $tone t2/coffee.png t2/holiday.png 2>/dev/null; check
+[ "$(cat t2/holiday.part.png 2>/dev/null)" = "not ours" ] || fail "holiday.part.png was deleted or changed"
+[ -z "$(leftovers t2)" ] || fail "a temporary file was left: $(leftovers t2)"
+
+# 3. A full disk: the good keep.png and keep.bmp stay, the exit status says
+#    so, the message names the file and the system's reason.
+make_bmp 1200 900 big.bmp
+full_disk() {  # full_disk FOLDER: a 4 MB tmpfs, or nothing (then a file size limit)
+  if [ "$(id -u)" -eq 0 ] && mkdir -p "$1" && mount -t tmpfs -o size=4m tmpfs "$1" 2>/dev/null; then
+    mounts+=("$work/$1"); return 0
+  fi
+  mkdir -p "$1"; return 1
+}
+if full_disk t3; then limit=""; reason="no space left\|not enough space\|disk full\|disk is full"; else
+  limit=1024; reason="file too large\|not enough space\|disk full\|disk is full"; echo "note: no tmpfs could be mounted; the disk is full by a 1 MB file size limit"
+fi
+cp "$sample" t3/keep.png
+host filter $tone big.bmp t3/keep.bmp 2>/dev/null  # 3.2 MB
+cp t3/keep.png keep.png.before; cp t3/keep.bmp keep.bmp.before
+[ -z "$limit" ] && head -c $((600 * 1024)) /dev/zero >t3/filler 2>/dev/null
+for target in keep.png keep.bmp new.png; do
+  ( [ -n "$limit" ] && { trap '' XFSZ; ulimit -f "$limit"; }
+    replace=--overwrite; [ "$target" = new.png ] && replace=""
+    exec $HOST filter $tone --set Defog=1 $replace big.bmp "t3/$target" ) 2>t3.err
+  rc=$?; check
+  [ $rc -ne 0 ] || fail "full disk, $target: exit 0"
+  if [ "$target" = new.png ]; then
+    [ -e t3/new.png ] && fail "full disk: a partial new.png was left ($(stat -c %s t3/new.png) bytes)"
+  else
+    cmp -s "t3/$target" "$target.before" || fail "full disk: the old $target was replaced or damaged"
+  fi
+  grep -q "t3/$target" t3.err || fail "full disk: the message does not name t3/$target: $(cat t3.err)"
+  grep -qi "$reason" t3.err || fail "full disk: the message gives no system reason: $(cat t3.err)"
+  ! grep -q '\.tmp' t3.err || fail "full disk: the message names the temporary file: $(cat t3.err)"
+  [ -z "$(leftovers t3)" ] || fail "full disk: a temporary file was left: $(leftovers t3)"
+done
+
+# 4. A read-only folder: refused with the reason, nothing left behind. As
+#    root, the native build runs as the user nobody in a folder without
+#    write permission; the Windows build gets a tmpfs remounted read-only.
+mkdir t4 && cp "$sample" t4/old.png && chmod 555 t4
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  as_user=(skip)
+  if [ "$HOST_KIND" = native ] && setpriv --reuid=nobody --regid=nogroup --clear-groups true 2>/dev/null; then
+    chmod 755 "$work"; as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+  elif mkdir t4ro && mount -t tmpfs -o size=1m tmpfs t4ro 2>/dev/null; then
+    mounts+=("$work/t4ro"); cp t4/old.png t4ro/old.png
+    mount -o remount,ro t4ro && { chmod 755 t4; rm -rf t4; ln -s t4ro t4; as_user=(); }
+  fi
+fi
+if [ "${as_user[0]:-}" = skip ]; then
+  echo "skipped: read-only folder (root ignores permissions, and neither another user nor a read-only mount is available)"
+else
+  "${as_user[@]}" $HOST filter $tone --overwrite "$sample" t4/old.png 2>t4.err; rc=$?; check
+  [ $rc -eq 3 ] || fail "read-only folder: exit $rc, expected 3"
+  cmp -s "$sample" t4/old.png || fail "read-only folder: old.png changed"
+  grep -q "t4/old.png" t4.err && grep -qi "permission denied\|access denied\|read-only\|protected" t4.err ||
+    fail "read-only folder: the message lacks the file or the reason: $(cat t4.err)"
+fi
+chmod 755 t4 2>/dev/null
+
+# 5. A folder where the output file should be.
+mkdir -p t5/out.png/inside
+host filter $tone "$sample" t5/out.png 2>t5.err; rc=$?; check
+[ $rc -eq 3 ] || fail "output is a folder: exit $rc, expected 3"
+[ -d t5/out.png/inside ] || fail "output is a folder: the folder was touched"
+grep -q "folder" t5.err || fail "output is a folder: no reason given: $(cat t5.err)"
+
+# 6. The output names the input: refused without --in-place, whatever the
+#    spelling or link; with --in-place replaced whole, mode kept.
+mkdir -p t6/sub && cp "$sample" t6/pic.png && chmod 640 t6/pic.png
+ln t6/pic.png t6/hard.png
+ln -s pic.png t6/soft.png
+for out in t6/pic.png t6/sub/../pic.png ./t6/pic.png t6/hard.png t6/soft.png; do
+  host filter $tone t6/pic.png "$out" 2>t6.err; rc=$?; check
+  [ $rc -eq 3 ] || fail "output $out names the input: exit $rc, expected 3"
+  cmp -s "$sample" t6/pic.png || fail "output $out named the input and the input changed"
+  grep -q -- "--in-place" t6.err || fail "output $out: the refusal does not name --in-place: $(cat t6.err)"
+done
+[ -L t6/soft.png ] || fail "the symbolic link was replaced"
+host filter $tone --in-place t6/pic.png 2>/dev/null; rc=$?; check
+[ $rc -eq 0 ] || fail "--in-place: exit $rc"
+cmp -s "$sample" t6/pic.png && fail "--in-place: the picture was not filtered"
+[ "$HOST_KIND" = windows ] || [ "$(stat -c %a t6/pic.png)" = 640 ] || fail "--in-place: mode $(stat -c %a t6/pic.png), expected 640"
+host compare t6/pic.png t6/pic.png >/dev/null || fail "--in-place: the result does not read back"
+
+# 7. An existing output is left alone with a note; --overwrite replaces it.
+mkdir t7 && echo "old bytes" >t7/out.png
+host filter $tone "$sample" t7/out.png 2>t7.err; rc=$?; check
+[ $rc -eq 0 ] || fail "existing output: exit $rc"
+[ "$(cat t7/out.png)" = "old bytes" ] || fail "existing output replaced without --overwrite"
+grep -q "overwrite" t7.err || fail "existing output: no note: $(cat t7.err)"
+host filter $tone --overwrite "$sample" t7/out.png 2>/dev/null; check
+[ "$(head -c 4 t7/out.png | tail -c 3)" = "PNG" ] || fail "--overwrite did not replace the output"
+
+# 8. The settings store is read only unless --save-store.
+mkdir t8 && cp "$SOURCE_DIR/presets/crisp.store" t8/p.store
+host filter --store t8/p.store --set GammaAdj=1 "$sample" t8/a.png 2>/dev/null; check
+cmp -s "$SOURCE_DIR/presets/crisp.store" t8/p.store || fail "--store without --save-store changed the store"
+host filter --store t8/p.store --set Bogus=7 "$sample" t8/b.png 2>/dev/null; check
+grep -q Bogus t8/p.store && fail "a misspelt key went into the store"
+host filter --store t8/p.store --set GammaAdj=1 --save-store "$sample" t8/c.png 2>/dev/null; check
+grep -q "GammaAdj	i	1" t8/p.store || fail "--save-store did not write GammaAdj"
+[ -z "$(leftovers t8)" ] || fail "store: a temporary file was left"
+host filter --store t8/missing.store "$sample" t8/d.png 2>t8.err; rc=$?; check
+[ $rc -eq 3 ] && grep -q "t8/missing.store" t8.err || fail "a missing store: exit $rc: $(cat t8.err)"
+
+# 9. Settings refused before any picture is read: exit 2, the key, value
+#    and accepted range named, nothing written.
+refusals=(
+  "--set Sharpen=1|Sharpen"
+  "--set Defog=yes|yes"
+  "--set USMRadius=2,5|decimal point"
+  "--set USMAmount=99999999999|1 to 500"
+  "--set USMAmount=501|1 to 500"
+  "--set DefogVal=0|1 to 100"
+  "--set GammaVal=2.5|-1 to 2"
+  "--set GammaVal=nan|nan"
+  "--set USMRadius=0.05|0.1 to 120"
+  "--set USMThreshold=256|0 to 255"
+  "--set FilterParam=6|16 to 21"
+  "--set ToneFilter=2|0 (off) or 1"
+  "--set HotKey=70000|65535"
+  "--set Defog|KEY=VALUE"
+  "--set USMAmount=1.5|integer"
+  "--region abc|L,T,R,B"
+  "--region 0,0,600,400junk|L,T,R,B"
+  "--region 0,0,600|L,T,R,B"
+  "--quality 0|1 to 100"
+  "--format gif|png, jpeg"
+  "--bogus|unknown option"
+)
+mkdir t9
+for row in "${refusals[@]}"; do
+  args=${row%%|*} expect=${row#*|}
+  # shellcheck disable=SC2086
+  host filter $args "$sample" t9/out.png >t9.out 2>t9.err; rc=$?; check
+  [ $rc -eq 2 ] || fail "$args: exit $rc, expected 2"
+  grep -qF -- "$expect" t9.err || fail "$args: the message lacks \"$expect\": $(head -1 t9.err)"
+  [ -e t9/out.png ] && { fail "$args: a picture was written"; rm -f t9/out.png; }
+done
+host filter --set ToneFilter=1 "$sample" t9/x.xyz 2>t9.err; rc=$?; check
+[ $rc -eq 2 ] && [ ! -e t9/x.xyz ] || fail "an output type nobody writes: exit $rc, expected 2 before filtering"
+# Names in any case, the store's spelling wins; the same picture as exact names.
+host filter --set defog=1 --set DEFOGVAL=40 "$sample" t9/lower.png 2>/dev/null; check
+host filter --set Defog=1 --set DefogVal=40 "$sample" t9/exact.png 2>/dev/null
+host compare t9/lower.png t9/exact.png >/dev/null || fail "defog=1 is not Defog=1"
+host compare "$sample" t9/exact.png >/dev/null && fail "Defog=1 left the picture unchanged"
+
+# 10. A run in which no stage is enabled says so.
+host filter "$sample" t9/plain.png 2>t10.err; check
+grep -q "no stage is enabled" t10.err || fail "no stage enabled and nothing said: $(cat t10.err)"
+
+# 11. --help on standard output with exit 0, the keys listed; --version.
+host --help >help.out 2>/dev/null; rc=$?; check
+[ $rc -eq 0 ] && grep -q USMThreshold help.out && grep -q "130" help.out || fail "--help: exit $rc or no key list"
+host --version >version.out 2>&1; rc=$?; check
+[ $rc -eq 0 ] && grep -q "chromaline-host 2" version.out && grep -q "Chromaline v2" version.out ||
+  fail "--version: exit $rc: $(cat version.out)"
+host filter $tone missing.png t11.png 2>t11.err; rc=$?; check
+[ $rc -eq 3 ] && grep -q "missing.png" t11.err && grep -qi "no such file\|cannot find" t11.err &&
+  ! grep -q "GDI+" t11.err || fail "a missing picture: exit $rc: $(cat t11.err)"
+
+# 12. Ctrl+C: a real SIGINT to a real child while it filters.
+if [ "$HOST_KIND" = windows ]; then
+  echo "skipped: Ctrl+C (a signal does not reach the program through the Wine wrapper)"
+else
+  mkdir t12 && make_bmp 3000 2000 t12/big.bmp
+  $HOST filter --set Defog=1 --set USMEnable=1 --set USMRadius=30 t12/big.bmp t12/out.png 2>t12.err &
+  pid=$!
+  sleep 1.5
+  kill -INT $pid
+  wait $pid; rc=$?; check
+  [ $rc -eq 130 ] || fail "Ctrl+C: exit $rc, expected 130: $(cat t12.err)"
+  [ -e t12/out.png ] && fail "Ctrl+C: an output was written"
+  [ -z "$(leftovers t12)" ] || fail "Ctrl+C: a temporary file was left"
+  grep -q "interrupted" t12.err || fail "Ctrl+C: the summary does not say so: $(cat t12.err)"
+
+  # 13. An interrupted batch resumed: what was written is whole, the rerun
+  #     leaves it alone and does the rest.
+  mkdir -p t13/in
+  for i in 1 2 3 4 5 6 7 8; do make_bmp 1200 800 "t13/in/p$i.bmp"; done
+  $HOST filter --set Defog=1 -q -o t13/ref t13/in 2>/dev/null
+  $HOST filter --set Defog=1 -o t13/out t13/in 2>t13.err &
+  pid=$!
+  for _ in $(seq 1 600); do grep -q '^\[1/8\]' t13.err && break; sleep 0.05; done
+  kill -INT $pid
+  wait $pid; rc=$?; check
+  [ $rc -eq 130 ] || fail "interrupted batch: exit $rc, expected 130"
+  done_before=$(find t13/out -name '*.bmp' | wc -l)
+  [ "$done_before" -ge 1 ] && [ "$done_before" -lt 8 ] || fail "interrupted batch: $done_before of 8 written"
+  [ -z "$(leftovers t13)" ] || fail "interrupted batch: a temporary file was left"
+  $HOST filter --set Defog=1 -o t13/out t13/in 2>t13b.err; rc=$?; check
+  [ $rc -eq 0 ] || fail "resumed batch: exit $rc: $(cat t13b.err)"
+  [ "$(grep -c "exists; left alone" t13b.err)" -eq "$done_before" ] || fail "resumed batch: not every done picture left alone"
+  for i in 1 2 3 4 5 6 7 8; do
+    cmp -s "t13/ref/p$i.bmp" "t13/out/p$i.bmp" || fail "resumed batch: p$i.bmp differs from an uninterrupted run"
+  done
+fi
+
+# 14. A batch: -o keeps the layout with -r, --suffix writes beside, a bad
+#     picture fails alone (exit 4) and the others are written.
+mkdir -p t14/in/sub && cp "$sample" t14/in/a.png && cp "$sample" t14/in/sub/b.png && echo junk >t14/in/c.png
+host filter $tone -r -q -o t14/out t14/in 2>t14.err; rc=$?; check
+[ $rc -eq 4 ] || fail "batch with a bad picture: exit $rc, expected 4"
+[ -s t14/out/a.png ] && [ -s t14/out/sub/b.png ] && [ ! -e t14/out/c.png ] || fail "batch -r -o: wrong outputs"
+grep -q "c.png" t14.err || fail "batch: the bad picture is not named: $(cat t14.err)"
+host filter $tone -q --suffix -gray --format bmp t14/in/a.png t14/in/sub 2>/dev/null; check
+[ -s t14/in/a-gray.bmp ] && [ -s t14/in/sub/b-gray.bmp ] || fail "batch --suffix --format: wrong outputs"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failures in $checks checks ($HOST_KIND)"
+  exit 1
+fi
+echo "$checks command-line safety checks passed ($HOST_KIND)"

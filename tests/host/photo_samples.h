@@ -1,0 +1,43 @@
+// File: tests/host/photo_samples.h
+//
+// Small real picture files for the photo codec tests, written by libvips:
+// a given EXIF orientation, alpha, 16 bits per channel, EXIF/XMP/ICC.
+#ifndef CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_
+#define CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/image.h"
+
+// A picture of 8x8 blocks, each block its own colour: no two rotations or
+// mirror images of it are alike.
+Image BlockPicture(int blocks_across, int blocks_down);
+
+// The pixels a camera stores for an upright picture under an EXIF
+// orientation (1..8), and the upright picture of stored pixels.
+Image StoredForOrientation(const Image& upright, int orientation);
+Image Upright(const Image& stored, int orientation);
+
+// The largest difference of any channel of two pictures of one size.
+int MaxDifference(const Image& a, const Image& b);
+
+// Files in the format of the path's extension.
+void MakeRgbFile(const std::string& path, const Image& stored, int orientation);
+void MakeRgbaFile(const std::string& path, const Image& colours, const std::vector<uint8_t>& alpha, int bits);
+// One row of 16-bit red, green, blue, alpha quadruples (alpha dropped unless
+// with_alpha).
+void MakeSixteenBitFile(const std::string& path, const std::vector<uint16_t>& rgba, int width, bool with_alpha);
+// With an EXIF block (the description below and the orientation), an XMP
+// packet holding the marker below, and the ICC profile below.
+void MakeFileWithMetadata(const std::string& path, const Image& stored, int orientation);
+
+extern const char kSampleExifDescription[];
+extern const char kSampleXmpMarker[];
+std::vector<uint8_t> SampleIccProfile();
+
+// The orientation of a file as exiftool reads it (-1 when it cannot).
+int ExifOrientationOfFile(const std::string& path);
+
+#endif  // CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_

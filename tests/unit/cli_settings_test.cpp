@@ -1,0 +1,123 @@
+// File: tests/unit/cli_settings_test.cpp
+//
+// The command line's setting checks against the settings dialog's ranges:
+// the edges of every range, the tone choices, strict numbers, names in any
+// case. (The refusals as a person meets them, with the real program, are in
+// tests/cli/safety.sh.)
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/cli_options.h"
+#include "host/cli_settings.h"
+
+namespace {
+
+struct SettingCase {
+  const char* text;
+  bool accepted;
+  const char* key;  // the store's spelling, when accepted
+  double value;
+};
+
+TEST(CliSettings, AcceptsExactlyWhatTheDialogAccepts) {
+  const SettingCase cases[] = {
+      {"GammaVal=-1", true, "GammaVal", -1.0},     {"GammaVal=2", true, "GammaVal", 2.0},
+      {"GammaVal=2.0000001", false, "", 0},        {"GammaVal=-1.5", false, "", 0},
+      {"USMRadius=0.1", true, "USMRadius", 0.1},   {"USMRadius=120", true, "USMRadius", 120.0},
+      {"USMRadius=0.09", false, "", 0},            {"USMRadius=1e2", true, "USMRadius", 100.0},
+      {"USMRadius=inf", false, "", 0},             {"USMRadius=", false, "", 0},
+      {"USMRadius=2,5", false, "", 0},             {"USMRadius= 2", false, "", 0},
+      {"USMAmount=1", true, "USMAmount", 1},       {"USMAmount=500", true, "USMAmount", 500},
+      {"USMAmount=0", false, "", 0},               {"USMAmount=4294967297", false, "", 0},
+      {"USMAmount=+7", true, "USMAmount", 7},      {"USMAmount=7x", false, "", 0},
+      {"USMThreshold=0", true, "USMThreshold", 0}, {"USMThreshold=255", true, "USMThreshold", 255},
+      {"USMThreshold=-1", false, "", 0},           {"DefogVal=100", true, "DefogVal", 100},
+      {"DefogVal=101", false, "", 0},              {"Defog=1", true, "Defog", 1},
+      {"Defog=2", false, "", 0},                   {"Defog=yes", false, "", 0},
+      {"defog=0", true, "Defog", 0},               {"USMENABLE=1", true, "USMEnable", 1},
+      {"Enabled=1", true, "Enabled", 1},           {"HotKey=65535", true, "HotKey", 65535},
+      {"HotKey=65536", false, "", 0},              {"Sharpen=1", false, "", 0},
+      {"=1", false, "", 0},                        {"Defog", false, "", 0},
+  };
+  for (const SettingCase& c : cases) {
+    SettingAssignment setting;
+    std::string error;
+    const bool accepted = ParseSettingAssignment(c.text, &setting, &error);
+    EXPECT_EQ(accepted, c.accepted) << c.text << ": " << error;
+    if (accepted && c.accepted) {
+      EXPECT_EQ(setting.key, c.key) << c.text;
+      EXPECT_EQ(setting.value, c.value) << c.text;
+    }
+    if (!accepted) {
+      EXPECT_NE(error.find(c.text), std::string::npos) << "the message names the setting: " << error;
+    }
+  }
+}
+
+TEST(CliSettings, ToneChoicesAreTheSixWeightingsGrayOrSepia) {
+  for (int value = -2; value < 40; ++value) {
+    SettingAssignment setting;
+    std::string error;
+    const bool expected = (value >= 0 && value <= 5) || (value >= 16 && value <= 21);
+    EXPECT_EQ(ParseSettingAssignment("FilterParam=" + std::to_string(value), &setting, &error), expected) << value;
+  }
+}
+
+TEST(CliSettings, RealKeysGoIntoTheStoreAsReals) {
+  SettingsStore store;
+  SettingAssignment setting;
+  std::string error;
+  ASSERT_TRUE(ParseSettingAssignment("usmradius=2", &setting, &error)) << error;
+  ApplySetting(store, setting);
+  const SettingsStore::Value* v = store.Find(kStoreSection, "USMRadius");
+  ASSERT_NE(v, nullptr);
+  EXPECT_EQ(v->type, kSettingDouble);
+  EXPECT_EQ(v->real, 2.0);
+  EXPECT_EQ(SettingsFromStore(store).USMRadius, 2.0);
+  EXPECT_EQ(SettingsFromStore(SettingsStore()).DefogVal, 10) << "a missing key takes its load default";
+}
+
+struct FormCase {
+  std::vector<const char*> args;
+  bool accepted;
+  bool single;
+};
+
+TEST(CliOptions, CommandLineForms) {
+  const FormCase cases[] = {
+      {{"in.png", "out.png"}, true, true},
+      {{"in.png"}, false, false},
+      {{"a.png", "b.png", "c.png"}, false, false},
+      {{"-o", "out", "a.png", "b.png", "c.png"}, true, false},
+      {{"--suffix", "-x", "folder"}, true, false},
+      {{"--in-place", "a.png"}, true, false},
+      {{"--in-place", "-o", "out", "a.png"}, false, false},
+      {{"-r", "in.png", "out.png"}, false, false},
+      {{"--save-store", "in.png", "out.png"}, false, false},
+      {{"--region", "1,2,3,4", "in.png", "out.png"}, true, true},
+      {{"--region", "1,2,3,4,", "in.png", "out.png"}, false, false},
+      {{"--region", "1,,3,4", "in.png", "out.png"}, false, false},
+      {{"--quality", "101", "-o", "x", "a.png"}, false, false},
+      {{"--", "-odd.png", "out.png"}, true, true},
+      {{"--set"}, false, false},
+  };
+  for (const FormCase& c : cases) {
+    std::vector<char*> argv = {const_cast<char*>("chromaline-host"), const_cast<char*>("filter")};
+    std::string line;
+    for (const char* a : c.args) {
+      argv.push_back(const_cast<char*>(a));
+      line += std::string(a) + " ";
+    }
+    FilterOptions o;
+    std::string error;
+    const bool accepted = ParseFilterOptions(static_cast<int>(argv.size()), argv.data(), 2, &o, &error);
+    EXPECT_EQ(accepted, c.accepted) << line << ": " << error;
+    if (accepted) {
+      EXPECT_EQ(o.single, c.single) << line;
+    }
+  }
+}
+
+}  // namespace
