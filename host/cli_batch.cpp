@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <random>
 
 #include "host/cli_progress.h"
@@ -20,13 +20,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The codecs are called from the worker threads one at a time: a
-// platform's codec session need not be shared safely between threads.
-std::mutex g_codec;
-
+// A picture read and put into the bitmap the plug-in will rewrite, both on
+// a worker thread: the copies are as long as the filtering of small
+// pictures.
 struct Loaded {
   bool ok = false;
-  Photo photo;
+  Photo photo;  // its image rows are in `bitmap` and left empty here
+  std::shared_ptr<HostBitmap> bitmap;
   std::string error;
 };
 
@@ -35,25 +35,36 @@ struct Written {
   std::string error;
 };
 
-Loaded Load(const std::string& path) {
+Loaded Load(const std::string& path, HostBitmap::Kind kind) {
   Loaded loaded;
-  std::lock_guard<std::mutex> lock(g_codec);
   loaded.ok = ReadPhoto(path, &loaded.photo, &loaded.error);
+  if (!loaded.ok) return loaded;
+  Image& image = loaded.photo.image;
+  loaded.bitmap = HostBitmap::Create(image, kind);
+  if (!loaded.bitmap) {
+    loaded.ok = false;
+    loaded.error = path + ": no bitmap could be made for it (" + std::to_string(image.width) + "x" +
+                   std::to_string(image.height) + ")";
+  }
+  image.bgr = std::vector<uint8_t>();
   return loaded;
 }
 
-Written Store(std::shared_ptr<const Photo> photo, const Job& job, const FilterOptions& o) {
+// The filtered rows taken back from the bitmap, encoded and written.
+Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, const Job& job,
+              const FilterOptions& o) {
   Written written;
+  photo->image = bitmap->Read();
+  bitmap.reset();
   EncodeOptions encode;
   encode.format = job.format;
   if (o.has_quality) encode.quality = o.quality;
   std::vector<uint8_t> bytes;
-  {
-    std::lock_guard<std::mutex> lock(g_codec);
-    if (!EncodePhoto(*photo, encode, &bytes, &written.error)) {
-      written.error = job.output + ": cannot be encoded: " + written.error;
-      return written;
-    }
+  // The codecs may decode one picture while they encode another
+  // (host/photo_io.h), so the two workers need no lock.
+  if (!EncodePhoto(*photo, encode, &bytes, &written.error)) {
+    written.error = job.output + ": cannot be encoded: " + written.error;
+    return written;
   }
   const fs::path folder = fs::path(job.output).parent_path();
   std::error_code failure;
@@ -178,19 +189,30 @@ int RunFilter(const FilterOptions& o) {
   });
 
   std::future<Loaded> loading;
-  if (!todo.empty()) loading = std::async(std::launch::async, Load, jobs[todo[0]].input);
-  std::future<Written> saving;
-  size_t saving_position = 0, saving_job = 0;
-  const auto collect = [&]() {
-    if (!saving.valid()) return;
-    const Written result = saving.get();
-    const Job& job = jobs[saving_job];
-    if (result.ok) {
-      ++written;
-      shown.Done(saving_position, job.input + " -> " + job.output);
-    } else {
-      ++failed;
-      shown.Error(result.error);
+  if (!todo.empty()) loading = std::async(std::launch::async, Load, jobs[todo[0]].input, o.kind);
+  // Pictures being encoded and written, oldest first. Up to two stay in
+  // flight, so one slow encode does not hold up the next filtering.
+  struct Saving {
+    std::future<Written> result;
+    size_t position;
+    size_t job;
+  };
+  std::deque<Saving> saving;
+  constexpr size_t kInFlight = 2;
+  const auto collect = [&](size_t keep) {
+    while (saving.size() > keep ||
+           (!saving.empty() &&
+            saving.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
+      const Written result = saving.front().result.get();
+      const Job& job = jobs[saving.front().job];
+      if (result.ok) {
+        ++written;
+        shown.Done(saving.front().position, job.input + " -> " + job.output);
+      } else {
+        ++failed;
+        shown.Error(result.error);
+      }
+      saving.pop_front();
     }
   };
 
@@ -199,7 +221,7 @@ int RunFilter(const FilterOptions& o) {
     const Job& job = jobs[i];
     Loaded loaded = loading.get();
     if (k + 1 < todo.size() && !InterruptRequested()) {
-      loading = std::async(std::launch::async, Load, jobs[todo[k + 1]].input);
+      loading = std::async(std::launch::async, Load, jobs[todo[k + 1]].input, o.kind);
     }
     if (InterruptRequested()) {
       interrupted = true;
@@ -221,28 +243,19 @@ int RunFilter(const FilterOptions& o) {
                                                     std::to_string(photo.orientation)
                                               : ""));
     }
-    std::unique_ptr<HostBitmap> bitmap = HostBitmap::Create(photo.image, o.kind);
-    if (!bitmap) {
-      ++failed;
-      shown.Error(job.input + ": no bitmap could be made for it (" + std::to_string(photo.image.width) + "x" +
-                  std::to_string(photo.image.height) + ")");
-      continue;
-    }
     shown.StartPicture(k + 1, job.input, photo.image.width, photo.image.height, BlurCount(in_force[i]));
-    host.FilterImage(paths[i].c_str(), static_cast<uint32_t>(k + 1), bitmap.get(), o.region);
+    host.FilterImage(paths[i].c_str(), static_cast<uint32_t>(k + 1), loaded.bitmap.get(), o.region);
     shown.EndPicture();
     if (InterruptRequested()) {
       interrupted = true;  // the picture in hand is dropped
       break;
     }
-    photo.image = bitmap->Read();
-    bitmap.reset();
-    collect();
-    saving = std::async(std::launch::async, Store, std::make_shared<const Photo>(std::move(photo)), job, o);
-    saving_position = k + 1;
-    saving_job = i;
+    collect(kInFlight - 1);
+    saving.push_back({std::async(std::launch::async, Store, std::make_shared<Photo>(std::move(photo)),
+                                 std::move(loaded.bitmap), job, o),
+                      k + 1, i});
   }
-  collect();  // a picture filtered before Ctrl+C is still written whole
+  collect(0);  // a picture filtered before Ctrl+C is still written whole
   if (loading.valid()) loading.wait();
   shown.Finish();
 

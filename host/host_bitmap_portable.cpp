@@ -25,6 +25,10 @@ class DescriptorBitmap : public HostBitmap {
     desc_.pixels = memory_.data();
     for (int y = 0; y < image.height; ++y) {
       uint8_t* out = Row(y);
+      if (step == 3) {
+        std::memcpy(out, image.pixel(0, y), static_cast<size_t>(image.width) * 3);
+        continue;
+      }
       for (int x = 0; x < image.width; ++x, out += step) {
         std::memcpy(out, image.pixel(x, y), 3);
         if (step == 4) out[3] = 0xA5;  // a marker the plug-in must not change
@@ -42,6 +46,10 @@ class DescriptorBitmap : public HostBitmap {
     const int step = desc_.bits_per_pixel / 8;
     for (int y = 0; y < image.height; ++y) {
       const uint8_t* in = const_cast<DescriptorBitmap*>(this)->Row(y);
+      if (step == 3) {
+        std::memcpy(image.pixel(0, y), in, static_cast<size_t>(image.width) * 3);
+        continue;
+      }
       for (int x = 0; x < image.width; ++x, in += step) std::memcpy(image.pixel(x, y), in, 3);
     }
     return image;
