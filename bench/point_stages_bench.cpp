@@ -29,6 +29,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "filters/cpu_paths.h"
 #include "filters/filter_pipeline.h"
 #include "filters/point_rows.h"
 #include "filters/stages.h"
@@ -308,7 +309,7 @@ std::string SamplesDir() {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (const char* plain = std::getenv("CHROMALINE_BENCH_PLAIN"); plain != nullptr && std::strcmp(plain, "1") == 0) {
-    SetFastPointRowsEnabled(false);
+    SetCpuPathLimit(CpuPath::kPlain);
   }
   std::string large = argc > 1 ? argv[1] : "";
   if (large.empty() && std::getenv("CHROMALINE_BENCH_PICTURE") != nullptr) large = std::getenv("CHROMALINE_BENCH_PICTURE");

@@ -22,6 +22,8 @@
 
 #include <cstdint>
 
+#include "filters/cpu_paths.h"
+
 #if defined(__x86_64__) || defined(_M_X64) || (defined(__i386__) && defined(__SSE2__)) || \
     (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define CHROMALINE_BLUR_X86 1
@@ -364,42 +366,6 @@ CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const dou
 }
 #endif
 
-bool ProcessorHasAvx2();
-
-bool ProcessorHasAvx512() {
-#if defined(_MSC_VER) && !defined(__clang__)
-  if (!ProcessorHasAvx2()) return false;
-  // The system must save the opmask and the upper halves of the ZMM registers.
-  if ((_xgetbv(0) & 0xE6) != 0xE6) return false;
-  int info[4];
-  __cpuidex(info, 7, 0);
-  return (info[1] & (1 << 16)) != 0 && (info[1] & (1 << 17)) != 0 && (info[1] & (1 << 31)) != 0;
-#else
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
-         __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-         __builtin_cpu_supports("avx512vl");
-#endif
-}
-
-bool ProcessorHasAvx2() {
-#if defined(_MSC_VER) && !defined(__clang__)
-  int info[4];
-  __cpuid(info, 0);
-  if (info[0] < 7) return false;
-  __cpuid(info, 1);
-  const bool fma = (info[2] & (1 << 12)) != 0;
-  const bool osxsave = (info[2] & (1 << 27)) != 0;
-  if (!fma || !osxsave || (_xgetbv(0) & 6) != 6) return false;  // the system saves YMM state
-  __cpuidex(info, 7, 0);
-  return (info[1] & (1 << 5)) != 0;
-#else
-  // GCC's check includes the operating system's support for the YMM state.
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-#endif
-}
-
 #endif  // CHROMALINE_BLUR_X86
 
 }  // namespace
@@ -422,15 +388,11 @@ bool BlurPathAvailable(BlurPath path) {
       return true;
 #if defined(CHROMALINE_BLUR_X86)
     case BlurPath::kSse2:
-      return true;
-    case BlurPath::kAvx2: {
-      static const bool available = ProcessorHasAvx2();
-      return available;
-    }
-    case BlurPath::kAvx512: {
-      static const bool available = ProcessorHasAvx512();
-      return available;
-    }
+      return CpuPathAllowed(CpuPath::kSse2);
+    case BlurPath::kAvx2:
+      return CpuPathAllowed(CpuPath::kAvx2);
+    case BlurPath::kAvx512:
+      return CpuPathAllowed(CpuPath::kAvx512);
 #else
     default:
       return false;
