@@ -11,9 +11,11 @@
 // The picture (any file stb reads; also CHROMALINE_BENCH_PICTURE) is the
 // large one; without it a generated 5120 x 2880 picture stands in. The
 // bundled samples are measured too (without ImageMagick).
-// CHROMALINE_BENCH_NO_IMAGEMAGICK=1 skips the ImageMagick runs;
-// CHROMALINE_BENCH_PLAIN=1 makes the stages use their plain row loops even
-// where the vector forms could run.
+// CHROMALINE_BENCH_NO_IMAGEMAGICK=1 skips the ImageMagick runs. The stages
+// run with each form of their row loops this processor has: the widest
+// under the stage's name, the others as stage@avx2 and stage@plain.
+// CHROMALINE_ISA (filters/cpu_paths.h) caps the widest path;
+// CHROMALINE_BENCH_PLAIN=1 is CHROMALINE_ISA=plain.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -209,35 +211,76 @@ void BenchMagick(benchmark::State& state, Picture* picture, std::string operatio
   SetRate(state, picture->pristine);
 }
 
+// The stages run with the row loops of one path: the limit is set for the
+// whole benchmark (google benchmark runs one at a time, on this thread).
+template <typename Stage>
+void BenchOnPath(benchmark::State& state, Picture* picture, CpuPath path, Stage stage) {
+  const CpuPath before = CpuPathLimit();
+  SetCpuPathLimit(path);
+  BenchInPlace(state, picture, stage);
+  SetCpuPathLimit(before);
+}
+
+// One path per form of the point-stage row loops, up to the limit in force
+// at the start (CHROMALINE_ISA, CHROMALINE_BENCH_PLAIN).
+std::vector<CpuPath> g_paths;
+
+void FindPaths() {
+  const CpuPath widest = CpuPathLimit();
+  PointRowsForm last = PointRowsForm::kAvx512;
+  for (CpuPath path : {CpuPath::kPlain, CpuPath::kAvx2, CpuPath::kAvx512}) {
+    if (path > widest) break;
+    SetCpuPathLimit(path);
+    if (g_paths.empty() || ActivePointRowsForm() != last) g_paths.push_back(path);
+    last = ActivePointRowsForm();
+  }
+  SetCpuPathLimit(widest);
+}
+
+using StageFunction = void (*)(PixelBuffer&);
+
+void RunAllFour(PixelBuffer& b) {
+  ApplyGamma(b, kGamma);
+  ApplyAutoLevels(b, Whole(b));
+  ApplyGrayscale(b, kStandard.red, kStandard.green, kStandard.blue);
+  ApplySepia(b, kStandard.red, kStandard.green, kStandard.blue);
+}
+
+void RunPipeline(PixelBuffer& b) {
+  FilterSettings s;
+  s.GammaAdj = 1;
+  s.GammaVal = kGamma - 1.0;
+  s.AutoLevels = 1;
+  s.ToneFilter = 1;
+  s.FilterParam = 16;
+  RunStages(b, s, ImageRegion{0, 0, 0, 0}, StopQuery());
+}
+
+const std::pair<const char*, StageFunction> kStages[] = {
+    {"gamma", [](PixelBuffer& b) { ApplyGamma(b, kGamma); }},
+    {"auto_levels", [](PixelBuffer& b) { ApplyAutoLevels(b, Whole(b)); }},
+    {"grayscale", [](PixelBuffer& b) { ApplyGrayscale(b, kStandard.red, kStandard.green, kStandard.blue); }},
+    {"sepia", [](PixelBuffer& b) { ApplySepia(b, kStandard.red, kStandard.green, kStandard.blue); }},
+    {"all_four", RunAllFour},
+    {"pipeline_gamma_levels_sepia", RunPipeline},
+};
+
 void RegisterPicture(Picture* p) {
   using benchmark::RegisterBenchmark;
   const std::string n = p->name + "/";
   auto ms = [](benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMillisecond); };
   ms(RegisterBenchmark((n + "copy").c_str(), BenchCopy, p));
-  ms(RegisterBenchmark((n + "gamma").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) { ApplyGamma(b, kGamma); }));
-  ms(RegisterBenchmark((n + "auto_levels").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) { ApplyAutoLevels(b, Whole(b)); }));
-  ms(RegisterBenchmark((n + "grayscale").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) { ApplyGrayscale(b, kStandard.red, kStandard.green, kStandard.blue); }));
-  ms(RegisterBenchmark((n + "sepia").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) { ApplySepia(b, kStandard.red, kStandard.green, kStandard.blue); }));
-  ms(RegisterBenchmark((n + "all_four").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p, [](PixelBuffer& b) {
-    ApplyGamma(b, kGamma);
-    ApplyAutoLevels(b, Whole(b));
-    ApplyGrayscale(b, kStandard.red, kStandard.green, kStandard.blue);
-    ApplySepia(b, kStandard.red, kStandard.green, kStandard.blue);
-  }));
-  ms(RegisterBenchmark((n + "pipeline_gamma_levels_sepia").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) {
-                         FilterSettings s;
-                         s.GammaAdj = 1;
-                         s.GammaVal = kGamma - 1.0;
-                         s.AutoLevels = 1;
-                         s.ToneFilter = 1;
-                         s.FilterParam = 16;
-                         RunStages(b, s, ImageRegion{0, 0, 0, 0}, StopQuery());
-                       }));
+  // The widest path first, under the stage's own name; then each narrower
+  // path as stage@path.
+  for (auto path = g_paths.rbegin(); path != g_paths.rend(); ++path) {
+    SetCpuPathLimit(*path);
+    const std::string suffix =
+        path == g_paths.rbegin() ? "" : std::string("@") + PointRowsFormName(ActivePointRowsForm());
+    for (const auto& [stage, function] : kStages) {
+      ms(RegisterBenchmark((n + stage + suffix).c_str(), BenchOnPath<StageFunction>, p, *path, function));
+    }
+  }
+  if (!g_paths.empty()) SetCpuPathLimit(g_paths.back());
   ms(RegisterBenchmark((n + "reference/gamma").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
                        [](PixelBuffer& b) { ReferenceGamma(b, kGamma); }));
   ms(RegisterBenchmark((n + "reference/auto_levels").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
@@ -268,7 +311,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
       const std::string name = run.run_name.str();
-      const double time = run.GetAdjustedRealTime();
+      // The thread's processor time where it is measured (the machine may
+      // be busy with other work); ImageMagick's runs have only wall time.
+      const double time = name.find("/manual_time") != std::string::npos ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
       auto found = times_.find(name);
       if (found == times_.end() || time < found->second) times_[name] = time;
     }
@@ -276,7 +321,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
   void PrintRatios() const {
-    std::printf("\nTimes as multiples of the copy of the same picture (this run; fastest repetition):\n");
+    std::printf(
+        "\nTimes as multiples of the copy of the same picture (this run; fastest repetition; processor time of "
+        "this thread, wall time for ImageMagick):\n");
     for (const auto& picture : g_pictures) {
       const std::string prefix = picture->name + "/";
       auto copy = times_.find(prefix + "copy");
@@ -331,6 +378,7 @@ int main(int argc, char** argv) {
     // ImageMagick's start-up outweighs its work on pictures this small.
     if (buffer) AddPicture(fs::path(sample).stem().string(), std::move(buffer), path, false);
   }
+  FindPaths();
   for (const auto& picture : g_pictures) RegisterPicture(picture.get());
 
   RatioReporter reporter;

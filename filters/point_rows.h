@@ -29,7 +29,15 @@ struct GrayShares {
   uint8_t blue[256];
   uint8_t green[256];
   uint8_t red[256];
+  // Set by FindGrayMultipliers: whether every share of channel c (blue,
+  // green, red) is (v * multiplier[c]) >> 16, plus v itself where whole[c],
+  // for all 256 values v; vector forms may then multiply instead of looking
+  // up.
+  bool multiplied;
+  uint16_t multiplier[3];
+  bool whole[3];
 };
+void FindGrayMultipliers(GrayShares& shares);
 void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares);
 
 // Sepia: s = (B * c) * kb + (R * c) * kr, then s + (G * c) * kg, level =

@@ -39,6 +39,33 @@ static inline void SepiaPixel(uint8_t* p, const SepiaRowArgs& a) {
 
 }  // namespace
 
+namespace {
+
+// A multiplier m (and whether v itself is added) with share[v] == ((v * m)
+// >> 16) + (whole ? v : 0) for every v, if there is one near the slope of
+// the table.
+bool FindMultiplier(const uint8_t (&share)[256], uint16_t& multiplier, bool& whole) {
+  whole = share[255] == 255;
+  const uint32_t base = whole ? 0 : (static_cast<uint32_t>(share[255]) << 16) / 255;
+  for (uint32_t m = base > 8 ? base - 8 : 0; m <= base + 300 && m < 65536; ++m) {
+    bool fits = true;
+    for (uint32_t v = 0; v < 256 && fits; ++v) fits = ((v * m) >> 16) + (whole ? v : 0) == share[v];
+    if (fits) {
+      multiplier = static_cast<uint16_t>(m);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void FindGrayMultipliers(GrayShares& shares) {
+  shares.multiplied = FindMultiplier(shares.blue, shares.multiplier[0], shares.whole[0]) &&
+                      FindMultiplier(shares.green, shares.multiplier[1], shares.whole[1]) &&
+                      FindMultiplier(shares.red, shares.multiplier[2], shares.whole[2]);
+}
+
 PointRowsForm ActivePointRowsForm() {
   if (!PointRowsVectorFormsBuilt()) return PointRowsForm::kPlain;
   if (CpuPathAllowed(CpuPath::kAvx512) && ProcessorHasAvx512Vbmi()) return PointRowsForm::kAvx512;

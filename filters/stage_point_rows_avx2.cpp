@@ -41,27 +41,75 @@ CHROMALINE_AVX2 inline Table256 LoadTable(const uint8_t* table) {
   return t;
 }
 
-// table[x] for each byte x with high half h and low half l. A shuffle gives
-// zero where its index has the top bit set, so the index x - 16k picks
-// slice k's entry l exactly when 0 <= x - 16k < 128. For x < 128 the first
-// eight shuffles thus give slices 0 .. h, whose XOR is entries 16h .. 16h +
-// 15; for x >= 128 the last eight give slices 8 .. h, likewise. The top bit
-// of x picks between the two.
-CHROMALINE_AVX2 inline __m256i Lookup(const Table256& t, __m256i x) {
-  const __m256i sixteen = _mm256_set1_epi8(16);
-  __m256i index = x;
-  __m256i low = _mm256_shuffle_epi8(t.slice[0], index);
-  for (int k = 1; k < 8; ++k) {
-    index = _mm256_sub_epi8(index, sixteen);
-    low = _mm256_xor_si256(low, _mm256_shuffle_epi8(t.slice[k], index));
-  }
+// Steps `index` down by sixteen. The empty assembly hides the running
+// index from the optimiser, which would otherwise rebuild every index from
+// x and a constant of its own, one more register or load each.
+CHROMALINE_AVX2 inline __m256i StepDown(__m256i index, __m256i sixteen) {
   index = _mm256_sub_epi8(index, sixteen);
-  __m256i high = _mm256_shuffle_epi8(t.slice[8], index);
-  for (int k = 9; k < 16; ++k) {
-    index = _mm256_sub_epi8(index, sixteen);
-    high = _mm256_xor_si256(high, _mm256_shuffle_epi8(t.slice[k], index));
+  __asm__("" : "+x"(index));
+  return index;
+}
+
+// out[i] = tables[i][x] for each byte x of x[i], i < N, with high half h
+// and low half l. A shuffle gives zero where its index has the top bit set,
+// so the index x - 16k picks slice k's entry l exactly when 0 <= x - 16k <
+// 128. For x < 128 the first eight shuffles thus give slices 0 .. h, whose
+// XOR is entries 16h .. 16h + 15; for x >= 128 the last eight give slices
+// 8 .. h, likewise. The top bit of x picks between the two. N lookups side
+// by side share the loads of the slices (when the tables are one) and keep
+// more work in flight.
+template <int N>
+CHROMALINE_AVX2 inline void LookupN(const Table256* const (&tables)[N], const __m256i (&x)[N], __m256i (&out)[N]) {
+  const __m256i sixteen = _mm256_set1_epi8(16);
+  __m256i index[N], low[N], high[N];
+  for (int i = 0; i < N; ++i) {
+    index[i] = x[i];
+    low[i] = _mm256_shuffle_epi8(tables[i]->slice[0], index[i]);
   }
-  return _mm256_blendv_epi8(low, high, x);
+  for (int k = 1; k < 8; ++k) {
+    for (int i = 0; i < N; ++i) {
+      index[i] = StepDown(index[i], sixteen);
+      low[i] = _mm256_xor_si256(low[i], _mm256_shuffle_epi8(tables[i]->slice[k], index[i]));
+    }
+  }
+  for (int i = 0; i < N; ++i) {
+    index[i] = StepDown(index[i], sixteen);
+    high[i] = _mm256_shuffle_epi8(tables[i]->slice[8], index[i]);
+  }
+  for (int k = 9; k < 16; ++k) {
+    for (int i = 0; i < N; ++i) {
+      index[i] = StepDown(index[i], sixteen);
+      high[i] = _mm256_xor_si256(high[i], _mm256_shuffle_epi8(tables[i]->slice[k], index[i]));
+    }
+  }
+  for (int i = 0; i < N; ++i) out[i] = _mm256_blendv_epi8(low[i], high[i], x[i]);
+}
+
+// out[i] = tables[i][x] for one x: LookupN with one index for all tables.
+template <int N>
+CHROMALINE_AVX2 inline void LookupSameN(const Table256* const (&tables)[N], __m256i x, __m256i (&out)[N]) {
+  const __m256i sixteen = _mm256_set1_epi8(16);
+  __m256i index = x, low[N], high[N];
+  for (int i = 0; i < N; ++i) low[i] = _mm256_shuffle_epi8(tables[i]->slice[0], index);
+  for (int k = 1; k < 8; ++k) {
+    index = StepDown(index, sixteen);
+    for (int i = 0; i < N; ++i) low[i] = _mm256_xor_si256(low[i], _mm256_shuffle_epi8(tables[i]->slice[k], index));
+  }
+  index = StepDown(index, sixteen);
+  for (int i = 0; i < N; ++i) high[i] = _mm256_shuffle_epi8(tables[i]->slice[8], index);
+  for (int k = 9; k < 16; ++k) {
+    index = StepDown(index, sixteen);
+    for (int i = 0; i < N; ++i) high[i] = _mm256_xor_si256(high[i], _mm256_shuffle_epi8(tables[i]->slice[k], index));
+  }
+  for (int i = 0; i < N; ++i) out[i] = _mm256_blendv_epi8(low[i], high[i], x);
+}
+
+CHROMALINE_AVX2 inline __m256i Lookup(const Table256& t, __m256i x) {
+  const Table256* const tables[1] = {&t};
+  const __m256i in[1] = {x};
+  __m256i out[1];
+  LookupN<1>(tables, in, out);
+  return out[0];
 }
 
 // Byte indices for splitting a 48-byte group (three 16-byte registers r)
@@ -201,7 +249,16 @@ CHROMALINE_AVX2 __attribute__((noinline)) __m256i SettleSepiaLevels(const __m256
 
 CHROMALINE_AVX2 void MapBytesAvx2(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
   const Table256 t = LoadTable(table);
+  const Table256* const both[2] = {&t, &t};
   size_t i = 0;
+  for (; i + 64 <= count; i += 64) {
+    const __m256i x[2] = {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i)),
+                          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + 32))};
+    __m256i mapped[2];
+    LookupN<2>(both, x, mapped);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(bytes + i), mapped[0]);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(bytes + i + 32), mapped[1]);
+  }
   for (; i + 32 <= count; i += 32) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(bytes + i), Lookup(t, x));
@@ -215,15 +272,44 @@ CHROMALINE_AVX2 void MapBytesAvx2(uint8_t* bytes, size_t count, const uint8_t (&
   }
 }
 
+// Where every share is (v * multiplier) >> 16 (GrayShares::multiplier), the
+// shares come from 16-bit multiplications; otherwise from the tables.
 CHROMALINE_AVX2 void GrayRowAvx2(uint8_t* pixels, size_t count, const GrayShares& shares) {
+  if (shares.multiplied) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i multiplier[3] = {_mm256_set1_epi16(static_cast<int16_t>(shares.multiplier[0])),
+                                   _mm256_set1_epi16(static_cast<int16_t>(shares.multiplier[1])),
+                                   _mm256_set1_epi16(static_cast<int16_t>(shares.multiplier[2]))};
+    const __m256i whole[3] = {_mm256_set1_epi16(shares.whole[0] ? -1 : 0), _mm256_set1_epi16(shares.whole[1] ? -1 : 0),
+                              _mm256_set1_epi16(shares.whole[2] ? -1 : 0)};
+    for (size_t done = 0; done + kAvx2Block <= count; done += kAvx2Block) {
+      uint8_t* p = pixels + 3 * done;
+      const Channels c = Split32(p);
+      const __m256i channel[3] = {c.blue, c.green, c.red};
+      __m256i sum[2] = {zero, zero};
+      for (int ch = 0; ch < 3; ++ch) {
+        const __m256i value[2] = {_mm256_unpacklo_epi8(channel[ch], zero), _mm256_unpackhi_epi8(channel[ch], zero)};
+        for (int h = 0; h < 2; ++h) {
+          const __m256i share = _mm256_add_epi16(_mm256_mulhi_epu16(value[h], multiplier[ch]),
+                                                 _mm256_and_si256(value[h], whole[ch]));
+          sum[h] = _mm256_add_epi16(sum[h], share);
+        }
+      }
+      // The sum is at most 3 * 255; packing saturates it to 255.
+      JoinGray32(p, _mm256_packus_epi16(sum[0], sum[1]));
+    }
+    return;
+  }
   const Table256 blue = LoadTable(shares.blue), green = LoadTable(shares.green), red = LoadTable(shares.red);
+  const Table256* const tables[3] = {&green, &blue, &red};
   for (size_t done = 0; done + kAvx2Block <= count; done += kAvx2Block) {
     uint8_t* p = pixels + 3 * done;
     const Channels c = Split32(p);
+    const __m256i x[3] = {c.green, c.blue, c.red};
+    __m256i share[3];
+    LookupN<3>(tables, x, share);
     // Each share is at most 255, so a saturating sum is the capped sum.
-    const __m256i level =
-        _mm256_adds_epu8(_mm256_adds_epu8(Lookup(green, c.green), Lookup(blue, c.blue)), Lookup(red, c.red));
-    JoinGray32(p, level);
+    JoinGray32(p, _mm256_adds_epu8(_mm256_adds_epu8(share[0], share[1]), share[2]));
   }
 }
 
@@ -234,6 +320,7 @@ CHROMALINE_AVX2 void GrayRowAvx2(uint8_t* pixels, size_t count, const GrayShares
 CHROMALINE_AVX2 void SepiaRowAvx2(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
   const Table256 blue = LoadTable(args.blue), green = LoadTable(args.green), red = LoadTable(args.red);
   const Table256 gray_levels = LoadTable(args.gray_level);
+  const Table256* const palette[3] = {&blue, &green, &red};
   const __m256i zero = _mm256_setzero_si256(), top = _mm256_set1_epi32(240);
   const __m256i divisor = _mm256_set1_epi32(2125);
   const __m256 inverse = _mm256_set1_ps(1.0f / 2125.0f);
@@ -267,23 +354,66 @@ CHROMALINE_AVX2 void SepiaRowAvx2(uint8_t* pixels, size_t count, const SepiaRowA
     if (any_gray_undecided != 0) {
       level_bytes = _mm256_blendv_epi8(level_bytes, Lookup(gray_levels, c.blue), NarrowMask(gray_undecided));
     }
-    Join32(p, Channels{Lookup(blue, level_bytes), Lookup(green, level_bytes), Lookup(red, level_bytes)});
+    __m256i colour[3];
+    LookupSameN<3>(palette, level_bytes, colour);
+    Join32(p, Channels{colour[0], colour[1], colour[2]});
   }
 }
 
+// Blue and red of four pixels (12 bytes from `skip`) as 16-bit pairs in
+// 32-bit lanes, and green in both halves; 0x80 clears a byte.
+struct LuminanceBytes {
+  alignas(32) uint8_t blue_red[2][16];
+  alignas(32) uint8_t green_green[2][16];
+};
+
+constexpr LuminanceBytes MakeLuminanceBytes() {
+  LuminanceBytes b = {};
+  for (int skip = 0; skip < 2; ++skip) {
+    for (int i = 0; i < 16; ++i) {
+      const int pixel = i / 4, part = i % 4, base = 4 * skip + 3 * pixel;
+      b.blue_red[skip][i] = static_cast<uint8_t>(part == 0 ? base : part == 2 ? base + 2 : 0x80);
+      b.green_green[skip][i] = static_cast<uint8_t>(part % 2 == 0 ? base + 1 : 0x80);
+    }
+  }
+  return b;
+}
+
+constexpr LuminanceBytes kLuminanceBytes = MakeLuminanceBytes();
+
+// Pattern 0 in the low half, pattern `high` in the high half.
+CHROMALINE_AVX2 inline __m256i Patterns(const uint8_t (&table)[2][16], int high) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(table[0]))),
+                                 _mm_load_si128(reinterpret_cast<const __m128i*>(table[high])), 1);
+}
+
+// Eight pixels a step: pixels 0..3 and 4..7 of the step in the two halves.
+// The last step of a block reads its second half from 4 bytes earlier, so
+// that nothing past the block is read.
 CHROMALINE_AVX2 void LuminanceRowAvx2(const uint8_t* pixels, size_t count, uint8_t* luminance) {
   // 38470 does not fit a signed 16-bit weight; green counts twice at half.
-  const __m256i blue_red = _mm256_set1_epi32(19595 << 16 | 7471);
-  const __m256i green_green = _mm256_set1_epi32(19235 << 16 | 19235);
+  const __m256i weights_blue_red = _mm256_set1_epi32(19595 << 16 | 7471);
+  const __m256i weights_green = _mm256_set1_epi32(19235 << 16 | 19235);
+  const __m256i blue_red[2] = {Patterns(kLuminanceBytes.blue_red, 0), Patterns(kLuminanceBytes.blue_red, 1)};
+  const __m256i green[2] = {Patterns(kLuminanceBytes.green_green, 0), Patterns(kLuminanceBytes.green_green, 1)};
   for (size_t done = 0; done + kAvx2Block <= count; done += kAvx2Block) {
-    const Pairs pairs = MakePairs(Split32(pixels + 3 * done));
+    const uint8_t* p = pixels + 3 * done;
     __m256i level[4];
     for (int q = 0; q < 4; ++q) {
-      const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(pairs.blue_red[q], blue_red),
-                                           _mm256_madd_epi16(pairs.green_green[q], green_green));
+      const int last = q == 3 ? 1 : 0;
+      const uint8_t* step = p + 24 * q;
+      const __m256i bytes =
+          _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(step))),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(step + 12 - 4 * last)), 1);
+      const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(bytes, blue_red[last]), weights_blue_red),
+                                           _mm256_madd_epi16(_mm256_shuffle_epi8(bytes, green[last]), weights_green));
       level[q] = _mm256_srli_epi32(sum, 16);
     }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(luminance + done), Narrow(level));
+    // level[q] holds pixels 8q .. 8q + 7 in lane order; the packs work per
+    // half, so the halves are put back in order at the end.
+    const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(level[0], level[1]), _mm256_packs_epi32(level[2], level[3]));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(luminance + done),
+                        _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
   }
 }
 

@@ -101,6 +101,7 @@ void ApplyGrayscale(PixelBuffer& buffer, int32_t red_weight, int32_t green_weigh
     shares.green[v] = static_cast<uint8_t>(GrayShare(green_weight, v));
     shares.blue[v] = static_cast<uint8_t>(GrayShare(blue_weight, v));
   }
+  FindGrayMultipliers(shares);
   ForEachRow(buffer, [&](uint8_t* row, size_t count) { GrayRow(row, count, shares); });
 }
 
