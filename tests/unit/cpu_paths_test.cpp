@@ -70,6 +70,14 @@ TEST_F(CpuPaths, LimitFollowsTheVariable) {
       << CpuPathName(ProcessorCpuPath());
 }
 
+// Under an emulated processor model (tests/emulated/processor_models.sh)
+// the script names the path the model must give.
+TEST_F(CpuPaths, ProcessorPathIsTheEmulatedModels) {
+  const char* expected = std::getenv("CHROMALINE_TEST_PROCESSOR_PATH");
+  if (expected == nullptr) GTEST_SKIP() << "no processor model named (CHROMALINE_TEST_PROCESSOR_PATH)";
+  EXPECT_STREQ(CpuPathName(ProcessorCpuPath()), expected);
+}
+
 TEST_F(CpuPaths, PointStagesAndSharpeningFollowTheLimit) {
   for (CpuPath path : kAllPaths) {
     SetCpuPathLimit(path);

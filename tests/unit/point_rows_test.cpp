@@ -5,6 +5,7 @@
 // comparison is skipped (the plain loops are what runs there, and the other
 // tests cover them).
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,61 @@ TEST_F(PointRows, EveryByteThroughEveryTable) {
         }
       }
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Grayscale from share tables, through GrayRow directly: tables from
+// thousandths (where the vector forms may multiply instead of looking up)
+// and tables no multiplier gives (where they must look up).
+TEST_F(PointRows, GrayRowsFromMultipliersAndFromTablesMatchThePlainLoop) {
+  const struct {
+    int32_t blue, green, red;
+    bool multiplied;  // what FindGrayMultipliers must find
+  } weights[] = {{114, 587, 299, true},   {72, 716, 212, true}, {81, 419, 500, true}, {0, 0, 1000, true},
+                 {1000, 1000, 1000, true}, {1, 999, 0, true},    {333, 334, 333, true}};
+  std::vector<GrayShares> all;
+  for (const auto& w : weights) {
+    GrayShares s;
+    for (int v = 0; v < 256; ++v) {
+      s.blue[v] = static_cast<uint8_t>(w.blue * v / 1000);
+      s.green[v] = static_cast<uint8_t>(w.green * v / 1000);
+      s.red[v] = static_cast<uint8_t>(w.red * v / 1000);
+    }
+    FindGrayMultipliers(s);
+    EXPECT_EQ(s.multiplied, w.multiplied) << w.blue << "/" << w.green << "/" << w.red;
+    all.push_back(s);
+  }
+  std::mt19937 random(17);
+  for (int t = 0; t < 3; ++t) {
+    GrayShares s;
+    for (int v = 0; v < 256; ++v) {
+      s.blue[v] = static_cast<uint8_t>(random() % 256);
+      s.green[v] = static_cast<uint8_t>(random() % 256);
+      s.red[v] = static_cast<uint8_t>(random() % 256);
+    }
+    FindGrayMultipliers(s);
+    EXPECT_FALSE(s.multiplied) << "random tables " << t;
+    all.push_back(s);
+  }
+  for (size_t t = 0; t < all.size(); ++t) {
+    // Whenever the multipliers are claimed, they give every share.
+    const GrayShares& s = all[t];
+    const uint8_t* tables[3] = {s.blue, s.green, s.red};
+    for (int c = 0; c < 3 && s.multiplied; ++c) {
+      for (uint32_t v = 0; v < 256; ++v) {
+        ASSERT_EQ(((v * s.multiplier[c]) >> 16) + (s.whole[c] ? v : 0), tables[c][v])
+            << "shares " << t << ", channel " << c << ", value " << v;
+      }
+    }
+    const PixelBuffer picture = RandomBuffer(4096, 16, static_cast<uint32_t>(t));
+    const auto stage = [&](PixelBuffer& b) {
+      for (int y = 0; y < b.height(); ++y) GrayRow(b.row(y), static_cast<size_t>(b.width()), s);
+    };
+    EXPECT_EQ(CompareForms(picture, stage), "") << "shares " << t;
   }
 }
 
