@@ -73,6 +73,12 @@ void SharpenRowGeneric(const unsigned char* original, unsigned char* blurred, in
 // (stage_unsharp_mask_fast.cpp).
 BlurRowLoops BlurRowLoopsFor(BlurPath path);
 
+// Two 24-bit buffers of the same positive size.
+inline bool SameBlurLayout(const PixelBuffer& a, const PixelBuffer& b) {
+  return a && b && a.width() == b.width() && a.height() == b.height() && a.bit_count() == 24 &&
+         b.bit_count() == 24 && a.width() > 0 && a.height() > 0;
+}
+
 // One tap of either pass: the sum in double, rounded back to float.
 inline float AddTap(float sum, double value, float weight) {
   return static_cast<float>(static_cast<double>(sum) + value * static_cast<double>(weight));

@@ -38,7 +38,7 @@ WorkerTeam::WorkerTeam(int threads) {
   if (threads > kMaxWorkerThreads) threads = kMaxWorkerThreads;
   for (int i = 1; i < threads; ++i) {
     try {
-      workers_.emplace_back(&WorkerTeam::WorkerLoop, this);
+      workers_.emplace_back(&WorkerTeam::WorkerLoop, this, i);
     } catch (const std::system_error&) {
       break;  // the system has no more threads for us: work with fewer
     }
@@ -66,7 +66,7 @@ void WorkerTeam::FinishBand(int band) {
   while (done_prefix_ < bands_ && done_[static_cast<size_t>(done_prefix_)] != 0) ++done_prefix_;
 }
 
-void WorkerTeam::WorkerLoop() {
+void WorkerTeam::WorkerLoop(int slot) {
   unsigned seen = 0;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
@@ -74,10 +74,10 @@ void WorkerTeam::WorkerLoop() {
     if (quit_) return;
     seen = generation_;
     for (int band = TakeBand(); band >= 0; band = TakeBand()) {
-      const BandFunction body = body_;
+      const SlotBandFunction body = body_;
       void* const context = body_context_;
       lock.unlock();
-      body(context, band);
+      body(context, band, slot);
       lock.lock();
       FinishBand(band);
       band_done_.notify_one();
@@ -85,8 +85,28 @@ void WorkerTeam::WorkerLoop() {
   }
 }
 
+namespace {
+
+struct PlainBand {
+  WorkerTeam::BandFunction body;
+  void* context;
+};
+
+}  // namespace
+
+void WorkerTeam::PlainBody(void* context, int band, int) {
+  const PlainBand* plain = static_cast<const PlainBand*>(context);
+  plain->body(plain->context, band);
+}
+
 bool WorkerTeam::RunFunctions(int bands, BandFunction body, void* body_context, BetweenFunction between,
                               void* between_context) {
+  PlainBand plain{body, body_context};
+  return RunSlotFunctions(bands, &WorkerTeam::PlainBody, &plain, between, between_context);
+}
+
+bool WorkerTeam::RunSlotFunctions(int bands, SlotBandFunction body, void* body_context, BetweenFunction between,
+                                  void* between_context) {
   if (bands <= 0) return between == nullptr || between(between_context, 0);
   std::unique_lock<std::mutex> lock(mutex_);
   body_ = body;
@@ -114,7 +134,7 @@ bool WorkerTeam::RunFunctions(int bands, BandFunction body, void* body_context, 
     const int band = TakeBand();
     if (band >= 0) {
       lock.unlock();
-      body(body_context, band);
+      body(body_context, band, 0);
       lock.lock();
       FinishBand(band);
       continue;

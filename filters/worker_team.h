@@ -48,6 +48,10 @@ int ThreadCountFromEnvironment();
 class WorkerTeam {
  public:
   using BandFunction = void (*)(void* context, int band);
+  // The same with the slot of the thread running it: 0 for the calling
+  // thread, 1 to size() - 1 for the workers; no two bands that run at the
+  // same time share a slot.
+  using SlotBandFunction = void (*)(void* context, int band, int slot);
   // Called on the calling thread with the number of leading bands that are
   // all finished; false stops the run (no further band is started).
   using BetweenFunction = bool (*)(void* context, int done_prefix);
@@ -72,6 +76,9 @@ class WorkerTeam {
   bool RunFunctions(int bands, BandFunction body, void* body_context, BetweenFunction between = nullptr,
                     void* between_context = nullptr);
 
+  bool RunSlotFunctions(int bands, SlotBandFunction body, void* body_context, BetweenFunction between = nullptr,
+                        void* between_context = nullptr);
+
   // The same for callables: body(int band), between(int done_prefix) -> bool.
   template <typename Body>
   void Run(int bands, Body&& body) {
@@ -81,18 +88,28 @@ class WorkerTeam {
   bool Run(int bands, Body&& body, Between&& between) {
     return RunFunctions(bands, &CallBody<Body>, &body, &CallBetween<Between>, &between);
   }
+  // body(int band, int slot).
+  template <typename Body, typename Between>
+  bool RunWithSlots(int bands, Body&& body, Between&& between) {
+    return RunSlotFunctions(bands, &CallSlotBody<Body>, &body, &CallBetween<Between>, &between);
+  }
 
  private:
   template <typename Body>
   static void CallBody(void* context, int band) {
     (*static_cast<std::remove_reference_t<Body>*>(context))(band);
   }
+  template <typename Body>
+  static void CallSlotBody(void* context, int band, int slot) {
+    (*static_cast<std::remove_reference_t<Body>*>(context))(band, slot);
+  }
   template <typename Between>
   static bool CallBetween(void* context, int done_prefix) {
     return (*static_cast<std::remove_reference_t<Between>*>(context))(done_prefix);
   }
 
-  void WorkerLoop();
+  static void PlainBody(void* context, int band, int slot);
+  void WorkerLoop(int slot);
   // With the lock held: takes the next band or returns -1.
   int TakeBand();
   // With the lock held: records a finished band.
@@ -105,7 +122,7 @@ class WorkerTeam {
   unsigned generation_ = 0;
   bool quit_ = false;
   // The current run.
-  BandFunction body_ = nullptr;
+  SlotBandFunction body_ = nullptr;
   void* body_context_ = nullptr;
   int bands_ = 0;
   int next_ = 0;
