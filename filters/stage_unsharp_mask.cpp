@@ -69,8 +69,11 @@ void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values,
   }
 }
 
-void VerticalBandGeneric(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,
-                         unsigned char* const* dest_rows) {
+namespace {
+
+template <typename Row>
+void VerticalBandPlain(const BlurTaps& taps, const Row* const* window, int out_rows, int first, int last,
+                       unsigned char* const* dest_rows) {
   for (int r = 0; r < out_rows; ++r) {
     for (int i = first; i < last; ++i) {
       float sum = 0.0f;
@@ -78,6 +81,18 @@ void VerticalBandGeneric(const BlurTaps& taps, const double* const* window, int 
       dest_rows[r][i] = static_cast<unsigned char>(static_cast<int>(sum) & 0xFF);
     }
   }
+}
+
+}  // namespace
+
+void VerticalBandGeneric(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,
+                         unsigned char* const* dest_rows) {
+  VerticalBandPlain(taps, window, out_rows, first, last, dest_rows);
+}
+
+void VerticalBandGeneric(const BlurTaps& taps, const float* const* window, int out_rows, int first, int last,
+                         unsigned char* const* dest_rows) {
+  VerticalBandPlain(taps, window, out_rows, first, last, dest_rows);
 }
 
 void SharpenRowGeneric(const unsigned char* original, unsigned char* blurred, int values,
@@ -131,7 +146,7 @@ void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double
   switch (SeparableBlur(source, destination, radius, stop, options)) {
     case BlurOutcome::kComplete:
       SharpenFromBlurOn(source, destination, amount, threshold, options.path,
-                        BlurThreadsFor(source.width(), source.height(), 0.0f, options.threads));
+                        BlurThreadsFor(source.width(), source.height(), 0.0f, options.threads, options.threaded_work));
       return;
     case BlurOutcome::kStopped:
       return;

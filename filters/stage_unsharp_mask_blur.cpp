@@ -8,10 +8,12 @@
 // blurred after a column's query.
 //
 // The horizontal pass does not keep a whole W x H x 3 float picture: its
-// rows (float values held as doubles, so that the vertical pass need not
-// convert them at every tap) go into a ring just deep enough for one band
-// of output rows plus the kernel's reach above and below, stored strip by
-// strip so that the rows one strip's taps walk through lie together.
+// rows go into a ring just deep enough for one band of output rows plus
+// the kernel's reach above and below, stored strip by strip so that the
+// rows one strip's taps walk through lie together. The ring holds the
+// float values as doubles, so that the vertical pass need not convert them
+// at every tap, unless that would take more than 9 bytes per pixel (large
+// radii on short pictures): then as floats, at most 12 bytes per pixel.
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -87,14 +89,16 @@ struct BlurRun {
   BlurRowLoops loops;
   const BlurTask* tasks;
   const int* ask_after;
-  double* ring;
+  char* ring;
+  bool float_ring;
   uint64_t strip_doubles;
   int ring_rows;
   // Per thread slot: a padded row piece, a window of row pointers and the
   // destination row pointers of one band.
   float* padded;
   size_t padded_floats;
-  const double** windows;
+  double* strip_rows;  // one strip of doubles per slot, for a float ring
+  void** windows;
   unsigned char** dest_rows;
   int window_size;
   int band_rows;
@@ -105,9 +109,17 @@ struct BlurRun {
   int next_query = 0;
   int stopped_at = -1;
 
-  double* RingRow(int strip, int y) const {
-    return ring + static_cast<size_t>(strip) * static_cast<size_t>(strip_doubles) +
-           static_cast<size_t>(y % ring_rows) * kStripValues;
+  // Row y of strip s: kStripValues values from value s * kStripValues on.
+  char* RingRow(int strip, int y) const {
+    const size_t element = float_ring ? sizeof(float) : sizeof(double);
+    return ring + element * (static_cast<size_t>(strip) * static_cast<size_t>(strip_doubles) +
+                             static_cast<size_t>(y % ring_rows) * kStripValues);
+  }
+
+  // Window row k of a vertical task: source row first_row - n + k, the
+  // edge rows repeated beyond the picture.
+  const char* WindowRow(int strip, const BlurTask& task, int k) const {
+    return RingRow(strip, std::min(std::max(task.first_row - geometry.reach + k, 0), geometry.height - 1));
   }
 
   void RunTask(int index, int slot) {
@@ -118,21 +130,37 @@ struct BlurRun {
       for (int y = task.first_row; y < task.end_row; ++y) {
         PadPiece(source->row(y), geometry.width, n, task.first_value, task.end_value, piece);
         for (int first = task.first_value; first < task.end_value; first += kStripValues) {
-          loops.horizontal(taps, piece + (first - task.first_value), std::min(kStripValues, task.end_value - first),
-                           RingRow(first / kStripValues, y));
+          const int length = std::min(kStripValues, task.end_value - first);
+          char* row = RingRow(first / kStripValues, y);
+          if (!float_ring) {
+            loops.horizontal(taps, piece + (first - task.first_value), length, reinterpret_cast<double*>(row));
+            continue;
+          }
+          // The values are floats already; holding them as such loses nothing.
+          double* sums = strip_rows + static_cast<size_t>(slot) * kStripValues;
+          loops.horizontal(taps, piece + (first - task.first_value), length, sums);
+          float* out = reinterpret_cast<float*>(row);
+          for (int i = 0; i < length; ++i) out[i] = static_cast<float>(sums[i]);
         }
       }
     } else {
-      const double** window = windows + static_cast<size_t>(slot) * static_cast<size_t>(window_size);
+      // One window block per slot, read as double or float pointers.
+      void* const window = windows + static_cast<size_t>(slot) * static_cast<size_t>(window_size);
       unsigned char** dest = dest_rows + static_cast<size_t>(slot) * static_cast<size_t>(band_rows);
       const int rows = task.end_row - task.first_row;
       for (int first = task.first_value; first < task.end_value; first += kStripValues) {
         const int strip = first / kStripValues;
-        for (int k = 0; k < rows + 2 * n; ++k) {
-          window[k] = RingRow(strip, std::min(std::max(task.first_row - n + k, 0), geometry.height - 1));
-        }
+        const int length = std::min(kStripValues, task.end_value - first);
         for (int k = 0; k < rows; ++k) dest[k] = destination->row(task.first_row + k) + first;
-        loops.vertical(taps, window, rows, 0, std::min(kStripValues, task.end_value - first), dest);
+        if (float_ring) {
+          const float** rows_in = static_cast<const float**>(window);
+          for (int k = 0; k < rows + 2 * n; ++k) rows_in[k] = reinterpret_cast<const float*>(WindowRow(strip, task, k));
+          loops.vertical_float(taps, rows_in, rows, 0, length, dest);
+        } else {
+          const double** rows_in = static_cast<const double**>(window);
+          for (int k = 0; k < rows + 2 * n; ++k) rows_in[k] = reinterpret_cast<const double*>(WindowRow(strip, task, k));
+          loops.vertical(taps, rows_in, rows, 0, length, dest);
+        }
       }
     }
     if (work_counter != nullptr) work_counter->fetch_add(task.work);
@@ -152,19 +180,13 @@ struct BlurRun {
   }
 };
 
-// Below this much work (tap-values of both passes) a blur stays on the
-// calling thread: starting and joining threads would cost more than they
-// save. The preview pane (272 x 169) stays below it at every radius the
-// dialog admits (bench/sharpening_timing measures the crossover).
-constexpr uint64_t kThreadedBlurWork = uint64_t{1} << 27;
-
 }  // namespace
 
-int BlurThreadsFor(int width, int height, float radius, int threads) {
+int BlurThreadsFor(int width, int height, float radius, int threads, uint64_t threaded_work) {
   if (threads <= 1 || width <= 0 || height <= 0) return 1;
   const uint64_t work = uint64_t{6} * static_cast<uint64_t>(width) * static_cast<uint64_t>(height) *
                         static_cast<uint64_t>(BlurTapCount(radius));
-  return work < kThreadedBlurWork ? 1 : std::min(threads, kMaxWorkerThreads);
+  return work < threaded_work ? 1 : std::min(threads, kMaxWorkerThreads);
 }
 
 BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius,
@@ -183,7 +205,7 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   const BlurMemory& memory = options.memory;
   const BlurGeometry geometry{width, height, n, count};
   const BlurPlanShape shape = BlurPlanShapeFor(geometry);
-  int threads = BlurThreadsFor(width, height, r, options.threads);
+  int threads = BlurThreadsFor(width, height, r, options.threads, options.threaded_work);
 
   // Kernel: weights, then offsets, padded columns and window rows per tap.
   EngineBlock kernel_block(memory, uint64_t{4} * 4 * static_cast<uint64_t>(count));
@@ -193,14 +215,15 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   EngineBlock queries_block(memory, sizeof(int) * (static_cast<uint64_t>(width) + static_cast<uint64_t>(height)));
   const int strips = (values + kStripValues - 1) / kStripValues;
   const uint64_t strip_doubles = uint64_t{kStripValues} * static_cast<uint64_t>(shape.ring_rows);
-  EngineBlock ring_block(memory, uint64_t{8} * strip_doubles * static_cast<uint64_t>(strips));
+  const bool float_ring = uint64_t{8} * static_cast<uint64_t>(shape.ring_rows) > uint64_t{3} * height;
+  EngineBlock ring_block(memory, (float_ring ? 4 : 8) * strip_doubles * static_cast<uint64_t>(strips));
   if (!kernel_block || !tasks_block || !phases_block || !queries_block || !ring_block) return BlurOutcome::kRefused;
   // Per-thread pieces: a padded row piece, a window of row pointers and
   // the destination rows of one band. Without memory for several threads
   // the caller does it all.
   const size_t padded_floats = static_cast<size_t>(shape.piece_values) + 6 * static_cast<size_t>(n) + 1;
   const int window_size = shape.band_rows + 2 * n;
-  const uint64_t slot_bytes = uint64_t{4} * (padded_floats & ~size_t{1}) + uint64_t{8} +
+  const uint64_t slot_bytes = uint64_t{4} * (padded_floats & ~size_t{1}) + uint64_t{8} * (kStripValues + 1) +
                               sizeof(void*) * (static_cast<uint64_t>(window_size) + static_cast<uint64_t>(shape.band_rows));
   EngineBlock many_slots(memory, threads > 1 ? slot_bytes * static_cast<uint64_t>(threads) : 0);
   if (!many_slots) threads = 1;
@@ -211,10 +234,11 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   const size_t padded_stride = padded_floats & ~size_t{1};
   char* const slot_memory = threads > 1 ? many_slots.as<char>() : one_slot.as<char>();
   float* const padded = reinterpret_cast<float*>(slot_memory);
-  const double** const windows =
-      reinterpret_cast<const double**>(slot_memory + 4 * padded_stride * static_cast<size_t>(threads) + 8);
+  double* const strip_rows = reinterpret_cast<double*>(slot_memory + 4 * padded_stride * static_cast<size_t>(threads));
+  void** const windows =
+      reinterpret_cast<void**>(strip_rows + static_cast<size_t>(kStripValues) * static_cast<size_t>(threads));
   unsigned char** const dest_rows = reinterpret_cast<unsigned char**>(
-      reinterpret_cast<char*>(windows) + sizeof(void*) * static_cast<size_t>(window_size) * static_cast<size_t>(threads));
+      windows + static_cast<size_t>(window_size) * static_cast<size_t>(threads));
 
   BlurKernel kernel;
   kernel.count = count;
@@ -244,11 +268,13 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
               BlurRowLoopsFor(taps.vector_rounding_exact ? options.path : BlurPath::kGeneric),
               tasks,
               ask_after,
-              ring_block.as<double>(),
+              ring_block.as<char>(),
+              float_ring,
               strip_doubles,
               shape.ring_rows,
               padded,
               padded_stride,
+              strip_rows,
               windows,
               dest_rows,
               window_size,

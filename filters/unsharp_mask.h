@@ -67,6 +67,12 @@ bool BlurPathAvailable(BlurPath path);
 // "auto", "generic", "sse2", "avx2" or "avx512", for reports.
 const char* BlurPathName(BlurPath path);
 
+// Below this much work a blur stays on the calling thread: starting and
+// joining threads would cost about as much as they save. The preview pane
+// (272 x 169) stays below it at every radius the dialog admits (242 taps:
+// 67 M tap-values); bench/sharpening_timing measures the crossover.
+constexpr uint64_t kThreadedBlurWork = uint64_t{1} << 27;
+
 struct BlurOptions {
   BlurMemory memory;
   BlurPath path = BlurPath::kAuto;
@@ -75,15 +81,18 @@ struct BlurOptions {
   // the calling thread whatever is asked (BlurThreadsFor). The bytes never
   // depend on it.
   int threads = 1;
+  // Blurs with less work than this (tap-values of both passes) stay on the
+  // calling thread; tests lower it to run small pictures on threads.
+  uint64_t threaded_work = kThreadedBlurWork;
   // For tests: each finished piece of blur work adds its tap-values (one
   // tap on one channel value) here, from whichever thread did it.
   std::atomic<uint64_t>* work_counter = nullptr;
 };
 
 // The threads a blur of this size and radius runs on when `threads` are
-// asked for: 1 below the size where threads pay, else `threads` (at most
-// kMaxWorkerThreads).
-int BlurThreadsFor(int width, int height, float radius, int threads);
+// asked for: 1 when it holds less than `threaded_work` tap-values of work,
+// else `threads` (at most kMaxWorkerThreads).
+int BlurThreadsFor(int width, int height, float radius, int threads, uint64_t threaded_work = kThreadedBlurWork);
 
 enum class BlurOutcome {
   kComplete,  // the destination holds the whole blur

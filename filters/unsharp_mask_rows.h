@@ -44,6 +44,9 @@ using HorizontalRowLoop = void (*)(const BlurTaps& taps, const float* padded, in
 // dest_rows[r][i].
 using VerticalBandLoop = void (*)(const BlurTaps& taps, const double* const* window, int out_rows, int first,
                                   int last, unsigned char* const* dest_rows);
+// The same with the intermediate rows held as floats.
+using VerticalBandFloatLoop = void (*)(const BlurTaps& taps, const float* const* window, int out_rows, int first,
+                                       int last, unsigned char* const* dest_rows);
 
 // The sharpening step over one row: `blurred` holds B and receives the
 // result. `table`, when not null, holds the result for every (O, B) pair
@@ -59,12 +62,15 @@ using SharpenRowLoop = void (*)(const unsigned char* original, unsigned char* bl
 struct BlurRowLoops {
   HorizontalRowLoop horizontal;
   VerticalBandLoop vertical;
+  VerticalBandFloatLoop vertical_float;
   SharpenRowLoop sharpen;
 };
 
 // The plain scalar loops (stage_unsharp_mask.cpp).
 void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values, double* out);
 void VerticalBandGeneric(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,
+                         unsigned char* const* dest_rows);
+void VerticalBandGeneric(const BlurTaps& taps, const float* const* window, int out_rows, int first, int last,
                          unsigned char* const* dest_rows);
 void SharpenRowGeneric(const unsigned char* original, unsigned char* blurred, int values,
                        const SharpenParameters& parameters);
