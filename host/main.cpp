@@ -201,6 +201,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  AskForAllProcessorsUnlessSet();  // the plug-in's worker threads, unless the user chose
   if (argc < 2) return Usage();
   const std::string command = argv[1];
   if (command == "version") {
