@@ -221,6 +221,21 @@ void BenchOnPath(benchmark::State& state, Picture* picture, CpuPath path, Stage 
   SetCpuPathLimit(before);
 }
 
+// The same with CHROMALINE_THREADS set to `threads` for the benchmark's
+// duration (the stages read it at every call).
+template <typename Stage>
+void BenchWithThreads(benchmark::State& state, Picture* picture, CpuPath path, int threads, Stage stage) {
+  const char* previous = std::getenv("CHROMALINE_THREADS");
+  const std::string saved = previous != nullptr ? previous : "";
+  setenv("CHROMALINE_THREADS", std::to_string(threads).c_str(), 1);
+  BenchOnPath(state, picture, path, stage);
+  if (previous != nullptr) {
+    setenv("CHROMALINE_THREADS", saved.c_str(), 1);
+  } else {
+    unsetenv("CHROMALINE_THREADS");
+  }
+}
+
 // One path per form of the point-stage row loops, up to the limit in force
 // at the start (CHROMALINE_ISA, CHROMALINE_BENCH_PLAIN).
 std::vector<CpuPath> g_paths;
@@ -281,6 +296,18 @@ void RegisterPicture(Picture* p) {
     }
   }
   if (!g_paths.empty()) SetCpuPathLimit(g_paths.back());
+  // The widest path and AVX2 again on two threads (wall time counts).
+  for (CpuPath path : {CpuPath::kAvx512, CpuPath::kAvx2}) {
+    if (g_paths.empty() || path > g_paths.back()) continue;
+    SetCpuPathLimit(path);
+    const std::string suffix = (path == g_paths.back() ? std::string() : std::string("@") +
+                                PointRowsFormName(ActivePointRowsForm())) + "#2threads";
+    for (const auto& [stage, function] : kStages) {
+      ms(RegisterBenchmark((n + stage + suffix).c_str(), BenchWithThreads<StageFunction>, p, path, 2, function)
+             ->UseRealTime());
+    }
+  }
+  if (!g_paths.empty()) SetCpuPathLimit(g_paths.back());
   ms(RegisterBenchmark((n + "reference/gamma").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
                        [](PixelBuffer& b) { ReferenceGamma(b, kGamma); }));
   ms(RegisterBenchmark((n + "reference/auto_levels").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
@@ -314,36 +341,45 @@ class RatioReporter : public benchmark::ConsoleReporter {
       // The thread's processor time where it is measured (the machine may
       // be busy with other work); ImageMagick's runs have only wall time.
       const double time = name.find("/manual_time") != std::string::npos ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+      // (For the runs on two threads this is the calling thread's share.)
       auto found = times_.find(name);
       if (found == times_.end() || time < found->second) times_[name] = time;
+      const double wall = run.GetAdjustedRealTime();
+      auto found_wall = walls_.find(name);
+      if (found_wall == walls_.end() || wall < found_wall->second) walls_[name] = wall;
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
   void PrintRatios() const {
     std::printf(
-        "\nTimes as multiples of the copy of the same picture (this run; fastest repetition; processor time of "
-        "this thread, wall time for ImageMagick):\n");
+        "\nTimes as multiples of the copy of the same picture (this run; fastest repetition): processor time of "
+        "the calling thread (wall time for ImageMagick), then wall time (with CHROMALINE_THREADS the work of the "
+        "other threads shows only there):\n");
     for (const auto& picture : g_pictures) {
       const std::string prefix = picture->name + "/";
       auto copy = times_.find(prefix + "copy");
       if (copy == times_.end()) continue;
-      std::printf("%s (%d x %d, copy %.2f ms)\n", picture->name.c_str(), picture->pristine.width(),
-                  picture->pristine.height(), copy->second);
+      const double copy_wall = walls_.at(copy->first);
+      std::printf("%s (%d x %d, copy %.2f ms, wall %.2f ms)\n", picture->name.c_str(), picture->pristine.width(),
+                  picture->pristine.height(), copy->second, copy_wall);
       for (const auto& [name, time] : times_) {
         if (name.compare(0, prefix.size(), prefix) != 0 || name == copy->first) continue;
         std::string label = name.substr(prefix.size());
-        for (const char* suffix : {"/iterations:", "/repeats:", "/manual_time"}) {
+        for (const char* suffix : {"/iterations:", "/repeats:", "/manual_time", "/real_time"}) {
           const size_t at = label.find(suffix);
           if (at != std::string::npos) label.erase(at);
         }
-        std::printf("  %-32s %9.2f ms  %7.2fx\n", label.c_str(), time, time / copy->second);
+        const double wall = walls_.at(name);
+        std::printf("  %-36s %9.2f ms %7.2fx   wall %9.2f ms %7.2fx\n", label.c_str(), time, time / copy->second, wall,
+                    wall / copy_wall);
       }
     }
   }
 
  private:
   std::map<std::string, double> times_;
+  std::map<std::string, double> walls_;
 };
 
 std::string SamplesDir() {
