@@ -10,9 +10,10 @@
 # What runs under each model (in parallel, one log per model):
 # - the unit tests, except PointRows.EveryColourThroughGrayscaleAndSepiaInEveryMode
 #   (2^24 colours: minutes under emulation; natively it checks every form of
-#   the loops, AVX2 included, on every colour);
-# - the plug-in tests, all of them under Haswell-v4 but PointStagesThreads
-#   (thread counts, not processors: large pictures), and under the other two
+#   the loops, AVX2 included, on every colour) and UnsharpMaskThreads.*
+#   (thread counts, not processors; large pictures);
+# - the plug-in tests, all of them under Haswell-v4 but PointStagesThreads.*
+#   and SharpeningThreads.* (thread counts again), and under the other two
 #   also without SharpeningThroughThePlugin.SamplePhotosMatchTheReference
 #   (their sharpening takes the SSE2 loops, which the native tests also
 #   check);
@@ -46,10 +47,14 @@ done
 
 run_model() {  # model expected-path: every step, into its own log; fails on the first failed step
   local model=$1 path=$2 emulate=(qemu-x86_64 -cpu "$1")
-  local skip_plugin="-PointStagesThreads.*"
+  # The models run side by side: each keeps its settings and remembered
+  # files in a folder of its own.
+  mkdir -p "$work/$model-home"
+  export HOME=$work/$model-home XDG_CONFIG_HOME=$work/$model-home/.config
+  local skip_plugin="-PointStagesThreads.*:SharpeningThreads.*"
   [ "$model" = Haswell-v4 ] || skip_plugin="$skip_plugin:SharpeningThroughThePlugin.SamplePhotosMatchTheReference"
   CHROMALINE_TEST_PROCESSOR_PATH=$path "${emulate[@]}" "$RELEASE_BIN/chromaline_unit_tests" \
-    --gtest_filter='-PointRows.EveryColourThroughGrayscaleAndSepiaInEveryMode' || return 1
+    --gtest_filter='-PointRows.EveryColourThroughGrayscaleAndSepiaInEveryMode:UnsharpMaskThreads.*' || return 1
   (cd "$RELEASE_BIN" && "${emulate[@]}" ./chromaline_plugin_tests --gtest_filter="$skip_plugin") || return 1
   for sample in $samples; do
     for case in "${!cases[@]}"; do
