@@ -11,9 +11,11 @@
 // The picture (any file stb reads; also CHROMALINE_BENCH_PICTURE) is the
 // large one; without it a generated 5120 x 2880 picture stands in. The
 // bundled samples are measured too (without ImageMagick).
-// CHROMALINE_BENCH_NO_IMAGEMAGICK=1 skips the ImageMagick runs;
-// CHROMALINE_BENCH_PLAIN=1 makes the stages use their plain row loops even
-// where the vector forms could run.
+// CHROMALINE_BENCH_NO_IMAGEMAGICK=1 skips the ImageMagick runs. The stages
+// run with each form of their row loops this processor has: the widest
+// under the stage's name, the others as stage@avx2 and stage@plain.
+// CHROMALINE_ISA (filters/cpu_paths.h) caps the widest path;
+// CHROMALINE_BENCH_PLAIN=1 is CHROMALINE_ISA=plain.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -29,6 +31,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "filters/cpu_paths.h"
 #include "filters/filter_pipeline.h"
 #include "filters/point_rows.h"
 #include "filters/stages.h"
@@ -208,35 +211,103 @@ void BenchMagick(benchmark::State& state, Picture* picture, std::string operatio
   SetRate(state, picture->pristine);
 }
 
+// The stages run with the row loops of one path: the limit is set for the
+// whole benchmark (google benchmark runs one at a time, on this thread).
+template <typename Stage>
+void BenchOnPath(benchmark::State& state, Picture* picture, CpuPath path, Stage stage) {
+  const CpuPath before = CpuPathLimit();
+  SetCpuPathLimit(path);
+  BenchInPlace(state, picture, stage);
+  SetCpuPathLimit(before);
+}
+
+// The same with CHROMALINE_THREADS set to `threads` for the benchmark's
+// duration (the stages read it at every call).
+template <typename Stage>
+void BenchWithThreads(benchmark::State& state, Picture* picture, CpuPath path, int threads, Stage stage) {
+  const char* previous = std::getenv("CHROMALINE_THREADS");
+  const std::string saved = previous != nullptr ? previous : "";
+  setenv("CHROMALINE_THREADS", std::to_string(threads).c_str(), 1);
+  BenchOnPath(state, picture, path, stage);
+  if (previous != nullptr) {
+    setenv("CHROMALINE_THREADS", saved.c_str(), 1);
+  } else {
+    unsetenv("CHROMALINE_THREADS");
+  }
+}
+
+// One path per form of the point-stage row loops, up to the limit in force
+// at the start (CHROMALINE_ISA, CHROMALINE_BENCH_PLAIN).
+std::vector<CpuPath> g_paths;
+
+void FindPaths() {
+  const CpuPath widest = CpuPathLimit();
+  PointRowsForm last = PointRowsForm::kAvx512;
+  for (CpuPath path : {CpuPath::kPlain, CpuPath::kAvx2, CpuPath::kAvx512}) {
+    if (path > widest) break;
+    SetCpuPathLimit(path);
+    if (g_paths.empty() || ActivePointRowsForm() != last) g_paths.push_back(path);
+    last = ActivePointRowsForm();
+  }
+  SetCpuPathLimit(widest);
+}
+
+using StageFunction = void (*)(PixelBuffer&);
+
+void RunAllFour(PixelBuffer& b) {
+  ApplyGamma(b, kGamma);
+  ApplyAutoLevels(b, Whole(b));
+  ApplyGrayscale(b, kStandard.red, kStandard.green, kStandard.blue);
+  ApplySepia(b, kStandard.red, kStandard.green, kStandard.blue);
+}
+
+void RunPipeline(PixelBuffer& b) {
+  FilterSettings s;
+  s.GammaAdj = 1;
+  s.GammaVal = kGamma - 1.0;
+  s.AutoLevels = 1;
+  s.ToneFilter = 1;
+  s.FilterParam = 16;
+  RunStages(b, s, ImageRegion{0, 0, 0, 0}, StopQuery());
+}
+
+const std::pair<const char*, StageFunction> kStages[] = {
+    {"gamma", [](PixelBuffer& b) { ApplyGamma(b, kGamma); }},
+    {"auto_levels", [](PixelBuffer& b) { ApplyAutoLevels(b, Whole(b)); }},
+    {"grayscale", [](PixelBuffer& b) { ApplyGrayscale(b, kStandard.red, kStandard.green, kStandard.blue); }},
+    {"sepia", [](PixelBuffer& b) { ApplySepia(b, kStandard.red, kStandard.green, kStandard.blue); }},
+    {"all_four", RunAllFour},
+    {"pipeline_gamma_levels_sepia", RunPipeline},
+};
+
 void RegisterPicture(Picture* p) {
   using benchmark::RegisterBenchmark;
   const std::string n = p->name + "/";
   auto ms = [](benchmark::internal::Benchmark* b) { b->Unit(benchmark::kMillisecond); };
   ms(RegisterBenchmark((n + "copy").c_str(), BenchCopy, p));
-  ms(RegisterBenchmark((n + "gamma").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) { ApplyGamma(b, kGamma); }));
-  ms(RegisterBenchmark((n + "auto_levels").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) { ApplyAutoLevels(b, Whole(b)); }));
-  ms(RegisterBenchmark((n + "grayscale").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) { ApplyGrayscale(b, kStandard.red, kStandard.green, kStandard.blue); }));
-  ms(RegisterBenchmark((n + "sepia").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) { ApplySepia(b, kStandard.red, kStandard.green, kStandard.blue); }));
-  ms(RegisterBenchmark((n + "all_four").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p, [](PixelBuffer& b) {
-    ApplyGamma(b, kGamma);
-    ApplyAutoLevels(b, Whole(b));
-    ApplyGrayscale(b, kStandard.red, kStandard.green, kStandard.blue);
-    ApplySepia(b, kStandard.red, kStandard.green, kStandard.blue);
-  }));
-  ms(RegisterBenchmark((n + "pipeline_gamma_levels_sepia").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) {
-                         FilterSettings s;
-                         s.GammaAdj = 1;
-                         s.GammaVal = kGamma - 1.0;
-                         s.AutoLevels = 1;
-                         s.ToneFilter = 1;
-                         s.FilterParam = 16;
-                         RunStages(b, s, ImageRegion{0, 0, 0, 0}, StopQuery());
-                       }));
+  // The widest path first, under the stage's own name; then each narrower
+  // path as stage@path.
+  for (auto path = g_paths.rbegin(); path != g_paths.rend(); ++path) {
+    SetCpuPathLimit(*path);
+    const std::string suffix =
+        path == g_paths.rbegin() ? "" : std::string("@") + PointRowsFormName(ActivePointRowsForm());
+    for (const auto& [stage, function] : kStages) {
+      ms(RegisterBenchmark((n + stage + suffix).c_str(), BenchOnPath<StageFunction>, p, *path, function));
+    }
+  }
+  if (!g_paths.empty()) SetCpuPathLimit(g_paths.back());
+  // The widest path and AVX2 again on two threads (wall time counts).
+  for (CpuPath path : {CpuPath::kAvx512, CpuPath::kAvx2}) {
+    if (g_paths.empty() || path > g_paths.back()) continue;
+    SetCpuPathLimit(path);
+    const std::string suffix = (path == g_paths.back() ? std::string() : std::string("@") +
+                                PointRowsFormName(ActivePointRowsForm())) + "#2threads";
+    for (const auto& [stage, function] : kStages) {
+      ms(RegisterBenchmark((n + stage + suffix).c_str(), BenchWithThreads<StageFunction>, p, path, 2, function)
+             ->UseRealTime());
+    }
+  }
+  if (!g_paths.empty()) SetCpuPathLimit(g_paths.back());
   ms(RegisterBenchmark((n + "reference/gamma").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
                        [](PixelBuffer& b) { ReferenceGamma(b, kGamma); }));
   ms(RegisterBenchmark((n + "reference/auto_levels").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
@@ -267,35 +338,48 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
       const std::string name = run.run_name.str();
-      const double time = run.GetAdjustedRealTime();
+      // The thread's processor time where it is measured (the machine may
+      // be busy with other work); ImageMagick's runs have only wall time.
+      const double time = name.find("/manual_time") != std::string::npos ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+      // (For the runs on two threads this is the calling thread's share.)
       auto found = times_.find(name);
       if (found == times_.end() || time < found->second) times_[name] = time;
+      const double wall = run.GetAdjustedRealTime();
+      auto found_wall = walls_.find(name);
+      if (found_wall == walls_.end() || wall < found_wall->second) walls_[name] = wall;
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
   void PrintRatios() const {
-    std::printf("\nTimes as multiples of the copy of the same picture (this run; fastest repetition):\n");
+    std::printf(
+        "\nTimes as multiples of the copy of the same picture (this run; fastest repetition): processor time of "
+        "the calling thread (wall time for ImageMagick), then wall time (with CHROMALINE_THREADS the work of the "
+        "other threads shows only there):\n");
     for (const auto& picture : g_pictures) {
       const std::string prefix = picture->name + "/";
       auto copy = times_.find(prefix + "copy");
       if (copy == times_.end()) continue;
-      std::printf("%s (%d x %d, copy %.2f ms)\n", picture->name.c_str(), picture->pristine.width(),
-                  picture->pristine.height(), copy->second);
+      const double copy_wall = walls_.at(copy->first);
+      std::printf("%s (%d x %d, copy %.2f ms, wall %.2f ms)\n", picture->name.c_str(), picture->pristine.width(),
+                  picture->pristine.height(), copy->second, copy_wall);
       for (const auto& [name, time] : times_) {
         if (name.compare(0, prefix.size(), prefix) != 0 || name == copy->first) continue;
         std::string label = name.substr(prefix.size());
-        for (const char* suffix : {"/iterations:", "/repeats:", "/manual_time"}) {
+        for (const char* suffix : {"/iterations:", "/repeats:", "/manual_time", "/real_time"}) {
           const size_t at = label.find(suffix);
           if (at != std::string::npos) label.erase(at);
         }
-        std::printf("  %-32s %9.2f ms  %7.2fx\n", label.c_str(), time, time / copy->second);
+        const double wall = walls_.at(name);
+        std::printf("  %-36s %9.2f ms %7.2fx   wall %9.2f ms %7.2fx\n", label.c_str(), time, time / copy->second, wall,
+                    wall / copy_wall);
       }
     }
   }
 
  private:
   std::map<std::string, double> times_;
+  std::map<std::string, double> walls_;
 };
 
 std::string SamplesDir() {
@@ -308,7 +392,7 @@ std::string SamplesDir() {
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (const char* plain = std::getenv("CHROMALINE_BENCH_PLAIN"); plain != nullptr && std::strcmp(plain, "1") == 0) {
-    SetFastPointRowsEnabled(false);
+    SetCpuPathLimit(CpuPath::kPlain);
   }
   std::string large = argc > 1 ? argv[1] : "";
   if (large.empty() && std::getenv("CHROMALINE_BENCH_PICTURE") != nullptr) large = std::getenv("CHROMALINE_BENCH_PICTURE");
@@ -330,6 +414,7 @@ int main(int argc, char** argv) {
     // ImageMagick's start-up outweighs its work on pictures this small.
     if (buffer) AddPicture(fs::path(sample).stem().string(), std::move(buffer), path, false);
   }
+  FindPaths();
   for (const auto& picture : g_pictures) RegisterPicture(picture.get());
 
   RatioReporter reporter;

@@ -1,21 +1,23 @@
 // File: filters/point_rows.h
 //
-// The per-row loops of the point stages, in a plain form and, where the
-// processor has AVX-512 with byte permutes (VBMI), a vector form that gives
-// exactly the same bytes. The stages pick the vector form when it is
-// available and enabled; tests and benchmarks can switch it off to compare
-// both.
+// The per-row loops of the point stages, in a plain form and in two vector
+// forms that give exactly the same bytes: AVX2 (stage_point_rows_avx2.cpp)
+// and AVX-512 with byte permutes (VBMI, stage_point_rows_vector.cpp). The
+// stages take the widest form that filters/cpu_paths.h allows, so tests and
+// benchmarks narrow it through SetCpuPathLimit or CHROMALINE_ISA.
 #ifndef CHROMALINE_FILTERS_POINT_ROWS_H_
 #define CHROMALINE_FILTERS_POINT_ROWS_H_
 
 #include <cstddef>
 #include <cstdint>
 
-// Whether the vector forms can run here, and whether the stages use them
-// (by default whenever they can run).
-bool FastPointRowsAvailable();
-bool FastPointRowsEnabled();
-void SetFastPointRowsEnabled(bool enabled);
+enum class PointRowsForm { kPlain, kAvx2, kAvx512 };
+
+// The form the stages use now: kAvx512 where CpuPath::kAvx512 is allowed and
+// the processor has VBMI, kAvx2 where CpuPath::kAvx2 is allowed, else
+// kPlain (also wherever the compiler could not build the vector forms).
+PointRowsForm ActivePointRowsForm();
+const char* PointRowsFormName(PointRowsForm form);
 
 // bytes[i] = table[bytes[i]] for i < count.
 void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256]);
@@ -27,7 +29,15 @@ struct GrayShares {
   uint8_t blue[256];
   uint8_t green[256];
   uint8_t red[256];
+  // Set by FindGrayMultipliers: whether every share of channel c (blue,
+  // green, red) is (v * multiplier[c]) >> 16, plus v itself where whole[c],
+  // for all 256 values v; vector forms may then multiply instead of looking
+  // up.
+  bool multiplied;
+  uint16_t multiplier[3];
+  bool whole[3];
 };
+void FindGrayMultipliers(GrayShares& shares);
 void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares);
 
 // Sepia: s = (B * c) * kb + (R * c) * kr, then s + (G * c) * kg, level =
@@ -54,12 +64,22 @@ int SepiaLevel(const SepiaRowArgs& args, int blue, int green, int red);
 // pixel, one byte per pixel.
 void LuminanceRow(const uint8_t* pixels, size_t count, uint8_t* luminance);
 
-// The vector forms of the above: only when FastPointRowsAvailable(), on
-// whole blocks of 64 pixels (16 for the luminance), and for sepia only with
-// weights of 0..1000.
-void MapBytesVector(uint8_t* bytes, size_t count, const uint8_t (&table)[256]);
-void GrayRowVector(uint8_t* pixels, size_t count, const GrayShares& shares);
-void SepiaRowVector(uint8_t* pixels, size_t count, const SepiaRowArgs& args);
-void LuminanceRowVector(const uint8_t* pixels, size_t count, uint8_t* luminance);
+// Whether this compiler built the vector forms below (GCC or Clang on x86).
+bool PointRowsVectorFormsBuilt();
+
+// The vector forms of the above, for the stages' dispatch only: each only
+// when ActivePointRowsForm() allows it, on whole blocks of kAvx512Block
+// pixels (16 for the luminance) or kAvx2Block pixels (MapBytes: any count),
+// and for sepia only with weights of 0..1000.
+constexpr size_t kAvx512Block = 64;
+constexpr size_t kAvx2Block = 32;
+void MapBytesAvx512(uint8_t* bytes, size_t count, const uint8_t (&table)[256]);
+void GrayRowAvx512(uint8_t* pixels, size_t count, const GrayShares& shares);
+void SepiaRowAvx512(uint8_t* pixels, size_t count, const SepiaRowArgs& args);
+void LuminanceRowAvx512(const uint8_t* pixels, size_t count, uint8_t* luminance);
+void MapBytesAvx2(uint8_t* bytes, size_t count, const uint8_t (&table)[256]);
+void GrayRowAvx2(uint8_t* pixels, size_t count, const GrayShares& shares);
+void SepiaRowAvx2(uint8_t* pixels, size_t count, const SepiaRowArgs& args);
+void LuminanceRowAvx2(const uint8_t* pixels, size_t count, uint8_t* luminance);
 
 #endif  // CHROMALINE_FILTERS_POINT_ROWS_H_

@@ -4,10 +4,13 @@
 // levels below and above which 0.01 % of its pixels lie, and stretches that
 // range to 0..255 on every channel of the region's pixels.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "filters/auto_levels.h"
+#include "filters/point_bands.h"
 #include "filters/point_rows.h"
 #include "filters/stages.h"
 
@@ -21,16 +24,18 @@ int32_t g_levels[256];
 constexpr float kHighFraction = 0.9999f;
 constexpr float kLowFraction = 0.0001f;
 
+using Histogram = std::array<int32_t, 256>;
+
 // The luminance of a stretch of a row is worked out first (vector code
 // where the processor allows), then counted into eight histograms in turn:
 // neighbouring pixels of the same level (common in photos) then update
 // different counters instead of waiting on each other.
-void CountRegion(const PixelBuffer& buffer, const ImageRegion& region) {
+void CountRows(const PixelBuffer& buffer, const ImageRegion& region, int first, int end, Histogram& histogram) {
   constexpr int kChunk = 2048;
   constexpr int kWays = 8;
   uint8_t luminance[kChunk];
   int32_t partial[kWays][256] = {};
-  for (int y = region.top; y < region.bottom; ++y) {
+  for (int y = first; y < end; ++y) {
     const uint8_t* row = buffer.row(y);
     for (int left = region.left; left < region.right; left += kChunk) {
       const int count = std::min(kChunk, region.right - left);
@@ -47,7 +52,22 @@ void CountRegion(const PixelBuffer& buffer, const ImageRegion& region) {
   for (int level = 0; level < 256; ++level) {
     int32_t total = 0;
     for (int way = 0; way < kWays; ++way) total += partial[way][level];
-    g_histogram[level] = total;
+    histogram[level] = total;
+  }
+}
+
+size_t RegionBytes(const ImageRegion& r) {
+  return static_cast<size_t>(r.right - r.left) * static_cast<size_t>(r.bottom - r.top) * 3;
+}
+
+// Each band counts into a histogram of its own; the sums are the same in
+// any order.
+void CountRegion(const PixelBuffer& buffer, const ImageRegion& region) {
+  std::vector<Histogram> bands(static_cast<size_t>(PointBandCount(region.top, region.bottom)));
+  ForEachRowBand(region.top, region.bottom, RegionBytes(region),
+                 [&](int band, int first, int end) { CountRows(buffer, region, first, end, bands[band]); });
+  for (const Histogram& band : bands) {
+    for (int level = 0; level < 256; ++level) g_histogram[level] += band[level];
   }
 }
 
@@ -111,5 +131,7 @@ void ApplyAutoLevels(PixelBuffer& buffer, const ImageRegion& region) {
   uint8_t table[256];
   for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(g_levels[i] & 0xFF);
   const size_t run = static_cast<size_t>(r.right - r.left) * 3;
-  for (int y = r.top; y < r.bottom; ++y) MapBytes(buffer.row(y) + static_cast<size_t>(r.left) * 3, run, table);
+  ForEachRowBand(r.top, r.bottom, RegionBytes(r), [&](int, int first, int end) {
+    for (int y = first; y < end; ++y) MapBytes(buffer.row(y) + static_cast<size_t>(r.left) * 3, run, table);
+  });
 }

@@ -1,16 +1,16 @@
 // File: filters/stage_point_rows.cpp
 //
 // The plain per-row loops of the point stages, and the choice between them
-// and their vector forms (stage_point_rows_vector.cpp).
+// and their vector forms (stage_point_rows_avx2.cpp,
+// stage_point_rows_vector.cpp).
 #include <algorithm>
 #include <cstring>
 
 #include "filters/auto_levels.h"
+#include "filters/cpu_paths.h"
 #include "filters/point_rows.h"
 
 namespace {
-
-bool g_fast_enabled = true;
 
 static inline void GrayPixel(uint8_t* p, const GrayShares& s) {
   const int y = std::min(s.green[p[1]] + s.blue[p[0]] + s.red[p[2]], 255);
@@ -39,13 +39,54 @@ static inline void SepiaPixel(uint8_t* p, const SepiaRowArgs& a) {
 
 }  // namespace
 
-bool FastPointRowsEnabled() { return g_fast_enabled && FastPointRowsAvailable(); }
-void SetFastPointRowsEnabled(bool enabled) { g_fast_enabled = enabled; }
+namespace {
+
+// A multiplier m (and whether v itself is added) with share[v] == ((v * m)
+// >> 16) + (whole ? v : 0) for every v, if there is one near the slope of
+// the table.
+bool FindMultiplier(const uint8_t (&share)[256], uint16_t& multiplier, bool& whole) {
+  whole = share[255] == 255;
+  const uint32_t base = whole ? 0 : (static_cast<uint32_t>(share[255]) << 16) / 255;
+  for (uint32_t m = base > 8 ? base - 8 : 0; m <= base + 300 && m < 65536; ++m) {
+    bool fits = true;
+    for (uint32_t v = 0; v < 256 && fits; ++v) fits = ((v * m) >> 16) + (whole ? v : 0) == share[v];
+    if (fits) {
+      multiplier = static_cast<uint16_t>(m);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void FindGrayMultipliers(GrayShares& shares) {
+  shares.multiplied = FindMultiplier(shares.blue, shares.multiplier[0], shares.whole[0]) &&
+                      FindMultiplier(shares.green, shares.multiplier[1], shares.whole[1]) &&
+                      FindMultiplier(shares.red, shares.multiplier[2], shares.whole[2]);
+}
+
+PointRowsForm ActivePointRowsForm() {
+  if (!PointRowsVectorFormsBuilt()) return PointRowsForm::kPlain;
+  if (CpuPathAllowed(CpuPath::kAvx512) && ProcessorHasAvx512Vbmi()) return PointRowsForm::kAvx512;
+  if (CpuPathAllowed(CpuPath::kAvx2)) return PointRowsForm::kAvx2;
+  return PointRowsForm::kPlain;
+}
+
+const char* PointRowsFormName(PointRowsForm form) {
+  switch (form) {
+    case PointRowsForm::kPlain: return "plain";
+    case PointRowsForm::kAvx2: return "avx2";
+    case PointRowsForm::kAvx512: return "avx512";
+  }
+  return "?";
+}
 
 void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
-  if (FastPointRowsEnabled()) {
-    MapBytesVector(bytes, count, table);
-    return;
+  switch (ActivePointRowsForm()) {
+    case PointRowsForm::kAvx512: MapBytesAvx512(bytes, count, table); return;
+    case PointRowsForm::kAvx2: MapBytesAvx2(bytes, count, table); return;
+    case PointRowsForm::kPlain: break;
   }
   // Eight bytes are read and written as one word: the loads and stores of
   // the pixels then cost less than the table lookups between them.
@@ -60,13 +101,20 @@ void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
   for (; i < count; ++i) bytes[i] = table[bytes[i]];
 }
 
-// The vector forms work on whole blocks of 64 pixels and leave the rest of
-// the row to the plain loop.
+// The vector forms work on whole blocks of pixels and leave the rest of the
+// row to the plain loop.
 void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares) {
   size_t done = 0;
-  if (FastPointRowsEnabled()) {
-    done = count / 64 * 64;
-    GrayRowVector(pixels, done, shares);
+  switch (ActivePointRowsForm()) {
+    case PointRowsForm::kAvx512:
+      done = count / kAvx512Block * kAvx512Block;
+      GrayRowAvx512(pixels, done, shares);
+      break;
+    case PointRowsForm::kAvx2:
+      done = count / kAvx2Block * kAvx2Block;
+      GrayRowAvx2(pixels, done, shares);
+      break;
+    case PointRowsForm::kPlain: break;
   }
   for (uint8_t *p = pixels + 3 * done, *end = pixels + 3 * count; p != end; p += 3) GrayPixel(p, shares);
 }
@@ -74,19 +122,36 @@ void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares) {
 void SepiaRow(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
   size_t done = 0;
   const auto thousandths = [](int32_t w) { return w >= 0 && w <= 1000; };
-  if (FastPointRowsEnabled() && thousandths(args.weight_blue) && thousandths(args.weight_red) &&
-      thousandths(args.weight_green)) {
-    done = count / 64 * 64;
-    SepiaRowVector(pixels, done, args);
+  const PointRowsForm form = thousandths(args.weight_blue) && thousandths(args.weight_red) &&
+                                     thousandths(args.weight_green)
+                                 ? ActivePointRowsForm()
+                                 : PointRowsForm::kPlain;
+  switch (form) {
+    case PointRowsForm::kAvx512:
+      done = count / kAvx512Block * kAvx512Block;
+      SepiaRowAvx512(pixels, done, args);
+      break;
+    case PointRowsForm::kAvx2:
+      done = count / kAvx2Block * kAvx2Block;
+      SepiaRowAvx2(pixels, done, args);
+      break;
+    case PointRowsForm::kPlain: break;
   }
   for (uint8_t *p = pixels + 3 * done, *end = pixels + 3 * count; p != end; p += 3) SepiaPixel(p, args);
 }
 
 void LuminanceRow(const uint8_t* pixels, size_t count, uint8_t* luminance) {
   size_t done = 0;
-  if (FastPointRowsEnabled()) {
-    done = count / 16 * 16;
-    LuminanceRowVector(pixels, done, luminance);
+  switch (ActivePointRowsForm()) {
+    case PointRowsForm::kAvx512:
+      done = count / 16 * 16;
+      LuminanceRowAvx512(pixels, done, luminance);
+      break;
+    case PointRowsForm::kAvx2:
+      done = count / kAvx2Block * kAvx2Block;
+      LuminanceRowAvx2(pixels, done, luminance);
+      break;
+    case PointRowsForm::kPlain: break;
   }
   for (size_t i = done; i < count; ++i) {
     const uint8_t* p = pixels + 3 * i;

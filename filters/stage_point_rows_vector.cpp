@@ -6,7 +6,7 @@
 // 64-byte quarters of a 256-entry table), and sepia levels come from exact
 // integer arithmetic wherever that provably agrees with the double
 // arithmetic, and from the same double operations, eight pixels at a time,
-// where it might not (see SepiaRowVector).
+// where it might not (see SepiaRowAvx512).
 //
 // Pixels go 64 at a time: four groups of 16 pixels (48 bytes) are loaded,
 // blue, green and red are gathered into a vector each (pixel i at byte i),
@@ -169,13 +169,9 @@ CHROMALINE_VECTOR inline __m256i SepiaLevels8(__m256i b, __m256i g, __m256i r, _
 
 }  // namespace
 
-bool FastPointRowsAvailable() {
-  static const bool available = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                                __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
-  return available;
-}
+bool PointRowsVectorFormsBuilt() { return true; }
 
-CHROMALINE_VECTOR void MapBytesVector(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
+CHROMALINE_VECTOR void MapBytesAvx512(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
   const Table256 t = LoadTable(table);
   size_t i = 0;
   for (; i + 64 <= count; i += 64) {
@@ -188,7 +184,7 @@ CHROMALINE_VECTOR void MapBytesVector(uint8_t* bytes, size_t count, const uint8_
   }
 }
 
-CHROMALINE_VECTOR void GrayRowVector(uint8_t* pixels, size_t count, const GrayShares& shares) {
+CHROMALINE_VECTOR void GrayRowAvx512(uint8_t* pixels, size_t count, const GrayShares& shares) {
   const Shuffles s = LoadShuffles();
   const Table256 blue = LoadTable(shares.blue), green = LoadTable(shares.green), red = LoadTable(shares.red);
   for (size_t done = 0; done + 64 <= count; done += 64) {
@@ -210,7 +206,7 @@ CHROMALINE_VECTOR void GrayRowVector(uint8_t* pixels, size_t count, const GraySh
 // precision, then checked by its remainder). Where it is a whole number
 // other than 0, or the check fails, the double arithmetic itself decides,
 // operation for operation as in the plain loop.
-CHROMALINE_VECTOR void SepiaRowVector(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
+CHROMALINE_VECTOR void SepiaRowAvx512(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
   const Shuffles s = LoadShuffles();
   const Table256 blue = LoadTable(args.blue), green = LoadTable(args.green), red = LoadTable(args.red);
   const Table256 gray_levels = LoadTable(args.gray_level);
@@ -269,7 +265,7 @@ CHROMALINE_VECTOR void SepiaRowVector(uint8_t* pixels, size_t count, const Sepia
   }
 }
 
-CHROMALINE_VECTOR void LuminanceRowVector(const uint8_t* pixels, size_t count, uint8_t* luminance) {
+CHROMALINE_VECTOR void LuminanceRowAvx512(const uint8_t* pixels, size_t count, uint8_t* luminance) {
   const Shuffles s = LoadShuffles();
   // 38470 does not fit a signed 16-bit weight; green counts twice at half.
   const __m512i blue_red = _mm512_set1_epi32(19595 << 16 | 7471);
@@ -285,10 +281,10 @@ CHROMALINE_VECTOR void LuminanceRowVector(const uint8_t* pixels, size_t count, u
 
 #else  // no vector forms on this compiler or processor family
 
-bool FastPointRowsAvailable() { return false; }
-void MapBytesVector(uint8_t*, size_t, const uint8_t (&)[256]) {}
-void GrayRowVector(uint8_t*, size_t, const GrayShares&) {}
-void SepiaRowVector(uint8_t*, size_t, const SepiaRowArgs&) {}
-void LuminanceRowVector(const uint8_t*, size_t, uint8_t*) {}
+bool PointRowsVectorFormsBuilt() { return false; }
+void MapBytesAvx512(uint8_t*, size_t, const uint8_t (&)[256]) {}
+void GrayRowAvx512(uint8_t*, size_t, const GrayShares&) {}
+void SepiaRowAvx512(uint8_t*, size_t, const SepiaRowArgs&) {}
+void LuminanceRowAvx512(const uint8_t*, size_t, uint8_t*) {}
 
 #endif

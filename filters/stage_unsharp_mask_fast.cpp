@@ -7,6 +7,9 @@
 // exact here because a float times a float fits a double). Lanes run across
 // neighbouring values of a row, so both passes walk memory row by row.
 //
+// The vertical loops read intermediate rows held as doubles or, where the
+// picture is too large for a ring of doubles, as floats widened on load.
+//
 // - SSE2 (every processor the plug-in runs on): two double lanes.
 // - AVX2 with FMA, behind a processor check: four double lanes, and in the
 //   horizontal pass eight float lanes with single-precision fused adds
@@ -21,6 +24,8 @@
 #include "filters/unsharp_mask_rows.h"
 
 #include <cstdint>
+
+#include "filters/cpu_paths.h"
 
 #if defined(__x86_64__) || defined(_M_X64) || (defined(__i386__) && defined(__SSE2__)) || \
     (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
@@ -98,19 +103,23 @@ void HorizontalRowSse2(const BlurTaps& taps, const float* padded, int values, do
   if (i < values) HorizontalRowGeneric(taps, padded + i, values - i, out + i);
 }
 
-void VerticalBandSse2(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,
+inline __m128d LoadTwo(const double* p) { return _mm_loadu_pd(p); }
+inline __m128d LoadTwo(const float* p) { return LoadTwoFloats(p); }
+
+template <typename Row>
+void VerticalBandSse2(const BlurTaps& taps, const Row* const* window, int out_rows, int first, int last,
                       unsigned char* const* dest_rows) {
   for (int r = 0; r < out_rows; ++r) {
-    const double* const* rows = window + r;
+    const Row* const* rows = window + r;
     int i = first;
     for (; i + 2 * kBlocks <= last; i += 2 * kBlocks) {
       __m128d sum[kBlocks];
       CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) sum[k] = _mm_setzero_pd();
       for (int j = 0; j < taps.count; ++j) {
         const __m128d w = _mm_set1_pd(taps.weights[j]);
-        const double* p = rows[taps.rows[j]] + i;
+        const Row* p = rows[taps.rows[j]] + i;
         CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) {
-          sum[k] = RoundToFloat(_mm_add_pd(sum[k], _mm_mul_pd(_mm_loadu_pd(p + 2 * k), w)));
+          sum[k] = RoundToFloat(_mm_add_pd(sum[k], _mm_mul_pd(LoadTwo(p + 2 * k), w)));
         }
       }
       CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) StoreTwoBytes(sum[k], dest_rows[r] + i + 2 * k);
@@ -136,6 +145,8 @@ CHROMALINE_TARGET_AVX2 inline __m256d Tap4(__m256d sum, const double* p, __m256d
 CHROMALINE_TARGET_AVX2 inline __m256d TapFloats4(__m256d sum, const float* p, __m256d w) {
   return RoundToFloat4(_mm256_fmadd_pd(_mm256_cvtps_pd(_mm_loadu_ps(p)), w, sum));
 }
+
+CHROMALINE_TARGET_AVX2 inline __m256d Tap4(__m256d sum, const float* p, __m256d w) { return TapFloats4(sum, p, w); }
 
 CHROMALINE_TARGET_AVX2 void HorizontalRowAvx2Double(const BlurTaps& taps, const float* padded, int values,
                                                    double* out) {
@@ -196,12 +207,13 @@ CHROMALINE_TARGET_AVX2 inline __m128i LowBytes4(__m256d sum) {
 // loop sweeps the whole strip, so every vector of the strip is an
 // independent chain and the add-and-round latency never stalls it, even
 // with the eight vector registers of 32-bit code.
-CHROMALINE_TARGET_AVX2 void VerticalBandAvx2(const BlurTaps& taps, const double* const* window, int out_rows,
+template <typename Row>
+CHROMALINE_TARGET_AVX2 void VerticalBandAvx2(const BlurTaps& taps, const Row* const* window, int out_rows,
                                             int first, int last, unsigned char* const* dest_rows) {
   constexpr int kChunk = 256;
   double sums[kChunk];
   for (int r = 0; r < out_rows; ++r) {
-    const double* const* rows = window + r;
+    const Row* const* rows = window + r;
     unsigned char* dest = dest_rows[r];
     for (int begin = first; begin < last; begin += kChunk) {
       const int end = last - begin < kChunk ? last : begin + kChunk;
@@ -209,7 +221,7 @@ CHROMALINE_TARGET_AVX2 void VerticalBandAvx2(const BlurTaps& taps, const double*
       for (int v = 0; v < vectors; ++v) _mm256_storeu_pd(sums + 4 * v, _mm256_setzero_pd());
       for (int j = 0; j < taps.count; ++j) {
         const __m256d w = _mm256_set1_pd(taps.weights[j]);
-        const double* p = rows[taps.rows[j]] + begin;
+        const Row* p = rows[taps.rows[j]] + begin;
         CHROMALINE_UNROLL_4 for (int v = 0; v < vectors; ++v) {
           _mm256_storeu_pd(sums + 4 * v, Tap4(_mm256_loadu_pd(sums + 4 * v), p + 4 * v, w));
         }
@@ -282,6 +294,10 @@ CHROMALINE_TARGET_AVX512 inline __m512d Widen8(__m256 floats) {
   return _mm512_mask_cvtps_pd(_mm512_setzero_pd(), 0xFF, floats);
 }
 
+CHROMALINE_TARGET_AVX512 inline __m512d Tap8(__m512d sum, const float* p, __m512d w) {
+  return RoundToFloat8(_mm512_fmadd_pd(Widen8(_mm256_loadu_ps(p)), w, sum));
+}
+
 CHROMALINE_TARGET_AVX512 void HorizontalRowAvx512(const BlurTaps& taps, const float* padded, int values,
                                                  double* out) {
   if (!taps.horizontal_fused_exact) {
@@ -314,10 +330,11 @@ CHROMALINE_TARGET_AVX512 void HorizontalRowAvx512(const BlurTaps& taps, const fl
 #if defined(__x86_64__) || defined(_M_X64)
 constexpr int kWideBlocks = 12;
 
-CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const double* const* window, int out_rows,
+template <typename Row>
+CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const Row* const* window, int out_rows,
                                                 int first, int last, unsigned char* const* dest_rows) {
   for (int r = 0; r < out_rows; ++r) {
-    const double* const* rows = window + r;
+    const Row* const* rows = window + r;
     unsigned char* dest = dest_rows[r];
     int i = first;
     for (; i + 8 * kWideBlocks <= last; i += 8 * kWideBlocks) {
@@ -325,7 +342,7 @@ CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const dou
       CHROMALINE_UNROLL for (int k = 0; k < kWideBlocks; ++k) sum[k] = _mm512_setzero_pd();
       for (int j = 0; j < taps.count; ++j) {
         const __m512d w = _mm512_set1_pd(taps.weights[j]);
-        const double* p = rows[taps.rows[j]] + i;
+        const Row* p = rows[taps.rows[j]] + i;
         CHROMALINE_UNROLL for (int k = 0; k < kWideBlocks; ++k) sum[k] = Tap8(sum[k], p + 8 * k, w);
       }
       CHROMALINE_UNROLL for (int k = 0; k < kWideBlocks; ++k) StoreLowBytes8(sum[k], dest + i + 8 * k);
@@ -339,12 +356,13 @@ CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const dou
   }
 }
 #else
-CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const double* const* window, int out_rows,
+template <typename Row>
+CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const Row* const* window, int out_rows,
                                                 int first, int last, unsigned char* const* dest_rows) {
   constexpr int kChunk = 256;
   double sums[kChunk];
   for (int r = 0; r < out_rows; ++r) {
-    const double* const* rows = window + r;
+    const Row* const* rows = window + r;
     unsigned char* dest = dest_rows[r];
     for (int begin = first; begin < last; begin += kChunk) {
       const int end = last - begin < kChunk ? last : begin + kChunk;
@@ -352,7 +370,7 @@ CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const dou
       for (int v = 0; v < vectors; ++v) _mm512_storeu_pd(sums + 8 * v, _mm512_setzero_pd());
       for (int j = 0; j < taps.count; ++j) {
         const __m512d w = _mm512_set1_pd(taps.weights[j]);
-        const double* p = rows[taps.rows[j]] + begin;
+        const Row* p = rows[taps.rows[j]] + begin;
         CHROMALINE_UNROLL_4 for (int v = 0; v < vectors; ++v) {
           _mm512_storeu_pd(sums + 8 * v, Tap8(_mm512_loadu_pd(sums + 8 * v), p + 8 * v, w));
         }
@@ -363,42 +381,6 @@ CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const dou
   }
 }
 #endif
-
-bool ProcessorHasAvx2();
-
-bool ProcessorHasAvx512() {
-#if defined(_MSC_VER) && !defined(__clang__)
-  if (!ProcessorHasAvx2()) return false;
-  // The system must save the opmask and the upper halves of the ZMM registers.
-  if ((_xgetbv(0) & 0xE6) != 0xE6) return false;
-  int info[4];
-  __cpuidex(info, 7, 0);
-  return (info[1] & (1 << 16)) != 0 && (info[1] & (1 << 17)) != 0 && (info[1] & (1 << 31)) != 0;
-#else
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
-         __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-         __builtin_cpu_supports("avx512vl");
-#endif
-}
-
-bool ProcessorHasAvx2() {
-#if defined(_MSC_VER) && !defined(__clang__)
-  int info[4];
-  __cpuid(info, 0);
-  if (info[0] < 7) return false;
-  __cpuid(info, 1);
-  const bool fma = (info[2] & (1 << 12)) != 0;
-  const bool osxsave = (info[2] & (1 << 27)) != 0;
-  if (!fma || !osxsave || (_xgetbv(0) & 6) != 6) return false;  // the system saves YMM state
-  __cpuidex(info, 7, 0);
-  return (info[1] & (1 << 5)) != 0;
-#else
-  // GCC's check includes the operating system's support for the YMM state.
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-#endif
-}
 
 #endif  // CHROMALINE_BLUR_X86
 
@@ -422,15 +404,11 @@ bool BlurPathAvailable(BlurPath path) {
       return true;
 #if defined(CHROMALINE_BLUR_X86)
     case BlurPath::kSse2:
-      return true;
-    case BlurPath::kAvx2: {
-      static const bool available = ProcessorHasAvx2();
-      return available;
-    }
-    case BlurPath::kAvx512: {
-      static const bool available = ProcessorHasAvx512();
-      return available;
-    }
+      return CpuPathAllowed(CpuPath::kSse2);
+    case BlurPath::kAvx2:
+      return CpuPathAllowed(CpuPath::kAvx2);
+    case BlurPath::kAvx512:
+      return CpuPathAllowed(CpuPath::kAvx512);
 #else
     default:
       return false;
@@ -449,13 +427,13 @@ BlurRowLoops BlurRowLoopsFor(BlurPath path) {
   switch (path) {
 #if defined(CHROMALINE_BLUR_X86)
     case BlurPath::kSse2:
-      return {HorizontalRowSse2, VerticalBandSse2, SharpenRowGeneric};
+      return {HorizontalRowSse2, VerticalBandSse2<double>, VerticalBandSse2<float>, SharpenRowGeneric};
     case BlurPath::kAvx2:
-      return {HorizontalRowAvx2, VerticalBandAvx2, SharpenRowAvx2};
+      return {HorizontalRowAvx2, VerticalBandAvx2<double>, VerticalBandAvx2<float>, SharpenRowAvx2};
     case BlurPath::kAvx512:
-      return {HorizontalRowAvx512, VerticalBandAvx512, SharpenRowAvx2};
+      return {HorizontalRowAvx512, VerticalBandAvx512<double>, VerticalBandAvx512<float>, SharpenRowAvx2};
 #endif
     default:
-      return {HorizontalRowGeneric, VerticalBandGeneric, SharpenRowGeneric};
+      return {HorizontalRowGeneric, VerticalBandGeneric, VerticalBandGeneric, SharpenRowGeneric};
   }
 }

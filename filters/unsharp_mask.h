@@ -13,6 +13,7 @@
 #ifndef CHROMALINE_FILTERS_UNSHARP_MASK_H_
 #define CHROMALINE_FILTERS_UNSHARP_MASK_H_
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -66,10 +67,32 @@ bool BlurPathAvailable(BlurPath path);
 // "auto", "generic", "sse2", "avx2" or "avx512", for reports.
 const char* BlurPathName(BlurPath path);
 
+// Below this much work a blur stays on the calling thread: starting and
+// joining threads would cost about as much as they save. The preview pane
+// (272 x 169) stays below it at every radius the dialog admits (242 taps:
+// 67 M tap-values); bench/sharpening_timing measures the crossover.
+constexpr uint64_t kThreadedBlurWork = uint64_t{1} << 27;
+
 struct BlurOptions {
   BlurMemory memory;
   BlurPath path = BlurPath::kAuto;
+  // Threads for the blur and the sharpening step, the caller included
+  // (ThreadCountFromEnvironment() in UnsharpMask). Small pictures stay on
+  // the calling thread whatever is asked (BlurThreadsFor). The bytes never
+  // depend on it.
+  int threads = 1;
+  // Blurs with less work than this (tap-values of both passes) stay on the
+  // calling thread; tests lower it to run small pictures on threads.
+  uint64_t threaded_work = kThreadedBlurWork;
+  // For tests: each finished piece of blur work adds its tap-values (one
+  // tap on one channel value) here, from whichever thread did it.
+  std::atomic<uint64_t>* work_counter = nullptr;
 };
+
+// The threads a blur of this size and radius runs on when `threads` are
+// asked for: 1 when it holds less than `threaded_work` tap-values of work,
+// else `threads` (at most kMaxWorkerThreads).
+int BlurThreadsFor(int width, int height, float radius, int threads, uint64_t threaded_work = kThreadedBlurWork);
 
 enum class BlurOutcome {
   kComplete,  // the destination holds the whole blur
@@ -79,9 +102,12 @@ enum class BlurOutcome {
 
 // Blurs `source` into `destination` (same width and height, 24 bits). Asks
 // `stop` after each of the H rows of the horizontal pass, then after each of
-// the W columns of the vertical pass. After a stop in the horizontal pass
-// the destination is all zero; after a stop following column x, columns 0
-// to x hold the blur and the rest is zero.
+// the W columns of the vertical pass, always on the calling thread, each
+// query only once the work it stands for is done, and never with more than
+// one task's worth of blur work since the previous query where the order of
+// the queries allows it (unsharp_mask_plan.h). After a stop in the
+// horizontal pass the destination is all zero; after a stop following
+// column x, columns 0 to x hold the blur and the rest is zero.
 BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius,
                           const StopQuery& stop, const BlurOptions& options = BlurOptions());
 
@@ -91,6 +117,10 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
 // 0..255 and truncated. Defined for every amount and threshold.
 void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_t amount, int32_t threshold,
                      BlurPath path = BlurPath::kAuto);
+
+// The same over bands of rows on `threads` threads (the caller included).
+void SharpenFromBlurOn(const PixelBuffer& source, PixelBuffer& destination, int32_t amount, int32_t threshold,
+                       BlurPath path, int threads);
 
 // UnsharpMask with a choice of memory and path. A refused blur copies the
 // source into the destination: the stage then leaves the picture as it was.

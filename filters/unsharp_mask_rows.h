@@ -44,6 +44,9 @@ using HorizontalRowLoop = void (*)(const BlurTaps& taps, const float* padded, in
 // dest_rows[r][i].
 using VerticalBandLoop = void (*)(const BlurTaps& taps, const double* const* window, int out_rows, int first,
                                   int last, unsigned char* const* dest_rows);
+// The same with the intermediate rows held as floats.
+using VerticalBandFloatLoop = void (*)(const BlurTaps& taps, const float* const* window, int out_rows, int first,
+                                       int last, unsigned char* const* dest_rows);
 
 // The sharpening step over one row: `blurred` holds B and receives the
 // result. `table`, when not null, holds the result for every (O, B) pair
@@ -59,6 +62,7 @@ using SharpenRowLoop = void (*)(const unsigned char* original, unsigned char* bl
 struct BlurRowLoops {
   HorizontalRowLoop horizontal;
   VerticalBandLoop vertical;
+  VerticalBandFloatLoop vertical_float;
   SharpenRowLoop sharpen;
 };
 
@@ -66,12 +70,20 @@ struct BlurRowLoops {
 void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values, double* out);
 void VerticalBandGeneric(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,
                          unsigned char* const* dest_rows);
+void VerticalBandGeneric(const BlurTaps& taps, const float* const* window, int out_rows, int first, int last,
+                         unsigned char* const* dest_rows);
 void SharpenRowGeneric(const unsigned char* original, unsigned char* blurred, int values,
                        const SharpenParameters& parameters);
 
 // The loops for a path; kAuto resolves to the fastest available here
 // (stage_unsharp_mask_fast.cpp).
 BlurRowLoops BlurRowLoopsFor(BlurPath path);
+
+// Two 24-bit buffers of the same positive size.
+inline bool SameBlurLayout(const PixelBuffer& a, const PixelBuffer& b) {
+  return a && b && a.width() == b.width() && a.height() == b.height() && a.bit_count() == 24 &&
+         b.bit_count() == 24 && a.width() > 0 && a.height() > 0;
+}
 
 // One tap of either pass: the sum in double, rounded back to float.
 inline float AddTap(float sum, double value, float weight) {

@@ -63,6 +63,7 @@ bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::st
 }  // namespace
 
 int main(int argc, char** argv) {
+  AskForAllProcessorsUnlessSet();  // the plug-in's worker threads, unless the user chose
   if (argc < 2) return BadCommandLine("no command given");
   const std::string command = argv[1];
   for (int i = 1; i < argc; ++i) {

@@ -30,4 +30,9 @@ class PluginLibrary {
 // chromaline.so in the program's own folder).
 std::string DefaultPluginPath();
 
+// The command line wants every processor the system gives it: sets
+// CHROMALINE_THREADS=auto in this process's environment (where the plug-in
+// reads it) unless the user has set the variable, to any value.
+void AskForAllProcessorsUnlessSet();
+
 #endif  // CHROMALINE_HOST_PLUGIN_LIBRARY_H_

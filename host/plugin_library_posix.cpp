@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 
 #include "host/plugin_library.h"
 
@@ -37,3 +38,5 @@ std::string DefaultPluginPath() {
   dir.erase(dir.find_last_of('/') + 1);
   return dir + "chromaline.so";
 }
+
+void AskForAllProcessorsUnlessSet() { setenv("CHROMALINE_THREADS", "auto", 0); }

@@ -36,3 +36,13 @@ std::string DefaultPluginPath() {
   dir.erase(dir.find_last_of("\\/") + 1);
   return dir + "Chromaline.dll";
 }
+
+void AskForAllProcessorsUnlessSet() {
+  // The process environment block, which the plug-in reads whatever C
+  // runtime either side uses.
+  char value[2];
+  if (GetEnvironmentVariableA("CHROMALINE_THREADS", value, sizeof value) == 0 &&
+      GetLastError() == ERROR_ENVVAR_NOT_FOUND) {
+    SetEnvironmentVariableA("CHROMALINE_THREADS", "auto");
+  }
+}

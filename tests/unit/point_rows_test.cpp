@@ -1,13 +1,18 @@
-// The vector forms of the point-stage rows against the plain loops, bit for
-// bit: every stage, row lengths around the 64-pixel blocks, padded rows,
-// and every colour through grayscale and sepia. Where the processor lacks
-// the instructions the comparison is skipped (the plain loops are what
-// runs there, and the other tests cover them).
+// The vector forms of the point-stage rows (AVX2, AVX-512 VBMI) against the
+// plain loops, bit for bit: every stage, row lengths around the 32- and
+// 64-pixel blocks, padded rows, and every colour through grayscale and
+// sepia. Each form this processor has is compared; where it has none the
+// comparison is skipped (the plain loops are what runs there, and the other
+// tests cover them).
 #include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "filters/auto_levels.h"
+#include "filters/cpu_paths.h"
 #include "filters/filter_pipeline.h"
 #include "filters/point_rows.h"
 #include "filters/stages.h"
@@ -15,25 +20,51 @@
 
 namespace {
 
-// Runs `stage` on a copy of `picture` with the plain loops and with the
-// vector forms; empty when both give the same bytes.
+// The widest path that gives each vector form here.
+std::vector<CpuPath> VectorFormPaths() {
+  const CpuPath before = CpuPathLimit();
+  std::vector<CpuPath> paths;
+  PointRowsForm last = PointRowsForm::kPlain;
+  for (CpuPath path : {CpuPath::kAvx2, CpuPath::kAvx512}) {
+    SetCpuPathLimit(path);
+    if (ActivePointRowsForm() != last) {
+      last = ActivePointRowsForm();
+      paths.push_back(path);
+    }
+  }
+  SetCpuPathLimit(before);
+  return paths;
+}
+
+// Runs `stage` on a copy of `picture` with the plain loops and with each
+// vector form; empty when all give the same bytes, else the first form that
+// differs and where.
 template <typename Stage>
 std::string CompareForms(const PixelBuffer& picture, Stage stage) {
+  const CpuPath before = CpuPathLimit();
   PixelBuffer plain = CopyBuffer(picture);
-  PixelBuffer vector = CopyBuffer(picture);
-  SetFastPointRowsEnabled(false);
+  SetCpuPathLimit(CpuPath::kPlain);
   stage(plain);
-  SetFastPointRowsEnabled(true);
-  stage(vector);
-  return FirstDifference(vector, plain);
+  std::string differences;
+  for (CpuPath path : VectorFormPaths()) {
+    PixelBuffer vector = CopyBuffer(picture);
+    SetCpuPathLimit(path);
+    stage(vector);
+    const std::string difference = FirstDifference(vector, plain);
+    if (!difference.empty()) differences += std::string(PointRowsFormName(ActivePointRowsForm())) + ": " + difference;
+  }
+  SetCpuPathLimit(before);
+  return differences;
 }
 
 class PointRows : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!FastPointRowsAvailable()) GTEST_SKIP() << "no AVX-512 VBMI here: only the plain loops run";
+    before_ = CpuPathLimit();
+    if (VectorFormPaths().empty()) GTEST_SKIP() << "no AVX2 here: only the plain loops run";
   }
-  void TearDown() override { SetFastPointRowsEnabled(true); }
+  void TearDown() override { SetCpuPathLimit(before_); }
+  CpuPath before_ = CpuPath::kPlain;
 };
 
 TEST_F(PointRows, EveryStageMatchesThePlainLoopAtEveryRowLength) {
@@ -50,7 +81,7 @@ TEST_F(PointRows, EveryStageMatchesThePlainLoopAtEveryRowLength) {
       {"sepia Standard", [](PixelBuffer& b) { ApplySepia(b, 299, 587, 114); }},
       {"sepia RMY", [](PixelBuffer& b) { ApplySepia(b, 500, 419, 81); }},
   };
-  const int widths[] = {1, 2, 21, 63, 64, 65, 127, 128, 129, 191, 200, 257, 333};
+  const int widths[] = {1, 2, 21, 31, 32, 33, 63, 64, 65, 95, 96, 97, 127, 128, 129, 191, 200, 257, 333};
   for (const auto& s : stages) {
     for (int width : widths) {
       const PixelBuffer picture = RandomBuffer(width, 3, static_cast<uint32_t>(width));
@@ -99,15 +130,100 @@ TEST_F(PointRows, EveryColourThroughGrayscaleAndSepiaInEveryMode) {
 
   // The luminance histogram of every colour.
   PixelBuffer counted = CopyBuffer(all);
-  SetFastPointRowsEnabled(true);
+  SetCpuPathLimit(CpuPath::kPlain);
   ApplyAutoLevels(counted, ImageRegion{0, 0, 4096, 4096});
-  int32_t vector_histogram[256];
-  std::copy(AutoLevelsHistogram(), AutoLevelsHistogram() + 256, vector_histogram);
-  counted = CopyBuffer(all);
-  SetFastPointRowsEnabled(false);
-  ApplyAutoLevels(counted, ImageRegion{0, 0, 4096, 4096});
-  for (int level = 0; level < 256; ++level) {
-    EXPECT_EQ(vector_histogram[level], AutoLevelsHistogram()[level]) << "level " << level;
+  int32_t plain_histogram[256];
+  std::copy(AutoLevelsHistogram(), AutoLevelsHistogram() + 256, plain_histogram);
+  for (CpuPath path : VectorFormPaths()) {
+    SetCpuPathLimit(path);
+    counted = CopyBuffer(all);
+    ApplyAutoLevels(counted, ImageRegion{0, 0, 4096, 4096});
+    for (int level = 0; level < 256; ++level) {
+      EXPECT_EQ(AutoLevelsHistogram()[level], plain_histogram[level])
+          << PointRowsFormName(ActivePointRowsForm()) << ", level " << level;
+    }
+  }
+}
+
+// Every one of the 256 byte values through a table of every form, at every
+// offset of a 32-byte block and with every short tail.
+TEST_F(PointRows, EveryByteThroughEveryTable) {
+  uint8_t tables[3][256];
+  for (int v = 0; v < 256; ++v) {
+    tables[0][v] = static_cast<uint8_t>(255 - v);
+    tables[1][v] = static_cast<uint8_t>(v * 167 + 13);
+    tables[2][v] = static_cast<uint8_t>(v < 128 ? 0 : 255);
+  }
+  for (const auto& table : tables) {
+    for (size_t length : {size_t{1}, size_t{5}, size_t{31}, size_t{32}, size_t{33}, size_t{256}, size_t{300}}) {
+      for (int offset = 0; offset < 256; offset += 37) {
+        std::vector<uint8_t> bytes(length + 2, 0xA5), expected(length + 2, 0xA5);
+        for (size_t i = 0; i < length; ++i) bytes[i + 1] = expected[i + 1] = static_cast<uint8_t>(i + offset);
+        for (size_t i = 0; i < length; ++i) expected[i + 1] = table[expected[i + 1]];
+        for (CpuPath path : VectorFormPaths()) {
+          std::vector<uint8_t> mapped = bytes;
+          SetCpuPathLimit(path);
+          MapBytes(mapped.data() + 1, length, table);
+          EXPECT_EQ(mapped, expected) << PointRowsFormName(ActivePointRowsForm()) << ", length " << length
+                                      << ", offset " << offset;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Grayscale from share tables, through GrayRow directly: tables from
+// thousandths (where the vector forms may multiply instead of looking up)
+// and tables no multiplier gives (where they must look up).
+TEST_F(PointRows, GrayRowsFromMultipliersAndFromTablesMatchThePlainLoop) {
+  const struct {
+    int32_t blue, green, red;
+    bool multiplied;  // what FindGrayMultipliers must find
+  } weights[] = {{114, 587, 299, true},   {72, 716, 212, true}, {81, 419, 500, true}, {0, 0, 1000, true},
+                 {1000, 1000, 1000, true}, {1, 999, 0, true},    {333, 334, 333, true}};
+  std::vector<GrayShares> all;
+  for (const auto& w : weights) {
+    GrayShares s;
+    for (int v = 0; v < 256; ++v) {
+      s.blue[v] = static_cast<uint8_t>(w.blue * v / 1000);
+      s.green[v] = static_cast<uint8_t>(w.green * v / 1000);
+      s.red[v] = static_cast<uint8_t>(w.red * v / 1000);
+    }
+    FindGrayMultipliers(s);
+    EXPECT_EQ(s.multiplied, w.multiplied) << w.blue << "/" << w.green << "/" << w.red;
+    all.push_back(s);
+  }
+  std::mt19937 random(17);
+  for (int t = 0; t < 3; ++t) {
+    GrayShares s;
+    for (int v = 0; v < 256; ++v) {
+      s.blue[v] = static_cast<uint8_t>(random() % 256);
+      s.green[v] = static_cast<uint8_t>(random() % 256);
+      s.red[v] = static_cast<uint8_t>(random() % 256);
+    }
+    FindGrayMultipliers(s);
+    EXPECT_FALSE(s.multiplied) << "random tables " << t;
+    all.push_back(s);
+  }
+  for (size_t t = 0; t < all.size(); ++t) {
+    // Whenever the multipliers are claimed, they give every share.
+    const GrayShares& s = all[t];
+    const uint8_t* tables[3] = {s.blue, s.green, s.red};
+    for (int c = 0; c < 3 && s.multiplied; ++c) {
+      for (uint32_t v = 0; v < 256; ++v) {
+        ASSERT_EQ(((v * s.multiplier[c]) >> 16) + (s.whole[c] ? v : 0), tables[c][v])
+            << "shares " << t << ", channel " << c << ", value " << v;
+      }
+    }
+    const PixelBuffer picture = RandomBuffer(4096, 16, static_cast<uint32_t>(t));
+    const auto stage = [&](PixelBuffer& b) {
+      for (int y = 0; y < b.height(); ++y) GrayRow(b.row(y), static_cast<size_t>(b.width()), s);
+    };
+    EXPECT_EQ(CompareForms(picture, stage), "") << "shares " << t;
   }
 }
 

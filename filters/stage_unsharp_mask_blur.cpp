@@ -1,0 +1,300 @@
+// File: filters/stage_unsharp_mask_blur.cpp
+//
+// The separable blur: follows the plan of unsharp_mask_plan.h on a team of
+// threads (the caller alone unless more were asked for), asks the stop
+// queries on the calling thread where the plan places them, and after a
+// stop leaves the destination as the defined order of work would have:
+// all zero after a row's query, the columns up to the stopping one
+// blurred after a column's query.
+//
+// The horizontal pass does not keep a whole W x H x 3 float picture: its
+// rows go into a ring just deep enough for one band of output rows plus
+// the kernel's reach above and below, stored strip by strip so that the
+// rows one strip's taps walk through lie together. The ring holds the
+// float values as doubles, so that the vertical pass need not convert them
+// at every tap, unless that would take more than 9 bytes per pixel (large
+// radii on short pictures): then as floats, at most 12 bytes per pixel.
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "filters/unsharp_mask.h"
+#include "filters/unsharp_mask_plan.h"
+#include "filters/unsharp_mask_rows.h"
+#include "filters/worker_team.h"
+
+namespace {
+
+// The smallest weights for the shortcuts of the vector loops (BlurTaps).
+constexpr float kFusedExactWeight = 1.0f / 4194304.0f;  // 2^-22
+constexpr float kVectorRoundingWeight = 1.0f / 9223372036854775808.0f;  // 2^-63
+
+void* DefaultAllocate(size_t bytes, void*) { return std::malloc(bytes); }
+void DefaultRelease(void* block, void*) { std::free(block); }
+
+// A block from BlurMemory, released when it goes out of scope.
+class EngineBlock {
+ public:
+  EngineBlock(const BlurMemory& memory, uint64_t bytes) : memory_(memory) {
+    if (memory_.allocate == nullptr || memory_.release == nullptr) {
+      memory_.allocate = DefaultAllocate;
+      memory_.release = DefaultRelease;
+    }
+    // A size that does not fit this platform's address space is a failure,
+    // never a wrapped-round smaller block.
+    if (bytes > 0 && bytes <= SIZE_MAX) block_ = memory_.allocate(static_cast<size_t>(bytes), memory_.context);
+  }
+  ~EngineBlock() {
+    if (block_ != nullptr) memory_.release(block_, memory_.context);
+  }
+  EngineBlock(const EngineBlock&) = delete;
+  EngineBlock& operator=(const EngineBlock&) = delete;
+
+  template <typename T>
+  T* as() const { return static_cast<T*>(block_); }
+  explicit operator bool() const { return block_ != nullptr; }
+
+ private:
+  BlurMemory memory_;
+  void* block_ = nullptr;
+};
+
+// Values [first, end) of a source row padded with n edge pixels either
+// side, plus the 6n values the taps read beyond them.
+void PadPiece(const unsigned char* row, int width, int n, int first, int end, float* out) {
+  const int first_pixel = first / 3 - n;
+  const int pixels = (end - first) / 3 + 2 * n;
+  for (int p = 0; p < pixels; ++p) {
+    const int x = std::min(std::max(first_pixel + p, 0), width - 1);
+    out[3 * p] = row[3 * x];
+    out[3 * p + 1] = row[3 * x + 1];
+    out[3 * p + 2] = row[3 * x + 2];
+  }
+}
+
+void ClearFrom(PixelBuffer& destination, int from_byte) {
+  const size_t bytes = static_cast<size_t>(destination.width()) * 3 - static_cast<size_t>(from_byte);
+  for (int y = 0; y < destination.height(); ++y) std::memset(destination.row(y) + from_byte, 0, bytes);
+}
+
+// Everything one blur shares between its threads.
+struct BlurRun {
+  const PixelBuffer* source;
+  PixelBuffer* destination;
+  BlurGeometry geometry;
+  BlurTaps taps;
+  BlurRowLoops loops;
+  const BlurTask* tasks;
+  const int* ask_after;
+  char* ring;
+  bool float_ring;
+  uint64_t strip_doubles;
+  int ring_rows;
+  // Per thread slot: a padded row piece, a window of row pointers and the
+  // destination row pointers of one band.
+  float* padded;
+  size_t padded_floats;
+  double* strip_rows;  // one strip of doubles per slot, for a float ring
+  void** windows;
+  unsigned char** dest_rows;
+  int window_size;
+  int band_rows;
+  std::atomic<uint64_t>* work_counter;
+  // The caller's side.
+  const StopQuery* stop;
+  int phase_first = 0;
+  int next_query = 0;
+  int stopped_at = -1;
+
+  // Row y of strip s: kStripValues values from value s * kStripValues on.
+  char* RingRow(int strip, int y) const {
+    const size_t element = float_ring ? sizeof(float) : sizeof(double);
+    return ring + element * (static_cast<size_t>(strip) * static_cast<size_t>(strip_doubles) +
+                             static_cast<size_t>(y % ring_rows) * kStripValues);
+  }
+
+  // Window row k of a vertical task: source row first_row - n + k, the
+  // edge rows repeated beyond the picture.
+  const char* WindowRow(int strip, const BlurTask& task, int k) const {
+    return RingRow(strip, std::min(std::max(task.first_row - geometry.reach + k, 0), geometry.height - 1));
+  }
+
+  void RunTask(int index, int slot) {
+    const BlurTask& task = tasks[index];
+    const int n = geometry.reach;
+    if (task.horizontal) {
+      float* piece = padded + static_cast<size_t>(slot) * padded_floats;
+      for (int y = task.first_row; y < task.end_row; ++y) {
+        PadPiece(source->row(y), geometry.width, n, task.first_value, task.end_value, piece);
+        for (int first = task.first_value; first < task.end_value; first += kStripValues) {
+          const int length = std::min(kStripValues, task.end_value - first);
+          char* row = RingRow(first / kStripValues, y);
+          if (!float_ring) {
+            loops.horizontal(taps, piece + (first - task.first_value), length, reinterpret_cast<double*>(row));
+            continue;
+          }
+          // The values are floats already; holding them as such loses nothing.
+          double* sums = strip_rows + static_cast<size_t>(slot) * kStripValues;
+          loops.horizontal(taps, piece + (first - task.first_value), length, sums);
+          float* out = reinterpret_cast<float*>(row);
+          for (int i = 0; i < length; ++i) out[i] = static_cast<float>(sums[i]);
+        }
+      }
+    } else {
+      // One window block per slot, read as double or float pointers.
+      void* const window = windows + static_cast<size_t>(slot) * static_cast<size_t>(window_size);
+      unsigned char** dest = dest_rows + static_cast<size_t>(slot) * static_cast<size_t>(band_rows);
+      const int rows = task.end_row - task.first_row;
+      for (int first = task.first_value; first < task.end_value; first += kStripValues) {
+        const int strip = first / kStripValues;
+        const int length = std::min(kStripValues, task.end_value - first);
+        for (int k = 0; k < rows; ++k) dest[k] = destination->row(task.first_row + k) + first;
+        if (float_ring) {
+          const float** rows_in = static_cast<const float**>(window);
+          for (int k = 0; k < rows + 2 * n; ++k) rows_in[k] = reinterpret_cast<const float*>(WindowRow(strip, task, k));
+          loops.vertical_float(taps, rows_in, rows, 0, length, dest);
+        } else {
+          const double** rows_in = static_cast<const double**>(window);
+          for (int k = 0; k < rows + 2 * n; ++k) rows_in[k] = reinterpret_cast<const double*>(WindowRow(strip, task, k));
+          loops.vertical(taps, rows_in, rows, 0, length, dest);
+        }
+      }
+    }
+    if (work_counter != nullptr) work_counter->fetch_add(task.work);
+  }
+
+  // On the calling thread: the queries whose tasks have all finished.
+  bool AskQueries(int done_prefix) {
+    const int done = phase_first + done_prefix;
+    const int queries = geometry.height + geometry.width;
+    for (; next_query < queries && ask_after[next_query] < done; ++next_query) {
+      if (stop->ShouldStop()) {
+        stopped_at = next_query;
+        return false;
+      }
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+int BlurThreadsFor(int width, int height, float radius, int threads, uint64_t threaded_work) {
+  if (threads <= 1 || width <= 0 || height <= 0) return 1;
+  const uint64_t work = uint64_t{6} * static_cast<uint64_t>(width) * static_cast<uint64_t>(height) *
+                        static_cast<uint64_t>(BlurTapCount(radius));
+  return work < threaded_work ? 1 : std::min(threads, kMaxWorkerThreads);
+}
+
+BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius,
+                          const StopQuery& stop, const BlurOptions& options) {
+  if (&source == &destination || !SameBlurLayout(source, destination)) return BlurOutcome::kRefused;
+  float r = 0.0f;
+  if (!BlurKernelRadius(radius, &r)) return BlurOutcome::kRefused;
+  const int width = source.width();
+  const int height = source.height();
+  const int count = BlurTapCount(r);
+  const int n = count / 2 - 1;
+  // The loops index a padded row of 3 * (W + 2n) values with int; a row
+  // that long (hundreds of millions of pixels) is refused, not wrapped.
+  if (int64_t{3} * (int64_t{width} + 2 * n) > INT32_MAX) return BlurOutcome::kRefused;
+  const int values = 3 * width;
+  const BlurMemory& memory = options.memory;
+  const BlurGeometry geometry{width, height, n, count};
+  const BlurPlanShape shape = BlurPlanShapeFor(geometry);
+  int threads = BlurThreadsFor(width, height, r, options.threads, options.threaded_work);
+
+  // Kernel: weights, then offsets, padded columns and window rows per tap.
+  EngineBlock kernel_block(memory, uint64_t{4} * 4 * static_cast<uint64_t>(count));
+  // The plan: tasks, phases and one placing per query.
+  EngineBlock tasks_block(memory, sizeof(BlurTask) * static_cast<uint64_t>(shape.tasks));
+  EngineBlock phases_block(memory, sizeof(BlurPhase) * static_cast<uint64_t>(shape.phases));
+  EngineBlock queries_block(memory, sizeof(int) * (static_cast<uint64_t>(width) + static_cast<uint64_t>(height)));
+  const int strips = (values + kStripValues - 1) / kStripValues;
+  const uint64_t strip_doubles = uint64_t{kStripValues} * static_cast<uint64_t>(shape.ring_rows);
+  const bool float_ring = uint64_t{8} * static_cast<uint64_t>(shape.ring_rows) > uint64_t{3} * height;
+  EngineBlock ring_block(memory, (float_ring ? 4 : 8) * strip_doubles * static_cast<uint64_t>(strips));
+  if (!kernel_block || !tasks_block || !phases_block || !queries_block || !ring_block) return BlurOutcome::kRefused;
+  // Per-thread pieces: a padded row piece, a window of row pointers and
+  // the destination rows of one band. Without memory for several threads
+  // the caller does it all.
+  const size_t padded_floats = static_cast<size_t>(shape.piece_values) + 6 * static_cast<size_t>(n) + 1;
+  const int window_size = shape.band_rows + 2 * n;
+  const uint64_t slot_bytes = uint64_t{4} * (padded_floats & ~size_t{1}) + uint64_t{8} * (kStripValues + 1) +
+                              sizeof(void*) * (static_cast<uint64_t>(window_size) + static_cast<uint64_t>(shape.band_rows));
+  EngineBlock many_slots(memory, threads > 1 ? slot_bytes * static_cast<uint64_t>(threads) : 0);
+  if (!many_slots) threads = 1;
+  EngineBlock one_slot(memory, threads > 1 ? 0 : slot_bytes);
+  if (threads == 1 && !one_slot) return BlurOutcome::kRefused;
+  // Slot s's pieces: all padded pieces first, then all windows, then all
+  // destination row lists (each part starts 8-byte aligned).
+  const size_t padded_stride = padded_floats & ~size_t{1};
+  char* const slot_memory = threads > 1 ? many_slots.as<char>() : one_slot.as<char>();
+  float* const padded = reinterpret_cast<float*>(slot_memory);
+  double* const strip_rows = reinterpret_cast<double*>(slot_memory + 4 * padded_stride * static_cast<size_t>(threads));
+  void** const windows =
+      reinterpret_cast<void**>(strip_rows + static_cast<size_t>(kStripValues) * static_cast<size_t>(threads));
+  unsigned char** const dest_rows = reinterpret_cast<unsigned char**>(
+      windows + static_cast<size_t>(window_size) * static_cast<size_t>(threads));
+
+  BlurKernel kernel;
+  kernel.count = count;
+  kernel.weights = kernel_block.as<float>();
+  kernel.offsets = reinterpret_cast<int*>(kernel.weights + count);
+  int* columns = kernel.offsets + count;
+  int* window_rows = columns + count;
+  FillBlurKernel(r, kernel);
+  const float smallest = *std::min_element(kernel.weights, kernel.weights + count);
+  for (int j = 0; j < count; ++j) {
+    columns[j] = 3 * (kernel.offsets[j] + n);
+    window_rows[j] = kernel.offsets[j] + n;
+  }
+  const BlurTaps taps = {count, kernel.weights, columns, window_rows, smallest >= kFusedExactWeight,
+                         smallest >= kVectorRoundingWeight};
+
+  BlurTask* tasks = tasks_block.as<BlurTask>();
+  BlurPhase* phases = phases_block.as<BlurPhase>();
+  int* ask_after = queries_block.as<int>();
+  FillBlurPlan(geometry, shape, tasks, phases);
+  ScheduleBlurQueries(geometry, tasks, shape.tasks, ask_after);
+
+  BlurRun run{&source,
+              &destination,
+              geometry,
+              taps,
+              BlurRowLoopsFor(taps.vector_rounding_exact ? options.path : BlurPath::kGeneric),
+              tasks,
+              ask_after,
+              ring_block.as<char>(),
+              float_ring,
+              strip_doubles,
+              shape.ring_rows,
+              padded,
+              padded_stride,
+              strip_rows,
+              windows,
+              dest_rows,
+              window_size,
+              shape.band_rows,
+              options.work_counter,
+              &stop};
+  WorkerTeam team(threads);
+  for (int p = 0; p < shape.phases; ++p) {
+    run.phase_first = phases[p].first_task;
+    const bool complete = team.RunWithSlots(
+        phases[p].end_task - phases[p].first_task,
+        [&](int band, int slot) { run.RunTask(run.phase_first + band, slot); },
+        [&](int done_prefix) { return run.AskQueries(done_prefix); });
+    if (!complete) break;
+  }
+  if (run.stopped_at >= 0) {
+    // After a row's query nothing is blurred yet; after column x's, the
+    // columns up to x are.
+    ClearFrom(destination, run.stopped_at < height ? 0 : 3 * (run.stopped_at - height + 1));
+    return BlurOutcome::kStopped;
+  }
+  return BlurOutcome::kComplete;
+}

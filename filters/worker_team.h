@@ -1,0 +1,147 @@
+// File: filters/worker_team.h
+//
+// Worker threads for the filter stages, for whoever asks for them through
+// the environment variable CHROMALINE_THREADS. Without it the plug-in
+// starts no thread at all: a WorkerTeam of size 1 is the calling thread
+// alone, and Run() then simply calls the body band after band.
+//
+// Work is handed out as numbered bands. The bands are the caller's own
+// fixed division of the work (rows, strips), never derived from the
+// thread count, so the bytes a stage writes cannot depend on it. The
+// calling thread runs bands too, and it alone calls `between`, which is
+// where a stage may talk to whoever started it (a stop query). Worker
+// threads live exactly as long as their WorkerTeam: a stage makes one for
+// one call and nothing is left running when the call returns.
+//
+// CHROMALINE_THREADS: unset, empty or "1" is one thread; "auto" or "0" is
+// every logical processor the process may run on (its affinity mask);
+// "N" is N threads. At most kMaxWorkerThreads; any other value counts as
+// unset.
+#ifndef CHROMALINE_FILTERS_WORKER_TEAM_H_
+#define CHROMALINE_FILTERS_WORKER_TEAM_H_
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+constexpr int kMaxWorkerThreads = 64;
+
+// The thread count a value of CHROMALINE_THREADS asks for; `value` may be
+// null (unset). `available` is what "auto" means (at least 1 is assumed).
+int ParseThreadCount(const char* value, int available);
+
+// Logical processors in the process's affinity mask, at least 1
+// (worker_team_posix.cpp / worker_team_win32.cpp).
+int AvailableProcessorCount();
+
+// The value of CHROMALINE_THREADS from the process environment, or null
+// when unset. The text stays valid until the next call on this thread.
+const char* ThreadVariable();
+
+// ParseThreadCount(ThreadVariable(), AvailableProcessorCount()), reading
+// the affinity mask only when the value is "auto" or "0".
+int ThreadCountFromEnvironment();
+
+class WorkerTeam {
+ public:
+  using BandFunction = void (*)(void* context, int band);
+  // The same with the slot of the thread running it: 0 for the calling
+  // thread, 1 to size() - 1 for the workers; no two bands that run at the
+  // same time share a slot.
+  using SlotBandFunction = void (*)(void* context, int band, int slot);
+  // Called on the calling thread with the number of leading bands that are
+  // all finished; false stops the run (no further band is started).
+  using BetweenFunction = bool (*)(void* context, int done_prefix);
+
+  // Starts threads - 1 workers (none for 1 or less). A worker that cannot
+  // be started is simply missing: the team runs with those it has.
+  explicit WorkerTeam(int threads);
+  // Stops and joins every worker.
+  ~WorkerTeam();
+  WorkerTeam(const WorkerTeam&) = delete;
+  WorkerTeam& operator=(const WorkerTeam&) = delete;
+
+  // Threads that run bands, the calling thread included.
+  int size() const { return static_cast<int>(workers_.size()) + 1; }
+
+  // Runs body(context, band) for every band in [0, bands), each once, on
+  // the team, and returns when no band is running any more. `between`
+  // (optional) is called on the calling thread after each band the caller
+  // finishes and whenever another thread finishes one while the caller
+  // waits, and a last time once every band is done. Returns false if
+  // `between` stopped the run, true when every band ran.
+  bool RunFunctions(int bands, BandFunction body, void* body_context, BetweenFunction between = nullptr,
+                    void* between_context = nullptr);
+
+  bool RunSlotFunctions(int bands, SlotBandFunction body, void* body_context, BetweenFunction between = nullptr,
+                        void* between_context = nullptr);
+
+  // The same for callables: body(int band), between(int done_prefix) -> bool.
+  template <typename Body>
+  void Run(int bands, Body&& body) {
+    RunFunctions(bands, &CallBody<Body>, &body);
+  }
+  template <typename Body, typename Between>
+  bool Run(int bands, Body&& body, Between&& between) {
+    return RunFunctions(bands, &CallBody<Body>, &body, &CallBetween<Between>, &between);
+  }
+  // body(int band, int slot).
+  template <typename Body, typename Between>
+  bool RunWithSlots(int bands, Body&& body, Between&& between) {
+    return RunSlotFunctions(bands, &CallSlotBody<Body>, &body, &CallBetween<Between>, &between);
+  }
+
+ private:
+  template <typename Body>
+  static void CallBody(void* context, int band) {
+    (*static_cast<std::remove_reference_t<Body>*>(context))(band);
+  }
+  template <typename Body>
+  static void CallSlotBody(void* context, int band, int slot) {
+    (*static_cast<std::remove_reference_t<Body>*>(context))(band, slot);
+  }
+  template <typename Between>
+  static bool CallBetween(void* context, int done_prefix) {
+    return (*static_cast<std::remove_reference_t<Between>*>(context))(done_prefix);
+  }
+
+  static void PlainBody(void* context, int band, int slot);
+  void WorkerLoop(int slot);
+  // With the lock held: takes the next band or returns -1.
+  int TakeBand();
+  // With the lock held: records a finished band.
+  void FinishBand(int band);
+
+  std::vector<std::thread> workers_;
+  std::mutex mutex_;
+  std::condition_variable work_ready_;  // workers wait for a run or the end
+  std::condition_variable band_done_;   // the caller waits for bands
+  unsigned generation_ = 0;
+  bool quit_ = false;
+  // The current run.
+  SlotBandFunction body_ = nullptr;
+  void* body_context_ = nullptr;
+  int bands_ = 0;
+  int next_ = 0;
+  int running_ = 0;
+  int done_prefix_ = 0;
+  bool stopped_ = false;
+  std::vector<unsigned char> done_;
+};
+
+// Runs body(band) for every band in [0, bands) on a team of `threads`
+// made for this call alone; the caller takes part.
+template <typename Body>
+void RunBands(int threads, int bands, Body&& body) {
+  if (threads <= 1 || bands <= 1) {
+    for (int band = 0; band < bands; ++band) body(band);
+    return;
+  }
+  WorkerTeam team(threads < bands ? threads : bands);
+  team.Run(bands, std::forward<Body>(body));
+}
+
+#endif  // CHROMALINE_FILTERS_WORKER_TEAM_H_

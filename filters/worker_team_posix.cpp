@@ -1,0 +1,26 @@
+// File: filters/worker_team_posix.cpp
+//
+// The platform part of the worker facility on Linux and other POSIX
+// systems: the affinity mask through sched_getaffinity, the variable
+// through getenv.
+#include <sched.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "filters/worker_team.h"
+
+int AvailableProcessorCount() {
+#if defined(__linux__)
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int count = CPU_COUNT(&set);
+    if (count > 0) return count;
+  }
+#endif
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<int>(online < 4096 ? online : 4096) : 1;
+}
+
+const char* ThreadVariable() { return std::getenv("CHROMALINE_THREADS"); }

@@ -1,0 +1,289 @@
+// The sharpening engine on several threads: the same bytes and the same
+// stop queries as on one, every query on the calling thread, no long
+// stretch of blur work between two queries at any radius or shape, and
+// the working memory within the float picture's budget.
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "filters/unsharp_mask.h"
+#include "filters/unsharp_mask_plan.h"
+#include "filters/worker_team.h"
+#include "tests/support/reference_unsharp_mask.h"
+
+namespace {
+
+const int kThreadCounts[] = {1, 2, 3, 7, 64};
+
+PixelBuffer NoisyGradient(int width, int height, uint32_t seed) {
+  PixelBuffer buffer = CreatePixelBuffer(width, height, 24);
+  std::mt19937 random(seed);
+  for (int y = 0; y < height; ++y) {
+    for (int i = 0; i < 3 * width; ++i) {
+      const int v = (i * 3 + y * 7) % 256 + static_cast<int>(random() % 31) - 15;
+      buffer.row(y)[i] = static_cast<unsigned char>(std::min(255, std::max(0, v)));
+    }
+  }
+  return buffer;
+}
+
+std::string Label(int width, int height, double radius, int threads) {
+  return std::to_string(width) + " x " + std::to_string(height) + ", radius " + std::to_string(radius) + ", " +
+         std::to_string(threads) + " threads";
+}
+
+// What one run of the engine did: the picture, the queries (with the work
+// done before each) and the threads that asked them.
+struct EngineRun {
+  PixelBuffer result;
+  int asked = 0;
+  bool all_on_caller = true;
+  std::vector<uint64_t> work_at_query;
+  uint64_t work_at_end = 0;
+};
+
+struct Recorder {
+  int stop_at;
+  std::thread::id caller;
+  std::atomic<uint64_t>* work;
+  EngineRun* run;
+  static bool Ask(void* context) {
+    auto* r = static_cast<Recorder*>(context);
+    r->run->all_on_caller = r->run->all_on_caller && std::this_thread::get_id() == r->caller;
+    r->run->work_at_query.push_back(r->work->load());
+    return r->run->asked++ == r->stop_at;
+  }
+};
+
+EngineRun RunEngine(const PixelBuffer& source, double radius, int threads, int stop_at = -1,
+              BlurPath path = BlurPath::kAuto) {
+  EngineRun run;
+  run.result = CreatePixelBuffer(source.width(), source.height(), 24);
+  std::atomic<uint64_t> work{0};
+  Recorder recorder{stop_at, std::this_thread::get_id(), &work, &run};
+  BlurOptions options;
+  options.threads = threads;
+  options.threaded_work = 0;  // threads even for the smallest picture
+  options.work_counter = &work;
+  options.path = path;
+  UnsharpMaskWith(source, run.result, radius, 150, 2, StopQuery{&Recorder::Ask, &recorder}, options);
+  run.work_at_end = work.load();
+  return run;
+}
+
+bool SamePixels(const PixelBuffer& a, const PixelBuffer& b) {
+  return a.pixel_bytes() == b.pixel_bytes() && std::memcmp(a.pixels(), b.pixels(), a.pixel_bytes()) == 0;
+}
+
+// Shapes around the engine's own sizes: one pixel wide or high, a band of
+// 64 rows, a strip of 64 pixels, a group of 8 rows, and one off each.
+const struct {
+  int width, height;
+  double radius;
+} kShapes[] = {{1, 301, 3.0},   {301, 1, 3.0},  {1, 1, 2.0},    {65, 63, 4.5},  {63, 65, 30.0},
+               {64, 129, 1.0},  {129, 64, 9.0}, {7, 200, 80.0}, {200, 9, 0.5},  {97, 71, 2.25},
+               {2, 500, 600.0}, {500, 2, 600.0}};
+
+TEST(UnsharpMaskThreads, SameBytesAndQueriesForEveryThreadCount) {
+  uint32_t seed = 1;
+  for (const auto& shape : kShapes) {
+    const PixelBuffer source = NoisyGradient(shape.width, shape.height, seed++);
+    PixelBuffer expected = CreatePixelBuffer(shape.width, shape.height, 24);
+    ReferenceUnsharpMask(source, expected, shape.radius, 150, 2, StopQuery());
+    for (int threads : kThreadCounts) {
+      const EngineRun run = RunEngine(source, shape.radius, threads);
+      const std::string label = Label(shape.width, shape.height, shape.radius, threads);
+      EXPECT_TRUE(SamePixels(run.result, expected)) << label;
+      EXPECT_EQ(run.asked, shape.width + shape.height) << label;
+      EXPECT_TRUE(run.all_on_caller) << label;
+    }
+  }
+}
+
+// The first, a middle and the last query of each pass, on every thread
+// count: the queries asked and the picture left equal the single thread's
+// (and the plain reference's).
+TEST(UnsharpMaskThreads, StopsLeaveTheSamePictureOnEveryThreadCount) {
+  const struct {
+    int width, height;
+    double radius;
+  } shapes[] = {{150, 140, 6.0}, {40, 9, 20.0}, {9, 40, 20.0}, {130, 70, 1.0}};
+  for (const auto& shape : shapes) {
+    const PixelBuffer source = NoisyGradient(shape.width, shape.height, 7);
+    const int h = shape.height, w = shape.width;
+    for (int stop_at : {0, h / 2, h - 1, h, h + w / 2, h + w - 1}) {
+      PixelBuffer expected = CreatePixelBuffer(w, h, 24);
+      int reference_asked = 0;
+      struct Count {
+        int stop_at;
+        int* asked;
+        static bool Ask(void* c) {
+          auto* s = static_cast<Count*>(c);
+          return (*s->asked)++ == s->stop_at;
+        }
+      } count{stop_at, &reference_asked};
+      ReferenceUnsharpMask(source, expected, shape.radius, 150, 2, StopQuery{&Count::Ask, &count});
+      for (int threads : kThreadCounts) {
+        const EngineRun run = RunEngine(source, shape.radius, threads, stop_at);
+        const std::string label = Label(w, h, shape.radius, threads) + ", stop at query " + std::to_string(stop_at);
+        EXPECT_EQ(run.asked, stop_at + 1) << label;
+        EXPECT_EQ(run.asked, reference_asked) << label;
+        EXPECT_TRUE(SamePixels(run.result, expected)) << label;
+        EXPECT_TRUE(run.all_on_caller) << label;
+      }
+    }
+  }
+}
+
+// The longest stretch of blur work between two queries (or from the start
+// to the first, or from the last to the end).
+uint64_t LongestStretch(const EngineRun& run) {
+  uint64_t longest = 0, previous = 0;
+  for (uint64_t at : run.work_at_query) {
+    longest = std::max(longest, at - previous);
+    previous = at;
+  }
+  return std::max(longest, run.work_at_end - previous);
+}
+
+// What the order of the queries allows: one task's work, or a little over
+// two source rows where a row is long (a row's query needs the whole row
+// first, and the columns' queries wait for the last band).
+uint64_t GapBound(int width, int height, double radius) {
+  float r = 0.0f;
+  BlurKernelRadius(radius, &r);
+  (void)height;
+  return std::max(kBlurTaskWork, uint64_t{3} * 3 * static_cast<uint64_t>(width) * BlurTapCount(r));
+}
+
+// Radii whose kernel covers the whole picture used to leave the whole
+// vertical pass between the last row's query and the first column's.
+TEST(UnsharpMaskThreads, NoLongStretchOfWorkBetweenQueries) {
+  const struct {
+    int width, height;
+    double radius;
+  } cases[] = {{1, 2500, 3000.0}, {2500, 1, 3000.0}, {60, 40, 3000.0}, {40, 60, 3000.0},
+               {200, 150, 150.0},  {16, 1000, 700.0},  {1000, 16, 700.0}, {333, 333, 12.0}};
+  for (const auto& c : cases) {
+    const PixelBuffer source = NoisyGradient(c.width, c.height, 3);
+    for (int threads : {1, 2, 7}) {
+      const EngineRun run = RunEngine(source, c.radius, threads);
+      const std::string label = Label(c.width, c.height, c.radius, threads);
+      ASSERT_EQ(run.asked, c.width + c.height) << label;
+      // The calling thread asks once the tasks before a query have all
+      // finished; meanwhile every other thread goes on with its own: about
+      // one task's time, the work of one task per thread and one more.
+      const uint64_t bound =
+          GapBound(c.width, c.height, c.radius) * static_cast<uint64_t>(threads == 1 ? 1 : threads + 1);
+      EXPECT_LE(LongestStretch(run), bound) << label;
+    }
+  }
+}
+
+// The same bound on pictures too large to blur in a test: the plan alone.
+TEST(UnsharpMaskThreads, PlansForLargePicturesKeepStretchesShort) {
+  const struct {
+    int width, height, reach;
+  } cases[] = {{2048, 1536, 8190},  {5120, 2880, 8190}, {4432, 3324, 103}, {1, 65535, 8190},
+               {65535, 1, 8190},    {16, 60000, 8190},  {60000, 16, 8190}, {6000, 4000, 125},
+               {272, 169, 120},     {30000, 2, 8190}};
+  for (const auto& c : cases) {
+    const BlurGeometry geometry{c.width, c.height, c.reach, 2 * c.reach + 2};
+    const BlurPlanShape shape = BlurPlanShapeFor(geometry);
+    std::vector<BlurTask> tasks(static_cast<size_t>(shape.tasks));
+    std::vector<BlurPhase> phases(static_cast<size_t>(shape.phases));
+    FillBlurPlan(geometry, shape, tasks.data(), phases.data());
+    std::vector<int> ask_after(static_cast<size_t>(c.width + c.height));
+    const uint64_t longest = ScheduleBlurQueries(geometry, tasks.data(), shape.tasks, ask_after.data());
+    const std::string label = std::to_string(c.width) + " x " + std::to_string(c.height) + ", reach " +
+                              std::to_string(c.reach);
+    const uint64_t row = uint64_t{3} * static_cast<uint64_t>(c.width) * static_cast<uint64_t>(geometry.taps);
+    EXPECT_LE(longest, std::max(kBlurTaskWork, 3 * row)) << label << ": " << longest;
+    // Every value of both passes is in exactly one task.
+    uint64_t total = 0;
+    for (const BlurTask& t : tasks) total += t.work;
+    EXPECT_EQ(total, uint64_t{2} * c.height * row) << label;
+    // Queries in order, none before its work, the last after the last task.
+    for (size_t q = 1; q < ask_after.size(); ++q) ASSERT_LE(ask_after[q - 1], ask_after[q]) << label;
+    EXPECT_EQ(ask_after.back(), shape.tasks - 1) << label;
+    for (int y = 0; y < c.height; ++y) {
+      int last = -1;
+      for (int t = 0; t < shape.tasks; ++t) {
+        if (tasks[t].horizontal && tasks[t].first_row <= y && y < tasks[t].end_row) last = t;
+      }
+      ASSERT_GE(ask_after[y], last) << label << ", row " << y;
+      if (y > 3 && y < c.height - 4) y += c.height / 7;  // a sample of rows is enough
+    }
+    // Phases cover the tasks in order, horizontal ones before their band.
+    int next = 0;
+    for (const BlurPhase& p : phases) {
+      ASSERT_EQ(p.first_task, next) << label;
+      ASSERT_LT(p.first_task, p.end_task) << label;
+      next = p.end_task;
+    }
+    EXPECT_EQ(next, shape.tasks) << label;
+  }
+}
+
+// Counts the engine's blocks; only the calling thread allocates.
+struct PeakMemory {
+  uint64_t bytes = 0, peak = 0;
+  std::vector<std::pair<void*, size_t>> live;
+  static void* Allocate(size_t size, void* context) {
+    auto* m = static_cast<PeakMemory*>(context);
+    void* block = std::malloc(size);
+    m->live.emplace_back(block, size);
+    m->bytes += size;
+    m->peak = std::max(m->peak, m->bytes);
+    return block;
+  }
+  static void Release(void* block, void* context) {
+    auto* m = static_cast<PeakMemory*>(context);
+    for (auto it = m->live.begin(); it != m->live.end(); ++it) {
+      if (it->first == block) {
+        m->bytes -= it->second;
+        m->live.erase(it);
+        break;
+      }
+    }
+    std::free(block);
+  }
+};
+
+TEST(UnsharpMaskThreads, WorkingMemoryStaysWithinTheFloatPictureOnAnyThreadCount) {
+  const struct {
+    int width, height;
+    double radius;
+  } cases[] = {{640, 480, 15.0}, {640, 480, 100.0}, {300, 900, 28.125}};
+  for (const auto& c : cases) {
+    const PixelBuffer source = NoisyGradient(c.width, c.height, 5);
+    for (int threads : {1, 2, 8}) {
+      PeakMemory memory;
+      BlurOptions options;
+      options.threads = threads;
+      options.threaded_work = 0;
+      options.memory = BlurMemory{&PeakMemory::Allocate, &PeakMemory::Release, &memory};
+      PixelBuffer destination = CreatePixelBuffer(c.width, c.height, 24);
+      UnsharpMaskWith(source, destination, c.radius, 100, 4, StopQuery(), options);
+      EXPECT_LE(memory.peak, uint64_t{12} * c.width * c.height) << Label(c.width, c.height, c.radius, threads);
+      EXPECT_TRUE(memory.live.empty());
+    }
+  }
+}
+
+TEST(UnsharpMaskThreads, SmallPicturesStayOnTheCallingThread) {
+  EXPECT_EQ(BlurThreadsFor(272, 169, 120.0f, 8), 1);  // the preview pane at the dialog's largest radius
+  EXPECT_EQ(BlurThreadsFor(272, 169, 5.28f, 64), 1);
+  EXPECT_EQ(BlurThreadsFor(4432, 3324, 103.0f, 8), 8);
+  EXPECT_EQ(BlurThreadsFor(4432, 3324, 103.0f, 1), 1);
+  EXPECT_EQ(BlurThreadsFor(4432, 3324, 103.0f, 500), kMaxWorkerThreads);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+// The worker facility: what CHROMALINE_THREADS asks for, every band run
+// exactly once on any team size, `between` on the calling thread only, and
+// a stop that starts no further band.
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "filters/worker_team.h"
+
+namespace {
+
+TEST(ThreadVariable, ParsesCountsAutoAndAnythingElseAsUnset) {
+  const struct {
+    const char* value;
+    int available;
+    int expected;
+  } cases[] = {
+      {nullptr, 8, 1},   {"", 8, 1},      {"1", 8, 1},      {"2", 8, 2},      {"7", 1, 7},
+      {"64", 2, 64},     {"65", 2, 64},   {"100000000000", 2, 64},
+      {"auto", 8, 8},    {"0", 8, 8},     {"auto", 200, 64}, {"auto", 0, 1},  {"00", 3, 1},
+      {"AUTO", 8, 1},    {"-2", 8, 1},    {"4x", 8, 1},     {" 4", 8, 1},     {"4 ", 8, 1},
+      {"+4", 8, 1},      {"2.5", 8, 1},   {"all", 8, 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ParseThreadCount(c.value, c.available), c.expected)
+        << "value " << (c.value ? std::string("\"") + c.value + "\"" : "unset") << ", " << c.available
+        << " processors";
+  }
+}
+
+TEST(ThreadVariable, AffinityCountIsPositiveAndBounded) {
+  const int count = AvailableProcessorCount();
+  EXPECT_GE(count, 1);
+  EXPECT_LE(count, 4096);
+}
+
+TEST(WorkerTeam, RunsEveryBandOnceForAnyTeamSize) {
+  for (int threads : {1, 2, 3, 7, 64}) {
+    for (int bands : {0, 1, 2, 5, 63, 64, 65, 1000}) {
+      WorkerTeam team(threads);
+      EXPECT_GE(team.size(), 1);
+      EXPECT_LE(team.size(), threads);
+      std::vector<std::atomic<int>> runs(static_cast<size_t>(bands));
+      team.Run(bands, [&](int band) { runs[static_cast<size_t>(band)].fetch_add(1); });
+      for (int b = 0; b < bands; ++b) {
+        EXPECT_EQ(runs[static_cast<size_t>(b)].load(), 1) << threads << " threads, " << bands << " bands, band " << b;
+      }
+      // The same team runs again.
+      std::atomic<int> second{0};
+      team.Run(bands, [&](int) { second.fetch_add(1); });
+      EXPECT_EQ(second.load(), bands) << threads << " threads";
+    }
+  }
+}
+
+TEST(WorkerTeam, BetweenRunsOnTheCallingThreadWithAGrowingPrefix) {
+  for (int threads : {1, 2, 7}) {
+    WorkerTeam team(threads);
+    const std::thread::id caller = std::this_thread::get_id();
+    std::vector<int> prefixes;
+    std::atomic<int> finished{0};
+    bool all_on_caller = true;
+    const bool complete = team.Run(
+        50, [&](int) { finished.fetch_add(1); },
+        [&](int prefix) {
+          all_on_caller = all_on_caller && std::this_thread::get_id() == caller;
+          // Every band below the prefix has really finished.
+          EXPECT_LE(prefix, finished.load());
+          prefixes.push_back(prefix);
+          return true;
+        });
+    EXPECT_TRUE(complete);
+    EXPECT_TRUE(all_on_caller) << threads << " threads";
+    ASSERT_FALSE(prefixes.empty());
+    EXPECT_EQ(prefixes.back(), 50) << threads << " threads";
+    for (size_t i = 1; i < prefixes.size(); ++i) EXPECT_GT(prefixes[i], prefixes[i - 1]);
+  }
+}
+
+TEST(WorkerTeam, AStopStartsNoFurtherBand) {
+  for (int threads : {1, 2, 7}) {
+    WorkerTeam team(threads);
+    std::atomic<int> started{0};
+    int started_at_stop = -1;
+    const bool complete = team.Run(
+        10000,
+        [&](int) {
+          started.fetch_add(1);
+          std::this_thread::sleep_for(std::chrono::microseconds(50));
+        },
+        [&](int prefix) {
+          if (prefix < 5) return true;
+          started_at_stop = started.load();
+          return false;
+        });
+    EXPECT_FALSE(complete);
+    // Bands already running when the answer came still finish: at most one
+    // per thread beyond what had started.
+    EXPECT_LE(started.load(), started_at_stop + team.size()) << threads << " threads";
+    EXPECT_LT(started.load(), 10000);
+  }
+}
+
+TEST(WorkerTeam, RunBandsCoversEveryBand) {
+  for (int threads : {1, 3}) {
+    std::vector<std::atomic<int>> runs(17);
+    RunBands(threads, 17, [&](int band) { runs[static_cast<size_t>(band)].fetch_add(1); });
+    for (auto& r : runs) EXPECT_EQ(r.load(), 1);
+  }
+}
+
+}  // namespace
