@@ -76,8 +76,12 @@ class WorkerTeam {
   bool RunFunctions(int bands, BandFunction body, void* body_context, BetweenFunction between = nullptr,
                     void* between_context = nullptr);
 
+  // `ready_after` (optional, one entry per band): band b starts only once
+  // the first ready_after[b] bands have all finished (ready_after[b] <= b).
+  // Bands are started in order, so a band that must wait holds back the
+  // ones after it.
   bool RunSlotFunctions(int bands, SlotBandFunction body, void* body_context, BetweenFunction between = nullptr,
-                        void* between_context = nullptr);
+                        void* between_context = nullptr, const int* ready_after = nullptr);
 
   // The same for callables: body(int band), between(int done_prefix) -> bool.
   template <typename Body>
@@ -90,8 +94,8 @@ class WorkerTeam {
   }
   // body(int band, int slot).
   template <typename Body, typename Between>
-  bool RunWithSlots(int bands, Body&& body, Between&& between) {
-    return RunSlotFunctions(bands, &CallSlotBody<Body>, &body, &CallBetween<Between>, &between);
+  bool RunWithSlots(int bands, Body&& body, Between&& between, const int* ready_after = nullptr) {
+    return RunSlotFunctions(bands, &CallSlotBody<Body>, &body, &CallBetween<Between>, &between, ready_after);
   }
 
  private:
@@ -110,7 +114,10 @@ class WorkerTeam {
 
   static void PlainBody(void* context, int band, int slot);
   void WorkerLoop(int slot);
-  // With the lock held: takes the next band or returns -1.
+  // With the lock held: takes the next band, or returns kNoBand when none
+  // is left (or the run stopped), kNotReady when the next must wait.
+  static constexpr int kNoBand = -1;
+  static constexpr int kNotReady = -2;
   int TakeBand();
   // With the lock held: records a finished band.
   void FinishBand(int band);
@@ -129,6 +136,7 @@ class WorkerTeam {
   int running_ = 0;
   int done_prefix_ = 0;
   bool stopped_ = false;
+  const int* ready_after_ = nullptr;
   std::vector<unsigned char> done_;
 };
 
