@@ -78,7 +78,9 @@ void WorkerTeam::WorkerLoop(int slot) {
       const int band = TakeBand();
       if (band == kNoBand) break;
       if (band == kNotReady) {
+        ++waiting_;
         band_done_.wait(lock);
+        --waiting_;
         continue;
       }
       const SlotBandFunction body = body_;
@@ -87,8 +89,9 @@ void WorkerTeam::WorkerLoop(int slot) {
       body(context, band, slot);
       lock.lock();
       FinishBand(band);
-      // The caller and any worker waiting for this band to be done.
-      band_done_.notify_all();
+      // The caller and any worker waiting for this band to be done. Waking
+      // costs a system call (a server call under Wine): only when needed.
+      if (waiting_ > 0) band_done_.notify_all();
     }
   }
 }
@@ -139,7 +142,7 @@ bool WorkerTeam::RunSlotFunctions(int bands, SlotBandFunction body, void* body_c
       lock.lock();
       if (!go_on) {
         stopped_ = true;
-        band_done_.notify_all();
+        if (waiting_ > 0) band_done_.notify_all();
       }
       continue;  // more bands may have finished meanwhile
     }
@@ -149,13 +152,15 @@ bool WorkerTeam::RunSlotFunctions(int bands, SlotBandFunction body, void* body_c
       body(body_context, band, 0);
       lock.lock();
       FinishBand(band);
-      band_done_.notify_all();  // workers waiting for this band
+      if (waiting_ > 0) band_done_.notify_all();  // workers waiting for this band
       continue;
     }
     // Nothing running means every band this run will start has finished
     // (a band that is not ready waits only for running ones).
     if (running_ == 0) break;
+    ++waiting_;
     band_done_.wait(lock);
+    --waiting_;
   }
   // Every band that was started has finished; no worker touches this run's
   // body or context any more (they only take bands under the lock).

@@ -128,6 +128,7 @@ class WorkerTeam {
   std::condition_variable band_done_;   // the caller waits for bands
   unsigned generation_ = 0;
   bool quit_ = false;
+  int waiting_ = 0;  // threads in band_done_.wait
   // The current run.
   SlotBandFunction body_ = nullptr;
   void* body_context_ = nullptr;
