@@ -28,8 +28,8 @@ int ParseThreadCount(const char* value, int available) {
 }
 
 int ThreadCountFromEnvironment() {
-  const char* value = ThreadVariable();
-  if (value == nullptr) return 1;
+  char value[32];
+  if (!ReadThreadVariable(value, sizeof value)) return 1;
   const bool automatic = std::strcmp(value, "auto") == 0 || std::strcmp(value, "0") == 0;
   return ParseThreadCount(value, automatic ? AvailableProcessorCount() : 1);
 }

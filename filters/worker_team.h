@@ -21,6 +21,7 @@
 #define CHROMALINE_FILTERS_WORKER_TEAM_H_
 
 #include <condition_variable>
+#include <cstddef>
 #include <mutex>
 #include <thread>
 #include <type_traits>
@@ -37,11 +38,13 @@ int ParseThreadCount(const char* value, int available);
 // (worker_team_posix.cpp / worker_team_win32.cpp).
 int AvailableProcessorCount();
 
-// The value of CHROMALINE_THREADS from the process environment, or null
-// when unset. The text stays valid until the next call on this thread.
-const char* ThreadVariable();
+// Copies the value of CHROMALINE_THREADS from the process environment into
+// `buffer` (`size` bytes, at least 2); false when the variable is unset. A
+// value too long for the buffer comes back as "x" (neither a count nor
+// "auto"). No thread-local or shared storage: any thread may call it.
+bool ReadThreadVariable(char* buffer, size_t size);
 
-// ParseThreadCount(ThreadVariable(), AvailableProcessorCount()), reading
+// ParseThreadCount of the variable and AvailableProcessorCount(), reading
 // the affinity mask only when the value is "auto" or "0".
 int ThreadCountFromEnvironment();
 
