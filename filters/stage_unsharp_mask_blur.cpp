@@ -105,7 +105,6 @@ struct BlurRun {
   std::atomic<uint64_t>* work_counter;
   // The caller's side.
   const StopQuery* stop;
-  int phase_first = 0;
   int next_query = 0;
   int stopped_at = -1;
 
@@ -168,7 +167,7 @@ struct BlurRun {
 
   // On the calling thread: the queries whose tasks have all finished.
   bool AskQueries(int done_prefix) {
-    const int done = phase_first + done_prefix;
+    const int done = done_prefix;
     const int queries = geometry.height + geometry.width;
     for (; next_query < queries && ask_after[next_query] < done; ++next_query) {
       if (stop->ShouldStop()) {
@@ -281,15 +280,15 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
               shape.band_rows,
               options.work_counter,
               &stop};
+  // One run over the whole list: each task waits only for what it reads.
+  EngineBlock ready_block(memory, sizeof(int) * static_cast<uint64_t>(shape.tasks));
+  if (!ready_block) return BlurOutcome::kRefused;
+  int* ready_after = ready_block.as<int>();
+  for (int t = 0; t < shape.tasks; ++t) ready_after[t] = tasks[t].ready_after;
   WorkerTeam team(threads);
-  for (int p = 0; p < shape.phases; ++p) {
-    run.phase_first = phases[p].first_task;
-    const bool complete = team.RunWithSlots(
-        phases[p].end_task - phases[p].first_task,
-        [&](int band, int slot) { run.RunTask(run.phase_first + band, slot); },
-        [&](int done_prefix) { return run.AskQueries(done_prefix); });
-    if (!complete) break;
-  }
+  team.RunWithSlots(
+      shape.tasks, [&](int task, int slot) { run.RunTask(task, slot); },
+      [&](int done_prefix) { return run.AskQueries(done_prefix); }, ready_after);
   if (run.stopped_at >= 0) {
     // After a row's query nothing is blurred yet; after column x's, the
     // columns up to x are.

@@ -31,14 +31,18 @@ void WalkPlan(const BlurGeometry& g, const BlurPlanShape& shape, BlurTask* tasks
   const uint64_t strip_band_work = uint64_t{kStripValues} * static_cast<uint64_t>(shape.band_rows) * g.taps;
   const int strips_per_task = Clamp(kBlurTaskWork / strip_band_work, 1, strips);
   int t = 0, p = 0;
+  int ready = 0;
   auto add = [&](bool horizontal, int first_row, int end_row, int first_value, int end_value) {
     if (tasks != nullptr) {
       tasks[t] = BlurTask{horizontal, first_row, end_row, first_value, end_value,
                           static_cast<uint64_t>(end_row - first_row) * static_cast<uint64_t>(end_value - first_value) *
-                              static_cast<uint64_t>(g.taps)};
+                              static_cast<uint64_t>(g.taps),
+                          ready};
     }
     ++t;
   };
+  // Tasks up to the end of the last two bands' vertical work.
+  int band_done[2] = {0, 0};
   auto close_phase = [&](int first_task) {
     if (t == first_task) return;
     if (phases != nullptr) phases[p] = BlurPhase{first_task, t};
@@ -49,6 +53,7 @@ void WalkPlan(const BlurGeometry& g, const BlurPlanShape& shape, BlurTask* tasks
     const int band_end = std::min(g.height, band + shape.band_rows);
     const int needed = std::min(g.height - 1, band_end - 1 + g.reach);
     int first_task = t;
+    ready = band_done[0];  // the rows replace those of two bands ago
     for (; next_row <= needed; next_row += shape.row_group) {
       const int group_end = std::min(needed + 1, next_row + shape.row_group);
       for (int v = 0; v < values; v += shape.piece_values) add(true, next_row, group_end, v, std::min(values, v + shape.piece_values));
@@ -56,10 +61,13 @@ void WalkPlan(const BlurGeometry& g, const BlurPlanShape& shape, BlurTask* tasks
     next_row = needed + 1;
     close_phase(first_task);
     first_task = t;
+    ready = t;  // the band's rows
     for (int s = 0; s < strips; s += strips_per_task) {
       add(false, band, band_end, s * kStripValues, std::min(values, (s + strips_per_task) * kStripValues));
     }
     close_phase(first_task);
+    band_done[0] = band_done[1];
+    band_done[1] = t;
   }
   *task_count = t;
   *phase_count = p;
@@ -105,7 +113,8 @@ BlurPlanShape BlurPlanShapeFor(const BlurGeometry& g) {
     const uint64_t strips = kBlurTaskWork / g.taps / kStripValues;
     shape.piece_values = strips < 1 ? kStripValues : Clamp(strips * kStripValues, kStripValues, values);
   }
-  shape.ring_rows = static_cast<int>(std::min<int64_t>(g.height, int64_t{2} * g.reach + shape.band_rows));
+  // Two bands besides the reach: one being blurred, the next one's rows.
+  shape.ring_rows = static_cast<int>(std::min<int64_t>(g.height, int64_t{2} * g.reach + 2 * shape.band_rows));
   WalkPlan(g, shape, nullptr, nullptr, &shape.tasks, &shape.phases);
   return shape;
 }

@@ -8,9 +8,11 @@
 // pass (a few source rows, or part of one very long row) and pieces of the
 // vertical pass (one band of output rows across a few strips). The tasks
 // come in phases: the rows a band of the vertical pass needs, then that
-// band. Tasks of one phase are independent of each other and may run in
-// any order on any thread; a phase starts when the one before has ended.
-// Every boundary follows from the picture size and the radius alone.
+// band. Tasks of one phase are independent of each other. A band's tasks
+// wait for its rows; the rows of band b wait for band b - 2 to be done
+// with the ring's rows they replace, so the next band's rows are worked
+// out while the stragglers of a band finish. Every boundary follows from
+// the picture size and the radius alone.
 //
 // The H + W stop queries keep their order: one per source row, then one
 // per column. Query q may be asked only once every task up to its
@@ -40,6 +42,8 @@ struct BlurTask {
   // Values [first_value, end_value) of each of those rows.
   int first_value, end_value;
   uint64_t work;  // tap-values
+  // The task may start once the first `ready_after` tasks have finished.
+  int ready_after;
 };
 
 struct BlurPhase {

@@ -28,8 +28,8 @@ int ParseThreadCount(const char* value, int available) {
 }
 
 int ThreadCountFromEnvironment() {
-  const char* value = ThreadVariable();
-  if (value == nullptr) return 1;
+  char value[32];
+  if (!ReadThreadVariable(value, sizeof value)) return 1;
   const bool automatic = std::strcmp(value, "auto") == 0 || std::strcmp(value, "0") == 0;
   return ParseThreadCount(value, automatic ? AvailableProcessorCount() : 1);
 }
@@ -55,7 +55,8 @@ WorkerTeam::~WorkerTeam() {
 }
 
 int WorkerTeam::TakeBand() {
-  if (stopped_ || next_ >= bands_) return -1;
+  if (stopped_ || next_ >= bands_) return kNoBand;
+  if (ready_after_ != nullptr && done_prefix_ < ready_after_[next_]) return kNotReady;
   ++running_;
   return next_++;
 }
@@ -73,14 +74,24 @@ void WorkerTeam::WorkerLoop(int slot) {
     work_ready_.wait(lock, [&] { return quit_ || generation_ != seen; });
     if (quit_) return;
     seen = generation_;
-    for (int band = TakeBand(); band >= 0; band = TakeBand()) {
+    for (;;) {
+      const int band = TakeBand();
+      if (band == kNoBand) break;
+      if (band == kNotReady) {
+        ++waiting_;
+        band_done_.wait(lock);
+        --waiting_;
+        continue;
+      }
       const SlotBandFunction body = body_;
       void* const context = body_context_;
       lock.unlock();
       body(context, band, slot);
       lock.lock();
       FinishBand(band);
-      band_done_.notify_one();
+      // The caller and any worker waiting for this band to be done. Waking
+      // costs a system call (a server call under Wine): only when needed.
+      if (waiting_ > 0) band_done_.notify_all();
     }
   }
 }
@@ -102,11 +113,11 @@ void WorkerTeam::PlainBody(void* context, int band, int) {
 bool WorkerTeam::RunFunctions(int bands, BandFunction body, void* body_context, BetweenFunction between,
                               void* between_context) {
   PlainBand plain{body, body_context};
-  return RunSlotFunctions(bands, &WorkerTeam::PlainBody, &plain, between, between_context);
+  return RunSlotFunctions(bands, &WorkerTeam::PlainBody, &plain, between, between_context, nullptr);
 }
 
 bool WorkerTeam::RunSlotFunctions(int bands, SlotBandFunction body, void* body_context, BetweenFunction between,
-                                  void* between_context) {
+                                  void* between_context, const int* ready_after) {
   if (bands <= 0) return between == nullptr || between(between_context, 0);
   std::unique_lock<std::mutex> lock(mutex_);
   body_ = body;
@@ -116,6 +127,7 @@ bool WorkerTeam::RunSlotFunctions(int bands, SlotBandFunction body, void* body_c
   running_ = 0;
   done_prefix_ = 0;
   stopped_ = false;
+  ready_after_ = ready_after;
   done_.assign(static_cast<size_t>(bands), 0);
   if (!workers_.empty()) {
     ++generation_;
@@ -128,7 +140,10 @@ bool WorkerTeam::RunSlotFunctions(int bands, SlotBandFunction body, void* body_c
       lock.unlock();
       const bool go_on = between(between_context, reported);
       lock.lock();
-      if (!go_on) stopped_ = true;
+      if (!go_on) {
+        stopped_ = true;
+        if (waiting_ > 0) band_done_.notify_all();
+      }
       continue;  // more bands may have finished meanwhile
     }
     const int band = TakeBand();
@@ -137,13 +152,19 @@ bool WorkerTeam::RunSlotFunctions(int bands, SlotBandFunction body, void* body_c
       body(body_context, band, 0);
       lock.lock();
       FinishBand(band);
+      if (waiting_ > 0) band_done_.notify_all();  // workers waiting for this band
       continue;
     }
+    // Nothing running means every band this run will start has finished
+    // (a band that is not ready waits only for running ones).
     if (running_ == 0) break;
+    ++waiting_;
     band_done_.wait(lock);
+    --waiting_;
   }
   // Every band that was started has finished; no worker touches this run's
   // body or context any more (they only take bands under the lock).
   bands_ = 0;
+  ready_after_ = nullptr;
   return !stopped_;
 }

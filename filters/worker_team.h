@@ -21,6 +21,7 @@
 #define CHROMALINE_FILTERS_WORKER_TEAM_H_
 
 #include <condition_variable>
+#include <cstddef>
 #include <mutex>
 #include <thread>
 #include <type_traits>
@@ -37,11 +38,13 @@ int ParseThreadCount(const char* value, int available);
 // (worker_team_posix.cpp / worker_team_win32.cpp).
 int AvailableProcessorCount();
 
-// The value of CHROMALINE_THREADS from the process environment, or null
-// when unset. The text stays valid until the next call on this thread.
-const char* ThreadVariable();
+// Copies the value of CHROMALINE_THREADS from the process environment into
+// `buffer` (`size` bytes, at least 2); false when the variable is unset. A
+// value too long for the buffer comes back as "x" (neither a count nor
+// "auto"). No thread-local or shared storage: any thread may call it.
+bool ReadThreadVariable(char* buffer, size_t size);
 
-// ParseThreadCount(ThreadVariable(), AvailableProcessorCount()), reading
+// ParseThreadCount of the variable and AvailableProcessorCount(), reading
 // the affinity mask only when the value is "auto" or "0".
 int ThreadCountFromEnvironment();
 
@@ -76,8 +79,12 @@ class WorkerTeam {
   bool RunFunctions(int bands, BandFunction body, void* body_context, BetweenFunction between = nullptr,
                     void* between_context = nullptr);
 
+  // `ready_after` (optional, one entry per band): band b starts only once
+  // the first ready_after[b] bands have all finished (ready_after[b] <= b).
+  // Bands are started in order, so a band that must wait holds back the
+  // ones after it.
   bool RunSlotFunctions(int bands, SlotBandFunction body, void* body_context, BetweenFunction between = nullptr,
-                        void* between_context = nullptr);
+                        void* between_context = nullptr, const int* ready_after = nullptr);
 
   // The same for callables: body(int band), between(int done_prefix) -> bool.
   template <typename Body>
@@ -90,8 +97,8 @@ class WorkerTeam {
   }
   // body(int band, int slot).
   template <typename Body, typename Between>
-  bool RunWithSlots(int bands, Body&& body, Between&& between) {
-    return RunSlotFunctions(bands, &CallSlotBody<Body>, &body, &CallBetween<Between>, &between);
+  bool RunWithSlots(int bands, Body&& body, Between&& between, const int* ready_after = nullptr) {
+    return RunSlotFunctions(bands, &CallSlotBody<Body>, &body, &CallBetween<Between>, &between, ready_after);
   }
 
  private:
@@ -110,7 +117,10 @@ class WorkerTeam {
 
   static void PlainBody(void* context, int band, int slot);
   void WorkerLoop(int slot);
-  // With the lock held: takes the next band or returns -1.
+  // With the lock held: takes the next band, or returns kNoBand when none
+  // is left (or the run stopped), kNotReady when the next must wait.
+  static constexpr int kNoBand = -1;
+  static constexpr int kNotReady = -2;
   int TakeBand();
   // With the lock held: records a finished band.
   void FinishBand(int band);
@@ -121,6 +131,7 @@ class WorkerTeam {
   std::condition_variable band_done_;   // the caller waits for bands
   unsigned generation_ = 0;
   bool quit_ = false;
+  int waiting_ = 0;  // threads in band_done_.wait
   // The current run.
   SlotBandFunction body_ = nullptr;
   void* body_context_ = nullptr;
@@ -129,6 +140,7 @@ class WorkerTeam {
   int running_ = 0;
   int done_prefix_ = 0;
   bool stopped_ = false;
+  const int* ready_after_ = nullptr;
   std::vector<unsigned char> done_;
 };
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "filters/worker_team.h"
 
@@ -23,4 +24,14 @@ int AvailableProcessorCount() {
   return online > 0 ? static_cast<int>(online < 4096 ? online : 4096) : 1;
 }
 
-const char* ThreadVariable() { return std::getenv("CHROMALINE_THREADS"); }
+bool ReadThreadVariable(char* buffer, size_t size) {
+  const char* value = std::getenv("CHROMALINE_THREADS");
+  if (value == nullptr) return false;
+  const size_t length = std::strlen(value);
+  if (length >= size) {
+    std::strcpy(buffer, "x");
+  } else {
+    std::memcpy(buffer, value, length + 1);
+  }
+  return true;
+}

@@ -17,12 +17,15 @@ int AvailableProcessorCount() {
   return count > 0 ? count : 1;
 }
 
-const char* ThreadVariable() {
-  // Values longer than this are not a count or "auto" anyway.
-  static thread_local char value[32];
-  const DWORD length = GetEnvironmentVariableA("CHROMALINE_THREADS", value, sizeof value);
-  if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return nullptr;
-  if (length >= sizeof value) return "invalid";
-  value[length] = '\0';
-  return value;
+bool ReadThreadVariable(char* buffer, size_t size) {
+  SetLastError(0);  // an empty value also gives 0, without an error
+  const DWORD length = GetEnvironmentVariableA("CHROMALINE_THREADS", buffer, static_cast<DWORD>(size));
+  if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+  if (length >= size) {
+    buffer[0] = 'x';  // too long to be a count or "auto"
+    buffer[1] = '\0';
+  } else {
+    buffer[length] = '\0';
+  }
+  return true;
 }

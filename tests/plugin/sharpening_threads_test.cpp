@@ -55,7 +55,8 @@ class SharpeningThreads : public ::testing::Test {
     const std::thread::id caller = std::this_thread::get_id();
     host.SetStopAnswer([&](int n) {
       seen.all_on_caller = seen.all_on_caller && std::this_thread::get_id() == caller;
-      seen.most_threads = std::max(seen.most_threads, CountProcessThreads());
+      // A census is slow (a Toolhelp snapshot under Wine): every 32nd query.
+      if (n % 32 == 0) seen.most_threads = std::max(seen.most_threads, CountProcessThreads());
       return n == stop_at ? 1 : 0;
     });
     seen.result = FilterThroughPlugin(host, picture, settings);
@@ -83,12 +84,21 @@ TEST_F(SharpeningThreads, NoThreadUnlessTheVariableAsks) {
 }
 
 TEST_F(SharpeningThreads, SameBytesForEveryThreadCountOnThePhotos) {
-  for (const char* name : {"astronaut.png", "chelsea.png", "coffee.png", "rocket.png"}) {
+  // Every count on two photos, a few on the others (each thread count is
+  // a separate message 14 through a freshly loaded module).
+  const struct {
+    const char* name;
+    std::vector<const char*> counts;
+  } photos[] = {{"astronaut.png", {"1", "2", "3", "7", "64", "auto"}},
+                {"rocket.png", {"1", "2", "3", "7", "64"}},
+                {"chelsea.png", {"2", "7"}},
+                {"coffee.png", {"3", "auto"}}};
+  for (const auto& [name, counts] : photos) {
     Image picture;
     std::string error;
     ASSERT_TRUE(LoadImageFile(SamplesDir() + "/" + name, &picture, &error)) << error;
     const Observed one = Filter(nullptr, picture, BothStages());
-    for (const char* threads : {"1", "2", "3", "7", "64", "auto"}) {
+    for (const char* threads : counts) {
       const Observed many = Filter(threads, picture, BothStages());
       EXPECT_EQ(FirstDifferentPixel(many.result, one.result), "") << name << ", " << threads << " threads";
       EXPECT_EQ(many.queries, one.queries) << name << ", " << threads << " threads";

@@ -1,6 +1,7 @@
 // The worker facility: what CHROMALINE_THREADS asks for, every band run
 // exactly once on any team size, `between` on the calling thread only, and
 // a stop that starts no further band.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <set>
@@ -12,7 +13,25 @@
 
 #include "filters/worker_team.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <cstdlib>
+#endif
+
 namespace {
+
+void SetVariableForTest(const char* value) {
+#if defined(_WIN32)
+  SetEnvironmentVariableA("CHROMALINE_THREADS", value);
+#else
+  if (value == nullptr) {
+    unsetenv("CHROMALINE_THREADS");
+  } else {
+    setenv("CHROMALINE_THREADS", value, 1);
+  }
+#endif
+}
 
 TEST(ThreadVariable, ParsesCountsAutoAndAnythingElseAsUnset) {
   const struct {
@@ -31,6 +50,21 @@ TEST(ThreadVariable, ParsesCountsAutoAndAnythingElseAsUnset) {
         << "value " << (c.value ? std::string("\"") + c.value + "\"" : "unset") << ", " << c.available
         << " processors";
   }
+}
+
+TEST(ThreadVariable, ReadsTheEnvironmentAndRefusesOverlongValues) {
+  char buffer[8];
+  SetVariableForTest("5");
+  ASSERT_TRUE(ReadThreadVariable(buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "5");
+  EXPECT_EQ(ThreadCountFromEnvironment(), 5);
+  SetVariableForTest("auto-and-much-more");
+  ASSERT_TRUE(ReadThreadVariable(buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "x");
+  EXPECT_EQ(ThreadCountFromEnvironment(), 1);
+  SetVariableForTest(nullptr);
+  EXPECT_FALSE(ReadThreadVariable(buffer, sizeof buffer));
+  EXPECT_EQ(ThreadCountFromEnvironment(), 1);
 }
 
 TEST(ThreadVariable, AffinityCountIsPositiveAndBounded) {
@@ -102,7 +136,31 @@ TEST(WorkerTeam, AStopStartsNoFurtherBand) {
     // Bands already running when the answer came still finish: at most one
     // per thread beyond what had started.
     EXPECT_LE(started.load(), started_at_stop + team.size()) << threads << " threads";
-    EXPECT_LT(started.load(), 10000);
+  }
+}
+
+// A band that must wait for earlier ones never starts before they finish,
+// and the run still ends (no thread waits for a band that never comes).
+TEST(WorkerTeam, ABandStartsOnlyAfterTheBandsItWaitsFor) {
+  constexpr int kBands = 300;
+  std::vector<int> ready_after(kBands);
+  for (int b = 0; b < kBands; ++b) ready_after[static_cast<size_t>(b)] = b % 10 == 0 ? b : std::max(0, b - 15);
+  for (int threads : {1, 2, 7}) {
+    WorkerTeam team(threads);
+    std::vector<std::atomic<int>> finished(kBands);
+    std::atomic<int> early{0};
+    team.RunWithSlots(
+        kBands,
+        [&](int band, int) {
+          for (int b = 0; b < ready_after[static_cast<size_t>(band)]; ++b) {
+            if (finished[static_cast<size_t>(b)].load() == 0) early.fetch_add(1);
+          }
+          std::this_thread::sleep_for(std::chrono::microseconds(band % 7 == 0 ? 300 : 20));
+          finished[static_cast<size_t>(band)].store(1);
+        },
+        [](int) { return true; }, ready_after.data());
+    EXPECT_EQ(early.load(), 0) << threads << " threads";
+    for (auto& f : finished) EXPECT_EQ(f.load(), 1);
   }
 }
 
