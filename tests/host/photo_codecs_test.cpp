@@ -15,29 +15,6 @@
 
 namespace {
 
-Photo MustRead(const std::string& path) {
-  Photo photo;
-  std::string error;
-  EXPECT_TRUE(ReadPhoto(path, &photo, &error)) << error;
-  return photo;
-}
-
-// Encodes `photo` to `path` and reads the file back.
-Photo RoundTrip(const Photo& photo, const EncodeOptions& options, const std::string& path) {
-  std::vector<uint8_t> bytes;
-  std::string error;
-  EXPECT_TRUE(EncodePhoto(photo, options, &bytes, &error)) << PhotoFormatName(options.format) << ": " << error;
-  WriteBytes(path, bytes);
-  return MustRead(path);
-}
-
-struct FormatCase {
-  PhotoFormat format;
-  const char* extension;
-};
-const FormatCase kLosslessFormats[] = {{PhotoFormat::kPng, ".png"}, {PhotoFormat::kTiff, ".tif"},
-                                       {PhotoFormat::kBmp, ".bmp"}};
-
 TEST(PhotoFormatNames, ExtensionsAndWordsNameTheFormats) {
   struct Case {
     const char* text;

@@ -20,29 +20,6 @@ bool Contains(const std::vector<uint8_t>& bytes, const std::string& text) {
   return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
 }
 
-Photo MustRead(const std::string& path) {
-  Photo photo;
-  std::string error;
-  EXPECT_TRUE(ReadPhoto(path, &photo, &error)) << error;
-  return photo;
-}
-
-// Encodes `photo` to `path` and reads the file back.
-Photo RoundTrip(const Photo& photo, const EncodeOptions& options, const std::string& path) {
-  std::vector<uint8_t> bytes;
-  std::string error;
-  EXPECT_TRUE(EncodePhoto(photo, options, &bytes, &error)) << PhotoFormatName(options.format) << ": " << error;
-  WriteBytes(path, bytes);
-  return MustRead(path);
-}
-
-struct FormatCase {
-  PhotoFormat format;
-  const char* extension;
-};
-const FormatCase kLosslessFormats[] = {{PhotoFormat::kPng, ".png"}, {PhotoFormat::kTiff, ".tif"},
-                                       {PhotoFormat::kBmp, ".bmp"}};
-
 TEST(PhotoOrientation, EachOfTheEightIsTurnedUprightAndRecorded) {
   TempDir dir;
   const Image upright = BlockPicture(5, 3);

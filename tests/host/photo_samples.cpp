@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "gtest/gtest.h"
 #include "tests/host/photo_samples.h"
 
 #ifdef _WIN32
@@ -122,3 +123,21 @@ bool RunningUnderWine() {
   return false;
 #endif
 }
+
+Photo MustRead(const std::string& path) {
+  Photo photo;
+  std::string error;
+  EXPECT_TRUE(ReadPhoto(path, &photo, &error)) << error;
+  return photo;
+}
+
+Photo RoundTrip(const Photo& photo, const EncodeOptions& options, const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::string error;
+  EXPECT_TRUE(EncodePhoto(photo, options, &bytes, &error)) << PhotoFormatName(options.format) << ": " << error;
+  WriteBytes(path, bytes);
+  return MustRead(path);
+}
+
+const FormatCase kLosslessFormats[3] = {{PhotoFormat::kPng, ".png"}, {PhotoFormat::kTiff, ".tif"},
+                                        {PhotoFormat::kBmp, ".bmp"}};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/image.h"
+#include "host/photo_io.h"
 
 // A picture of 8x8 blocks, each block its own colour: no two rotations or
 // mirror images of it are alike.
@@ -23,6 +24,18 @@ Image Upright(const Image& stored, int orientation);
 
 // The largest difference of any channel of two pictures of one size.
 int MaxDifference(const Image& a, const Image& b);
+
+// Reads a picture that must read (a test failure otherwise); encodes a
+// picture to `path` and reads the file back.
+Photo MustRead(const std::string& path);
+Photo RoundTrip(const Photo& photo, const EncodeOptions& options, const std::string& path);
+
+struct FormatCase {
+  PhotoFormat format;
+  const char* extension;
+};
+// The formats that give back the very pixels written.
+extern const FormatCase kLosslessFormats[3];
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
