@@ -49,6 +49,7 @@
 #include "filters/filter_pipeline.h"
 #include "filters/unsharp_mask.h"
 #include "filters/worker_team.h"
+#include "tests/support/counting_memory.h"
 
 namespace {
 
@@ -64,32 +65,6 @@ void SetThreads(int threads) {
   setenv("CHROMALINE_THREADS", value.c_str(), 1);
 #endif
 }
-
-// The engine's blocks; only the calling thread allocates.
-struct CountingMemory {
-  size_t bytes = 0, peak = 0;
-  std::vector<std::pair<void*, size_t>> live;
-  static void* Allocate(size_t size, void* context) {
-    auto* m = static_cast<CountingMemory*>(context);
-    void* block = std::malloc(size);
-    if (block == nullptr) return nullptr;
-    m->live.emplace_back(block, size);
-    m->bytes += size;
-    m->peak = std::max(m->peak, m->bytes);
-    return block;
-  }
-  static void Release(void* block, void* context) {
-    auto* m = static_cast<CountingMemory*>(context);
-    for (auto it = m->live.begin(); it != m->live.end(); ++it) {
-      if (it->first == block) {
-        m->bytes -= it->second;
-        m->live.erase(it);
-        break;
-      }
-    }
-    std::free(block);
-  }
-};
 
 // Times the stop queries; answers stop at query `stop_at` (-1: never).
 struct QueryClock {
@@ -155,7 +130,7 @@ Result RunEngine(const PixelBuffer& source, PixelBuffer& destination, double rad
   BlurOptions options;
   options.threads = threads;
   options.threaded_work = threaded_work;
-  options.memory = BlurMemory{&CountingMemory::Allocate, &CountingMemory::Release, &memory};
+  options.memory = memory.memory();
   QueryClock clock;
   clock.stop_at = stop_at;
   const Clock::time_point start = Clock::now();

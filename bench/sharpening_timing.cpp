@@ -50,6 +50,7 @@
 #endif
 
 #include "filters/unsharp_mask.h"
+#include "tests/support/counting_memory.h"
 #include "tests/support/reference_unsharp_mask.h"
 
 namespace {
@@ -93,31 +94,6 @@ double PeakProcessMegabytes() {
 #endif
 }
 
-struct CountingMemory {
-  size_t bytes = 0, peak = 0;
-  std::vector<std::pair<void*, size_t>> live;
-  static void* Allocate(size_t size, void* context) {
-    auto* m = static_cast<CountingMemory*>(context);
-    void* block = std::malloc(size);
-    if (block == nullptr) return nullptr;
-    m->live.emplace_back(block, size);
-    m->bytes += size;
-    m->peak = std::max(m->peak, m->bytes);
-    return block;
-  }
-  static void Release(void* block, void* context) {
-    auto* m = static_cast<CountingMemory*>(context);
-    for (auto it = m->live.begin(); it != m->live.end(); ++it) {
-      if (it->first == block) {
-        m->bytes -= it->second;
-        m->live.erase(it);
-        break;
-      }
-    }
-    std::free(block);
-  }
-};
-
 PixelBuffer Load(const char* path) {
   int width = 0, height = 0, channels = 0;
   unsigned char* rgb = stbi_load(path, &width, &height, &channels, 3);
@@ -152,7 +128,7 @@ Timing TimeEngine(const PixelBuffer& source, PixelBuffer& destination, const Sta
     std::memset(destination.pixels(), 0, destination.pixel_bytes());
     BlurOptions options;
     options.path = path;
-    if (memory != nullptr) options.memory = BlurMemory{&CountingMemory::Allocate, &CountingMemory::Release, memory};
+    if (memory != nullptr) options.memory = memory->memory();
     const Stopwatch watch;
     UnsharpMaskWith(source, destination, stage.radius, stage.amount, stage.threshold, StopQuery(), options);
     best.cpu = std::min(best.cpu, watch.cpu());

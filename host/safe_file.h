@@ -36,5 +36,8 @@ std::string LastSystemError();
 // leftovers with it.
 std::string TemporaryNamePrefix(const std::string& name);
 constexpr char kTemporaryNameEnding[] = ".tmp";
+// A fresh temporary name of that form (eight random letters); the writer
+// still creates it exclusively, so a name taken already is simply retried.
+std::string NewTemporaryName(const std::string& name);
 
 #endif  // CHROMALINE_HOST_SAFE_FILE_H_

@@ -10,22 +10,11 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <random>
-
 #include "host/safe_file.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string RandomLetters() {
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device device;
-  std::mt19937 random(device());
-  std::string text;
-  for (int i = 0; i < 8; ++i) text += kLetters[random() % (sizeof kLetters - 1)];
-  return text;
-}
 
 // Where the bytes must go: the file a symbolic link leads to, else the name.
 std::string ResolvedTarget(const std::string& target) {
@@ -55,8 +44,6 @@ bool WriteAll(int fd, const unsigned char* data, size_t size) {
 
 std::string LastSystemError() { return std::strerror(errno); }
 
-std::string TemporaryNamePrefix(const std::string& name) { return "." + name + "."; }
-
 bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error) {
   const fs::path real(ResolvedTarget(target));
   const fs::path folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
@@ -75,7 +62,7 @@ bool WriteFileSafely(const std::string& target, const void* data, size_t size, s
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = (folder / (TemporaryNamePrefix(real.filename().string()) + RandomLetters() + kTemporaryNameEnding)).string();
+    temp = (folder / NewTemporaryName(real.filename().string())).string();
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }

@@ -5,20 +5,9 @@
 // A read-only target makes the move fail, and the target stays.
 #include <windows.h>
 
-#include <random>
-
 #include "host/safe_file.h"
 
 namespace {
-
-std::string RandomLetters() {
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device device;
-  std::mt19937 random(device());
-  std::string text;
-  for (int i = 0; i < 8; ++i) text += kLetters[random() % (sizeof kLetters - 1)];
-  return text;
-}
 
 std::string SystemText(DWORD code) {
   char* text = nullptr;
@@ -63,8 +52,6 @@ std::string NameOf(const std::string& path) {
 
 std::string LastSystemError() { return SystemText(GetLastError()); }
 
-std::string TemporaryNamePrefix(const std::string& name) { return "." + name + "."; }
-
 bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error) {
   const auto fail = [&](const std::string& what) {
     *error = target + ": " + what + ": " + LastSystemError();
@@ -83,7 +70,7 @@ bool WriteFileSafely(const std::string& target, const void* data, size_t size, s
   std::string temp;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    temp = prefix + TemporaryNamePrefix(NameOf(target)) + RandomLetters() + kTemporaryNameEnding;
+    temp = prefix + NewTemporaryName(NameOf(target));
     file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }

@@ -14,6 +14,7 @@
 #include "filters/filter_pipeline.h"
 #include "filters/stages.h"
 #include "filters/unsharp_mask.h"
+#include "tests/support/counting_memory.h"
 #include "tests/support/reference_unsharp_mask.h"
 
 namespace {
@@ -234,43 +235,6 @@ TEST(UnsharpMaskEngine, UnbuildableRadiiSkipTheStageAtOnce) {
     EXPECT_EQ(script.asked, 0) << "radius " << radius;
   }
 }
-
-// Counts blocks and bytes; refuses the allocation numbered `fail_at`.
-struct CountingMemory {
-  int fail_at = -1;
-  int allocations = 0;
-  int outstanding = 0;
-  uint64_t bytes = 0, peak = 0;
-  std::vector<std::pair<void*, size_t>> live;
-
-  static void* Allocate(size_t size, void* context) {
-    auto* m = static_cast<CountingMemory*>(context);
-    if (m->allocations++ == m->fail_at) return nullptr;
-    void* block = std::malloc(size);
-    m->live.emplace_back(block, size);
-    m->bytes += size;
-    m->peak = std::max(m->peak, m->bytes);
-    ++m->outstanding;
-    return block;
-  }
-  static void Release(void* block, void* context) {
-    auto* m = static_cast<CountingMemory*>(context);
-    for (auto it = m->live.begin(); it != m->live.end(); ++it) {
-      if (it->first == block) {
-        m->bytes -= it->second;
-        m->live.erase(it);
-        break;
-      }
-    }
-    --m->outstanding;
-    std::free(block);
-  }
-  BlurOptions options() {
-    BlurOptions o;
-    o.memory = BlurMemory{&CountingMemory::Allocate, &CountingMemory::Release, this};
-    return o;
-  }
-};
 
 TEST(UnsharpMaskEngine, FailedAllocationsSkipTheStageAndLeakNothing) {
   const PixelBuffer source = TexturedBuffer(40, 30, 12);

@@ -16,6 +16,7 @@
 #include "filters/unsharp_mask.h"
 #include "filters/unsharp_mask_plan.h"
 #include "filters/worker_team.h"
+#include "tests/support/counting_memory.h"
 #include "tests/support/reference_unsharp_mask.h"
 
 namespace {
@@ -251,31 +252,6 @@ TEST(UnsharpMaskThreads, PlansForLargePicturesKeepStretchesShort) {
   }
 }
 
-// Counts the engine's blocks; only the calling thread allocates.
-struct PeakMemory {
-  uint64_t bytes = 0, peak = 0;
-  std::vector<std::pair<void*, size_t>> live;
-  static void* Allocate(size_t size, void* context) {
-    auto* m = static_cast<PeakMemory*>(context);
-    void* block = std::malloc(size);
-    m->live.emplace_back(block, size);
-    m->bytes += size;
-    m->peak = std::max(m->peak, m->bytes);
-    return block;
-  }
-  static void Release(void* block, void* context) {
-    auto* m = static_cast<PeakMemory*>(context);
-    for (auto it = m->live.begin(); it != m->live.end(); ++it) {
-      if (it->first == block) {
-        m->bytes -= it->second;
-        m->live.erase(it);
-        break;
-      }
-    }
-    std::free(block);
-  }
-};
-
 TEST(UnsharpMaskThreads, WorkingMemoryStaysWithinTheFloatPictureOnAnyThreadCount) {
   const struct {
     int width, height;
@@ -284,11 +260,11 @@ TEST(UnsharpMaskThreads, WorkingMemoryStaysWithinTheFloatPictureOnAnyThreadCount
   for (const auto& c : cases) {
     const PixelBuffer source = NoisyGradient(c.width, c.height, 5);
     for (int threads : {1, 2, 8}) {
-      PeakMemory memory;
+      CountingMemory memory;
       BlurOptions options;
       options.threads = threads;
       options.threaded_work = 0;
-      options.memory = BlurMemory{&PeakMemory::Allocate, &PeakMemory::Release, &memory};
+      options.memory = memory.memory();
       PixelBuffer destination = CreatePixelBuffer(c.width, c.height, 24);
       UnsharpMaskWith(source, destination, c.radius, 100, 4, StopQuery(), options);
       EXPECT_LE(memory.peak, uint64_t{12} * c.width * c.height) << Label(c.width, c.height, c.radius, threads);
