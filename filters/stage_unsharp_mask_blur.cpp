@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -67,12 +68,21 @@ class EngineBlock {
 void PadPiece(const unsigned char* row, int width, int n, int first, int end, float* out) {
   const int first_pixel = first / 3 - n;
   const int pixels = (end - first) / 3 + 2 * n;
-  for (int p = 0; p < pixels; ++p) {
+  // Pixels [inside_begin, inside_end) of the piece lie within the row; the
+  // rest repeat the edge pixels.
+  const int inside_begin = std::min(pixels, std::max(0, -first_pixel));
+  const int inside_end = std::max(inside_begin, std::min(pixels, width - first_pixel));
+  auto edge = [&](int p) {
     const int x = std::min(std::max(first_pixel + p, 0), width - 1);
     out[3 * p] = row[3 * x];
     out[3 * p + 1] = row[3 * x + 1];
     out[3 * p + 2] = row[3 * x + 2];
-  }
+  };
+  for (int p = 0; p < inside_begin; ++p) edge(p);
+  const unsigned char* in = row + 3 * (static_cast<ptrdiff_t>(first_pixel) + inside_begin);
+  float* inside = out + 3 * inside_begin;
+  for (int i = 0; i < 3 * (inside_end - inside_begin); ++i) inside[i] = in[i];
+  for (int p = inside_end; p < pixels; ++p) edge(p);
 }
 
 void ClearFrom(PixelBuffer& destination, int from_byte) {

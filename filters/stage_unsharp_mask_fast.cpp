@@ -37,11 +37,17 @@
 #define CHROMALINE_TARGET_AVX512
 #define CHROMALINE_UNROLL
 #define CHROMALINE_UNROLL_4
+#define CHROMALINE_UNROLL_ALL
+#define CHROMALINE_OPAQUE(pointer)
 #else
 #define CHROMALINE_TARGET_AVX2 __attribute__((target("avx2,fma")))
 #define CHROMALINE_TARGET_AVX512 __attribute__((target("avx512f,avx512dq,avx512vl,avx2,fma")))
 #define CHROMALINE_UNROLL _Pragma("GCC unroll 16")
 #define CHROMALINE_UNROLL_4 _Pragma("GCC unroll 4")
+#define CHROMALINE_UNROLL_ALL _Pragma("GCC unroll 32")
+// Keeps the compiler from splitting a row pointer into a base and one
+// offset register per vector, which spills with 24 vectors.
+#define CHROMALINE_OPAQUE(pointer) __asm__("" : "+r"(pointer))
 #endif
 #endif
 
@@ -324,11 +330,26 @@ CHROMALINE_TARGET_AVX512 void HorizontalRowAvx512(const BlurTaps& taps, const fl
   HorizontalRowAvx2(taps, padded + i, values - i, out + i);
 }
 
-// Twelve sums of eight lanes stay in registers where there are 32 of them;
-// 32-bit code, with eight, keeps the strip's sums in memory as the AVX2
-// loop does.
+// Sums of eight lanes stay in registers where there are 32 of them: a
+// whole strip row (24 vectors) at a time, so that each tap reads one run of
+// the window row, then what is left in eights. 32-bit code, with eight
+// registers, keeps the strip's sums in memory as the AVX2 loop does.
 #if defined(__x86_64__) || defined(_M_X64)
-constexpr int kWideBlocks = 12;
+constexpr int kStripVectors = 24;
+
+template <int kVectors, typename Row>
+CHROMALINE_TARGET_AVX512 inline void VerticalBlockAvx512(const BlurTaps& taps, const Row* const* rows, int i,
+                                                        unsigned char* dest) {
+  __m512d sum[kVectors];
+  CHROMALINE_UNROLL_ALL for (int k = 0; k < kVectors; ++k) sum[k] = _mm512_setzero_pd();
+  for (int j = 0; j < taps.count; ++j) {
+    const __m512d w = _mm512_set1_pd(taps.weights[j]);
+    const Row* p = rows[taps.rows[j]] + i;
+    CHROMALINE_OPAQUE(p);
+    CHROMALINE_UNROLL_ALL for (int k = 0; k < kVectors; ++k) sum[k] = Tap8(sum[k], p + 8 * k, w);
+  }
+  CHROMALINE_UNROLL_ALL for (int k = 0; k < kVectors; ++k) StoreLowBytes8(sum[k], dest + i + 8 * k);
+}
 
 template <typename Row>
 CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const Row* const* window, int out_rows,
@@ -337,21 +358,9 @@ CHROMALINE_TARGET_AVX512 void VerticalBandAvx512(const BlurTaps& taps, const Row
     const Row* const* rows = window + r;
     unsigned char* dest = dest_rows[r];
     int i = first;
-    for (; i + 8 * kWideBlocks <= last; i += 8 * kWideBlocks) {
-      __m512d sum[kWideBlocks];
-      CHROMALINE_UNROLL for (int k = 0; k < kWideBlocks; ++k) sum[k] = _mm512_setzero_pd();
-      for (int j = 0; j < taps.count; ++j) {
-        const __m512d w = _mm512_set1_pd(taps.weights[j]);
-        const Row* p = rows[taps.rows[j]] + i;
-        CHROMALINE_UNROLL for (int k = 0; k < kWideBlocks; ++k) sum[k] = Tap8(sum[k], p + 8 * k, w);
-      }
-      CHROMALINE_UNROLL for (int k = 0; k < kWideBlocks; ++k) StoreLowBytes8(sum[k], dest + i + 8 * k);
-    }
-    for (; i + 8 <= last; i += 8) {
-      __m512d sum = _mm512_setzero_pd();
-      for (int j = 0; j < taps.count; ++j) sum = Tap8(sum, rows[taps.rows[j]] + i, _mm512_set1_pd(taps.weights[j]));
-      StoreLowBytes8(sum, dest + i);
-    }
+    for (; i + 8 * kStripVectors <= last; i += 8 * kStripVectors) VerticalBlockAvx512<kStripVectors>(taps, rows, i, dest);
+    for (; i + 64 <= last; i += 64) VerticalBlockAvx512<8>(taps, rows, i, dest);
+    for (; i + 8 <= last; i += 8) VerticalBlockAvx512<1>(taps, rows, i, dest);
     if (i < last) VerticalBandGeneric(taps, rows, 1, i, last, dest_rows + r);
   }
 }
