@@ -73,6 +73,7 @@ constexpr int kBlocks = 4;
 // at least the smallest normal float (BlurTaps::vector_rounding_exact).
 constexpr int64_t kExponentBits = 0x7FF0000000000000;
 constexpr int64_t kMagicOffset = 0x01D8000000000000;  // (29 << 52) | (1 << 51)
+constexpr int64_t kTopMantissaBit = int64_t{1} << 51;
 
 // ---- SSE2: two double lanes ------------------------------------------------
 
@@ -285,8 +286,24 @@ CHROMALINE_TARGET_AVX512 inline __m512d RoundToFloat8(__m512d sum) {
   return _mm512_sub_pd(_mm512_add_pd(sum, magic), magic);
 }
 
+// The same rounding on the multiply-add units: m = 1.5 * 2^E is the sum's
+// exponent bits with the top mantissa bit set (one bitwise operation), and
+// M = m * 2^29 is added and taken away again by fused multiply-adds, each
+// of which rounds exactly as the addition and subtraction above do (m * 2^29
+// is exact). Blocks alternate between the two forms, so that the adders and
+// the multiply-add units share the work. For a zero sum m is the smallest
+// subnormal's neighbour and the result stays zero.
+CHROMALINE_TARGET_AVX512 inline __m512d RoundToFloat8Fused(__m512d sum) {
+  const __m512d m = _mm512_castsi512_pd(_mm512_ternarylogic_epi64(
+      _mm512_castpd_si512(sum), _mm512_set1_epi64(kExponentBits), _mm512_set1_epi64(kMagicOffset & kTopMantissaBit), 0xEA));
+  const __m512d scale = _mm512_set1_pd(536870912.0);  // 2^29
+  return _mm512_fnmadd_pd(m, scale, _mm512_fmadd_pd(m, scale, sum));
+}
+
+template <bool kFused = false>
 CHROMALINE_TARGET_AVX512 inline __m512d Tap8(__m512d sum, const double* p, __m512d w) {
-  return RoundToFloat8(_mm512_fmadd_pd(_mm512_loadu_pd(p), w, sum));
+  const __m512d exact = _mm512_fmadd_pd(_mm512_loadu_pd(p), w, sum);
+  return kFused ? RoundToFloat8Fused(exact) : RoundToFloat8(exact);
 }
 
 // Eight sums to their low eight bits, as bytes. (The masked forms with an
@@ -300,8 +317,10 @@ CHROMALINE_TARGET_AVX512 inline __m512d Widen8(__m256 floats) {
   return _mm512_mask_cvtps_pd(_mm512_setzero_pd(), 0xFF, floats);
 }
 
+template <bool kFused = false>
 CHROMALINE_TARGET_AVX512 inline __m512d Tap8(__m512d sum, const float* p, __m512d w) {
-  return RoundToFloat8(_mm512_fmadd_pd(Widen8(_mm256_loadu_ps(p)), w, sum));
+  const __m512d exact = _mm512_fmadd_pd(Widen8(_mm256_loadu_ps(p)), w, sum);
+  return kFused ? RoundToFloat8Fused(exact) : RoundToFloat8(exact);
 }
 
 CHROMALINE_TARGET_AVX512 void HorizontalRowAvx512(const BlurTaps& taps, const float* padded, int values,
@@ -346,7 +365,11 @@ CHROMALINE_TARGET_AVX512 inline void VerticalBlockAvx512(const BlurTaps& taps, c
     const __m512d w = _mm512_set1_pd(taps.weights[j]);
     const Row* p = rows[taps.rows[j]] + i;
     CHROMALINE_OPAQUE(p);
-    CHROMALINE_UNROLL_ALL for (int k = 0; k < kVectors; ++k) sum[k] = Tap8(sum[k], p + 8 * k, w);
+    CHROMALINE_UNROLL_ALL for (int k = 0; k + 1 < kVectors; k += 2) {
+      sum[k] = Tap8(sum[k], p + 8 * k, w);
+      sum[k + 1] = Tap8<true>(sum[k + 1], p + 8 * k + 8, w);
+    }
+    if (kVectors % 2 != 0) sum[kVectors - 1] = Tap8(sum[kVectors - 1], p + 8 * (kVectors - 1), w);
   }
   CHROMALINE_UNROLL_ALL for (int k = 0; k < kVectors; ++k) StoreLowBytes8(sum[k], dest + i + 8 * k);
 }
