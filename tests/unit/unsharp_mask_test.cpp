@@ -14,6 +14,7 @@
 #include "filters/filter_pipeline.h"
 #include "filters/stages.h"
 #include "filters/unsharp_mask.h"
+#include "filters/unsharp_mask_rows.h"
 #include "tests/support/counting_memory.h"
 #include "tests/support/reference_unsharp_mask.h"
 
@@ -146,6 +147,47 @@ TEST(UnsharpMaskEngine, MatchesReferenceOnSeededRandomSettings) {
 TEST(UnsharpMaskEngine, MatchesReferenceWithTinyEndWeights) {
   for (double radius : {1.0000001192092896, 3.0000002384185791, 40.000003814697266}) {
     for (BlurPath path : AvailablePaths()) ExpectMatchesReference(TexturedBuffer(70, 90, 9), radius, 100, 0, path);
+  }
+}
+
+// The vector loops round each running sum to float without converting it;
+// sums that land exactly halfway between two floats, or step into the next
+// power of two, must round as the plain loop does. Each case is a column
+// whose first taps build a sum just below an integer and whose next tap
+// adds half a float step or a whole one, so a wrong rounding shows in the
+// truncated byte. Rows are long enough for every width of vector block.
+TEST(UnsharpMaskEngine, VectorLoopsRoundTiesAndPowersOfTwoLikeThePlainLoop) {
+  const float half_step_below_2 = std::ldexp(1.0f, -23);  // half an ulp of floats just below 2
+  const struct {
+    float first, second;      // the values the first two taps read
+    float first_weight, second_weight;
+  } cases[] = {
+      {2.0f - 2 * half_step_below_2, 1.0f, 1.0f, half_step_below_2},          // tie: up to 2.0
+      {2.0f - 4 * half_step_below_2, 1.0f, 1.0f, half_step_below_2},          // tie: stays below 2
+      {2.0f - 2 * half_step_below_2, 1.0f, 1.0f, 2 * half_step_below_2},      // exactly 2.0
+      {255.0f - std::ldexp(1.0f, -16), 1.0f, 1.0f, std::ldexp(1.0f, -17)},    // tie at 255
+      {1.0f - std::ldexp(1.0f, -24), 3.0f, 1.0f, std::ldexp(1.0f, -26)},      // crosses 1.0
+      {0.0f, 0.0f, 1.0f, 1.0f},                                               // zero sums
+      {std::ldexp(1.0f, -60), 7.0f, 1.0f, std::ldexp(1.0f, -62)},             // tiny sums
+  };
+  const int values = 3 * 8 * 24 + 8 * 8 + 8 + 5;  // a 24-vector block, an 8-vector one, a single one, a tail
+  for (const auto& c : cases) {
+    const float weights[] = {c.first_weight, c.second_weight};
+    const int columns[] = {0, 0};
+    const int rows[] = {0, 1};
+    const BlurTaps taps = {2, weights, columns, rows, false, true};
+    std::vector<double> first(values, c.first), second(values, c.second);
+    for (int i = 0; i < values; i += 7) second[i] = 0.0;  // some lanes take no step at all
+    const double* window[] = {first.data(), second.data()};
+    std::vector<unsigned char> expected(values), actual(values);
+    unsigned char* expected_row = expected.data();
+    unsigned char* actual_row = actual.data();
+    VerticalBandGeneric(taps, window, 1, 0, values, &expected_row);
+    for (BlurPath path : AvailablePaths()) {
+      std::fill(actual.begin(), actual.end(), 0xAB);
+      BlurRowLoopsFor(path).vertical(taps, window, 1, 0, values, &actual_row);
+      EXPECT_EQ(actual, expected) << BlurPathName(path) << " path, values " << c.first << " and " << c.second;
+    }
   }
 }
 
