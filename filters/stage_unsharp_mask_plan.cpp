@@ -29,7 +29,11 @@ void WalkPlan(const BlurGeometry& g, const BlurPlanShape& shape, BlurTask* tasks
   const int values = 3 * g.width;
   const int strips = (values + kStripValues - 1) / kStripValues;
   const uint64_t strip_band_work = uint64_t{kStripValues} * static_cast<uint64_t>(shape.band_rows) * g.taps;
-  const int strips_per_task = Clamp(kBlurTaskWork / strip_band_work, 1, strips);
+  // As few vertical tasks per band as the task size allows, holding equal
+  // numbers of strips, so that no thread is left with a short remainder.
+  const int most_strips = Clamp(kBlurTaskWork / strip_band_work, 1, strips);
+  const int band_tasks = (strips + most_strips - 1) / most_strips;
+  const int strips_per_task = (strips + band_tasks - 1) / band_tasks;
   int t = 0, p = 0;
   int ready = 0;
   auto add = [&](bool horizontal, int first_row, int end_row, int first_value, int end_value) {
