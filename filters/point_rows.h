@@ -22,6 +22,20 @@ const char* PointRowsFormName(PointRowsForm form);
 // bytes[i] = table[bytes[i]] for i < count.
 void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256]);
 
+// A table that stretches a range of levels linearly, as auto-levels' table
+// does: entry i is min(255, floor(max(i - low, 0) * 255 / span)) for all
+// 256 i. Vector forms may then work the entries out instead of looking
+// them up.
+struct ByteStretch {
+  bool found = false;
+  uint8_t low = 0;
+  uint8_t span = 1;  // 1..255
+};
+// Whether `table` is such a stretch, checked on all 256 entries.
+ByteStretch FindByteStretch(const uint8_t (&table)[256]);
+// MapBytes of a table together with FindByteStretch(table).
+void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256], const ByteStretch& stretch);
+
 // Gray level of each pixel: min(blue[B] + green[G] + red[R], 255), written
 // to all three channels. The shares are those of weights in 0..1000, so
 // each is at most 255.
@@ -78,6 +92,7 @@ void GrayRowAvx512(uint8_t* pixels, size_t count, const GrayShares& shares);
 void SepiaRowAvx512(uint8_t* pixels, size_t count, const SepiaRowArgs& args);
 void LuminanceRowAvx512(const uint8_t* pixels, size_t count, uint8_t* luminance);
 void MapBytesAvx2(uint8_t* bytes, size_t count, const uint8_t (&table)[256]);
+void MapStretchAvx2(uint8_t* bytes, size_t count, const ByteStretch& stretch);
 void GrayRowAvx2(uint8_t* pixels, size_t count, const GrayShares& shares);
 void SepiaRowAvx2(uint8_t* pixels, size_t count, const SepiaRowArgs& args);
 void LuminanceRowAvx2(const uint8_t* pixels, size_t count, uint8_t* luminance);

@@ -101,6 +101,35 @@ void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
   for (; i < count; ++i) bytes[i] = table[bytes[i]];
 }
 
+ByteStretch FindByteStretch(const uint8_t (&table)[256]) {
+  ByteStretch stretch;
+  // The last 0 before the first nonzero entry is the low end; the first
+  // 255 lies one span above it.
+  int first_nonzero = 0;
+  while (first_nonzero < 256 && table[first_nonzero] == 0) ++first_nonzero;
+  int first_full = first_nonzero;
+  while (first_full < 256 && table[first_full] != 255) ++first_full;
+  if (first_nonzero == 0 || first_full == 256) return stretch;
+  const int low = first_nonzero - 1, span = first_full - low;
+  if (span > 255) return stretch;
+  for (int i = 0; i < 256; ++i) {
+    const int stretched = std::min(255, std::max(i - low, 0) * 255 / span);
+    if (table[i] != stretched) return stretch;
+  }
+  stretch.found = true;
+  stretch.low = static_cast<uint8_t>(low);
+  stretch.span = static_cast<uint8_t>(span);
+  return stretch;
+}
+
+void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256], const ByteStretch& stretch) {
+  if (stretch.found && ActivePointRowsForm() == PointRowsForm::kAvx2) {
+    MapStretchAvx2(bytes, count, stretch);
+    return;
+  }
+  MapBytes(bytes, count, table);
+}
+
 // The vector forms work on whole blocks of pixels and leave the rest of the
 // row to the plain loop.
 void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares) {

@@ -172,6 +172,49 @@ TEST_F(PointRows, EveryByteThroughEveryTable) {
   }
 }
 
+// Auto-levels' table for every range of levels: as a plain stretch the
+// AVX2 form works the entries out instead of looking them up, and must give
+// every byte exactly as the table does. Tables that are not
+// a stretch, by one entry or by shape, are never taken for one.
+TEST_F(PointRows, EveryLevelsRangeMapsEveryByteAsItsTable) {
+  std::vector<uint8_t> all(256 + 37);
+  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint8_t>(i * 7);
+  int stretches = 0, ranges = 0;
+  for (int lo = 0; lo < 256; ++lo) {
+    for (int hi = lo + 1; hi < 256; ++hi) {
+      BuildLevelsTable(0, 255, lo, hi, 1.0f);
+      uint8_t table[256];
+      for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(AutoLevelsTable()[i] & 0xFF);
+      const ByteStretch stretch = FindByteStretch(table);
+      ++ranges;
+      if (!stretch.found) continue;
+      ++stretches;
+      std::vector<uint8_t> expected = all;
+      for (uint8_t& b : expected) b = table[b];
+      for (CpuPath path : VectorFormPaths()) {
+        SetCpuPathLimit(path);
+        std::vector<uint8_t> mapped = all;
+        MapBytes(mapped.data(), mapped.size(), table, stretch);
+        ASSERT_EQ(mapped, expected) << PointRowsFormName(ActivePointRowsForm()) << ", levels " << lo << " to " << hi;
+      }
+    }
+  }
+  // Every range is a stretch (the double arithmetic of the table never
+  // lands below a whole quotient); anything else would keep the lookups.
+  EXPECT_EQ(stretches, ranges);
+
+  BuildLevelsTable(0, 255, 40, 180, 1.0f);
+  uint8_t near_miss[256], reversed[256];
+  for (int i = 0; i < 256; ++i) {
+    near_miss[i] = static_cast<uint8_t>(AutoLevelsTable()[i] & 0xFF);
+    reversed[i] = static_cast<uint8_t>(255 - i);
+  }
+  ASSERT_TRUE(FindByteStretch(near_miss).found);
+  near_miss[100] = static_cast<uint8_t>(near_miss[100] + 1);
+  EXPECT_FALSE(FindByteStretch(near_miss).found);
+  EXPECT_FALSE(FindByteStretch(reversed).found);
+}
+
 }  // namespace
 
 namespace {
