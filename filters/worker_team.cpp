@@ -34,8 +34,9 @@ int ThreadCountFromEnvironment() {
   return ParseThreadCount(value, automatic ? AvailableProcessorCount() : 1);
 }
 
-WorkerTeam::WorkerTeam(int threads) {
+WorkerTeam::WorkerTeam(int threads, int at_once) {
   if (threads > kMaxWorkerThreads) threads = kMaxWorkerThreads;
+  workers_at_once_ = at_once < 1 ? 0 : at_once - 1;
   for (int i = 1; i < threads; ++i) {
     try {
       workers_.emplace_back(&WorkerTeam::WorkerLoop, this, i);
@@ -51,14 +52,23 @@ WorkerTeam::~WorkerTeam() {
     quit_ = true;
   }
   work_ready_.notify_all();
+  turn_.notify_all();
   for (std::thread& worker : workers_) worker.join();
 }
 
-int WorkerTeam::TakeBand() {
+int WorkerTeam::TakeBand(bool worker) {
   if (stopped_ || next_ >= bands_) return kNoBand;
   if (ready_after_ != nullptr && done_prefix_ < ready_after_[next_]) return kNotReady;
+  if (worker) {
+    if (workers_running_ >= workers_at_once_) return kNoTurn;
+    ++workers_running_;
+  }
   ++running_;
   return next_++;
+}
+
+void WorkerTeam::PassTurn() {
+  if (turn_waiting_ > 0 && workers_running_ < workers_at_once_) turn_.notify_one();
 }
 
 void WorkerTeam::FinishBand(int band) {
@@ -75,9 +85,21 @@ void WorkerTeam::WorkerLoop(int slot) {
     if (quit_) return;
     seen = generation_;
     for (;;) {
-      const int band = TakeBand();
-      if (band == kNoBand) break;
+      const int band = TakeBand(true);
+      if (band == kNoBand) {
+        PassTurn();  // a worker waiting for a turn learns that the run is over
+        break;
+      }
+      if (band == kNoTurn) {
+        // As many workers busy as the processors allow: wait until one
+        // stops taking bands, rather than waking at every band finished.
+        ++turn_waiting_;
+        turn_.wait(lock);
+        --turn_waiting_;
+        continue;
+      }
       if (band == kNotReady) {
+        PassTurn();
         ++waiting_;
         band_done_.wait(lock);
         --waiting_;
@@ -89,6 +111,7 @@ void WorkerTeam::WorkerLoop(int slot) {
       body(context, band, slot);
       lock.lock();
       FinishBand(band);
+      --workers_running_;
       // The caller and any worker waiting for this band to be done. Waking
       // costs a system call (a server call under Wine): only when needed.
       if (waiting_ > 0) band_done_.notify_all();
@@ -146,7 +169,7 @@ bool WorkerTeam::RunSlotFunctions(int bands, SlotBandFunction body, void* body_c
       }
       continue;  // more bands may have finished meanwhile
     }
-    const int band = TakeBand();
+    const int band = TakeBand(false);
     if (band >= 0) {
       lock.unlock();
       body(body_context, band, 0);

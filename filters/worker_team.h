@@ -60,8 +60,12 @@ class WorkerTeam {
   using BetweenFunction = bool (*)(void* context, int done_prefix);
 
   // Starts threads - 1 workers (none for 1 or less). A worker that cannot
-  // be started is simply missing: the team runs with those it has.
-  explicit WorkerTeam(int threads);
+  // be started is simply missing: the team runs with those it has. Besides
+  // the caller, at most `at_once` - 1 workers run bands at the same time
+  // (by default the processors the process may use): more threads than
+  // processors take turns rather than push each other's rows out of the
+  // caches and hold up the bands others wait for.
+  explicit WorkerTeam(int threads, int at_once = AvailableProcessorCount());
   // Stops and joins every worker.
   ~WorkerTeam();
   WorkerTeam(const WorkerTeam&) = delete;
@@ -121,17 +125,25 @@ class WorkerTeam {
   // is left (or the run stopped), kNotReady when the next must wait.
   static constexpr int kNoBand = -1;
   static constexpr int kNotReady = -2;
-  int TakeBand();
+  static constexpr int kNoTurn = -3;  // a worker: as many workers busy as allowed
+  int TakeBand(bool worker);
   // With the lock held: records a finished band.
   void FinishBand(int band);
+  // With the lock held, from a worker that stops taking bands for now: lets
+  // one worker waiting for a turn try again.
+  void PassTurn();
 
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable work_ready_;  // workers wait for a run or the end
   std::condition_variable band_done_;   // the caller waits for bands
+  std::condition_variable turn_;        // workers wait for a free processor
   unsigned generation_ = 0;
   bool quit_ = false;
-  int waiting_ = 0;  // threads in band_done_.wait
+  int waiting_ = 0;       // threads in band_done_.wait
+  int turn_waiting_ = 0;  // workers in turn_.wait
+  int workers_at_once_ = 0;
+  int workers_running_ = 0;
   // The current run.
   SlotBandFunction body_ = nullptr;
   void* body_context_ = nullptr;

@@ -146,21 +146,44 @@ TEST(WorkerTeam, ABandStartsOnlyAfterTheBandsItWaitsFor) {
   std::vector<int> ready_after(kBands);
   for (int b = 0; b < kBands; ++b) ready_after[static_cast<size_t>(b)] = b % 10 == 0 ? b : std::max(0, b - 15);
   for (int threads : {1, 2, 7}) {
-    WorkerTeam team(threads);
-    std::vector<std::atomic<int>> finished(kBands);
-    std::atomic<int> early{0};
-    team.RunWithSlots(
-        kBands,
-        [&](int band, int) {
-          for (int b = 0; b < ready_after[static_cast<size_t>(band)]; ++b) {
-            if (finished[static_cast<size_t>(b)].load() == 0) early.fetch_add(1);
-          }
-          std::this_thread::sleep_for(std::chrono::microseconds(band % 7 == 0 ? 300 : 20));
-          finished[static_cast<size_t>(band)].store(1);
-        },
-        [](int) { return true; }, ready_after.data());
-    EXPECT_EQ(early.load(), 0) << threads << " threads";
-    for (auto& f : finished) EXPECT_EQ(f.load(), 1);
+    for (int at_once : {1, 2, 64}) {
+      WorkerTeam team(threads, at_once);
+      std::vector<std::atomic<int>> finished(kBands);
+      std::atomic<int> early{0};
+      team.RunWithSlots(
+          kBands,
+          [&](int band, int) {
+            for (int b = 0; b < ready_after[static_cast<size_t>(band)]; ++b) {
+              if (finished[static_cast<size_t>(b)].load() == 0) early.fetch_add(1);
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(band % 7 == 0 ? 300 : 20));
+            finished[static_cast<size_t>(band)].store(1);
+          },
+          [](int) { return true; }, ready_after.data());
+      EXPECT_EQ(early.load(), 0) << threads << " threads, " << at_once << " at once";
+      for (auto& f : finished) EXPECT_EQ(f.load(), 1);
+    }
+  }
+}
+
+// More threads than processors take turns: no more bands run at once than
+// the team allows (the caller's included), and every band still runs once.
+TEST(WorkerTeam, NeverRunsMoreBandsAtOnceThanAllowed) {
+  for (int at_once : {1, 2, 3}) {
+    WorkerTeam team(6, at_once);
+    std::vector<std::atomic<int>> runs(40);
+    std::atomic<int> running{0}, most{0};
+    team.Run(40, [&](int band) {
+      const int now = running.fetch_add(1) + 1;
+      int seen = most.load();
+      while (now > seen && !most.compare_exchange_weak(seen, now)) {
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
+      running.fetch_sub(1);
+      runs[static_cast<size_t>(band)].fetch_add(1);
+    });
+    EXPECT_LE(most.load(), at_once) << at_once << " at once";
+    for (auto& r : runs) EXPECT_EQ(r.load(), 1);
   }
 }
 
