@@ -290,12 +290,13 @@ CHROMALINE_TARGET_AVX512 inline __m512d RoundToFloat8(__m512d sum) {
 // exponent bits with the top mantissa bit set (one bitwise operation), and
 // M = m * 2^29 is added and taken away again by fused multiply-adds, each
 // of which rounds exactly as the addition and subtraction above do (m * 2^29
-// is exact). Blocks alternate between the two forms, so that the adders and
-// the multiply-add units share the work. For a zero sum m is the smallest
-// subnormal's neighbour and the result stays zero.
+// is exact). Neighbouring vectors alternate between the two forms, so that
+// the adders and the multiply-add units share the work. For a zero sum m
+// is the subnormal 2^-1023, and the result stays zero.
 CHROMALINE_TARGET_AVX512 inline __m512d RoundToFloat8Fused(__m512d sum) {
+  // Truth table 0xEA: (sum & exponent bits) | top mantissa bit.
   const __m512d m = _mm512_castsi512_pd(_mm512_ternarylogic_epi64(
-      _mm512_castpd_si512(sum), _mm512_set1_epi64(kExponentBits), _mm512_set1_epi64(kMagicOffset & kTopMantissaBit), 0xEA));
+      _mm512_castpd_si512(sum), _mm512_set1_epi64(kExponentBits), _mm512_set1_epi64(kTopMantissaBit), 0xEA));
   const __m512d scale = _mm512_set1_pd(536870912.0);  // 2^29
   return _mm512_fnmadd_pd(m, scale, _mm512_fmadd_pd(m, scale, sum));
 }
