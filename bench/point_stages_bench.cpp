@@ -8,7 +8,7 @@
 //
 //   point_stages_bench [picture] [--benchmark_filter=...]
 //
-// The picture (any file stb reads; also CHROMALINE_BENCH_PICTURE) is the
+// The picture (JPEG or PNG; also CHROMALINE_BENCH_PICTURE) is the
 // large one; without it a generated 5120 x 2880 picture stands in. The
 // bundled samples are measured too (without ImageMagick).
 // CHROMALINE_BENCH_NO_IMAGEMAGICK=1 skips the ImageMagick runs. The stages
@@ -31,21 +31,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_picture.h"
 #include "filters/cpu_paths.h"
 #include "filters/filter_pipeline.h"
 #include "filters/point_rows.h"
 #include "filters/stages.h"
 #include "tests/support/reference_point_stages.h"
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wall"
-#pragma GCC diagnostic ignored "-Wextra"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_NO_HDR
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -65,24 +56,6 @@ struct Picture {
 
 std::vector<std::unique_ptr<Picture>> g_pictures;
 fs::path g_temp;
-
-PixelBuffer LoadPicture(const std::string& path) {
-  int width = 0, height = 0, channels = 0;
-  unsigned char* rgb = stbi_load(path.c_str(), &width, &height, &channels, 3);
-  if (rgb == nullptr) return PixelBuffer();
-  PixelBuffer buffer = CreatePixelBuffer(width, height, 24);
-  for (int y = 0; buffer && y < height; ++y) {
-    unsigned char* out = buffer.row(y);
-    const unsigned char* in = rgb + static_cast<size_t>(y) * width * 3;
-    for (int x = 0; x < width; ++x) {
-      out[3 * x] = in[3 * x + 2];
-      out[3 * x + 1] = in[3 * x + 1];
-      out[3 * x + 2] = in[3 * x];
-    }
-  }
-  stbi_image_free(rgb);
-  return buffer;
-}
 
 // Smooth gradients with grain: a histogram spread like a photo's, not the
 // flat one of random bytes.
@@ -401,7 +374,7 @@ int main(int argc, char** argv) {
   fs::create_directories(g_temp);
   const bool magick = MagickWanted();
 
-  PixelBuffer photo = large.empty() ? PixelBuffer() : LoadPicture(large);
+  PixelBuffer photo = large.empty() ? PixelBuffer() : LoadBenchPicture(large.c_str());
   if (!large.empty() && !photo) std::fprintf(stderr, "%s: cannot be read; using a generated picture\n", large.c_str());
   if (photo) {
     AddPicture("photo", std::move(photo), large, magick);
@@ -410,7 +383,7 @@ int main(int argc, char** argv) {
   }
   for (const char* sample : {"astronaut.png", "chelsea.png", "coffee.png", "rocket.png"}) {
     const std::string path = SamplesDir() + "/" + sample;
-    PixelBuffer buffer = LoadPicture(path);
+    PixelBuffer buffer = LoadBenchPicture(path.c_str());
     // ImageMagick's start-up outweighs its work on pictures this small.
     if (buffer) AddPicture(fs::path(sample).stem().string(), std::move(buffer), path, false);
   }

@@ -24,28 +24,11 @@
 #include <string>
 #include <vector>
 
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wdouble-promotion"
-#endif
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
-#include <stb_image.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
-
 #if defined(_WIN32)
 #include <windows.h>
 #endif
 
+#include "bench/bench_picture.h"
 #include "filters/filter_pipeline.h"
 #include "filters/unsharp_mask.h"
 #include "filters/worker_team.h"
@@ -83,26 +66,6 @@ struct QueryClock {
     return true;
   }
 };
-
-PixelBuffer Load(const char* path) {
-  int width = 0, height = 0, channels = 0;
-  unsigned char* rgb = stbi_load(path, &width, &height, &channels, 3);
-  if (rgb == nullptr) return PixelBuffer();
-  PixelBuffer buffer = CreatePixelBuffer(width, height, 24);
-  if (buffer) {
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const unsigned char* p = rgb + (static_cast<size_t>(y) * width + x) * 3;
-        unsigned char* q = buffer.row(y) + 3 * x;
-        q[0] = p[2];
-        q[1] = p[1];
-        q[2] = p[0];
-      }
-    }
-  }
-  stbi_image_free(rgb);
-  return buffer;
-}
 
 PixelBuffer Corner(const PixelBuffer& source, int width, int height) {
   width = std::min(width, source.width());
@@ -199,7 +162,7 @@ int main(int argc, char** argv) {
       }
     }
   }
-  const PixelBuffer source = Load(argv[1]);
+  const PixelBuffer source = LoadBenchPicture(argv[1]);
   if (!source) {
     std::fprintf(stderr, "%s: cannot read the picture\n", argv[1]);
     return 1;

@@ -23,24 +23,6 @@
 #include <string>
 #include <vector>
 
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wdouble-promotion"
-#endif
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
-#include <stb_image.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
-
 #if defined(_WIN32)
 #include <windows.h>
 #include <psapi.h>
@@ -49,6 +31,7 @@
 #include <time.h>
 #endif
 
+#include "bench/bench_picture.h"
 #include "filters/unsharp_mask.h"
 #include "tests/support/counting_memory.h"
 #include "tests/support/reference_unsharp_mask.h"
@@ -94,26 +77,6 @@ double PeakProcessMegabytes() {
 #endif
 }
 
-PixelBuffer Load(const char* path) {
-  int width = 0, height = 0, channels = 0;
-  unsigned char* rgb = stbi_load(path, &width, &height, &channels, 3);
-  if (rgb == nullptr) return PixelBuffer();
-  PixelBuffer buffer = CreatePixelBuffer(width, height, 24);
-  if (buffer) {
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const unsigned char* p = rgb + (static_cast<size_t>(y) * width + x) * 3;
-        unsigned char* q = buffer.row(y) + 3 * x;
-        q[0] = p[2];
-        q[1] = p[1];
-        q[2] = p[0];
-      }
-    }
-  }
-  stbi_image_free(rgb);
-  return buffer;
-}
-
 struct Stage {
   const char* name;
   double radius;
@@ -152,7 +115,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) repeat = std::max(1, std::atoi(argv[++i]));
     if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
   }
-  const PixelBuffer source = Load(argv[1]);
+  const PixelBuffer source = LoadBenchPicture(argv[1]);
   if (!source) {
     std::fprintf(stderr, "%s: cannot read the picture\n", argv[1]);
     return 1;
