@@ -50,37 +50,36 @@ Image BlockPicture(int blocks_across, int blocks_down) {
   return image;
 }
 
-Image Upright(const Image& stored, int orientation) {
-  Image upright;
+namespace {
+
+// Moves every pixel between a picture and the one stored for `orientation`:
+// `from` is the stored one when `to_upright`, else the upright one.
+Image Reoriented(const Image& from, int orientation, bool to_upright) {
+  Image to;
   const bool turned = orientation >= 5;
-  upright.width = turned ? stored.height : stored.width;
-  upright.height = turned ? stored.width : stored.height;
-  upright.bgr.resize(stored.bgr.size());
+  to.width = turned ? from.height : from.width;
+  to.height = turned ? from.width : from.height;
+  to.bgr.resize(from.bgr.size());
+  const Image& upright = to_upright ? to : from;
   for (int y = 0; y < upright.height; ++y) {
     for (int x = 0; x < upright.width; ++x) {
       int sx = 0, sy = 0;
       StoredPosition(orientation, x, y, upright.width, upright.height, &sx, &sy);
-      std::memcpy(upright.pixel(x, y), stored.pixel(sx, sy), 3);
+      if (to_upright) {
+        std::memcpy(to.pixel(x, y), from.pixel(sx, sy), 3);
+      } else {
+        std::memcpy(to.pixel(sx, sy), from.pixel(x, y), 3);
+      }
     }
   }
-  return upright;
+  return to;
 }
 
-Image StoredForOrientation(const Image& upright, int orientation) {
-  Image stored;
-  const bool turned = orientation >= 5;
-  stored.width = turned ? upright.height : upright.width;
-  stored.height = turned ? upright.width : upright.height;
-  stored.bgr.resize(upright.bgr.size());
-  for (int y = 0; y < upright.height; ++y) {
-    for (int x = 0; x < upright.width; ++x) {
-      int sx = 0, sy = 0;
-      StoredPosition(orientation, x, y, upright.width, upright.height, &sx, &sy);
-      std::memcpy(stored.pixel(sx, sy), upright.pixel(x, y), 3);
-    }
-  }
-  return stored;
-}
+}  // namespace
+
+Image Upright(const Image& stored, int orientation) { return Reoriented(stored, orientation, true); }
+
+Image StoredForOrientation(const Image& upright, int orientation) { return Reoriented(upright, orientation, false); }
 
 int MaxDifference(const Image& a, const Image& b) {
   if (a.width != b.width || a.height != b.height) return 256;
