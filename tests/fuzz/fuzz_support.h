@@ -15,6 +15,8 @@
 #include <map>
 #include <string>
 
+#include <stdlib.h>  // mkdtemp
+
 #include "chromaline/host_bitmap.h"
 #include "chromaline/plugin_abi.h"
 
@@ -30,6 +32,14 @@ extern "C" int32_t CHROMALINE_STDCALL zorPlugInMsgHandler(uint32_t type, void* p
       std::abort();                                                                  \
     }                                                                                \
   } while (0)
+
+// A new, empty folder under /tmp for a target's files; stops the run when
+// none can be made.
+inline std::string NewTempFolder() {
+  char name[] = "/tmp/chromaline-fuzz-XXXXXX";
+  if (::mkdtemp(name) == nullptr) std::abort();
+  return name;
+}
 
 class FuzzReader {
  public:

@@ -27,10 +27,7 @@ namespace {
 
 struct Folder {
   std::string path;
-  Folder() {
-    char name[] = "/tmp/chromaline-fuzz-XXXXXX";
-    if (::mkdtemp(name) == nullptr) std::abort();
-    path = name;
+  Folder() : path(NewTempFolder()) {
     std::FILE* picture = std::fopen((path + "/photo.png").c_str(), "wb");
     if (picture != nullptr) {
       std::fputs("\x89PNG\r\n\x1a\n", picture);

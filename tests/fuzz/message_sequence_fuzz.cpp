@@ -8,8 +8,6 @@
 // must never be followed). Properties: nothing crashes or reads outside
 // its memory; fixed-result messages give their fixed results; message 2
 // writes at most 27 bytes; message 8 and 40 answer from the state.
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -40,19 +38,10 @@ constexpr MessageKind kKinds[] = {
     {41, Argument::kAny, 0},
 };
 
-struct Folder {
-  std::string path;
-  Folder() {
-    char name[] = "/tmp/chromaline-fuzz-XXXXXX";
-    if (::mkdtemp(name) == nullptr) std::abort();
-    path = name;
-  }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static Folder folder;
+  static const std::string folder = NewTempFolder();
   FuzzReader in(data, size);
   FuzzHost& host = FuzzHost::Get();
   host.Reset();
@@ -82,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         p = reinterpret_cast<void*>(static_cast<uintptr_t>((in.Byte() & 1) != 0 ? in.U32() : in.Byte() % 4));
         break;
       case Argument::kText:
-        text = (in.Byte() & 1) != 0 ? folder.path + "/" + in.Text(24) : in.Text(40);
+        text = (in.Byte() & 1) != 0 ? folder + "/" + in.Text(24) : in.Text(40);
         p = null ? nullptr : &text[0];
         break;
       case Argument::kVersionBuffer:
