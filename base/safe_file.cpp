@@ -1,10 +1,10 @@
-// File: host/safe_file.cpp
+// File: base/safe_file.cpp
 //
 // The part of the safe writer both platforms share: the names of its
 // temporary files.
 #include <random>
 
-#include "host/safe_file.h"
+#include "base/safe_file.h"
 
 std::string TemporaryNamePrefix(const std::string& name) { return "." + name + "."; }
 

@@ -1,4 +1,4 @@
-// File: host/safe_file.h
+// File: base/safe_file.h
 //
 // The one way the command line replaces a file. The bytes go to a temporary
 // file created exclusively (never opening an existing one) in the target's

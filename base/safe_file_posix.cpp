@@ -1,4 +1,4 @@
-// File: host/safe_file_posix.cpp
+// File: base/safe_file_posix.cpp
 //
 // The safe writer on POSIX systems: open(O_CREAT | O_EXCL), write, fsync,
 // fchmod to the old file's mode, rename, then fsync of the folder so the
@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include "host/safe_file.h"
+#include "base/safe_file.h"
 
 namespace fs = std::filesystem;
 

@@ -1,11 +1,11 @@
-// File: host/safe_file_win32.cpp
+// File: base/safe_file_win32.cpp
 //
 // The safe writer on Windows: CreateFile(CREATE_NEW), WriteFile,
 // FlushFileBuffers, then MoveFileEx(REPLACE_EXISTING | WRITE_THROUGH).
 // A read-only target makes the move fail, and the target stays.
 #include <windows.h>
 
-#include "host/safe_file.h"
+#include "base/safe_file.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "host/host_bitmap.h"
-#include "host/photo_io.h"
+#include "photo/photo_io.h"
 #include "host/plugin_host.h"
 
 int main(int argc, char** argv) {

@@ -32,7 +32,7 @@
 #include <string>
 #include <vector>
 
-#include "host/photo_io.h"
+#include "photo/photo_io.h"
 
 namespace fs = std::filesystem;
 

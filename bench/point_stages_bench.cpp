@@ -14,7 +14,7 @@
 // CHROMALINE_BENCH_NO_IMAGEMAGICK=1 skips the ImageMagick runs. The stages
 // run with each form of their row loops this processor has: the widest
 // under the stage's name, the others as stage@avx2 and stage@plain.
-// CHROMALINE_ISA (filters/cpu_paths.h) caps the widest path;
+// CHROMALINE_ISA (filters/engine/cpu_paths.h) caps the widest path;
 // CHROMALINE_BENCH_PLAIN=1 is CHROMALINE_ISA=plain.
 #include <algorithm>
 #include <chrono>
@@ -32,9 +32,9 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_picture.h"
-#include "filters/cpu_paths.h"
+#include "filters/engine/cpu_paths.h"
 #include "filters/filter_pipeline.h"
-#include "filters/point_rows.h"
+#include "filters/point/point_rows.h"
 #include "filters/stages.h"
 #include "tests/support/reference_point_stages.h"
 

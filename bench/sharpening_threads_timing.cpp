@@ -30,8 +30,8 @@
 
 #include "bench/bench_picture.h"
 #include "filters/filter_pipeline.h"
-#include "filters/unsharp_mask.h"
-#include "filters/worker_team.h"
+#include "filters/sharpen/unsharp_mask.h"
+#include "filters/engine/worker_team.h"
 #include "tests/support/counting_memory.h"
 
 namespace {

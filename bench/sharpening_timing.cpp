@@ -32,7 +32,7 @@
 #endif
 
 #include "bench/bench_picture.h"
-#include "filters/unsharp_mask.h"
+#include "filters/sharpen/unsharp_mask.h"
 #include "tests/support/counting_memory.h"
 #include "tests/support/reference_unsharp_mask.h"
 

@@ -1,5 +1,5 @@
-// File: host/cli_batch.cpp
-#include "host/cli_batch.h"
+// File: cli/batch.cpp
+#include "cli/batch.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,11 +9,11 @@
 #include <memory>
 #include <random>
 
-#include "host/cli_progress.h"
-#include "host/cli_walk.h"
-#include "host/console.h"
+#include "cli/progress.h"
+#include "cli/walk.h"
+#include "cli/console.h"
 #include "host/plugin_host.h"
-#include "host/safe_file.h"
+#include "base/safe_file.h"
 #include "plugin/local_settings.h"
 
 namespace fs = std::filesystem;
@@ -61,7 +61,7 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
   if (o.has_quality) encode.quality = o.quality;
   std::vector<uint8_t> bytes;
   // The codecs may decode one picture while they encode another
-  // (host/photo_io.h), so the two workers need no lock.
+  // (photo/photo_io.h), so the two workers need no lock.
   if (!EncodePhoto(*photo, encode, &bytes, &written.error)) {
     written.error = job.output + ": cannot be encoded: " + written.error;
     return written;

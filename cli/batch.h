@@ -1,7 +1,7 @@
-// File: host/cli_batch.h
+// File: cli/batch.h
 //
 // `chromaline-host filter`: the settings store and --set checked, the
-// pictures planned (host/cli_walk.h), the plug-in loaded once, then each
+// pictures planned (cli/walk.h), the plug-in loaded once, then each
 // picture read, filtered through message 14 and written through the safe
 // writer. Reading the next picture and encoding and writing the last one
 // run on worker threads while the plug-in filters the current one; the
@@ -10,7 +10,7 @@
 #ifndef CHROMALINE_HOST_CLI_BATCH_H_
 #define CHROMALINE_HOST_CLI_BATCH_H_
 
-#include "host/cli_options.h"
+#include "cli/options.h"
 
 int RunFilter(const FilterOptions& options);
 

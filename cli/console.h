@@ -1,4 +1,4 @@
-// File: host/console.h
+// File: cli/console.h
 //
 // What the command line asks of the console: whether standard error is a
 // terminal (a progress line that rewrites itself) or a file or pipe (one

@@ -1,10 +1,10 @@
-// File: host/console_posix.cpp
+// File: cli/console_posix.cpp
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 
-#include "host/console.h"
+#include "cli/console.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-// File: host/console_win32.cpp
+// File: cli/console_win32.cpp
 #include <windows.h>
 #include <io.h>
 
 #include <atomic>
 #include <cstdio>
 
-#include "host/console.h"
+#include "cli/console.h"
 
 namespace {
 

@@ -1,15 +1,15 @@
-// File: host/main.cpp
+// File: cli/main.cpp
 //
 // chromaline-host: the reference host on the command line. This file only
 // wires the subcommands to their options and run functions; see HelpText()
-// in host/cli_options.cpp and docs/chromaline-host.1 for the command line.
+// in cli/options.cpp and docs/chromaline-host.1 for the command line.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "host/cli_batch.h"
-#include "host/cli_options.h"
-#include "host/photo_io.h"
+#include "cli/batch.h"
+#include "cli/options.h"
+#include "photo/photo_io.h"
 #include "host/plugin_host.h"
 
 namespace {

@@ -1,9 +1,9 @@
-// File: host/cli_options.cpp
+// File: cli/options.cpp
 //
 // The options of `filter` are a table: name, whether a value follows, and
 // what the value does. Every value is checked here, so a run never starts
 // with something it would refuse half way.
-#include "host/cli_options.h"
+#include "cli/options.h"
 
 #include <charconv>
 #include <cstdint>

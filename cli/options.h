@@ -1,4 +1,4 @@
-// File: host/cli_options.h
+// File: cli/options.h
 //
 // The command line of chromaline-host: one options struct per subcommand,
 // parsed and checked before any picture is read. A parse error is a line
@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "chromaline/plugin_abi.h"
-#include "host/cli_settings.h"
+#include "cli/settings.h"
 #include "host/host_bitmap.h"
-#include "host/photo_io.h"
+#include "photo/photo_io.h"
 
 // Exit statuses, documented in --help and the manual page.
 constexpr int kExitOk = 0;

@@ -1,5 +1,5 @@
-// File: host/cli_progress.cpp
-#include "host/cli_progress.h"
+// File: cli/progress.cpp
+#include "cli/progress.h"
 
 #include <algorithm>
 #include <cstdio>

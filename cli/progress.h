@@ -1,4 +1,4 @@
-// File: host/cli_progress.h
+// File: cli/progress.h
 //
 // What a run shows on standard error while it works. On a terminal one
 // line rewrites itself: pictures done of the total, the current picture's
@@ -19,7 +19,7 @@
 #include <cstddef>
 #include <string>
 
-#include "host/cli_options.h"
+#include "cli/options.h"
 
 class Progress {
  public:

@@ -1,9 +1,9 @@
-// File: host/cli_settings.cpp
+// File: cli/settings.cpp
 //
 // The key table is the plug-in's own (kFilterKeys) and the ranges are the
 // settings dialog's (DialogRangeOfKey, ToneFromFilterParam): nothing here
 // repeats them.
-#include "host/cli_settings.h"
+#include "cli/settings.h"
 
 #include <cctype>
 #include <charconv>

@@ -1,4 +1,4 @@
-// File: host/cli_settings.h
+// File: cli/settings.h
 //
 // The settings the command line takes with --set KEY=VALUE: the thirteen
 // keys of the host store (names matched without regard to case, always

@@ -1,11 +1,11 @@
-// File: host/cli_walk.cpp
-#include "host/cli_walk.h"
+// File: cli/walk.cpp
+#include "cli/walk.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
 
-#include "host/safe_file.h"
+#include "base/safe_file.h"
 
 namespace fs = std::filesystem;
 

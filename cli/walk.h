@@ -1,4 +1,4 @@
-// File: host/cli_walk.h
+// File: cli/walk.h
 //
 // Which pictures a run filters and where each one goes, decided before any
 // picture is read: the files and folders given (-r: with their subfolders),
@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "host/cli_options.h"
-#include "host/photo_io.h"
+#include "cli/options.h"
+#include "photo/photo_io.h"
 
 struct Job {
   enum class State { kToDo, kLeftAlone, kFailed };

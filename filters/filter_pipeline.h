@@ -9,10 +9,10 @@
 #define CHROMALINE_FILTERS_FILTER_PIPELINE_H_
 
 #include "chromaline/plugin_abi.h"
-#include "filters/bitmap_transfer.h"
+#include "filters/engine/bitmap_transfer.h"
 #include "filters/filter_settings.h"
 #include "filters/pixel_buffer.h"
-#include "filters/stop_query.h"
+#include "filters/engine/stop_query.h"
 
 // Filters the bitmap in place. With no stage enabled, or a null handle, the
 // bitmap is neither read nor written.

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <utility>
 
-#include "filters/pixel_memory.h"
+#include "filters/engine/pixel_memory.h"
 
 PixelBuffer::~PixelBuffer() { Reset(); }
 

@@ -7,7 +7,7 @@
 
 #include "chromaline/plugin_abi.h"
 #include "filters/pixel_buffer.h"
-#include "filters/stop_query.h"
+#include "filters/engine/stop_query.h"
 
 // Gamma: every channel value v becomes 255 * (v / 255)^(1 / gamma), rounded
 // half up, through a 256-entry table.

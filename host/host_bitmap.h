@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "host/image.h"
+#include "photo/image.h"
 
 class HostBitmap {
  public:

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/safe_file.h"
+#include "base/safe_file.h"
 
 namespace {
 

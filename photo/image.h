@@ -1,4 +1,4 @@
-// File: host/image.h
+// File: photo/image.h
 //
 // A picture in the host's memory: rows from the top, three bytes per pixel
 // in blue, green, red order, no padding.

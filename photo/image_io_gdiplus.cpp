@@ -1,4 +1,4 @@
-// File: host/image_io_gdiplus.cpp
+// File: photo/image_io_gdiplus.cpp
 //
 // Picture files on Windows, through GDI+ (flat API): any format GDI+ reads
 // comes in; PNG and BMP go out.
@@ -18,7 +18,7 @@ using std::min;
 
 #include <gdiplus.h>
 
-#include "host/image.h"
+#include "photo/image.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// File: host/image_io_vips.cpp
+// File: photo/image_io_vips.cpp
 //
 // The host's plain picture files natively (what the tests and the compare
 // command read and write), on the photo codecs: read upright without alpha
@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/image.h"
-#include "host/photo_io.h"
+#include "photo/image.h"
+#include "photo/photo_io.h"
 
 bool LoadImageFile(const std::string& path, Image* image, std::string* error) {
   Photo photo;

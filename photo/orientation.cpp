@@ -1,9 +1,9 @@
-// File: host/orientation.cpp
+// File: photo/orientation.cpp
 //
 // Reads one SHORT from a JPEG's EXIF block, every offset checked against
 // the bytes at hand (the file may be damaged or hostile), and moves pixels
 // to undo an orientation.
-#include "host/orientation.h"
+#include "photo/orientation.h"
 
 #include <cstring>
 

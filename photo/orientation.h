@@ -1,4 +1,4 @@
-// File: host/orientation.h
+// File: photo/orientation.h
 //
 // EXIF orientation where the Windows codecs lack it: WIC's metadata reader
 // and flip-rotator come first; these are what the codecs fall back on where
@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/image.h"
+#include "photo/image.h"
 
 // 1..8 from IFD0 of the first EXIF segment of the JPEG bytes given (the
 // start of the file is enough); 0 when there is none or it is damaged.

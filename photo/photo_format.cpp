@@ -1,4 +1,4 @@
-// File: host/photo_format.cpp
+// File: photo/photo_format.cpp
 //
 // What the native and the Windows codecs share: the formats' names (what a
 // file name's extension or a --format word asks for) and the checks of an
@@ -6,7 +6,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "host/photo_io.h"
+#include "photo/photo_io.h"
 
 namespace {
 

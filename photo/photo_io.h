@@ -1,4 +1,4 @@
-// File: host/photo_io.h
+// File: photo/photo_io.h
 //
 // Photo files for the command line: a picture is read upright (its EXIF
 // orientation undone), reduced to the 8-bit blue-green-red rows the plug-in
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "host/image.h"
+#include "photo/image.h"
 
 enum class PhotoFormat { kPng, kJpeg, kBmp, kTiff };
 

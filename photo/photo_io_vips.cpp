@@ -1,4 +1,4 @@
-// File: host/photo_io_vips.cpp
+// File: photo/photo_io_vips.cpp
 //
 // The photo codecs natively, on libvips: any format libvips reads, turned
 // upright with vips_autorot, colour reduced to 8-bit sRGB, alpha and the
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <memory>
 
-#include "host/photo_io.h"
+#include "photo/photo_io.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// File: host/photo_io_wic.cpp
+// File: photo/photo_io_wic.cpp
 //
 // The photo codecs on Windows, on the Windows Imaging Component: any format
 // a WIC decoder is installed for, turned upright from the EXIF orientation
@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/orientation.h"
-#include "host/photo_io.h"
+#include "photo/orientation.h"
+#include "photo/photo_io.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// File: ui/dialog_messages.cpp
-#include "ui/dialog_messages.h"
+// File: plugin/dialog_messages.cpp
+#include "plugin/dialog_messages.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-// File: ui/dialog_messages.h
+// File: plugin/dialog_messages.h
 //
 // The three messages that open the settings dialog: 5 (global settings),
 // 22 (hotkey in a host window) and 30 (a given picture or folder).

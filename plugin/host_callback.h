@@ -9,8 +9,8 @@
 #include <cstdint>
 
 #include "chromaline/plugin_abi.h"
-#include "filters/bitmap_transfer.h"
-#include "filters/stop_query.h"
+#include "filters/engine/bitmap_transfer.h"
+#include "filters/engine/stop_query.h"
 #include "plugin/plugin_state.h"
 
 // The section every host store key lives in.

@@ -11,7 +11,7 @@
 #include "plugin/host_settings.h"
 #include "plugin/local_settings.h"
 #include "plugin/module_version.h"
-#include "ui/dialog_messages.h"
+#include "plugin/dialog_messages.h"
 
 namespace {
 

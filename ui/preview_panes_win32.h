@@ -13,7 +13,7 @@
 #include <string>
 
 #include "filters/filter_settings.h"
-#include "filters/stop_query.h"
+#include "filters/engine/stop_query.h"
 #include "ui/gdiplus_win32.h"
 
 // What the panes need of their dialog.

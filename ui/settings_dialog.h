@@ -12,7 +12,7 @@
 #include <string>
 
 #include "filters/filter_settings.h"
-#include "filters/stop_query.h"
+#include "filters/engine/stop_query.h"
 
 // The opener's side of a SettingsDialog.
 struct SettingsDialogFields {

@@ -1,4 +1,4 @@
-// File: filters/bitmap_transfer.h
+// File: filters/engine/bitmap_transfer.h
 //
 // Moving pixels between the host's bitmap and a 24-bit bottom-up
 // PixelBuffer. On Windows the handle is an HBITMAP and the transfer goes

@@ -1,4 +1,4 @@
-// File: filters/bitmap_transfer_gdi.cpp
+// File: filters/engine/bitmap_transfer_gdi.cpp
 //
 // The bitmap transfer on Windows: GDI converts the host's bitmap, whatever
 // its own format, into the 24-bit bottom-up layout our header asks for, and
@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "filters/bitmap_transfer.h"
+#include "filters/engine/bitmap_transfer.h"
 
 namespace {
 

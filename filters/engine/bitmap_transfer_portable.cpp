@@ -1,4 +1,4 @@
-// File: filters/bitmap_transfer_portable.cpp
+// File: filters/engine/bitmap_transfer_portable.cpp
 //
 // The bitmap transfer for hosts without GDI: the handle is a
 // ChromalineHostBitmap* whose rows are copied into and out of the 24-bit
@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "chromaline/host_bitmap.h"
-#include "filters/bitmap_transfer.h"
+#include "filters/engine/bitmap_transfer.h"
 
 namespace {
 

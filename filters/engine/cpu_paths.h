@@ -1,4 +1,4 @@
-// File: filters/cpu_paths.h
+// File: filters/engine/cpu_paths.h
 //
 // The one place that decides which instruction-set path the vector loops
 // (the point stages' rows and the sharpening engine's) take: the widest the

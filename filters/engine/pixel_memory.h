@@ -1,4 +1,4 @@
-// File: filters/pixel_memory.h
+// File: filters/engine/pixel_memory.h
 //
 // Where pixel buffer blocks come from. On Windows a moveable, zero-filled
 // global memory block locked for its whole life; elsewhere calloc.

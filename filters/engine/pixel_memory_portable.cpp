@@ -1,9 +1,9 @@
-// File: filters/pixel_memory_portable.cpp
+// File: filters/engine/pixel_memory_portable.cpp
 //
 // Pixel buffer blocks from the C heap, zero-filled.
 #include <cstdlib>
 
-#include "filters/pixel_memory.h"
+#include "filters/engine/pixel_memory.h"
 
 unsigned char* AllocatePixelBlock(size_t bytes) { return static_cast<unsigned char*>(std::calloc(bytes, 1)); }
 

@@ -1,11 +1,11 @@
-// File: filters/pixel_memory_win32.cpp
+// File: filters/engine/pixel_memory_win32.cpp
 //
 // Pixel buffer blocks as moveable, zero-filled global memory, locked for
 // their whole life and known by the locked address; released by taking the
 // handle back from that address.
 #include <windows.h>
 
-#include "filters/pixel_memory.h"
+#include "filters/engine/pixel_memory.h"
 
 unsigned char* AllocatePixelBlock(size_t bytes) {
   HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);

@@ -1,4 +1,4 @@
-// File: filters/stop_query.h
+// File: filters/engine/stop_query.h
 //
 // How a long stage asks whoever started the pipeline whether to stop. The
 // plug-in answers it through the host callback (code 13); tests answer it

@@ -1,10 +1,10 @@
-// File: filters/worker_team.cpp
+// File: filters/engine/worker_team.cpp
 //
 // The portable part of the worker facility: reading CHROMALINE_THREADS and
 // handing bands to a team of std::threads under one mutex. Bands are
 // coarse (milliseconds of work each), so one lock per band costs nothing
 // worth measuring.
-#include "filters/worker_team.h"
+#include "filters/engine/worker_team.h"
 
 #include <cstdlib>
 #include <cstring>

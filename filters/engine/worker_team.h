@@ -1,4 +1,4 @@
-// File: filters/worker_team.h
+// File: filters/engine/worker_team.h
 //
 // Worker threads for the filter stages, for whoever asks for them through
 // the environment variable CHROMALINE_THREADS. Without it the plug-in

@@ -1,4 +1,4 @@
-// File: filters/worker_team_posix.cpp
+// File: filters/engine/worker_team_posix.cpp
 //
 // The platform part of the worker facility on Linux and other POSIX
 // systems: the affinity mask through sched_getaffinity, the variable
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "filters/worker_team.h"
+#include "filters/engine/worker_team.h"
 
 int AvailableProcessorCount() {
 #if defined(__linux__)

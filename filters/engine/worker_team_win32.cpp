@@ -1,4 +1,4 @@
-// File: filters/worker_team_win32.cpp
+// File: filters/engine/worker_team_win32.cpp
 //
 // The platform part of the worker facility on Windows: the affinity mask
 // through GetProcessAffinityMask (a 32-bit process sees at most 32
@@ -6,7 +6,7 @@
 // host may have set with SetEnvironmentVariable whatever C runtime it uses.
 #include <windows.h>
 
-#include "filters/worker_team.h"
+#include "filters/engine/worker_team.h"
 
 int AvailableProcessorCount() {
   DWORD_PTR process_mask = 0;

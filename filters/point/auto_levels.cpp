@@ -1,4 +1,4 @@
-// File: filters/stage_auto_levels.cpp
+// File: filters/point/auto_levels.cpp
 //
 // The auto-levels stage: measures the luminance of a region, finds the
 // levels below and above which 0.01 % of its pixels lie, and stretches that
@@ -9,9 +9,9 @@
 #include <cstring>
 #include <vector>
 
-#include "filters/auto_levels.h"
-#include "filters/point_bands.h"
-#include "filters/point_rows.h"
+#include "filters/point/auto_levels.h"
+#include "filters/point/point_bands.h"
+#include "filters/point/point_rows.h"
 #include "filters/stages.h"
 
 namespace {

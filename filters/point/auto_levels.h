@@ -1,4 +1,4 @@
-// File: filters/auto_levels.h
+// File: filters/point/auto_levels.h
 //
 // The pieces of the auto-levels stage (ApplyAutoLevels in filters/stages.h).
 // The stage keeps its histogram and levels table in module-wide storage,

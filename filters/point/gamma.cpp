@@ -1,11 +1,11 @@
-// File: filters/stage_gamma.cpp
+// File: filters/point/gamma.cpp
 //
 // The gamma stage: one power curve, applied to blue, green and red alike
 // through a table built once per call.
 #include <cmath>
 
-#include "filters/gamma.h"
-#include "filters/point_rows.h"
+#include "filters/point/gamma.h"
+#include "filters/point/point_rows.h"
 #include "filters/stages.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// File: filters/gamma.h
+// File: filters/point/gamma.h
 //
 // The 256-entry table behind the gamma stage (ApplyGamma in
 // filters/stages.h), exposed so that it can be checked value by value.

@@ -1,10 +1,10 @@
-// File: filters/point_bands.h
+// File: filters/point/point_bands.h
 //
 // Row bands for the point stages that gain from more than one core:
 // auto-levels and sepia, which take 1.6 to 4 times a copy of the picture on
 // one core. Gamma and grayscale stream at the speed of memory on one core
 // and stay on the calling thread (bench/README.md). The rows of a picture go in bands of kPointBandRows, on the threads that
-// CHROMALINE_THREADS asks for (filters/worker_team.h) when the picture holds
+// CHROMALINE_THREADS asks for (filters/engine/worker_team.h) when the picture holds
 // at least kPointThreadsMinBytes; otherwise, and always without the
 // variable, on the calling thread alone, band after band in order. The bands
 // never depend on the thread count, and each pixel is worked on by the same
@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "filters/worker_team.h"
+#include "filters/engine/worker_team.h"
 
 constexpr int kPointBandRows = 64;
 // Below this a point stage takes well under a millisecond on one core:

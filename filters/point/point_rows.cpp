@@ -1,14 +1,14 @@
-// File: filters/stage_point_rows.cpp
+// File: filters/point/point_rows.cpp
 //
 // The plain per-row loops of the point stages, and the choice between them
-// and their vector forms (stage_point_rows_avx2.cpp,
-// stage_point_rows_vector.cpp).
+// and their vector forms (filters/point/point_rows_avx2.cpp,
+// filters/point/point_rows_avx512.cpp).
 #include <algorithm>
 #include <cstring>
 
-#include "filters/auto_levels.h"
-#include "filters/cpu_paths.h"
-#include "filters/point_rows.h"
+#include "filters/point/auto_levels.h"
+#include "filters/engine/cpu_paths.h"
+#include "filters/point/point_rows.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-// File: filters/point_rows.h
+// File: filters/point/point_rows.h
 //
 // The per-row loops of the point stages, in a plain form and in two vector
-// forms that give exactly the same bytes: AVX2 (stage_point_rows_avx2.cpp)
-// and AVX-512 with byte permutes (VBMI, stage_point_rows_vector.cpp). The
-// stages take the widest form that filters/cpu_paths.h allows, so tests and
+// forms that give exactly the same bytes: AVX2 (filters/point/point_rows_avx2.cpp)
+// and AVX-512 with byte permutes (VBMI, filters/point/point_rows_avx512.cpp). The
+// stages take the widest form that filters/engine/cpu_paths.h allows, so tests and
 // benchmarks narrow it through SetCpuPathLimit or CHROMALINE_ISA.
 #ifndef CHROMALINE_FILTERS_POINT_ROWS_H_
 #define CHROMALINE_FILTERS_POINT_ROWS_H_

@@ -1,4 +1,4 @@
-// File: filters/stage_point_rows_avx2.cpp
+// File: filters/point/point_rows_avx2.cpp
 //
 // AVX2 forms of the point-stage row loops, for processors without AVX-512
 // (most desktop and laptop processors). Built for AVX2 only inside this file
@@ -11,7 +11,7 @@
 // vector of blue, one of green and one of red (pixel i at byte i), worked
 // on, and put back together. Sepia levels come from the same exact integer
 // arithmetic as the AVX-512 form, with the same fall-backs.
-#include "filters/point_rows.h"
+#include "filters/point/point_rows.h"
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 

@@ -1,4 +1,4 @@
-// File: filters/stage_point_rows_vector.cpp
+// File: filters/point/point_rows_avx512.cpp
 //
 // AVX-512 forms of the point-stage row loops, built for that instruction
 // set only inside this file and chosen at run time. They give exactly the
@@ -11,7 +11,7 @@
 // Pixels go 64 at a time: four groups of 16 pixels (48 bytes) are loaded,
 // blue, green and red are gathered into a vector each (pixel i at byte i),
 // worked on, and scattered back.
-#include "filters/point_rows.h"
+#include "filters/point/point_rows.h"
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 

@@ -1,4 +1,4 @@
-// File: filters/stage_point_stretch_avx2.cpp
+// File: filters/point/point_stretch_avx2.cpp
 //
 // The AVX2 form of a stretch table (ByteStretch in point_rows.h): instead
 // of sixteen shuffles per 32 bytes, each entry min(255, floor(u * 255 /
@@ -7,7 +7,7 @@
 // short of it by at most one, and one correction step: with N = u * 255
 // (below 2^16) and q the estimate, N - q * span is below 2 * span, and q
 // is one too small exactly when it is span or more.
-#include "filters/point_rows.h"
+#include "filters/point/point_rows.h"
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 

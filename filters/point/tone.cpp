@@ -1,15 +1,15 @@
-// File: filters/stage_tone.cpp
+// File: filters/point/tone.cpp
 //
 // The tone stages, last in the pipeline: grayscale writes one weighted
 // brightness into all three channels; sepia uses a brightness on the 0..240
 // scale to pick a colour of a brown palette. Both walk the rows three bytes
-// per pixel (filters/point_rows.h) and leave the row padding alone.
+// per pixel (filters/point/point_rows.h) and leave the row padding alone.
 #include <algorithm>
 
-#include "filters/point_bands.h"
-#include "filters/point_rows.h"
+#include "filters/point/point_bands.h"
+#include "filters/point/point_rows.h"
 #include "filters/stages.h"
-#include "filters/tone.h"
+#include "filters/point/tone.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ bool IsToneBuffer(const PixelBuffer& buffer) {
   return buffer && buffer.bit_count() == 24 && buffer.width() > 0 && buffer.height() > 0;
 }
 
-// Row bands, on worker threads where filters/point_bands.h allows and
+// Row bands, on worker threads where filters/point/point_bands.h allows and
 // `split` asks. Grayscale runs at the speed of memory on one core (about
 // 0.6 to 1 times a copy of the picture), so only sepia splits its rows.
 template <typename RowFunction>

@@ -1,4 +1,4 @@
-// File: filters/tone.h
+// File: filters/point/tone.h
 //
 // The colour pieces of the tone stages: the HLS-to-RGB conversion on the
 // 0..240 scale and the 241-colour sepia palette built from it. The stages

@@ -1,9 +1,9 @@
-// File: filters/stage_unsharp_mask.cpp
+// File: filters/sharpen/unsharp_mask.cpp
 //
 // The sharpening engine: kernel construction, the plain inner loops and
 // the sharpening step. The order of the blur's work, its stop queries and
-// its threads are in stage_unsharp_mask_blur.cpp; the vector loops, chosen
-// per processor, in stage_unsharp_mask_fast.cpp.
+// its threads are in filters/sharpen/unsharp_mask_blur.cpp; the vector loops, chosen
+// per processor, in filters/sharpen/unsharp_mask_rows_x86.cpp.
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -12,9 +12,9 @@
 #include <cstring>
 
 #include "filters/stages.h"
-#include "filters/unsharp_mask.h"
-#include "filters/unsharp_mask_rows.h"
-#include "filters/worker_team.h"
+#include "filters/sharpen/unsharp_mask.h"
+#include "filters/sharpen/unsharp_mask_rows.h"
+#include "filters/engine/worker_team.h"
 
 namespace {
 

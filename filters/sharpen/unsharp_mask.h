@@ -1,4 +1,4 @@
-// File: filters/unsharp_mask.h
+// File: filters/sharpen/unsharp_mask.h
 //
 // The sharpening engine behind UnsharpMask (stages.h), used by the local
 // contrast and the unsharp-mask stages: the blur kernel, the separable
@@ -18,7 +18,7 @@
 #include <cstdint>
 
 #include "filters/pixel_buffer.h"
-#include "filters/stop_query.h"
+#include "filters/engine/stop_query.h"
 
 // The largest kernel the engine builds. The settings dialog admits radii up
 // to 120 (242 taps); the local contrast radius of a picture 65,535 rows high

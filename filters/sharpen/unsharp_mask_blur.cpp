@@ -1,4 +1,4 @@
-// File: filters/stage_unsharp_mask_blur.cpp
+// File: filters/sharpen/unsharp_mask_blur.cpp
 //
 // The separable blur: follows the plan of unsharp_mask_plan.h on a team of
 // threads (the caller alone unless more were asked for), asks the stop
@@ -22,10 +22,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "filters/unsharp_mask.h"
-#include "filters/unsharp_mask_plan.h"
-#include "filters/unsharp_mask_rows.h"
-#include "filters/worker_team.h"
+#include "filters/sharpen/unsharp_mask.h"
+#include "filters/sharpen/unsharp_mask_plan.h"
+#include "filters/sharpen/unsharp_mask_rows.h"
+#include "filters/engine/worker_team.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-// File: filters/stage_unsharp_mask_plan.cpp
+// File: filters/sharpen/unsharp_mask_plan.cpp
 //
 // The blur's task list and the placing of its stop queries
 // (unsharp_mask_plan.h). Pure arithmetic on the picture size and the
 // radius: no pixels, no threads, no memory of its own.
 #include <algorithm>
 
-#include "filters/unsharp_mask_plan.h"
+#include "filters/sharpen/unsharp_mask_plan.h"
 
 namespace {
 

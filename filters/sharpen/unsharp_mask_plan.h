@@ -1,8 +1,8 @@
-// File: filters/unsharp_mask_plan.h
+// File: filters/sharpen/unsharp_mask_plan.h
 //
 // The order of the blur's work and of its stop queries, worked out before
-// any pixel is touched (stage_unsharp_mask_plan.cpp), so that the engine
-// (stage_unsharp_mask_blur.cpp) only follows it, on one thread or many.
+// any pixel is touched (filters/sharpen/unsharp_mask_plan.cpp), so that the engine
+// (filters/sharpen/unsharp_mask_blur.cpp) only follows it, on one thread or many.
 //
 // The work is a list of tasks in a fixed order: pieces of the horizontal
 // pass (a few source rows, or part of one very long row) and pieces of the

@@ -1,8 +1,8 @@
-// File: filters/unsharp_mask_rows.h
+// File: filters/sharpen/unsharp_mask_rows.h
 //
 // The inner loops of the separable blur, shared between the engine
-// (stage_unsharp_mask.cpp, which owns the order of rows, the stop queries
-// and the memory) and the vector versions (stage_unsharp_mask_fast.cpp).
+// (filters/sharpen/unsharp_mask.cpp, which owns the order of rows, the stop queries
+// and the memory) and the vector versions (filters/sharpen/unsharp_mask_rows_x86.cpp).
 // Every version performs, for each output value, the same taps in the same
 // order with the same rounding: the running sum plus value * weight formed
 // in double precision and rounded to float after each tap.
@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "filters/unsharp_mask.h"
+#include "filters/sharpen/unsharp_mask.h"
 
 // The kernel as the loops use it.
 struct BlurTaps {
@@ -66,7 +66,7 @@ struct BlurRowLoops {
   SharpenRowLoop sharpen;
 };
 
-// The plain scalar loops (stage_unsharp_mask.cpp).
+// The plain scalar loops (filters/sharpen/unsharp_mask.cpp).
 void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values, double* out);
 void VerticalBandGeneric(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,
                          unsigned char* const* dest_rows);
@@ -76,7 +76,7 @@ void SharpenRowGeneric(const unsigned char* original, unsigned char* blurred, in
                        const SharpenParameters& parameters);
 
 // The loops for a path; kAuto resolves to the fastest available here
-// (stage_unsharp_mask_fast.cpp).
+// (filters/sharpen/unsharp_mask_rows_x86.cpp).
 BlurRowLoops BlurRowLoopsFor(BlurPath path);
 
 // Two 24-bit buffers of the same positive size.

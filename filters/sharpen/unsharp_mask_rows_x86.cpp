@@ -1,4 +1,4 @@
-// File: filters/stage_unsharp_mask_fast.cpp
+// File: filters/sharpen/unsharp_mask_rows_x86.cpp
 //
 // Vector versions of the blur's inner loops, chosen at run time. They keep
 // the plain loops' arithmetic exactly: each lane holds one output value and
@@ -21,11 +21,11 @@
 // GCC and Clang compile the AVX2 functions through target attributes, so the
 // rest of the module stays at the baseline instruction set; MSVC accepts the
 // intrinsics as they are.
-#include "filters/unsharp_mask_rows.h"
+#include "filters/sharpen/unsharp_mask_rows.h"
 
 #include <cstdint>
 
-#include "filters/cpu_paths.h"
+#include "filters/engine/cpu_paths.h"
 
 #if defined(__x86_64__) || defined(_M_X64) || (defined(__i386__) && defined(__SSE2__)) || \
     (defined(_M_IX86_FP) && _M_IX86_FP >= 2)

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "filters/bitmap_transfer.h"
+#include "filters/engine/bitmap_transfer.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

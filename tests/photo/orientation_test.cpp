@@ -1,4 +1,4 @@
-// File: tests/host/orientation_test.cpp
+// File: tests/photo/orientation_test.cpp
 //
 // The JPEG EXIF orientation reader the Windows codecs fall back on: every
 // value of a real file, both byte orders, and damaged or cut files that
@@ -6,8 +6,8 @@
 #include <string>
 
 #include "gtest/gtest.h"
-#include "host/orientation.h"
-#include "tests/host/photo_samples.h"
+#include "photo/orientation.h"
+#include "tests/photo/photo_samples.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// File: tests/host/photo_codecs_test.cpp
+// File: tests/photo/photo_codecs_test.cpp
 //
 // The photo codecs of the command line in both builds (libvips natively,
 // WIC under Wine): each format written and read back, alpha with the
@@ -8,9 +8,9 @@
 #include <string>
 
 #include "gtest/gtest.h"
-#include "host/image.h"
-#include "host/photo_io.h"
-#include "tests/host/photo_samples.h"
+#include "photo/image.h"
+#include "photo/photo_io.h"
+#include "tests/photo/photo_samples.h"
 #include "tests/support/test_support.h"
 
 namespace {

@@ -1,17 +1,17 @@
-// File: tests/host/photo_io_test.cpp
+// File: tests/photo/photo_io_test.cpp
 //
 // The native photo codecs on small real files that libvips writes here:
 // every EXIF orientation of PNG, TIFF and JPEG turned upright, alpha kept
 // with the colours behind it, 16-bit files reduced with their depth
 // reported, EXIF/XMP/ICC carried into JPEG, PNG and TIFF output with the
-// orientation reset. (tests/host/photo_codecs_test.cpp runs in both builds.)
+// orientation reset. (tests/photo/photo_codecs_test.cpp runs in both builds.)
 #include <algorithm>
 #include <cstring>
 
 #include "gtest/gtest.h"
-#include "host/image.h"
-#include "host/photo_io.h"
-#include "tests/host/photo_samples.h"
+#include "photo/image.h"
+#include "photo/photo_io.h"
+#include "tests/photo/photo_samples.h"
 #include "tests/support/test_support.h"
 
 namespace {

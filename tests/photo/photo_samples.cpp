@@ -1,4 +1,4 @@
-// File: tests/host/photo_samples.cpp
+// File: tests/photo/photo_samples.cpp
 //
 // The pictures of the photo codec tests that need no codec: blocks of
 // colour, the EXIF orientations as pixel moves, and file bytes.
@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "gtest/gtest.h"
-#include "tests/host/photo_samples.h"
+#include "tests/photo/photo_samples.h"
 
 #ifdef _WIN32
 #include <windows.h>

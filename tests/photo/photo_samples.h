@@ -1,4 +1,4 @@
-// File: tests/host/photo_samples.h
+// File: tests/photo/photo_samples.h
 //
 // Pictures and small real files for the photo codec tests: blocks of
 // colour in every EXIF orientation; natively, files libvips writes with a
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "host/image.h"
-#include "host/photo_io.h"
+#include "photo/image.h"
+#include "photo/photo_io.h"
 
 // A picture of 8x8 blocks, each block its own colour: no two rotations or
 // mirror images of it are alike.

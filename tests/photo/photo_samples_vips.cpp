@@ -1,4 +1,4 @@
-// File: tests/host/photo_samples_vips.cpp
+// File: tests/photo/photo_samples_vips.cpp
 //
 // The native test files, written with libvips directly (not through the
 // codecs under test), and exiftool as an outside reader of the orientation.
@@ -11,7 +11,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "tests/host/photo_samples.h"
+#include "tests/photo/photo_samples.h"
 
 const char kSampleExifDescription[] = "chromaline sample description";
 const char kSampleXmpMarker[] = "chromaline-sample-xmp";

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/bitmap_transfer.h"
+#include "filters/engine/bitmap_transfer.h"
 #include "host/host_bitmap.h"
 #include "tests/support/test_support.h"
 

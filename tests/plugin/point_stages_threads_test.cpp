@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/auto_levels.h"
-#include "filters/point_bands.h"
+#include "filters/point/auto_levels.h"
+#include "filters/point/point_bands.h"
 #include "filters/stages.h"
 #include "tests/support/process_threads.h"
 #include "tests/support/reference_point_stages.h"

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "chromaline/host_bitmap.h"
-#include "filters/bitmap_transfer.h"
+#include "filters/engine/bitmap_transfer.h"
 #include "filters/filter_pipeline.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "filters/unsharp_mask.h"
+#include "filters/sharpen/unsharp_mask.h"
 
 struct CountingMemory {
   int fail_at = -1;  // the allocation refused (numbered from 0); -1: none

@@ -7,6 +7,6 @@
 #define CHROMALINE_TESTS_SUPPORT_REFERENCE_STAGES_H_
 
 #include "filters/pixel_buffer.h"
-#include "filters/stop_query.h"
+#include "filters/engine/stop_query.h"
 
 #endif  // CHROMALINE_TESTS_SUPPORT_REFERENCE_STAGES_H_

@@ -3,7 +3,7 @@
 // The sharpening engine written the plain way: the kernel step by step, a
 // whole W x H x 3 float picture between the passes, one scalar loop per
 // pass in the defined order, the stop query where the definition puts it.
-// The real engine (filters/unsharp_mask.h) must match it byte for byte.
+// The real engine (filters/sharpen/unsharp_mask.h) must match it byte for byte.
 // Radii must be finite and 0 or more; sizes as the pipeline makes them.
 #ifndef CHROMALINE_TESTS_SUPPORT_REFERENCE_UNSHARP_MASK_H_
 #define CHROMALINE_TESTS_SUPPORT_REFERENCE_UNSHARP_MASK_H_
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "filters/pixel_buffer.h"
-#include "filters/stop_query.h"
+#include "filters/engine/stop_query.h"
 
 struct ReferenceKernel {
   std::vector<float> weights;

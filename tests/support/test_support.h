@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/image.h"
+#include "photo/image.h"
 #include "host/plugin_host.h"
 #include "filters/filter_settings.h"
 #include "filters/pixel_buffer.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/auto_levels.h"
+#include "filters/point/auto_levels.h"
 #include "filters/filter_pipeline.h"
 #include "filters/stages.h"
 #include "tests/support/reference_point_stages.h"

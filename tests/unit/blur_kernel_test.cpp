@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/unsharp_mask.h"
+#include "filters/sharpen/unsharp_mask.h"
 #include "tests/support/reference_unsharp_mask.h"
 
 namespace {

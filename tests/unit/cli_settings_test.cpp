@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/cli_options.h"
-#include "host/cli_settings.h"
+#include "cli/options.h"
+#include "cli/settings.h"
 
 namespace {
 

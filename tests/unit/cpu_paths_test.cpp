@@ -7,11 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/cpu_paths.h"
+#include "filters/engine/cpu_paths.h"
 #include "filters/filter_pipeline.h"
-#include "filters/point_rows.h"
+#include "filters/point/point_rows.h"
 #include "filters/stages.h"
-#include "filters/unsharp_mask.h"
+#include "filters/sharpen/unsharp_mask.h"
 #include "tests/support/reference_point_stages.h"
 #include "tests/support/reference_unsharp_mask.h"
 

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "plugin/message_handler.h"
-#include "ui/dialog_messages.h"
+#include "plugin/dialog_messages.h"
 
 namespace {
 

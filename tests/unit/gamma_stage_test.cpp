@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/gamma.h"
+#include "filters/point/gamma.h"
 #include "filters/stages.h"
 #include "tests/support/reference_point_stages.h"
 

@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/auto_levels.h"
-#include "filters/cpu_paths.h"
+#include "filters/point/auto_levels.h"
+#include "filters/engine/cpu_paths.h"
 #include "filters/filter_pipeline.h"
-#include "filters/point_rows.h"
+#include "filters/point/point_rows.h"
 #include "filters/stages.h"
 #include "tests/support/reference_point_stages.h"
 

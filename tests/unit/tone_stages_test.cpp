@@ -5,7 +5,7 @@
 
 #include "filters/filter_pipeline.h"
 #include "filters/stages.h"
-#include "filters/tone.h"
+#include "filters/point/tone.h"
 #include "tests/support/reference_point_stages.h"
 
 namespace {

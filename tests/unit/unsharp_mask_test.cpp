@@ -13,8 +13,8 @@
 
 #include "filters/filter_pipeline.h"
 #include "filters/stages.h"
-#include "filters/unsharp_mask.h"
-#include "filters/unsharp_mask_rows.h"
+#include "filters/sharpen/unsharp_mask.h"
+#include "filters/sharpen/unsharp_mask_rows.h"
 #include "tests/support/counting_memory.h"
 #include "tests/support/reference_unsharp_mask.h"
 

@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/unsharp_mask.h"
-#include "filters/unsharp_mask_plan.h"
-#include "filters/worker_team.h"
+#include "filters/sharpen/unsharp_mask.h"
+#include "filters/sharpen/unsharp_mask_plan.h"
+#include "filters/engine/worker_team.h"
 #include "tests/support/counting_memory.h"
 #include "tests/support/reference_unsharp_mask.h"
 

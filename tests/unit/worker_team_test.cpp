@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/worker_team.h"
+#include "filters/engine/worker_team.h"
 
 #if defined(_WIN32)
 #include <windows.h>

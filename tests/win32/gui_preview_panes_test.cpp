@@ -16,7 +16,7 @@
 
 #include "filters/filter_pipeline.h"
 #include "host/host_bitmap.h"
-#include "host/image.h"
+#include "photo/image.h"
 #include "resources/resource.h"
 #include "tests/support/test_support.h"
 #include "tests/win32/dialog_driver.h"

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/image.h"
+#include "photo/image.h"
 #include "resources/resource.h"
 #include "tests/support/test_support.h"
 #include "tests/win32/dialog_driver.h"

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "filters/filter_settings.h"
-#include "host/image.h"
+#include "photo/image.h"
 #include "host/plugin_host.h"
 #include "resources/resource.h"
 #include "tests/support/test_support.h"
