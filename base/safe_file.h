@@ -6,8 +6,11 @@
 // checked, the data is flushed to the disk, and the temporary file is then
 // renamed over the target in one step. On any failure the temporary file
 // is removed and the target is left exactly as it was. A target that
-// exists keeps its permission bits. A target that is a symbolic link is
-// replaced where the link points, and the link stays.
+// exists keeps its permission bits. A target that is a symbolic link to a
+// file is replaced where the link points, and the link stays (POSIX; the
+// move on Windows replaces the link itself). A link that leads to no file
+// is itself replaced by the new file on both, so nothing is ever created
+// at the place it names.
 //
 // Errors name the target as the user gave it and the system's reason
 // ("out/a.png: cannot be written: No space left on device").

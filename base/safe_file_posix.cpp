@@ -17,10 +17,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // Where the bytes must go: the file a symbolic link leads to, else the name.
+// A link that leads to no file is replaced itself: following it would make
+// a new file wherever it points, maybe far outside the folder the user named.
 std::string ResolvedTarget(const std::string& target) {
   std::error_code failure;
-  if (fs::is_symlink(fs::symlink_status(target, failure))) {
-    const fs::path real = fs::weakly_canonical(target, failure);
+  if (fs::is_symlink(fs::symlink_status(target, failure)) && fs::exists(fs::status(target, failure))) {
+    const fs::path real = fs::canonical(target, failure);
     if (!failure) return real.string();
   }
   return target;

@@ -159,6 +159,8 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
       job.reason = job.output + ": is the input picture " + job.input +
                    " itself; it is never written unless --in-place is given";
     } else if (!same_as_input && fs::exists(fs::symlink_status(job.output, failure)) && !o.overwrite) {
+      // The name itself, not where a link leads: a link to nowhere is an
+      // output someone made, and is left alone too.
       job.state = Job::State::kLeftAlone;
       job.reason = job.output + ": exists; left alone (--overwrite replaces it)";
     }

@@ -6,9 +6,9 @@
 // relative layout (-o), the format from the extension or --format. Each
 // output is checked against the safety rules here: never the input itself
 // (another spelling, a hard or symbolic link) unless --in-place, never an
-// existing picture unless --overwrite (left alone with a note, so a
-// re-run carries on where an interrupted one stopped), never a folder, and
-// never two pictures into one file.
+// existing picture or link (even one leading nowhere) unless --overwrite
+// (left alone with a note, so a re-run carries on where an interrupted one
+// stopped), never a folder, and never two pictures into one file.
 #ifndef CHROMALINE_HOST_CLI_WALK_H_
 #define CHROMALINE_HOST_CLI_WALK_H_
 

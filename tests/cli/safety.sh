@@ -13,8 +13,13 @@
 #   - the settings store read only unless --save-store
 #   - settings refused before any picture is read, as a table
 #   - a run with no stage enabled says so
-#   - Ctrl+C as a real SIGINT: exit 130, no output, no temporary file
+#   - Ctrl+C as a real SIGINT, sent when the first picture of a batch is
+#     reported written: exit 130, whole outputs only, no temporary file
 #   - an interrupted batch resumed
+#   - the order of the system calls: the temporary file flushed, renamed
+#     onto the output, then the folder flushed (strace natively, Wine's
+#     relay trace for the Windows build)
+#   - an output that is a symbolic link leading nowhere
 # HOST is the program to run (with a Windows build: "wine-run.sh x.exe");
 # HOST_KIND is "native" or "windows" (what the platform cannot do is
 # skipped with a line saying so). Paths given to the program are relative
@@ -22,7 +27,13 @@
 set -uo pipefail
 : "${HOST:?}" "${SOURCE_DIR:?}"
 HOST_KIND=${HOST_KIND:-native}
+# A program named relative to the caller's folder still runs from the work folder.
+read -r host_program host_arguments <<<"$HOST"
+if [ "${host_program#/}" = "$host_program" ] && [ -e "$host_program" ]; then
+  HOST="$PWD/$host_program${host_arguments:+ $host_arguments}"
+fi
 . "$SOURCE_DIR/tests/cli/make_bmp.sh"
+. "$SOURCE_DIR/tests/cli/write_order.sh"
 work=$(mktemp -d)
 mounts=()
 cleanup() {
@@ -38,6 +49,28 @@ check() { checks=$((checks + 1)); }
 # shellcheck disable=SC2086
 host() { $HOST "$@"; }
 leftovers() { find "${1:-.}" -name '.*.tmp' | head -1; }
+# interrupt_at_first_written LOG ARGS...: runs the program with its progress
+# on a pipe and sends it SIGINT the moment it reports its first picture
+# written ("[1/N] IN -> OUT"); returns its exit status, its standard error
+# in LOG. Nothing is timed: the signal follows what the program says.
+interrupt_at_first_written() {
+  local log=$1 pipe line pid
+  shift
+  pipe=$(mktemp -u "$work/progress.XXXXXX")
+  mkfifo "$pipe"
+  $HOST "$@" 2>"$pipe" &
+  pid=$!
+  exec 3<"$pipe"
+  : >"$log"
+  while IFS= read -r line <&3; do
+    printf '%s\n' "$line" >>"$log"
+    case $line in "[1/"*) kill -INT "$pid"; break ;; esac
+  done
+  cat <&3 >>"$log"
+  exec 3<&-
+  rm -f "$pipe"
+  wait "$pid"
+}
 sample=$SOURCE_DIR/samples/coffee.png
 tone="--set ToneFilter=1"
 
@@ -180,6 +213,7 @@ refusals=(
   "--region 0,0,600,400junk|L,T,R,B"
   "--region 0,0,600|L,T,R,B"
   "--quality 0|1 to 100"
+  "--quality 101|1 to 100"
   "--format gif|png, jpeg"
   "--bogus|unknown option"
 )
@@ -214,31 +248,32 @@ host filter $tone missing.png t11.png 2>t11.err; rc=$?; check
 [ $rc -eq 3 ] && grep -q "missing.png" t11.err && grep -qi "no such file\|cannot find" t11.err &&
   ! grep -q "GDI+" t11.err || fail "a missing picture: exit $rc: $(cat t11.err)"
 
-# 12. Ctrl+C: a real SIGINT to a real child while it filters.
+# 12. Ctrl+C: a real SIGINT to a real child, sent when it reports its first
+#     picture written. Eight big pictures (copies of one) leave it five or
+#     more still to filter then, so it cannot finish first: exit 130, what
+#     was written is the whole picture, the rest is not, no temporary file.
 if [ "$HOST_KIND" = windows ]; then
   echo "skipped: Ctrl+C (a signal does not reach the program through the Wine wrapper)"
 else
-  mkdir t12 && make_bmp 3000 2000 t12/big.bmp
-  $HOST filter --set Defog=1 --set USMEnable=1 --set USMRadius=30 t12/big.bmp t12/out.png 2>t12.err &
-  pid=$!
-  sleep 1.5
-  kill -INT $pid
-  wait $pid; rc=$?; check
+  mkdir -p t12/in && make_bmp 2000 1500 t12/in/p1.bmp
+  for i in 2 3 4 5 6 7 8; do cp t12/in/p1.bmp "t12/in/p$i.bmp"; done
+  $HOST filter --set Defog=1 t12/in/p1.bmp t12/whole.bmp 2>/dev/null
+  interrupt_at_first_written t12.err filter --set Defog=1 -o t12/out t12/in; rc=$?; check
   [ $rc -eq 130 ] || fail "Ctrl+C: exit $rc, expected 130: $(cat t12.err)"
-  [ -e t12/out.png ] && fail "Ctrl+C: an output was written"
-  [ -z "$(leftovers t12)" ] || fail "Ctrl+C: a temporary file was left"
-  grep -q "interrupted" t12.err || fail "Ctrl+C: the summary does not say so: $(cat t12.err)"
+  written=$(find t12/out -name '*.bmp' 2>/dev/null | wc -l)
+  [ "$written" -ge 1 ] && [ "$written" -lt 8 ] || fail "Ctrl+C: $written of 8 pictures written"
+  for out in t12/out/*.bmp; do
+    [ -e "$out" ] && ! cmp -s t12/whole.bmp "$out" && fail "Ctrl+C: $out is not the whole filtered picture"
+  done
+  [ -z "$(leftovers t12)" ] || fail "Ctrl+C: a temporary file was left: $(leftovers t12)"
+  grep -q "not done: interrupted" t12.err || fail "Ctrl+C: the summary does not say so: $(cat t12.err)"
 
   # 13. An interrupted batch resumed: what was written is whole, the rerun
   #     leaves it alone and does the rest.
   mkdir -p t13/in
   for i in 1 2 3 4 5 6 7 8; do make_bmp 1200 800 "t13/in/p$i.bmp"; done
   $HOST filter --set Defog=1 -q -o t13/ref t13/in 2>/dev/null
-  $HOST filter --set Defog=1 -o t13/out t13/in 2>t13.err &
-  pid=$!
-  for _ in $(seq 1 600); do grep -q '^\[1/8\]' t13.err && break; sleep 0.05; done
-  kill -INT $pid
-  wait $pid; rc=$?; check
+  interrupt_at_first_written t13.err filter --set Defog=1 -o t13/out t13/in; rc=$?; check
   [ $rc -eq 130 ] || fail "interrupted batch: exit $rc, expected 130"
   done_before=$(find t13/out -name '*.bmp' | wc -l)
   [ "$done_before" -ge 1 ] && [ "$done_before" -lt 8 ] || fail "interrupted batch: $done_before of 8 written"
@@ -260,6 +295,57 @@ host filter $tone -r -q -o t14/out t14/in 2>t14.err; rc=$?; check
 grep -q "c.png" t14.err || fail "batch: the bad picture is not named: $(cat t14.err)"
 host filter $tone -q --suffix -gray --format bmp t14/in/a.png t14/in/sub 2>/dev/null; check
 [ -s t14/in/a-gray.bmp ] && [ -s t14/in/sub/b-gray.bmp ] || fail "batch --suffix --format: wrong outputs"
+
+# 15. An output reaches the disk before it replaces the old file: the
+#     temporary file is flushed, renamed onto the output, then the folder
+#     that holds the rename is flushed (Windows: the move is written
+#     through). Read from the system calls: strace natively; for the
+#     Windows build Wine's relay trace of the few calls that matter, named
+#     in the project prefix's RelayInclude for this one run.
+mkdir t15 && echo "old bytes" >t15/out.png
+order=skip
+if [ "$HOST_KIND" = windows ]; then
+  wine_run=${HOST%% *} debug_key='HKCU\Software\Wine\Debug'
+  $wine_run reg add "$debug_key" /v RelayInclude /f /d "kernel32.CreateFileA;kernel32.CreateFileW;\
+kernel32.FlushFileBuffers;kernel32.MoveFileExA;kernel32.MoveFileExW;kernel32.ReplaceFileA;kernel32.ReplaceFileW" \
+    >/dev/null 2>&1
+  WINEDEBUG=+relay $HOST filter $tone --overwrite "$sample" t15/out.png 2>t15.trace; rc=$?
+  $wine_run reg delete "$debug_key" /v RelayInclude /f >/dev/null 2>&1
+  order=$(windows_write_order t15.trace t15/out.png)
+elif command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
+  # LeakSanitizer cannot work under ptrace.
+  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 \
+    strace -ff -qq -e trace=open,openat,fsync,fdatasync,rename,renameat,renameat2 -o t15.trace \
+    $HOST filter $tone --overwrite "$sample" t15/out.png 2>t15.err; rc=$?
+  order=$(native_write_order t15.trace t15/out.png)
+else
+  echo "skipped: the order of the system calls (strace is missing or may not trace here)"
+fi
+if [ "$order" != skip ]; then
+  check
+  [ $rc -eq 0 ] || fail "traced run: exit $rc"
+  [[ $order =~ ^TF+RD$ ]] || fail "t15/out.png is not flushed, renamed over the old file, then the rename flushed," \
+    "in that order: seen \"$order\" (T temporary made, F it flushed, R renamed onto the output, D the rename flushed)"
+fi
+
+# 16. An output that is a symbolic link leading nowhere (here out of the
+#     output folder) is an output someone made: left alone, still a link,
+#     without --overwrite; with it the link itself is replaced by the
+#     picture and nothing is made where it pointed.
+mkdir -p t16/out t16/elsewhere && ln -s ../elsewhere/gone.png t16/out/a.png
+if [ "$HOST_KIND" = windows ]; then
+  echo "skipped: a link leading nowhere left alone (Wine shows such a link to Windows programs as no file at all)"
+else
+  host filter $tone "$sample" t16/out/a.png 2>t16.err; rc=$?; check
+  [ $rc -eq 0 ] && [ -L t16/out/a.png ] && grep -q "left alone" t16.err ||
+    fail "a link leading nowhere, no --overwrite: exit $rc, not left alone: $(cat t16.err)"
+  [ -z "$(ls -A t16/elsewhere)" ] || fail "a link leading nowhere, no --overwrite: written through: $(ls -A t16/elsewhere)"
+fi
+host filter $tone --overwrite "$sample" t16/out/a.png 2>t16.err; rc=$?; check
+[ $rc -eq 0 ] && [ ! -L t16/out/a.png ] && [ -s t16/out/a.png ] ||
+  fail "--overwrite of a link leading nowhere: exit $rc, the link not replaced by the picture: $(cat t16.err)"
+[ -z "$(ls -A t16/elsewhere)" ] || fail "--overwrite wrote through a link leading nowhere: $(ls -A t16/elsewhere)"
+[ -z "$(leftovers t16)" ] || fail "a link leading nowhere: a temporary file was left: $(leftovers t16)"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failures in $checks checks ($HOST_KIND)"

@@ -120,4 +120,24 @@ TEST(CliOptions, CommandLineForms) {
   }
 }
 
+TEST(CliOptions, QualityIsOneToOneHundred) {
+  const struct {
+    const char* text;
+    bool accepted;
+  } cases[] = {{"1", true}, {"100", true}, {"0", false}, {"101", false}, {"-1", false}, {"99.5", false}};
+  for (const auto& c : cases) {
+    char* argv[] = {const_cast<char*>("chromaline-host"), const_cast<char*>("filter"), const_cast<char*>("--quality"),
+                    const_cast<char*>(c.text), const_cast<char*>("in.png"), const_cast<char*>("out.jpg")};
+    FilterOptions o;
+    std::string error;
+    EXPECT_EQ(ParseFilterOptions(6, argv, 2, &o, &error), c.accepted) << "--quality " << c.text << ": " << error;
+    if (c.accepted) {
+      EXPECT_TRUE(o.has_quality) << c.text;
+      EXPECT_EQ(o.quality, std::stoi(c.text)) << c.text;
+    } else {
+      EXPECT_NE(error.find("1 to 100"), std::string::npos) << "the message gives the range: " << error;
+    }
+  }
+}
+
 }  // namespace
