@@ -7,7 +7,8 @@
 # otherwise inherit CTest's pipes and make every test wait for them.
 set -u
 prefix=${WINEPREFIX:-${CHROMALINE_WINEPREFIX:-$HOME/.chromaline-wine}}
-export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installer; overrides of the caller's own come after.
+export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export WINEARCH=win32
 
 wine_bin=$(command -v wine || command -v wine-stable)

@@ -17,6 +17,8 @@ class PluginLibrary {
   PluginLibrary(const PluginLibrary&) = delete;
   PluginLibrary& operator=(const PluginLibrary&) = delete;
 
+  // Loads the file `path` names (relative paths from the current folder,
+  // never looked up along the system's library search path).
   bool Load(const std::string& path, std::string* error);
   void Unload();
   PluginMsgHandler entry() const { return entry_; }

@@ -11,7 +11,10 @@ PluginLibrary::~PluginLibrary() { Unload(); }
 
 bool PluginLibrary::Load(const std::string& path, std::string* error) {
   Unload();
-  module_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // A name without a slash would be looked up along the library search
+  // path; the file meant is the one of that name in the current folder.
+  const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+  module_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module_ == nullptr) {
     *error = path + ": cannot be loaded: " + dlerror();
     return false;

@@ -3,11 +3,30 @@
 
 #include "host/plugin_library.h"
 
+namespace {
+
+// `path` made absolute against the current folder, or empty.
+std::string FullPath(const std::string& path) {
+  const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return std::string();
+  std::string full(size, '\0');
+  const DWORD length = GetFullPathNameA(path.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return std::string();
+  full.resize(length);
+  return full;
+}
+
+}  // namespace
+
 PluginLibrary::~PluginLibrary() { Unload(); }
 
 bool PluginLibrary::Load(const std::string& path, std::string* error) {
   Unload();
-  HMODULE module = LoadLibraryA(path.c_str());
+  // A relative path or a bare name would be looked up along the DLL search
+  // path, the host's own folder first; the file meant is the one the path
+  // names from the current folder.
+  const std::string full = FullPath(path);
+  HMODULE module = full.empty() ? nullptr : LoadLibraryA(full.c_str());
   if (module == nullptr) {
     *error = path + ": cannot be loaded (error " + std::to_string(GetLastError()) + ")";
     return false;

@@ -1,9 +1,27 @@
 // File: ui/gdiplus_win32.cpp
 #include "ui/gdiplus_win32.h"
 
+#include <string>
+
 namespace gdiplus {
 
 namespace {
+
+// A system library from the system folder and nowhere else: a bare name
+// would search the viewer's folder and the current folder first, where
+// anyone could have put a DLL of that name.
+HMODULE LoadSystemLibrary(const char* name) {
+  HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  // A system that does not know the flag (Windows 7 and earlier without
+  // KB2533623): the full path, whose own imports are then searched from
+  // the system folder too.
+  char folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  const std::string path = std::string(folder, length) + "\\" + name;
+  return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
 
 template <typename Function>
 bool Find(HMODULE module, const char* name, Function* function) {
@@ -33,7 +51,7 @@ bool FindAll(HMODULE module, Api* api) {
 }  // namespace
 
 Session::Session(const char* library) {
-  HMODULE module = LoadLibraryA(library);
+  HMODULE module = LoadSystemLibrary(library);
   if (module == nullptr) return;
   if (!FindAll(module, &api_)) {
     FreeLibrary(module);

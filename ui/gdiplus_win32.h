@@ -59,8 +59,9 @@ struct Api {
 
 class Session {
  public:
-  // Loads the library ("Gdiplus.dll") and starts GDI+ (version 1). ready()
-  // tells whether that worked; without it nothing of GDI+ is ever called.
+  // Loads the library ("Gdiplus.dll", from the system folder only) and
+  // starts GDI+ (version 1). ready() tells whether that worked; without it
+  // nothing of GDI+ is ever called.
   explicit Session(const char* library = "Gdiplus.dll");
   ~Session();
   Session(const Session&) = delete;

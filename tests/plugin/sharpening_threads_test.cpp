@@ -139,15 +139,19 @@ TEST_F(SharpeningThreads, StopsLeaveWhatOneThreadLeaves) {
 }
 
 // A viewer may free the module as soon as message 14 returns; with workers
-// that would crash if any were still running its code.
+// that would crash if any were still running its code. Freed means gone
+// from the process, so that the next load starts from nothing.
 TEST_F(SharpeningThreads, ModuleUnloadsRightAfterTheMessageAndLoadsAgain) {
+  const std::string module = DefaultPluginPath();
   const Image picture = RandomImage(640, 480, 5);
   const int before = CountProcessThreads();
   const Observed first = Filter("auto", picture, BothStages());
   EXPECT_EQ(CountProcessThreads(), before);
+  EXPECT_NE(ModuleLoaded(module), 1) << module << " is still loaded after its host let it go";
   for (int round = 0; round < 3; ++round) {
     const Observed again = Filter("3", picture, BothStages(60.0));
     EXPECT_EQ(CountProcessThreads(), before) << "round " << round;
+    EXPECT_NE(ModuleLoaded(module), 1) << "round " << round;
     EXPECT_EQ(again.queries, 2 * (640 + 480));
   }
   EXPECT_EQ(FirstDifferentPixel(Filter("3", picture, BothStages()).result, first.result), "");
@@ -155,7 +159,10 @@ TEST_F(SharpeningThreads, ModuleUnloadsRightAfterTheMessageAndLoadsAgain) {
   SetThreadVariable("2");
   PluginHost host;
   std::string error;
-  ASSERT_TRUE(host.Load(DefaultPluginPath(), &error)) << error;
+  ASSERT_TRUE(host.Load(module, &error)) << error;
+  // Every Filter above switched the plug-in on through message 7; this
+  // module's state is new.
+  EXPECT_EQ(host.Send(40), 1) << "the reloaded module answers as switched on: its state outlived the unload";
   EXPECT_EQ(FirstDifferentPixel(FilterThroughPlugin(host, picture, BothStages()), first.result), "");
   EXPECT_EQ(FirstDifferentPixel(FilterThroughPlugin(host, picture, BothStages()), first.result), "");
   host.Send(40, P(1), 0);

@@ -1,7 +1,10 @@
 // File: tests/support/process_threads_posix.cpp
 #include <dirent.h>
 
+#include <climits>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 
 #include "tests/support/process_threads.h"
 
@@ -14,6 +17,19 @@ int CountProcessThreads() {
   }
   closedir(tasks);
   return count;
+}
+
+int ModuleLoaded(const std::string& path) {
+  // The kernel lists a mapped file under its resolved path.
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved) == nullptr) return -1;
+  std::ifstream maps("/proc/self/maps");
+  if (!maps) return -1;
+  for (std::string line; std::getline(maps, line);) {
+    const size_t name = line.find('/');
+    if (name != std::string::npos && line.compare(name, std::string::npos, resolved) == 0) return 1;
+  }
+  return 0;
 }
 
 void SetThreadVariable(const char* value) {

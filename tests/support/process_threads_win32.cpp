@@ -18,4 +18,6 @@ int CountProcessThreads() {
   return count;
 }
 
+int ModuleLoaded(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr ? 1 : 0; }
+
 void SetThreadVariable(const char* value) { SetEnvironmentVariableA("CHROMALINE_THREADS", value); }

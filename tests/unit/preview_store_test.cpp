@@ -1,7 +1,6 @@
 // The remembered sample picture: what goes in comes back, byte for byte.
-// Natively the store is redirected to a temp configuration folder; in the
-// Windows build it is the registry of the test prefix, and the value held
-// before the test is put back after it.
+// Every test keeps to a private store (a temp configuration folder
+// natively, a registry key of its own on Windows), never the user's.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "plugin/preview_store.h"
+#include "tests/support/private_user_settings.h"
 
 namespace fs = std::filesystem;
 
@@ -24,7 +24,8 @@ TEST(PreviewStore, ApplicationNameIsTheModuleFileNameWithoutFolderAndExtension) 
 }
 
 TEST(PreviewStore, PathsComeBackAsTheyWentIn) {
-  const std::string saved = ReadPreviewImage();
+  const PrivateUserSettings settings;
+  ASSERT_TRUE(settings.ok());
   const char* const paths[] = {
       "C:\\Pictures\\sample.jpg",
       "/home/ann/My Pictures/sample one.png",
@@ -37,9 +38,8 @@ TEST(PreviewStore, PathsComeBackAsTheyWentIn) {
   };
   for (const char* path : paths) {
     WritePreviewImage(path);
-    EXPECT_EQ(ReadPreviewImage(), path) << path;
+    EXPECT_EQ(ReadPreviewImage(), path) << path << " in " << settings.where();
   }
-  WritePreviewImage(saved);
 }
 
 #if !defined(_WIN32)

@@ -1,9 +1,9 @@
 // File: tests/win32/gui_fixture.h
 //
 // The fixture of the dialog tests: the real plug-in loaded by the reference
-// host, one GUI test at a time on the desktop, no remembered sample picture
-// unless a test sets one, and the global settings put in and read back
-// through the host store (messages 7 and 6).
+// host, one GUI test at a time on the desktop, a private per-user registry
+// with no remembered sample picture unless a test sets one, and the global
+// settings put in and read back through the host store (messages 7 and 6).
 #ifndef CHROMALINE_TESTS_WIN32_GUI_FIXTURE_H_
 #define CHROMALINE_TESTS_WIN32_GUI_FIXTURE_H_
 
@@ -17,6 +17,7 @@
 
 #include "filters/filter_settings.h"
 #include "host/plugin_host.h"
+#include "tests/support/private_user_settings.h"
 #include "tests/win32/dialog_driver.h"
 
 namespace gui {
@@ -47,12 +48,15 @@ class GuiTest : public ::testing::Test {
   void SetUp() override {
     if (!gui::HaveDisplay()) GTEST_SKIP() << "no display for the dialog";
     desktop_ = std::make_unique<gui::DesktopLock>();
+    user_settings_ = std::make_unique<PrivateUserSettings>();
+    ASSERT_TRUE(user_settings_->ok()) << "no private registry key for the dialog's sample picture";
     gui::SetPreviewImage("");
     std::string error;
     ASSERT_TRUE(host_.Load(DefaultPluginPath(), &error)) << error;
   }
   void TearDown() override {
     host_.Send(40, P(1), 0);
+    user_settings_.reset();
     desktop_.reset();
   }
 
@@ -96,6 +100,7 @@ class GuiTest : public ::testing::Test {
   }
 
   std::unique_ptr<gui::DesktopLock> desktop_;
+  std::unique_ptr<PrivateUserSettings> user_settings_;
   PluginHost host_;
 };
 
