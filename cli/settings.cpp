@@ -1,7 +1,7 @@
 // File: cli/settings.cpp
 //
-// The key table is the plug-in's own (kFilterKeys) and the ranges are the
-// settings dialog's (DialogRangeOfKey, ToneFromFilterParam): nothing here
+// The keys, their types, defaults and the values the settings dialog lets
+// through all come from the one settings table (kSettings): nothing here
 // repeats them.
 #include "cli/settings.h"
 
@@ -11,30 +11,12 @@
 #include <cstring>
 #include <vector>
 
-#include "plugin/setting_keys.h"
-#include "ui/data_exchange.h"
+#include "filters/setting_table.h"
+#include "filters/setting_text.h"
 
 const char kStoreSection[] = "ChromalinePlugIn";
 
 namespace {
-
-enum class Rule { kRange, kTone, kHotKey };
-
-struct KeyInfo {
-  const char* name;
-  bool real;
-  Rule rule;
-};
-
-// The host store's keys in its order: the two of PluginState, then the filters'.
-std::vector<KeyInfo> StoreKeys() {
-  std::vector<KeyInfo> keys = {{kEnabledKey, false, Rule::kRange}, {kHotKeyKey, false, Rule::kHotKey}};
-  for (size_t i = 0; i < kFilterKeyCount; ++i) {
-    const SettingKey& k = kFilterKeys[i];
-    keys.push_back({k.name, k.is_real(), std::strcmp(k.name, "FilterParam") == 0 ? Rule::kTone : Rule::kRange});
-  }
-  return keys;
-}
 
 bool SameName(const std::string& a, const char* b) {
   if (a.size() != std::strlen(b)) return false;
@@ -44,38 +26,20 @@ bool SameName(const std::string& a, const char* b) {
   return true;
 }
 
-// FilterParam: a weighting of the dialog's list (0 to 5), plus 16 for sepia.
-bool ToneChoiceAccepted(int32_t value) {
-  const ToneControls tone = ToneFromFilterParam(value);
-  return tone.list_index >= 0 && tone.list_index <= 5 && FilterParamFromTone(tone.kind, tone.list_index) == value;
-}
-
-constexpr int32_t kHotKeyHigh = 0xFFFF;  // the hotkey field's word
-
-std::string Accepted(const KeyInfo& key) {
-  double low = 0, high = 0;
+std::string Accepted(const Setting& key) {
   switch (key.rule) {
-    case Rule::kTone:
+    case SettingRule::kTone:
       return "an integer: 0 to 5 for grayscale (Standard, BT709, RMY, Red, Blue, Green Channel), 16 to 21 for sepia";
-    case Rule::kHotKey:
-      return "an integer from 0 to " + std::to_string(kHotKeyHigh) + " (the hotkey word; 0 for none)";
-    case Rule::kRange:
-      DialogRangeOfKey(key.name, &low, &high);
-      if (!key.real && low == 0 && high == 1) return "0 (off) or 1 (on)";
-      return std::string(key.real ? "a number" : "an integer") + " from " + FormatReal(low) + " to " +
-             FormatReal(high);
+    case SettingRule::kHotKey:
+      return "an integer from " + std::to_string(static_cast<int32_t>(key.low)) + " to " +
+             std::to_string(static_cast<int32_t>(key.high)) + " (the hotkey word; 0 for none)";
+    case SettingRule::kSwitch:
+    case SettingRule::kRange:
+      if (!key.is_real() && key.low == 0 && key.high == 1) return "0 (off) or 1 (on)";
+      return std::string(key.is_real() ? "a number" : "an integer") + " from " + FormatReal(key.low) + " to " +
+             FormatReal(key.high);
   }
   return "";
-}
-
-bool InRange(const KeyInfo& key, double value) {
-  double low = 0, high = 0;
-  switch (key.rule) {
-    case Rule::kTone: return ToneChoiceAccepted(static_cast<int32_t>(value));
-    case Rule::kHotKey: return value >= 0 && value <= kHotKeyHigh;
-    case Rule::kRange: return DialogRangeOfKey(key.name, &low, &high) && value >= low && value <= high;
-  }
-  return false;
 }
 
 bool WholeInteger(const std::string& text, int64_t* value) {
@@ -107,21 +71,20 @@ bool ParseSettingAssignment(const std::string& text, SettingAssignment* out, std
   }
   const std::string name = text.substr(0, eq);
   const std::string value = text.substr(eq + 1);
-  const std::vector<KeyInfo> keys = StoreKeys();
-  const KeyInfo* key = nullptr;
-  for (const KeyInfo& k : keys) {
+  const Setting* key = nullptr;
+  for (const Setting& k : kSettings) {
     if (SameName(name, k.name)) key = &k;
   }
   if (key == nullptr) {
     std::string list;
-    for (const KeyInfo& k : keys) list += (list.empty() ? "" : ", ") + std::string(k.name);
+    for (const Setting& k : kSettings) list += (list.empty() ? "" : ", ") + std::string(k.name);
     *error = "--set " + text + ": there is no setting \"" + name + "\"; the settings are " + list;
     return false;
   }
   const std::string where = "--set " + text + ": " + key->name + " takes " + Accepted(*key);
   out->key = key->name;
-  out->real = key->real;
-  if (key->real) {
+  out->real = key->is_real();
+  if (out->real) {
     if (!WholeReal(value, &out->value)) {
       *error = where + "; \"" + value + "\" is not a number" +
                (value.find(',') != std::string::npos ? " (the decimal point is \".\")" : "");
@@ -140,7 +103,7 @@ bool ParseSettingAssignment(const std::string& text, SettingAssignment* out, std
     out->integer = static_cast<int32_t>(integer);
     out->value = static_cast<double>(integer);
   }
-  if (!InRange(*key, out->value)) {
+  if (!SettingAccepts(*key, out->value)) {
     *error = where + "; " + value + " is out of range";
     return false;
   }
@@ -157,7 +120,7 @@ void ApplySetting(SettingsStore& store, const SettingAssignment& setting) {
 
 std::string SettingKeysHelp() {
   std::string text;
-  for (const KeyInfo& key : StoreKeys()) {
+  for (const Setting& key : kSettings) {
     std::string name = key.name;
     name.resize(14, ' ');
     text += "      " + name + Accepted(key) + "\n";
@@ -167,8 +130,8 @@ std::string SettingKeysHelp() {
 
 FilterSettings SettingsFromStore(const SettingsStore& store) {
   FilterSettings settings;
-  for (size_t i = 0; i < kFilterKeyCount; ++i) {
-    const SettingKey& key = kFilterKeys[i];
+  for (const Setting& key : kSettings) {
+    if (!key.is_filter()) continue;
     HostSettingRecord record = {};
     record.section = kStoreSection;
     record.key = key.name;

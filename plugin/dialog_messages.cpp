@@ -5,13 +5,19 @@
 
 #include "plugin/host_callback.h"
 #include "plugin/local_settings.h"
+#include "plugin/plugin_module.h"
+#include "plugin/preview_store.h"
+#include "plugin/profile_file.h"
 
 namespace {
 
 DialogRunner PlatformRunner(const PluginState& state) {
   // The preview's pipeline asks whichever host callback is current then.
   const StopQuery stop = HostStopQuery(state);
-  return [stop](uintptr_t parent, SettingsDialogFields& fields) { return RunSettingsDialog(parent, fields, stop); };
+  return [stop](uintptr_t parent, SettingsDialogFields& fields) {
+    const DialogModule module = {PluginModuleHandle(), HelpFilePath(PluginModulePath())};
+    return RunSettingsDialog(parent, fields, module, stop);
+  };
 }
 
 // The dialog of one picture or folder: settings resolved as for filtering,
@@ -19,8 +25,9 @@ DialogRunner PlatformRunner(const PluginState& state) {
 bool EditLocalSettings(const PluginState& state, const std::string& path, uintptr_t parent, const DialogRunner& run) {
   SettingsDialogFields fields;
   fields.SingleImage = 1;
-  fields.ImagePath = path;
   fields.Pending = ReadLocalSettings(path.c_str(), state.Current);
+  // A picture is its own sample; a folder has none of its own.
+  fields.SamplePath = PathIsFolder(path) ? ReadPreviewImage() : path;
   if (run(parent, fields) != DialogResult::kConfirmed) return false;
   WriteLocalSettings(path.c_str(), fields.Pending);
   return true;
@@ -28,13 +35,23 @@ bool EditLocalSettings(const PluginState& state, const std::string& path, uintpt
 
 }  // namespace
 
+std::string HelpFilePath(const std::string& module_path) {
+  const size_t slash = module_path.find_last_of('\\');
+  const std::string folder = slash == std::string::npos ? std::string() : module_path.substr(0, slash + 1);
+  return folder + "Chromaline.htm";
+}
+
 int32_t GlobalSettingsDialog(PluginState& state, uintptr_t parent, const DialogRunner& run) {
   SettingsDialogFields fields;
   fields.SingleImage = 0;
   fields.Enabled = state.Enabled;
   fields.HotKey = static_cast<uint16_t>(state.HotKey & 0xFFFF);
   fields.Pending = state.Current;
-  if (run(parent, fields) != DialogResult::kConfirmed) return 0;
+  fields.SamplePath = ReadPreviewImage();
+  const DialogResult result = run(parent, fields);
+  // A sample chosen and previewed stays the sample even when cancelled.
+  if (fields.KeptSample) WritePreviewImage(*fields.KeptSample);
+  if (result != DialogResult::kConfirmed) return 0;
   // All three together, after the dialog is gone: a nested dialog that was
   // confirmed meanwhile is replaced as a whole, never mixed with this one.
   state.Enabled = fields.Enabled;

@@ -3,14 +3,23 @@
 // The three messages that open the settings dialog: 5 (global settings),
 // 22 (hotkey in a host window) and 30 (a given picture or folder).
 //
-// The dialog always edits copies. PluginState is changed only after the
+// The handlers load what the dialog shows (the settings, the sample
+// picture) and keep what it hands back (PluginState, the picture's or
+// folder's settings file, the remembered sample); the dialog itself only
+// edits. It always edits copies. PluginState is changed only after the
 // dialog has closed, all fields of a confirmed dialog at once, so a host
 // that calls the entry point again while a dialog is open (its modal loop
 // keeps dispatching) never sees half of one dialog's values.
-#ifndef CHROMALINE_UI_DIALOG_MESSAGES_H_
-#define CHROMALINE_UI_DIALOG_MESSAGES_H_
+//
+// The sample picture: the global dialog opens with the remembered one
+// (preview_store.h) and, confirmed or cancelled, remembers the one it kept.
+// The dialog of one picture shows that picture; the dialog of a folder the
+// remembered one. Neither remembers anything.
+#ifndef CHROMALINE_PLUGIN_DIALOG_MESSAGES_H_
+#define CHROMALINE_PLUGIN_DIALOG_MESSAGES_H_
 
 #include <cstdint>
+#include <string>
 
 #include "plugin/plugin_state.h"
 #include "ui/settings_dialog.h"
@@ -19,6 +28,10 @@
 int32_t OnGlobalSettingsDialog(PluginState& state, void* p, uint32_t a);
 int32_t OnHotkeyDialog(PluginState& state, void* p, uint32_t a);
 int32_t OnLocalSettingsDialog(PluginState& state, void* p, uint32_t a);
+
+// The help page the dialog's Help button opens: the module path cut after
+// its last backslash, plus "Chromaline.htm".
+std::string HelpFilePath(const std::string& module_path);
 
 // Message 5: the dialog parented to `parent` on copies of Enabled, HotKey
 // and Current; OK copies them back and sets Dirty. Returns 1 on OK, else 0.
@@ -32,4 +45,4 @@ int32_t HotkeyDialog(PluginState& state, uintptr_t key, uint32_t window, const D
 // settings file. A null or empty path opens nothing. Returns 0.
 int32_t LocalSettingsDialog(PluginState& state, const char* path, uint32_t window, const DialogRunner& run);
 
-#endif  // CHROMALINE_UI_DIALOG_MESSAGES_H_
+#endif  // CHROMALINE_PLUGIN_DIALOG_MESSAGES_H_

@@ -1,21 +1,31 @@
 // File: plugin/host_settings.cpp
 #include "plugin/host_settings.h"
 
+#include "filters/setting_table.h"
 #include "plugin/host_callback.h"
-#include "plugin/setting_keys.h"
+
+namespace {
+
+// Where an integer setting lives in the state.
+int32_t& IntegerOf(PluginState& state, const Setting& key) {
+  switch (key.plugin_field) {
+    case PluginField::kEnabled: return state.Enabled;
+    case PluginField::kHotKey: return state.HotKey;
+    case PluginField::kNone: break;
+  }
+  return state.Current.*key.int_field;
+}
+
+}  // namespace
 
 void LoadHostSettings(PluginState& state) {
   const HostCallback host = state.Callback;
   if (host == nullptr) return;
-  state.Enabled = HostReadInt(host, kHostSection, kEnabledKey, 0);
-  state.HotKey = HostReadInt(host, kHostSection, kHotKeyKey, 0);
-  for (size_t i = 0; i < kFilterKeyCount; ++i) {
-    const SettingKey& key = kFilterKeys[i];
+  for (const Setting& key : kSettings) {
     if (key.is_real()) {
       state.Current.*key.real_field = HostReadDouble(host, kHostSection, key.name, key.load_default);
     } else {
-      state.Current.*key.int_field =
-          HostReadInt(host, kHostSection, key.name, static_cast<int32_t>(key.load_default));
+      IntegerOf(state, key) = HostReadInt(host, kHostSection, key.name, static_cast<int32_t>(key.load_default));
     }
   }
   state.Dirty = 0;
@@ -24,14 +34,11 @@ void LoadHostSettings(PluginState& state) {
 void SaveHostSettings(PluginState& state) {
   const HostCallback host = state.Callback;
   if (host == nullptr) return;
-  HostWriteInt(host, kHostSection, kEnabledKey, state.Enabled);
-  HostWriteInt(host, kHostSection, kHotKeyKey, state.HotKey);
-  for (size_t i = 0; i < kFilterKeyCount; ++i) {
-    const SettingKey& key = kFilterKeys[i];
+  for (const Setting& key : kSettings) {
     if (key.is_real()) {
       HostWriteDouble(host, kHostSection, key.name, state.Current.*key.real_field);
     } else {
-      HostWriteInt(host, kHostSection, key.name, state.Current.*key.int_field);
+      HostWriteInt(host, kHostSection, key.name, IntegerOf(state, key));
     }
   }
   state.Dirty = 0;

@@ -1,15 +1,15 @@
 // File: plugin/local_settings.cpp
 //
 // The choice of the settings file and the reading and writing of its keys,
-// driven by the one key table shared with the host store.
+// driven by the one settings table shared with the host store.
 #include "plugin/local_settings.h"
 
 #include <vector>
 
+#include "filters/setting_table.h"
 #include "plugin/host_callback.h"
 #include "plugin/profile_file.h"
 #include "plugin/profile_values.h"
-#include "plugin/setting_keys.h"
 
 namespace {
 
@@ -30,6 +30,15 @@ std::string ChosenFile(const std::string& path) {
   const std::string folder_file = FolderSettingsFile(path);
   if (PathExists(folder_file)) return folder_file;
   return std::string();
+}
+
+// The filter keys of the settings table, in its order: the files' keys.
+std::vector<const Setting*> FileKeys() {
+  std::vector<const Setting*> keys;
+  for (const Setting& key : kSettings) {
+    if (key.is_filter()) keys.push_back(&key);
+  }
+  return keys;
 }
 
 }  // namespace
@@ -54,16 +63,16 @@ FilterSettings ReadLocalSettings(const char* path, const FilterSettings& base) {
 
   // Each key starts as the text of its base value, which is what a key
   // missing from the file reads as.
+  const std::vector<const Setting*> keys = FileKeys();
   std::vector<ProfileValue> values;
-  values.reserve(kFilterKeyCount);
-  for (size_t i = 0; i < kFilterKeyCount; ++i) {
-    const SettingKey& key = kFilterKeys[i];
-    values.push_back({key.name, key.is_real() ? ProfileRealDefault(base.*key.real_field)
-                                              : ProfileIntDefault(base.*key.int_field)});
+  values.reserve(keys.size());
+  for (const Setting* key : keys) {
+    values.push_back({key->name, key->is_real() ? ProfileRealDefault(base.*key->real_field)
+                                                : ProfileIntDefault(base.*key->int_field)});
   }
   ReadProfileValues(file, kHostSection, values.data(), values.size());
-  for (size_t i = 0; i < kFilterKeyCount; ++i) {
-    const SettingKey& key = kFilterKeys[i];
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const Setting& key = *keys[i];
     if (key.is_real()) {
       result.*key.real_field = ParseProfileReal(values[i].text);
     } else {
@@ -77,11 +86,9 @@ void WriteLocalSettings(const char* path, const FilterSettings& settings) {
   if (path == nullptr || *path == '\0') return;
   const std::string file = PathIsFolder(path) ? FolderSettingsFile(path) : PictureSettingsFile(path);
   std::vector<ProfileValue> values;
-  values.reserve(kFilterKeyCount);
-  for (size_t i = 0; i < kFilterKeyCount; ++i) {
-    const SettingKey& key = kFilterKeys[i];
-    values.push_back({key.name, key.is_real() ? FormatProfileReal(settings.*key.real_field)
-                                              : FormatProfileInt(settings.*key.int_field)});
+  for (const Setting* key : FileKeys()) {
+    values.push_back({key->name, key->is_real() ? FormatProfileReal(settings.*key->real_field)
+                                                : FormatProfileInt(settings.*key->int_field)});
   }
   WriteProfileValues(file, kHostSection, values.data(), values.size());
 }

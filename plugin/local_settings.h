@@ -6,7 +6,8 @@
 // A picture's own file hides its folder's file completely; a key missing
 // from the chosen file keeps the base value. Nothing is cached: every read
 // asks the file system again. Integers are written with "%d", reals with
-// "%.2f", in the order of kFilterKeys, in section "ChromalinePlugIn".
+// "%.2f", in the order of the filter keys of kSettings, in section
+// "ChromalinePlugIn".
 #ifndef CHROMALINE_PLUGIN_LOCAL_SETTINGS_H_
 #define CHROMALINE_PLUGIN_LOCAL_SETTINGS_H_
 

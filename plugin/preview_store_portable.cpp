@@ -7,13 +7,13 @@
 //
 // The value is kept in double quotes, which a read removes, so a path with
 // white space or quotes at either end comes back as it went in.
-#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <string>
 
+#include "plugin/plugin_module.h"
 #include "plugin/preview_store.h"
 #include "plugin/profile_file.h"
 #include "plugin/profile_values.h"
@@ -28,18 +28,10 @@ std::string ConfigFolder() {
   return std::string();
 }
 
-std::string ModulePath() {
-  Dl_info info;
-  if (dladdr(reinterpret_cast<void*>(&ReadPreviewImage), &info) == 0 || info.dli_fname == nullptr) {
-    return std::string();
-  }
-  return info.dli_fname;
-}
-
 // The store's file, or the empty text when there is no place for it.
 std::string StoreFile() {
   const std::string folder = ConfigFolder();
-  const std::string application = ApplicationName(ModulePath());
+  const std::string application = ApplicationName(PluginModulePath());
   if (folder.empty() || application.empty()) return std::string();
   return folder + "/" + kCompanyKey + "/" + application + ".ini";
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/module_win32.h"
+#include "plugin/plugin_module.h"
 #include "plugin/preview_store.h"
 
 namespace {
@@ -16,20 +16,9 @@ namespace {
 // A registry string longer than this is no picture path.
 constexpr DWORD kMaxValueBytes = 1u << 20;
 
-std::string ModulePath() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD length = GetModuleFileNameA(PluginModule(), buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return std::string();
-    if (length < buffer.size()) return std::string(buffer.data(), length);
-    if (buffer.size() >= 32768) return std::string();
-    buffer.resize(buffer.size() * 2);  // cut short: ask again with more room
-  }
-}
-
 // The Settings key of this module's application, or null.
 HKEY OpenSettingsKey(REGSAM access) {
-  const std::string application = ApplicationName(ModulePath());
+  const std::string application = ApplicationName(PluginModulePath());
   if (application.empty()) return nullptr;
   const std::string subkey =
       std::string("Software\\") + kCompanyKey + "\\" + application + "\\" + kPreviewSection;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <system_error>
 
+#include "filters/setting_text.h"
 #include "plugin/profile_file.h"
 
 namespace {
@@ -57,34 +58,9 @@ int32_t ParseProfileInt(const std::string& text) {
 }
 
 double ParseProfileReal(const std::string& text) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while (p != end && IsSpace(*p)) ++p;
-  bool negative = false;
-  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  // The decimal number's extent: digits, ".", digits, then an exponent only
-  // when at least one digit follows its letter and sign.
-  const char* const number = p;
-  const char* q = SkipDigits(p, end);
-  bool any_digit = q != number;
-  if (q != end && *q == '.') {
-    const char* const fraction = q + 1;
-    const char* const fraction_end = SkipDigits(fraction, end);
-    any_digit = any_digit || fraction_end != fraction;
-    q = fraction_end;
-  }
-  if (!any_digit) return 0.0;
-  if (q != end && (*q == 'e' || *q == 'E')) {
-    const char* e = q + 1;
-    if (e != end && (*e == '+' || *e == '-')) ++e;
-    const char* const exponent_end = SkipDigits(e, end);
-    if (exponent_end != e) q = exponent_end;
-  }
-  double value = 0.0;
-  const std::from_chars_result result = std::from_chars(number, q, value, std::chars_format::general);
-  // Out of range: too large for a double (or so small that it is 0 anyway).
-  if (result.ec != std::errc() || result.ptr != q) return 0.0;
-  return negative ? -value : value;
+  const LeadingReal real = ScanLeadingReal(text);
+  // Beyond a double either way reads as no number, never as infinity.
+  return real.kind == LeadingReal::Kind::kNumber ? real.value : 0.0;
 }
 
 std::string ProfileIntDefault(int32_t fallback) { return FormatProfileInt(fallback); }

@@ -1,10 +1,11 @@
 // File: ui/data_exchange.cpp
 #include "ui/data_exchange.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstddef>
 #include <limits>
+
+#include "filters/setting_table.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -24,38 +25,36 @@ size_t SkipDigits(const std::string& text, size_t i) {
 
 enum class Kind { kCheck, kRealEdit, kIntEdit, kList, kRadioPair };
 
+// A bound control; its range is that of the setting it edits (kSettings).
 struct ExchangeRow {
   int id;
   Kind kind;
   int32_t DialogValues::*integer;
   double DialogValues::*real;
-  double low;
-  double high;
-  const char* key;  // the store key the control stands for, if one
 };
-
-constexpr double kNoRange = 0.0;
 
 // The order the values are read in, and so the order their prompts appear.
 const ExchangeRow kExchange[] = {
-    {1001, Kind::kCheck, &DialogValues::Enabled, nullptr, kNoRange, kNoRange, "Enabled"},
-    {1012, Kind::kRealEdit, nullptr, &DialogValues::GammaVal, -1.0, 2.0, "GammaVal"},
-    {1010, Kind::kList, &DialogValues::ListIndex, nullptr, kNoRange, kNoRange, nullptr},
-    {1016, Kind::kRealEdit, nullptr, &DialogValues::USMRadius, 0.1, 120.0, "USMRadius"},
-    {1018, Kind::kIntEdit, &DialogValues::USMThreshold, nullptr, 0, 255, "USMThreshold"},
-    {1015, Kind::kCheck, &DialogValues::USMEnable, nullptr, kNoRange, kNoRange, "USMEnable"},
-    {1025, Kind::kCheck, &DialogValues::AutoLevels, nullptr, kNoRange, kNoRange, "AutoLevels"},
-    {1023, Kind::kCheck, &DialogValues::Defog, nullptr, kNoRange, kNoRange, "Defog"},
-    {1024, Kind::kIntEdit, &DialogValues::DefogVal, nullptr, 1, 100, "DefogVal"},
-    {1017, Kind::kIntEdit, &DialogValues::USMAmount, nullptr, 1, 500, "USMAmount"},
-    {1007, Kind::kRadioPair, &DialogValues::ToneKind, nullptr, kNoRange, kNoRange, nullptr},
-    {1022, Kind::kCheck, &DialogValues::ToneFilter, nullptr, kNoRange, kNoRange, "ToneFilter"},
-    {1026, Kind::kCheck, &DialogValues::GammaAdj, nullptr, kNoRange, kNoRange, "GammaAdj"},
+    {IDC_ENABLE_PLUGIN, Kind::kCheck, &DialogValues::Enabled, nullptr},
+    {IDC_GAMMA_VAL, Kind::kRealEdit, nullptr, &DialogValues::GammaVal},
+    {IDC_GRAY_MODE, Kind::kList, &DialogValues::ListIndex, nullptr},
+    {IDC_USM_RADIUS, Kind::kRealEdit, nullptr, &DialogValues::USMRadius},
+    {IDC_USM_THRESHOLD, Kind::kIntEdit, &DialogValues::USMThreshold, nullptr},
+    {IDC_USM_ENABLE, Kind::kCheck, &DialogValues::USMEnable, nullptr},
+    {IDC_AUTO_LEVELS, Kind::kCheck, &DialogValues::AutoLevels, nullptr},
+    {IDC_DEFOG, Kind::kCheck, &DialogValues::Defog, nullptr},
+    {IDC_DEFOG_VAL, Kind::kIntEdit, &DialogValues::DefogVal, nullptr},
+    {IDC_USM_AMOUNT, Kind::kIntEdit, &DialogValues::USMAmount, nullptr},
+    {IDC_GRAYSCALE, Kind::kRadioPair, &DialogValues::ToneKind, nullptr},
+    {IDC_TONE, Kind::kCheck, &DialogValues::ToneFilter, nullptr},
+    {IDC_GAMMA_ADJ, Kind::kCheck, &DialogValues::GammaAdj, nullptr},
 };
-constexpr int kHotkeyControl = 1004;
 
 // The second button of the radio pair follows the first.
 int SecondRadio(const ExchangeRow& row) { return row.id + 1; }
+
+// The setting an edit or the list stands for; every one of them has one.
+const Setting& SettingOf(const ExchangeRow& row) { return *SettingOfControl(row.id); }
 
 void PutRow(const ExchangeRow& row, const DialogValues& values, DialogControls& controls) {
   switch (row.kind) {
@@ -69,9 +68,10 @@ void PutRow(const ExchangeRow& row, const DialogValues& values, DialogControls& 
       controls.SetText(row.id, std::to_string(values.*row.integer));
       break;
     case Kind::kList: {
-      // The list has six items; any other index selects none.
+      // The list has an item for each weighting; any other index selects none.
       const int32_t index = values.*row.integer;
-      controls.SetListSelection(row.id, index >= 0 && index <= 5 ? index : -1);
+      const Setting& tone = SettingOf(row);
+      controls.SetListSelection(row.id, index >= tone.low && index <= tone.high ? index : -1);
       break;
     }
     case Kind::kRadioPair:
@@ -98,10 +98,10 @@ bool TakeRow(const ExchangeRow& row, DialogControls& controls, DialogValues& val
         controls.RejectValue(row.id, IntegerPrompt());
         return false;
       }
-      const auto low = static_cast<int32_t>(row.low);
-      const auto high = static_cast<int32_t>(row.high);
-      if (*value < low || *value > high) {
-        controls.RejectValue(row.id, IntegerRangePrompt(low, high));
+      const Setting& setting = SettingOf(row);
+      if (!SettingAccepts(setting, static_cast<double>(*value))) {
+        controls.RejectValue(row.id,
+                             IntegerRangePrompt(static_cast<int32_t>(setting.low), static_cast<int32_t>(setting.high)));
         return false;
       }
       values.*row.integer = static_cast<int32_t>(*value);
@@ -113,8 +113,9 @@ bool TakeRow(const ExchangeRow& row, DialogControls& controls, DialogValues& val
         controls.RejectValue(row.id, NumberPrompt());
         return false;
       }
-      if (!(*value >= row.low && *value <= row.high)) {
-        controls.RejectValue(row.id, NumberRangePrompt(row.low, row.high));
+      const Setting& setting = SettingOf(row);
+      if (!SettingAccepts(setting, *value)) {
+        controls.RejectValue(row.id, NumberRangePrompt(setting.low, setting.high));
         return false;
       }
       values.*row.real = *value;
@@ -146,49 +147,19 @@ std::optional<int64_t> ParseLeadingInteger(const std::string& text) {
 }
 
 std::optional<double> ParseLeadingReal(const std::string& text) {
-  const size_t start = SkipBlanks(text);
-  size_t i = start;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const size_t mantissa = i;
-  i = SkipDigits(text, i);
-  size_t mantissa_digits = i - mantissa;
-  if (i < text.size() && text[i] == '.') {
-    const size_t fraction = i + 1;
-    i = SkipDigits(text, fraction);
-    mantissa_digits += i - fraction;
+  const LeadingReal real = ScanLeadingReal(text);
+  switch (real.kind) {
+    case LeadingReal::Kind::kNone:
+      return std::nullopt;
+    case LeadingReal::Kind::kNumber:
+      return real.value;
+    case LeadingReal::Kind::kTooLarge:
+      // Infinite: outside every range, never wrapped into one.
+      return real.negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    case LeadingReal::Kind::kTooSmall:
+      return real.negative ? -0.0 : 0.0;
   }
-  if (mantissa_digits == 0) return std::nullopt;
-  // An exponent counts only when digits follow the "e" and its sign.
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    size_t e = i + 1;
-    if (e < text.size() && (text[e] == '+' || text[e] == '-')) ++e;
-    const size_t exponent_end = SkipDigits(text, e);
-    if (exponent_end > e) i = exponent_end;
-  }
-  const char* first = text.data() + mantissa;
-  const char* last = text.data() + i;
-  double value = 0.0;
-  const std::from_chars_result result = std::from_chars(first, last, value, std::chars_format::general);
-  if (result.ec == std::errc::result_out_of_range) {
-    // Too large becomes infinite (outside every range), too small zero. A
-    // number is too small when its exponent is negative or, without one,
-    // when its integer part holds no digit but zeros.
-    const std::string number(first, last);
-    const size_t e = number.find_first_of("eE");
-    const bool tiny = e != std::string::npos
-                          ? number[e + 1] == '-'
-                          : number.substr(0, number.find('.')).find_first_not_of('0') == std::string::npos;
-    value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-  }
-  return negative ? -value : value;
-}
-
-std::string FormatReal(double value) {
-  char buffer[64];
-  const std::to_chars_result result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-  return std::string(buffer, result.ptr);
+  return std::nullopt;
 }
 
 ToneControls ToneFromFilterParam(int32_t filter_param) {
@@ -245,20 +216,9 @@ std::string NumberRangePrompt(double low, double high) {
   return "Please enter a number between " + FormatReal(low) + " and " + FormatReal(high) + ".";
 }
 
-bool DialogRangeOfKey(const std::string& key, double* low, double* high) {
-  for (const ExchangeRow& row : kExchange) {
-    if (row.key == nullptr || key != row.key) continue;
-    const bool check = row.kind == Kind::kCheck;
-    *low = check ? 0.0 : row.low;
-    *high = check ? 1.0 : row.high;
-    return true;
-  }
-  return false;
-}
-
 void PutValues(const DialogValues& values, uint16_t hotkey, DialogControls& controls) {
   for (const ExchangeRow& row : kExchange) PutRow(row, values, controls);
-  controls.SetHotkey(kHotkeyControl, hotkey);
+  controls.SetHotkey(IDC_HOTKEY, hotkey);
 }
 
 bool TakeValues(DialogControls& controls, DialogValues& values) {
@@ -270,7 +230,7 @@ bool TakeValues(DialogControls& controls, DialogValues& values) {
 
 bool SaveValues(DialogControls& controls, DialogValues& values, FilterSettings& pending, uint16_t& hotkey) {
   if (!TakeValues(controls, values)) return false;
-  hotkey = controls.GetHotkey(kHotkeyControl);
+  hotkey = controls.GetHotkey(IDC_HOTKEY);
   pending = SettingsFromValues(values);
   return true;
 }

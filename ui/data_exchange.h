@@ -17,20 +17,19 @@
 #include <string>
 
 #include "filters/filter_settings.h"
+#include "filters/setting_text.h"
 
 // An integer at the start of `text`: leading blanks, an optional sign and
 // the longest run of digits; whatever follows is ignored ("12abc" is 12).
 // Empty or not starting with a number: nothing. Values beyond the 32-bit
 // range come back clamped to it (and then fail every range check).
 std::optional<int64_t> ParseLeadingInteger(const std::string& text);
-// A real at the start of `text`: leading blanks, an optional sign, digits
-// with an optional decimal point and an optional exponent. "." or "e5"
-// alone are not numbers. Independent of the C locale.
+// A real at the start of `text` (ScanLeadingReal): leading blanks, an
+// optional sign, digits with an optional decimal point and an optional
+// exponent. "." or "e5" alone are not numbers. Too large comes back
+// infinite (and then fails every range check), too small as zero.
+// The edits show reals with FormatReal.
 std::optional<double> ParseLeadingReal(const std::string& text);
-
-// Reals as the dialog shows them: general format, up to 15 significant
-// digits ("0.5", "2", "-1", "0.1", "120").
-std::string FormatReal(double value);
 
 // The tone part of FilterParam split over the two radio buttons (kind 0
 // Grayscale, 1 Sepia) and the mode list (index; -1 when no item applies).
@@ -87,11 +86,6 @@ std::string IntegerPrompt();
 std::string NumberPrompt();
 std::string IntegerRangePrompt(int32_t low, int32_t high);
 std::string NumberRangePrompt(double low, double high);
-
-// The values the dialog lets through for a store key, spelled as the store
-// spells it: an edit's range, or 0 to 1 for a check box. False for keys
-// without a control of their own (FilterParam, HotKey) and unknown keys.
-bool DialogRangeOfKey(const std::string& key, double* low, double* high);
 
 // Load half: every control value into its control, in table order; then
 // the hotkey word into the hotkey field.

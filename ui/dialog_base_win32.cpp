@@ -3,20 +3,19 @@
 
 #include <cstring>
 
-#include "plugin/module_win32.h"
 #include "resources/resource.h"
 
 INT_PTR DialogBase::RunModal(HWND parent) {
   // A handle that names no window (a host without one, a stale handle)
   // would make the creation fail: such a dialog simply has no owner.
   if (parent != nullptr && !IsWindow(parent)) parent = nullptr;
-  return DialogBoxParamA(PluginModule(), MAKEINTRESOURCEA(template_id_), parent, &DialogBase::Proc,
+  return DialogBoxParamA(module_, MAKEINTRESOURCEA(template_id_), parent, &DialogBase::Proc,
                          reinterpret_cast<LPARAM>(this));
 }
 
-std::string DialogBase::LoadText(UINT id) {
+std::string DialogBase::LoadText(UINT id) const {
   char buffer[1024];
-  const int length = LoadStringA(PluginModule(), id, buffer, sizeof buffer);
+  const int length = LoadStringA(module_, id, buffer, sizeof buffer);
   return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
 }
 
@@ -66,7 +65,7 @@ INT_PTR DialogBase::Dispatch(UINT message, WPARAM wparam, LPARAM lparam) {
 // The template's initialisation data: records of control id, message,
 // length and bytes; only the adding of list strings is used.
 void DialogBase::FillFromInitData() {
-  HMODULE module = PluginModule();
+  const HMODULE module = module_;
   HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(template_id_), MAKEINTRESOURCEA(RT_CHROMALINE_DLGINIT));
   if (found == nullptr) return;
   HGLOBAL loaded = LoadResource(module, found);

@@ -1,9 +1,9 @@
 // File: ui/dialog_base_win32.h
 //
 // DialogBase: a thin modal dialog of our own. It runs a dialog template of
-// the plug-in module, keeps `this` with the window from WM_INITDIALOG on and
-// routes the messages to a handful of virtual functions. Each open dialog
-// has its own object, so nested dialogs never share state.
+// the module it is given, keeps `this` with the window from WM_INITDIALOG
+// on and routes the messages to a handful of virtual functions. Each open
+// dialog has its own object, so nested dialogs never share state.
 #ifndef CHROMALINE_UI_DIALOG_BASE_WIN32_H_
 #define CHROMALINE_UI_DIALOG_BASE_WIN32_H_
 
@@ -13,21 +13,22 @@
 
 class DialogBase {
  public:
-  explicit DialogBase(int template_id) : template_id_(template_id) {}
+  // `module` holds the template, its list items and the strings.
+  DialogBase(HINSTANCE module, int template_id) : module_(module), template_id_(template_id) {}
   virtual ~DialogBase() = default;
   DialogBase(const DialogBase&) = delete;
   DialogBase& operator=(const DialogBase&) = delete;
 
-  // Runs the dialog modally on the plug-in module's template. Returns the
-  // value passed to End, or -1 when the dialog cannot be created.
+  // Runs the dialog modally on the module's template. Returns the value
+  // passed to End, or -1 when the dialog cannot be created.
   INT_PTR RunModal(HWND parent);
 
  protected:
   HWND hwnd() const { return hwnd_; }
   HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
   void End(INT_PTR result) { EndDialog(hwnd_, result); }
-  // A string of the plug-in module's string table (empty when missing).
-  static std::string LoadText(UINT id);
+  // A string of the module's string table (empty when missing).
+  std::string LoadText(UINT id) const;
 
   // WM_INITDIALOG after the list items of the template's initialisation
   // data are in place. Return true to let the system set the focus.
@@ -54,6 +55,7 @@ class DialogBase {
   INT_PTR Dispatch(UINT message, WPARAM wparam, LPARAM lparam);
   void FillFromInitData();
 
+  HINSTANCE module_;
   int template_id_;
   HWND hwnd_ = nullptr;
 };

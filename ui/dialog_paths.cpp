@@ -1,12 +1,6 @@
 // File: ui/dialog_paths.cpp
 #include "ui/dialog_paths.h"
 
-std::string HelpFilePath(const std::string& module_path) {
-  const size_t slash = module_path.find_last_of('\\');
-  const std::string folder = slash == std::string::npos ? std::string() : module_path.substr(0, slash + 1);
-  return folder + "Chromaline.htm";
-}
-
 SplitPath SplitImagePath(const std::string& path) {
   const size_t slash = path.find_last_of("\\/");
   if (slash != std::string::npos) return {path.substr(0, slash + 1), path.substr(slash + 1)};

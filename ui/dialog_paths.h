@@ -1,15 +1,12 @@
 // File: ui/dialog_paths.h
 //
-// Text work of the settings dialog that needs no window system: the help
-// file beside the module, the folder and name of the sample picture for the
-// open-file dialog, and the open-file dialog's filter string.
+// Text work of the settings dialog that needs no window system: the folder
+// and name of the sample picture for the open-file dialog, and the
+// open-file dialog's filter string.
 #ifndef CHROMALINE_UI_DIALOG_PATHS_H_
 #define CHROMALINE_UI_DIALOG_PATHS_H_
 
 #include <string>
-
-// The module path cut after its last backslash, plus "Chromaline.htm".
-std::string HelpFilePath(const std::string& module_path);
 
 // A path split into its folder (drive and directory, up to and including the
 // last "\" or "/") and its file name (the rest). Both empty for "".

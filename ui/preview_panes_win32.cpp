@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "filters/filter_pipeline.h"
-#include "plugin/module_win32.h"
 #include "resources/resource.h"
 #include "ui/preview_geometry.h"
 
@@ -27,22 +26,6 @@ class WaitCursor {
  private:
   HCURSOR previous_;
 };
-
-std::string LoadText(UINT id) {
-  char text[512];
-  const int length = LoadStringA(PluginModule(), id, text, sizeof text);
-  return length > 0 ? std::string(text, static_cast<size_t>(length)) : std::string();
-}
-
-// Text 102 with the GDI+ status and the path, however long the path is.
-std::string LoadErrorText(gdiplus::Status status, const std::string& path) {
-  const std::string format = LoadText(IDS_LOAD_ERROR);
-  const int length = std::snprintf(nullptr, 0, format.c_str(), status, path.c_str());
-  if (length < 0) return std::string();
-  std::vector<char> text(static_cast<size_t>(length) + 1);
-  std::snprintf(text.data(), text.size(), format.c_str(), status, path.c_str());
-  return text.data();
-}
 
 // The path in UTF-16 through the thread's ANSI code page; empty when it
 // does not convert (GDI+ then refuses it like any unreadable file).
@@ -223,4 +206,20 @@ void PreviewPanes::Repaint(int pane_id) { InvalidateRect(GetDlgItem(owner_.Dialo
 
 void PreviewPanes::ShowMessage(const std::string& text) {
   MessageBoxA(owner_.DialogWindow(), text.c_str(), "Chromaline", MB_OK | MB_ICONEXCLAMATION);
+}
+
+std::string PreviewPanes::LoadText(UINT id) const {
+  char text[512];
+  const int length = LoadStringA(module_, id, text, sizeof text);
+  return length > 0 ? std::string(text, static_cast<size_t>(length)) : std::string();
+}
+
+// Text 102 with the GDI+ status and the path, however long the path is.
+std::string PreviewPanes::LoadErrorText(gdiplus::Status status, const std::string& path) const {
+  const std::string format = LoadText(IDS_LOAD_ERROR);
+  const int length = std::snprintf(nullptr, 0, format.c_str(), status, path.c_str());
+  if (length < 0) return std::string();
+  std::vector<char> text(static_cast<size_t>(length) + 1);
+  std::snprintf(text.data(), text.size(), format.c_str(), status, path.c_str());
+  return text.data();
 }

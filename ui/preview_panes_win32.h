@@ -35,7 +35,9 @@ class PreviewOwner {
 
 class PreviewPanes {
  public:
-  PreviewPanes(PreviewOwner& owner, const gdiplus::Session& gdiplus) : owner_(owner), gdiplus_(gdiplus) {}
+  // `module` holds the strings of the panes' messages.
+  PreviewPanes(PreviewOwner& owner, const gdiplus::Session& gdiplus, HINSTANCE module)
+      : owner_(owner), gdiplus_(gdiplus), module_(module) {}
   PreviewPanes(const PreviewPanes&) = delete;
   PreviewPanes& operator=(const PreviewPanes&) = delete;
 
@@ -57,9 +59,12 @@ class PreviewPanes {
  private:
   void Repaint(int pane_id);
   void ShowMessage(const std::string& text);
+  std::string LoadText(UINT id) const;
+  std::string LoadErrorText(gdiplus::Status status, const std::string& path) const;
 
   PreviewOwner& owner_;
   const gdiplus::Session& gdiplus_;
+  HINSTANCE module_;
   gdiplus::Image source_;
   gdiplus::Image filtered_;
 };

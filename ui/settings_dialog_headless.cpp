@@ -4,6 +4,6 @@
 // created, which ends like Cancel.
 #include "ui/settings_dialog.h"
 
-DialogResult RunSettingsDialog(uintptr_t, SettingsDialogFields&, const StopQuery&) {
+DialogResult RunSettingsDialog(uintptr_t, SettingsDialogFields&, const DialogModule&, const StopQuery&) {
   return DialogResult::kCancelled;
 }

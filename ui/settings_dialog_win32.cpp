@@ -1,7 +1,8 @@
 // File: ui/settings_dialog_win32.cpp
 //
 // SettingsDialog: the plug-in's only window, on dialog resource 1000. It
-// edits a copy of the opener's fields and hands it back only on OK.
+// edits a copy of the opener's fields and hands it back only on OK; the
+// sample picture that passed with the values goes back either way.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -11,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "plugin/module_win32.h"
-#include "plugin/preview_store.h"
 #include "resources/resource.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog_base_win32.h"
@@ -72,15 +71,14 @@ class WindowControls : public DialogControls {
   HWND dialog_;
 };
 
-bool IsFolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 class SettingsDialog : public DialogBase, private PreviewOwner {
  public:
-  SettingsDialog(const SettingsDialogFields& fields, const StopQuery& stop)
-      : DialogBase(IDD_SETTINGS), fields_(fields), stop_(stop), previews_(*this, gdiplus_) {}
+  SettingsDialog(const SettingsDialogFields& fields, const DialogModule& module, const StopQuery& stop)
+      : DialogBase(Instance(module), IDD_SETTINGS),
+        fields_(fields),
+        help_page_(module.help_page),
+        stop_(stop),
+        previews_(*this, gdiplus_, Instance(module)) {}
   ~SettingsDialog() override = default;
 
   const SettingsDialogFields& fields() const { return fields_; }
@@ -99,9 +97,10 @@ class SettingsDialog : public DialogBase, private PreviewOwner {
   bool ControlsReady() const override { return controls_ready_; }
   bool SaveValues() override;
   const FilterSettings& Pending() const override { return fields_.Pending; }
-  std::string& ImagePath() override { return fields_.ImagePath; }
+  std::string& ImagePath() override { return fields_.SamplePath; }
   const StopQuery& Stop() const override { return stop_; }
 
+  static HINSTANCE Instance(const DialogModule& module) { return reinterpret_cast<HINSTANCE>(module.instance); }
   bool Checked(int id) const { return IsDlgButtonChecked(hwnd(), id) != 0; }
   void EnableItems(std::initializer_list<int> ids, bool enable) {
     for (int id : ids) EnableWindow(Item(id), enable ? TRUE : FALSE);
@@ -129,6 +128,7 @@ class SettingsDialog : public DialogBase, private PreviewOwner {
 
   // Declared in this order so that the previews go before GDI+ shuts down.
   SettingsDialogFields fields_;
+  std::string help_page_;
   StopQuery stop_;
   DialogValues values_;
   bool controls_ready_ = false;
@@ -139,15 +139,10 @@ class SettingsDialog : public DialogBase, private PreviewOwner {
 
 bool SettingsDialog::OnInit() {
   WindowControls controls(hwnd());
-  // The load half: the control values, the sample picture, the controls.
+  // The load half: the control values, then the controls.
   values_ = ValuesFromSettings(fields_.Pending, fields_.Enabled);
-  if (fields_.SingleImage != 0) {
-    // The switch is hidden here; on, it opens every group.
-    fields_.Enabled = values_.Enabled = 1;
-    if (!fields_.ImagePath.empty() && IsFolder(fields_.ImagePath)) fields_.ImagePath = ReadPreviewImage();
-  } else {
-    fields_.ImagePath = ReadPreviewImage();
-  }
+  // The switch is hidden in single-image mode; on, it opens every group.
+  if (fields_.SingleImage != 0) fields_.Enabled = values_.Enabled = 1;
   hotkey_field_.Attach(Item(IDC_HOTKEY));
   PutValues(values_, fields_.HotKey, controls);
 
@@ -156,10 +151,10 @@ bool SettingsDialog::OnInit() {
   if (fields_.SingleImage != 0) {
     for (int id : {IDC_ENABLE_PLUGIN, IDC_HOTKEY_LABEL, IDC_HOTKEY}) ShowWindow(Item(id), SW_HIDE);
     // A picture of its own is the sample; nothing else may replace it.
-    if (!fields_.ImagePath.empty()) EnableItems({IDC_LOAD_IMAGE, IDC_CLEAN}, false);
+    if (!fields_.SamplePath.empty()) EnableItems({IDC_LOAD_IMAGE, IDC_CLEAN}, false);
   }
   controls_ready_ = true;
-  if (!fields_.ImagePath.empty()) previews_.Load(std::string(fields_.ImagePath));
+  if (!fields_.SamplePath.empty()) previews_.Load(std::string(fields_.SamplePath));
   return true;
 }
 
@@ -178,8 +173,7 @@ bool SettingsDialog::SaveValues() {
   WindowControls controls(hwnd());
   if (!::SaveValues(controls, values_, fields_.Pending, fields_.HotKey)) return false;
   fields_.Enabled = values_.Enabled;
-  // Only the global dialog remembers its sample picture.
-  if (fields_.SingleImage == 0) WritePreviewImage(fields_.ImagePath);
+  fields_.KeptSample = fields_.SamplePath;
   return true;
 }
 
@@ -236,7 +230,7 @@ bool SettingsDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_P
 }
 
 void SettingsDialog::ChooseSampleImage() {
-  const SplitPath start = SplitImagePath(fields_.ImagePath);
+  const SplitPath start = SplitImagePath(fields_.SamplePath);
   char file[MAX_PATH] = {};
   // A name too long for the buffer starts the dialog without one.
   if (start.name.size() < sizeof file) start.name.copy(file, start.name.size());
@@ -256,28 +250,29 @@ void SettingsDialog::ChooseSampleImage() {
 
 void SettingsDialog::CleanSampleImage() {
   previews_.Clear();
-  fields_.ImagePath.clear();
+  fields_.SamplePath.clear();
   InvalidateRect(Item(IDC_SOURCE_PREVIEW), nullptr, TRUE);
   InvalidateRect(Item(IDC_FILTERED_PREVIEW), nullptr, TRUE);
 }
 
 void SettingsDialog::OpenHelp() {
-  char module[MAX_PATH + 1] = {};
-  GetModuleFileNameA(PluginModule(), module, MAX_PATH);
-  const std::string help = HelpFilePath(module);
   // Without the file or a program for it nothing opens; no message either.
-  ShellExecuteA(nullptr, "open", help.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ShellExecuteA(nullptr, "open", help_page_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace
 
-DialogResult RunSettingsDialog(uintptr_t parent, SettingsDialogFields& fields, const StopQuery& stop) {
+DialogResult RunSettingsDialog(uintptr_t parent, SettingsDialogFields& fields, const DialogModule& module,
+                               const StopQuery& stop) {
   // The hotkey control's class must be registered before the template that
   // uses it is created.
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_HOTKEY_CLASS};
   InitCommonControlsEx(&classes);
-  SettingsDialog dialog(fields, stop);
-  if (dialog.RunModal(reinterpret_cast<HWND>(parent)) != IDOK) return DialogResult::kCancelled;
+  SettingsDialog dialog(fields, module, stop);
+  if (dialog.RunModal(reinterpret_cast<HWND>(parent)) != IDOK) {
+    fields.KeptSample = dialog.fields().KeptSample;
+    return DialogResult::kCancelled;
+  }
   fields = dialog.fields();
   return DialogResult::kConfirmed;
 }

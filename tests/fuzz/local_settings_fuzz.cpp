@@ -16,11 +16,11 @@
 
 #include <vector>
 
+#include "filters/setting_table.h"
 #include "plugin/host_callback.h"
 #include "plugin/local_settings.h"
 #include "plugin/profile_text.h"
 #include "plugin/profile_values.h"
-#include "plugin/setting_keys.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -51,16 +51,18 @@ void Put(const std::string& file, const std::string& text) {
 
 // The settings the text gives over `base`, read in memory.
 FilterSettings FromText(const std::string& text, const FilterSettings& base) {
+  std::vector<const Setting*> keys;
   std::vector<ProfileValue> values;
-  for (size_t i = 0; i < kFilterKeyCount; ++i) {
-    const SettingKey& key = kFilterKeys[i];
+  for (const Setting& key : kSettings) {
+    if (!key.is_filter()) continue;
+    keys.push_back(&key);
     values.push_back({key.name, key.is_real() ? ProfileRealDefault(base.*key.real_field)
                                               : ProfileIntDefault(base.*key.int_field)});
   }
   FindProfileValues(text, kHostSection, values.data(), values.size());
   FilterSettings result = base;
-  for (size_t i = 0; i < kFilterKeyCount; ++i) {
-    const SettingKey& key = kFilterKeys[i];
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const Setting& key = *keys[i];
     if (key.is_real()) {
       result.*key.real_field = ParseProfileReal(values[i].text);
     } else {

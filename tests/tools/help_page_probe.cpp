@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/dialog_paths.h"
+#include "plugin/dialog_messages.h"
 
 namespace {
 

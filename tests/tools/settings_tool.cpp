@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "filters/setting_table.h"
 #include "plugin/local_settings.h"
 #include "plugin/profile_file.h"
-#include "plugin/setting_keys.h"
 
 namespace {
 
@@ -42,9 +42,9 @@ bool MakeSettings(int argc, char** argv, int first, FilterSettings* settings) {
     const char* equals = std::strchr(argv[i], '=');
     if (equals == nullptr) return false;
     const std::string name(argv[i], static_cast<size_t>(equals - argv[i]));
-    const SettingKey* key = nullptr;
-    for (size_t k = 0; k < kFilterKeyCount; ++k) {
-      if (name == kFilterKeys[k].name) key = &kFilterKeys[k];
+    const Setting* key = nullptr;
+    for (const Setting& k : kSettings) {
+      if (k.is_filter() && name == k.name) key = &k;
     }
     if (key == nullptr) return false;
     if (key->is_real()) {
@@ -57,8 +57,8 @@ bool MakeSettings(int argc, char** argv, int first, FilterSettings* settings) {
 }
 
 void Print(const FilterSettings& settings) {
-  for (size_t k = 0; k < kFilterKeyCount; ++k) {
-    const SettingKey& key = kFilterKeys[k];
+  for (const Setting& key : kSettings) {
+    if (!key.is_filter()) continue;
     char text[64];
     std::to_chars_result end = key.is_real() ? std::to_chars(text, text + sizeof text, settings.*key.real_field)
                                              : std::to_chars(text, text + sizeof text, settings.*key.int_field);

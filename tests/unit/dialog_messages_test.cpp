@@ -1,13 +1,17 @@
 // Messages 5, 22 and 30 with a scripted dialog in place of the real one:
 // what each hands the dialog, what it takes back, the notifications, Dirty,
-// and calls into the entry point while a dialog is open.
+// the sample picture, and calls into the entry point while a dialog is
+// open. The remembered sample is the test program's own (the value held
+// before is put back after each test).
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "plugin/message_handler.h"
 #include "plugin/dialog_messages.h"
+#include "plugin/message_handler.h"
+#include "plugin/preview_store.h"
 
 namespace {
 
@@ -57,9 +61,14 @@ class DialogMessages : public ::testing::Test {
     state_.HotKey = 0x0241;  // Ctrl+A
     state_.Current = Settings(120);
     state_.WindowPaths[7] = "/nonexistent/picture.png";
+    saved_sample_ = ReadPreviewImage();
+    WritePreviewImage("");
   }
+  void TearDown() override { WritePreviewImage(saved_sample_); }
+
   PluginState state_;
   ScriptedDialog dialog_;
+  std::string saved_sample_;
 };
 
 TEST_F(DialogMessages, GlobalDialogEditsCopiesAndTakesAllBackOnOk) {
@@ -75,12 +84,64 @@ TEST_F(DialogMessages, GlobalDialogEditsCopiesAndTakesAllBackOnOk) {
   EXPECT_EQ(dialog_.seen[0].Enabled, 1);
   EXPECT_EQ(dialog_.seen[0].HotKey, 0x0241);
   EXPECT_EQ(dialog_.seen[0].Pending, Settings(120));
-  EXPECT_EQ(dialog_.seen[0].ImagePath, "");
+  EXPECT_EQ(dialog_.seen[0].SamplePath, "");
   EXPECT_EQ(state_.Enabled, 0);
   EXPECT_EQ(state_.HotKey, 0x0046);
   EXPECT_EQ(state_.Current, Settings(300));
   EXPECT_EQ(state_.Dirty, 1);
   EXPECT_TRUE(g_notes.empty()) << "message 5 sends no notification";
+}
+
+TEST_F(DialogMessages, GlobalDialogShowsTheRememberedSampleAndRemembersTheOneItKept) {
+  const struct {
+    const char* name;
+    DialogResult result;
+    bool kept;  // the dialog's values passed with a sample in the panes
+    const char* remembered;
+  } cases[] = {
+      {"confirmed with a new sample", DialogResult::kConfirmed, true, "/samples/new.png"},
+      {"cancelled after a preview of a new sample", DialogResult::kCancelled, true, "/samples/new.png"},
+      {"cancelled before any preview", DialogResult::kCancelled, false, "/samples/old.png"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WritePreviewImage("/samples/old.png");
+    ScriptedDialog dialog;
+    dialog.result = c.result;
+    dialog.edit = [&](SettingsDialogFields& f) {
+      if (c.kept) f.KeptSample = "/samples/new.png";
+    };
+    GlobalSettingsDialog(state_, 0, dialog.runner());
+    ASSERT_EQ(dialog.seen.size(), 1u);
+    EXPECT_EQ(dialog.seen[0].SamplePath, "/samples/old.png");
+    EXPECT_EQ(ReadPreviewImage(), c.remembered);
+  }
+  // A sample cleared away is remembered as none.
+  dialog_.edit = [](SettingsDialogFields& f) { f.KeptSample = ""; };
+  GlobalSettingsDialog(state_, 0, dialog_.runner());
+  EXPECT_EQ(ReadPreviewImage(), "");
+}
+
+TEST_F(DialogMessages, APictureIsItsOwnSampleAndAFolderShowsTheRememberedOne) {
+  WritePreviewImage("/samples/old.png");
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  dialog_.edit = [](SettingsDialogFields& f) { f.KeptSample = "/samples/chosen.png"; };
+  LocalSettingsDialog(state_, "/nonexistent/other.png", 3, dialog_.runner());
+  LocalSettingsDialog(state_, folder.c_str(), 3, dialog_.runner());
+  HotkeyDialog(state_, 65, 7, dialog_.runner());
+  ASSERT_EQ(dialog_.seen.size(), 3u);
+  EXPECT_EQ(dialog_.seen[0].SamplePath, "/nonexistent/other.png");
+  EXPECT_EQ(dialog_.seen[1].SamplePath, "/samples/old.png") << folder;
+  EXPECT_EQ(dialog_.seen[2].SamplePath, "/nonexistent/picture.png");
+  EXPECT_EQ(ReadPreviewImage(), "/samples/old.png") << "only the global dialog remembers a sample";
+}
+
+TEST(HelpFilePath, SitsBesideTheModule) {
+  EXPECT_EQ(HelpFilePath("C:\\Program Files\\Viewer\\Plugins\\Chromaline.dll"),
+            "C:\\Program Files\\Viewer\\Plugins\\Chromaline.htm");
+  EXPECT_EQ(HelpFilePath("Z:\\work\\bin\\Chromaline.dll"), "Z:\\work\\bin\\Chromaline.htm");
+  EXPECT_EQ(HelpFilePath("Chromaline.dll"), "Chromaline.htm");
+  EXPECT_EQ(HelpFilePath(""), "Chromaline.htm");
 }
 
 TEST_F(DialogMessages, MessagesSixAndSevenClearDirtySetByAConfirmedDialog) {
@@ -144,7 +205,7 @@ TEST_F(DialogMessages, HotkeyDialogOpensOnlyForItsKeyAndAKnownWindow) {
     if (c.opens) {
       EXPECT_EQ(dialog.parents[0], c.window);
       EXPECT_EQ(dialog.seen[0].SingleImage, 1);
-      EXPECT_EQ(dialog.seen[0].ImagePath, "/nonexistent/picture.png");
+      EXPECT_EQ(dialog.seen[0].SamplePath, "/nonexistent/picture.png");
       EXPECT_EQ(dialog.seen[0].Pending, Settings(120)) << "no settings file: the global settings";
     }
     EXPECT_EQ(state_.Enabled, c.enabled);
@@ -162,7 +223,7 @@ TEST_F(DialogMessages, SingleImageDialogsNeverChangePluginState) {
   state_.Enabled = 0;  // message 30 does not care
   LocalSettingsDialog(state_, "/nonexistent/other.png", 3, dialog_.runner());
   ASSERT_EQ(dialog_.seen.size(), 2u);
-  EXPECT_EQ(dialog_.seen[1].ImagePath, "/nonexistent/other.png");
+  EXPECT_EQ(dialog_.seen[1].SamplePath, "/nonexistent/other.png");
   EXPECT_EQ(dialog_.parents[1], 3u);
   EXPECT_EQ(state_.HotKey, 0x0241);
   EXPECT_EQ(state_.Current, Settings(120));
@@ -212,7 +273,7 @@ TEST_F(DialogMessages, HotkeyDialogKeepsItsPictureAndHostWhenTheyChangeMeanwhile
   dialog.edit = [&](SettingsDialogFields& f) {
     HandleMessage(state_, 13, const_cast<char*>("/nonexistent/next.png"), 7);
     HandleMessage(state_, 3, reinterpret_cast<void*>(&OtherCallback), 0);
-    EXPECT_EQ(f.ImagePath, "/nonexistent/picture.png");
+    EXPECT_EQ(f.SamplePath, "/nonexistent/picture.png");
   };
   HotkeyDialog(state_, 65, 7, dialog.runner());
   EXPECT_EQ(g_notes, (std::vector<uintptr_t>{19, 21, 20})) << "one host hears the whole bracket";

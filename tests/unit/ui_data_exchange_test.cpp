@@ -57,16 +57,6 @@ TEST(ParseLeadingReal, TakesDigitsPointAndExponent) {
   EXPECT_TRUE(std::isinf(*huge)) << "too large fails every range instead of wrapping";
 }
 
-TEST(FormatReal, GeneralFormatFifteenDigits) {
-  EXPECT_EQ(FormatReal(0.5), "0.5");
-  EXPECT_EQ(FormatReal(2.0), "2");
-  EXPECT_EQ(FormatReal(-1.0), "-1");
-  EXPECT_EQ(FormatReal(0.1), "0.1");
-  EXPECT_EQ(FormatReal(120.0), "120");
-  EXPECT_EQ(FormatReal(1.0 / 3.0), "0.333333333333333");
-  EXPECT_EQ(FormatReal(0.0), "0");
-}
-
 TEST(ToneEncoding, OpensEveryFilterParamAndSavesItBack) {
   const struct {
     int32_t filter_param;

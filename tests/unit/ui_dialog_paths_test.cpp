@@ -1,5 +1,5 @@
-// The help file's path, the split of the sample path for the open-file
-// dialog, and the filter string.
+// The split of the sample path for the open-file dialog, and the filter
+// string.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -7,14 +7,6 @@
 #include "ui/dialog_paths.h"
 
 namespace {
-
-TEST(HelpFilePath, SitsBesideTheModule) {
-  EXPECT_EQ(HelpFilePath("C:\\Program Files\\Viewer\\Plugins\\Chromaline.dll"),
-            "C:\\Program Files\\Viewer\\Plugins\\Chromaline.htm");
-  EXPECT_EQ(HelpFilePath("Z:\\work\\bin\\Chromaline.dll"), "Z:\\work\\bin\\Chromaline.htm");
-  EXPECT_EQ(HelpFilePath("Chromaline.dll"), "Chromaline.htm");
-  EXPECT_EQ(HelpFilePath(""), "Chromaline.htm");
-}
 
 TEST(SplitImagePath, FolderWithDriveAndNameWithExtension) {
   const struct {

@@ -36,7 +36,7 @@ TEST(PreviewWithoutGdiplus, NothingLoadsNothingIsAskedAndThePanesShowTheButtonFa
   const gdiplus::Session missing("chromaline-no-such-gdiplus.dll");
   ASSERT_FALSE(missing.ready());
   FakeOwner owner;
-  PreviewPanes panes(owner, missing);
+  PreviewPanes panes(owner, missing, GetModuleHandleA(nullptr));
   panes.Load("C:\\windows\\system.ini");
   panes.Refresh();
   panes.Estimate();  // would show text 103 or 102 if it ran

@@ -1,0 +1,62 @@
+// File: filters/setting_table.h
+//
+// Every setting described once: the thirteen keys of the host store, each
+// with the field that holds it, its type, its default, the values the
+// settings dialog lets through and the dialog control that edits it. The
+// host store's load and save, the local settings files, the dialog's data
+// exchange and the command line's checks all walk this one table.
+//
+// The table's order is the order the host store is read and written in:
+// the plug-in's own two keys, then the eleven filter keys, which are also
+// the keys of the local settings files, written in this order.
+#ifndef CHROMALINE_FILTERS_SETTING_TABLE_H_
+#define CHROMALINE_FILTERS_SETTING_TABLE_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "filters/filter_settings.h"
+
+// The settings that belong to the plug-in itself, not to FilterSettings.
+enum class PluginField { kNone, kEnabled, kHotKey };
+
+// What the dialog, and so the command line, lets through.
+enum class SettingRule {
+  kSwitch,  // a check box: low (0, off) to high (1, on)
+  kRange,   // an edit: low to high
+  kTone,    // a weighting of the list (low to high), plus 16 for sepia
+  kHotKey,  // the hotkey field's word, low to high
+};
+
+struct Setting {
+  const char* name;                    // the key in the host store and the files
+  int32_t FilterSettings::*int_field;  // an integer of the filters,
+  double FilterSettings::*real_field;  // a real of the filters,
+  PluginField plugin_field;            // or an integer of the plug-in's own
+  double load_default;                 // the store's default on load, FilterSettings' own default
+  SettingRule rule;
+  double low;
+  double high;
+  int control;  // the dialog control that edits it (resources/resource.h)
+
+  bool is_real() const { return real_field != nullptr; }
+  bool is_filter() const { return int_field != nullptr || real_field != nullptr; }
+};
+
+// The whole table, in its order ("for (const Setting& key : kSettings)").
+struct SettingTable {
+  const Setting* rows;
+  size_t count;
+  const Setting* begin() const { return rows; }
+  const Setting* end() const { return rows + count; }
+};
+extern const SettingTable kSettings;
+
+// The setting a dialog control edits, or null.
+const Setting* SettingOfControl(int control);
+
+// Whether the dialog lets `value` through for `setting` (a tone choice is
+// looked at as an integer).
+bool SettingAccepts(const Setting& setting, double value);
+
+#endif  // CHROMALINE_FILTERS_SETTING_TABLE_H_

@@ -1,0 +1,34 @@
+// File: filters/setting_text.h
+//
+// The settings' numbers as text, independent of the C locale: the one
+// scanner of a leading decimal real that both the dialog's edits and the
+// settings files are read with, and the general format in which the dialog
+// and the command line show reals.
+#ifndef CHROMALINE_FILTERS_SETTING_TEXT_H_
+#define CHROMALINE_FILTERS_SETTING_TEXT_H_
+
+#include <string>
+
+// The longest leading decimal number of a text: after white space (space,
+// tab, line ends, vertical tab, form feed) an optional sign, digits with an
+// optional decimal point and at least one digit, and an exponent only when
+// at least one digit follows its letter and sign ("3e+" is 3). "." or "e5"
+// alone, "nan", "inf" and hexadecimal forms are not decimal numbers.
+struct LeadingReal {
+  enum class Kind {
+    kNone,      // the text does not begin with a decimal number
+    kNumber,    // `value` holds it, sign included ("-0" gives -0.0)
+    kTooLarge,  // beyond the range of a double
+    kTooSmall,  // not zero, but nearer zero than a double can hold
+  };
+  Kind kind = Kind::kNone;
+  double value = 0.0;
+  bool negative = false;  // a leading "-" (for every kind but kNone)
+};
+LeadingReal ScanLeadingReal(const std::string& text);
+
+// Reals as the dialog and the command line show them: general format, up
+// to 15 significant digits ("0.5", "2", "-1", "0.1", "120").
+std::string FormatReal(double value);
+
+#endif  // CHROMALINE_FILTERS_SETTING_TEXT_H_
