@@ -3,7 +3,6 @@
 // The pictures of the photo codec tests that need no codec: blocks of
 // colour, the EXIF orientations as pixel moves, and file bytes.
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -80,13 +79,6 @@ Image Reoriented(const Image& from, int orientation, bool to_upright) {
 Image Upright(const Image& stored, int orientation) { return Reoriented(stored, orientation, true); }
 
 Image StoredForOrientation(const Image& upright, int orientation) { return Reoriented(upright, orientation, false); }
-
-int MaxDifference(const Image& a, const Image& b) {
-  if (a.width != b.width || a.height != b.height) return 256;
-  int most = 0;
-  for (size_t i = 0; i < a.bgr.size(); ++i) most = std::max(most, std::abs(a.bgr[i] - b.bgr[i]));
-  return most;
-}
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
