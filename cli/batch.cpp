@@ -33,6 +33,7 @@ struct Loaded {
 struct Written {
   bool ok = false;
   std::string error;
+  std::string note;  // the metadata the output could not hold
 };
 
 Loaded Load(const std::string& path, HostBitmap::Kind kind) {
@@ -76,6 +77,11 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
     }
   }
   written.ok = WriteFileSafely(job.output, bytes.data(), bytes.size(), &written.error);
+  const std::string left_out = MetadataLeftOut(*photo, encode);
+  if (written.ok && !left_out.empty()) {
+    written.note = job.input + " -> " + job.output + ": " + left_out + " left out (a " +
+                   PhotoFormatName(job.format) + " file cannot hold it here)";
+  }
   return written;
 }
 
@@ -207,6 +213,7 @@ int RunFilter(const FilterOptions& o) {
       const Job& job = jobs[saving.front().job];
       if (result.ok) {
         ++written;
+        if (!result.note.empty()) shown.Note(result.note);
         shown.Done(saving.front().position, job.input + " -> " + job.output);
       } else {
         ++failed;
@@ -233,6 +240,7 @@ int RunFilter(const FilterOptions& o) {
       continue;
     }
     Photo& photo = loaded.photo;
+    if (!photo.metadata_note.empty()) shown.Note(job.input + ": " + photo.metadata_note);
     if (photo.source_bits > 8) {
       shown.Note(job.input + ": " + std::to_string(photo.source_bits) +
                  " bits per channel reduced to 8 (the filters work on 8 bits)");
