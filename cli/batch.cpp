@@ -79,8 +79,8 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
   written.ok = WriteFileSafely(job.output, bytes.data(), bytes.size(), &written.error);
   const std::string left_out = MetadataLeftOut(*photo, encode);
   if (written.ok && !left_out.empty()) {
-    written.note = job.input + " -> " + job.output + ": " + left_out + " left out (a " +
-                   PhotoFormatName(job.format) + " file cannot hold it here)";
+    written.note = job.input + " -> " + job.output + ": left out, no place for it in a " +
+                   PhotoFormatName(job.format) + " file: " + left_out;
   }
   return written;
 }

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <memory>
 #include <mutex>
 
 #include "photo/png_text.h"
@@ -125,6 +127,12 @@ std::vector<uint8_t> Bytes(const Exiv2::DataBuf& buffer) {
   return std::vector<uint8_t>(buffer.pData_, buffer.pData_ + buffer.size_);
 }
 
+// exiv2 0.27 hands its images out in a std::auto_ptr.
+template <typename OldPointer>
+std::unique_ptr<Exiv2::Image> Own(OldPointer image) {
+  return std::unique_ptr<Exiv2::Image>(image.release());
+}
+
 void AddNote(std::string* note, const std::string& line) {
   if (!note->empty()) *note += "; ";
   *note += line;
@@ -135,10 +143,10 @@ void AddNote(std::string* note, const std::string& line) {
 FileMetadata ReadMetadataExiv2(const std::string& path) {
   FileMetadata found;
   StartExiv2();
-  Exiv2::Image::AutoPtr image;
+  std::unique_ptr<Exiv2::Image> image;
   try {
-    image = Exiv2::ImageFactory::open(path);
-  } catch (const Exiv2::AnyError&) {
+    image = Own(Exiv2::ImageFactory::open(path));
+  } catch (const std::exception&) {
     return found;  // not a format exiv2 knows
   }
   try {
@@ -165,7 +173,7 @@ FileMetadata ReadMetadataExiv2(const std::string& path) {
     } else if (!tiff) {
       blocks.comment = image->comment();  // a TIFF file's comment is its EXIF image description
     }
-  } catch (const Exiv2::AnyError& e) {
+  } catch (const std::exception& e) {
     found = FileMetadata();
     found.problem = std::string("its metadata cannot be read (exiv2: ") + e.what() + ")";
   }
@@ -177,7 +185,7 @@ void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::st
   if (!metadata->exif.empty()) {
     try {
       MakeExifUpright(&metadata->exif, width, height);
-    } catch (const Exiv2::AnyError& e) {
+    } catch (const std::exception& e) {
       metadata->exif.clear();
       AddNote(note, std::string("its EXIF block cannot be read and is left out (exiv2: ") + e.what() + ")");
     }
@@ -185,7 +193,7 @@ void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::st
   if (!metadata->xmp.empty()) {
     try {
       MakeXmpUpright(&metadata->xmp);
-    } catch (const Exiv2::AnyError& e) {
+    } catch (const std::exception& e) {
       metadata->xmp.clear();
       AddNote(note, std::string("its XMP packet cannot be read and is left out (exiv2: ") + e.what() + ")");
     }
@@ -199,7 +207,7 @@ bool ExifHasDescription(const std::vector<uint8_t>& exif) {
     Exiv2::ExifData data;
     DecodeExif(exif, &data);
     return data.findKey(Exiv2::ExifKey("Exif.Image.ImageDescription")) != data.end();
-  } catch (const Exiv2::AnyError&) {
+  } catch (const std::exception&) {
     return false;
   }
 }
@@ -220,7 +228,8 @@ bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat form
   if (metadata.iptc.empty() && metadata.comment.empty() && (!tiff || metadata.exif.empty())) return true;
   StartExiv2();
   try {
-    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(bytes->data(), static_cast<long>(bytes->size()));
+    const std::unique_ptr<Exiv2::Image> image =
+        Own(Exiv2::ImageFactory::open(bytes->data(), static_cast<long>(bytes->size())));
     image->readMetadata();
     Exiv2::ExifData& exif = image->exifData();
     if (tiff && !metadata.exif.empty()) {
@@ -258,7 +267,7 @@ bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat form
     bytes->assign(data, data + size);
     io.munmap();
     return true;
-  } catch (const Exiv2::AnyError& e) {
+  } catch (const std::exception& e) {
     *error = std::string("the metadata cannot be written (exiv2: ") + e.what() + ")";
     return false;
   }
@@ -267,18 +276,17 @@ bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat form
 std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   if (!options.keep_metadata) return "";
   const PhotoMetadata& m = photo.metadata;
-  std::vector<const char*> names;
-  if (options.format == PhotoFormat::kBmp) {
-    // A BMP file has no place for any of them.
-    if (!m.exif.empty()) names.push_back("EXIF");
-    if (!m.iptc.empty()) names.push_back("IPTC");
-    if (!m.xmp.empty()) names.push_back("XMP");
-    if (!m.comment.empty()) names.push_back("comment");
-    if (!m.icc.empty()) names.push_back("ICC profile");
-  } else if (options.format == PhotoFormat::kTiff && !m.comment.empty() && ExifHasDescription(m.exif)) {
-    names.push_back("comment");  // the one image description holds the EXIF one
-  }
+  const bool bmp = options.format == PhotoFormat::kBmp;  // a BMP file has no place for any of them
+  // A TIFF file's one image description holds the EXIF one first.
+  const bool tiff_comment = options.format == PhotoFormat::kTiff && !m.comment.empty() && ExifHasDescription(m.exif);
   std::string text;
-  for (const char* name : names) text += (text.empty() ? "" : ", ") + std::string(name);
+  const auto add = [&text](bool left_out, const char* name) {
+    if (left_out) text += (text.empty() ? "" : ", ") + std::string(name);
+  };
+  add(bmp && !m.exif.empty(), "EXIF");
+  add(bmp && !m.iptc.empty(), "IPTC");
+  add(bmp && !m.xmp.empty(), "XMP");
+  add((bmp && !m.comment.empty()) || tiff_comment, "comment");
+  add(bmp && !m.icc.empty(), "ICC profile");
   return text;
 }
