@@ -37,6 +37,7 @@ struct Loaded {
 struct Written {
   bool ok = false;
   std::string error;
+  std::string note;  // the metadata the output could not hold
 };
 
 Loaded Load(const std::string& path, HostBitmap::Kind kind) {
@@ -80,6 +81,11 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
     }
   }
   written.ok = WriteFileSafely(job.output, bytes.data(), bytes.size(), &written.error);
+  const std::string left_out = MetadataLeftOut(*photo, encode);
+  if (written.ok && !left_out.empty()) {
+    written.note = job.input + " -> " + job.output + ": left out, no place for it in a " +
+                   PhotoFormatName(job.format) + " file: " + left_out;
+  }
   return written;
 }
 
@@ -237,6 +243,7 @@ class Writers {
       const Job& job = jobs_[saving_.front().job];
       if (result.ok) {
         ++tally_.written;
+        if (!result.note.empty()) shown_.Note(result.note);
         shown_.Done(saving_.front().position, job.input + " -> " + job.output);
       } else {
         ++tally_.failed;
@@ -265,6 +272,7 @@ void FilterOne(const FilterOptions& o, Batch& b, size_t k, Loaded& loaded, Progr
   const size_t i = b.todo[k];
   const Job& job = b.jobs[i];
   const Photo& photo = loaded.photo;
+  if (!photo.metadata_note.empty()) shown.Note(job.input + ": " + photo.metadata_note);
   if (photo.source_bits > 8) {
     shown.Note(job.input + ": " + std::to_string(photo.source_bits) +
                " bits per channel reduced to 8 (the filters work on 8 bits)");

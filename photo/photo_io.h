@@ -3,7 +3,8 @@
 // Photo files for the command line: a picture is read upright (its EXIF
 // orientation undone), reduced to the 8-bit blue-green-red rows the plug-in
 // filters, with what the filters must not touch kept aside (alpha, EXIF,
-// XMP, ICC profile), and encoded back to bytes in the format asked for.
+// IPTC, XMP, comment, ICC profile), and encoded back to bytes in the format
+// asked for.
 // Encoding never writes a file: the bytes go to the safe writer, which alone
 // replaces files.
 //
@@ -23,10 +24,14 @@
 
 enum class PhotoFormat { kPng, kJpeg, kBmp, kTiff };
 
-// What travels with a picture from its file to the output unchanged.
+// What travels with a picture from its file to the output. Natively the
+// EXIF block and the XMP packet are made to describe the upright picture on
+// reading (orientation 1, no thumbnail of the old pixels).
 struct PhotoMetadata {
-  std::vector<uint8_t> exif;  // the EXIF block; its orientation is reset to 1 on output
+  std::vector<uint8_t> exif;  // the EXIF block ("Exif\0\0" and a TIFF structure)
+  std::vector<uint8_t> iptc;  // the IPTC-IIM records (keywords, caption, by-line, ...)
   std::vector<uint8_t> xmp;   // the XMP packet
+  std::string comment;        // the JPEG comment (a PNG's "Comment" text)
   std::vector<uint8_t> icc;   // the ICC colour profile
 };
 
@@ -36,6 +41,7 @@ struct Photo {
   PhotoMetadata metadata;
   int orientation = 1;         // the EXIF orientation that was undone on reading (1 = none)
   int source_bits = 8;         // bits per channel of the file (16: reduced to 8 on reading)
+  std::string metadata_note;   // why metadata of the file could not be read (empty when all was)
 };
 
 struct EncodeOptions {
@@ -64,6 +70,10 @@ bool ReadPhoto(const std::string& path, Photo* photo, std::string* error);
 // them) into *bytes. JPEG holds no alpha: the alpha plane is left out there.
 // On failure returns false with the reason in *error.
 bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<uint8_t>* bytes, std::string* error);
+// The metadata blocks of the picture that a file of this format, written
+// by this build, cannot hold: their names ("EXIF, XMP, ICC profile"),
+// empty when everything is kept (or options.keep_metadata is off).
+std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options);
 // The checks EncodePhoto makes before encoding (a picture there, an alpha
 // plane of its size, a JPEG quality in 1..100), for callers that want to
 // refuse a request before any work.

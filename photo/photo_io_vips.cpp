@@ -3,7 +3,9 @@
 // The photo codecs natively, on libvips: any format libvips reads, turned
 // upright with vips_autorot, colour reduced to 8-bit sRGB, alpha and the
 // metadata blobs kept aside; encoding builds a libvips image from the
-// filtered rows again and saves it to a memory buffer.
+// filtered rows again and saves it to a memory buffer. What libvips does not
+// carry (IPTC, the comment, TIFF's EXIF, ImageMagick's PNG text chunks)
+// comes from photo/metadata_exiv2.
 #include <vips/vips.h>
 
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <memory>
 
+#include "photo/metadata_exiv2.h"
 #include "photo/photo_io.h"
 
 namespace {
@@ -115,10 +118,14 @@ Memory Pixels(VipsImage* image, size_t size) {
 
 // A file's picture, read in one pass from top to bottom when it needs no
 // turning (the common case: no copy of the whole decoded picture), else
-// with the random access vips_autorot needs.
-VipsImage* Open(const std::string& path, int* orientation) {
+// with the random access vips_autorot needs. An orientation libvips does
+// not see (EXIF in ImageMagick's PNG text chunks) is exif_orientation.
+VipsImage* Open(const std::string& path, int exif_orientation, int* orientation) {
   VipsImage* image = vips_image_new_from_file(path.c_str(), "fail_on", VIPS_FAIL_ON_TRUNCATED, nullptr);
   if (!image) return nullptr;
+  if (vips_image_get_typeof(image, VIPS_META_ORIENTATION) == 0 && exif_orientation != 1) {
+    vips_image_set_int(image, VIPS_META_ORIENTATION, exif_orientation);  // what vips_autorot reads
+  }
   *orientation = vips_image_get_orientation(image);
   if (*orientation != 1) return image;
   g_object_unref(image);
@@ -136,7 +143,8 @@ void SwapRedBlue(const uint8_t* from, uint8_t* to, size_t pixels) {
 }
 
 bool Decode(const std::string& path, Photo* photo) {
-  VipsImage* step = Open(path, &photo->orientation);
+  FileMetadata found = ReadMetadataExiv2(path);
+  VipsImage* step = Open(path, found.orientation, &photo->orientation);
   if (!step) return false;
   ImageRef file(step);
   if (vips_autorot(file.get(), &step, nullptr) != 0) return false;
@@ -147,6 +155,13 @@ bool Decode(const std::string& path, Photo* photo) {
   photo->metadata.xmp = Blob(upright.get(), VIPS_META_XMP_NAME);
   // A CMYK profile no longer describes the sRGB rows the filters get.
   if (upright->Type != VIPS_INTERPRETATION_CMYK) photo->metadata.icc = Blob(upright.get(), VIPS_META_ICC_NAME);
+  PhotoMetadata& meta = photo->metadata;
+  if (meta.exif.empty()) meta.exif = std::move(found.blocks.exif);
+  if (meta.xmp.empty()) meta.xmp = std::move(found.blocks.xmp);
+  meta.iptc = std::move(found.blocks.iptc);
+  meta.comment = std::move(found.blocks.comment);
+  photo->metadata_note = found.problem;
+  MakeMetadataUpright(&meta, upright->Xsize, upright->Ysize, &photo->metadata_note);
 
   const int colour_bands = vips_image_hasalpha(upright.get()) ? upright->Bands - 1 : upright->Bands;
   if (vips_extract_band(upright.get(), &step, 0, "n", colour_bands, nullptr) != 0) return false;
@@ -215,6 +230,8 @@ ImageRef Assemble(const Photo& photo, bool with_alpha, bool with_metadata, std::
     if (!meta.exif.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_EXIF_NAME, meta.exif.data(), meta.exif.size());
     if (!meta.xmp.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_XMP_NAME, meta.xmp.data(), meta.xmp.size());
     if (!meta.icc.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_ICC_NAME, meta.icc.data(), meta.icc.size());
+    // A text chunk of the PNG saver; the other savers pass it by.
+    if (!meta.comment.empty()) vips_image_set_string(out.get(), "png-comment-0-Comment", meta.comment.c_str());
   }
   // libvips writes this into the EXIF block it saves.
   vips_image_set_int(out.get(), VIPS_META_ORIENTATION, 1);
@@ -253,8 +270,9 @@ int Save(VipsImage* image, const EncodeOptions& options, bool with_alpha, void**
 bool PhotoFormatWritable(PhotoFormat) { return true; }
 
 const char* PhotoCodecLimits() {
-  return "TIFF files keep their XMP and ICC profile but not their EXIF block (libvips reads and writes\n"
-         "no EXIF in TIFF); the orientation there is the TIFF tag, read and reset all the same.\n";
+  return "A BMP file holds no metadata: EXIF, IPTC, XMP, the comment and the ICC profile are left\n"
+         "out there, and each picture says which it had. A TIFF file keeps the comment as its image\n"
+         "description unless the EXIF block has one.\n";
 }
 
 bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
@@ -290,5 +308,9 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   const uint8_t* data = static_cast<const uint8_t*>(buffer);
   bytes->assign(data, data + size);
   g_free(buffer);
+  if (options.keep_metadata && !AddMetadataLibvipsLeavesOut(photo.metadata, options.format, bytes, error)) {
+    *error = std::string("cannot encode as ") + PhotoFormatName(options.format) + " (" + *error + ")";
+    return false;
+  }
   return true;
 }

@@ -1,0 +1,44 @@
+// File: photo/metadata_exiv2.h
+//
+// The metadata libvips does not carry, through exiv2 (native build): IPTC
+// in every format, the JPEG comment, the EXIF of TIFF files, the EXIF and
+// XMP that ImageMagick keeps in PNG text chunks; and the EXIF block and XMP
+// packet made to describe the upright picture that is written. Callable
+// from several threads at once, like the codecs.
+#ifndef CHROMALINE_PHOTO_METADATA_EXIV2_H_
+#define CHROMALINE_PHOTO_METADATA_EXIV2_H_
+
+#include <string>
+#include <vector>
+
+#include "photo/photo_io.h"
+
+struct FileMetadata {
+  PhotoMetadata blocks;  // EXIF as found, IPTC, XMP, comment (no ICC profile: libvips reads that)
+  int orientation = 1;   // the EXIF orientation, 1 when there is none
+  std::string problem;   // why the file's metadata could not be read; empty when it could
+};
+
+// What exiv2 finds in the file. A format exiv2 does not know gives nothing
+// and no problem (libvips' own blocks are all there is).
+FileMetadata ReadMetadataExiv2(const std::string& path);
+
+// Makes the EXIF block describe the upright picture of width x height:
+// orientation 1, no thumbnail (it would show the old pixels), the pixel
+// dimensions, none of a TIFF file's layout tags; and resets an XMP
+// tiff:Orientation to 1. A block exiv2 cannot read is dropped, with the
+// reason added to *note.
+void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::string* note);
+
+// Whether the EXIF block holds an image description: in a TIFF file that
+// is the comment's place, taken already.
+bool ExifHasDescription(const std::vector<uint8_t>& exif);
+
+// Writes into the bytes libvips encoded what libvips does not write there:
+// IPTC and the comment into JPEG, EXIF, IPTC and the comment (as the image
+// description) into TIFF, through exiv2; IPTC into PNG as a text chunk.
+// False with the reason in *error.
+bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat format, std::vector<uint8_t>* bytes,
+                                 std::string* error);
+
+#endif  // CHROMALINE_PHOTO_METADATA_EXIV2_H_
