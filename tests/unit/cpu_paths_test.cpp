@@ -95,11 +95,11 @@ TEST_F(CpuPaths, PointStagesAndSharpeningFollowTheLimit) {
     if (limit < CpuPath::kAvx2) {
       EXPECT_EQ(form, CpuPath::kPlain) << label;
     }
-    EXPECT_EQ(BlurPathAvailable(BlurPath::kAvx512), limit >= CpuPath::kAvx512) << label;
-    EXPECT_EQ(BlurPathAvailable(BlurPath::kAvx2), limit >= CpuPath::kAvx2) << label;
-    EXPECT_TRUE(BlurPathAvailable(BlurPath::kGeneric)) << label;
+    EXPECT_EQ(BlurPathAvailable(CpuPath::kAvx512), limit >= CpuPath::kAvx512) << label;
+    EXPECT_EQ(BlurPathAvailable(CpuPath::kAvx2), limit >= CpuPath::kAvx2) << label;
+    EXPECT_TRUE(BlurPathAvailable(CpuPath::kPlain)) << label;
     if (limit == CpuPath::kPlain) {
-      EXPECT_FALSE(BlurPathAvailable(BlurPath::kSse2)) << label;
+      EXPECT_FALSE(BlurPathAvailable(CpuPath::kSse2)) << label;
     }
   }
 }
