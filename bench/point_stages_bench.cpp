@@ -215,12 +215,12 @@ std::vector<CpuPath> g_paths;
 
 void FindPaths() {
   const CpuPath widest = CpuPathLimit();
-  PointRowsForm last = PointRowsForm::kAvx512;
+  CpuPath last = CpuPath::kAvx512;
   for (CpuPath path : {CpuPath::kPlain, CpuPath::kAvx2, CpuPath::kAvx512}) {
     if (path > widest) break;
     SetCpuPathLimit(path);
-    if (g_paths.empty() || ActivePointRowsForm() != last) g_paths.push_back(path);
-    last = ActivePointRowsForm();
+    if (g_paths.empty() || ActivePointRowsPath() != last) g_paths.push_back(path);
+    last = ActivePointRowsPath();
   }
   SetCpuPathLimit(widest);
 }
@@ -263,7 +263,7 @@ void RegisterPicture(Picture* p) {
   for (auto path = g_paths.rbegin(); path != g_paths.rend(); ++path) {
     SetCpuPathLimit(*path);
     const std::string suffix =
-        path == g_paths.rbegin() ? "" : std::string("@") + PointRowsFormName(ActivePointRowsForm());
+        path == g_paths.rbegin() ? "" : std::string("@") + CpuPathName(ActivePointRowsPath());
     for (const auto& [stage, function] : kStages) {
       ms(RegisterBenchmark((n + stage + suffix).c_str(), BenchOnPath<StageFunction>, p, *path, function));
     }
@@ -274,7 +274,7 @@ void RegisterPicture(Picture* p) {
     if (g_paths.empty() || path > g_paths.back()) continue;
     SetCpuPathLimit(path);
     const std::string suffix = (path == g_paths.back() ? std::string() : std::string("@") +
-                                PointRowsFormName(ActivePointRowsForm())) + "#2threads";
+                                CpuPathName(ActivePointRowsPath())) + "#2threads";
     for (const auto& [stage, function] : kStages) {
       ms(RegisterBenchmark((n + stage + suffix).c_str(), BenchWithThreads<StageFunction>, p, path, 2, function)
              ->UseRealTime());

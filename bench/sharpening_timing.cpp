@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,8 +85,8 @@ struct Stage {
 };
 
 // Best of `repeat` runs of the engine, leaving the result in `destination`.
-Timing TimeEngine(const PixelBuffer& source, PixelBuffer& destination, const Stage& stage, BlurPath path,
-                  int repeat, CountingMemory* memory) {
+Timing TimeEngine(const PixelBuffer& source, PixelBuffer& destination, const Stage& stage,
+                  std::optional<CpuPath> path, int repeat, CountingMemory* memory) {
   Timing best;
   for (int i = 0; i < repeat; ++i) {
     std::memset(destination.pixels(), 0, destination.pixel_bytes());
@@ -137,13 +138,16 @@ int main(int argc, char** argv) {
     BlurKernelRadius(stage.radius, &r);
     std::printf("\n%s: radius %g, %d taps per pass\n", stage.name, stage.radius, BlurTapCount(r));
     Timing engine;
-    for (BlurPath path : {BlurPath::kAvx512, BlurPath::kAvx2, BlurPath::kSse2, BlurPath::kAuto}) {
-      if (!BlurPathAvailable(path)) continue;
+    // The named paths, then the one the dispatcher picks (no path named).
+    for (std::optional<CpuPath> path :
+         {std::optional<CpuPath>(CpuPath::kAvx512), std::optional<CpuPath>(CpuPath::kAvx2),
+          std::optional<CpuPath>(CpuPath::kSse2), std::optional<CpuPath>()}) {
+      if (path && !BlurPathAvailable(*path)) continue;
       CountingMemory memory;
       const Timing t = TimeEngine(source, engine_out, stage, path, repeat, &memory);
-      std::printf("  engine, %-7s path: %9.3f s [wall %.3f] best of %d, engine blocks %.1f MB\n", BlurPathName(path),
-                  t.cpu, t.wall, repeat, memory.peak / 1048576.0);
-      if (path == BlurPath::kAuto) engine = t;
+      std::printf("  engine, %-7s path: %9.3f s [wall %.3f] best of %d, engine blocks %.1f MB\n",
+                  path ? CpuPathName(*path) : "auto", t.cpu, t.wall, repeat, memory.peak / 1048576.0);
+      if (!path) engine = t;
     }
     if (reference) {
       std::memset(reference_out.pixels(), 0, reference_out.pixel_bytes());

@@ -14,11 +14,7 @@
 
 #include <cstdint>
 
-// Luminance of a pixel in 1/65536 weights: 0..255, a gray pixel gives its
-// own value.
-inline int32_t Luminance(int32_t red, int32_t green, int32_t blue) {
-  return (19595 * red + 38470 * green + 7471 * blue) >> 16;
-}
+#include "filters/point/point_rows.h"  // Luminance, the measure the histogram counts
 
 // The module-wide histogram (pixels per luminance level) and levels table
 // as the last run (or the calls below) left them.

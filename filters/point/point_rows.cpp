@@ -1,14 +1,15 @@
 // File: filters/point/point_rows.cpp
 //
-// The plain per-row loops of the point stages, and the choice between them
-// and their vector forms (filters/point/point_rows_avx2.cpp,
-// filters/point/point_rows_avx512.cpp).
+// The plain per-row loops of the point stages, and the one choice between
+// them and their vector forms (filters/point/point_rows_avx2.cpp,
+// filters/point/point_stretch_avx2.cpp, filters/point/point_rows_avx512.cpp),
+// which call nothing back here.
+#include "filters/point/point_rows.h"
+
 #include <algorithm>
 #include <cstring>
 
-#include "filters/point/auto_levels.h"
 #include "filters/engine/cpu_paths.h"
-#include "filters/point/point_rows.h"
 
 namespace {
 
@@ -66,27 +67,19 @@ void FindGrayMultipliers(GrayShares& shares) {
                       FindMultiplier(shares.red, shares.multiplier[2], shares.whole[2]);
 }
 
-PointRowsForm ActivePointRowsForm() {
-  if (!PointRowsVectorFormsBuilt()) return PointRowsForm::kPlain;
-  if (CpuPathAllowed(CpuPath::kAvx512) && ProcessorHasAvx512Vbmi()) return PointRowsForm::kAvx512;
-  if (CpuPathAllowed(CpuPath::kAvx2)) return PointRowsForm::kAvx2;
-  return PointRowsForm::kPlain;
-}
-
-const char* PointRowsFormName(PointRowsForm form) {
-  switch (form) {
-    case PointRowsForm::kPlain: return "plain";
-    case PointRowsForm::kAvx2: return "avx2";
-    case PointRowsForm::kAvx512: return "avx512";
-  }
-  return "?";
+CpuPath ActivePointRowsPath() {
+  if (!PointRowsVectorFormsBuilt()) return CpuPath::kPlain;
+  if (CpuPathAllowed(CpuPath::kAvx512) && ProcessorHasAvx512Vbmi()) return CpuPath::kAvx512;
+  if (CpuPathAllowed(CpuPath::kAvx2)) return CpuPath::kAvx2;
+  return CpuPath::kPlain;
 }
 
 void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
-  switch (ActivePointRowsForm()) {
-    case PointRowsForm::kAvx512: MapBytesAvx512(bytes, count, table); return;
-    case PointRowsForm::kAvx2: MapBytesAvx2(bytes, count, table); return;
-    case PointRowsForm::kPlain: break;
+  switch (ActivePointRowsPath()) {
+    case CpuPath::kAvx512: MapBytesAvx512(bytes, count, table); return;
+    case CpuPath::kAvx2: MapBytesAvx2(bytes, count, table); return;
+    case CpuPath::kSse2:
+    case CpuPath::kPlain: break;
   }
   // Eight bytes are read and written as one word: the loads and stores of
   // the pixels then cost less than the table lookups between them.
@@ -123,7 +116,7 @@ ByteStretch FindByteStretch(const uint8_t (&table)[256]) {
 }
 
 void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256], const ByteStretch& stretch) {
-  if (stretch.found && ActivePointRowsForm() == PointRowsForm::kAvx2) {
+  if (stretch.found && ActivePointRowsPath() == CpuPath::kAvx2) {
     MapStretchAvx2(bytes, count, stretch);
     return;
   }
@@ -134,16 +127,17 @@ void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256], const B
 // row to the plain loop.
 void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares) {
   size_t done = 0;
-  switch (ActivePointRowsForm()) {
-    case PointRowsForm::kAvx512:
+  switch (ActivePointRowsPath()) {
+    case CpuPath::kAvx512:
       done = count / kAvx512Block * kAvx512Block;
       GrayRowAvx512(pixels, done, shares);
       break;
-    case PointRowsForm::kAvx2:
+    case CpuPath::kAvx2:
       done = count / kAvx2Block * kAvx2Block;
       GrayRowAvx2(pixels, done, shares);
       break;
-    case PointRowsForm::kPlain: break;
+    case CpuPath::kSse2:
+    case CpuPath::kPlain: break;
   }
   for (uint8_t *p = pixels + 3 * done, *end = pixels + 3 * count; p != end; p += 3) GrayPixel(p, shares);
 }
@@ -151,36 +145,38 @@ void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares) {
 void SepiaRow(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
   size_t done = 0;
   const auto thousandths = [](int32_t w) { return w >= 0 && w <= 1000; };
-  const PointRowsForm form = thousandths(args.weight_blue) && thousandths(args.weight_red) &&
-                                     thousandths(args.weight_green)
-                                 ? ActivePointRowsForm()
-                                 : PointRowsForm::kPlain;
-  switch (form) {
-    case PointRowsForm::kAvx512:
+  const CpuPath path =
+      thousandths(args.weight_blue) && thousandths(args.weight_red) && thousandths(args.weight_green)
+          ? ActivePointRowsPath()
+          : CpuPath::kPlain;
+  switch (path) {
+    case CpuPath::kAvx512:
       done = count / kAvx512Block * kAvx512Block;
       SepiaRowAvx512(pixels, done, args);
       break;
-    case PointRowsForm::kAvx2:
+    case CpuPath::kAvx2:
       done = count / kAvx2Block * kAvx2Block;
       SepiaRowAvx2(pixels, done, args);
       break;
-    case PointRowsForm::kPlain: break;
+    case CpuPath::kSse2:
+    case CpuPath::kPlain: break;
   }
   for (uint8_t *p = pixels + 3 * done, *end = pixels + 3 * count; p != end; p += 3) SepiaPixel(p, args);
 }
 
 void LuminanceRow(const uint8_t* pixels, size_t count, uint8_t* luminance) {
   size_t done = 0;
-  switch (ActivePointRowsForm()) {
-    case PointRowsForm::kAvx512:
+  switch (ActivePointRowsPath()) {
+    case CpuPath::kAvx512:
       done = count / 16 * 16;
       LuminanceRowAvx512(pixels, done, luminance);
       break;
-    case PointRowsForm::kAvx2:
+    case CpuPath::kAvx2:
       done = count / kAvx2Block * kAvx2Block;
       LuminanceRowAvx2(pixels, done, luminance);
       break;
-    case PointRowsForm::kPlain: break;
+    case CpuPath::kSse2:
+    case CpuPath::kPlain: break;
   }
   for (size_t i = done; i < count; ++i) {
     const uint8_t* p = pixels + 3 * i;

@@ -1,23 +1,32 @@
 // File: filters/point/point_rows.h
 //
 // The per-row loops of the point stages, in a plain form and in two vector
-// forms that give exactly the same bytes: AVX2 (filters/point/point_rows_avx2.cpp)
-// and AVX-512 with byte permutes (VBMI, filters/point/point_rows_avx512.cpp). The
-// stages take the widest form that filters/engine/cpu_paths.h allows, so tests and
-// benchmarks narrow it through SetCpuPathLimit or CHROMALINE_ISA.
+// forms that give exactly the same bytes: AVX2 (filters/point/point_rows_avx2.cpp,
+// filters/point/point_stretch_avx2.cpp) and AVX-512 with byte permutes (VBMI,
+// filters/point/point_rows_avx512.cpp). The plain loops and the one choice
+// between the forms are in point_rows.cpp, above the vector forms, which
+// call nothing back. The stages take the widest form that
+// filters/engine/cpu_paths.h allows, so tests and benchmarks narrow it
+// through SetCpuPathLimit or CHROMALINE_ISA.
 #ifndef CHROMALINE_FILTERS_POINT_ROWS_H_
 #define CHROMALINE_FILTERS_POINT_ROWS_H_
 
 #include <cstddef>
 #include <cstdint>
 
-enum class PointRowsForm { kPlain, kAvx2, kAvx512 };
+#include "filters/engine/cpu_paths.h"
 
-// The form the stages use now: kAvx512 where CpuPath::kAvx512 is allowed and
-// the processor has VBMI, kAvx2 where CpuPath::kAvx2 is allowed, else
-// kPlain (also wherever the compiler could not build the vector forms).
-PointRowsForm ActivePointRowsForm();
-const char* PointRowsFormName(PointRowsForm form);
+// The path the stages' rows take now: kAvx512 where CpuPath::kAvx512 is
+// allowed and the processor has VBMI, kAvx2 where CpuPath::kAvx2 is
+// allowed, else kPlain (also wherever the compiler could not build the
+// vector forms). Never kSse2: the point stages have no SSE2 forms.
+CpuPath ActivePointRowsPath();
+
+// Luminance of a pixel in 1/65536 weights: 0..255, a gray pixel gives its
+// own value.
+inline int32_t Luminance(int32_t red, int32_t green, int32_t blue) {
+  return (19595 * red + 38470 * green + 7471 * blue) >> 16;
+}
 
 // bytes[i] = table[bytes[i]] for i < count.
 void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256]);
@@ -82,7 +91,7 @@ void LuminanceRow(const uint8_t* pixels, size_t count, uint8_t* luminance);
 bool PointRowsVectorFormsBuilt();
 
 // The vector forms of the above, for the stages' dispatch only: each only
-// when ActivePointRowsForm() allows it, on whole blocks of kAvx512Block
+// when ActivePointRowsPath() allows it, on whole blocks of kAvx512Block
 // pixels (16 for the luminance) or kAvx2Block pixels (MapBytes: any count),
 // and for sepia only with weights of 0..1000.
 constexpr size_t kAvx512Block = 64;

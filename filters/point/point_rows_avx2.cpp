@@ -19,7 +19,7 @@
 
 #include <immintrin.h>
 
-#define CHROMALINE_AVX2 __attribute__((target("avx2")))
+#include "filters/engine/cpu_targets.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ struct Table256 {
   __m256i slice[16];
 };
 
-CHROMALINE_AVX2 inline Table256 LoadTable(const uint8_t* table) {
+CHROMALINE_TARGET_AVX2 inline Table256 LoadTable(const uint8_t* table) {
   Table256 t;
   __m256i previous = _mm256_setzero_si256();
   for (int k = 0; k < 16; ++k) {
@@ -44,7 +44,7 @@ CHROMALINE_AVX2 inline Table256 LoadTable(const uint8_t* table) {
 // Steps `index` down by sixteen. The empty assembly hides the running
 // index from the optimiser, which would otherwise rebuild every index from
 // x and a constant of its own, one more register or load each.
-CHROMALINE_AVX2 inline __m256i StepDown(__m256i index, __m256i sixteen) {
+CHROMALINE_TARGET_AVX2 inline __m256i StepDown(__m256i index, __m256i sixteen) {
   index = _mm256_sub_epi8(index, sixteen);
   __asm__("" : "+x"(index));
   return index;
@@ -59,7 +59,7 @@ CHROMALINE_AVX2 inline __m256i StepDown(__m256i index, __m256i sixteen) {
 // by side share the loads of the slices (when the tables are one) and keep
 // more work in flight.
 template <int N>
-CHROMALINE_AVX2 inline void LookupN(const Table256* const (&tables)[N], const __m256i (&x)[N], __m256i (&out)[N]) {
+CHROMALINE_TARGET_AVX2 inline void LookupN(const Table256* const (&tables)[N], const __m256i (&x)[N], __m256i (&out)[N]) {
   const __m256i sixteen = _mm256_set1_epi8(16);
   __m256i index[N], low[N], high[N];
   for (int i = 0; i < N; ++i) {
@@ -87,7 +87,7 @@ CHROMALINE_AVX2 inline void LookupN(const Table256* const (&tables)[N], const __
 
 // out[i] = tables[i][x] for one x: LookupN with one index for all tables.
 template <int N>
-CHROMALINE_AVX2 inline void LookupSameN(const Table256* const (&tables)[N], __m256i x, __m256i (&out)[N]) {
+CHROMALINE_TARGET_AVX2 inline void LookupSameN(const Table256* const (&tables)[N], __m256i x, __m256i (&out)[N]) {
   const __m256i sixteen = _mm256_set1_epi8(16);
   __m256i index = x, low[N], high[N];
   for (int i = 0; i < N; ++i) low[i] = _mm256_shuffle_epi8(tables[i]->slice[0], index);
@@ -104,7 +104,7 @@ CHROMALINE_AVX2 inline void LookupSameN(const Table256* const (&tables)[N], __m2
   for (int i = 0; i < N; ++i) out[i] = _mm256_blendv_epi8(low[i], high[i], x);
 }
 
-CHROMALINE_AVX2 inline __m256i Lookup(const Table256& t, __m256i x) {
+CHROMALINE_TARGET_AVX2 inline __m256i Lookup(const Table256& t, __m256i x) {
   const Table256* const tables[1] = {&t};
   const __m256i in[1] = {x};
   __m256i out[1];
@@ -140,18 +140,18 @@ constexpr ShuffleBytes MakeShuffleBytes() {
 
 constexpr ShuffleBytes kShuffleBytes = MakeShuffleBytes();
 
-CHROMALINE_AVX2 inline __m256i Both(const uint8_t* sixteen) {
+CHROMALINE_TARGET_AVX2 inline __m256i Both(const uint8_t* sixteen) {
   return _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(sixteen)));
 }
 
 // Bytes p[16r ..] in the low half, p[48 + 16r ..] in the high half.
-CHROMALINE_AVX2 inline __m256i LoadPair(const uint8_t* p, int r) {
+CHROMALINE_TARGET_AVX2 inline __m256i LoadPair(const uint8_t* p, int r) {
   const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * r));
   const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 48 + 16 * r));
   return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
 }
 
-CHROMALINE_AVX2 inline void StorePair(uint8_t* p, int r, __m256i v) {
+CHROMALINE_TARGET_AVX2 inline void StorePair(uint8_t* p, int r, __m256i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * r), _mm256_castsi256_si128(v));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 48 + 16 * r), _mm256_extracti128_si256(v, 1));
 }
@@ -160,19 +160,19 @@ struct Channels {
   __m256i blue, green, red;
 };
 
-CHROMALINE_AVX2 inline __m256i SplitChannel(const __m256i (&in)[3], int c) {
+CHROMALINE_TARGET_AVX2 inline __m256i SplitChannel(const __m256i (&in)[3], int c) {
   __m256i v = _mm256_shuffle_epi8(in[0], Both(kShuffleBytes.split[c][0]));
   v = _mm256_or_si256(v, _mm256_shuffle_epi8(in[1], Both(kShuffleBytes.split[c][1])));
   return _mm256_or_si256(v, _mm256_shuffle_epi8(in[2], Both(kShuffleBytes.split[c][2])));
 }
 
 // The 32 pixels at p.
-CHROMALINE_AVX2 inline Channels Split32(const uint8_t* p) {
+CHROMALINE_TARGET_AVX2 inline Channels Split32(const uint8_t* p) {
   const __m256i in[3] = {LoadPair(p, 0), LoadPair(p, 1), LoadPair(p, 2)};
   return {SplitChannel(in, 0), SplitChannel(in, 1), SplitChannel(in, 2)};
 }
 
-CHROMALINE_AVX2 inline void Join32(uint8_t* p, const Channels& c) {
+CHROMALINE_TARGET_AVX2 inline void Join32(uint8_t* p, const Channels& c) {
   for (int r = 0; r < 3; ++r) {
     __m256i v = _mm256_shuffle_epi8(c.blue, Both(kShuffleBytes.join[r][0]));
     v = _mm256_or_si256(v, _mm256_shuffle_epi8(c.green, Both(kShuffleBytes.join[r][1])));
@@ -181,7 +181,7 @@ CHROMALINE_AVX2 inline void Join32(uint8_t* p, const Channels& c) {
   }
 }
 
-CHROMALINE_AVX2 inline void JoinGray32(uint8_t* p, __m256i level) {
+CHROMALINE_TARGET_AVX2 inline void JoinGray32(uint8_t* p, __m256i level) {
   for (int r = 0; r < 3; ++r) StorePair(p, r, _mm256_shuffle_epi8(level, Both(kShuffleBytes.join_gray[r])));
 }
 
@@ -194,7 +194,7 @@ struct Pairs {
   __m256i green_green[4];
 };
 
-CHROMALINE_AVX2 inline Pairs MakePairs(const Channels& c) {
+CHROMALINE_TARGET_AVX2 inline Pairs MakePairs(const Channels& c) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i blue[2] = {_mm256_unpacklo_epi8(c.blue, zero), _mm256_unpackhi_epi8(c.blue, zero)};
   const __m256i green[2] = {_mm256_unpacklo_epi8(c.green, zero), _mm256_unpackhi_epi8(c.green, zero)};
@@ -211,17 +211,17 @@ CHROMALINE_AVX2 inline Pairs MakePairs(const Channels& c) {
 
 // Four quarters of 32-bit values (each 0..255, or 0 / -1 for a mask) back
 // to 32 bytes in pixel order.
-CHROMALINE_AVX2 inline __m256i Narrow(const __m256i (&q)[4]) {
+CHROMALINE_TARGET_AVX2 inline __m256i Narrow(const __m256i (&q)[4]) {
   return _mm256_packus_epi16(_mm256_packs_epi32(q[0], q[1]), _mm256_packs_epi32(q[2], q[3]));
 }
 
-CHROMALINE_AVX2 inline __m256i NarrowMask(const __m256i (&q)[4]) {
+CHROMALINE_TARGET_AVX2 inline __m256i NarrowMask(const __m256i (&q)[4]) {
   return _mm256_packs_epi16(_mm256_packs_epi32(q[0], q[1]), _mm256_packs_epi32(q[2], q[3]));
 }
 
 // Four sepia levels by the plain loop's double arithmetic, operation for
 // operation.
-CHROMALINE_AVX2 inline __m128i SepiaLevels4(__m128i b, __m128i g, __m128i r, const SepiaRowArgs& args) {
+CHROMALINE_TARGET_AVX2 inline __m128i SepiaLevels4(__m128i b, __m128i g, __m128i r, const SepiaRowArgs& args) {
   const __m256d c = _mm256_set1_pd(0.00392156862745098);
   const __m256d bd = _mm256_cvtepi32_pd(b), gd = _mm256_cvtepi32_pd(g), rd = _mm256_cvtepi32_pd(r);
   __m256d s = _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(bd, c), _mm256_set1_pd(args.kb)),
@@ -231,10 +231,11 @@ CHROMALINE_AVX2 inline __m128i SepiaLevels4(__m128i b, __m128i g, __m128i r, con
 }
 
 // The undecided lanes of `level` settled by the double arithmetic.
-CHROMALINE_AVX2 __attribute__((noinline)) __m256i SettleSepiaLevels(const __m256i& level, const __m256i& undecided,
-                                                                   const __m256i& blue_red,
-                                                                   const __m256i& green_green,
-                                                                   const SepiaRowArgs& args) {
+CHROMALINE_TARGET_AVX2 __attribute__((noinline)) __m256i SettleSepiaLevels(const __m256i& level,
+                                                                          const __m256i& undecided,
+                                                                          const __m256i& blue_red,
+                                                                          const __m256i& green_green,
+                                                                          const SepiaRowArgs& args) {
   const __m256i low_half = _mm256_set1_epi32(0xFFFF);
   const __m256i b = _mm256_and_si256(blue_red, low_half), r = _mm256_srli_epi32(blue_red, 16);
   const __m256i g = _mm256_and_si256(green_green, low_half);
@@ -247,7 +248,7 @@ CHROMALINE_AVX2 __attribute__((noinline)) __m256i SettleSepiaLevels(const __m256
 
 }  // namespace
 
-CHROMALINE_AVX2 void MapBytesAvx2(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
+CHROMALINE_TARGET_AVX2 void MapBytesAvx2(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
   const Table256 t = LoadTable(table);
   const Table256* const both[2] = {&t, &t};
   size_t i = 0;
@@ -274,7 +275,7 @@ CHROMALINE_AVX2 void MapBytesAvx2(uint8_t* bytes, size_t count, const uint8_t (&
 
 // Where every share is (v * multiplier) >> 16 (GrayShares::multiplier), the
 // shares come from 16-bit multiplications; otherwise from the tables.
-CHROMALINE_AVX2 void GrayRowAvx2(uint8_t* pixels, size_t count, const GrayShares& shares) {
+CHROMALINE_TARGET_AVX2 void GrayRowAvx2(uint8_t* pixels, size_t count, const GrayShares& shares) {
   if (shares.multiplied) {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i multiplier[3] = {_mm256_set1_epi16(static_cast<int16_t>(shares.multiplier[0])),
@@ -317,7 +318,7 @@ CHROMALINE_AVX2 void GrayRowAvx2(uint8_t* pixels, size_t count, const GrayShares
 // wg G in integers where that is provably the double arithmetic's level,
 // the double arithmetic itself (rare) where it might not be, and for grays
 // (one gray value in 17 is undecided) the level worked out once per call.
-CHROMALINE_AVX2 void SepiaRowAvx2(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
+CHROMALINE_TARGET_AVX2 void SepiaRowAvx2(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
   const Table256 blue = LoadTable(args.blue), green = LoadTable(args.green), red = LoadTable(args.red);
   const Table256 gray_levels = LoadTable(args.gray_level);
   const Table256* const palette[3] = {&blue, &green, &red};
@@ -382,7 +383,7 @@ constexpr LuminanceBytes MakeLuminanceBytes() {
 constexpr LuminanceBytes kLuminanceBytes = MakeLuminanceBytes();
 
 // Pattern 0 in the low half, pattern `high` in the high half.
-CHROMALINE_AVX2 inline __m256i Patterns(const uint8_t (&table)[2][16], int high) {
+CHROMALINE_TARGET_AVX2 inline __m256i Patterns(const uint8_t (&table)[2][16], int high) {
   return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(table[0]))),
                                  _mm_load_si128(reinterpret_cast<const __m128i*>(table[high])), 1);
 }
@@ -390,7 +391,7 @@ CHROMALINE_AVX2 inline __m256i Patterns(const uint8_t (&table)[2][16], int high)
 // Eight pixels a step: pixels 0..3 and 4..7 of the step in the two halves.
 // The last step of a block reads its second half from 4 bytes earlier, so
 // that nothing past the block is read.
-CHROMALINE_AVX2 void LuminanceRowAvx2(const uint8_t* pixels, size_t count, uint8_t* luminance) {
+CHROMALINE_TARGET_AVX2 void LuminanceRowAvx2(const uint8_t* pixels, size_t count, uint8_t* luminance) {
   // 38470 does not fit a signed 16-bit weight; green counts twice at half.
   const __m256i weights_blue_red = _mm256_set1_epi32(19595 << 16 | 7471);
   const __m256i weights_green = _mm256_set1_epi32(19235 << 16 | 19235);

@@ -19,11 +19,11 @@
 
 #include <immintrin.h>
 
+#include "filters/engine/cpu_targets.h"
+
 // GCC's AVX-512 intrinsics pass deliberately undefined vectors as unused
 // merge operands, which its own analysis then reports once inlined here.
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-
-#define CHROMALINE_VECTOR __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
 
 namespace {
 
@@ -33,14 +33,14 @@ struct Table256 {
   __m512i q0, q1, q2, q3;
 };
 
-CHROMALINE_VECTOR inline Table256 LoadTable(const uint8_t* table) {
+CHROMALINE_TARGET_AVX512_VBMI inline Table256 LoadTable(const uint8_t* table) {
   return {_mm512_loadu_si512(table), _mm512_loadu_si512(table + 64), _mm512_loadu_si512(table + 128),
           _mm512_loadu_si512(table + 192)};
 }
 
 // table[x] for each byte: the low seven bits pick from one of two 128-byte
 // halves, the top bit picks the half.
-CHROMALINE_VECTOR inline __m512i Lookup(const Table256& t, __m512i x) {
+CHROMALINE_TARGET_AVX512_VBMI inline __m512i Lookup(const Table256& t, __m512i x) {
   const __m512i low = _mm512_permutex2var_epi8(t.q0, x, t.q1);
   const __m512i high = _mm512_permutex2var_epi8(t.q2, x, t.q3);
   return _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), low, high);
@@ -91,7 +91,7 @@ struct Shuffles {
   __mmask64 pair_bytes;
 };
 
-CHROMALINE_VECTOR inline Shuffles LoadShuffles() {
+CHROMALINE_TARGET_AVX512_VBMI inline Shuffles LoadShuffles() {
   Shuffles s;
   for (int c = 0; c < 3; ++c) {
     s.gather[c] = _mm512_load_si512(kShuffleBytes.gather[c]);
@@ -110,7 +110,7 @@ struct Channels {
   __m512i blue, green, red;
 };
 
-CHROMALINE_VECTOR inline Channels Gather64(const uint8_t* p, const Shuffles& s) {
+CHROMALINE_TARGET_AVX512_VBMI inline Channels Gather64(const uint8_t* p, const Shuffles& s) {
   Channels c = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512()};
   for (int g = 0; g < 4; ++g) {
     const __m512i group = _mm512_maskz_loadu_epi8(kGroupBytes, p + 48 * g);
@@ -121,7 +121,7 @@ CHROMALINE_VECTOR inline Channels Gather64(const uint8_t* p, const Shuffles& s) 
   return c;
 }
 
-CHROMALINE_VECTOR inline void Scatter64(uint8_t* p, const Channels& c, const Shuffles& s) {
+CHROMALINE_TARGET_AVX512_VBMI inline void Scatter64(uint8_t* p, const Channels& c, const Shuffles& s) {
   for (int g = 0; g < 4; ++g) {
     __m512i out = _mm512_maskz_permutexvar_epi8(s.channel[0], s.scatter[g], c.blue);
     out = _mm512_mask_permutexvar_epi8(out, s.channel[1], s.scatter[g], c.green);
@@ -130,14 +130,14 @@ CHROMALINE_VECTOR inline void Scatter64(uint8_t* p, const Channels& c, const Shu
   }
 }
 
-CHROMALINE_VECTOR inline void ScatterGray64(uint8_t* p, __m512i level, const Shuffles& s) {
+CHROMALINE_TARGET_AVX512_VBMI inline void ScatterGray64(uint8_t* p, __m512i level, const Shuffles& s) {
   for (int g = 0; g < 4; ++g) {
     _mm512_mask_storeu_epi8(p + 48 * g, kGroupBytes, _mm512_permutexvar_epi8(s.scatter[g], level));
   }
 }
 
 // Bytes 16g .. 16g + 15 of v as sixteen 32-bit integers.
-CHROMALINE_VECTOR inline __m512i Widen(__m512i v, int g) {
+CHROMALINE_TARGET_AVX512_VBMI inline __m512i Widen(__m512i v, int g) {
   __m128i part;
   switch (g) {
     case 0: part = _mm512_extracti32x4_epi32(v, 0); break;
@@ -148,7 +148,7 @@ CHROMALINE_VECTOR inline __m512i Widen(__m512i v, int g) {
   return _mm512_cvtepu8_epi32(part);
 }
 
-CHROMALINE_VECTOR inline __m512i InsertGroup(__m512i v, __m128i part, int g) {
+CHROMALINE_TARGET_AVX512_VBMI inline __m512i InsertGroup(__m512i v, __m128i part, int g) {
   switch (g) {
     case 0: return _mm512_inserti32x4(v, part, 0);
     case 1: return _mm512_inserti32x4(v, part, 1);
@@ -159,8 +159,8 @@ CHROMALINE_VECTOR inline __m512i InsertGroup(__m512i v, __m128i part, int g) {
 
 // Eight sepia levels from eight pixels' channel values (as 32-bit
 // integers), operation for operation as the plain loop does them.
-CHROMALINE_VECTOR inline __m256i SepiaLevels8(__m256i b, __m256i g, __m256i r, __m512d c, __m512d kb, __m512d kr,
-                                            __m512d kg) {
+CHROMALINE_TARGET_AVX512_VBMI inline __m256i SepiaLevels8(__m256i b, __m256i g, __m256i r, __m512d c, __m512d kb,
+                                                          __m512d kr, __m512d kg) {
   const __m512d bd = _mm512_cvtepi32_pd(b), gd = _mm512_cvtepi32_pd(g), rd = _mm512_cvtepi32_pd(r);
   __m512d s = _mm512_add_pd(_mm512_mul_pd(_mm512_mul_pd(bd, c), kb), _mm512_mul_pd(_mm512_mul_pd(rd, c), kr));
   s = _mm512_add_pd(s, _mm512_mul_pd(_mm512_mul_pd(gd, c), kg));
@@ -171,7 +171,7 @@ CHROMALINE_VECTOR inline __m256i SepiaLevels8(__m256i b, __m256i g, __m256i r, _
 
 bool PointRowsVectorFormsBuilt() { return true; }
 
-CHROMALINE_VECTOR void MapBytesAvx512(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
+CHROMALINE_TARGET_AVX512_VBMI void MapBytesAvx512(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
   const Table256 t = LoadTable(table);
   size_t i = 0;
   for (; i + 64 <= count; i += 64) {
@@ -184,7 +184,7 @@ CHROMALINE_VECTOR void MapBytesAvx512(uint8_t* bytes, size_t count, const uint8_
   }
 }
 
-CHROMALINE_VECTOR void GrayRowAvx512(uint8_t* pixels, size_t count, const GrayShares& shares) {
+CHROMALINE_TARGET_AVX512_VBMI void GrayRowAvx512(uint8_t* pixels, size_t count, const GrayShares& shares) {
   const Shuffles s = LoadShuffles();
   const Table256 blue = LoadTable(shares.blue), green = LoadTable(shares.green), red = LoadTable(shares.red);
   for (size_t done = 0; done + 64 <= count; done += 64) {
@@ -206,7 +206,7 @@ CHROMALINE_VECTOR void GrayRowAvx512(uint8_t* pixels, size_t count, const GraySh
 // precision, then checked by its remainder). Where it is a whole number
 // other than 0, or the check fails, the double arithmetic itself decides,
 // operation for operation as in the plain loop.
-CHROMALINE_VECTOR void SepiaRowAvx512(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
+CHROMALINE_TARGET_AVX512_VBMI void SepiaRowAvx512(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
   const Shuffles s = LoadShuffles();
   const Table256 blue = LoadTable(args.blue), green = LoadTable(args.green), red = LoadTable(args.red);
   const Table256 gray_levels = LoadTable(args.gray_level);
@@ -265,7 +265,7 @@ CHROMALINE_VECTOR void SepiaRowAvx512(uint8_t* pixels, size_t count, const Sepia
   }
 }
 
-CHROMALINE_VECTOR void LuminanceRowAvx512(const uint8_t* pixels, size_t count, uint8_t* luminance) {
+CHROMALINE_TARGET_AVX512_VBMI void LuminanceRowAvx512(const uint8_t* pixels, size_t count, uint8_t* luminance) {
   const Shuffles s = LoadShuffles();
   // 38470 does not fit a signed 16-bit weight; green counts twice at half.
   const __m512i blue_red = _mm512_set1_epi32(19595 << 16 | 7471);

@@ -15,7 +15,7 @@
 
 #include <immintrin.h>
 
-#define CHROMALINE_AVX2 __attribute__((target("avx2")))
+#include "filters/engine/cpu_targets.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ struct StretchConstants {
 };
 
 // Sixteen values u (16-bit lanes) to their entries.
-CHROMALINE_AVX2 inline __m256i Stretch16(__m256i u, const StretchConstants& c) {
+CHROMALINE_TARGET_AVX2 inline __m256i Stretch16(__m256i u, const StretchConstants& c) {
   const __m256i n = _mm256_mullo_epi16(u, c.times);
   const __m256i estimate = _mm256_mulhi_epu16(n, c.reciprocal);
   const __m256i rest = _mm256_sub_epi16(n, _mm256_mullo_epi16(estimate, c.span));
@@ -38,7 +38,7 @@ CHROMALINE_AVX2 inline __m256i Stretch16(__m256i u, const StretchConstants& c) {
   return _mm256_min_epu16(_mm256_sub_epi16(estimate, short_by_one), c.full);
 }
 
-CHROMALINE_AVX2 inline __m256i Stretch32(__m256i bytes, const StretchConstants& c) {
+CHROMALINE_TARGET_AVX2 inline __m256i Stretch32(__m256i bytes, const StretchConstants& c) {
   const __m256i u = _mm256_subs_epu8(bytes, c.low);
   const __m256i zero = _mm256_setzero_si256();
   // Unpacking and packing both work within 128-bit halves, so the bytes
@@ -48,7 +48,7 @@ CHROMALINE_AVX2 inline __m256i Stretch32(__m256i bytes, const StretchConstants& 
 
 }  // namespace
 
-CHROMALINE_AVX2 void MapStretchAvx2(uint8_t* bytes, size_t count, const ByteStretch& stretch) {
+CHROMALINE_TARGET_AVX2 void MapStretchAvx2(uint8_t* bytes, size_t count, const ByteStretch& stretch) {
   const int span = stretch.span;
   const int reciprocal = span == 1 ? 65535 : 65536 / span;
   const StretchConstants c = {_mm256_set1_epi8(static_cast<char>(stretch.low)),

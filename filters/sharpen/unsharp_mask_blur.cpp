@@ -14,6 +14,8 @@
 // float values as doubles, so that the vertical pass need not convert them
 // at every tap, unless that would take more than 9 bytes per pixel (large
 // radii on short pictures): then as floats, at most 12 bytes per pixel.
+#include "filters/sharpen/unsharp_mask_blur.h"
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -22,10 +24,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "filters/sharpen/unsharp_mask.h"
+#include "filters/engine/worker_team.h"
+#include "filters/sharpen/blur_kernel.h"
+#include "filters/sharpen/unsharp_mask_dispatch.h"
 #include "filters/sharpen/unsharp_mask_plan.h"
 #include "filters/sharpen/unsharp_mask_rows.h"
-#include "filters/engine/worker_team.h"
 
 namespace {
 
@@ -274,7 +277,7 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
               &destination,
               geometry,
               taps,
-              BlurRowLoopsFor(taps.vector_rounding_exact ? options.path : BlurPath::kGeneric),
+              BlurRowLoopsFor(taps.vector_rounding_exact ? options.path : std::optional<CpuPath>(CpuPath::kPlain)),
               tasks,
               ask_after,
               ring_block.as<char>(),

@@ -1,17 +1,21 @@
 // File: filters/sharpen/unsharp_mask_rows.h
 //
-// The inner loops of the separable blur, shared between the engine
-// (filters/sharpen/unsharp_mask.cpp, which owns the order of rows, the stop queries
-// and the memory) and the vector versions (filters/sharpen/unsharp_mask_rows_x86.cpp).
-// Every version performs, for each output value, the same taps in the same
-// order with the same rounding: the running sum plus value * weight formed
-// in double precision and rounded to float after each tap.
+// The inner loops of the separable blur and of the sharpening step: what
+// they are handed, and their plain forms (unsharp_mask_rows.cpp). The
+// vector forms (unsharp_mask_rows_sse2.cpp, _avx2.cpp, _avx512.cpp) leave
+// the ends of their rows to the plain forms; unsharp_mask_dispatch.h picks
+// a path's set, and the engine (unsharp_mask_blur.cpp, which owns the order
+// of rows, the stop queries and the memory) and the sharpening step
+// (unsharp_mask.cpp) run it. Every form performs, for each output value,
+// the same taps in the same order with the same rounding: the running sum
+// plus value * weight formed in double precision and rounded to float after
+// each tap.
 #ifndef CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_
 #define CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_
 
 #include <cstdint>
 
-#include "filters/sharpen/unsharp_mask.h"
+#include "filters/pixel_buffer.h"
 
 // The kernel as the loops use it.
 struct BlurTaps {
@@ -66,7 +70,7 @@ struct BlurRowLoops {
   SharpenRowLoop sharpen;
 };
 
-// The plain scalar loops (filters/sharpen/unsharp_mask.cpp).
+// The plain scalar loops.
 void HorizontalRowGeneric(const BlurTaps& taps, const float* padded, int values, double* out);
 void VerticalBandGeneric(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,
                          unsigned char* const* dest_rows);
@@ -74,10 +78,6 @@ void VerticalBandGeneric(const BlurTaps& taps, const float* const* window, int o
                          unsigned char* const* dest_rows);
 void SharpenRowGeneric(const unsigned char* original, unsigned char* blurred, int values,
                        const SharpenParameters& parameters);
-
-// The loops for a path; kAuto resolves to the fastest available here
-// (filters/sharpen/unsharp_mask_rows_x86.cpp).
-BlurRowLoops BlurRowLoopsFor(BlurPath path);
 
 // Two 24-bit buffers of the same positive size.
 inline bool SameBlurLayout(const PixelBuffer& a, const PixelBuffer& b) {

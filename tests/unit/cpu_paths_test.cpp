@@ -84,22 +84,22 @@ TEST_F(CpuPaths, PointStagesAndSharpeningFollowTheLimit) {
     const CpuPath limit = CpuPathLimit();
     EXPECT_LE(static_cast<int>(limit), static_cast<int>(ProcessorCpuPath()));
     EXPECT_LE(static_cast<int>(limit), static_cast<int>(path));
-    const PointRowsForm form = ActivePointRowsForm();
-    const std::string label = std::string("limit ") + CpuPathName(limit) + ", point rows " + PointRowsFormName(form);
-    EXPECT_EQ(form == PointRowsForm::kAvx512, limit == CpuPath::kAvx512 && ProcessorHasAvx512Vbmi() &&
-                                                  PointRowsVectorFormsBuilt())
+    const CpuPath form = ActivePointRowsPath();
+    const std::string label = std::string("limit ") + CpuPathName(limit) + ", point rows " + CpuPathName(form);
+    EXPECT_EQ(form == CpuPath::kAvx512, limit == CpuPath::kAvx512 && ProcessorHasAvx512Vbmi() &&
+                                            PointRowsVectorFormsBuilt())
         << label;
-    if (form == PointRowsForm::kAvx2) {
+    if (form == CpuPath::kAvx2) {
       EXPECT_GE(limit, CpuPath::kAvx2) << label;
     }
     if (limit < CpuPath::kAvx2) {
-      EXPECT_EQ(form, PointRowsForm::kPlain) << label;
+      EXPECT_EQ(form, CpuPath::kPlain) << label;
     }
-    EXPECT_EQ(BlurPathAvailable(BlurPath::kAvx512), limit >= CpuPath::kAvx512) << label;
-    EXPECT_EQ(BlurPathAvailable(BlurPath::kAvx2), limit >= CpuPath::kAvx2) << label;
-    EXPECT_TRUE(BlurPathAvailable(BlurPath::kGeneric)) << label;
+    EXPECT_EQ(BlurPathAvailable(CpuPath::kAvx512), limit >= CpuPath::kAvx512) << label;
+    EXPECT_EQ(BlurPathAvailable(CpuPath::kAvx2), limit >= CpuPath::kAvx2) << label;
+    EXPECT_TRUE(BlurPathAvailable(CpuPath::kPlain)) << label;
     if (limit == CpuPath::kPlain) {
-      EXPECT_FALSE(BlurPathAvailable(BlurPath::kSse2)) << label;
+      EXPECT_FALSE(BlurPathAvailable(CpuPath::kSse2)) << label;
     }
   }
 }

@@ -24,11 +24,11 @@ namespace {
 std::vector<CpuPath> VectorFormPaths() {
   const CpuPath before = CpuPathLimit();
   std::vector<CpuPath> paths;
-  PointRowsForm last = PointRowsForm::kPlain;
+  CpuPath last = CpuPath::kPlain;
   for (CpuPath path : {CpuPath::kAvx2, CpuPath::kAvx512}) {
     SetCpuPathLimit(path);
-    if (ActivePointRowsForm() != last) {
-      last = ActivePointRowsForm();
+    if (ActivePointRowsPath() != last) {
+      last = ActivePointRowsPath();
       paths.push_back(path);
     }
   }
@@ -51,7 +51,7 @@ std::string CompareForms(const PixelBuffer& picture, Stage stage) {
     SetCpuPathLimit(path);
     stage(vector);
     const std::string difference = FirstDifference(vector, plain);
-    if (!difference.empty()) differences += std::string(PointRowsFormName(ActivePointRowsForm())) + ": " + difference;
+    if (!difference.empty()) differences += std::string(CpuPathName(ActivePointRowsPath())) + ": " + difference;
   }
   SetCpuPathLimit(before);
   return differences;
@@ -140,7 +140,7 @@ TEST_F(PointRows, EveryColourThroughGrayscaleAndSepiaInEveryMode) {
     ApplyAutoLevels(counted, ImageRegion{0, 0, 4096, 4096});
     for (int level = 0; level < 256; ++level) {
       EXPECT_EQ(AutoLevelsHistogram()[level], plain_histogram[level])
-          << PointRowsFormName(ActivePointRowsForm()) << ", level " << level;
+          << CpuPathName(ActivePointRowsPath()) << ", level " << level;
     }
   }
 }
@@ -164,7 +164,7 @@ TEST_F(PointRows, EveryByteThroughEveryTable) {
           std::vector<uint8_t> mapped = bytes;
           SetCpuPathLimit(path);
           MapBytes(mapped.data() + 1, length, table);
-          EXPECT_EQ(mapped, expected) << PointRowsFormName(ActivePointRowsForm()) << ", length " << length
+          EXPECT_EQ(mapped, expected) << CpuPathName(ActivePointRowsPath()) << ", length " << length
                                       << ", offset " << offset;
         }
       }
@@ -195,7 +195,7 @@ TEST_F(PointRows, EveryLevelsRangeMapsEveryByteAsItsTable) {
         SetCpuPathLimit(path);
         std::vector<uint8_t> mapped = all;
         MapBytes(mapped.data(), mapped.size(), table, stretch);
-        ASSERT_EQ(mapped, expected) << PointRowsFormName(ActivePointRowsForm()) << ", levels " << lo << " to " << hi;
+        ASSERT_EQ(mapped, expected) << CpuPathName(ActivePointRowsPath()) << ", levels " << lo << " to " << hi;
       }
     }
   }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "filters/filter_pipeline.h"
 #include "filters/stages.h"
 #include "filters/sharpen/unsharp_mask.h"
+#include "filters/sharpen/unsharp_mask_dispatch.h"
 #include "filters/sharpen/unsharp_mask_rows.h"
 #include "tests/support/counting_memory.h"
 #include "tests/support/reference_point_stages.h"
@@ -48,13 +50,16 @@ std::string Where(const PixelBuffer& a, const PixelBuffer& b) {
   return "no difference in the pixels";
 }
 
-std::vector<BlurPath> AvailablePaths() {
-  std::vector<BlurPath> paths;
-  for (BlurPath p : {BlurPath::kAuto, BlurPath::kGeneric, BlurPath::kSse2, BlurPath::kAvx2, BlurPath::kAvx512}) {
+// The dispatcher's own choice (no path named), then every path available.
+std::vector<std::optional<CpuPath>> AvailablePaths() {
+  std::vector<std::optional<CpuPath>> paths = {std::nullopt};
+  for (CpuPath p : {CpuPath::kPlain, CpuPath::kSse2, CpuPath::kAvx2, CpuPath::kAvx512}) {
     if (BlurPathAvailable(p)) paths.push_back(p);
   }
   return paths;
 }
+
+const char* PathName(std::optional<CpuPath> path) { return path ? CpuPathName(*path) : "auto"; }
 
 // Answers nonzero at query number `stop_at` (0-based; -1: never) and counts.
 struct StopScript {
@@ -70,7 +75,7 @@ struct StopScript {
 // Runs the engine (on `path`) and the reference on the same input and
 // settings; both start from zero-filled destinations.
 void ExpectMatchesReference(const PixelBuffer& source, double radius, int32_t amount, int32_t threshold,
-                            BlurPath path, int stop_at = -1) {
+                            std::optional<CpuPath> path, int stop_at = -1) {
   PixelBuffer expected = CreatePixelBuffer(source.width(), source.height(), 24);
   PixelBuffer actual = CreatePixelBuffer(source.width(), source.height(), 24);
   StopScript reference_stop{stop_at}, engine_stop{stop_at};
@@ -78,7 +83,7 @@ void ExpectMatchesReference(const PixelBuffer& source, double radius, int32_t am
   BlurOptions options;
   options.path = path;
   UnsharpMaskWith(source, actual, radius, amount, threshold, engine_stop.query(), options);
-  const std::string label = std::string(BlurPathName(path)) + " path, " + std::to_string(source.width()) + " x " +
+  const std::string label = std::string(PathName(path)) + " path, " + std::to_string(source.width()) + " x " +
                             std::to_string(source.height()) + ", radius " + std::to_string(radius) +
                             ", amount " + std::to_string(amount) + ", threshold " + std::to_string(threshold) +
                             ", stop at " + std::to_string(stop_at);
@@ -92,7 +97,7 @@ TEST(UnsharpMaskEngine, MatchesReferenceOnSmallAndOddPictures) {
   const int sizes[][2] = {{1, 1}, {2, 2}, {3, 1}, {1, 3}, {5, 4}, {7, 3}, {4, 7}, {13, 11}, {33, 5}};
   const double radii[] = {0.0, 0.5, 1.0, 1.01, 2.0, 3.3, 9.75};
   uint32_t seed = 1;
-  for (BlurPath path : AvailablePaths()) {
+  for (const auto& path : AvailablePaths()) {
     for (const auto& size : sizes) {
       for (double radius : radii) {
         ExpectMatchesReference(RandomBuffer(size[0], size[1], seed++), radius, 100, 4, path);
@@ -108,7 +113,7 @@ TEST(UnsharpMaskEngine, MatchesReferenceAcrossBandsStripsAndLaneTails) {
     int width, height;
     double radius;
   } cases[] = {{150, 200, 5.0}, {67, 300, 0.5}, {131, 97, 12.25}, {9, 260, 30.0}, {250, 3, 1.01}};
-  for (BlurPath path : AvailablePaths()) {
+  for (const auto& path : AvailablePaths()) {
     uint32_t seed = 100;
     for (const auto& c : cases) {
       ExpectMatchesReference(TexturedBuffer(c.width, c.height, seed++), c.radius, 80, 3, path);
@@ -126,7 +131,7 @@ TEST(UnsharpMaskEngine, MatchesReferenceOnSeededRandomSettings) {
     const int32_t threshold = static_cast<int32_t>(random() % 12) - 2;
     const uint32_t seed = random();
     const PixelBuffer source = trial % 2 ? RandomBuffer(width, height, seed) : TexturedBuffer(width, height, seed);
-    for (BlurPath path : AvailablePaths()) ExpectMatchesReference(source, radius, amount, threshold, path);
+    for (const auto& path : AvailablePaths()) ExpectMatchesReference(source, radius, amount, threshold, path);
   }
 }
 
@@ -134,7 +139,7 @@ TEST(UnsharpMaskEngine, MatchesReferenceOnSeededRandomSettings) {
 // horizontal pass too; they must agree all the same.
 TEST(UnsharpMaskEngine, MatchesReferenceWithTinyEndWeights) {
   for (double radius : {1.0000001192092896, 3.0000002384185791, 40.000003814697266}) {
-    for (BlurPath path : AvailablePaths()) ExpectMatchesReference(TexturedBuffer(70, 90, 9), radius, 100, 0, path);
+    for (const auto& path : AvailablePaths()) ExpectMatchesReference(TexturedBuffer(70, 90, 9), radius, 100, 0, path);
   }
 }
 
@@ -171,10 +176,10 @@ TEST(UnsharpMaskEngine, VectorLoopsRoundTiesAndPowersOfTwoLikeThePlainLoop) {
     unsigned char* expected_row = expected.data();
     unsigned char* actual_row = actual.data();
     VerticalBandGeneric(taps, window, 1, 0, values, &expected_row);
-    for (BlurPath path : AvailablePaths()) {
+    for (const auto& path : AvailablePaths()) {
       std::fill(actual.begin(), actual.end(), 0xAB);
       BlurRowLoopsFor(path).vertical(taps, window, 1, 0, values, &actual_row);
-      EXPECT_EQ(actual, expected) << BlurPathName(path) << " path, values " << c.first << " and " << c.second;
+      EXPECT_EQ(actual, expected) << PathName(path) << " path, values " << c.first << " and " << c.second;
     }
   }
 }
@@ -182,7 +187,7 @@ TEST(UnsharpMaskEngine, VectorLoopsRoundTiesAndPowersOfTwoLikeThePlainLoop) {
 TEST(UnsharpMaskEngine, LocalContrastRadiiMatchReference) {
   for (int height : {1, 20, 32, 100, 480}) {
     const PixelBuffer source = TexturedBuffer(height >= 480 ? 6 : 23, height, height);
-    for (BlurPath path : AvailablePaths()) ExpectMatchesReference(source, height * 0.03125, 10, 4, path);
+    for (const auto& path : AvailablePaths()) ExpectMatchesReference(source, height * 0.03125, 10, 4, path);
   }
 }
 
@@ -190,7 +195,7 @@ TEST(UnsharpMaskEngine, ExtremeAmountsAndThresholdsMatchReference) {
   const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -1000000, -1, 0, 1, 255, 256, INT32_MAX};
   const PixelBuffer source = TexturedBuffer(21, 9, 5);
   for (int32_t amount : values) {
-    for (int32_t threshold : values) ExpectMatchesReference(source, 1.5, amount, threshold, BlurPath::kAuto);
+    for (int32_t threshold : values) ExpectMatchesReference(source, 1.5, amount, threshold, std::nullopt);
   }
 }
 
@@ -211,7 +216,7 @@ TEST(UnsharpMaskEngine, DestinationAfterEveryKindOfStopMatchesReference) {
   const PixelBuffer source = TexturedBuffer(width, height, 77);
   const int stops[] = {0, 1, 63, 64, 80, height - 1, height, height + 1, height + 33, height + width - 2,
                        height + width - 1};
-  for (BlurPath path : AvailablePaths()) {
+  for (const auto& path : AvailablePaths()) {
     for (int stop_at : stops) ExpectMatchesReference(source, 6.0, 100, 4, path, stop_at);
   }
 }
@@ -339,7 +344,7 @@ TEST(SharpenFromBlur, EveryPairOnEveryPathMatchesReference) {
       blur.row(o)[i] = static_cast<unsigned char>((i / 3 + 85 * (i % 3)) % 256);
     }
   }
-  for (BlurPath path : AvailablePaths()) {
+  for (const auto& path : AvailablePaths()) {
     for (const auto& setting : settings) {
       PixelBuffer result = CreatePixelBuffer(256, 256, 24);
       std::memcpy(result.pixels(), blur.pixels(), blur.pixel_bytes());
@@ -347,7 +352,7 @@ TEST(SharpenFromBlur, EveryPairOnEveryPathMatchesReference) {
       for (int o = 0; o < 256; ++o) {
         for (int i = 0; i < 3 * 256; ++i) {
           ASSERT_EQ(result.row(o)[i], ReferenceSharpen(o, blur.row(o)[i], setting[0], setting[1]))
-              << BlurPathName(path) << " path, O " << o << " B " << int{blur.row(o)[i]} << " amount " << setting[0]
+              << PathName(path) << " path, O " << o << " B " << int{blur.row(o)[i]} << " amount " << setting[0]
               << " threshold " << setting[1];
         }
       }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -64,7 +66,7 @@ struct Recorder {
 };
 
 EngineRun RunEngine(const PixelBuffer& source, double radius, int threads, int stop_at = -1,
-              BlurPath path = BlurPath::kAuto) {
+                    std::optional<CpuPath> path = std::nullopt) {
   EngineRun run;
   run.result = CreatePixelBuffer(source.width(), source.height(), 24);
   std::atomic<uint64_t> work{0};
