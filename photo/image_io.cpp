@@ -1,4 +1,4 @@
-// File: photo/image_io_vips.cpp
+// File: photo/image_io.cpp
 //
 // The host's plain picture files natively (what the tests and the compare
 // command read and write), on the photo codecs: read upright without alpha
