@@ -1,12 +1,10 @@
 // File: photo/image_io.cpp
 //
-// The host's plain picture files natively (what the tests and the compare
-// command read and write), on the photo codecs: read upright without alpha
-// or metadata, written in the format the extension names.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
+// The plain picture files of photo/image.h (what the tests and the compare
+// command read and write), on the photo codecs of either platform (libvips
+// natively, WIC on Windows): read upright without alpha or metadata,
+// written in the format the extension names through the safe writer.
+#include "base/safe_file.h"
 #include "photo/image.h"
 #include "photo/photo_io.h"
 
@@ -30,18 +28,5 @@ bool SaveImageFile(const std::string& path, const Image& image, std::string* err
     *error = path + ": " + *error;
     return false;
   }
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
-    *error = path + ": " + std::strerror(errno);
-    return false;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const int write_errno = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    *error = path + ": " + std::strerror(written ? errno : write_errno);
-    std::remove(path.c_str());
-    return false;
-  }
-  return true;
+  return WriteFileSafely(path, bytes.data(), bytes.size(), error);
 }
