@@ -1,7 +1,7 @@
 // File: base/safe_file.cpp
 //
 // The part of the safe writer both platforms share: the names of its
-// temporary files.
+// temporary files, and the writer of plain bytes.
 #include <random>
 
 #include "base/safe_file.h"
@@ -15,4 +15,9 @@ std::string NewTemporaryName(const std::string& name) {
   std::string text = TemporaryNamePrefix(name);
   for (int i = 0; i < 8; ++i) text += kLetters[random() % (sizeof kLetters - 1)];
   return text + kTemporaryNameEnding;
+}
+
+bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error) {
+  return ReplaceFileSafely(target, [&](TemporaryFile& file) { return file.Write(data, size); }, SafeWriteOptions(),
+                           error);
 }

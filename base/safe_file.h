@@ -1,31 +1,95 @@
 // File: base/safe_file.h
 //
-// The one way the command line replaces a file. The bytes go to a temporary
-// file created exclusively (never opening an existing one) in the target's
-// own folder under a name of its own; every write and the close are
-// checked, the data is flushed to the disk, and the temporary file is then
-// renamed over the target in one step. On any failure the temporary file
-// is removed and the target is left exactly as it was. A target that
-// exists keeps its permission bits. A target that is a symbolic link to a
-// file is replaced where the link points, and the link stays (POSIX; the
-// move on Windows replaces the link itself). A link that leads to no file
-// is itself replaced by the new file on both, so nothing is ever created
-// at the place it names.
+// The one way the plug-in (its settings files) and the command line (its
+// pictures and the settings store) replace a file. The new content goes
+// to a temporary file created exclusively (never opening an existing one)
+// in the target's own folder under a name of its own; every write and the
+// close are checked, the data is flushed to the disk, and the temporary
+// file then takes the target's place in one step. On any failure the
+// temporary file is removed and the target is left exactly as it was.
 //
-// Errors name the target as the user gave it and the system's reason
+// The rules, the same for every caller:
+// - Only a regular file that may be written is replaced: a folder, a
+//   device or pipe, and a file without write permission (natively) or
+//   with the read-only attribute (Windows) are refused.
+// - A target that is a symbolic link is replaced where the link points,
+//   and the link stays; a link that leads nowhere is itself replaced by
+//   the new file, so nothing is ever created at the place it names.
+// - Natively the new file keeps the old one's permission bits and, where
+//   the process may give them, its owner and group (a group the new file
+//   cannot have gets no permission, so a file shared with one group is
+//   never opened to another). On Windows it keeps the old one's attributes
+//   and security descriptor when the caller asks (SafeWriteOptions).
+// - A new file gets the process's defaults (the umask natively) and is
+//   moved in only if no file of that name has appeared in the meantime.
+//
+// Errors name the target as the caller gave it and the system's reason
 // ("out/a.png: cannot be written: No space left on device").
 //
 // Also here, because it asks the same file system: whether two names lead
 // to one file (another spelling, a hard link, a symbolic link).
-#ifndef CHROMALINE_HOST_SAFE_FILE_H_
-#define CHROMALINE_HOST_SAFE_FILE_H_
+#ifndef CHROMALINE_BASE_SAFE_FILE_H_
+#define CHROMALINE_BASE_SAFE_FILE_H_
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
-// Replaces (or creates) `target` with `size` bytes at `data`. Returns false
-// with a line in *error when the target is unchanged.
+// The temporary file of a replacement in progress, handed to the code that
+// fills it. It starts empty and open for writing.
+class TemporaryFile {
+ public:
+  TemporaryFile(std::string path, intptr_t handle) : path_(std::move(path)), handle_(handle) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() { Close(); }
+
+  const std::string& path() const { return path_; }
+  // Appends the bytes; false when any of them is refused (LastSystemError
+  // says why) or the file was closed.
+  bool Write(const void* data, size_t size);
+  // Closes the file, for functions that write a file by its name (the
+  // Windows profile functions); the writer opens it again to flush it.
+  // False when the system reports a failure on closing.
+  bool Close();
+  bool open() const { return handle_ != kClosed; }
+  // The file descriptor or Windows HANDLE, for the writer.
+  intptr_t handle() const { return handle_; }
+
+  static constexpr intptr_t kClosed = -1;
+
+ private:
+  std::string path_;
+  intptr_t handle_;
+};
+
+struct SafeWriteOptions {
+  // Windows: an existing target is replaced with ReplaceFile, which gives
+  // the new file the old one's attributes and security descriptor (a
+  // rename leaves the copy's own, inherited from the folder, and so would
+  // make a hidden or private file visible or public). ReplaceFile is not
+  // one step everywhere (Wine's moves the old file away first), so without
+  // this MoveFileEx replaces the file in one step. Natively owner, group
+  // and mode are kept either way.
+  bool keep_windows_attributes = false;
+};
+
+// Replaces (or creates) `target` with what `fill` writes into the
+// temporary file it is given. `fill` returns false when the content cannot
+// be made complete; the target then stays as it was. Returns false with a
+// line in *error when the target is unchanged.
+bool ReplaceFileSafely(const std::string& target, const std::function<bool(TemporaryFile&)>& fill,
+                       const SafeWriteOptions& options, std::string* error);
+
+// Replaces (or creates) `target` with `size` bytes at `data`.
 bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error);
+
+// Whether the target may be replaced as it is now under the rules above
+// (false with the reason in *error), for callers that read the old file
+// first and must not read one they may not replace.
+bool CanReplace(const std::string& target, std::string* error);
 
 // Whether both names exist and lead to the same file.
 bool SameFile(const std::string& a, const std::string& b);
@@ -34,13 +98,15 @@ bool SameFile(const std::string& a, const std::string& b);
 // GetLastError), for messages that name a file and the reason.
 std::string LastSystemError();
 
-// The prefix and ending of the temporary files WriteFileSafely makes beside a
-// target named `name`: ".<name>." + random letters + ".tmp". Tests look for
-// leftovers with it.
+// The prefix and ending of the temporary files the writer makes beside a
+// target named `name`: ".<name>." + random letters + ".tmp" (on Windows,
+// where that would make the path too long for the ANSI file functions,
+// without the name: ".." + letters + ".tmp"). Tests look for leftovers
+// with it; the command line skips such files.
 std::string TemporaryNamePrefix(const std::string& name);
 constexpr char kTemporaryNameEnding[] = ".tmp";
 // A fresh temporary name of that form (eight random letters); the writer
 // still creates it exclusively, so a name taken already is simply retried.
 std::string NewTemporaryName(const std::string& name);
 
-#endif  // CHROMALINE_HOST_SAFE_FILE_H_
+#endif  // CHROMALINE_BASE_SAFE_FILE_H_

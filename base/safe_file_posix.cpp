@@ -1,88 +1,181 @@
 // File: base/safe_file_posix.cpp
 //
-// The safe writer on POSIX systems: open(O_CREAT | O_EXCL), write, fsync,
-// fchmod to the old file's mode, rename, then fsync of the folder so the
-// rename itself survives a power cut.
+// The safe writer on POSIX systems: open(O_CREAT | O_EXCL), the old file's
+// owner, group and mode given to the copy before any byte goes in, write,
+// fsync, rename (renameat2 with RENAME_NOREPLACE for a new file), then
+// fsync of the folder so that the rename itself survives a power cut.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include "base/safe_file.h"
 
-namespace fs = std::filesystem;
+#include "base/safe_file.h"
 
 namespace {
 
-// Where the bytes must go: the file a symbolic link leads to, else the name.
-// A link that leads to no file is replaced itself: following it would make
-// a new file wherever it points, maybe far outside the folder the user named.
-std::string ResolvedTarget(const std::string& target) {
-  std::error_code failure;
-  if (fs::is_symlink(fs::symlink_status(target, failure)) && fs::exists(fs::status(target, failure))) {
-    const fs::path real = fs::canonical(target, failure);
-    if (!failure) return real.string();
-  }
-  return target;
+// Where a replacement goes and what is there now.
+struct Target {
+  std::string real;  // the target, or the file its symbolic link leads to
+  bool exists = false;
+  bool dangling_link = false;  // the target is a link to no file: the link goes
+  struct stat old = {};
+};
+
+bool Refuse(const std::string& target, const std::string& reason, std::string* error) {
+  *error = target + ": cannot be written: " + reason;
+  return false;
 }
 
-bool WriteAll(int fd, const unsigned char* data, size_t size) {
+bool Inspect(const std::string& target, Target* where, std::string* error) {
+  where->real = target;
+  struct stat link;
+  if (::lstat(target.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    char* resolved = ::realpath(target.c_str(), nullptr);
+    if (resolved == nullptr && errno == ENOENT) {
+      // A link that leads nowhere is replaced itself: following it would
+      // make a new file wherever it points, maybe far outside the folder
+      // the caller named.
+      where->dangling_link = true;
+      return true;
+    }
+    if (resolved == nullptr) return Refuse(target, LastSystemError(), error);
+    where->real = resolved;
+    std::free(resolved);
+  }
+  if (::stat(where->real.c_str(), &where->old) != 0) {
+    if (errno == ENOENT) return true;  // a new file
+    return Refuse(target, LastSystemError(), error);
+  }
+  where->exists = true;
+  if (S_ISDIR(where->old.st_mode)) return Refuse(target, "it is a folder", error);
+  if (!S_ISREG(where->old.st_mode)) return Refuse(target, "it is not a regular file", error);
+  // A file without any write permission is read-only even to the
+  // superuser, whom access() lets through.
+  if ((where->old.st_mode & 0222) == 0) {
+    errno = EACCES;
+  } else if (::access(where->real.c_str(), W_OK) == 0) {
+    return true;
+  }
+  return Refuse(target, LastSystemError(), error);
+}
+
+// Gives the copy the old file's owner and group where the process may (the
+// superuser may give any; others their own groups), then its permission
+// bits. A group the copy cannot have gets no permission at all.
+bool TakeOver(int fd, const struct stat& old) {
+  mode_t mode = old.st_mode & 07777;
+  if (::fchown(fd, old.st_uid, old.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+    struct stat now;
+    if (::fstat(fd, &now) != 0) return false;
+    if (now.st_gid != old.st_gid) mode &= static_cast<mode_t>(~(S_IRWXG | S_ISGID));
+  }
+  // After the change of owner, which clears the set-id bits.
+  return ::fchmod(fd, mode) == 0;
+}
+
+// Brings the filled copy to the disk. A copy filled by name is opened
+// again for it (never through a link put in its place).
+bool Flush(const TemporaryFile& file) {
+  if (file.open()) return ::fsync(static_cast<int>(file.handle())) == 0;
+  const int fd = ::open(file.path().c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = ::fsync(fd) == 0;
+  const int reason = errno;
+  const bool closed = ::close(fd) == 0;
+  if (!flushed) errno = reason;
+  return flushed && closed;
+}
+
+// The copy takes the target's place. A new file goes in only if no file
+// of its name has appeared meanwhile; a file system that cannot promise
+// that gets a plain rename.
+bool MoveIn(const std::string& temp, const Target& where) {
+  if (!where.exists && !where.dangling_link) {
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, where.real.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+  }
+  return ::rename(temp.c_str(), where.real.c_str()) == 0;
+}
+
+}  // namespace
+
+bool TemporaryFile::Write(const void* data, size_t size) {
+  if (handle_ == kClosed) {
+    errno = EBADF;
+    return false;
+  }
+  const unsigned char* bytes = static_cast<const unsigned char*>(data);
   while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+    const ssize_t n = ::write(static_cast<int>(handle_), bytes, size);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = EIO;
       return false;
     }
-    data += n;
+    bytes += n;
     size -= static_cast<size_t>(n);
   }
   return true;
 }
 
-}  // namespace
+bool TemporaryFile::Close() {
+  if (handle_ == kClosed) return true;
+  const bool closed = ::close(static_cast<int>(handle_)) == 0;
+  handle_ = kClosed;
+  return closed;
+}
 
 std::string LastSystemError() { return std::strerror(errno); }
 
-bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error) {
-  const fs::path real(ResolvedTarget(target));
-  const fs::path folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
-  const auto fail = [&](const std::string& what) {
-    *error = target + ": " + what + ": " + LastSystemError();
-    return false;
-  };
+bool CanReplace(const std::string& target, std::string* error) {
+  Target where;
+  return Inspect(target, &where, error);
+}
 
-  struct stat old_file;
-  const bool exists = ::stat(real.c_str(), &old_file) == 0;
-  if (exists && S_ISDIR(old_file.st_mode)) {
-    *error = target + ": cannot be written: it is a folder";
-    return false;
-  }
+bool ReplaceFileSafely(const std::string& target, const std::function<bool(TemporaryFile&)>& fill,
+                       const SafeWriteOptions&, std::string* error) {
+  Target where;
+  if (!Inspect(target, &where, error)) return false;
+  const size_t slash = where.real.find_last_of('/');
+  const std::string prefix = slash == std::string::npos ? std::string() : where.real.substr(0, slash + 1);
+  const std::string name = where.real.substr(prefix.size());
+  const std::string folder = prefix.empty() ? "." : prefix.size() == 1 ? prefix : prefix.substr(0, slash);
 
+  // A copy of an existing file stays private until it has that file's
+  // owner and mode; a new file is made with the umask's mode directly.
+  const mode_t mode = where.exists ? 0600 : 0666;
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = (folder / NewTemporaryName(real.filename().string())).string();
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temp = prefix + NewTemporaryName(name);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) return fail("cannot be written in " + folder.string());
+  if (fd < 0) {
+    *error = target + ": cannot be written in " + folder + ": " + LastSystemError();
+    return false;
+  }
 
-  bool ok = WriteAll(fd, static_cast<const unsigned char*>(data), size);
-  if (ok && exists) ok = ::fchmod(fd, old_file.st_mode & 07777) == 0;
-  if (ok) ok = ::fsync(fd) == 0;
-  const int saved = errno;
-  const bool closed = ::close(fd) == 0;
-  if (ok) ok = closed;
-  else errno = saved;
-  if (ok) ok = ::rename(temp.c_str(), real.c_str()) == 0;
+  TemporaryFile file(temp, fd);
+  errno = 0;
+  bool ok = (!where.exists || TakeOver(fd, where.old)) && fill(file) && Flush(file);
+  int reason = errno != 0 ? errno : EIO;  // a filler that failed without a system call failing
+  if (!file.Close() && ok) {
+    ok = false;
+    reason = errno;
+  }
+  if (ok && !MoveIn(temp, where)) {
+    ok = false;
+    reason = errno;
+  }
   if (!ok) {
-    const int reason = errno;
     ::unlink(temp.c_str());
     errno = reason;
-    return fail("cannot be written");
+    return Refuse(target, LastSystemError(), error);
   }
   // The rename is in the folder's data: flush it too (a failure here leaves
   // the new file in place, so it is not reported).

@@ -1,8 +1,8 @@
 // File: base/safe_file_win32.cpp
 //
 // The safe writer on Windows: CreateFile(CREATE_NEW), WriteFile,
-// FlushFileBuffers, then MoveFileEx(REPLACE_EXISTING | WRITE_THROUGH).
-// A read-only target makes the move fail, and the target stays.
+// FlushFileBuffers, then MoveFileEx (REPLACE_EXISTING over an existing file
+// unless the caller keeps its attributes with ReplaceFile).
 #include <windows.h>
 
 #include "base/safe_file.h"
@@ -22,21 +22,6 @@ std::string SystemText(DWORD code) {
   return result;
 }
 
-bool WriteAll(HANDLE file, const unsigned char* data, size_t size) {
-  while (size > 0) {
-    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(file, data, chunk, &written, nullptr)) return false;
-    if (written == 0) {
-      SetLastError(ERROR_WRITE_FAULT);
-      return false;
-    }
-    data += written;
-    size -= written;
-  }
-  return true;
-}
-
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.find_last_of("\\/");
   if (slash == std::string::npos) return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : ".";
@@ -48,45 +33,151 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool Refuse(const std::string& target, const std::string& reason, std::string* error) {
+  *error = target + ": cannot be written: " + reason;
+  return false;
+}
+
+// The target's attributes (INVALID_FILE_ATTRIBUTES: a new file), or false
+// when it may not be replaced.
+bool Inspect(const std::string& target, DWORD* attributes, std::string* error) {
+  *attributes = GetFileAttributesA(target.c_str());
+  if (*attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if ((*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Refuse(target, "it is a folder", error);
+  // The system refuses to replace a read-only file only for some callers;
+  // here it is refused for all.
+  if ((*attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return Refuse(target, LastSystemError(), error);
+  }
+  return true;
+}
+
+// Brings the filled copy to the disk. A copy filled by name is opened
+// again for it.
+bool Flush(const TemporaryFile& file) {
+  if (file.open()) return FlushFileBuffers(reinterpret_cast<HANDLE>(file.handle())) != 0;
+  const HANDLE handle = CreateFileA(file.path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(handle) != 0;
+  const DWORD reason = GetLastError();
+  CloseHandle(handle);
+  if (!flushed) SetLastError(reason);
+  return flushed;
+}
+
+// The copy takes the target's place.
+bool MoveIn(const std::string& temp, const std::string& target, DWORD attributes, const SafeWriteOptions& options) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // Without REPLACE_EXISTING: a file that appeared meanwhile stays.
+    return MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  if (!options.keep_windows_attributes) {
+    return MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  // Wine's ReplaceFile makes its own temporary file in the target's folder
+  // and cannot find the folder of a bare name.
+  const std::string replaced = target.find_first_of("\\/:") == std::string::npos ? ".\\" + target : target;
+  if (!ReplaceFileA(replaced.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    const DWORD reason = GetLastError();
+    // The old file went away but the copy was not renamed: the copy is all
+    // there is now, so it goes in by a plain rename.
+    if ((reason == ERROR_UNABLE_TO_MOVE_REPLACEMENT || reason == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) &&
+        GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      SetFileAttributesA(target.c_str(), attributes);
+      return true;
+    }
+    SetLastError(reason);
+    return false;
+  }
+  // Not every implementation carries the attributes over; put them back
+  // where it did not (the file was neither a folder nor read-only).
+  if (GetFileAttributesA(target.c_str()) != attributes) SetFileAttributesA(target.c_str(), attributes);
+  return true;
+}
+
 }  // namespace
+
+bool TemporaryFile::Write(const void* data, size_t size) {
+  if (handle_ == kClosed) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), bytes, chunk, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    bytes += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool TemporaryFile::Close() {
+  if (handle_ == kClosed) return true;
+  const bool closed = CloseHandle(reinterpret_cast<HANDLE>(handle_)) != 0;
+  handle_ = kClosed;
+  return closed;
+}
 
 std::string LastSystemError() { return SystemText(GetLastError()); }
 
-bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error) {
-  const auto fail = [&](const std::string& what) {
-    *error = target + ": " + what + ": " + LastSystemError();
-    return false;
-  };
-  const DWORD attributes = GetFileAttributesA(target.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    *error = target + ": cannot be written: it is a folder";
-    return false;
-  }
+bool CanReplace(const std::string& target, std::string* error) {
+  DWORD attributes = 0;
+  return Inspect(target, &attributes, error);
+}
+
+bool ReplaceFileSafely(const std::string& target, const std::function<bool(TemporaryFile&)>& fill,
+                       const SafeWriteOptions& options, std::string* error) {
+  DWORD attributes = 0;
+  if (!Inspect(target, &attributes, error)) return false;
   const std::string folder = FolderOf(target);
   std::string prefix = folder;
   if (prefix == ".") prefix.clear();
   else if (prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
 
   std::string temp;
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
     temp = prefix + NewTemporaryName(NameOf(target));
-    file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    // The ANSI functions take no longer names.
+    if (temp.size() >= MAX_PATH) temp = prefix + NewTemporaryName(std::string());
+    handle = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
+        GetLastError() != ERROR_ALREADY_EXISTS) {
+      break;
+    }
   }
-  if (file == INVALID_HANDLE_VALUE) return fail("cannot be written in " + folder);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *error = target + ": cannot be written in " + folder + ": " + LastSystemError();
+    return false;
+  }
 
-  bool ok = WriteAll(file, static_cast<const unsigned char*>(data), size) && FlushFileBuffers(file);
-  const DWORD saved = GetLastError();
-  const bool closed = CloseHandle(file) != 0;
-  if (ok) ok = closed;
-  else SetLastError(saved);
-  if (ok) ok = MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  TemporaryFile file(temp, reinterpret_cast<intptr_t>(handle));
+  SetLastError(ERROR_SUCCESS);
+  bool ok = fill(file) && Flush(file);
+  // A filler that failed without a system call failing.
+  DWORD reason = GetLastError() != ERROR_SUCCESS ? GetLastError() : static_cast<DWORD>(ERROR_WRITE_FAULT);
+  if (!file.Close() && ok) {
+    ok = false;
+    reason = GetLastError();
+  }
+  if (ok && !MoveIn(temp, target, attributes, options)) {
+    ok = false;
+    reason = GetLastError();
+  }
   if (!ok) {
-    const DWORD reason = GetLastError();
+    SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);  // a filler may have copied others
     DeleteFileA(temp.c_str());
     SetLastError(reason);
-    return fail("cannot be written");
+    return Refuse(target, LastSystemError(), error);
   }
   return true;
 }

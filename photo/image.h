@@ -18,8 +18,10 @@ struct Image {
   const uint8_t* pixel(int x, int y) const { return &bgr[(static_cast<size_t>(y) * width + x) * 3]; }
 };
 
-// Picture files: PNG, BMP (and whatever else the platform's codec reads).
-// Saving picks the format from the extension (.png or .bmp).
+// Picture files through the photo codecs (photo/photo_io.h): any format
+// they read, turned upright, without alpha or metadata. Saving picks the
+// format from the extension (.png, .bmp, .jpg or .tif, where the build can
+// write it) and replaces the file through the safe writer.
 bool LoadImageFile(const std::string& path, Image* image, std::string* error);
 bool SaveImageFile(const std::string& path, const Image& image, std::string* error);
 

@@ -13,47 +13,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/scoped_win32.h"
 #include "photo/orientation.h"
 #include "photo/photo_io.h"
 
 namespace {
-
-// Owns one reference to a COM object.
-template <typename T>
-class Com {
- public:
-  Com() = default;
-  ~Com() { Reset(); }
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  void Reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-  T** Out() {
-    Reset();
-    return &p_;
-  }
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
-
-// COM for the calling thread, for the length of one call: the codecs may be
-// called from any thread.
-class ComSession {
- public:
-  ComSession() : result_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-  ~ComSession() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-
- private:
-  HRESULT result_;
-};
 
 std::string Reason(HRESULT hr) {
   struct Known {
@@ -83,15 +47,7 @@ std::string Reason(HRESULT hr) {
   return code;
 }
 
-std::wstring Wide(const std::string& text) {
-  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(size > 0 ? size : 1, L'\0');
-  if (size > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], size);
-  wide.resize(wcslen(wide.c_str()));
-  return wide;
-}
-
-HRESULT Factory(Com<IWICImagingFactory>* factory) {
+HRESULT Factory(ScopedComPtr<IWICImagingFactory>* factory) {
   return CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                           reinterpret_cast<void**>(factory->Out()));
 }
@@ -103,16 +59,16 @@ void DescribeFormat(IWICImagingFactory* factory, const WICPixelFormatGUID& forma
   *bits = 8;
   *alpha = false;
   *palette = false;
-  Com<IWICComponentInfo> component;
+  ScopedComPtr<IWICComponentInfo> component;
   if (FAILED(factory->CreateComponentInfo(format, component.Out()))) return;
-  Com<IWICPixelFormatInfo> info;
+  ScopedComPtr<IWICPixelFormatInfo> info;
   if (FAILED(component->QueryInterface(IID_IWICPixelFormatInfo, reinterpret_cast<void**>(info.Out())))) return;
   UINT pixel_bits = 0, channels = 0;
   if (SUCCEEDED(info->GetBitsPerPixel(&pixel_bits)) && SUCCEEDED(info->GetChannelCount(&channels)) && channels > 0) {
     *bits = static_cast<int>(pixel_bits / channels) > 8 ? static_cast<int>(pixel_bits / channels) : 8;
     *palette = pixel_bits <= 8;
   }
-  Com<IWICPixelFormatInfo2> info2;
+  ScopedComPtr<IWICPixelFormatInfo2> info2;
   BOOL transparency = FALSE;
   if (SUCCEEDED(component->QueryInterface(IID_IWICPixelFormatInfo2, reinterpret_cast<void**>(info2.Out()))) &&
       SUCCEEDED(info2->SupportsTransparency(&transparency))) {
@@ -129,7 +85,7 @@ void DescribeFormat(IWICImagingFactory* factory, const WICPixelFormatGUID& forma
 // IFD0); for a JPEG whose metadata the reader does not show (Wine's WIC
 // has no JPEG metadata reader), from the file's EXIF segment.
 int Orientation(IWICBitmapDecoder* decoder, IWICBitmapFrameDecode* frame, const std::string& path) {
-  Com<IWICMetadataQueryReader> reader;
+  ScopedComPtr<IWICMetadataQueryReader> reader;
   if (SUCCEEDED(frame->GetMetadataQueryReader(reader.Out()))) {
     for (const wchar_t* query : {L"/app1/ifd/{ushort=274}", L"/ifd/{ushort=274}"}) {
       PROPVARIANT value;
@@ -170,7 +126,7 @@ const Turn kTurns[9] = {
 };
 
 HRESULT Transform(IWICImagingFactory* factory, IWICBitmapSource* source, WICBitmapTransformOptions options,
-                  Com<IWICBitmapFlipRotator>* out) {
+                  ScopedComPtr<IWICBitmapFlipRotator>* out) {
   HRESULT hr = factory->CreateBitmapFlipRotator(out->Out());
   if (SUCCEEDED(hr)) hr = (*out)->Initialize(source, options);
   return hr;
@@ -179,23 +135,25 @@ HRESULT Transform(IWICImagingFactory* factory, IWICBitmapSource* source, WICBitm
 std::vector<uint8_t> IccProfile(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame) {
   UINT count = 0;
   if (FAILED(frame->GetColorContexts(0, nullptr, &count)) || count == 0) return {};
-  std::vector<IWICColorContext*> contexts(count, nullptr);
-  for (IWICColorContext*& context : contexts) factory->CreateColorContext(&context);
+  std::vector<ScopedComPtr<IWICColorContext>> contexts(count);
+  std::vector<IWICColorContext*> pointers;
+  for (ScopedComPtr<IWICColorContext>& context : contexts) {
+    factory->CreateColorContext(context.Out());
+    pointers.push_back(context.get());
+  }
   std::vector<uint8_t> profile;
   UINT actual = 0;
-  if (SUCCEEDED(frame->GetColorContexts(count, contexts.data(), &actual))) {
+  if (SUCCEEDED(frame->GetColorContexts(count, pointers.data(), &actual))) {
     for (UINT i = 0; i < actual && profile.empty(); ++i) {
+      IWICColorContext* context = pointers[i];
       WICColorContextType type;
       UINT size = 0;
-      if (contexts[i] && SUCCEEDED(contexts[i]->GetType(&type)) && type == WICColorContextProfile &&
-          SUCCEEDED(contexts[i]->GetProfileBytes(0, nullptr, &size)) && size > 0) {
+      if (context && SUCCEEDED(context->GetType(&type)) && type == WICColorContextProfile &&
+          SUCCEEDED(context->GetProfileBytes(0, nullptr, &size)) && size > 0) {
         profile.resize(size);
-        if (FAILED(contexts[i]->GetProfileBytes(size, profile.data(), &size))) profile.clear();
+        if (FAILED(context->GetProfileBytes(size, profile.data(), &size))) profile.clear();
       }
     }
-  }
-  for (IWICColorContext* context : contexts) {
-    if (context) context->Release();
   }
   return profile;
 }
@@ -203,7 +161,7 @@ std::vector<uint8_t> IccProfile(IWICImagingFactory* factory, IWICBitmapFrameDeco
 // The source's pixels as 8-bit BGR rows and an alpha plane (when it has
 // alpha), through WIC's format converter.
 HRESULT CopyRows(IWICImagingFactory* factory, IWICBitmapSource* source, bool alpha, Photo* photo) {
-  Com<IWICFormatConverter> converter;
+  ScopedComPtr<IWICFormatConverter> converter;
   HRESULT hr = factory->CreateFormatConverter(converter.Out());
   if (FAILED(hr)) return hr;
   const WICPixelFormatGUID& target = alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
@@ -229,10 +187,10 @@ HRESULT CopyRows(IWICImagingFactory* factory, IWICBitmapSource* source, bool alp
 }
 
 HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* photo) {
-  Com<IWICBitmapDecoder> decoder;
-  HRESULT hr = factory->CreateDecoderFromFilename(Wide(path).c_str(), nullptr, GENERIC_READ,
+  ScopedComPtr<IWICBitmapDecoder> decoder;
+  HRESULT hr = factory->CreateDecoderFromFilename(WideFromAnsi(path).c_str(), nullptr, GENERIC_READ,
                                                   WICDecodeMetadataCacheOnDemand, decoder.Out());
-  Com<IWICBitmapFrameDecode> frame;
+  ScopedComPtr<IWICBitmapFrameDecode> frame;
   if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, frame.Out());
   if (FAILED(hr)) return hr;
   WICPixelFormatGUID format;
@@ -244,7 +202,7 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   photo->metadata.icc = IccProfile(factory, frame.get());
 
   const Turn& turn = kTurns[photo->orientation];
-  Com<IWICBitmapFlipRotator> rotated, flipped;
+  ScopedComPtr<IWICBitmapFlipRotator> rotated, flipped;
   IWICBitmapSource* source = frame.get();
   if (turn.rotate != WICBitmapTransformRotate0) {
     if (FAILED(hr = Transform(factory, source, turn.rotate, &rotated))) return hr;
@@ -302,11 +260,11 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
                IStream* stream) {
   const Image& image = photo.image;
   const size_t pixels = static_cast<size_t>(image.width) * image.height;
-  Com<IWICBitmapEncoder> encoder;
+  ScopedComPtr<IWICBitmapEncoder> encoder;
   HRESULT hr = factory->CreateEncoder(Container(options.format), nullptr, encoder.Out());
   if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
-  Com<IWICBitmapFrameEncode> frame;
-  Com<IPropertyBag2> bag;
+  ScopedComPtr<IWICBitmapFrameEncode> frame;
+  ScopedComPtr<IPropertyBag2> bag;
   if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.Out(), bag.Out());
   if (FAILED(hr)) return hr;
   VARIANT value;
@@ -331,7 +289,7 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
 
   if (options.keep_metadata && !photo.metadata.icc.empty()) {
     // Kept where the encoder takes a colour context (see PhotoCodecLimits).
-    Com<IWICColorContext> context;
+    ScopedComPtr<IWICColorContext> context;
     if (SUCCEEDED(factory->CreateColorContext(context.Out())) &&
         SUCCEEDED(context->InitializeFromMemory(photo.metadata.icc.data(),
                                                 static_cast<UINT>(photo.metadata.icc.size())))) {
@@ -356,7 +314,7 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
     stride = image.width * 4;
     source_format = &GUID_WICPixelFormat32bppBGRA;
   }
-  Com<IWICBitmap> bitmap;
+  ScopedComPtr<IWICBitmap> bitmap;
   hr = factory->CreateBitmapFromMemory(image.width, image.height, *source_format, stride,
                                        static_cast<UINT>(stride * image.height), const_cast<BYTE*>(data),
                                        bitmap.Out());
@@ -383,9 +341,9 @@ HRESULT StreamBytes(IStream* stream, std::vector<uint8_t>* bytes) {
 }  // namespace
 
 bool PhotoFormatWritable(PhotoFormat format) {
-  ComSession session;
-  Com<IWICImagingFactory> factory;
-  Com<IWICBitmapEncoder> encoder;
+  ScopedCom com;
+  ScopedComPtr<IWICImagingFactory> factory;
+  ScopedComPtr<IWICBitmapEncoder> encoder;
   return SUCCEEDED(Factory(&factory)) && SUCCEEDED(factory->CreateEncoder(Container(format), nullptr, encoder.Out()));
 }
 
@@ -406,8 +364,8 @@ bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
     return false;
   }
   std::fclose(file);
-  ComSession session;
-  Com<IWICImagingFactory> factory;
+  ScopedCom com;
+  ScopedComPtr<IWICImagingFactory> factory;
   HRESULT hr = Factory(&factory);
   if (SUCCEEDED(hr)) hr = Decode(factory.get(), path, photo);
   if (FAILED(hr)) {
@@ -421,9 +379,9 @@ bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
 bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<uint8_t>* bytes, std::string* error) {
   if (!EncodeRequestValid(photo, options, error)) return false;
   const bool with_alpha = !photo.alpha.empty() && options.format != PhotoFormat::kJpeg;
-  ComSession session;
-  Com<IWICImagingFactory> factory;
-  Com<IStream> stream;
+  ScopedCom com;
+  ScopedComPtr<IWICImagingFactory> factory;
+  ScopedComPtr<IStream> stream;
   HRESULT hr = Factory(&factory);
   if (SUCCEEDED(hr)) hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
   if (SUCCEEDED(hr)) hr = Encode(factory.get(), photo, options, with_alpha, stream.get());

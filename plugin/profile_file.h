@@ -7,9 +7,11 @@
 // key names matched without regard to case, the first matching section and
 // the first matching key winning.
 //
-// Both implementations replace a file only after a complete new copy has
-// been written beside it, so a write that cannot finish leaves the old file
-// (or none) behind, never a truncated one.
+// Both implementations replace a file only through the safe writer
+// (base/safe_file.h): a complete new copy is written beside it first, so a
+// write that cannot finish leaves the old file (or none) behind, never a
+// truncated one, and the new file keeps the old one's owner, group and
+// permission bits (natively) or attributes (Windows).
 #ifndef CHROMALINE_PLUGIN_PROFILE_FILE_H_
 #define CHROMALINE_PLUGIN_PROFILE_FILE_H_
 

@@ -4,15 +4,15 @@
 //
 // WritePrivateProfileStringA rewrites a file in place, so a failure half
 // way (full disk, a lost share) would leave it truncated. Writes therefore
-// go to a copy of the file beside it, are read back, and only then does the
-// copy replace the file: with ReplaceFileA, which gives the new file the old
-// one's attributes and security descriptor (a plain rename would leave the
-// copy's, inherited from the folder, and so make a private file public).
+// go through the safe writer (base/safe_file.h): the profile functions
+// write a copy of the file beside it, the copy is read back, and only then
+// does it replace the file, keeping the old one's attributes and security
+// descriptor.
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
+#include "base/safe_file.h"
 #include "plugin/profile_file.h"
 #include "plugin/profile_values.h"
 
@@ -28,40 +28,6 @@ bool Fits(const std::string& path) { return !path.empty() && path.size() < MAX_P
 std::string ProfilePath(const std::string& path) {
   if (path.find_first_of("\\/:") == std::string::npos) return ".\\" + path;
   return path;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t separator = path.find_last_of("\\/");
-  if (separator != std::string::npos) return path.substr(0, separator + 1);
-  if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2);
-  return std::string();
-}
-
-// A new, empty file beside `path`, or the empty text.
-std::string CreateTempBeside(const std::string& path) {
-  static unsigned counter = 0;
-  const std::string folder = FolderOf(path);
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "~zprop%lx%lx%x.tmp", static_cast<unsigned long>(GetCurrentProcessId()),
-                  static_cast<unsigned long>(GetTickCount()), ++counter);
-    const std::string temp = folder + name;
-    if (!Fits(temp)) return std::string();
-    const HANDLE file = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      return temp;
-    }
-    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
-  }
-  return std::string();
-}
-
-void RemoveTemp(const std::string& temp) {
-  WritePrivateProfileStringA(nullptr, nullptr, nullptr, temp.c_str());  // drop any cached copy
-  SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA(temp.c_str());
 }
 
 // The values as a fresh read of the file gives them back.
@@ -111,39 +77,28 @@ bool WriteProfileValues(const std::string& file, const char* section, const Prof
   }
   const std::string path = ProfilePath(file);
   if (!Fits(file) || !Fits(path)) return false;
-  const DWORD attributes = GetFileAttributesA(path.c_str());
   // A folder cannot be written as a file, and a read-only file is not to be
-  // replaced (the system refuses both; the check makes it so for any user).
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-    return false;
-  }
-
-  const std::string temp = CreateTempBeside(path);
-  if (temp.empty()) return false;
-  // The copy starts as the old text; it is written as a plain file (the
-  // profile functions cannot rewrite a hidden one) and takes the old file's
-  // place below.
-  bool ok = attributes == INVALID_FILE_ATTRIBUTES ||
-            (CopyFileA(path.c_str(), temp.c_str(), FALSE) && SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL));
-  for (size_t i = 0; ok && i < count; ++i) {
-    ok = WritePrivateProfileStringA(section, values[i].key, values[i].text.c_str(), temp.c_str()) != 0;
-  }
-  ok = ok && ReadsBack(temp, section, values, count);
-  if (ok && attributes == INVALID_FILE_ATTRIBUTES) {
-    // A new file: nothing to keep, and no file to replace may appear in
-    // the meantime.
-    ok = MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
-  } else if (ok) {
-    ok = ReplaceFileA(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-    // Not every implementation carries the attributes over; put them back
-    // where it did not (the file was neither a folder nor read-only).
-    if (ok && GetFileAttributesA(path.c_str()) != attributes) SetFileAttributesA(path.c_str(), attributes);
-  }
-  if (!ok) {
-    RemoveTemp(temp);
-    return false;
-  }
+  // replaced (the writer refuses both, for any user).
+  std::string error;
+  if (!CanReplace(path, &error)) return false;
+  const bool exists = PathExists(path);
+  const auto fill = [&](TemporaryFile& copy) {
+    // The copy starts as the old text; it is written as a plain file (the
+    // profile functions cannot rewrite a hidden one) by the functions that
+    // take a name.
+    copy.Close();
+    const char* temp = copy.path().c_str();
+    bool ok = !exists || (CopyFileA(path.c_str(), temp, FALSE) && SetFileAttributesA(temp, FILE_ATTRIBUTE_NORMAL));
+    for (size_t i = 0; ok && i < count; ++i) {
+      ok = WritePrivateProfileStringA(section, values[i].key, values[i].text.c_str(), temp) != 0;
+    }
+    ok = ok && ReadsBack(copy.path(), section, values, count);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, temp);  // drop any cached copy
+    return ok;
+  };
+  SafeWriteOptions options;
+  options.keep_windows_attributes = true;
+  if (!ReplaceFileSafely(path, fill, options, &error)) return false;
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // no stale cached copy
   return true;
 }

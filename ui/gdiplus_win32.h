@@ -12,8 +12,7 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
+#include "base/scoped_win32.h"
 
 namespace gdiplus {
 
@@ -141,9 +140,6 @@ class Brush {
 }  // namespace gdiplus
 
 // A GDI bitmap, deleted with DeleteObject.
-struct GdiObjectDeleter {
-  void operator()(HBITMAP bitmap) const { DeleteObject(bitmap); }
-};
-using GdiBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
+using GdiBitmap = ScopedGdiObject<HBITMAP>;
 
 #endif  // CHROMALINE_UI_GDIPLUS_WIN32_H_

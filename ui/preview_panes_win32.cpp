@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/scoped_win32.h"
 #include "filters/filter_pipeline.h"
 #include "resources/resource.h"
 #include "ui/preview_geometry.h"
@@ -27,18 +28,10 @@ class WaitCursor {
   HCURSOR previous_;
 };
 
-// The path in UTF-16 through the thread's ANSI code page; empty when it
-// does not convert (GDI+ then refuses it like any unreadable file).
-std::wstring ToWide(const std::string& path) {
-  const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, path.c_str(), -1, nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::vector<wchar_t> wide(static_cast<size_t>(length));
-  if (MultiByteToWideChar(CP_THREAD_ACP, 0, path.c_str(), -1, wide.data(), length) != length) return std::wstring();
-  return wide.data();
-}
-
 gdiplus::Image LoadPicture(const gdiplus::Api& api, const std::string& path, gdiplus::Status* status) {
-  const std::wstring wide = ToWide(path);
+  // A path the ANSI code page cannot spell converts to nothing; GDI+ then
+  // refuses it like any unreadable file.
+  const std::wstring wide = WideFromAnsi(path);
   gdiplus::GpImage* picture = nullptr;
   *status = api.CreateBitmapFromFile(wide.c_str(), &picture);
   if (*status != gdiplus::kOk) {
@@ -160,9 +153,8 @@ bool PreviewPanes::Draw(const DRAWITEMSTRUCT& item) {
     const PreviewRect at = PaneDrawRect(item.rcItem.left, item.rcItem.top, width, height, size.width, size.height);
     api.DrawImageRectI(graphics.get(), bitmap->get(), at.x, at.y, at.width, at.height);
   } else {
-    const HBRUSH brush = CreateSolidBrush(face);
-    FillRect(item.hDC, &item.rcItem, brush);
-    DeleteObject(brush);
+    const ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(face));
+    FillRect(item.hDC, &item.rcItem, brush.get());
   }
   return true;
 }
