@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The release packages: scripts/package run twice, from two copies of the
-# checkout in different folders at different times, gives the same bytes;
+# checkout in different folders (the first's path with spaces and
+# non-ASCII letters) at different times, gives the same bytes;
 # the Windows package unzipped into a folder with spaces and a non-ASCII
 # letter in a fresh Wine prefix filters a sample like the build tree's DLL,
 # exports one function, imports only system DLLs, carries version 2.1.0.0
@@ -24,14 +25,16 @@ check() { checks=$((checks + 1)); }
 start=$(date +%s)
 
 # 1. Two copies of the checkout (what git tracks and what is new), built
-# one after the other; the dates come from the last commit.
+# one after the other; the dates come from the last commit. The first
+# path is one that a shell or a compiler's command line splits or mangles
+# unless every step quotes it.
 epoch=$(git -C "$SOURCE_DIR" log -1 --format=%ct) || { echo "no git history in $SOURCE_DIR"; exit 1; }
 copy() {
   mkdir -p "$1"
   (cd "$SOURCE_DIR" && git ls-files -z --cached --others --exclude-standard \
      | tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -xf - -C "$1"
 }
-first=$work/a/chromaline
+first="$work/a folder/Ünï/chromaline 1"
 second=$work/another-folder/deeper/src-2
 for tree in "$first" "$second"; do
   copy "$tree"
