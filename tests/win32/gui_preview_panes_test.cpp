@@ -114,7 +114,7 @@ TEST_F(GuiPreviewPanes, PngSampleFillsBothPanesAndTheLowerFollowsSepiaUntilCance
   ASSERT_NE(expected_sepia.bgr, sample.bgr);
 
   GlobalDialog([&](gui::Dialog& d) {
-    gui::WaitUntil([&] { return MaxDifference(GrabPane(d.Item(IDC_FILTERED_PREVIEW)), sample) <= 1; }, 3000);
+    gui::WaitUntil([&] { return MaxDifference(GrabPane(d.Item(IDC_FILTERED_PREVIEW)), sample) <= 1; });
     const Image upper = GrabPane(d.Item(IDC_SOURCE_PREVIEW));
     const Image lower = GrabPane(d.Item(IDC_FILTERED_PREVIEW));
     ASSERT_EQ(upper.width, kPaneWidth) << "pane client size";
@@ -123,7 +123,7 @@ TEST_F(GuiPreviewPanes, PngSampleFillsBothPanesAndTheLowerFollowsSepiaUntilCance
     EXPECT_LE(MaxDifference(lower, sample), 1) << "no stage enabled";
     d.Click(IDC_TONE);
     d.Click(IDC_SEPIA);
-    EXPECT_TRUE(gui::WaitUntil([&] { return MaxDifference(GrabPane(d.Item(IDC_FILTERED_PREVIEW)), sample) > 8; }, 3000))
+    EXPECT_TRUE(gui::WaitUntil([&] { return MaxDifference(GrabPane(d.Item(IDC_FILTERED_PREVIEW)), sample) > 8; }))
         << "the lower pane changes once the timer has fired";
     Sleep(200);
     EXPECT_LE(MaxDifference(GrabPane(d.Item(IDC_FILTERED_PREVIEW)), expected_sepia), 1)
@@ -142,7 +142,7 @@ TEST_F(GuiPreviewPanes, PhotoIsFittedByHeightAndCentred) {
   gui::SetPreviewImage(SaveSample(dir, photo));
   LoadGlobal(1, 0, FilterSettings());
   GlobalDialog([&](gui::Dialog& d) {
-    gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_FILTERED_PREVIEW))); }, 3000);
+    gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_FILTERED_PREVIEW))); });
     EXPECT_EQ(gui::DismissMessageBox(100), "") << gui::PreviewImage();
     const bool wider = static_cast<double>(photo.height) / photo.width < static_cast<double>(kPaneHeight) / kPaneWidth;
     // Columns at the very sides: button face when the picture is narrower.
@@ -153,7 +153,7 @@ TEST_F(GuiPreviewPanes, PhotoIsFittedByHeightAndCentred) {
       const uint8_t* left = upper.pixel(0, kPaneHeight / 2);
       return left[0] == GetBValue(face) && left[1] == GetGValue(face) && left[2] == GetRValue(face);
     };
-    EXPECT_TRUE(gui::WaitUntil([&] { return left_is_face() == !wider; }, 3000)) << photo.width << "x" << photo.height;
+    EXPECT_TRUE(gui::WaitUntil([&] { return left_is_face() == !wider; })) << photo.width << "x" << photo.height;
     EXPECT_FALSE(AllButtonFace(upper));
     EXPECT_FALSE(AllButtonFace(GrabPane(d.Item(IDC_FILTERED_PREVIEW))));
     d.Press(IDCANCEL);
@@ -190,8 +190,8 @@ TEST_F(GuiPreviewPanes, UnreadableFilesReportTheirStatusAndLeaveThePanesEmpty) {
     std::thread box_watcher([&] { message = gui::DismissMessageBox(); });
     GlobalDialog([&](gui::Dialog& d) {
       box_watcher.join();
-      EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
-      EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_FILTERED_PREVIEW))); }, 3000));
+      EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
+      EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_FILTERED_PREVIEW))); }));
       d.Press(IDC_ESTIMATE);
       const std::string again = gui::DismissMessageBox();
       EXPECT_EQ(again, message) << "the estimate cannot load it either";
@@ -222,7 +222,7 @@ TEST_F(GuiPreviewPanes, EstimateWritesTheResultLineAndNeedsASample) {
     d.Press(IDC_ESTIMATE);
     const std::string prefix = "Image size (" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "," +
                                std::to_string(GetSystemMetrics(SM_CYSCREEN)) + "), required time: ";
-    EXPECT_TRUE(gui::WaitUntil([&] { return d.Text(IDC_ESTIMATE_RESULT).rfind(prefix, 0) == 0; }, 5000))
+    EXPECT_TRUE(gui::WaitUntil([&] { return d.Text(IDC_ESTIMATE_RESULT).rfind(prefix, 0) == 0; }))
         << d.Text(IDC_ESTIMATE_RESULT);
     const std::string text = d.Text(IDC_ESTIMATE_RESULT);
     EXPECT_EQ(text.substr(text.size() - 4), " sec");
@@ -235,9 +235,9 @@ TEST_F(GuiPreviewPanes, CleanEmptiesThePanesAndOkForgetsTheSample) {
   gui::SetPreviewImage(SaveSample(dir, PaneSizedSample()));
   LoadGlobal(1, 0, FilterSettings());
   GlobalDialog([&](gui::Dialog& d) {
-    EXPECT_TRUE(gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
+    EXPECT_TRUE(gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
     d.Press(IDC_CLEAN);
-    EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
+    EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
     EXPECT_TRUE(AllButtonFace(GrabPane(d.Item(IDC_FILTERED_PREVIEW))));
     d.Press(IDOK);
   });
@@ -251,7 +251,7 @@ void ChooseInOpenDialog(const gui::Dialog& d, const std::string& path) {
   HWND chooser = gui::WaitForDialog("Select Image");
   ASSERT_NE(chooser, nullptr) << "no open-file dialog";
   gui::Dialog open(chooser);
-  ASSERT_TRUE(gui::WaitUntil([&] { return open.Focus() != nullptr; }, 3000));
+  ASSERT_TRUE(gui::WaitUntil([&] { return open.Focus() != nullptr; }));
   SetWindowTextA(open.Focus(), path.c_str());
   open.Press(IDOK);
   ASSERT_TRUE(gui::WaitUntil([&] { return !open.Exists(); })) << "open-file dialog still open";
@@ -262,9 +262,9 @@ TEST_F(GuiPreviewPanes, GlobalModeRemembersANewSampleEvenWhenCancelled) {
   const std::string path = SaveSample(dir, PaneSizedSample());
   LoadGlobal(1, 0, FilterSettings());
   GlobalDialog([&](gui::Dialog& d) {
-    EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
+    EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
     ChooseInOpenDialog(d, path);
-    EXPECT_TRUE(gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
+    EXPECT_TRUE(gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
     d.Press(IDCANCEL);
   });
   EXPECT_EQ(gui::PreviewImage(), path);
@@ -278,12 +278,12 @@ TEST_F(GuiPreviewPanes, SingleImageModeOnAFolderWithoutSampleShowsEmptyPanesAndR
   gui::RunWithDialog([&] { host_.SendText(30, folder.c_str(), 0); },
                      [&](gui::Dialog& d) {
                        EXPECT_TRUE(gui::WaitUntil(
-                           [&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
+                           [&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
                        EXPECT_TRUE(d.Enabled(IDC_LOAD_IMAGE));
                        EXPECT_TRUE(d.Enabled(IDC_CLEAN));
                        ChooseInOpenDialog(d, path);
                        EXPECT_TRUE(gui::WaitUntil(
-                           [&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
+                           [&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
                        d.Press(IDOK);
                      });
   EXPECT_EQ(gui::PreviewImage(), "") << "a picture chosen here is not remembered";
@@ -313,7 +313,7 @@ TEST_F(GuiPreviewPanes, FolderUsesTheRememberedSampleAndLocksThePictureButtons) 
   gui::RunWithDialog([&] { host_.SendText(30, folder.c_str(), 0); },
                      [&](gui::Dialog& d) {
                        EXPECT_TRUE(gui::WaitUntil(
-                           [&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
+                           [&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
                        EXPECT_FALSE(d.Enabled(IDC_LOAD_IMAGE));
                        EXPECT_FALSE(d.Enabled(IDC_CLEAN));
                        d.Press(IDCANCEL);
@@ -360,7 +360,7 @@ TEST_F(GuiPreviewPanes, OverlongAndUnspellableSamplePathsAreIgnoredWithoutHarm) 
     gui::SetPreviewImage(path);
     LoadGlobal(1, 0, FilterSettings());
     GlobalDialog([&](gui::Dialog& d) {
-      EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }, 3000));
+      EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
       EXPECT_EQ(gui::DismissMessageBox(300), "") << "a missing file is no error";
       d.Press(IDC_ESTIMATE);
       // The remembered path is still the sample path: the estimate reports
@@ -422,7 +422,7 @@ TEST_F(GuiPreviewPanes, ScaledSampleMatchesAPlainHalvingWithinAFewLevels) {
       }
       return worst;
     };
-    EXPECT_TRUE(gui::WaitUntil([&] { return inner_difference() <= 3; }, 3000)) << "worst " << inner_difference();
+    EXPECT_TRUE(gui::WaitUntil([&] { return inner_difference() <= 3; })) << "worst " << inner_difference();
     d.Press(IDCANCEL);
   });
 }
