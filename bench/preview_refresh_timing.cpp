@@ -19,6 +19,7 @@
 
 #include "filters/filter_pipeline.h"
 #include "filters/pixel_buffer.h"
+#include "tests/support/sample_settings.h"
 
 namespace {
 
@@ -62,18 +63,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--repeat") == 0) repeat = std::max(1, std::atoi(argv[i + 1]));
   }
-  FilterSettings all;
-  all.GammaAdj = 1;
-  all.GammaVal = 0.3;
-  all.AutoLevels = 1;
-  all.Defog = 1;
-  all.DefogVal = 30;
-  all.USMEnable = 1;
-  all.USMRadius = 1.5;
-  all.USMAmount = 120;
-  all.USMThreshold = 3;
-  all.ToneFilter = 1;
-  all.FilterParam = 0x10;
+  const FilterSettings all = EveryStageEveryday();
   FilterSettings local_contrast_only;
   local_contrast_only.Defog = 1;
   local_contrast_only.DefogVal = 30;

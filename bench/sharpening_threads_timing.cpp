@@ -33,6 +33,8 @@
 #include "filters/sharpen/unsharp_mask.h"
 #include "filters/engine/worker_team.h"
 #include "tests/support/counting_memory.h"
+#include "tests/support/reference_point_stages.h"
+#include "tests/support/sample_settings.h"
 
 namespace {
 
@@ -75,10 +77,6 @@ PixelBuffer Corner(const PixelBuffer& source, int width, int height) {
   return corner;
 }
 
-bool Same(const PixelBuffer& a, const PixelBuffer& b) {
-  return a.pixel_bytes() == b.pixel_bytes() && std::memcmp(a.pixels(), b.pixels(), a.pixel_bytes()) == 0;
-}
-
 struct Result {
   double wall = 1e30;      // best of the runs
   double longest_gap = 0;  // of the best run: between two queries, or to the first
@@ -109,22 +107,6 @@ Result RunEngine(const PixelBuffer& source, PixelBuffer& destination, double rad
   return r;
 }
 
-FilterSettings EveryStage() {
-  FilterSettings s;
-  s.GammaAdj = 1;
-  s.GammaVal = 0.3;
-  s.AutoLevels = 1;
-  s.Defog = 1;
-  s.DefogVal = 30;
-  s.USMEnable = 1;
-  s.USMRadius = 1.5;
-  s.USMAmount = 120;
-  s.USMThreshold = 3;
-  s.ToneFilter = 1;
-  s.FilterParam = 16;  // sepia, standard weights
-  return s;
-}
-
 double TimePipeline(const PixelBuffer& picture, int threads, int repeat) {
   SetThreads(threads);
   double best = 1e30;
@@ -132,7 +114,7 @@ double TimePipeline(const PixelBuffer& picture, int threads, int repeat) {
     PixelBuffer copy = CreatePixelBuffer(picture.width(), picture.height(), 24);
     std::memcpy(copy.pixels(), picture.pixels(), picture.pixel_bytes());
     const Clock::time_point start = Clock::now();
-    RunStages(copy, EveryStage(), ImageRegion{0, 0, 0, 0}, StopQuery());
+    RunStages(copy, EveryStageEveryday(), ImageRegion{0, 0, 0, 0}, StopQuery());
     best = std::min(best, Since(start));
   }
   return best;
@@ -193,7 +175,7 @@ int main(int argc, char** argv) {
     RunEngine(source, stopped, radius, 10, 4, counts[c], kThreadedBlurWork, (width + height) / 2, &latency);
     std::printf("| %d | %.3f s | %.2f x | %.1f ms | %.1f ms | %.2f ms | %.1f MB | %s |\n", counts[c], best.wall,
                 one_thread / best.wall, best.longest_gap * 1e3, best.tail * 1e3, latency * 1e3, best.peak / 1048576.0,
-                Same(destination, first) ? "identical" : "DIFFERENT");
+                SamePixels(destination, first) ? "identical" : "DIFFERENT");
   }
 
   if (local_only) return 0;

@@ -1,4 +1,8 @@
 // File: cli/batch.cpp
+//
+// The filter subcommand in three steps: PrepareBatch (the store, --set,
+// the plan, the plug-in loaded), FilterPictures (reading, filtering and
+// writing overlapped) and Summarize (the closing line, the exit status).
 #include "cli/batch.h"
 
 #include <algorithm>
@@ -118,174 +122,256 @@ std::string SettingsSource(const std::string& path, bool ignore_local) {
   return "global settings";
 }
 
-}  // namespace
-
-int RunFilter(const FilterOptions& o) {
-  const auto start = std::chrono::steady_clock::now();
+// Everything the run needs, made before the first picture is read.
+struct Batch {
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   PluginHost host;
-  Progress progress(o.verbosity, StderrIsTerminal(), 0);
-  std::string error;
-  if (!o.store.empty()) {
+  std::vector<Job> jobs;
+  EmptyFolder empty;
+  std::vector<std::string> paths;         // per job: what message 14 is told
+  std::vector<FilterSettings> in_force;   // per job: the settings that apply there
+  std::vector<size_t> todo;               // the jobs to filter, in order
+  bool any_stage = false;                 // whether any of them changes a picture
+};
+
+// What the run did.
+struct Tally {
+  size_t written = 0;
+  size_t failed = 0;
+  bool interrupted = false;
+};
+
+// --store (or --preset): read, unless --save-store is to create it.
+bool LoadStore(const FilterOptions& o, SettingsStore& store, std::string* error) {
+  if (o.store.empty()) return true;
+  std::error_code failure;
+  const bool exists = fs::exists(o.store, failure);
+  if (!exists && o.save_store) return true;
+  return store.LoadFile(o.store, error);
+}
+
+// What message 14 is told for each picture, and the settings that will
+// apply there.
+void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch* b) {
+  b->paths.resize(b->jobs.size());
+  b->in_force.assign(b->jobs.size(), global);
+  for (size_t i = 0; i < b->jobs.size(); ++i) {
+    const Job& job = b->jobs[i];
     std::error_code failure;
-    const bool exists = fs::exists(o.store, failure);
-    if (exists || !o.save_store) {
-      if (!host.store().LoadFile(o.store, &error)) {
-        progress.Error(error);
-        return kExitFailure;
-      }
+    b->paths[i] = o.ignore_local ? (b->empty.path() / fs::path(job.input).filename()).string()
+                                 : fs::absolute(job.input, failure).string();
+    b->in_force[i] = ReadLocalSettings(b->paths[i].c_str(), global);
+    if (job.state == Job::State::kToDo) {
+      b->any_stage = b->any_stage || b->in_force[i].AnyStageEnabled();
+      b->todo.push_back(i);
     }
   }
-  for (const SettingAssignment& set : o.sets) ApplySetting(host.store(), set);
-  const FilterSettings global = SettingsFromStore(host.store());
+}
 
-  std::vector<Job> jobs;
-  if (!PlanJobs(o, &jobs, &error)) {
+// The settings store and --set applied, the pictures planned, the plug-in
+// loaded and given the global settings. Returns kExitOk, or the status to
+// end with once the error is shown.
+int PrepareBatch(const FilterOptions& o, Batch* b) {
+  Progress progress(o.verbosity, StderrIsTerminal(), 0);
+  std::string error;
+  if (!LoadStore(o, b->host.store(), &error)) {
+    progress.Error(error);
+    return kExitFailure;
+  }
+  for (const SettingAssignment& set : o.sets) ApplySetting(b->host.store(), set);
+  const FilterSettings global = SettingsFromStore(b->host.store());
+  if (!PlanJobs(o, &b->jobs, &error)) {
     progress.Error(error);
     return kExitUsage;
   }
-  EmptyFolder empty;
-  if (o.ignore_local && !empty.Make(&error)) {
+  if (o.ignore_local && !b->empty.Make(&error)) {
     progress.Error(error);
     return kExitFailure;
   }
-  if (!host.Load(o.plugin, &error)) {
+  if (!b->host.Load(o.plugin, &error)) {
     progress.Error(error);
     return kExitFailure;
   }
-  host.Send(7);                                  // the global settings from the store
-  host.Send(40, reinterpret_cast<void*>(1), 1);  // this tool exists to filter
+  b->host.Send(7);                                  // the global settings from the store
+  b->host.Send(40, reinterpret_cast<void*>(1), 1);  // this tool exists to filter
+  ResolveSettings(o, global, b);
+  return kExitOk;
+}
 
-  // What message 14 is told, and the settings that will apply there.
-  std::vector<std::string> paths(jobs.size());
-  std::vector<FilterSettings> in_force(jobs.size(), global);
-  bool any_stage = false;
-  std::vector<size_t> todo;
-  for (size_t i = 0; i < jobs.size(); ++i) {
-    std::error_code failure;
-    paths[i] = o.ignore_local ? (empty.path() / fs::path(jobs[i].input).filename()).string()
-                              : fs::absolute(jobs[i].input, failure).string();
-    in_force[i] = ReadLocalSettings(paths[i].c_str(), global);
-    if (jobs[i].state == Job::State::kToDo) {
-      any_stage = any_stage || in_force[i].AnyStageEnabled();
-      todo.push_back(i);
-    }
-  }
-  Progress shown(o.verbosity, StderrIsTerminal(), todo.size());
-  for (const Job& job : jobs) {
+// The pictures refused or left alone, and a warning when nothing would
+// change.
+void Announce(const Batch& b, Progress& shown) {
+  for (const Job& job : b.jobs) {
     if (job.state == Job::State::kFailed) shown.Error(job.reason);
     if (job.state == Job::State::kLeftAlone) shown.Note(job.reason);
   }
-  if (!todo.empty() && !any_stage) {
+  if (!b.todo.empty() && !b.any_stage) {
     shown.Error("no stage is enabled (no --set, --store or local settings file turns one on): "
                 "the pictures are written unchanged");
   }
+}
 
-  size_t written = 0, failed = 0;
-  bool interrupted = false;
-  InstallInterruptHandler();
-  host.SetStopAnswer([&](int n) {
-    shown.OnStopQuery(n);
-    return InterruptRequested() ? 1 : 0;
-  });
+// Pictures being encoded and written on worker threads, oldest first. Up
+// to two stay in flight, so one slow encode does not hold up the next
+// filtering; their results are shown and counted on this thread.
+class Writers {
+ public:
+  Writers(const FilterOptions& o, const std::vector<Job>& jobs, Progress& shown, Tally& tally)
+      : o_(o), jobs_(jobs), shown_(shown), tally_(tally) {}
 
-  std::future<Loaded> loading;
-  if (!todo.empty()) loading = std::async(std::launch::async, Load, jobs[todo[0]].input, o.kind);
-  // Pictures being encoded and written, oldest first. Up to two stay in
-  // flight, so one slow encode does not hold up the next filtering.
+  // The filtered picture of jobs[job], at `position` in the run.
+  void Start(Loaded& loaded, size_t position, size_t job) {
+    Collect(kInFlight - 1);
+    saving_.push_back({std::async(std::launch::async, Store, std::make_shared<Photo>(std::move(loaded.photo)),
+                                  std::move(loaded.bitmap), jobs_[job], o_),
+                       position, job});
+  }
+
+  // The results of the writes done by now, waiting for the oldest until
+  // no more than `keep` are left.
+  void Collect(size_t keep) {
+    while (saving_.size() > keep ||
+           (!saving_.empty() &&
+            saving_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
+      const Written result = saving_.front().result.get();
+      const Job& job = jobs_[saving_.front().job];
+      if (result.ok) {
+        ++tally_.written;
+        shown_.Done(saving_.front().position, job.input + " -> " + job.output);
+      } else {
+        ++tally_.failed;
+        shown_.Error(result.error);
+      }
+      saving_.pop_front();
+    }
+  }
+
+ private:
+  static constexpr size_t kInFlight = 2;
   struct Saving {
     std::future<Written> result;
     size_t position;
     size_t job;
   };
-  std::deque<Saving> saving;
-  constexpr size_t kInFlight = 2;
-  const auto collect = [&](size_t keep) {
-    while (saving.size() > keep ||
-           (!saving.empty() &&
-            saving.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
-      const Written result = saving.front().result.get();
-      const Job& job = jobs[saving.front().job];
-      if (result.ok) {
-        ++written;
-        shown.Done(saving.front().position, job.input + " -> " + job.output);
-      } else {
-        ++failed;
-        shown.Error(result.error);
-      }
-      saving.pop_front();
-    }
-  };
+  const FilterOptions& o_;
+  const std::vector<Job>& jobs_;
+  Progress& shown_;
+  Tally& tally_;
+  std::deque<Saving> saving_;
+};
 
-  for (size_t k = 0; k < todo.size() && !interrupted; ++k) {
-    const size_t i = todo[k];
-    const Job& job = jobs[i];
+// One picture through message 14, with its notes and its progress.
+void FilterOne(const FilterOptions& o, Batch& b, size_t k, Loaded& loaded, Progress& shown) {
+  const size_t i = b.todo[k];
+  const Job& job = b.jobs[i];
+  const Photo& photo = loaded.photo;
+  if (photo.source_bits > 8) {
+    shown.Note(job.input + ": " + std::to_string(photo.source_bits) +
+               " bits per channel reduced to 8 (the filters work on 8 bits)");
+  }
+  if (o.verbosity == Verbosity::kVerbose) {
+    shown.Note(job.input + ": " + DescribeStages(b.in_force[i]) + " [from " +
+               SettingsSource(b.paths[i], o.ignore_local) + "]" +
+               (photo.orientation != 1 ? ", turned upright from EXIF orientation " + std::to_string(photo.orientation)
+                                       : ""));
+  }
+  shown.StartPicture(k + 1, job.input, photo.image.width, photo.image.height, BlurCount(b.in_force[i]));
+  b.host.FilterImage(b.paths[i].c_str(), static_cast<uint32_t>(k + 1), loaded.bitmap.get(), o.region);
+  shown.EndPicture();
+}
+
+// The pictures to do, in order: the next one read and the last ones
+// written on worker threads while the plug-in filters the current one on
+// this thread. Ctrl+C stops before the next picture; what is filtered by
+// then is written whole.
+Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
+  Tally tally;
+  InstallInterruptHandler();
+  b.host.SetStopAnswer([&shown](int n) {
+    shown.OnStopQuery(n);
+    return InterruptRequested() ? 1 : 0;
+  });
+  Writers writers(o, b.jobs, shown, tally);
+  const std::vector<size_t>& todo = b.todo;
+  std::future<Loaded> loading;
+  if (!todo.empty()) loading = std::async(std::launch::async, Load, b.jobs[todo[0]].input, o.kind);
+  for (size_t k = 0; k < todo.size(); ++k) {
     Loaded loaded = loading.get();
     if (k + 1 < todo.size() && !InterruptRequested()) {
-      loading = std::async(std::launch::async, Load, jobs[todo[k + 1]].input, o.kind);
+      loading = std::async(std::launch::async, Load, b.jobs[todo[k + 1]].input, o.kind);
     }
     if (InterruptRequested()) {
-      interrupted = true;
+      tally.interrupted = true;
       break;
     }
     if (!loaded.ok) {
-      ++failed;
+      ++tally.failed;
       shown.Error(loaded.error);
       continue;
     }
-    Photo& photo = loaded.photo;
-    if (photo.source_bits > 8) {
-      shown.Note(job.input + ": " + std::to_string(photo.source_bits) +
-                 " bits per channel reduced to 8 (the filters work on 8 bits)");
-    }
-    if (o.verbosity == Verbosity::kVerbose) {
-      shown.Note(job.input + ": " + DescribeStages(in_force[i]) + " [from " + SettingsSource(paths[i], o.ignore_local) +
-                 "]" + (photo.orientation != 1 ? ", turned upright from EXIF orientation " +
-                                                    std::to_string(photo.orientation)
-                                              : ""));
-    }
-    shown.StartPicture(k + 1, job.input, photo.image.width, photo.image.height, BlurCount(in_force[i]));
-    host.FilterImage(paths[i].c_str(), static_cast<uint32_t>(k + 1), loaded.bitmap.get(), o.region);
-    shown.EndPicture();
+    FilterOne(o, b, k, loaded, shown);
     if (InterruptRequested()) {
-      interrupted = true;  // the picture in hand is dropped
+      tally.interrupted = true;  // the picture in hand is dropped
       break;
     }
-    collect(kInFlight - 1);
-    saving.push_back({std::async(std::launch::async, Store, std::make_shared<Photo>(std::move(photo)),
-                                 std::move(loaded.bitmap), job, o),
-                      k + 1, i});
+    writers.Start(loaded, k + 1, todo[k]);
   }
-  collect(0);  // a picture filtered before Ctrl+C is still written whole
+  writers.Collect(0);  // a picture filtered before Ctrl+C is still written whole
   if (loading.valid()) loading.wait();
   shown.Finish();
+  return tally;
+}
 
-  const size_t left_alone = static_cast<size_t>(
-      std::count_if(jobs.begin(), jobs.end(), [](const Job& j) { return j.state == Job::State::kLeftAlone; }));
-  const size_t refused = static_cast<size_t>(
-      std::count_if(jobs.begin(), jobs.end(), [](const Job& j) { return j.state == Job::State::kFailed; }));
-  failed += refused;
-  const size_t not_done = todo.size() - std::min(todo.size(), written + failed - refused);
-  if (interrupted || failed != 0 || (!o.single && o.verbosity != Verbosity::kQuiet)) {
-    std::string summary = std::to_string(written) + " written";
-    if (left_alone != 0) summary += ", " + std::to_string(left_alone) + " left alone (already there)";
-    if (failed != 0) summary += ", " + std::to_string(failed) + " failed";
-    if (interrupted) summary += ", " + std::to_string(not_done) + " not done: interrupted";
-    if (written != 0) {
-      // The filtering alone against the whole run: how well reading and
-      // writing hide behind it.
-      const double all = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      char speed[96];
-      std::snprintf(speed, sizeof speed, " (filtering %.2f s at %.1f Mpx/s, %.2f s in all)", shown.filtering_seconds(),
-                    shown.megapixels_per_second(), all);
-      summary += speed;
-    }
-    shown.Error(summary);
+// The closing line: what was written, left alone, failed (`failed` counts
+// the pictures refused before the run too) and not done, and the
+// filtering alone against the whole run: how well reading and writing
+// hide behind it.
+std::string SummaryLine(const Batch& b, const Tally& tally, size_t failed, const Progress& shown) {
+  const size_t left_alone = static_cast<size_t>(std::count_if(
+      b.jobs.begin(), b.jobs.end(), [](const Job& j) { return j.state == Job::State::kLeftAlone; }));
+  const size_t not_done = b.todo.size() - std::min(b.todo.size(), tally.written + tally.failed);
+  std::string summary = std::to_string(tally.written) + " written";
+  if (left_alone != 0) summary += ", " + std::to_string(left_alone) + " left alone (already there)";
+  if (failed != 0) summary += ", " + std::to_string(failed) + " failed";
+  if (tally.interrupted) summary += ", " + std::to_string(not_done) + " not done: interrupted";
+  if (tally.written != 0) {
+    const double all = std::chrono::duration<double>(std::chrono::steady_clock::now() - b.start).count();
+    char speed[96];
+    std::snprintf(speed, sizeof speed, " (filtering %.2f s at %.1f Mpx/s, %.2f s in all)", shown.filtering_seconds(),
+                  shown.megapixels_per_second(), all);
+    summary += speed;
   }
-  if (interrupted) return kExitInterrupted;
-  if (o.save_store && !host.store().SaveFile(o.store, &error)) {
+  return summary;
+}
+
+// The closing line (always after an interruption or a failure, for a
+// batch also unless -q), the store written back for --save-store unless
+// interrupted, and the exit status.
+int Summarize(const FilterOptions& o, Batch& b, const Tally& tally, Progress& shown) {
+  const size_t refused = static_cast<size_t>(
+      std::count_if(b.jobs.begin(), b.jobs.end(), [](const Job& j) { return j.state == Job::State::kFailed; }));
+  const size_t failed = tally.failed + refused;
+  if (tally.interrupted || failed != 0 || (!o.single && o.verbosity != Verbosity::kQuiet)) {
+    shown.Error(SummaryLine(b, tally, failed, shown));
+  }
+  if (tally.interrupted) return kExitInterrupted;
+  std::string error;
+  if (o.save_store && !b.host.store().SaveFile(o.store, &error)) {
     shown.Error(error);
     return kExitFailure;
   }
   if (failed != 0) return o.single ? kExitFailure : kExitSomeFailed;
   return kExitOk;
+}
+
+}  // namespace
+
+int RunFilter(const FilterOptions& o) {
+  Batch batch;
+  const int status = PrepareBatch(o, &batch);
+  if (status != kExitOk) return status;
+  Progress shown(o.verbosity, StderrIsTerminal(), batch.todo.size());
+  Announce(batch, shown);
+  const Tally tally = FilterPictures(o, batch, shown);
+  return Summarize(o, batch, tally, shown);
 }

@@ -3,10 +3,10 @@
 // The pictures of the photo codec tests that need no codec: blocks of
 // colour, the EXIF orientations as pixel moves, and file bytes.
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "gtest/gtest.h"
 #include "tests/photo/photo_samples.h"
@@ -17,18 +17,34 @@
 
 namespace {
 
+// How a camera stores an upright picture under each EXIF orientation, as
+// three plain moves made in this order: transposed (rows become columns),
+// mirrored left to right, flipped upside down. The tests' own account of
+// the orientations, independent of the one the codecs use.
+struct StoredMoves {
+  bool transpose, mirror, flip;
+};
+const StoredMoves kStoredMoves[9] = {
+    {false, false, false},  // not an orientation: as 1
+    {false, false, false},  // 1: upright
+    {false, true, false},   // 2: mirrored
+    {false, true, true},    // 3: upside down
+    {false, false, true},   // 4: mirrored upside down
+    {true, false, false},   // 5: transposed
+    {true, false, true},    // 6: turned left (shown turned right)
+    {true, true, true},     // 7: transversed
+    {true, true, false},    // 8: turned right (shown turned left)
+};
+
 // Upright position (x, y) of a width x height picture -> stored position.
 void StoredPosition(int orientation, int x, int y, int width, int height, int* sx, int* sy) {
-  switch (orientation) {
-    case 2: *sx = width - 1 - x; *sy = y; break;
-    case 3: *sx = width - 1 - x; *sy = height - 1 - y; break;
-    case 4: *sx = x; *sy = height - 1 - y; break;
-    case 5: *sx = y; *sy = x; break;
-    case 6: *sx = y; *sy = width - 1 - x; break;
-    case 7: *sx = height - 1 - y; *sy = width - 1 - x; break;
-    case 8: *sx = height - 1 - y; *sy = x; break;
-    default: *sx = x; *sy = y; break;
+  const StoredMoves& moves = kStoredMoves[orientation >= 1 && orientation <= 8 ? orientation : 0];
+  if (moves.transpose) {
+    std::swap(x, y);
+    std::swap(width, height);
   }
+  *sx = moves.mirror ? width - 1 - x : x;
+  *sy = moves.flip ? height - 1 - y : y;
 }
 
 }  // namespace
@@ -80,13 +96,6 @@ Image Reoriented(const Image& from, int orientation, bool to_upright) {
 Image Upright(const Image& stored, int orientation) { return Reoriented(stored, orientation, true); }
 
 Image StoredForOrientation(const Image& upright, int orientation) { return Reoriented(upright, orientation, false); }
-
-int MaxDifference(const Image& a, const Image& b) {
-  if (a.width != b.width || a.height != b.height) return 256;
-  int most = 0;
-  for (size_t i = 0; i < a.bgr.size(); ++i) most = std::max(most, std::abs(a.bgr[i] - b.bgr[i]));
-  return most;
-}
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

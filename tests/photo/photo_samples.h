@@ -22,9 +22,6 @@ Image BlockPicture(int blocks_across, int blocks_down);
 Image StoredForOrientation(const Image& upright, int orientation);
 Image Upright(const Image& stored, int orientation);
 
-// The largest difference of any channel of two pictures of one size.
-int MaxDifference(const Image& a, const Image& b);
-
 // Reads a picture that must read (a test failure otherwise); encodes a
 // picture to `path` and reads the file back.
 Photo MustRead(const std::string& path);

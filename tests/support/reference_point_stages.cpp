@@ -115,13 +115,13 @@ void ReferenceSepia(PixelBuffer& buffer, int32_t red_weight, int32_t green_weigh
   });
 }
 
-PixelBuffer RandomBuffer(int width, int height, uint32_t seed) {
+PixelBuffer RandomBuffer(int width, int height, uint32_t seed, uint8_t padding) {
   PixelBuffer buffer = CreatePixelBuffer(width, height, 24);
   std::mt19937 random(seed);
   for (int y = 0; y < height; ++y) {
     for (int i = 0; i < 3 * width; ++i) buffer.row(y)[i] = static_cast<unsigned char>(random() & 0xFF);
     // Padding marked, so that a stage that writes into it is caught.
-    for (size_t i = 3 * static_cast<size_t>(width); i < buffer.stride(); ++i) buffer.row(y)[i] = 0xA5;
+    for (size_t i = 3 * static_cast<size_t>(width); i < buffer.stride(); ++i) buffer.row(y)[i] = padding;
   }
   return buffer;
 }
@@ -157,4 +157,8 @@ std::string FirstDifference(const PixelBuffer& actual, const PixelBuffer& expect
     }
   }
   return "";
+}
+
+bool SamePixels(const PixelBuffer& a, const PixelBuffer& b) {
+  return a.pixel_bytes() == b.pixel_bytes() && std::memcmp(a.pixels(), b.pixels(), a.pixel_bytes()) == 0;
 }

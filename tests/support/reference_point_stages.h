@@ -36,14 +36,17 @@ int ReferenceSepiaLevel(int red, int green, int blue, int32_t red_weight, int32_
                         int32_t blue_weight);
 void ReferenceSepia(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, int32_t blue_weight);
 
-// Pictures for the comparisons. A buffer of seeded random pixels (row
-// padding set to 0xA5, so that writes into it show), a buffer of one colour,
-// and an exact copy.
-PixelBuffer RandomBuffer(int width, int height, uint32_t seed);
+// Pictures for the comparisons, shared by the tests of every stage. A
+// buffer of seeded random pixels (row padding set to 0xA5, so that writes
+// into it show, or to the byte given), a buffer of one colour, and an
+// exact copy.
+PixelBuffer RandomBuffer(int width, int height, uint32_t seed, uint8_t padding = 0xA5);
 PixelBuffer UniformBuffer(int width, int height, uint8_t blue, uint8_t green, uint8_t red);
 PixelBuffer CopyBuffer(const PixelBuffer& buffer);
 // Empty when the two blocks (header, pixels, padding) are identical;
 // otherwise names the first differing pixel or padding byte.
 std::string FirstDifference(const PixelBuffer& actual, const PixelBuffer& expected);
+// Whether the pixel blocks (rows with their padding) hold the same bytes.
+bool SamePixels(const PixelBuffer& a, const PixelBuffer& b);
 
 #endif  // CHROMALINE_TESTS_SUPPORT_REFERENCE_POINT_STAGES_H_

@@ -1,6 +1,7 @@
 // File: tests/support/test_support.cpp
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -37,14 +38,19 @@ std::string FirstDifferentPixel(const Image& actual, const Image& expected) {
   return "";
 }
 
-Image FilterThroughPlugin(PluginHost& host, const Image& picture, const FilterSettings& settings,
-                          HostBitmap::Kind kind, const ImageRegion& region) {
+int MaxDifference(const Image& a, const Image& b) {
+  if (a.width != b.width || a.height != b.height) return 256;
+  int most = 0;
+  for (size_t i = 0; i < a.bgr.size(); ++i) most = std::max(most, std::abs(a.bgr[i] - b.bgr[i]));
+  return most;
+}
+
+void PutGlobalSettings(SettingsStore& store, int32_t enabled, const FilterSettings& settings) {
   // The keys are spelled out here, not taken from the plug-in's own table,
   // so that a wrong name there shows.
   static const char kSection[] = "ChromalinePlugIn";
-  SettingsStore& store = host.store();
   store.Clear();
-  store.SetInt(kSection, "Enabled", 1);
+  store.SetInt(kSection, "Enabled", enabled);
   store.SetInt(kSection, "ToneFilter", settings.ToneFilter);
   store.SetInt(kSection, "FilterParam", settings.FilterParam);
   store.SetInt(kSection, "GammaAdj", settings.GammaAdj);
@@ -56,6 +62,11 @@ Image FilterThroughPlugin(PluginHost& host, const Image& picture, const FilterSe
   store.SetInt(kSection, "USMAmount", settings.USMAmount);
   store.SetInt(kSection, "USMThreshold", settings.USMThreshold);
   store.SetInt(kSection, "USMEnable", settings.USMEnable);
+}
+
+Image FilterThroughPlugin(PluginHost& host, const Image& picture, const FilterSettings& settings,
+                          HostBitmap::Kind kind, const ImageRegion& region) {
+  PutGlobalSettings(host.store(), 1, settings);
   host.Send(7);
   auto bitmap = HostBitmap::Create(picture, kind);
   if (!bitmap) {

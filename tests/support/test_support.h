@@ -19,6 +19,14 @@ Image ImageOf(const PixelBuffer& buffer);
 
 // "" when both pictures are equal, else where they first differ.
 std::string FirstDifferentPixel(const Image& actual, const Image& expected);
+// The largest difference of any channel of two pictures of one size; 256
+// when their sizes differ.
+int MaxDifference(const Image& a, const Image& b);
+
+// Clears `store` and puts in what a viewer keeps for the plug-in: the
+// switch and every filter setting, under their keys in the section
+// "ChromalinePlugIn".
+void PutGlobalSettings(SettingsStore& store, int32_t enabled, const FilterSettings& settings);
 
 // Messages 7 and 14 through `host`, as a viewer would run them: every
 // filter setting goes into the host's store with the plug-in switched on,

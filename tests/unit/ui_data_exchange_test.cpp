@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/sample_settings.h"
 #include "ui/data_exchange.h"
 
 namespace {
@@ -99,21 +100,8 @@ class FakeControls : public DialogControls {
   std::vector<std::pair<int, std::string>> rejected;
 };
 
-FilterSettings Sample() {
-  FilterSettings s;
-  s.ToneFilter = 1;
-  s.FilterParam = 0x13;
-  s.GammaAdj = 1;
-  s.GammaVal = 0.5;
-  s.Defog = 1;
-  s.DefogVal = 40;
-  s.AutoLevels = 1;
-  s.USMEnable = 1;
-  s.USMRadius = 2.0;
-  s.USMAmount = 150;
-  s.USMThreshold = 9;
-  return s;
-}
+// Sepia, channel weighting 3 (the list's fourth item).
+FilterSettings Sample() { return EveryStageOn(0x13); }
 
 TEST(DataExchange, LoadHalfFillsEveryControlAndSaveHalfReadsItBack) {
   FakeControls controls;

@@ -16,18 +16,10 @@
 #include "filters/sharpen/unsharp_mask.h"
 #include "filters/sharpen/unsharp_mask_rows.h"
 #include "tests/support/counting_memory.h"
+#include "tests/support/reference_point_stages.h"
 #include "tests/support/reference_unsharp_mask.h"
 
 namespace {
-
-PixelBuffer RandomBuffer(int width, int height, uint32_t seed) {
-  PixelBuffer buffer = CreatePixelBuffer(width, height, 24);
-  std::mt19937 random(seed);
-  for (int y = 0; y < height; ++y) {
-    for (int i = 0; i < 3 * width; ++i) buffer.row(y)[i] = static_cast<unsigned char>(random() >> 24);
-  }
-  return buffer;
-}
 
 // A smooth gradient with noise: differences both within and beyond the
 // thresholds, unlike pure noise.
@@ -42,10 +34,6 @@ PixelBuffer TexturedBuffer(int width, int height, uint32_t seed) {
     }
   }
   return buffer;
-}
-
-bool SamePixels(const PixelBuffer& a, const PixelBuffer& b) {
-  return a.pixel_bytes() == b.pixel_bytes() && std::memcmp(a.pixels(), b.pixels(), a.pixel_bytes()) == 0;
 }
 
 std::string Where(const PixelBuffer& a, const PixelBuffer& b) {
@@ -257,7 +245,8 @@ TEST(UnsharpMaskEngine, StopStatesAreZeroThenBlurredColumnsThenWholeBlur) {
 // ---- radii, memory ------------------------------------------------------------
 
 TEST(UnsharpMaskEngine, NegativeRadiiBehaveLikeZeroAndLeaveThePictureUnchanged) {
-  const PixelBuffer source = RandomBuffer(11, 6, 4);
+  // Padding 0 like the new destination's, which the stage leaves alone.
+  const PixelBuffer source = RandomBuffer(11, 6, 4, 0);
   for (double radius : {0.0, -0.5, -3.0, -1e300, -std::numeric_limits<double>::infinity()}) {
     PixelBuffer destination = CreatePixelBuffer(11, 6, 24);
     StopScript script;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
@@ -17,6 +16,7 @@
 #include "filters/sharpen/unsharp_mask_plan.h"
 #include "filters/engine/worker_team.h"
 #include "tests/support/counting_memory.h"
+#include "tests/support/reference_point_stages.h"
 #include "tests/support/reference_unsharp_mask.h"
 
 namespace {
@@ -77,10 +77,6 @@ EngineRun RunEngine(const PixelBuffer& source, double radius, int threads, int s
   UnsharpMaskWith(source, run.result, radius, 150, 2, StopQuery{&Recorder::Ask, &recorder}, options);
   run.work_at_end = work.load();
   return run;
-}
-
-bool SamePixels(const PixelBuffer& a, const PixelBuffer& b) {
-  return a.pixel_bytes() == b.pixel_bytes() && std::memcmp(a.pixels(), b.pixels(), a.pixel_bytes()) == 0;
 }
 
 // Shapes around the engine's own sizes: one pixel wide or high, a band of

@@ -18,6 +18,7 @@
 #include "filters/filter_settings.h"
 #include "host/plugin_host.h"
 #include "tests/support/private_user_settings.h"
+#include "tests/support/test_support.h"
 #include "tests/win32/dialog_driver.h"
 
 namespace gui {
@@ -62,21 +63,8 @@ class GuiTest : public ::testing::Test {
 
   // The global settings as message 7 loads them from the host store.
   void LoadGlobal(int32_t enabled, int32_t hotkey, const FilterSettings& s) {
-    SettingsStore& store = host_.store();
-    store.Clear();
-    store.SetInt(kSection, "Enabled", enabled);
-    store.SetInt(kSection, "HotKey", hotkey);
-    store.SetInt(kSection, "ToneFilter", s.ToneFilter);
-    store.SetInt(kSection, "FilterParam", s.FilterParam);
-    store.SetInt(kSection, "GammaAdj", s.GammaAdj);
-    store.SetDouble(kSection, "GammaVal", s.GammaVal);
-    store.SetInt(kSection, "Defog", s.Defog);
-    store.SetInt(kSection, "DefogVal", s.DefogVal);
-    store.SetInt(kSection, "AutoLevels", s.AutoLevels);
-    store.SetDouble(kSection, "USMRadius", s.USMRadius);
-    store.SetInt(kSection, "USMAmount", s.USMAmount);
-    store.SetInt(kSection, "USMThreshold", s.USMThreshold);
-    store.SetInt(kSection, "USMEnable", s.USMEnable);
+    PutGlobalSettings(host_.store(), enabled, s);
+    host_.store().SetInt(kSection, "HotKey", hotkey);
     host_.Send(7);
     host_.ClearCalls();
   }

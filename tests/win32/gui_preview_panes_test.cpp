@@ -71,13 +71,6 @@ bool AllButtonFace(const Image& image) {
   return !image.bgr.empty();
 }
 
-int MaxDifference(const Image& a, const Image& b) {
-  if (a.width != b.width || a.height != b.height) return 256;
-  int worst = 0;
-  for (size_t i = 0; i < a.bgr.size(); ++i) worst = (std::max)(worst, std::abs(a.bgr[i] - b.bgr[i]));
-  return worst;
-}
-
 // A smooth picture of the pane's size (smooth, so that a bicubic scaler at
 // 1:1 has nothing to change even where it is not an exact copy).
 Image PaneSizedSample() {

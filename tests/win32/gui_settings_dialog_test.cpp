@@ -17,6 +17,7 @@
 #include "photo/image.h"
 #include "host/plugin_host.h"
 #include "resources/resource.h"
+#include "tests/support/sample_settings.h"
 #include "tests/support/test_support.h"
 #include "tests/win32/dialog_driver.h"
 #include "tests/win32/gui_fixture.h"
@@ -25,21 +26,8 @@ namespace {
 
 using GuiSettingsDialog = GuiTest;
 
-FilterSettings Everything() {
-  FilterSettings s;
-  s.ToneFilter = 1;
-  s.FilterParam = 2;
-  s.GammaAdj = 1;
-  s.GammaVal = 0.5;
-  s.Defog = 1;
-  s.DefogVal = 40;
-  s.AutoLevels = 1;
-  s.USMEnable = 1;
-  s.USMRadius = 2.0;
-  s.USMAmount = 150;
-  s.USMThreshold = 9;
-  return s;
-}
+// Grayscale, channel weighting 2 (RMY).
+FilterSettings Everything() { return EveryStageOn(2); }
 
 TEST_F(GuiSettingsDialog, OpensWithTheGlobalValuesAndOkTakesThemBack) {
   LoadGlobal(1, 0x0241, Everything());
