@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // Replaces (or creates) `target` with `size` bytes at `data`. Returns false
 // with a line in *error when the target is unchanged.
@@ -35,12 +36,30 @@ bool SameFile(const std::string& a, const std::string& b);
 std::string LastSystemError();
 
 // The prefix and ending of the temporary files WriteFileSafely makes beside a
-// target named `name`: ".<name>." + random letters + ".tmp". Tests look for
-// leftovers with it.
+// target named `name`: ".<name>." + the writer's process id + "-" + random
+// letters + ".tmp". Tests look for leftovers with it.
 std::string TemporaryNamePrefix(const std::string& name);
 constexpr char kTemporaryNameEnding[] = ".tmp";
-// A fresh temporary name of that form (eight random letters); the writer
-// still creates it exclusively, so a name taken already is simply retried.
+// A fresh temporary name of that form (this process's id, eight random
+// letters); the writer still creates it exclusively, so a name taken
+// already is simply retried.
 std::string NewTemporaryName(const std::string& name);
+
+// The temporaries beside `target` that an earlier writer left (a run killed
+// before it could remove them). One is removed when it is provably such a
+// leftover of ours: its name carries a process id, no process of that id
+// runs any more, and it is a regular file owned by this user. Returns one
+// line per temporary found, naming it and saying what was done.
+std::vector<std::string> ClearStaleTemporaries(const std::string& target);
+
+// Whether a new file can be made in `folder`, found by making (and at once
+// removing) one of the writer's own temporaries there. On failure *reason
+// holds the system's text.
+bool CanWriteIn(const std::string& folder, std::string* reason);
+
+// What the two above ask the system (one implementation per platform).
+unsigned long CurrentProcessId();
+bool ProcessRunning(unsigned long id);
+bool IsOwnRegularFile(const std::string& path);
 
 #endif  // CHROMALINE_HOST_SAFE_FILE_H_

@@ -156,6 +156,11 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
     *error = "no picture given";
     return false;
   }
+  if (o->has_suffix && o->suffix.empty() && o->output_dir.empty()) {
+    *error = "--suffix \"\": an empty suffix names each picture itself as its output; give a suffix, -o DIR or "
+             "--in-place";
+    return false;
+  }
   if (batch && o->in_place) {
     *error = "--in-place replaces the pictures themselves; it goes with neither -o nor --suffix";
     return false;
