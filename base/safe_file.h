@@ -31,6 +31,18 @@ bool WriteFileSafely(const std::string& target, const void* data, size_t size, s
 // Whether both names exist and lead to the same file.
 bool SameFile(const std::string& a, const std::string& b);
 
+// What makes a file itself, whatever name leads to it: the device and
+// inode, or on Windows the volume serial number and the file index.
+struct FileIdentity {
+  unsigned long long volume = 0;
+  unsigned long long index = 0;
+  bool operator<(const FileIdentity& other) const {
+    return volume != other.volume ? volume < other.volume : index < other.index;
+  }
+};
+// False when `path` leads to no file that can be asked.
+bool IdentifyFile(const std::string& path, FileIdentity* identity);
+
 // The system's text for the last failed call of this thread (errno or
 // GetLastError), for messages that name a file and the reason.
 std::string LastSystemError();

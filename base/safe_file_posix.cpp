@@ -130,3 +130,11 @@ bool CanWriteIn(const std::string& folder, std::string* reason) {
   *reason = LastSystemError();
   return false;
 }
+
+bool IdentifyFile(const std::string& path, FileIdentity* identity) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return false;
+  identity->volume = static_cast<unsigned long long>(info.st_dev);
+  identity->index = static_cast<unsigned long long>(info.st_ino);
+  return true;
+}

@@ -169,3 +169,16 @@ bool CanWriteIn(const std::string& folder, std::string* reason) {
   *reason = LastSystemError();
   return false;
 }
+
+bool IdentifyFile(const std::string& path, FileIdentity* identity) {
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool ok = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  if (!ok) return false;
+  identity->volume = info.dwVolumeSerialNumber;
+  identity->index = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}

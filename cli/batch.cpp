@@ -296,6 +296,16 @@ class Writers {
   std::deque<Saving> saving_;
 };
 
+// What --in-place would lose of `photo` by writing it back, or "": the
+// filters work on 8-bit RGB rows, and the output is encoded from them.
+std::string KeptInPlace(const Photo& photo) {
+  if (photo.source_bits > 8) {
+    return "a " + std::to_string(photo.source_bits) + "-bit picture would be replaced by an 8-bit one";
+  }
+  if (photo.cmyk) return "a CMYK picture would be replaced by an RGB one";
+  return "";
+}
+
 // One picture through message 14, with its notes and its progress.
 void FilterOne(const FilterOptions& o, Batch& b, size_t k, Loaded& loaded, Progress& shown) {
   const size_t i = b.todo[k];
@@ -343,6 +353,12 @@ Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
     if (!loaded.ok) {
       ++tally.failed;
       shown.Error(loaded.error);
+      continue;
+    }
+    if (o.in_place && !KeptInPlace(loaded.photo).empty()) {
+      ++tally.failed;
+      shown.Error(b.jobs[todo[k]].input + ": " + KeptInPlace(loaded.photo) +
+                  "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)");
       continue;
     }
     FilterOne(o, b, k, loaded, shown);

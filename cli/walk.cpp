@@ -153,10 +153,23 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
 
   std::set<std::string> outputs;
   std::map<std::string, std::string> asked;  // folder -> why pictures cannot be written there
+  std::set<FileIdentity> replaced;           // --in-place: the files themselves, whatever their names
   for (Job& job : planned) {
     if (job.state == Job::State::kFailed) {
       jobs->push_back(job);
       continue;
+    }
+    if (o.in_place) {
+      FileIdentity identity;
+      if (IdentifyFile(job.input, &identity) && !replaced.insert(identity).second) {
+        continue;  // one picture named twice (another name, a link): done once
+      }
+      if ((fs::status(job.input, failure).permissions() & fs::perms::owner_write) == fs::perms::none) {
+        job.state = Job::State::kFailed;
+        job.reason = job.input + ": is read-only; --in-place leaves it as it is";
+        jobs->push_back(job);
+        continue;
+      }
     }
     if (!o.has_format && !PhotoFormatFromName(job.output, &job.format)) {
       if (o.single) {

@@ -8,7 +8,8 @@
 #   - a read-only folder (as the user nobody when this runs as root)
 #   - a folder where the output should be
 #   - the output naming the input: same path, another spelling, a hard
-#     link, a symbolic link; --in-place
+#     link, a symbolic link; --in-place, which refuses what it would lower
+#     (read-only, 16-bit, CMYK) and filters a picture named twice once
 #   - an existing output left alone, --overwrite
 #   - the settings store read only unless --save-store
 #   - settings refused before any picture is read, as a table
@@ -183,6 +184,30 @@ host filter $tone --in-place t6/pic.png 2>/dev/null; rc=$?; check
 cmp -s "$sample" t6/pic.png && fail "--in-place: the picture was not filtered"
 [ "$HOST_KIND" = windows ] || [ "$(stat -c %a t6/pic.png)" = 640 ] || fail "--in-place: mode $(stat -c %a t6/pic.png), expected 640"
 host compare t6/pic.png t6/pic.png >/dev/null || fail "--in-place: the result does not read back"
+
+# 6b. --in-place never lowers what it replaces: a read-only picture, a
+#     16-bit PNG or TIFF and a CMYK JPEG are refused and left as they were
+#     (exit 4), the rest of the batch goes on; a picture named twice, once
+#     through a symbolic link, is filtered once.
+mkdir t6b && cp "$sample" t6b/plain.png && cp "$sample" t6b/locked.png && chmod 444 t6b/locked.png
+convert -size 16x12 gradient:red-blue -depth 16 t6b/deep.png
+convert -size 16x12 gradient:red-blue -depth 16 -compress none t6b/deep.tif
+convert -size 16x12 gradient:red-blue -colorspace CMYK t6b/cmyk.jpg
+kept=(locked.png deep.png deep.tif cmyk.jpg)
+for f in "${kept[@]}"; do cp "t6b/$f" "t6b/$f.orig"; done
+host filter $tone --in-place t6b/locked.png t6b/deep.png t6b/deep.tif t6b/cmyk.jpg t6b/plain.png 2>t6b.err; rc=$?; check
+[ $rc -eq 4 ] || fail "--in-place of pictures it would lower: exit $rc, expected 4: $(cat t6b.err)"
+for f in "${kept[@]}"; do
+  cmp -s "t6b/$f" "t6b/$f.orig" && grep -q "t6b/$f" t6b.err ||
+    fail "--in-place of $f: replaced or not named: $(cat t6b.err)"
+done
+cmp -s "$sample" t6b/plain.png && fail "--in-place: the plain picture after the refused ones was not filtered"
+sharpen="--set USMEnable=1 --set USMAmount=300 --set USMRadius=2"
+cp "$sample" t6b/twice.png && ln -s twice.png t6b/link.png
+host filter $sharpen "$sample" t6b/once.png 2>/dev/null
+host filter $sharpen --in-place t6b/twice.png t6b/link.png 2>t6b.err; rc=$?; check
+[ $rc -eq 0 ] && host compare t6b/once.png t6b/twice.png >/dev/null ||
+  fail "--in-place of one picture named twice (once through a link): exit $rc, not filtered exactly once"
 
 # 7. An existing output is left alone with a note; --overwrite replaces it.
 mkdir t7 && echo "old bytes" >t7/out.png
