@@ -203,9 +203,12 @@ for f in "${kept[@]}"; do
 done
 cmp -s "$sample" t6b/plain.png && fail "--in-place: the plain picture after the refused ones was not filtered"
 sharpen="--set USMEnable=1 --set USMAmount=300 --set USMRadius=2"
+# Three pictures between the two names: the first is written back before
+# the link is read (at most two writes stay in flight behind one read ahead).
 cp "$sample" t6b/twice.png && ln -s twice.png t6b/link.png
+for f in a b c; do cp "$sample" "t6b/$f.png"; done
 host filter $sharpen "$sample" t6b/once.png 2>/dev/null
-host filter $sharpen --in-place t6b/twice.png t6b/link.png 2>t6b.err; rc=$?; check
+host filter $sharpen --in-place t6b/twice.png t6b/a.png t6b/b.png t6b/c.png t6b/link.png 2>t6b.err; rc=$?; check
 [ $rc -eq 0 ] && host compare t6b/once.png t6b/twice.png >/dev/null ||
   fail "--in-place of one picture named twice (once through a link): exit $rc, not filtered exactly once"
 
