@@ -1,10 +1,15 @@
 // File: base/safe_file.cpp
 //
 // The part of the safe writer both platforms share: the names of its
-// temporary files, and the writer of plain bytes.
+// temporary files, the writer of plain bytes, and clearing the temporaries
+// a killed run left behind.
+#include <cctype>
+#include <filesystem>
 #include <random>
 
 #include "base/safe_file.h"
+
+namespace fs = std::filesystem;
 
 std::string TemporaryNamePrefix(const std::string& name) { return "." + name + "."; }
 
@@ -12,7 +17,7 @@ std::string NewTemporaryName(const std::string& name) {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::random_device device;
   std::mt19937 random(device());
-  std::string text = TemporaryNamePrefix(name);
+  std::string text = TemporaryNamePrefix(name) + std::to_string(CurrentProcessId()) + "-";
   for (int i = 0; i < 8; ++i) text += kLetters[random() % (sizeof kLetters - 1)];
   return text + kTemporaryNameEnding;
 }
@@ -20,4 +25,61 @@ std::string NewTemporaryName(const std::string& name) {
 bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error) {
   return ReplaceFileSafely(target, [&](TemporaryFile& file) { return file.Write(data, size); }, SafeWriteOptions(),
                            error);
+}
+
+namespace {
+
+// The writer's process id in a temporary's name ("<digits>-<letters>"
+// between the prefix and the ending), or false for a name without one.
+bool WriterOf(const std::string& middle, unsigned long* id) {
+  const size_t dash = middle.find('-');
+  if (dash == 0 || dash == std::string::npos || dash > 10) return false;
+  unsigned long value = 0;
+  for (size_t i = 0; i < dash; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(middle[i]))) return false;
+    value = value * 10 + static_cast<unsigned long>(middle[i] - '0');
+  }
+  *id = value;
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> ClearStaleTemporaries(const std::string& target) {
+  std::vector<std::string> lines;
+  const fs::path path(target);
+  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  const std::string prefix = TemporaryNamePrefix(path.filename().string());
+  const std::string ending = kTemporaryNameEnding;
+  std::error_code failure;
+  fs::directory_iterator it(folder, failure), end;
+  for (; !failure && it != end; it.increment(failure)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() + ending.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - ending.size(), ending.size(), ending) != 0) {
+      continue;
+    }
+    const std::string file = (folder / name).string();
+    unsigned long writer = 0;
+    const bool named = WriterOf(name.substr(prefix.size(), name.size() - prefix.size() - ending.size()), &writer);
+    if (named && writer == CurrentProcessId()) continue;  // this run's own
+    std::string why;
+    if (!named) {
+      why = "no writer is named in it";
+    } else if (ProcessRunning(writer)) {
+      why = "its writer, process " + std::to_string(writer) + ", still runs";
+    } else if (!IsOwnRegularFile(file)) {
+      why = "it is not a plain file of this user";
+    } else {
+      std::error_code removing;
+      if (fs::remove(file, removing)) {
+        lines.push_back(file + ": removed, a temporary file left by an interrupted run (process " +
+                        std::to_string(writer) + ") writing " + target);
+        continue;
+      }
+      why = "it cannot be removed: " + removing.message();
+    }
+    lines.push_back("warning: " + file + ": a temporary file beside " + target + " left as it is (" + why + ")");
+  }
+  return lines;
 }

@@ -36,6 +36,7 @@
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // The temporary file of a replacement in progress, handed to the code that
 // fills it. It starts empty and open for writing.
@@ -94,19 +95,49 @@ bool CanReplace(const std::string& target, std::string* error);
 // Whether both names exist and lead to the same file.
 bool SameFile(const std::string& a, const std::string& b);
 
+// What makes a file itself, whatever name leads to it: the device and
+// inode, or on Windows the volume serial number and the file index.
+struct FileIdentity {
+  unsigned long long volume = 0;
+  unsigned long long index = 0;
+  bool operator<(const FileIdentity& other) const {
+    return volume != other.volume ? volume < other.volume : index < other.index;
+  }
+};
+// False when `path` leads to no file that can be asked.
+bool IdentifyFile(const std::string& path, FileIdentity* identity);
+
 // The system's text for the last failed call of this thread (errno or
 // GetLastError), for messages that name a file and the reason.
 std::string LastSystemError();
 
 // The prefix and ending of the temporary files the writer makes beside a
-// target named `name`: ".<name>." + random letters + ".tmp" (on Windows,
-// where that would make the path too long for the ANSI file functions,
-// without the name: ".." + letters + ".tmp"). Tests look for leftovers
-// with it; the command line skips such files.
+// target named `name`: ".<name>." + the writer's process id + "-" + random
+// letters + ".tmp" (on Windows, where that would make the path too long for
+// the ANSI file functions, without the name: ".." + the rest). Tests look
+// for leftovers with it; the command line skips such files.
 std::string TemporaryNamePrefix(const std::string& name);
 constexpr char kTemporaryNameEnding[] = ".tmp";
-// A fresh temporary name of that form (eight random letters); the writer
-// still creates it exclusively, so a name taken already is simply retried.
+// A fresh temporary name of that form (this process's id, eight random
+// letters); the writer still creates it exclusively, so a name taken
+// already is simply retried.
 std::string NewTemporaryName(const std::string& name);
+
+// The temporaries beside `target` that an earlier writer left (a run killed
+// before it could remove them). One is removed when it is provably such a
+// leftover of ours: its name carries a process id, no process of that id
+// runs any more, and it is a regular file owned by this user. Returns one
+// line per temporary found, naming it and saying what was done.
+std::vector<std::string> ClearStaleTemporaries(const std::string& target);
+
+// Whether a new file can be made in `folder`, found by making (and at once
+// removing) one of the writer's own temporaries there. On failure *reason
+// holds the system's text.
+bool CanWriteIn(const std::string& folder, std::string* reason);
+
+// What the two above ask the system (one implementation per platform).
+unsigned long CurrentProcessId();
+bool ProcessRunning(unsigned long id);
+bool IsOwnRegularFile(const std::string& path);
 
 #endif  // CHROMALINE_BASE_SAFE_FILE_H_

@@ -5,10 +5,12 @@
 // fsync, rename (renameat2 with RENAME_NOREPLACE for a new file), then
 // fsync of the folder so that the rename itself survives a power cut.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -191,4 +193,41 @@ bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa, sb;
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+bool ProcessRunning(unsigned long id) {
+  if (id == 0 || id > static_cast<unsigned long>(INT32_MAX)) return false;
+  return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+}
+
+bool IsOwnRegularFile(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid();
+}
+
+bool CanWriteIn(const std::string& folder, std::string* reason) {
+  const fs::path where = folder.empty() ? fs::path(".") : fs::path(folder);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string probe = (where / NewTemporaryName("chromaline-probe")).string();
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::close(fd);
+      ::unlink(probe.c_str());
+      reason->clear();
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  *reason = LastSystemError();
+  return false;
+}
+
+bool IdentifyFile(const std::string& path, FileIdentity* identity) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return false;
+  identity->volume = static_cast<unsigned long long>(info.st_dev);
+  identity->index = static_cast<unsigned long long>(info.st_ino);
+  return true;
 }

@@ -4,6 +4,7 @@
 // FlushFileBuffers, then MoveFileEx (REPLACE_EXISTING over an existing file
 // unless the caller keeps its attributes with ReplaceFile).
 #include <windows.h>
+#include <aclapi.h>
 
 #include "base/safe_file.h"
 
@@ -201,4 +202,74 @@ bool SameFile(const std::string& a, const std::string& b) {
   }
   CloseHandle(fa);
   return same;
+}
+
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+bool ProcessRunning(unsigned long id) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;  // no such process, else not ours to ask
+  DWORD code = 0;
+  const bool running = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+  CloseHandle(process);
+  return running;
+}
+
+bool IsOwnRegularFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    return false;
+  }
+  // The owner of the file against the user this process runs as.
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                            nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  bool own = false;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::string buffer(size, '\0');
+    if (size != 0 && GetTokenInformation(token, TokenUser, &buffer[0], size, &size)) {
+      own = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(&buffer[0])->User.Sid) != 0;
+    }
+    CloseHandle(token);
+  }
+  LocalFree(descriptor);
+  return own;
+}
+
+bool CanWriteIn(const std::string& folder, std::string* reason) {
+  std::string prefix = folder.empty() ? std::string() : folder;
+  if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string probe = prefix + NewTemporaryName("chromaline-probe");
+    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      reason->clear();
+      return true;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  *reason = LastSystemError();
+  return false;
+}
+
+bool IdentifyFile(const std::string& path, FileIdentity* identity) {
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool ok = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  if (!ok) return false;
+  identity->volume = info.dwVolumeSerialNumber;
+  identity->index = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
 }

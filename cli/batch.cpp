@@ -12,8 +12,10 @@
 #include <future>
 #include <memory>
 #include <random>
+#include <set>
 
 #include "cli/progress.h"
+#include "cli/settings.h"
 #include "cli/walk.h"
 #include "cli/console.h"
 #include "host/plugin_host.h"
@@ -156,22 +158,45 @@ bool LoadStore(const FilterOptions& o, SettingsStore& store, std::string* error)
   return store.LoadFile(o.store, error);
 }
 
+// One warning per settings file holding values the dialog would not let
+// through: the plug-in uses them as they are, so the run does too.
+void WarnOutsideRanges(const std::string& file, const FilterSettings& settings, const FilterSettings* except,
+                       Progress& progress) {
+  for (const std::string& value : OutsideDialogRanges(settings, except)) {
+    progress.Error("warning: " + file + ": " + value + "; used as it is");
+  }
+}
+
 // What message 14 is told for each picture, and the settings that will
-// apply there.
-void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch* b) {
+// apply there. A local settings file with values out of the dialog's
+// ranges is named once.
+void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch* b, Progress& progress) {
   b->paths.resize(b->jobs.size());
   b->in_force.assign(b->jobs.size(), global);
+  std::set<std::string> looked_at;
   for (size_t i = 0; i < b->jobs.size(); ++i) {
     const Job& job = b->jobs[i];
     std::error_code failure;
     b->paths[i] = o.ignore_local ? (b->empty.path() / fs::path(job.input).filename()).string()
                                  : fs::absolute(job.input, failure).string();
     b->in_force[i] = ReadLocalSettings(b->paths[i].c_str(), global);
-    if (job.state == Job::State::kToDo) {
-      b->any_stage = b->any_stage || b->in_force[i].AnyStageEnabled();
-      b->todo.push_back(i);
+    if (job.state != Job::State::kToDo) continue;
+    b->any_stage = b->any_stage || b->in_force[i].AnyStageEnabled();
+    b->todo.push_back(i);
+    const std::string source = SettingsSource(b->paths[i], o.ignore_local);
+    if (!o.ignore_local && source != "global settings" && looked_at.insert(source).second) {
+      WarnOutsideRanges(source, b->in_force[i], &global, progress);
     }
   }
+}
+
+// --set Enabled=0 would only make the plug-in hand every picture back
+// unchanged.
+bool SwitchesPluginOff(const FilterOptions& o) {
+  for (const SettingAssignment& set : o.sets) {
+    if (set.key == std::string("Enabled") && set.integer == 0) return true;
+  }
+  return false;
 }
 
 // The settings store and --set applied, the pictures planned, the plug-in
@@ -180,10 +205,17 @@ void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch
 int PrepareBatch(const FilterOptions& o, Batch* b) {
   Progress progress(o.verbosity, StderrIsTerminal(), 0);
   std::string error;
+  if (SwitchesPluginOff(o)) {
+    progress.Error(std::string("--set Enabled=0: the plug-in switched off writes every picture unchanged; "
+                               "nothing is filtered (stages are switched on with ") +
+                   kStageSwitches + ")");
+    return kExitUsage;
+  }
   if (!LoadStore(o, b->host.store(), &error)) {
     progress.Error(error);
     return kExitFailure;
   }
+  if (!o.store.empty()) WarnOutsideRanges(o.store, SettingsFromStore(b->host.store()), nullptr, progress);
   for (const SettingAssignment& set : o.sets) ApplySetting(b->host.store(), set);
   const FilterSettings global = SettingsFromStore(b->host.store());
   if (!PlanJobs(o, &b->jobs, &error)) {
@@ -200,20 +232,24 @@ int PrepareBatch(const FilterOptions& o, Batch* b) {
   }
   b->host.Send(7);                                  // the global settings from the store
   b->host.Send(40, reinterpret_cast<void*>(1), 1);  // this tool exists to filter
-  ResolveSettings(o, global, b);
+  ResolveSettings(o, global, b, progress);
+  if (!b->todo.empty() && !b->any_stage) {
+    progress.Error(std::string("no stage is switched on: neither the global settings (--store, --preset, --set)") +
+                   (o.ignore_local ? "" : " nor a .zprop or zprop.ini beside the pictures") +
+                   " turn one on, so every picture would be written unchanged; nothing is filtered. Switch one on "
+                   "with " + kStageSwitches + " (for example --set USMEnable=1)");
+    return kExitUsage;
+  }
   return kExitOk;
 }
 
-// The pictures refused or left alone, and a warning when nothing would
-// change.
+// The pictures refused or left alone, and the temporaries old runs left
+// beside the outputs.
 void Announce(const Batch& b, Progress& shown) {
   for (const Job& job : b.jobs) {
     if (job.state == Job::State::kFailed) shown.Error(job.reason);
     if (job.state == Job::State::kLeftAlone) shown.Note(job.reason);
-  }
-  if (!b.todo.empty() && !b.any_stage) {
-    shown.Error("no stage is enabled (no --set, --store or local settings file turns one on): "
-                "the pictures are written unchanged");
+    for (const std::string& line : job.notes) shown.Error(line);
   }
 }
 
@@ -267,6 +303,16 @@ class Writers {
   std::deque<Saving> saving_;
 };
 
+// What --in-place would lose of `photo` by writing it back, or "": the
+// filters work on 8-bit RGB rows, and the output is encoded from them.
+std::string KeptInPlace(const Photo& photo) {
+  if (photo.source_bits > 8) {
+    return "a " + std::to_string(photo.source_bits) + "-bit picture would be replaced by an 8-bit one";
+  }
+  if (photo.cmyk) return "a CMYK picture would be replaced by an RGB one";
+  return "";
+}
+
 // One picture through message 14, with its notes and its progress.
 void FilterOne(const FilterOptions& o, Batch& b, size_t k, Loaded& loaded, Progress& shown) {
   const size_t i = b.todo[k];
@@ -315,6 +361,12 @@ Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
     if (!loaded.ok) {
       ++tally.failed;
       shown.Error(loaded.error);
+      continue;
+    }
+    if (o.in_place && !KeptInPlace(loaded.photo).empty()) {
+      ++tally.failed;
+      shown.Error(b.jobs[todo[k]].input + ": " + KeptInPlace(loaded.photo) +
+                  "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)");
       continue;
     }
     FilterOne(o, b, k, loaded, shown);

@@ -156,6 +156,11 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
     *error = "no picture given";
     return false;
   }
+  if (o->has_suffix && o->suffix.empty() && o->output_dir.empty()) {
+    *error = "--suffix \"\": an empty suffix names each picture itself as its output; give a suffix, -o DIR or "
+             "--in-place";
+    return false;
+  }
   if (batch && o->in_place) {
     *error = "--in-place replaces the pictures themselves; it goes with neither -o nor --suffix";
     return false;
@@ -199,7 +204,7 @@ bool ParseVersionOptions(int argc, char** argv, int first, VersionOptions* o, st
 }
 
 std::string UsageText() {
-  return "usage: chromaline-host filter [OPTIONS] IN OUT\n"
+  return "usage: chromaline-host filter [OPTIONS] IN OUT|FOLDER\n"
          "       chromaline-host filter [OPTIONS] (-o DIR | --suffix TEXT | --in-place) PICTURE|FOLDER...\n"
          "       chromaline-host compare A B\n"
          "       chromaline-host --version | --help\n";
@@ -218,11 +223,12 @@ std::string HelpText() {
          "it and replaces it in one step; the input is never written.\n"
          "\n"
          "Pictures:\n"
-         "  IN OUT              one picture into OUT\n"
+         "  IN OUT              one picture into OUT (an existing folder: into it, as cp)\n"
          "  -o, --output-dir DIR  many pictures and folders into DIR, same relative layout\n"
          "  --suffix TEXT       many pictures, each written beside itself as NAME+TEXT.EXT\n"
          "  -r, --recursive     walk the subfolders of the folders given\n"
-         "  --in-place          replace the pictures given themselves (else an input is never written)\n"
+         "  --in-place          replace the pictures given themselves (else an input is never written);\n"
+         "                      read-only, 16-bit and CMYK pictures are left as they are\n"
          "  --overwrite         replace existing outputs (else they are left alone, so a\n"
          "                      re-run carries on where an interrupted one stopped)\n"
          "  --format FORMAT     png, jpeg, bmp or tiff (default: the output's extension);\n"

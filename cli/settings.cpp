@@ -118,6 +118,22 @@ void ApplySetting(SettingsStore& store, const SettingAssignment& setting) {
   }
 }
 
+const char kStageSwitches[] = "GammaAdj, AutoLevels, Defog, USMEnable or ToneFilter";
+
+std::vector<std::string> OutsideDialogRanges(const FilterSettings& settings, const FilterSettings* except) {
+  std::vector<std::string> found;
+  for (const Setting& key : kSettings) {
+    if (!key.is_filter()) continue;
+    const double value = key.is_real() ? settings.*key.real_field : settings.*key.int_field;
+    if (except != nullptr && value == (key.is_real() ? except->*key.real_field : except->*key.int_field)) continue;
+    if (SettingAccepts(key, value)) continue;
+    found.push_back(std::string(key.name) + " " +
+                    (key.is_real() ? FormatReal(value) : std::to_string(settings.*key.int_field)) +
+                    " (the dialog takes " + Accepted(key) + ")");
+  }
+  return found;
+}
+
 std::string SettingKeysHelp() {
   std::string text;
   for (const Setting& key : kSettings) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "filters/filter_settings.h"
 #include "host/settings_store.h"
@@ -38,6 +39,15 @@ std::string SettingKeysHelp();
 // The filter settings message 7 would load from the store (missing keys
 // take their load defaults).
 FilterSettings SettingsFromStore(const SettingsStore& store);
+
+// The filter keys of `settings` holding values the settings dialog would
+// not let through, each as "USMAmount 9999 (the dialog takes an integer
+// from 1 to 500)". Keys whose value equals `except`'s (when given) are left
+// out: they came from elsewhere. The plug-in uses such values as they are.
+std::vector<std::string> OutsideDialogRanges(const FilterSettings& settings, const FilterSettings* except);
+
+// The keys that switch a stage on, for messages.
+extern const char kStageSwitches[];
 
 // "unsharp mask (radius 1.2, amount 180 %, threshold 2), sepia (Standard)";
 // "no stage" when none is on.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
 
 #include "base/safe_file.h"
@@ -69,6 +70,35 @@ void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::pat
   for (const fs::path& file : files) found->push_back(file);
 }
 
+// "IN OUT", and as cp does, "IN FOLDER": the picture under its own name
+// in that folder (with --format, that format's extension).
+std::string SingleOutput(const FilterOptions& o) {
+  std::error_code failure;
+  const std::string& out = o.operands[1];
+  if (!fs::is_directory(out, failure)) return out;
+  const fs::path input(o.operands[0]);
+  const std::string extension = o.has_format ? ExtensionOf(o.format) : input.extension().string();
+  return (fs::path(out) / (input.stem().string() + extension)).lexically_normal().string();
+}
+
+// Whether pictures can be written in the folder of `output` (or, when it
+// is still to be made, in the nearest folder above it that exists).
+// Asked once per folder.
+bool WritableFolder(const std::string& output, std::map<std::string, std::string>* asked, std::string* reason) {
+  std::error_code failure;
+  fs::path folder = fs::absolute(output, failure).parent_path();
+  while (!folder.empty() && !fs::exists(folder, failure) && folder.has_relative_path()) folder = folder.parent_path();
+  const std::string key = folder.string();
+  auto found = asked->find(key);
+  if (found == asked->end()) {
+    std::string why;
+    CanWriteIn(key, &why);
+    found = asked->emplace(key, why).first;
+  }
+  *reason = found->second;
+  return reason->empty();
+}
+
 }  // namespace
 
 const char* ExtensionOf(PhotoFormat format) {
@@ -99,7 +129,7 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
     if (o.single || !fs::is_directory(status)) {
       Job job;
       job.input = operand;
-      job.output = o.single ? o.operands[1] : o.in_place ? operand : OutputFor(o, operand, fs::path(operand).filename());
+      job.output = o.single ? SingleOutput(o) : o.in_place ? operand : OutputFor(o, operand, fs::path(operand).filename());
       if (!fs::exists(status)) {
         job.state = Job::State::kFailed;
         job.reason = operand + ": cannot be read: " + (failure ? failure.message() : "no such file");
@@ -122,10 +152,24 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
   }
 
   std::set<std::string> outputs;
+  std::map<std::string, std::string> asked;  // folder -> why pictures cannot be written there
+  std::set<FileIdentity> replaced;           // --in-place: the files themselves, whatever their names
   for (Job& job : planned) {
     if (job.state == Job::State::kFailed) {
       jobs->push_back(job);
       continue;
+    }
+    if (o.in_place) {
+      FileIdentity identity;
+      if (IdentifyFile(job.input, &identity) && !replaced.insert(identity).second) {
+        continue;  // one picture named twice (another name, a link): done once
+      }
+      if ((fs::status(job.input, failure).permissions() & fs::perms::owner_write) == fs::perms::none) {
+        job.state = Job::State::kFailed;
+        job.reason = job.input + ": is read-only; --in-place leaves it as it is";
+        jobs->push_back(job);
+        continue;
+      }
     }
     if (!o.has_format && !PhotoFormatFromName(job.output, &job.format)) {
       if (o.single) {
@@ -135,6 +179,12 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
       job.state = Job::State::kFailed;
       job.reason = job.output + ": the extension names no picture format; give --format";
     } else if (o.has_format) {
+      PhotoFormat named;
+      if (o.single && PhotoFormatFromName(job.output, &named) && named != o.format) {
+        *error = job.output + ": the extension says " + PhotoFormatName(named) + " but --format says " +
+                 PhotoFormatName(o.format) + "; give an output named for the format, or leave --format out";
+        return false;
+      }
       job.format = o.format;
     }
     if (job.state == Job::State::kToDo && !PhotoFormatWritable(job.format)) {
@@ -164,6 +214,12 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
       job.state = Job::State::kLeftAlone;
       job.reason = job.output + ": exists; left alone (--overwrite replaces it)";
     }
+    std::string why;
+    if (job.state == Job::State::kToDo && !WritableFolder(job.output, &asked, &why)) {
+      job.state = Job::State::kFailed;
+      job.reason = job.output + ": cannot be written: " + why + "; " + job.input + " is not filtered";
+    }
+    if (job.state == Job::State::kToDo) job.notes = ClearStaleTemporaries(job.output);
     outputs.insert(key);
     jobs->push_back(job);
   }

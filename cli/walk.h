@@ -8,7 +8,11 @@
 // (another spelling, a hard or symbolic link) unless --in-place, never an
 // existing picture or link (even one leading nowhere) unless --overwrite
 // (left alone with a note, so a re-run carries on where an interrupted one
-// stopped), never a folder, and never two pictures into one file.
+// stopped), never a folder, never in a folder that cannot be written (found
+// by trying, before anything is filtered), and never two pictures into one
+// file. "IN FOLDER" writes into the folder, as cp does. Temporaries a
+// killed run left beside an output are named, and cleared when provably
+// that run's (base/safe_file.h).
 #ifndef CHROMALINE_HOST_CLI_WALK_H_
 #define CHROMALINE_HOST_CLI_WALK_H_
 
@@ -25,6 +29,7 @@ struct Job {
   PhotoFormat format = PhotoFormat::kPng;
   State state = State::kToDo;
   std::string reason;  // for kLeftAlone and kFailed: a line naming the file
+  std::vector<std::string> notes;  // for kToDo: what was found at the output (old temporaries)
 };
 
 // Returns false with *error when the run as a whole cannot start (a format

@@ -42,6 +42,7 @@ struct Photo {
   int orientation = 1;         // the EXIF orientation that was undone on reading (1 = none)
   int source_bits = 8;         // bits per channel of the file (16: reduced to 8 on reading)
   std::string metadata_note;   // why metadata of the file could not be read (empty when all was)
+  bool cmyk = false;           // the file's colour model is CMYK (turned into RGB on reading)
 };
 
 struct EncodeOptions {

@@ -151,6 +151,7 @@ bool Decode(const std::string& path, Photo* photo) {
   ImageRef upright(step);
 
   photo->source_bits = SourceBits(upright.get());
+  photo->cmyk = upright->Type == VIPS_INTERPRETATION_CMYK;
   photo->metadata.exif = Blob(upright.get(), VIPS_META_EXIF_NAME);
   photo->metadata.xmp = Blob(upright.get(), VIPS_META_XMP_NAME);
   // A CMYK profile no longer describes the sRGB rows the filters get.

@@ -198,6 +198,9 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   if (FAILED(hr)) return hr;
   bool alpha = false, palette = false;
   DescribeFormat(factory, format, &photo->source_bits, &alpha, &palette);
+  photo->cmyk = IsEqualGUID(format, GUID_WICPixelFormat32bppCMYK) || IsEqualGUID(format, GUID_WICPixelFormat64bppCMYK) ||
+                IsEqualGUID(format, GUID_WICPixelFormat40bppCMYKAlpha) ||
+                IsEqualGUID(format, GUID_WICPixelFormat80bppCMYKAlpha);
   photo->orientation = Orientation(decoder.get(), frame.get(), path);
   photo->metadata.icc = IccProfile(factory, frame.get());
 

@@ -8,11 +8,13 @@
 #   - a read-only folder (as the user nobody when this runs as root)
 #   - a folder where the output should be
 #   - the output naming the input: same path, another spelling, a hard
-#     link, a symbolic link; --in-place
+#     link, a symbolic link; --in-place, which refuses what it would lower
+#     (read-only, 16-bit, CMYK) and filters a picture named twice once
 #   - an existing output left alone, --overwrite
 #   - the settings store read only unless --save-store
 #   - settings refused before any picture is read, as a table
-#   - a run with no stage enabled says so
+#   - a run that would change nothing is refused; values out of the
+#     dialog's ranges in files are used with a warning
 #   - Ctrl+C as a real SIGINT, sent when the first picture of a batch is
 #     reported written: exit 130, whole outputs only, no temporary file
 #   - an interrupted batch resumed
@@ -20,6 +22,8 @@
 #     onto the output, then the folder flushed (strace natively, Wine's
 #     relay trace for the Windows build)
 #   - an output that is a symbolic link leading nowhere
+#   - outputs that cannot be written found before filtering; IN FOLDER
+#   - temporaries a killed run left: named, removed when provably stale
 # HOST is the program to run (with a Windows build: "wine-run.sh x.exe");
 # HOST_KIND is "native" or "windows" (what the platform cannot do is
 # skipped with a line saying so). Paths given to the program are relative
@@ -142,15 +146,27 @@ else
   cmp -s "$sample" t4/old.png || fail "read-only folder: old.png changed"
   grep -q "t4/old.png" t4.err && grep -qi "permission denied\|access denied\|read-only\|protected" t4.err ||
     fail "read-only folder: the message lacks the file or the reason: $(cat t4.err)"
+  # A batch into it is refused before any picture is read: a broken
+  # picture among them is never opened, every output is named.
+  mkdir t4in && cp "$sample" t4in/good.png && echo "not a picture" >t4in/broken.png
+  "${as_user[@]}" $HOST filter $tone -o t4 t4in/good.png t4in/broken.png 2>t4.err; rc=$?; check
+  # (Windows names the outputs under -o with its own separator.)
+  [ $rc -eq 4 ] && grep "t4[/\\]good.png" t4.err | grep -qi "permission denied\|access denied\|read-only\|protected" &&
+    grep -q "t4[/\\]broken.png" t4.err && ! grep -v "t4[/\\]broken.png" t4.err | grep -q "broken.png" ||
+    fail "read-only output folder: not refused before filtering, output by output: exit $rc: $(cat t4.err)"
 fi
 chmod 755 t4 2>/dev/null
 
-# 5. A folder where the output file should be.
-mkdir -p t5/out.png/inside
+# 5. A folder where the output file should be: in a batch refused, the
+#    folder untouched; "IN FOLDER" writes into it, as cp does.
+mkdir -p t5/out.png/inside t5/a_x.png/inside && cp "$sample" t5/a.png
+host filter $tone --suffix _x t5/a.png 2>t5.err; rc=$?; check
+[ $rc -eq 4 ] || fail "output is a folder: exit $rc, expected 4"
+[ -d t5/a_x.png/inside ] || fail "output is a folder: the folder was touched"
+grep "t5[/\\]a_x.png" t5.err | grep -q "folder" || fail "output is a folder: no reason given: $(cat t5.err)"
 host filter $tone "$sample" t5/out.png 2>t5.err; rc=$?; check
-[ $rc -eq 3 ] || fail "output is a folder: exit $rc, expected 3"
-[ -d t5/out.png/inside ] || fail "output is a folder: the folder was touched"
-grep -q "folder" t5.err || fail "output is a folder: no reason given: $(cat t5.err)"
+[ $rc -eq 0 ] && [ -d t5/out.png/inside ] && [ -s t5/out.png/coffee.png ] ||
+  fail "IN FOLDER: exit $rc, not written into the folder: $(cat t5.err)"
 
 # 6. The output names the input: refused without --in-place, whatever the
 #    spelling or link; with --in-place replaced whole, mode kept.
@@ -169,6 +185,33 @@ host filter $tone --in-place t6/pic.png 2>/dev/null; rc=$?; check
 cmp -s "$sample" t6/pic.png && fail "--in-place: the picture was not filtered"
 [ "$HOST_KIND" = windows ] || [ "$(stat -c %a t6/pic.png)" = 640 ] || fail "--in-place: mode $(stat -c %a t6/pic.png), expected 640"
 host compare t6/pic.png t6/pic.png >/dev/null || fail "--in-place: the result does not read back"
+
+# 6b. --in-place never lowers what it replaces: a read-only picture, a
+#     16-bit PNG or TIFF and a CMYK JPEG are refused and left as they were
+#     (exit 4), the rest of the batch goes on; a picture named twice, once
+#     through a symbolic link, is filtered once.
+mkdir t6b && cp "$sample" t6b/plain.png && cp "$sample" t6b/locked.png && chmod 444 t6b/locked.png
+convert -size 16x12 gradient:red-blue -depth 16 t6b/deep.png
+convert -size 16x12 gradient:red-blue -depth 16 -compress none t6b/deep.tif
+convert -size 16x12 gradient:red-blue -colorspace CMYK t6b/cmyk.jpg
+kept=(locked.png deep.png deep.tif cmyk.jpg)
+for f in "${kept[@]}"; do cp "t6b/$f" "t6b/$f.orig"; done
+host filter $tone --in-place t6b/locked.png t6b/deep.png t6b/deep.tif t6b/cmyk.jpg t6b/plain.png 2>t6b.err; rc=$?; check
+[ $rc -eq 4 ] || fail "--in-place of pictures it would lower: exit $rc, expected 4: $(cat t6b.err)"
+for f in "${kept[@]}"; do
+  cmp -s "t6b/$f" "t6b/$f.orig" && grep -q "t6b/$f" t6b.err ||
+    fail "--in-place of $f: replaced or not named: $(cat t6b.err)"
+done
+cmp -s "$sample" t6b/plain.png && fail "--in-place: the plain picture after the refused ones was not filtered"
+sharpen="--set USMEnable=1 --set USMAmount=300 --set USMRadius=2"
+# Three pictures between the two names: the first is written back before
+# the link is read (at most two writes stay in flight behind one read ahead).
+cp "$sample" t6b/twice.png && ln -s twice.png t6b/link.png
+for f in a b c; do cp "$sample" "t6b/$f.png"; done
+host filter $sharpen "$sample" t6b/once.png 2>/dev/null
+host filter $sharpen --in-place t6b/twice.png t6b/a.png t6b/b.png t6b/c.png t6b/link.png 2>t6b.err; rc=$?; check
+[ $rc -eq 0 ] && host compare t6b/once.png t6b/twice.png >/dev/null ||
+  fail "--in-place of one picture named twice (once through a link): exit $rc, not filtered exactly once"
 
 # 7. An existing output is left alone with a note; --overwrite replaces it.
 mkdir t7 && echo "old bytes" >t7/out.png
@@ -234,9 +277,37 @@ host filter --set Defog=1 --set DefogVal=40 "$sample" t9/exact.png 2>/dev/null
 host compare t9/lower.png t9/exact.png >/dev/null || fail "defog=1 is not Defog=1"
 host compare "$sample" t9/exact.png >/dev/null && fail "Defog=1 left the picture unchanged"
 
-# 10. A run in which no stage is enabled says so.
-host filter "$sample" t9/plain.png 2>t10.err; check
-grep -q "no stage is enabled" t10.err || fail "no stage enabled and nothing said: $(cat t10.err)"
+# 10. A run that would change nothing is refused before any picture is
+#     read (exit 2, nothing written, the switches named): no stage on
+#     anywhere, settings without their switch, or the plug-in switched off.
+#     A local settings file that switches a stage on is enough. Values out
+#     of the dialog's ranges in a store or a local file are used, with one
+#     warning per file naming the key, the value and the range.
+mkdir t10 && cp "$sample" t10/pic.png
+printf 'ChromalinePlugIn\tUSMRadius\td\t2.0\n' >t10/radius.store
+do_nothing=(
+  ""
+  "--set USMRadius=2 --set USMAmount=200"
+  "--store t10/radius.store"
+  "$tone --set Enabled=0"
+)
+for args in "${do_nothing[@]}"; do
+  # shellcheck disable=SC2086
+  host filter $args t10/pic.png t10/out.png 2>t10.err; rc=$?; check
+  [ $rc -eq 2 ] && grep -q "USMEnable" t10.err && [ ! -e t10/out.png ] ||
+    fail "a run that changes nothing ($args): exit $rc, expected 2 naming the switches, nothing written: $(cat t10.err)"
+  rm -f t10/out.png
+done
+mkdir t10/own && cp "$sample" t10/own/pic.png
+printf '[ChromalinePlugIn]\r\nUSMEnable=1\r\nUSMAmount=9999\r\nUSMRadius=-5.00\r\n' >t10/own/pic.zprop
+host filter t10/own/pic.png t10/own/out.png 2>t10.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t10/own/out.png ] || fail "a .zprop switching a stage on: exit $rc: $(cat t10.err)"
+grep "pic.zprop" t10.err | grep "USMAmount 9999" | grep -q "500" && grep -q "USMRadius -5" t10.err ||
+  fail "a .zprop out of the dialog's ranges: no warning naming file, key, value and range: $(cat t10.err)"
+printf 'ChromalinePlugIn\tToneFilter\ti\t1\nChromalinePlugIn\tFilterParam\ti\t99\n' >t10/wide.store
+host filter --store t10/wide.store --suffix _w t10/pic.png t10/own/pic.png 2>t10.err; rc=$?; check
+[ $rc -eq 0 ] && [ "$(grep -c "wide.store: FilterParam 99" t10.err)" = 1 ] ||
+  fail "a store out of the dialog's ranges: exit $rc, expected one warning naming FilterParam 99: $(cat t10.err)"
 
 # 11. --help on standard output with exit 0, the keys listed; --version.
 host --help >help.out 2>/dev/null; rc=$?; check
@@ -346,6 +417,41 @@ host filter $tone --overwrite "$sample" t16/out/a.png 2>t16.err; rc=$?; check
   fail "--overwrite of a link leading nowhere: exit $rc, the link not replaced by the picture: $(cat t16.err)"
 [ -z "$(ls -A t16/elsewhere)" ] || fail "--overwrite wrote through a link leading nowhere: $(ls -A t16/elsewhere)"
 [ -z "$(leftovers t16)" ] || fail "a link leading nowhere: a temporary file was left: $(leftovers t16)"
+
+# 17. Outputs that cannot be written are refused before any filtering,
+#     naming the file and the reason; "IN FOLDER" writes into the folder.
+mkdir -p t17/into t17/batch && cp "$sample" t17/batch/a.png
+host filter $tone "$sample" t17/into 2>t17.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t17/into/coffee.png ] || fail "IN FOLDER: exit $rc, not written into the folder: $(cat t17.err)"
+host filter $tone --format png "$sample" t17/x.jpg 2>t17.err; rc=$?; check
+[ $rc -eq 2 ] && [ ! -e t17/x.jpg ] && grep -q "t17/x.jpg" t17.err ||
+  fail "--format png into x.jpg: exit $rc, expected 2 and nothing written: $(cat t17.err)"
+host filter $tone --suffix "" t17/batch/a.png 2>t17.err; rc=$?; check
+[ $rc -eq 2 ] && grep -q "suffix" t17.err && cmp -s "$sample" t17/batch/a.png ||
+  fail "--suffix \"\": exit $rc, expected a usage error: $(cat t17.err)"
+
+# 18. A temporary a killed run left beside an output is named by the next
+#     run writing that output; removed when its writer (named in it) is
+#     gone and it is a file of ours, else left with a warning.
+mkdir t18
+if [ "$HOST_KIND" = windows ]; then
+  gone=4000000  # no Windows process has such an id here
+else
+  gone=$(sh -c 'echo $$')  # a process that has ended
+fi
+head -c 3000000 /dev/zero >"t18/.out.png.$gone-abcdefgh.tmp"
+echo "someone else's" >t18/.out.png.unnamed.tmp
+[ "$HOST_KIND" = windows ] || echo "still being written" >"t18/.out.png.$$-abcdefgh.tmp"
+host filter $tone "$sample" t18/out.png 2>t18.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t18/out.png ] || fail "stale temporaries: exit $rc: $(cat t18.err)"
+[ ! -e "t18/.out.png.$gone-abcdefgh.tmp" ] && grep -q "out.png.$gone-abcdefgh.tmp" t18.err ||
+  fail "a temporary of a writer that is gone: not removed and named: $(cat t18.err)"
+[ -e t18/.out.png.unnamed.tmp ] && grep -q "out.png.unnamed.tmp" t18.err ||
+  fail "a temporary naming no writer: not left and named: $(cat t18.err)"
+if [ "$HOST_KIND" != windows ]; then
+  [ -e "t18/.out.png.$$-abcdefgh.tmp" ] && grep -q "out.png.$$-abcdefgh.tmp" t18.err ||
+    fail "a temporary of a writer still running: not left and named: $(cat t18.err)"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failures in $checks checks ($HOST_KIND)"

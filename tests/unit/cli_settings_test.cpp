@@ -79,6 +79,30 @@ TEST(CliSettings, RealKeysGoIntoTheStoreAsReals) {
   EXPECT_EQ(SettingsFromStore(SettingsStore()).DefogVal, 10) << "a missing key takes its load default";
 }
 
+// Values a store or a local file holds out of the dialog's ranges are
+// named (key, value, range), and only those not equal to the base the
+// local file started from.
+TEST(CliSettings, NamesValuesOutsideTheDialogsRanges) {
+  FilterSettings inside;
+  EXPECT_TRUE(OutsideDialogRanges(inside, nullptr).empty());
+  FilterSettings wide = inside;
+  wide.USMAmount = 9999;
+  wide.USMRadius = -5.0;
+  wide.FilterParam = 99;
+  const std::vector<std::string> named = OutsideDialogRanges(wide, nullptr);
+  ASSERT_EQ(named.size(), 3u);
+  std::string all;
+  for (const std::string& line : named) all += line + "\n";
+  for (const char* part : {"USMAmount 9999", "1 to 500", "USMRadius -5", "0.1 to 120", "FilterParam 99", "16 to 21"}) {
+    EXPECT_NE(all.find(part), std::string::npos) << part << " not in:\n" << all;
+  }
+  FilterSettings local = wide;
+  local.USMThreshold = 300;
+  const std::vector<std::string> own = OutsideDialogRanges(local, &wide);
+  ASSERT_EQ(own.size(), 1u);
+  EXPECT_NE(own[0].find("USMThreshold 300"), std::string::npos) << own[0];
+}
+
 struct FormCase {
   std::vector<const char*> args;
   bool accepted;
@@ -102,6 +126,8 @@ TEST(CliOptions, CommandLineForms) {
       {{"--quality", "101", "-o", "x", "a.png"}, false, false},
       {{"--", "-odd.png", "out.png"}, true, true},
       {{"--set"}, false, false},
+      {{"--suffix", "", "a.png"}, false, false},
+      {{"--suffix", "", "-o", "out", "a.png"}, true, false},
   };
   for (const FormCase& c : cases) {
     std::vector<char*> argv = {const_cast<char*>("chromaline-host"), const_cast<char*>("filter")};
