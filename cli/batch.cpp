@@ -59,6 +59,7 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
   EncodeOptions encode;
   encode.format = job.format;
   if (o.has_quality) encode.quality = o.quality;
+  encode.jpeg_like_source = !o.has_quality;  // a JPEG's own quality unless one is given
   std::vector<uint8_t> bytes;
   // The codecs may decode one picture while they encode another
   // (photo/photo_io.h), so the two workers need no lock.
@@ -237,6 +238,7 @@ int RunFilter(const FilterOptions& o) {
       shown.Note(job.input + ": " + std::to_string(photo.source_bits) +
                  " bits per channel reduced to 8 (the filters work on 8 bits)");
     }
+    for (const std::string& note : photo.notes) shown.Note(job.input + ": " + note);
     if (o.verbosity == Verbosity::kVerbose) {
       shown.Note(job.input + ": " + DescribeStages(in_force[i]) + " [from " + SettingsSource(paths[i], o.ignore_local) +
                  "]" + (photo.orientation != 1 ? ", turned upright from EXIF orientation " +

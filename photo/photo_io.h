@@ -23,6 +23,13 @@
 
 enum class PhotoFormat { kPng, kJpeg, kBmp, kTiff };
 
+// How a JPEG file was encoded, so that a JPEG written from it can be alike.
+struct JpegEncoding {
+  int quality = 0;                 // estimated from its quantisation tables, 1..100; 0: the file was no JPEG
+  bool chroma_subsampled = false;  // colour stored at less than full resolution (4:2:0, 4:2:2, ...)
+  bool progressive = false;
+};
+
 // What travels with a picture from its file to the output unchanged.
 struct PhotoMetadata {
   std::vector<uint8_t> exif;  // the EXIF block; its orientation is reset to 1 on output
@@ -36,11 +43,17 @@ struct Photo {
   PhotoMetadata metadata;
   int orientation = 1;         // the EXIF orientation that was undone on reading (1 = none)
   int source_bits = 8;         // bits per channel of the file (16: reduced to 8 on reading)
+  bool gray = false;           // the file had one colour channel: written so again while the picture stays gray
+  JpegEncoding jpeg;           // natively, of a JPEG file; a progressive one is written progressive again
+  std::vector<std::string> notes;  // what reading did that the user should hear of, a line each, without the file name
 };
 
 struct EncodeOptions {
   PhotoFormat format = PhotoFormat::kPng;
   int quality = 90;            // JPEG, 1..100
+  // JPEG from a JPEG: its estimated quality and its chroma subsampling
+  // instead of `quality` (natively; the Windows codecs take `quality`).
+  bool jpeg_like_source = false;
   bool keep_metadata = true;
 };
 
