@@ -26,6 +26,23 @@ constexpr uint16_t kStandardChrominance[64] = {
     99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
     99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
 
+// The code-length counts of the standard Huffman tables (Annex K.3: DC and
+// AC, luminance and chrominance), what libjpeg writes unless asked to
+// optimise. A table with other counts was made for its picture.
+constexpr uint8_t kStandardCodeCounts[4][16] = {
+    {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
+    {0, 3, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0},
+    {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d},
+    {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}};
+
+bool Standard(const JHUFF_TBL* table) {
+  if (!table) return true;
+  for (const uint8_t* counts : kStandardCodeCounts) {
+    if (std::memcmp(table->bits + 1, counts, 16) == 0) return true;
+  }
+  return false;
+}
+
 // libjpeg's jpeg_quality_scaling and jpeg_add_quant_table with
 // force_baseline, as every common writer calls them.
 long Scaled(uint16_t standard, int quality) {
@@ -87,6 +104,12 @@ bool ReadHeader(std::FILE* file, JpegEncoding* encoding) {
           EstimateJpegQuality(luminance->quantval, chrominance ? chrominance->quantval : nullptr);
       encoding->chroma_subsampled = subsampled;
       encoding->progressive = info.progressive_mode != 0;
+      // The tables of the first scan, the ones read with the header.
+      for (int t = 0; t < NUM_HUFF_TBLS; ++t) {
+        if (!Standard(info.dc_huff_tbl_ptrs[t]) || !Standard(info.ac_huff_tbl_ptrs[t])) {
+          encoding->optimized_huffman = true;
+        }
+      }
       read = true;
     }
   }

@@ -1,8 +1,9 @@
 // File: photo/jpeg_encoding.h
 //
 // How a JPEG file was encoded, read from its header with libjpeg (natively):
-// the quality it was saved at, its chroma subsampling and whether it is
-// progressive, so that the filtered picture can be saved alike.
+// the quality it was saved at, its chroma subsampling, whether it is
+// progressive and whether its Huffman tables were optimised, so that the
+// filtered picture can be saved alike.
 #ifndef CHROMALINE_HOST_PHOTO_JPEG_ENCODING_H_
 #define CHROMALINE_HOST_PHOTO_JPEG_ENCODING_H_
 

@@ -28,6 +28,7 @@ struct JpegEncoding {
   int quality = 0;                 // estimated from its quantisation tables, 1..100; 0: the file was no JPEG
   bool chroma_subsampled = false;  // colour stored at less than full resolution (4:2:0, 4:2:2, ...)
   bool progressive = false;
+  bool optimized_huffman = false;  // Huffman tables made for the picture rather than the standard ones
 };
 
 // What travels with a picture from its file to the output unchanged.
@@ -51,8 +52,9 @@ struct Photo {
 struct EncodeOptions {
   PhotoFormat format = PhotoFormat::kPng;
   int quality = 90;            // JPEG, 1..100
-  // JPEG from a JPEG: its estimated quality and its chroma subsampling
-  // instead of `quality` (natively; the Windows codecs take `quality`).
+  // JPEG from a JPEG: its estimated quality, its chroma subsampling and its
+  // kind of Huffman tables instead of `quality` and the defaults (natively;
+  // the Windows codecs take `quality`).
   bool jpeg_like_source = false;
   bool keep_metadata = true;
 };

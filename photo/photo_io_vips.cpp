@@ -304,10 +304,10 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
 // as ImageMagick does: within a few percent of its size, in less time
 // (libvips' default, no filter, is much larger on photos; see
 // bench/photo_codecs_speed).
-// JPEG: a JPEG's own quality and chroma subsampling where asked (a gray
-// one had no chroma: the rule below then applies), else the quality given
-// and libvips' rule, full-resolution colour from quality 90 up; progressive
-// when the source was.
+// JPEG: a JPEG's own quality, chroma subsampling and kind of Huffman tables
+// where asked (a gray one had no chroma: the rule below then applies), else
+// the quality given, libvips' rule (full-resolution colour from quality 90
+// up) and standard tables; progressive whenever the source was.
 int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, bool with_alpha, void** buffer,
          size_t* size) {
   const gboolean strip = options.keep_metadata ? FALSE : TRUE;
@@ -319,13 +319,16 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
       if (like_source && !photo.gray) {
         subsample = source.chroma_subsampled ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF;
       }
-      // Standard Huffman tables: ImageMagick's optimised ones make the file
-      // about a tenth smaller but cost a second pass over the whole picture
-      // (bench/photo_codecs_speed shows both). libjpeg optimises a
-      // progressive file's tables in any case.
+      // Optimised Huffman tables make the file a tenth to a quarter smaller
+      // but cost a second pass over the whole picture (bench/
+      // photo_codecs_speed shows both): only for a source that had them, so
+      // that it keeps its size; a photo with standard ones (as from most
+      // cameras) keeps its size without. libjpeg optimises a progressive
+      // file's tables in any case.
+      const gboolean optimize = like_source && source.optimized_huffman ? TRUE : FALSE;
       return vips_jpegsave_buffer(image, buffer, size, "Q", like_source ? source.quality : options.quality,
                                   "subsample_mode", subsample, "interlace", source.progressive ? TRUE : FALSE,
-                                  "strip", strip, nullptr);
+                                  "optimize_coding", optimize, "strip", strip, nullptr);
     }
     case PhotoFormat::kPng:
       return vips_pngsave_buffer(image, buffer, size, "compression", 6, "filter", VIPS_FOREIGN_PNG_FILTER_ALL,

@@ -4,7 +4,7 @@
 // into the colours ImageMagick shows (plainly inverted without a profile,
 // through the profile with one), one gray channel while the picture stays
 // gray, and a JPEG written like the JPEG it came from (quality, chroma
-// subsampling, progressive scan). The sources are made here with
+// subsampling, progressive scan, optimised Huffman tables). The sources are made here with
 // ImageMagick and libvips; ImageMagick's identify reads the outputs.
 #include <vips/vips.h>
 
@@ -175,41 +175,47 @@ JpegKind IdentifyJpeg(const std::string& path) {
   return kind;
 }
 
-TEST(PhotoJpeg, QualitySubsamplingAndScanOfTheSourceAreKept) {
+TEST(PhotoJpeg, QualitySubsamplingScanAndTablesOfTheSourceAreKept) {
   TempDir dir;
   const std::string source = SourcePicture(dir);
   struct Case {
     int quality;
     const char* sampling;  // ImageMagick's -sampling-factor: 2x2 is 4:2:0, 1x1 is 4:4:4
     bool progressive;
+    bool optimized;  // Huffman tables (a progressive JPEG's always are)
   };
-  const Case cases[] = {{50, "2x2", true}, {75, "1x1", false}, {90, "2x2", false}, {95, "1x1", true}};
+  const Case cases[] = {
+      {50, "2x2", true, true}, {75, "1x1", false, false}, {90, "2x2", false, true}, {95, "1x1", true, true}};
   for (const Case& c : cases) {
-    const std::string name = "q" + std::to_string(c.quality) + "-" + c.sampling + (c.progressive ? "-p" : "");
+    const std::string name = "q" + std::to_string(c.quality) + "-" + c.sampling + (c.progressive ? "-p" : "") +
+                             (c.optimized ? "-o" : "");
     SCOPED_TRACE(name);
     const std::string jpeg = dir.File(name + ".jpg");
     Shell("convert '" + source + "' -quality " + std::to_string(c.quality) + " -sampling-factor " + c.sampling +
-          (c.progressive ? " -interlace JPEG" : "") + " '" + jpeg + "'");
+          (c.progressive ? " -interlace JPEG" : "") + " -define jpeg:optimize-coding=" +
+          (c.optimized ? "true" : "false") + " '" + jpeg + "'");
     const JpegKind in = IdentifyJpeg(jpeg);
     ASSERT_EQ(in.quality, c.quality);
     const Photo photo = MustRead(jpeg);
     EXPECT_NEAR(photo.jpeg.quality, c.quality, 1);
+    EXPECT_EQ(photo.jpeg.optimized_huffman, c.optimized);
 
     EncodeOptions options;
     options.format = PhotoFormat::kJpeg;
     options.jpeg_like_source = true;
     const std::string out = dir.File(name + "-out.jpg");
-    RoundTrip(photo, options, out);
+    EXPECT_EQ(RoundTrip(photo, options, out).jpeg.optimized_huffman, c.optimized);
     const JpegKind kept = IdentifyJpeg(out);
     EXPECT_NEAR(kept.quality, c.quality, 1);
     EXPECT_EQ(kept.sampling, in.sampling);
     EXPECT_EQ(kept.interlace, in.interlace);
 
     // A quality given instead: that one, with libvips' subsampling below
-    // quality 90; the scan mode is kept all the same.
+    // quality 90 and standard tables (the quick encode); the scan mode is
+    // kept all the same.
     options.jpeg_like_source = false;
     options.quality = 80;
-    RoundTrip(photo, options, out);
+    EXPECT_EQ(RoundTrip(photo, options, out).jpeg.optimized_huffman, c.progressive);
     const JpegKind given = IdentifyJpeg(out);
     EXPECT_EQ(given.quality, 80);
     EXPECT_EQ(given.sampling, "2x2,1x1,1x1");
