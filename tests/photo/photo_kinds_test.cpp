@@ -8,6 +8,7 @@
 // ImageMagick and libvips; ImageMagick's identify reads the outputs.
 #include <vips/vips.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -140,16 +141,21 @@ TEST(PhotoGray, OneChannelIsWrittenAgainWhileThePictureStaysGray) {
       {"gray-alpha.png", true, PhotoFormat::kTiff, ".tif", 4},
       {"rgb-of-gray.png", false, PhotoFormat::kPng, ".png", 3},  // the file had three channels
   };
+  // A gray ICC profile goes only where the picture stays gray.
+  std::vector<uint8_t> gray_profile = SampleIccProfile();
+  std::copy_n("GRAY", 4, gray_profile.begin() + 16);  // the header's data colour space
   int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.source) + (c.tinted ? " tinted" : "") + " into " + PhotoFormatName(c.format));
     Photo photo = MustRead(dir.File(c.source));
+    photo.metadata.icc = gray_profile;
     if (c.tinted) photo.image.pixel(3, 2)[0] ^= 1;
     EncodeOptions options;
     options.format = c.format;
     const std::string out = dir.File("out" + std::to_string(++n) + c.extension);
     const Photo back = RoundTrip(photo, options, out);
     EXPECT_EQ(BandsOfFile(out), c.bands);
+    EXPECT_EQ(back.metadata.icc.empty(), c.bands > 2);
     if (c.format != PhotoFormat::kJpeg) {
       EXPECT_EQ(FirstDifferentPixel(back.image, photo.image), "");
       EXPECT_EQ(back.alpha, photo.alpha);
