@@ -338,7 +338,8 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
                                   VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL, "strip", strip, nullptr);
     case PhotoFormat::kBmp:
       // libvips has no BMP saver of its own; ImageMagick's (through libvips)
-      // writes the classic 24-bit form, or 32 bits when there is alpha.
+      // writes the classic 24-bit form, or 32 bits when there is alpha, a
+      // gray picture too: its 8-bit form is a palette it builds lossily.
       return vips_magicksave_buffer(image, buffer, size, "format", with_alpha ? "bmp" : "bmp3", "strip", strip,
                                     nullptr);
   }
