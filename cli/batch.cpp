@@ -66,6 +66,7 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
   EncodeOptions encode;
   encode.format = job.format;
   if (o.has_quality) encode.quality = o.quality;
+  encode.jpeg_like_source = !o.has_quality;  // a JPEG's own quality unless one is given
   std::vector<uint8_t> bytes;
   // The codecs may decode one picture while they encode another
   // (photo/photo_io.h), so the two workers need no lock.
@@ -319,6 +320,7 @@ void FilterOne(const FilterOptions& o, Batch& b, size_t k, Loaded& loaded, Progr
   const Job& job = b.jobs[i];
   const Photo& photo = loaded.photo;
   if (!photo.metadata_note.empty()) shown.Note(job.input + ": " + photo.metadata_note);
+  for (const std::string& note : photo.notes) shown.Note(job.input + ": " + note);
   if (photo.source_bits > 8) {
     shown.Note(job.input + ": " + std::to_string(photo.source_bits) +
                " bits per channel reduced to 8 (the filters work on 8 bits)");

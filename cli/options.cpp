@@ -233,7 +233,8 @@ std::string HelpText() {
          "                      re-run carries on where an interrupted one stopped)\n"
          "  --format FORMAT     png, jpeg, bmp or tiff (default: the output's extension);\n"
          "                      writable here:" + formats + "\n"
-         "  --quality N         JPEG quality, 1 to 100 (default 90)\n" + PhotoCodecLimits() +
+         "  --quality N         JPEG quality, 1 to 100 (default: a JPEG input's own, with its\n"
+         "                      chroma subsampling; 90 for other inputs)\n" + PhotoCodecLimits() +
          "\n"
          "Settings:\n"
          "  --store FILE, --preset FILE  a settings store (section<TAB>key<TAB>i|d<TAB>value\n"

@@ -24,6 +24,14 @@
 
 enum class PhotoFormat { kPng, kJpeg, kBmp, kTiff };
 
+// How a JPEG file was encoded, so that a JPEG written from it can be alike.
+struct JpegEncoding {
+  int quality = 0;                 // estimated from its quantisation tables, 1..100; 0: the file was no JPEG
+  bool chroma_subsampled = false;  // colour stored at less than full resolution (4:2:0, 4:2:2, ...)
+  bool progressive = false;
+  bool optimized_huffman = false;  // Huffman tables made for the picture rather than the standard ones
+};
+
 // What travels with a picture from its file to the output. Natively the
 // EXIF block and the XMP packet are made to describe the upright picture on
 // reading (orientation 1, no thumbnail of the old pixels).
@@ -43,11 +51,18 @@ struct Photo {
   int source_bits = 8;         // bits per channel of the file (16: reduced to 8 on reading)
   std::string metadata_note;   // why metadata of the file could not be read (empty when all was)
   bool cmyk = false;           // the file's colour model is CMYK (turned into RGB on reading)
+  bool gray = false;           // the file had one colour channel: written so again while the picture stays gray
+  JpegEncoding jpeg;           // natively, of a JPEG file; a progressive one is written progressive again
+  std::vector<std::string> notes;  // what reading did that the user should hear of, a line each, without the file name
 };
 
 struct EncodeOptions {
   PhotoFormat format = PhotoFormat::kPng;
   int quality = 90;            // JPEG, 1..100
+  // JPEG from a JPEG: its estimated quality, its chroma subsampling and its
+  // kind of Huffman tables instead of `quality` and the defaults (natively;
+  // the Windows codecs take `quality`).
+  bool jpeg_like_source = false;
   bool keep_metadata = true;
 };
 

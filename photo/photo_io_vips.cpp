@@ -3,9 +3,11 @@
 // The photo codecs natively, on libvips: any format libvips reads, turned
 // upright with vips_autorot, colour reduced to 8-bit sRGB, alpha and the
 // metadata blobs kept aside; encoding builds a libvips image from the
-// filtered rows again and saves it to a memory buffer. What libvips does not
-// carry (IPTC, the comment, TIFF's EXIF, ImageMagick's PNG text chunks)
-// comes from photo/metadata_exiv2.
+// filtered rows again (one gray channel where the file had one and the
+// picture is still gray) and saves it to a memory buffer, a JPEG like the
+// JPEG it came from where asked. What libvips does not carry (IPTC, the
+// comment, TIFF's EXIF, ImageMagick's PNG text chunks) comes from
+// photo/metadata_exiv2.
 #include <vips/vips.h>
 
 #include <cerrno>
@@ -15,6 +17,7 @@
 #include <memory>
 
 #include "photo/metadata_exiv2.h"
+#include "photo/jpeg_encoding.h"
 #include "photo/photo_io.h"
 
 namespace {
@@ -88,6 +91,41 @@ bool ToSrgb8(VipsImage* colour, ImageRef* out) {
   return true;
 }
 
+// CMYK that no profile describes, as ImageMagick and web browsers take it:
+// R = (1 - C)(1 - K), G = (1 - M)(1 - K), B = (1 - Y)(1 - K) on ink amounts
+// 0..1, cut to 8 bits the way ImageMagick and Firefox cut it (rounded
+// down: 255 (1 - C)(1 - K) = (255 - C)(255 - K) / 255 in whole numbers, the
+// very bytes ImageMagick writes). libvips' own rule (a generic press profile)
+// gives duller colours than the picture such a file was made from; with
+// a profile, libvips converts through it (ToSrgb8). libvips hands JPEG
+// CMYK over as ink amounts already: Adobe's inverted storage is undone by
+// its loader, as by ImageMagick's.
+bool PlainCmykToSrgb8(VipsImage* cmyk, ImageRef* out) {
+  const double full = cmyk->BandFmt == VIPS_FORMAT_USHORT ? 65535.0 : 255.0;
+  VipsImage* step = nullptr;
+  if (vips_invert(cmyk, &step, nullptr) != 0) return false;  // full - ink: what is left of the white
+  ImageRef left(step);
+  if (vips_extract_band(left.get(), &step, 0, "n", 3, nullptr) != 0) return false;
+  ImageRef cmy(step);
+  if (vips_extract_band(left.get(), &step, 3, nullptr) != 0) return false;
+  ImageRef k(step);
+  if (vips_multiply(cmy.get(), k.get(), &step, nullptr) != 0) return false;  // exact in integers
+  ImageRef product(step);
+  // Half a step up before rounding down, so that float error cannot drop a
+  // whole number to the one below: (p + 0.5) / 255 stays below the next one.
+  const double scale = 255.0 / (full * full);
+  if (vips_linear1(product.get(), &step, scale, 0.5 * scale, nullptr) != 0) return false;
+  ImageRef scaled(step);
+  if (vips_floor(scaled.get(), &step, nullptr) != 0) return false;
+  ImageRef whole(step);
+  if (vips_cast_uchar(whole.get(), &step, nullptr) != 0) return false;
+  out->reset(step);
+  (*out)->Type = VIPS_INTERPRETATION_sRGB;
+  return true;
+}
+
+bool HasProfile(VipsImage* image) { return vips_image_get_typeof(image, VIPS_META_ICC_NAME) != 0; }
+
 // The alpha band as 8 bits, scaled the way the colour is (16-bit alpha
 // keeps its high byte).
 bool Alpha8(VipsImage* alpha, ImageRef* out) {
@@ -149,13 +187,18 @@ bool Decode(const std::string& path, Photo* photo) {
   ImageRef file(step);
   if (vips_autorot(file.get(), &step, nullptr) != 0) return false;
   ImageRef upright(step);
+  const char* loader = nullptr;
+  if (vips_image_get_string(file.get(), "vips-loader", &loader) == 0 && std::strcmp(loader, "jpegload") == 0) {
+    ReadJpegEncoding(path, &photo->jpeg);
+  }
 
   photo->source_bits = SourceBits(upright.get());
   photo->cmyk = upright->Type == VIPS_INTERPRETATION_CMYK;
   photo->metadata.exif = Blob(upright.get(), VIPS_META_EXIF_NAME);
   photo->metadata.xmp = Blob(upright.get(), VIPS_META_XMP_NAME);
   // A CMYK profile no longer describes the sRGB rows the filters get.
-  if (upright->Type != VIPS_INTERPRETATION_CMYK) photo->metadata.icc = Blob(upright.get(), VIPS_META_ICC_NAME);
+  const bool cmyk = upright->Type == VIPS_INTERPRETATION_CMYK;
+  if (!cmyk) photo->metadata.icc = Blob(upright.get(), VIPS_META_ICC_NAME);
   PhotoMetadata& meta = photo->metadata;
   if (meta.exif.empty()) meta.exif = std::move(found.blocks.exif);
   if (meta.xmp.empty()) meta.xmp = std::move(found.blocks.xmp);
@@ -165,10 +208,18 @@ bool Decode(const std::string& path, Photo* photo) {
   MakeMetadataUpright(&meta, upright->Xsize, upright->Ysize, &photo->metadata_note);
 
   const int colour_bands = vips_image_hasalpha(upright.get()) ? upright->Bands - 1 : upright->Bands;
+  photo->gray = colour_bands == 1;
   if (vips_extract_band(upright.get(), &step, 0, "n", colour_bands, nullptr) != 0) return false;
   ImageRef colour(step);
   ImageRef srgb;
-  if (!ToSrgb8(colour.get(), &srgb)) return false;
+  const bool plain_cmyk = cmyk && colour_bands == 4 && !HasProfile(upright.get()) &&
+                          (colour->BandFmt == VIPS_FORMAT_UCHAR || colour->BandFmt == VIPS_FORMAT_USHORT);
+  if (plain_cmyk) {
+    if (!PlainCmykToSrgb8(colour.get(), &srgb)) return false;
+    photo->notes.push_back("CMYK without a colour profile: converted to RGB by plain inversion");
+  } else if (!ToSrgb8(colour.get(), &srgb)) {
+    return false;
+  }
   const int width = srgb->Xsize, height = srgb->Ysize;
   const size_t pixels = static_cast<size_t>(width) * height;
 
@@ -202,35 +253,63 @@ bool Decode(const std::string& path, Photo* photo) {
   return true;
 }
 
+// Whether the picture is still gray: blue, green and red equal everywhere.
+bool AllGray(const Image& image) {
+  const uint8_t* p = image.bgr.data();
+  const uint8_t* end = p + image.bgr.size();
+  for (; p != end; p += 3) {
+    if (p[0] != p[1] || p[0] != p[2]) return false;
+  }
+  return true;
+}
+
+// Whether an ICC profile describes rows of this kind: a gray profile no
+// longer fits a picture the filters coloured (sepia), nor an RGB one a
+// gray channel. Profiles of other spaces are left to the saver.
+bool ProfileFits(const std::vector<uint8_t>& icc, bool gray) {
+  if (icc.size() < 20) return true;
+  const std::string space(icc.begin() + 16, icc.begin() + 20);  // the header's data colour space
+  if (space == "GRAY") return gray;
+  if (space == "RGB ") return !gray;
+  return true;
+}
+
 // The filtered rows (and the alpha put back) as a libvips image in sRGB,
-// with the kept metadata and the orientation reset to upright. The image
-// reads its pixels from *rows, which must outlive it.
-ImageRef Assemble(const Photo& photo, bool with_alpha, bool with_metadata, std::vector<uint8_t>* rows) {
+// or one gray channel, with the kept metadata and the orientation reset to
+// upright. The image reads its pixels from *rows, which must outlive it.
+ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_metadata, std::vector<uint8_t>* rows) {
   const Image& image = photo.image;
   const size_t pixels = static_cast<size_t>(image.width) * image.height;
-  const int bands = with_alpha ? 4 : 3;
+  const int bands = (gray ? 1 : 3) + (with_alpha ? 1 : 0);
   rows->resize(pixels * bands);
-  if (with_alpha) {
-    for (size_t i = 0; i < pixels; ++i) {
-      uint8_t* to = &(*rows)[i * 4];
-      const uint8_t* from = &image.bgr[i * 3];
-      to[0] = from[2];
-      to[1] = from[1];
-      to[2] = from[0];
-      to[3] = photo.alpha[i];
-    }
-  } else {
+  if (!gray && !with_alpha) {
     SwapRedBlue(image.bgr.data(), rows->data(), pixels);
+  } else {
+    uint8_t* to = rows->data();
+    const uint8_t* from = image.bgr.data();
+    for (size_t i = 0; i < pixels; ++i, from += 3) {
+      if (gray) {
+        *to++ = from[0];
+      } else {
+        to[0] = from[2];
+        to[1] = from[1];
+        to[2] = from[0];
+        to += 3;
+      }
+      if (with_alpha) *to++ = photo.alpha[i];
+    }
   }
   ImageRef out(vips_image_new_from_memory(rows->data(), rows->size(), image.width, image.height, bands,
                                           VIPS_FORMAT_UCHAR));
   if (!out) return out;
-  out->Type = VIPS_INTERPRETATION_sRGB;
+  out->Type = gray ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB;
   const PhotoMetadata& meta = photo.metadata;
   if (with_metadata) {
     if (!meta.exif.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_EXIF_NAME, meta.exif.data(), meta.exif.size());
     if (!meta.xmp.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_XMP_NAME, meta.xmp.data(), meta.xmp.size());
-    if (!meta.icc.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_ICC_NAME, meta.icc.data(), meta.icc.size());
+    if (!meta.icc.empty() && ProfileFits(meta.icc, gray)) {
+      vips_image_set_blob_copy(out.get(), VIPS_META_ICC_NAME, meta.icc.data(), meta.icc.size());
+    }
     // A text chunk of the PNG saver; the other savers pass it by.
     if (!meta.comment.empty()) vips_image_set_string(out.get(), "png-comment-0-Comment", meta.comment.c_str());
   }
@@ -243,14 +322,32 @@ ImageRef Assemble(const Photo& photo, bool with_alpha, bool with_metadata, std::
 // as ImageMagick does: within a few percent of its size, in less time
 // (libvips' default, no filter, is much larger on photos; see
 // bench/photo_codecs_speed).
-int Save(VipsImage* image, const EncodeOptions& options, bool with_alpha, void** buffer, size_t* size) {
+// JPEG: a JPEG's own quality, chroma subsampling and kind of Huffman tables
+// where asked (a gray one had no chroma: the rule below then applies), else
+// the quality given, libvips' rule (full-resolution colour from quality 90
+// up) and standard tables; progressive whenever the source was.
+int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, bool with_alpha, void** buffer,
+         size_t* size) {
   const gboolean strip = options.keep_metadata ? FALSE : TRUE;
   switch (options.format) {
-    case PhotoFormat::kJpeg:
-      // Standard Huffman tables: ImageMagick's optimised ones make the file
-      // about a tenth smaller but cost a second pass over the whole picture
-      // (bench/photo_codecs_speed shows both).
-      return vips_jpegsave_buffer(image, buffer, size, "Q", options.quality, "strip", strip, nullptr);
+    case PhotoFormat::kJpeg: {
+      const JpegEncoding& source = photo.jpeg;
+      const bool like_source = options.jpeg_like_source && source.quality > 0;
+      VipsForeignSubsample subsample = VIPS_FOREIGN_SUBSAMPLE_AUTO;
+      if (like_source && !photo.gray) {
+        subsample = source.chroma_subsampled ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF;
+      }
+      // Optimised Huffman tables make the file a tenth to a quarter smaller
+      // but cost a second pass over the whole picture (bench/
+      // photo_codecs_speed shows both): only for a source that had them, so
+      // that it keeps its size; a photo with standard ones (as from most
+      // cameras) keeps its size without. libjpeg optimises a progressive
+      // file's tables in any case.
+      const gboolean optimize = like_source && source.optimized_huffman ? TRUE : FALSE;
+      return vips_jpegsave_buffer(image, buffer, size, "Q", like_source ? source.quality : options.quality,
+                                  "subsample_mode", subsample, "interlace", source.progressive ? TRUE : FALSE,
+                                  "optimize_coding", optimize, "strip", strip, nullptr);
+    }
     case PhotoFormat::kPng:
       return vips_pngsave_buffer(image, buffer, size, "compression", 6, "filter", VIPS_FOREIGN_PNG_FILTER_ALL,
                                  "strip", strip, nullptr);
@@ -259,7 +356,8 @@ int Save(VipsImage* image, const EncodeOptions& options, bool with_alpha, void**
                                   VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL, "strip", strip, nullptr);
     case PhotoFormat::kBmp:
       // libvips has no BMP saver of its own; ImageMagick's (through libvips)
-      // writes the classic 24-bit form, or 32 bits when there is alpha.
+      // writes the classic 24-bit form, or 32 bits when there is alpha, a
+      // gray picture too: its 8-bit form is a palette it builds lossily.
       return vips_magicksave_buffer(image, buffer, size, "format", with_alpha ? "bmp" : "bmp3", "strip", strip,
                                     nullptr);
   }
@@ -298,11 +396,12 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   if (!EncodeRequestValid(photo, options, error)) return false;
   if (!StartVips(error)) return false;
   const bool with_alpha = !photo.alpha.empty() && options.format != PhotoFormat::kJpeg;
+  const bool gray = photo.gray && AllGray(photo.image);
   std::vector<uint8_t> rows;
-  ImageRef assembled = Assemble(photo, with_alpha, options.keep_metadata, &rows);
+  ImageRef assembled = Assemble(photo, gray, with_alpha, options.keep_metadata, &rows);
   void* buffer = nullptr;
   size_t size = 0;
-  if (!assembled || Save(assembled.get(), options, with_alpha, &buffer, &size) != 0) {
+  if (!assembled || Save(assembled.get(), photo, options, with_alpha, &buffer, &size) != 0) {
     *error = std::string("cannot encode as ") + PhotoFormatName(options.format) + " (" + VipsReason() + ")";
     return false;
   }

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The command line writes a JPEG like the JPEG it came from, as a person
+# meets it (native build, real files made here with ImageMagick):
+#   - without --quality: the source's quality and chroma subsampling, and a
+#     camera-like photo lightly sharpened within 20 % of its size
+#   - --quality N: that quality
+#   - a CMYK JPEG without a profile: one line on standard error, naming the
+#     file and the rule used
+# HOST is the program to run, SOURCE_DIR the source tree.
+set -uo pipefail
+: "${HOST:?}" "${SOURCE_DIR:?}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+sharpen="--set USMEnable=1"  # the unsharp mask's defaults: a light sharpening
+kind() { identify -format '%Q %[jpeg:sampling-factor]' "$1"; }
+
+convert "$SOURCE_DIR/samples/coffee.png" -quality 75 -sampling-factor 2x2 photo.jpg
+"$HOST" filter $sharpen photo.jpg kept.jpg 2>err.txt || fail "photo.jpg: $(cat err.txt)"
+[ "$(kind kept.jpg)" = "75 2x2,1x1,1x1" ] || fail "no --quality: $(kind kept.jpg), not the source's 75 2x2,1x1,1x1"
+in=$(stat -c %s photo.jpg) out=$(stat -c %s kept.jpg)
+[ $((out * 100)) -ge $((in * 80)) ] && [ $((out * 100)) -le $((in * 120)) ] ||
+  fail "lightly sharpened: $out bytes from $in, more than 20 % apart"
+
+"$HOST" filter $sharpen --quality 60 photo.jpg given.jpg 2>err.txt || fail "--quality 60: $(cat err.txt)"
+[ "$(identify -format %Q given.jpg)" = 60 ] || fail "--quality 60 wrote quality $(identify -format %Q given.jpg)"
+
+convert "$SOURCE_DIR/samples/coffee.png" -colorspace CMYK cmyk.jpg
+"$HOST" filter $sharpen cmyk.jpg cmyk.png 2>err.txt || fail "cmyk.jpg: $(cat err.txt)"
+[ "$(grep -c 'cmyk.jpg: CMYK without a colour profile: converted to RGB by plain inversion' err.txt)" = 1 ] ||
+  fail "a CMYK JPEG without a profile is not reported once: $(cat err.txt)"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures failures"
+  exit 1
+fi
+echo "JPEG kinds kept on the command line"
