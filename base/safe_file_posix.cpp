@@ -208,9 +208,9 @@ bool IsOwnRegularFile(const std::string& path) {
 }
 
 bool CanWriteIn(const std::string& folder, std::string* reason) {
-  const fs::path where = folder.empty() ? fs::path(".") : fs::path(folder);
+  const std::string where = folder.empty() ? std::string(".") : folder;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string probe = (where / NewTemporaryName("chromaline-probe")).string();
+    const std::string probe = where + "/" + NewTemporaryName("chromaline-probe");
     const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
       ::close(fd);
