@@ -19,16 +19,6 @@
 
 namespace {
 
-std::string Get(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-size_t Entries(const TempDir& dir) {
-  const std::filesystem::directory_iterator entries(dir.path());
-  return static_cast<size_t>(std::distance(begin(entries), end(entries)));
-}
-
 TEST(SafeFilePosix, WhatMayNotBeWrittenIsRefusedAndLeftAsItWas) {
   const struct {
     const char* name;
@@ -56,7 +46,7 @@ TEST(SafeFilePosix, WhatMayNotBeWrittenIsRefusedAndLeftAsItWas) {
     ASSERT_EQ(::lstat(target.c_str(), &after), 0) << c.name;
     EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
     EXPECT_EQ(after.st_mode, before.st_mode) << c.name;
-    EXPECT_EQ(Entries(dir), 1u) << c.name << ": a temporary file or the link's target was made";
+    EXPECT_EQ(dir.Entries(), 1u) << c.name << ": a temporary file or the link's target was made";
   }
 }
 
@@ -72,10 +62,10 @@ TEST(SafeFilePosix, ALinkIsWrittenThroughAndStays) {
   struct stat info = {};
   ASSERT_EQ(::lstat(link.c_str(), &info), 0);
   EXPECT_TRUE(S_ISLNK(info.st_mode));
-  EXPECT_EQ(Get(real), "new");
+  EXPECT_EQ(ReadWholeFile(real), "new");
   ASSERT_EQ(::stat(real.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
-  EXPECT_EQ(Entries(dir), 2u);
+  EXPECT_EQ(dir.Entries(), 2u);
 }
 
 TEST(SafeFilePosix, ALinkThatLeadsNowhereIsReplacedItself) {
@@ -87,8 +77,8 @@ TEST(SafeFilePosix, ALinkThatLeadsNowhereIsReplacedItself) {
   struct stat info = {};
   ASSERT_EQ(::lstat(link.c_str(), &info), 0);
   EXPECT_TRUE(S_ISREG(info.st_mode));
-  EXPECT_EQ(Get(link), "new");
-  EXPECT_EQ(Entries(dir), 1u) << "the link's target was made";
+  EXPECT_EQ(ReadWholeFile(link), "new");
+  EXPECT_EQ(dir.Entries(), 1u) << "the link's target was made";
 }
 
 }  // namespace

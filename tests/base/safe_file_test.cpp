@@ -18,11 +18,6 @@ namespace {
 
 void Put(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
-std::string Get(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::vector<std::string> Names(const TempDir& dir) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
@@ -54,7 +49,7 @@ TEST(SafeFile, AFillerThatFailsLeavesTheOldFileOrNoneAndNoTemporaryFile) {
     EXPECT_FALSE(written) << t.name;
     EXPECT_NE(error.find(target), std::string::npos) << error;
     if (t.old_text) {
-      EXPECT_EQ(Get(target), t.old_text);
+      EXPECT_EQ(ReadWholeFile(target), t.old_text);
     }
     EXPECT_EQ(Names(dir), t.old_text ? std::vector<std::string>{t.name} : std::vector<std::string>{}) << t.name;
   }
@@ -83,7 +78,7 @@ TEST(SafeFile, AFileThatAppearsWhileANewOneIsWrittenIsKept) {
       },
       SafeWriteOptions(), &error);
   EXPECT_FALSE(written);
-  EXPECT_EQ(Get(target), "theirs");
+  EXPECT_EQ(ReadWholeFile(target), "theirs");
   EXPECT_EQ(Names(dir), std::vector<std::string>{"new.txt"});
 }
 
@@ -106,7 +101,7 @@ TEST(SafeFile, ACopyFilledByNameGoesIn) {
           },
           options, &error);
       EXPECT_TRUE(written) << t.name << ": " << error;
-      EXPECT_EQ(Get(target), "by name") << t.name;
+      EXPECT_EQ(ReadWholeFile(target), "by name") << t.name;
       EXPECT_EQ(Names(dir), std::vector<std::string>{t.name}) << t.name;
     }
   }

@@ -17,16 +17,6 @@
 
 namespace {
 
-std::string Get(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-size_t Entries(const TempDir& dir) {
-  const std::filesystem::directory_iterator entries(dir.path());
-  return static_cast<size_t>(std::distance(begin(entries), end(entries)));
-}
-
 TEST(SafeFileWin32, AReadOnlyFileIsRefusedAndLeftAsItWas) {
   for (const bool keep_attributes : {false, true}) {
     TempDir dir;
@@ -40,9 +30,9 @@ TEST(SafeFileWin32, AReadOnlyFileIsRefusedAndLeftAsItWas) {
     EXPECT_FALSE(ReplaceFileSafely(
         target, [](TemporaryFile& file) { return file.Write("new", 3); }, options, &error));
     EXPECT_EQ(error.find(target + ": cannot be written: "), 0u) << error;
-    EXPECT_EQ(Get(target), "old");
+    EXPECT_EQ(ReadWholeFile(target), "old");
     EXPECT_EQ(GetFileAttributesA(target.c_str()), before);
-    EXPECT_EQ(Entries(dir), 1u) << "a temporary file was left";
+    EXPECT_EQ(dir.Entries(), 1u) << "a temporary file was left";
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
   }
 }
@@ -57,8 +47,8 @@ TEST(SafeFileWin32, ANameNearTheLengthLimitIsWritten) {
   std::ofstream(target, std::ios::binary) << "old";
   std::string error;
   ASSERT_TRUE(WriteFileSafely(target, "new", 3, &error)) << error;
-  EXPECT_EQ(Get(target), "new");
-  EXPECT_EQ(Entries(dir), 1u);
+  EXPECT_EQ(ReadWholeFile(target), "new");
+  EXPECT_EQ(dir.Entries(), 1u);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -105,6 +107,16 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
   std::error_code ec;
   std::filesystem::remove_all(path_, ec);
+}
+
+size_t TempDir::Entries() const {
+  const std::filesystem::directory_iterator entries(path_);
+  return static_cast<size_t>(std::distance(begin(entries), end(entries)));
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string TempDir::File(const std::string& name) const {

@@ -47,10 +47,15 @@ class TempDir {
   const std::string& path() const { return path_; }
   // path() joined with a name by the platform's separator.
   std::string File(const std::string& name) const;
+  // How many entries the folder holds now.
+  size_t Entries() const;
 
  private:
   std::string path_;
 };
+
+// A file's whole content, empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
 
 // The folder of the bundled sample photos (CHROMALINE_SAMPLES_DIR, falling
 // back to the source tree's samples/).
