@@ -11,7 +11,8 @@
 #     link, a symbolic link; --in-place
 #   - an existing output left alone, --overwrite
 #   - the settings store read only unless --save-store
-#   - settings refused before any picture is read, as a table
+#   - settings refused before any picture is read, as a table (presets by
+#     name among them: an unknown name, writing back a shipped preset)
 #   - a run with no stage enabled says so
 #   - Ctrl+C as a real SIGINT, sent when the first picture of a batch is
 #     reported written: exit 130, whole outputs only, no temporary file
@@ -216,6 +217,8 @@ refusals=(
   "--quality 101|1 to 100"
   "--format gif|png, jpeg"
   "--bogus|unknown option"
+  "--preset nosuch|the presets are crisp, haze, mono, vintage"
+  "--preset crisp --save-store|--store FILE"
 )
 mkdir t9
 for row in "${refusals[@]}"; do
