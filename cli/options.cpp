@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 
+#include "cli/presets.h"
 #include "host/plugin_library.h"
 
 namespace {
@@ -47,8 +48,17 @@ struct OptionRow {
 
 const OptionRow kFilterOptionRows[] = {
     {"--plugin", nullptr, true, [](FilterOptions* o, const std::string& v, std::string*) { o->plugin = v; return true; }},
-    {"--store", nullptr, true, [](FilterOptions* o, const std::string& v, std::string*) { o->store = v; return true; }},
-    {"--preset", nullptr, true, [](FilterOptions* o, const std::string& v, std::string*) { o->store = v; return true; }},
+    {"--store", nullptr, true,
+     [](FilterOptions* o, const std::string& v, std::string*) {
+       o->store = v;
+       o->shipped_preset = false;
+       return true;
+     }},
+    {"--preset", nullptr, true,
+     [](FilterOptions* o, const std::string& v, std::string* error) {
+       o->shipped_preset = IsPresetName(v);
+       return ResolvePreset(v, &o->store, error);
+     }},
     {"--save-store", nullptr, false,
      [](FilterOptions* o, const std::string&, std::string*) { o->save_store = true; return true; }},
     {"--set", nullptr, true,
@@ -152,6 +162,10 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
     *error = "--save-store needs --store FILE";
     return false;
   }
+  if (o->save_store && o->shipped_preset) {
+    *error = "--save-store does not write a preset of the program's own: use --store FILE";
+    return false;
+  }
   if (o->operands.empty()) {
     *error = "no picture given";
     return false;
@@ -215,10 +229,13 @@ std::string HelpText() {
   for (PhotoFormat f : {PhotoFormat::kPng, PhotoFormat::kJpeg, PhotoFormat::kBmp, PhotoFormat::kTiff}) {
     formats += std::string(" ") + PhotoFormatName(f) + (PhotoFormatWritable(f) ? "" : " (not in this build)");
   }
+  std::string presets = PresetList();
+  if (presets.empty()) presets = "none found in " + PresetFolder();
   return UsageText() +
          "\n"
          "Filters pictures through the Chromaline plug-in, as the viewer does: the\n"
-         "settings store, then each picture's own .zprop or its folder's zprop.ini.\n"
+         "settings store, then each picture's own .zprop or its folder's zprop.ini\n"
+         "(section [ChromalinePlugIn], key=value lines with the keys below).\n"
          "No file is ever half written: every output goes to a temporary file beside\n"
          "it and replaces it in one step; the input is never written.\n"
          "\n"
@@ -237,11 +254,19 @@ std::string HelpText() {
          "                      chroma subsampling; 90 for other inputs)\n" + PhotoCodecLimits() +
          "\n"
          "Settings:\n"
-         "  --store FILE, --preset FILE  a settings store (section<TAB>key<TAB>i|d<TAB>value\n"
+         "  --store FILE        a settings store (section<TAB>key<TAB>i|d<TAB>value\n"
          "                      lines), read only\n"
+         "  --preset NAME|FILE  a preset by name, read only: " + presets + "\n"
+         "                      (a value with a \"/\" or a \".\" is a store's path)\n"
          "  --save-store        write the store back, with the --set values in it\n"
          "  --set KEY=VALUE     one setting of the store (names in any case):\n" +
          SettingKeysHelp() +
+         "    The stages, in the order they run, each switched on by its key:\n"
+         "      GammaAdj      gamma: brightens (GammaVal above 0) or darkens the middle tones\n"
+         "      AutoLevels    auto-levels: the darkest part becomes black, the brightest white\n"
+         "      Defog         local contrast: brings out detail in hazy, flat pictures (DefogVal %)\n"
+         "      USMEnable     unsharp mask: sharpens edges (USMRadius, USMAmount, USMThreshold)\n"
+         "      ToneFilter    grayscale, or sepia (FilterParam)\n"
          "  --ignore-local      no .zprop or zprop.ini file applies\n"
          "  --region L,T,R,B    the rectangle auto-levels measures (picture pixels, rows from\n"
          "                      the top, right and bottom exclusive; default the whole picture)\n"

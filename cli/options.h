@@ -27,6 +27,7 @@ enum class Verbosity { kQuiet, kNormal, kVerbose };
 struct FilterOptions {
   std::string plugin;
   std::string store;         // --store / --preset: read only
+  bool shipped_preset = false;  // --preset NAME: one of the program's own
   bool save_store = false;   // --save-store: write the store back
   std::vector<SettingAssignment> sets;
   ImageRegion region = {0, 0, 0, 0};

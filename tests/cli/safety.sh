@@ -12,7 +12,8 @@
 #     (read-only, 16-bit, CMYK) and filters a picture named twice once
 #   - an existing output left alone, --overwrite
 #   - the settings store read only unless --save-store
-#   - settings refused before any picture is read, as a table
+#   - settings refused before any picture is read, as a table (presets by
+#     name among them: an unknown name, writing back a shipped preset)
 #   - a run that would change nothing is refused; values out of the
 #     dialog's ranges in files are used with a warning
 #   - Ctrl+C as a real SIGINT, sent when the first picture of a batch is
@@ -259,6 +260,8 @@ refusals=(
   "--quality 101|1 to 100"
   "--format gif|png, jpeg"
   "--bogus|unknown option"
+  "--preset nosuch|the presets are crisp, haze, mono, vintage"
+  "--preset crisp --save-store|--store FILE"
 )
 mkdir t9
 for row in "${refusals[@]}"; do

@@ -8,6 +8,8 @@
 # and the licence, and the Help button's path from there finds the help
 # page; the Debian package unpacked into an empty root runs, filters the
 # same sample to the same pixels, and its headers and pkg-config file work.
+# Both find their presets by name: the manual's example with
+# `--preset crisp` runs from the unpacked package as printed.
 set -uo pipefail
 : "${NATIVE_BIN:?}" "${WIN32_BIN:?}" "${WINE_RUN:?}" "${SOURCE_DIR:?}"
 export LC_ALL=C.UTF-8
@@ -62,7 +64,7 @@ settings=(--set GammaAdj=1 --set GammaVal=0.3 --set AutoLevels=1 --set Defog=1 -
 # 2. The Windows package's contents.
 check
 listing=$(unzip -Z1 "$win_zip" | tr '\n' ' ')
-[ "$listing" = "Chromaline.dll Chromaline.htm INSTALL.txt LICENSE.txt chromaline-host.exe " ] \
+[ "$listing" = "Chromaline.dll Chromaline.htm INSTALL.txt LICENSE.txt chromaline-host.exe presets/crisp.store presets/haze.store presets/mono.store presets/vintage.store " ] \
   || fail "Windows package holds: $listing"
 check
 [ "$(unzip -Z1 "$sym_zip" | tr '\n' ' ')" = "Chromaline.dll.debug LICENSE.txt chromaline-host.exe.debug " ] \
@@ -135,6 +137,10 @@ check
   || fail "the build tree's DLL could not filter $sample"
 cmp -s "$work/packaged.bmp" "$work/built.bmp" || fail "the packaged DLL's picture differs from the build tree's"
 check
+# From another folder: the presets are found beside the program.
+(cd "$work" && "$WINE_RUN" "$plugins_win\\chromaline-host.exe" filter --preset crisp "Z:$sample" "Z:$work/packaged-crisp.bmp") \
+  || fail "the packaged host could not filter with --preset crisp"
+check
 # The Help button's path, from the DLL's own file name as the system has it.
 help_path=$("$WINE_RUN" "$WIN32_BIN/help_page_probe.exe" "$plugins_win\\Chromaline.dll" "Z:$work/help.htm" \
   | tr -d '\r' | iconv -f CP1252 -t UTF-8)
@@ -155,6 +161,27 @@ grep -q '2\.1\.0' "$work/deb-version.txt" || fail "chromaline-host from the pack
 check
 "$host" filter "${settings[@]}" "$sample" "$work/deb.bmp" || fail "chromaline-host from the package could not filter"
 "$host" compare "$work/deb.bmp" "$work/built.bmp" >/dev/null || fail "the package's native plug-in differs from the DLL"
+check
+# The manual's example with a preset by name, word for word, in a folder of
+# the user's; the same pixels as the preset's file named by its path, and as
+# the Windows package's preset of that name.
+example=$(sed -n '/^\.SH EXAMPLES/,/^\.SH/p' "$SOURCE_DIR/docs/chromaline-host.1" | sed 's/\\-/-/g' \
+  | grep -m 1 -- '^chromaline-host .*--preset crisp')
+read -r -a words <<< "$example"
+mkdir -p "$work/user"
+convert "$sample" "$work/user/photo.jpg"
+if [ "${words[0]:-}" != chromaline-host ]; then
+  fail "the manual has no example with --preset crisp"
+elif ! (cd "$work/user" && "$host" "${words[@]:1}" 2>"$work/example.err"); then
+  fail "the manual's example '$example' failed from the package: $(cat "$work/example.err")"
+else
+  out=$work/user/${words[-1]}
+  (cd "$work/user" && "$host" filter --store "$root/usr/share/chromaline/presets/crisp.store" photo.jpg by-path.jpg)
+  "$host" compare "$out" "$work/user/by-path.jpg" >/dev/null || fail "--preset crisp is not the package's crisp.store"
+fi
+"$host" filter --preset crisp "$sample" "$work/deb-crisp.bmp" 2>/dev/null
+"$host" compare "$work/deb-crisp.bmp" "$work/packaged-crisp.bmp" >/dev/null \
+  || fail "--preset crisp from the .deb and from the zip differ"
 check
 # The pkg-config file with its prefix moved into the root.
 pkgconf_root() {

@@ -1,0 +1,89 @@
+// File: cli/presets.cpp
+//
+// The presets folder is the program's own folder joined with
+// CHROMALINE_PRESETS_DIR, a path the build fixes: "presets" where the
+// presets lie beside the program, "../../../share/chromaline/presets" in
+// the Debian package, whose real program lives in
+// /usr/lib/<triplet>/chromaline/ beside its plug-in.
+//
+// The names are put together as text in the form the program's own path
+// has, which is the form the store loader opens; std::filesystem only
+// answers questions about them.
+#include "cli/presets.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "host/plugin_library.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kPresetExtension[] = ".store";
+
+struct Folder {
+  std::string path;  // without a final separator
+  char separator;
+};
+
+Folder PresetFolderOf(std::string program_folder, std::string relative) {
+  const size_t last = program_folder.find_last_of("/\\");
+  const char separator = last == std::string::npos ? '/' : program_folder[last];
+  // Leading "../" steps go up from the program's folder in the text itself,
+  // so that messages name the folder plainly.
+  while (relative.compare(0, 3, "../") == 0 && program_folder.find_last_of("/\\") != std::string::npos) {
+    program_folder.erase(program_folder.find_last_of("/\\"));
+    relative.erase(0, 3);
+  }
+  return {program_folder + separator + relative, separator};
+}
+
+Folder ThePresetFolder() {
+  // The plug-in's default path is the one beside the program's real file.
+  std::string program_folder = DefaultPluginPath();
+  program_folder.erase(program_folder.find_last_of("/\\"));
+  return PresetFolderOf(program_folder, CHROMALINE_PRESETS_DIR);
+}
+
+}  // namespace
+
+bool IsPresetName(const std::string& value) { return value.find_first_of("/\\:.") == std::string::npos; }
+
+std::string PresetFolder() { return ThePresetFolder().path; }
+
+std::string PresetList() {
+  std::vector<std::string> names;
+  std::error_code failure;
+  for (fs::directory_iterator it(fs::path(PresetFolder()), failure), end; !failure && it != end;
+       it.increment(failure)) {
+    const fs::path& file = it->path();
+    if (file.extension() == kPresetExtension && it->is_regular_file(failure)) names.push_back(file.stem().string());
+  }
+  std::sort(names.begin(), names.end());
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  return list;
+}
+
+bool ResolvePreset(const std::string& value, std::string* store, std::string* error) {
+  if (!IsPresetName(value)) {
+    *store = value;
+    return true;
+  }
+  const Folder folder = ThePresetFolder();
+  const std::string file = folder.path + folder.separator + value + kPresetExtension;
+  std::error_code failure;
+  if (!value.empty() && fs::is_regular_file(fs::path(file), failure)) {
+    *store = file;
+    return true;
+  }
+  const std::string list = PresetList();
+  *error = "--preset " + value + ": there is no preset \"" + value + "\"; " +
+           (list.empty() ? "no presets were found in " + folder.path
+                         : "the presets are " + list + " (in " + folder.path + ")") +
+           "; a store of your own is given by its path (with a \"/\" or an extension)";
+  return false;
+}
