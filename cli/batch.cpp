@@ -57,16 +57,21 @@ Loaded Load(const std::string& path, HostBitmap::Kind kind) {
   return loaded;
 }
 
+EncodeOptions EncodeOptionsFor(const Job& job, const FilterOptions& o) {
+  EncodeOptions encode;
+  encode.format = job.format;
+  if (o.has_quality) encode.quality = o.quality;
+  encode.jpeg_like_source = !o.has_quality;  // a JPEG's own quality unless one is given
+  return encode;
+}
+
 // The filtered rows taken back from the bitmap, encoded and written.
 Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, const Job& job,
               const FilterOptions& o) {
   Written written;
   photo->image = bitmap->Read();
   bitmap.reset();
-  EncodeOptions encode;
-  encode.format = job.format;
-  if (o.has_quality) encode.quality = o.quality;
-  encode.jpeg_like_source = !o.has_quality;  // a JPEG's own quality unless one is given
+  const EncodeOptions encode = EncodeOptionsFor(job, o);
   std::vector<uint8_t> bytes;
   // The codecs may decode one picture while they encode another
   // (photo/photo_io.h), so the two workers need no lock.
@@ -306,11 +311,17 @@ class Writers {
 
 // What --in-place would lose of `photo` by writing it back, or "": the
 // filters work on 8-bit RGB rows, and the output is encoded from them.
-std::string KeptInPlace(const Photo& photo) {
+std::string KeptInPlace(const Photo& photo, const EncodeOptions& encode) {
   if (photo.source_bits > 8) {
     return "a " + std::to_string(photo.source_bits) + "-bit picture would be replaced by an 8-bit one";
   }
   if (photo.cmyk) return "a CMYK picture would be replaced by an RGB one";
+  if (photo.palette) return "a picture of palette colours would be replaced by one of full colours";
+  const std::string left_out = MetadataLeftOut(photo, encode);
+  if (!left_out.empty()) {
+    return std::string("its ") + left_out + " would be lost (no place for it in a " + PhotoFormatName(encode.format) +
+           " file written here)";
+  }
   return "";
 }
 
@@ -365,9 +376,10 @@ Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
       shown.Error(loaded.error);
       continue;
     }
-    if (o.in_place && !KeptInPlace(loaded.photo).empty()) {
+    const std::string lost = o.in_place ? KeptInPlace(loaded.photo, EncodeOptionsFor(b.jobs[todo[k]], o)) : "";
+    if (!lost.empty()) {
       ++tally.failed;
-      shown.Error(b.jobs[todo[k]].input + ": " + KeptInPlace(loaded.photo) +
+      shown.Error(b.jobs[todo[k]].input + ": " + lost +
                   "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)");
       continue;
     }

@@ -51,6 +51,7 @@ struct Photo {
   int source_bits = 8;         // bits per channel of the file (16: reduced to 8 on reading)
   std::string metadata_note;   // why metadata of the file could not be read (empty when all was)
   bool cmyk = false;           // the file's colour model is CMYK (turned into RGB on reading)
+  bool palette = false;        // the file's colours are a palette (written back as full colours)
   bool gray = false;           // the file had one colour channel: written so again while the picture stays gray
   JpegEncoding jpeg;           // natively, of a JPEG file; a progressive one is written progressive again
   std::vector<std::string> notes;  // what reading did that the user should hear of, a line each, without the file name

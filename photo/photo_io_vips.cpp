@@ -193,11 +193,14 @@ bool Decode(const std::string& path, Photo* photo) {
   }
 
   photo->source_bits = SourceBits(upright.get());
-  photo->cmyk = upright->Type == VIPS_INTERPRETATION_CMYK;
+  const bool cmyk = upright->Type == VIPS_INTERPRETATION_CMYK;
+  photo->cmyk = cmyk;
+  // libvips names a palette file's depth ("palette-bit-depth" before 8.15, "palette" since).
+  photo->palette = vips_image_get_typeof(file.get(), "palette-bit-depth") != 0 ||
+                   vips_image_get_typeof(file.get(), "palette") != 0;
   photo->metadata.exif = Blob(upright.get(), VIPS_META_EXIF_NAME);
   photo->metadata.xmp = Blob(upright.get(), VIPS_META_XMP_NAME);
   // A CMYK profile no longer describes the sRGB rows the filters get.
-  const bool cmyk = upright->Type == VIPS_INTERPRETATION_CMYK;
   if (!cmyk) photo->metadata.icc = Blob(upright.get(), VIPS_META_ICC_NAME);
   PhotoMetadata& meta = photo->metadata;
   if (meta.exif.empty()) meta.exif = std::move(found.blocks.exif);

@@ -188,16 +188,17 @@ cmp -s "$sample" t6/pic.png && fail "--in-place: the picture was not filtered"
 host compare t6/pic.png t6/pic.png >/dev/null || fail "--in-place: the result does not read back"
 
 # 6b. --in-place never lowers what it replaces: a read-only picture, a
-#     16-bit PNG or TIFF and a CMYK JPEG are refused and left as they were
+#     16-bit PNG or TIFF, a CMYK JPEG and a palette PNG are refused and left as they were
 #     (exit 4), the rest of the batch goes on; a picture named twice, once
 #     through a symbolic link, is filtered once.
 mkdir t6b && cp "$sample" t6b/plain.png && cp "$sample" t6b/locked.png && chmod 444 t6b/locked.png
 convert -size 16x12 gradient:red-blue -depth 16 t6b/deep.png
 convert -size 16x12 gradient:red-blue -depth 16 -compress none t6b/deep.tif
 convert -size 16x12 gradient:red-blue -colorspace CMYK t6b/cmyk.jpg
-kept=(locked.png deep.png deep.tif cmyk.jpg)
+convert -size 16x12 xc:red -fill blue -draw "rectangle 0,0 7,5" -type Palette PNG8:t6b/palette.png
+kept=(locked.png deep.png deep.tif cmyk.jpg palette.png)
 for f in "${kept[@]}"; do cp "t6b/$f" "t6b/$f.orig"; done
-host filter $tone --in-place t6b/locked.png t6b/deep.png t6b/deep.tif t6b/cmyk.jpg t6b/plain.png 2>t6b.err; rc=$?; check
+host filter $tone --in-place t6b/locked.png t6b/deep.png t6b/deep.tif t6b/cmyk.jpg t6b/palette.png t6b/plain.png 2>t6b.err; rc=$?; check
 [ $rc -eq 4 ] || fail "--in-place of pictures it would lower: exit $rc, expected 4: $(cat t6b.err)"
 for f in "${kept[@]}"; do
   cmp -s "t6b/$f" "t6b/$f.orig" && grep -q "t6b/$f" t6b.err ||
