@@ -245,7 +245,7 @@ std::string HelpText() {
          "  --suffix TEXT       many pictures, each written beside itself as NAME+TEXT.EXT\n"
          "  -r, --recursive     walk the subfolders of the folders given\n"
          "  --in-place          replace the pictures given themselves (else an input is never written);\n"
-         "                      read-only, 16-bit and CMYK pictures are left as they are\n"
+         "                      read-only, 16-bit, CMYK and palette pictures are left as they are\n"
          "  --overwrite         replace existing outputs (else they are left alone, so a\n"
          "                      re-run carries on where an interrupted one stopped)\n"
          "  --format FORMAT     png, jpeg, bmp or tiff (default: the output's extension);\n"
