@@ -7,14 +7,6 @@
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-const char* SkipDigits(const char* p, const char* end) {
-  while (p != end && IsDigit(*p)) ++p;
-  return p;
-}
-
 const char* SkipZeros(const char* p, const char* end) {
   while (p != end && *p == '0') ++p;
   return p;
@@ -38,19 +30,19 @@ LeadingReal ScanLeadingReal(const std::string& text) {
   LeadingReal result;
   const char* p = text.data();
   const char* const end = p + text.size();
-  while (p != end && IsSpace(*p)) ++p;
+  while (p != end && IsTextSpace(*p)) ++p;
   const bool negative = p != end && *p == '-';
   if (p != end && (*p == '+' || *p == '-')) ++p;
 
   // The number's extent: digits, ".", digits, then an exponent only when
   // at least one digit follows its letter and sign.
   const char* const number = p;
-  const char* const integer_end = SkipDigits(number, end);
+  const char* const integer_end = SkipDecimalDigits(number, end);
   const char* fraction = integer_end;
   const char* q = integer_end;
   if (q != end && *q == '.') {
     fraction = q + 1;
-    q = SkipDigits(fraction, end);
+    q = SkipDecimalDigits(fraction, end);
   }
   if (integer_end == number && q == fraction) return result;
   const char* const mantissa_end = q;
@@ -58,7 +50,7 @@ LeadingReal ScanLeadingReal(const std::string& text) {
   if (q != end && (*q == 'e' || *q == 'E')) {
     const char* e = q + 1;
     if (e != end && (*e == '+' || *e == '-')) ++e;
-    const char* const exponent_end = SkipDigits(e, end);
+    const char* const exponent_end = SkipDecimalDigits(e, end);
     if (exponent_end != e) {
       exponent = q + 1;
       q = exponent_end;

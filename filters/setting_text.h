@@ -9,6 +9,14 @@
 
 #include <string>
 
+// The C locale's white space and decimal digits, without asking the locale.
+inline bool IsTextSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+inline bool IsDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+inline const char* SkipDecimalDigits(const char* p, const char* end) {
+  while (p != end && IsDecimalDigit(*p)) ++p;
+  return p;
+}
+
 // The longest leading decimal number of a text: after white space (space,
 // tab, line ends, vertical tab, form feed) an optional sign, digits with an
 // optional decimal point and at least one digit, and an exponent only when

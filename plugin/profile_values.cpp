@@ -8,18 +8,6 @@
 #include "filters/setting_text.h"
 #include "plugin/profile_file.h"
 
-namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-const char* SkipDigits(const char* p, const char* end) {
-  while (p != end && IsDigit(*p)) ++p;
-  return p;
-}
-
-}  // namespace
-
 std::string FormatProfileInt(int32_t value) {
   char text[16];
   const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
@@ -40,10 +28,10 @@ std::string FormatProfileReal(double value) {
 int32_t ParseProfileInt(const std::string& text) {
   const char* p = text.data();
   const char* const end = p + text.size();
-  while (p != end && IsSpace(*p)) ++p;
+  while (p != end && IsTextSpace(*p)) ++p;
   bool negative = false;
   if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  const char* const digits_end = SkipDigits(p, end);
+  const char* const digits_end = SkipDecimalDigits(p, end);
   if (digits_end == p) return 0;
   // Accumulated in 64 bits with a stop well past the 32-bit range, so any
   // number of digits is safe.
