@@ -9,6 +9,7 @@
 #include "filters/setting_table.h"
 #include "plugin/host_callback.h"
 #include "plugin/profile_file.h"
+#include "plugin/profile_text.h"
 #include "plugin/profile_values.h"
 
 namespace {
@@ -41,6 +42,31 @@ std::vector<const Setting*> FileKeys() {
   return keys;
 }
 
+// The settings a file's keys give over `base`: each key starts as the text
+// of its base value, which is what a key missing from the file reads as,
+// and `read` fills in what the file says.
+template <typename Read>
+FilterSettings SettingsOver(const FilterSettings& base, Read read) {
+  const std::vector<const Setting*> keys = FileKeys();
+  std::vector<ProfileValue> values;
+  values.reserve(keys.size());
+  for (const Setting* key : keys) {
+    values.push_back({key->name, key->is_real() ? ProfileRealDefault(base.*key->real_field)
+                                                : ProfileIntDefault(base.*key->int_field)});
+  }
+  read(values.data(), values.size());
+  FilterSettings result = base;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const Setting& key = *keys[i];
+    if (key.is_real()) {
+      result.*key.real_field = ParseProfileReal(values[i].text);
+    } else {
+      result.*key.int_field = ParseProfileInt(values[i].text);
+    }
+  }
+  return result;
+}
+
 }  // namespace
 
 std::string PictureSettingsFile(const std::string& path) {
@@ -61,25 +87,15 @@ FilterSettings ReadLocalSettings(const char* path, const FilterSettings& base) {
   const std::string file = ChosenFile(path);
   if (file.empty()) return result;
 
-  // Each key starts as the text of its base value, which is what a key
-  // missing from the file reads as.
-  const std::vector<const Setting*> keys = FileKeys();
-  std::vector<ProfileValue> values;
-  values.reserve(keys.size());
-  for (const Setting* key : keys) {
-    values.push_back({key->name, key->is_real() ? ProfileRealDefault(base.*key->real_field)
-                                                : ProfileIntDefault(base.*key->int_field)});
-  }
-  ReadProfileValues(file, kHostSection, values.data(), values.size());
-  for (size_t i = 0; i < keys.size(); ++i) {
-    const Setting& key = *keys[i];
-    if (key.is_real()) {
-      result.*key.real_field = ParseProfileReal(values[i].text);
-    } else {
-      result.*key.int_field = ParseProfileInt(values[i].text);
-    }
-  }
-  return result;
+  return SettingsOver(base, [&file](ProfileValue* values, size_t count) {
+    ReadProfileValues(file, kHostSection, values, count);
+  });
+}
+
+FilterSettings LocalSettingsFromText(const std::string& text, const FilterSettings& base) {
+  return SettingsOver(base, [&text](ProfileValue* values, size_t count) {
+    FindProfileValues(text, kHostSection, values, count);
+  });
 }
 
 void WriteLocalSettings(const char* path, const FilterSettings& settings) {

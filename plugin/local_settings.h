@@ -29,6 +29,8 @@ std::string FolderSettingsFile(const std::string& path);
 // `base` (the global settings) for every key the chosen file lacks. A null
 // or empty path names no file and gives `base`.
 FilterSettings ReadLocalSettings(const char* path, const FilterSettings& base);
+// The same from a settings file's text already in memory.
+FilterSettings LocalSettingsFromText(const std::string& text, const FilterSettings& base);
 
 // Stores `settings` in the per-picture file of a picture path or in the
 // folder file of an existing folder path. Failures are silent and leave the

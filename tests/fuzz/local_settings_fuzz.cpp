@@ -16,11 +16,8 @@
 
 #include <vector>
 
-#include "filters/setting_table.h"
 #include "plugin/host_callback.h"
 #include "plugin/local_settings.h"
-#include "plugin/profile_text.h"
-#include "plugin/profile_values.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -47,29 +44,6 @@ void Put(const std::string& file, const std::string& text) {
   if (out == nullptr) std::abort();
   std::fwrite(text.data(), 1, text.size(), out);
   std::fclose(out);
-}
-
-// The settings the text gives over `base`, read in memory.
-FilterSettings FromText(const std::string& text, const FilterSettings& base) {
-  std::vector<const Setting*> keys;
-  std::vector<ProfileValue> values;
-  for (const Setting& key : kSettings) {
-    if (!key.is_filter()) continue;
-    keys.push_back(&key);
-    values.push_back({key.name, key.is_real() ? ProfileRealDefault(base.*key.real_field)
-                                              : ProfileIntDefault(base.*key.int_field)});
-  }
-  FindProfileValues(text, kHostSection, values.data(), values.size());
-  FilterSettings result = base;
-  for (size_t i = 0; i < keys.size(); ++i) {
-    const Setting& key = *keys[i];
-    if (key.is_real()) {
-      result.*key.real_field = ParseProfileReal(values[i].text);
-    } else {
-      result.*key.int_field = ParseProfileInt(values[i].text);
-    }
-  }
-  return result;
 }
 
 }  // namespace
@@ -122,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   base.GammaVal = 0.125;
   base.USMAmount = 61;
   const FilterSettings from_file = ReadLocalSettings(path.c_str(), base);
-  const FilterSettings from_text = FromText(text, base);
+  const FilterSettings from_text = LocalSettingsFromText(text, base);
   FUZZ_CHECK(from_file == from_text, "file and text read alike");
   return 0;
 }
