@@ -127,13 +127,9 @@ class EmptyFolder {
 
 // Where the settings of a picture come from, for -v.
 std::string SettingsSource(const std::string& path, bool ignore_local) {
-  std::error_code failure;
   if (ignore_local) return "global settings (--ignore-local)";
-  const std::string own = PictureSettingsFile(path);
-  if (fs::exists(own, failure)) return own;
-  const std::string folder = FolderSettingsFile(path);
-  if (fs::exists(folder, failure)) return folder;
-  return "global settings";
+  const std::string file = LocalSettingsFile(path);
+  return file.empty() ? "global settings" : file;
 }
 
 // Everything the run needs, made before the first picture is read.

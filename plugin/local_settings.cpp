@@ -22,17 +22,6 @@ bool HasDrive(const std::string& path) {
   return path.size() >= 2 && path[1] == ':' && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
 }
 
-// The one file whose keys apply to `path`, or the empty text for none.
-std::string ChosenFile(const std::string& path) {
-  if (!PathIsFolder(path)) {
-    const std::string picture_file = PictureSettingsFile(path);
-    if (PathExists(picture_file)) return picture_file;
-  }
-  const std::string folder_file = FolderSettingsFile(path);
-  if (PathExists(folder_file)) return folder_file;
-  return std::string();
-}
-
 // The filter keys of the settings table, in its order: the files' keys.
 std::vector<const Setting*> FileKeys() {
   std::vector<const Setting*> keys;
@@ -81,10 +70,20 @@ std::string FolderSettingsFile(const std::string& path) {
   return path.substr(0, folder_end) + kFolderFileName;
 }
 
+std::string LocalSettingsFile(const std::string& path) {
+  if (!PathIsFolder(path)) {
+    const std::string picture_file = PictureSettingsFile(path);
+    if (PathExists(picture_file)) return picture_file;
+  }
+  const std::string folder_file = FolderSettingsFile(path);
+  if (PathExists(folder_file)) return folder_file;
+  return std::string();
+}
+
 FilterSettings ReadLocalSettings(const char* path, const FilterSettings& base) {
   FilterSettings result = base;
   if (path == nullptr || *path == '\0') return result;
-  const std::string file = ChosenFile(path);
+  const std::string file = LocalSettingsFile(path);
   if (file.empty()) return result;
 
   return SettingsOver(base, [&file](ProfileValue* values, size_t count) {

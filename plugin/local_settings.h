@@ -25,6 +25,10 @@ std::string PictureSettingsFile(const std::string& path);
 // "D:\Pictures\zprop.ini".
 std::string FolderSettingsFile(const std::string& path);
 
+// The one file whose keys apply to the picture or folder at `path`: the
+// picture's own file, else its folder's; the empty text for none.
+std::string LocalSettingsFile(const std::string& path);
+
 // The settings that apply to the picture or folder at `path`, starting from
 // `base` (the global settings) for every key the chosen file lacks. A null
 // or empty path names no file and gives `base`.
