@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine for CTest and the scripts.
 #
-# One Wine prefix per build tree (WINEPREFIX, default: <cwd-or-build>/wineprefix),
+# One Wine prefix for the project (WINEPREFIX or CHROMALINE_WINEPREFIX, by
+# default the checkout's build/wineprefix, never the user's own ~/.wine),
 # created on first use under a lock so that parallel tests share it. The
 # program's output goes through temp files: Wine's helper processes would
 # otherwise inherit CTest's pipes and make every test wait for them.
 set -u
-prefix=${WINEPREFIX:-${CHROMALINE_WINEPREFIX:-$HOME/.chromaline-wine}}
+prefix=${WINEPREFIX:-${CHROMALINE_WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix}}
 # No Mono or Gecko installer; overrides of the caller's own come after.
 export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export WINEARCH=win32
