@@ -14,6 +14,7 @@
 #include <random>
 #include <set>
 
+#include "cli/process_memory.h"
 #include "cli/progress.h"
 #include "cli/settings.h"
 #include "cli/walk.h"
@@ -437,6 +438,7 @@ int Summarize(const FilterOptions& o, Batch& b, const Tally& tally, Progress& sh
 }  // namespace
 
 int RunFilter(const FilterOptions& o) {
+  KeepFreedMemoryForReuse();
   Batch batch;
   const int status = PrepareBatch(o, &batch);
   if (status != kExitOk) return status;
