@@ -23,6 +23,8 @@
 // - A new file gets the process's defaults (the umask natively) and is
 //   moved in only if no file of that name has appeared in the meantime.
 //
+// File names are UTF-8, on Windows too (base/file_name.h).
+//
 // Errors name the target as the caller gave it and the system's reason
 // ("out/a.png: cannot be written: No space left on device").
 //
