@@ -61,7 +61,9 @@ std::string PresetList() {
   for (fs::directory_iterator it(PathFromUtf8(PresetFolder()), failure), end; !failure && it != end;
        it.increment(failure)) {
     const fs::path& file = it->path();
-    if (file.extension() == kPresetExtension && it->is_regular_file(failure)) names.push_back(Utf8FromPath(file.stem()));
+    if (file.extension() == kPresetExtension && it->is_regular_file(failure)) {
+      names.push_back(Utf8FromPath(file.stem()));
+    }
   }
   std::sort(names.begin(), names.end());
   std::string list;
