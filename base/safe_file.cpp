@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 
+#include "base/file_name.h"
 #include "base/safe_file.h"
 
 namespace fs = std::filesystem;
@@ -47,19 +48,19 @@ bool WriterOf(const std::string& middle, unsigned long* id) {
 
 std::vector<std::string> ClearStaleTemporaries(const std::string& target) {
   std::vector<std::string> lines;
-  const fs::path path(target);
+  const fs::path path = PathFromUtf8(target);
   const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  const std::string prefix = TemporaryNamePrefix(path.filename().string());
+  const std::string prefix = TemporaryNamePrefix(Utf8FromPath(path.filename()));
   const std::string ending = kTemporaryNameEnding;
   std::error_code failure;
   fs::directory_iterator it(folder, failure), end;
   for (; !failure && it != end; it.increment(failure)) {
-    const std::string name = it->path().filename().string();
+    const std::string name = Utf8FromPath(it->path().filename());
     if (name.size() <= prefix.size() + ending.size() || name.compare(0, prefix.size(), prefix) != 0 ||
         name.compare(name.size() - ending.size(), ending.size(), ending) != 0) {
       continue;
     }
-    const std::string file = (folder / name).string();
+    const std::string file = Utf8FromPath(folder / PathFromUtf8(name));
     unsigned long writer = 0;
     const bool named = WriterOf(name.substr(prefix.size(), name.size() - prefix.size() - ending.size()), &writer);
     if (named && writer == CurrentProcessId()) continue;  // this run's own
@@ -72,7 +73,7 @@ std::vector<std::string> ClearStaleTemporaries(const std::string& target) {
       why = "it is not a plain file of this user";
     } else {
       std::error_code removing;
-      if (fs::remove(file, removing)) {
+      if (fs::remove(PathFromUtf8(file), removing)) {
         lines.push_back(file + ": removed, a temporary file left by an interrupted run (process " +
                         std::to_string(writer) + ") writing " + target);
         continue;

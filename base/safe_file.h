@@ -23,6 +23,8 @@
 // - A new file gets the process's defaults (the umask natively) and is
 //   moved in only if no file of that name has appeared in the meantime.
 //
+// File names are UTF-8, on Windows too (base/file_name.h).
+//
 // Errors name the target as the caller gave it and the system's reason
 // ("out/a.png: cannot be written: No space left on device").
 //
@@ -114,8 +116,8 @@ std::string LastSystemError();
 // The prefix and ending of the temporary files the writer makes beside a
 // target named `name`: ".<name>." + the writer's process id + "-" + random
 // letters + ".tmp" (on Windows, where that would make the path too long for
-// the ANSI file functions, without the name: ".." + the rest). Tests look
-// for leftovers with it; the command line skips such files.
+// the plug-in's ANSI profile functions, without the name: ".." + the rest).
+// Tests look for leftovers with it; the command line skips such files.
 std::string TemporaryNamePrefix(const std::string& name);
 constexpr char kTemporaryNameEnding[] = ".tmp";
 // A fresh temporary name of that form (this process's id, eight random

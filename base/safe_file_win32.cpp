@@ -2,20 +2,25 @@
 //
 // The safe writer on Windows: CreateFile(CREATE_NEW), WriteFile,
 // FlushFileBuffers, then MoveFileEx (REPLACE_EXISTING over an existing file
-// unless the caller keeps its attributes with ReplaceFile).
+// unless the caller keeps its attributes with ReplaceFile). Names come in
+// as UTF-8 and go to the W calls as UTF-16.
 #include <windows.h>
 #include <aclapi.h>
 
 #include "base/safe_file.h"
+#include "base/scoped_win32.h"
 
 namespace {
 
+std::wstring W(const std::string& name) { return WideFromUtf8(name); }
+
 std::string SystemText(DWORD code) {
-  char* text = nullptr;
-  const DWORD n = FormatMessageA(
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-      0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string result = n != 0 && text != nullptr ? std::string(text, n) : "error " + std::to_string(code);
+      0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string result =
+      n != 0 && text != nullptr ? Utf8FromWide(std::wstring(text, n)) : "error " + std::to_string(code);
   if (text != nullptr) LocalFree(text);
   while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == '.')) {
     result.pop_back();
@@ -42,7 +47,7 @@ bool Refuse(const std::string& target, const std::string& reason, std::string* e
 // The target's attributes (INVALID_FILE_ATTRIBUTES: a new file), or false
 // when it may not be replaced.
 bool Inspect(const std::string& target, DWORD* attributes, std::string* error) {
-  *attributes = GetFileAttributesA(target.c_str());
+  *attributes = GetFileAttributesW(W(target).c_str());
   if (*attributes == INVALID_FILE_ATTRIBUTES) return true;
   if ((*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Refuse(target, "it is a folder", error);
   // The system refuses to replace a read-only file only for some callers;
@@ -58,7 +63,7 @@ bool Inspect(const std::string& target, DWORD* attributes, std::string* error) {
 // again for it.
 bool Flush(const TemporaryFile& file) {
   if (file.open()) return FlushFileBuffers(reinterpret_cast<HANDLE>(file.handle())) != 0;
-  const HANDLE handle = CreateFileA(file.path().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  const HANDLE handle = CreateFileW(W(file.path()).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const bool flushed = FlushFileBuffers(handle) != 0;
@@ -72,22 +77,22 @@ bool Flush(const TemporaryFile& file) {
 bool MoveIn(const std::string& temp, const std::string& target, DWORD attributes, const SafeWriteOptions& options) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     // Without REPLACE_EXISTING: a file that appeared meanwhile stays.
-    return MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    return MoveFileExW(W(temp).c_str(), W(target).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
   }
   if (!options.keep_windows_attributes) {
-    return MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return MoveFileExW(W(temp).c_str(), W(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
   // Wine's ReplaceFile makes its own temporary file in the target's folder
   // and cannot find the folder of a bare name.
   const std::string replaced = target.find_first_of("\\/:") == std::string::npos ? ".\\" + target : target;
-  if (!ReplaceFileA(replaced.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+  if (!ReplaceFileW(W(replaced).c_str(), W(temp).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     const DWORD reason = GetLastError();
     // The old file went away but the copy was not renamed: the copy is all
     // there is now, so it goes in by a plain rename.
     if ((reason == ERROR_UNABLE_TO_MOVE_REPLACEMENT || reason == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) &&
-        GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
-        MoveFileExA(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-      SetFileAttributesA(target.c_str(), attributes);
+        GetFileAttributesW(W(target).c_str()) == INVALID_FILE_ATTRIBUTES &&
+        MoveFileExW(W(temp).c_str(), W(target).c_str(), MOVEFILE_WRITE_THROUGH)) {
+      SetFileAttributesW(W(target).c_str(), attributes);
       return true;
     }
     SetLastError(reason);
@@ -95,7 +100,7 @@ bool MoveIn(const std::string& temp, const std::string& target, DWORD attributes
   }
   // Not every implementation carries the attributes over; put them back
   // where it did not (the file was neither a folder nor read-only).
-  if (GetFileAttributesA(target.c_str()) != attributes) SetFileAttributesA(target.c_str(), attributes);
+  if (GetFileAttributesW(W(target).c_str()) != attributes) SetFileAttributesW(W(target).c_str(), attributes);
   return true;
 }
 
@@ -148,9 +153,9 @@ bool ReplaceFileSafely(const std::string& target, const std::function<bool(Tempo
   HANDLE handle = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
     temp = prefix + NewTemporaryName(NameOf(target));
-    // The ANSI functions take no longer names.
-    if (temp.size() >= MAX_PATH) temp = prefix + NewTemporaryName(std::string());
-    handle = CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The plug-in's profile functions take no longer names.
+    if (W(temp).size() >= MAX_PATH) temp = prefix + NewTemporaryName(std::string());
+    handle = CreateFileW(W(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
         GetLastError() != ERROR_ALREADY_EXISTS) {
       break;
@@ -175,8 +180,8 @@ bool ReplaceFileSafely(const std::string& target, const std::function<bool(Tempo
     reason = GetLastError();
   }
   if (!ok) {
-    SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);  // a filler may have copied others
-    DeleteFileA(temp.c_str());
+    SetFileAttributesW(W(temp).c_str(), FILE_ATTRIBUTE_NORMAL);  // a filler may have copied others
+    DeleteFileW(W(temp).c_str());
     SetLastError(reason);
     return Refuse(target, LastSystemError(), error);
   }
@@ -185,7 +190,7 @@ bool ReplaceFileSafely(const std::string& target, const std::function<bool(Tempo
 
 bool SameFile(const std::string& a, const std::string& b) {
   const auto open = [](const std::string& path) {
-    return CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    return CreateFileW(W(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   };
   HANDLE fa = open(a);
@@ -216,7 +221,7 @@ bool ProcessRunning(unsigned long id) {
 }
 
 bool IsOwnRegularFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(W(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) != 0) {
     return false;
@@ -224,7 +229,7 @@ bool IsOwnRegularFile(const std::string& path) {
   // The owner of the file against the user this process runs as.
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+  if (GetNamedSecurityInfoW(W(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
                             nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
@@ -248,7 +253,7 @@ bool CanWriteIn(const std::string& folder, std::string* reason) {
   if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string probe = prefix + NewTemporaryName("chromaline-probe");
-    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE file = CreateFileW(W(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       CloseHandle(file);
@@ -262,7 +267,7 @@ bool CanWriteIn(const std::string& folder, std::string* reason) {
 }
 
 bool IdentifyFile(const std::string& path, FileIdentity* identity) {
-  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  HANDLE file = CreateFileW(W(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;

@@ -2,8 +2,9 @@
 //
 // Windows resources held for a scope, so that no caller writes a Release,
 // CoUninitialize or DeleteObject of its own: a COM pointer, COM for the
-// calling thread, a GDI object. Also the one conversion of ANSI text to
-// UTF-16 that the plug-in and the Windows host use for file names.
+// calling thread, a GDI object. Also the conversions of file names: the
+// ANSI form the plug-in is given by its viewer, the UTF-8 form the Windows
+// host carries its names in, and the UTF-16 form the system's W calls take.
 // (GDI+ is started only by the dialog's preview, which loads it at run
 // time: see ui/gdiplus_win32.h.)
 #ifndef CHROMALINE_BASE_SCOPED_WIN32_H_
@@ -80,5 +81,19 @@ using ScopedGdiObject = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObject
 // names come in and the one the Windows host reads its command line in.
 // Empty when the text does not convert.
 std::wstring WideFromAnsi(const std::string& text);
+
+// UTF-8 text as UTF-16 and back. Invalid UTF-8 converts with U+FFFD in
+// place of what is broken (it then names no file that exists).
+std::wstring WideFromUtf8(const std::string& text);
+std::string Utf8FromWide(const std::wstring& text);
+
+// UTF-16 text in the ANSI code page (CP_ACP). *exact is false when some
+// character has no form there and was replaced by the code page's default
+// character: such a name does not lead to the file any more.
+std::string AnsiFromWide(const std::wstring& text, bool* exact);
+
+// Shorthands for the plug-in's names: ANSI to UTF-8 and back.
+std::string Utf8FromAnsi(const std::string& text);
+std::string AnsiFromUtf8(const std::string& text, bool* exact);
 
 #endif  // CHROMALINE_BASE_SCOPED_WIN32_H_

@@ -20,6 +20,7 @@
 #include "cli/walk.h"
 #include "cli/console.h"
 #include "host/plugin_host.h"
+#include "base/file_name.h"
 #include "base/safe_file.h"
 #include "plugin/local_settings.h"
 
@@ -80,12 +81,12 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
     written.error = job.output + ": cannot be encoded: " + written.error;
     return written;
   }
-  const fs::path folder = fs::path(job.output).parent_path();
+  const fs::path folder = PathFromUtf8(job.output).parent_path();
   std::error_code failure;
   if (!folder.empty() && !fs::is_directory(folder, failure)) {
     fs::create_directories(folder, failure);
     if (failure) {
-      written.error = folder.string() + ": cannot be made: " + failure.message();
+      written.error = Utf8FromPath(folder) + ": cannot be made: " + failure.message();
       return written;
     }
   }
@@ -126,11 +127,12 @@ class EmptyFolder {
   fs::path path_;
 };
 
-// Where the settings of a picture come from, for -v.
+// Where the settings of a picture come from, for -v: `path` is the name
+// the plug-in is given, and the files are those it finds from it.
 std::string SettingsSource(const std::string& path, bool ignore_local) {
   if (ignore_local) return "global settings (--ignore-local)";
   const std::string file = LocalSettingsFile(path);
-  return file.empty() ? "global settings" : file;
+  return file.empty() ? "global settings" : Utf8FromPluginFileName(file);
 }
 
 // Everything the run needs, made before the first picture is read.
@@ -156,7 +158,7 @@ struct Tally {
 bool LoadStore(const FilterOptions& o, SettingsStore& store, std::string* error) {
   if (o.store.empty()) return true;
   std::error_code failure;
-  const bool exists = fs::exists(o.store, failure);
+  const bool exists = fs::exists(PathFromUtf8(o.store), failure);
   if (!exists && o.save_store) return true;
   return store.LoadFile(o.store, error);
 }
@@ -170,9 +172,22 @@ void WarnOutsideRanges(const std::string& file, const FilterSettings& settings, 
   }
 }
 
-// What message 14 is told for each picture, and the settings that will
-// apply there. A local settings file with values out of the dialog's
-// ranges is named once.
+// A picture the plug-in is given by its short name (its own has no form
+// in the ANSI code page) does not find its own settings file, whose name
+// is made from the picture's: said when there is one.
+void WarnOwnSettingsUnseen(const Job& job, const std::string& full, const std::string& given, Progress& progress) {
+  std::error_code failure;
+  const std::string own = PictureSettingsFile(full);
+  if (!fs::exists(PathFromUtf8(own), failure)) return;
+  if (fs::exists(PathFromUtf8(Utf8FromPluginFileName(PictureSettingsFile(given))), failure)) return;
+  progress.Error("warning: " + own + ": not used for " + job.input +
+                 ": the plug-in takes names in the system's code page, where this picture's name has no form, so "
+                 "it is given the short name " + given + ", from which this file is not found");
+}
+
+// What message 14 is told for each picture (in the form a viewer gives
+// the plug-in), and the settings that will apply there. A local settings
+// file with values out of the dialog's ranges is named once.
 void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch* b, Progress& progress) {
   b->paths.resize(b->jobs.size());
   b->in_force.assign(b->jobs.size(), global);
@@ -180,10 +195,14 @@ void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch
   for (size_t i = 0; i < b->jobs.size(); ++i) {
     const Job& job = b->jobs[i];
     std::error_code failure;
-    b->paths[i] = o.ignore_local ? (b->empty.path() / fs::path(job.input).filename()).string()
-                                 : fs::absolute(job.input, failure).string();
+    const fs::path input = PathFromUtf8(job.input);
+    const std::string full =
+        Utf8FromPath(o.ignore_local ? b->empty.path() / input.filename() : fs::absolute(input, failure));
+    bool shortened = false;
+    b->paths[i] = PluginFileName(full, &shortened);
     b->in_force[i] = ReadLocalSettings(b->paths[i].c_str(), global);
     if (job.state != Job::State::kToDo) continue;
+    if (shortened && !o.ignore_local) WarnOwnSettingsUnseen(job, full, b->paths[i], progress);
     b->any_stage = b->any_stage || b->in_force[i].AnyStageEnabled();
     b->todo.push_back(i);
     const std::string source = SettingsSource(b->paths[i], o.ignore_local);

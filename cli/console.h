@@ -5,8 +5,23 @@
 // line per picture), and Ctrl+C. The first Ctrl+C only raises a flag that
 // the stop queries answer and the batch walk looks at; a second one ends
 // the process the system's way.
+//
+// Text in and out is UTF-8: the arguments as the system has them (on
+// Windows read in UTF-16, whatever the ANSI code page), and what is
+// printed (on a Windows console written in UTF-16, elsewhere as UTF-8).
 #ifndef CHROMALINE_HOST_CONSOLE_H_
 #define CHROMALINE_HOST_CONSOLE_H_
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The program's arguments, argv[0] first. `argc` and `argv` are main's; on
+// Windows they are read again from the UTF-16 command line.
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// Writes `text` to stdout or stderr as it is (no newline added).
+void WriteText(std::FILE* stream, const std::string& text);
 
 bool StderrIsTerminal();
 void InstallInterruptHandler();

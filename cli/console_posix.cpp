@@ -14,6 +14,10 @@ void OnInterrupt(int) { g_interrupted.store(true); }
 
 }  // namespace
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+void WriteText(std::FILE* stream, const std::string& text) { std::fputs(text.c_str(), stream); }
+
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 
 void InstallInterruptHandler() {

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cli/batch.h"
+#include "cli/console.h"
 #include "cli/options.h"
 #include "photo/photo_io.h"
 #include "host/plugin_host.h"
@@ -15,23 +17,23 @@
 namespace {
 
 int Fail(const std::string& message, int code) {
-  std::fprintf(stderr, "chromaline-host: %s\n", message.c_str());
+  WriteText(stderr, "chromaline-host: " + message + "\n");
   return code;
 }
 
 int BadCommandLine(const std::string& message) {
-  std::fprintf(stderr, "chromaline-host: %s\n%s", message.c_str(), UsageText().c_str());
+  WriteText(stderr, "chromaline-host: " + message + "\n" + UsageText());
   return kExitUsage;
 }
 
 int RunVersion(const VersionOptions& o) {
-  std::printf("chromaline-host %s\n", CHROMALINE_TOOL_VERSION);
+  WriteText(stdout, std::string("chromaline-host ") + CHROMALINE_TOOL_VERSION + "\n");
   PluginHost host;
   std::string error;
   if (!host.Load(o.plugin, &error)) return Fail(error, kExitFailure);
   char text[64] = {};
   host.Send(2, text);
-  std::printf("plug-in: %s (%s)\n", text, o.plugin.c_str());
+  WriteText(stdout, "plug-in: " + std::string(text) + " (" + o.plugin + ")\n");
   return kExitOk;
 }
 
@@ -40,19 +42,20 @@ int RunCompare(const CompareOptions& o) {
   std::string error;
   if (!ReadPhoto(o.a, &a, &error) || !ReadPhoto(o.b, &b, &error)) return Fail(error, kExitFailure);
   if (a.image.width != b.image.width || a.image.height != b.image.height) {
-    std::printf("%s and %s differ in size: %dx%d against %dx%d\n", o.a.c_str(), o.b.c_str(), a.image.width,
-                a.image.height, b.image.width, b.image.height);
+    WriteText(stdout, o.a + " and " + o.b + " differ in size: " + std::to_string(a.image.width) + "x" +
+                          std::to_string(a.image.height) + " against " + std::to_string(b.image.width) + "x" +
+                          std::to_string(b.image.height) + "\n");
     return kExitDifferent;
   }
   size_t differing = 0;
   for (size_t i = 0; i < a.image.bgr.size(); ++i) differing += a.image.bgr[i] != b.image.bgr[i];
   if (differing != 0) {
-    std::printf("%s and %s differ in %zu of %zu channel values\n", o.a.c_str(), o.b.c_str(), differing,
-                a.image.bgr.size());
+    WriteText(stdout, o.a + " and " + o.b + " differ in " + std::to_string(differing) + " of " +
+                          std::to_string(a.image.bgr.size()) + " channel values\n");
     return kExitDifferent;
   }
   if (a.alpha != b.alpha) {
-    std::printf("%s and %s differ in their alpha channels\n", o.a.c_str(), o.b.c_str());
+    WriteText(stdout, o.a + " and " + o.b + " differ in their alpha channels\n");
     return kExitDifferent;
   }
   return kExitOk;
@@ -64,12 +67,20 @@ bool IsHelp(const char* arg) { return std::strcmp(arg, "--help") == 0 || std::st
 
 int main(int argc, char** argv) {
   AskForAllProcessorsUnlessSet();  // the plug-in's worker threads, unless the user chose
+  // The arguments as UTF-8 (file names beyond the ANSI code page on
+  // Windows), handed on in main's own form.
+  std::vector<std::string> arguments = CommandLineArguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(&argument[0]);
+  argc = static_cast<int>(pointers.size());
+  pointers.push_back(nullptr);
+  argv = pointers.data();
   if (argc < 2) return BadCommandLine("no command given");
   const std::string command = argv[1];
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
     if (IsHelp(argv[i])) {
-      std::fputs(HelpText().c_str(), stdout);
+      WriteText(stdout, HelpText());
       return kExitOk;
     }
   }

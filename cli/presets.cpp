@@ -16,6 +16,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/file_name.h"
 #include "host/plugin_library.h"
 
 namespace fs = std::filesystem;
@@ -57,10 +58,12 @@ std::string PresetFolder() { return ThePresetFolder().path; }
 std::string PresetList() {
   std::vector<std::string> names;
   std::error_code failure;
-  for (fs::directory_iterator it(fs::path(PresetFolder()), failure), end; !failure && it != end;
+  for (fs::directory_iterator it(PathFromUtf8(PresetFolder()), failure), end; !failure && it != end;
        it.increment(failure)) {
     const fs::path& file = it->path();
-    if (file.extension() == kPresetExtension && it->is_regular_file(failure)) names.push_back(file.stem().string());
+    if (file.extension() == kPresetExtension && it->is_regular_file(failure)) {
+      names.push_back(Utf8FromPath(file.stem()));
+    }
   }
   std::sort(names.begin(), names.end());
   std::string list;
@@ -76,7 +79,7 @@ bool ResolvePreset(const std::string& value, std::string* store, std::string* er
   const Folder folder = ThePresetFolder();
   const std::string file = folder.path + folder.separator + value + kPresetExtension;
   std::error_code failure;
-  if (!value.empty() && fs::is_regular_file(fs::path(file), failure)) {
+  if (!value.empty() && fs::is_regular_file(PathFromUtf8(file), failure)) {
     *store = file;
     return true;
   }

@@ -1,6 +1,8 @@
 // File: cli/progress.cpp
 #include "cli/progress.h"
 
+#include "cli/console.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -65,10 +67,14 @@ void Progress::Draw(bool force) {
     std::snprintf(tail, sizeof tail, "  %.1f Mpx/s, %s left", megapixels_per_second(), Duration(left).c_str());
     line += tail;
   }
-  if (line.size() > 100) line = line.substr(0, 97) + "...";
+  if (line.size() > 100) {
+    size_t cut = 97;
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+    line = line.substr(0, cut) + "...";
+  }
   const size_t width = line.size();
   if (line.size() < drawn_) line.append(drawn_ - line.size(), ' ');
-  std::fprintf(stderr, "\r%s", line.c_str());
+  WriteText(stderr, "\r" + line);
   std::fflush(stderr);
   drawn_ = width;
 }
@@ -77,7 +83,7 @@ void Progress::Print(const std::string& line, bool quiet_hides) {
   if (quiet_hides && verbosity_ == Verbosity::kQuiet) return;
   if (terminal_ && drawn_ > 0) std::fprintf(stderr, "\r%s\r", std::string(drawn_, ' ').c_str());
   drawn_ = 0;
-  std::fprintf(stderr, "%s\n", line.c_str());
+  WriteText(stderr, line + "\n");
   std::fflush(stderr);
   if (position_ > 0 && fraction_ < 1) Draw(true);
 }

@@ -6,34 +6,40 @@
 #include <map>
 #include <set>
 
+#include "base/file_name.h"
 #include "base/safe_file.h"
 
 namespace fs = std::filesystem;
+
+// Names are UTF-8 here, as everywhere in the program; std::filesystem is
+// given and gives them through PathFromUtf8 and Utf8FromPath
+// (base/file_name.h).
 
 namespace {
 
 bool IsPictureName(const fs::path& path) {
   PhotoFormat format;
-  return PhotoFormatFromName(path.filename().string(), &format);
+  return PhotoFormatFromName(Utf8FromPath(path.filename()), &format);
 }
 
 // Our own outputs and temporary files are not pictures to filter.
 bool IsOurs(const fs::path& path, const FilterOptions& o) {
-  const std::string name = path.filename().string();
+  const std::string name = Utf8FromPath(path.filename());
   if (!name.empty() && name[0] == '.' && name.size() > 4 && name.compare(name.size() - 4, 4, kTemporaryNameEnding) == 0) {
     return true;
   }
-  const std::string stem = path.stem().string();
+  const std::string stem = Utf8FromPath(path.stem());
   return o.has_suffix && !o.suffix.empty() && stem.size() >= o.suffix.size() &&
          stem.compare(stem.size() - o.suffix.size(), o.suffix.size(), o.suffix) == 0;
 }
 
 // The output of `input`, found at `relative` under the operand given.
 std::string OutputFor(const FilterOptions& o, const fs::path& input, const fs::path& relative) {
-  const fs::path folder = o.output_dir.empty() ? input.parent_path() : fs::path(o.output_dir) / relative.parent_path();
-  const std::string extension = o.has_format ? ExtensionOf(o.format) : input.extension().string();
-  const std::string name = input.stem().string() + (o.has_suffix ? o.suffix : "") + extension;
-  return (folder / name).lexically_normal().string();
+  const fs::path folder =
+      o.output_dir.empty() ? input.parent_path() : PathFromUtf8(o.output_dir) / relative.parent_path();
+  const std::string extension = o.has_format ? ExtensionOf(o.format) : Utf8FromPath(input.extension());
+  const std::string name = Utf8FromPath(input.stem()) + (o.has_suffix ? o.suffix : "") + extension;
+  return Utf8FromPath((folder / PathFromUtf8(name)).lexically_normal());
 }
 
 void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::path>* found, std::vector<Job>* jobs) {
@@ -44,12 +50,13 @@ void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::pat
       files.push_back(entry.path());
     }
   };
-  const bool output_inside = !o.output_dir.empty() && fs::exists(o.output_dir, failure);
+  const fs::path output_dir = PathFromUtf8(o.output_dir);
+  const bool output_inside = !o.output_dir.empty() && fs::exists(output_dir, failure);
   if (o.recursive) {
     fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, failure), end;
     for (; !failure && it != end; it.increment(failure)) {
       // The output folder inside the walked one holds results, not pictures.
-      if (output_inside && it->is_directory(failure) && fs::equivalent(it->path(), o.output_dir, failure)) {
+      if (output_inside && it->is_directory(failure) && fs::equivalent(it->path(), output_dir, failure)) {
         it.disable_recursion_pending();
         continue;
       }
@@ -61,9 +68,9 @@ void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::pat
   }
   if (failure) {
     Job job;
-    job.input = root.string();
+    job.input = Utf8FromPath(root);
     job.state = Job::State::kFailed;
-    job.reason = root.string() + ": cannot be read: " + failure.message();
+    job.reason = job.input + ": cannot be read: " + failure.message();
     jobs->push_back(job);
   }
   std::sort(files.begin(), files.end());
@@ -75,10 +82,11 @@ void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::pat
 std::string SingleOutput(const FilterOptions& o) {
   std::error_code failure;
   const std::string& out = o.operands[1];
-  if (!fs::is_directory(out, failure)) return out;
-  const fs::path input(o.operands[0]);
-  const std::string extension = o.has_format ? ExtensionOf(o.format) : input.extension().string();
-  return (fs::path(out) / (input.stem().string() + extension)).lexically_normal().string();
+  if (!fs::is_directory(PathFromUtf8(out), failure)) return out;
+  const fs::path input = PathFromUtf8(o.operands[0]);
+  const std::string extension = o.has_format ? ExtensionOf(o.format) : Utf8FromPath(input.extension());
+  const fs::path name = PathFromUtf8(Utf8FromPath(input.stem()) + extension);
+  return Utf8FromPath((PathFromUtf8(out) / name).lexically_normal());
 }
 
 // Whether pictures can be written in the folder of `output` (or, when it
@@ -86,9 +94,9 @@ std::string SingleOutput(const FilterOptions& o) {
 // Asked once per folder.
 bool WritableFolder(const std::string& output, std::map<std::string, std::string>* asked, std::string* reason) {
   std::error_code failure;
-  fs::path folder = fs::absolute(output, failure).parent_path();
+  fs::path folder = fs::absolute(PathFromUtf8(output), failure).parent_path();
   while (!folder.empty() && !fs::exists(folder, failure) && folder.has_relative_path()) folder = folder.parent_path();
-  const std::string key = folder.string();
+  const std::string key = Utf8FromPath(folder);
   auto found = asked->find(key);
   if (found == asked->end()) {
     std::string why;
@@ -117,7 +125,8 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
     *error = std::string("--format ") + PhotoFormatName(o.format) + ": this build cannot write such pictures";
     return false;
   }
-  if (!o.output_dir.empty() && fs::exists(o.output_dir, failure) && !fs::is_directory(o.output_dir, failure)) {
+  if (!o.output_dir.empty() && fs::exists(PathFromUtf8(o.output_dir), failure) &&
+      !fs::is_directory(PathFromUtf8(o.output_dir), failure)) {
     *error = "-o " + o.output_dir + ": is a file, not a folder";
     return false;
   }
@@ -125,11 +134,14 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
   // The inputs with their outputs, in the order given (folders sorted).
   std::vector<Job> planned;
   for (const std::string& operand : o.operands) {
-    const fs::file_status status = fs::status(operand, failure);
+    const fs::path operand_path = PathFromUtf8(operand);
+    const fs::file_status status = fs::status(operand_path, failure);
     if (o.single || !fs::is_directory(status)) {
       Job job;
       job.input = operand;
-      job.output = o.single ? SingleOutput(o) : o.in_place ? operand : OutputFor(o, operand, fs::path(operand).filename());
+      job.output = o.single      ? SingleOutput(o)
+                   : o.in_place ? operand
+                                : OutputFor(o, operand_path, operand_path.filename());
       if (!fs::exists(status)) {
         job.state = Job::State::kFailed;
         job.reason = operand + ": cannot be read: " + (failure ? failure.message() : "no such file");
@@ -142,11 +154,11 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
       continue;
     }
     std::vector<fs::path> files;
-    AddFolder(o, operand, &files, &planned);
+    AddFolder(o, operand_path, &files, &planned);
     for (const fs::path& file : files) {
       Job job;
-      job.input = file.string();
-      job.output = o.in_place ? job.input : OutputFor(o, file, file.lexically_relative(operand));
+      job.input = Utf8FromPath(file);
+      job.output = o.in_place ? job.input : OutputFor(o, file, file.lexically_relative(operand_path));
       planned.push_back(job);
     }
   }
@@ -164,7 +176,7 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
       if (IdentifyFile(job.input, &identity) && !replaced.insert(identity).second) {
         continue;  // one picture named twice (another name, a link): done once
       }
-      if ((fs::status(job.input, failure).permissions() & fs::perms::owner_write) == fs::perms::none) {
+      if ((fs::status(PathFromUtf8(job.input), failure).permissions() & fs::perms::owner_write) == fs::perms::none) {
         job.state = Job::State::kFailed;
         job.reason = job.input + ": is read-only; --in-place leaves it as it is";
         jobs->push_back(job);
@@ -192,7 +204,7 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
                " pictures (give --format png)";
       return false;
     }
-    const std::string key = fs::absolute(job.output, failure).lexically_normal().string();
+    const std::string key = Utf8FromPath(fs::absolute(PathFromUtf8(job.output), failure).lexically_normal());
     const bool same_as_input = SameFile(job.input, job.output);
     if (job.state != Job::State::kToDo) {
       // already failed above
@@ -201,14 +213,14 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
     } else if (outputs.count(key) != 0) {
       job.state = Job::State::kFailed;
       job.reason = job.output + ": another picture of this run is written there; " + job.input + " is not filtered";
-    } else if (fs::is_directory(job.output, failure)) {
+    } else if (fs::is_directory(PathFromUtf8(job.output), failure)) {
       job.state = Job::State::kFailed;
       job.reason = job.output + ": is a folder; " + job.input + " is not filtered";
     } else if (same_as_input && !o.in_place) {
       job.state = Job::State::kFailed;
       job.reason = job.output + ": is the input picture " + job.input +
                    " itself; it is never written unless --in-place is given";
-    } else if (!same_as_input && fs::exists(fs::symlink_status(job.output, failure)) && !o.overwrite) {
+    } else if (!same_as_input && fs::exists(fs::symlink_status(PathFromUtf8(job.output), failure)) && !o.overwrite) {
       // The name itself, not where a link leads: a link to nowhere is an
       // output someone made, and is left alone too.
       job.state = Job::State::kLeftAlone;

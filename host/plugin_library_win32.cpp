@@ -1,17 +1,21 @@
 // File: host/plugin_library_win32.cpp
+//
+// The plug-in DLL loaded by its UTF-8 name through the W calls.
 #include <windows.h>
 
+#include "base/scoped_win32.h"
 #include "host/plugin_library.h"
 
 namespace {
 
 // `path` made absolute against the current folder, or empty.
-std::string FullPath(const std::string& path) {
-  const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return std::string();
-  std::string full(size, '\0');
-  const DWORD length = GetFullPathNameA(path.c_str(), size, full.data(), nullptr);
-  if (length == 0 || length >= size) return std::string();
+std::wstring FullPath(const std::string& path) {
+  const std::wstring wide = WideFromUtf8(path);
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return std::wstring();
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return std::wstring();
   full.resize(length);
   return full;
 }
@@ -25,8 +29,8 @@ bool PluginLibrary::Load(const std::string& path, std::string* error) {
   // A relative path or a bare name would be looked up along the DLL search
   // path, the host's own folder first; the file meant is the one the path
   // names from the current folder.
-  const std::string full = FullPath(path);
-  HMODULE module = full.empty() ? nullptr : LoadLibraryA(full.c_str());
+  const std::wstring full = FullPath(path);
+  HMODULE module = full.empty() ? nullptr : LoadLibraryW(full.c_str());
   if (module == nullptr) {
     *error = path + ": cannot be loaded (error " + std::to_string(GetLastError()) + ")";
     return false;
@@ -49,9 +53,9 @@ void PluginLibrary::Unload() {
 }
 
 std::string DefaultPluginPath() {
-  char self[MAX_PATH + 1] = {};
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
-  std::string dir(self);
+  wchar_t self[MAX_PATH + 1] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::string dir = Utf8FromWide(self);
   dir.erase(dir.find_last_of("\\/") + 1);
   return dir + "Chromaline.dll";
 }

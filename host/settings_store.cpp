@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/file_name.h"
 #include "base/safe_file.h"
 
 namespace {
@@ -93,7 +94,7 @@ void SettingsStore::Read(HostSettingRecord& record) const {
 }
 
 bool SettingsStore::LoadFile(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) {
     *error = path + ": cannot be read: " + std::strerror(errno);
     return false;

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "base/file_name.h"
 #include "photo/photo_io.h"
 
 namespace {
@@ -28,7 +29,7 @@ bool PhotoFormatFromText(const std::string& text, PhotoFormat* format) {
 }
 
 bool PhotoFormatFromName(const std::string& name, PhotoFormat* format) {
-  const std::string ext = std::filesystem::path(name).extension().string();
+  const std::string ext = Utf8FromPath(PathFromUtf8(name).extension());
   return ext.size() > 1 && PhotoFormatFromText(ext.substr(1), format);
 }
 

@@ -79,8 +79,8 @@ bool PhotoFormatWritable(PhotoFormat format);
 // ending in a newline; empty when everything above is available.
 const char* PhotoCodecLimits();
 
-// Reads a picture file. On failure returns false and sets *error to a line
-// naming the file and the reason.
+// Reads a picture file (its name in UTF-8). On failure returns false and
+// sets *error to a line naming the file and the reason.
 bool ReadPhoto(const std::string& path, Photo* photo, std::string* error);
 
 // Encodes the picture (with its alpha and metadata where the format holds

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/file_name.h"
 #include "base/scoped_win32.h"
 #include "photo/orientation.h"
 #include "photo/photo_io.h"
@@ -99,7 +100,7 @@ int Orientation(IWICBitmapDecoder* decoder, IWICBitmapFrameDecode* frame, const 
   GUID container;
   if (FAILED(decoder->GetContainerFormat(&container)) || !IsEqualGUID(container, GUID_ContainerFormatJpeg)) return 1;
   std::vector<uint8_t> head(128 * 1024);
-  FILE* file = std::fopen(path.c_str(), "rb");
+  FILE* file = OpenFile(path, "rb");
   if (!file) return 1;
   head.resize(std::fread(head.data(), 1, head.size(), file));
   std::fclose(file);
@@ -188,7 +189,7 @@ HRESULT CopyRows(IWICImagingFactory* factory, IWICBitmapSource* source, bool alp
 
 HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* photo) {
   ScopedComPtr<IWICBitmapDecoder> decoder;
-  HRESULT hr = factory->CreateDecoderFromFilename(WideFromAnsi(path).c_str(), nullptr, GENERIC_READ,
+  HRESULT hr = factory->CreateDecoderFromFilename(WideFromUtf8(path).c_str(), nullptr, GENERIC_READ,
                                                   WICDecodeMetadataCacheOnDemand, decoder.Out());
   ScopedComPtr<IWICBitmapFrameDecode> frame;
   if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, frame.Out());
@@ -361,7 +362,7 @@ const char* PhotoCodecLimits() {
 bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
   *photo = Photo();
   // The system's reason first: WIC's messages for a missing file are vague.
-  FILE* file = std::fopen(path.c_str(), "rb");
+  FILE* file = OpenFile(path, "rb");
   if (!file) {
     *error = path + ": " + std::strerror(errno);
     return false;

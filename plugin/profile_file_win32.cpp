@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/safe_file.h"
+#include "base/scoped_win32.h"
 #include "plugin/profile_file.h"
 #include "plugin/profile_values.h"
 
@@ -79,26 +80,30 @@ bool WriteProfileValues(const std::string& file, const char* section, const Prof
   if (!Fits(file) || !Fits(path)) return false;
   // A folder cannot be written as a file, and a read-only file is not to be
   // replaced (the writer refuses both, for any user).
+  // The writer takes UTF-8 names; the plug-in's come in the ANSI code page.
+  const std::string target = Utf8FromAnsi(path);
   std::string error;
-  if (!CanReplace(path, &error)) return false;
+  if (!CanReplace(target, &error)) return false;
   const bool exists = PathExists(path);
   const auto fill = [&](TemporaryFile& copy) {
     // The copy starts as the old text; it is written as a plain file (the
     // profile functions cannot rewrite a hidden one) by the functions that
     // take a name.
     copy.Close();
-    const char* temp = copy.path().c_str();
+    bool exact = false;
+    const std::string temp_name = AnsiFromUtf8(copy.path(), &exact);  // made from the target's name: it has one
+    const char* temp = temp_name.c_str();
     bool ok = !exists || (CopyFileA(path.c_str(), temp, FALSE) && SetFileAttributesA(temp, FILE_ATTRIBUTE_NORMAL));
     for (size_t i = 0; ok && i < count; ++i) {
       ok = WritePrivateProfileStringA(section, values[i].key, values[i].text.c_str(), temp) != 0;
     }
-    ok = ok && ReadsBack(copy.path(), section, values, count);
+    ok = ok && ReadsBack(temp_name, section, values, count);
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, temp);  // drop any cached copy
     return ok;
   };
   SafeWriteOptions options;
   options.keep_windows_attributes = true;
-  if (!ReplaceFileSafely(path, fill, options, &error)) return false;
+  if (!ReplaceFileSafely(target, fill, options, &error)) return false;
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // no stale cached copy
   return true;
 }

@@ -25,6 +25,8 @@
 #   - an output that is a symbolic link leading nowhere
 #   - outputs that cannot be written found before filtering; IN FOLDER
 #   - temporaries a killed run left: named, removed when provably stale
+#   - accented and CJK names given and found in folders; a picture whose
+#     name the plug-in can only be given in short form
 # HOST is the program to run (with a Windows build: "wine-run.sh x.exe");
 # HOST_KIND is "native" or "windows" (what the platform cannot do is
 # skipped with a line saying so). Paths given to the program are relative
@@ -455,6 +457,42 @@ host filter $tone "$sample" t18/out.png 2>t18.err; rc=$?; check
 if [ "$HOST_KIND" != windows ]; then
   [ -e "t18/.out.png.$$-abcdefgh.tmp" ] && grep -q "out.png.$$-abcdefgh.tmp" t18.err ||
     fail "a temporary of a writer still running: not left and named: $(cat t18.err)"
+fi
+
+# 19. Names beyond ASCII, given and found: an accented JPEG and a CJK PNG
+#     given directly, the same found by walking a folder with a Japanese
+#     name; each filtered and written under the right name, and named
+#     rightly in what the program prints. A CJK picture with its own
+#     settings file: on Windows it has no name in the system's code page,
+#     so the plug-in is given its short name, under which that file is not
+#     found; a warning names it. Natively the file applies.
+mkdir -p t19/フォト t19/zp
+convert "$sample" -quality 90 t19/Ünï.jpg && cp t19/Ünï.jpg t19/plain.jpg
+cp "$sample" t19/写真.png
+cp t19/Ünï.jpg t19/写真.png t19/フォト/
+host filter $tone --suffix -out t19/Ünï.jpg 2>t19.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t19/Ünï-out.jpg ] && grep -Eq "t19/Ünï.jpg -> t19[/\\\\]Ünï-out.jpg" t19.err ||
+  fail "Ünï.jpg given directly: exit $rc: $(cat t19.err)"
+host filter $tone --suffix -out t19/plain.jpg 2>/dev/null
+host compare t19/Ünï-out.jpg t19/plain-out.jpg >t19.out 2>&1; rc=$?; check
+[ $rc -eq 0 ] || fail "Ünï.jpg filtered unlike the same picture under an ASCII name: exit $rc: $(cat t19.out)"
+host filter $tone --suffix _f t19/写真.png 2>t19.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t19/写真_f.png ] && grep -Eq "t19/写真.png -> t19[/\\\\]写真_f.png" t19.err ||
+  fail "写真.png given directly: exit $rc, written: $(ls t19 | tr '\n' ' '): $(cat t19.err)"
+host filter $tone -o t19/out t19/フォト 2>t19.err; rc=$?; check
+[ $rc -eq 0 ] && [ "$(ls t19/out | tr '\n' ' ')" = "Ünï.jpg 写真.png " ] &&
+  grep -Eq "フォト[/\\\\]写真.png -> t19[/\\\\]out[/\\\\]写真.png" t19.err ||
+  fail "the folder フォト walked: exit $rc, written: $(ls t19/out 2>&1 | tr '\n' ' '): $(cat t19.err)"
+[ -z "$(leftovers t19)" ] || fail "a temporary file was left: $(leftovers t19)"
+cp "$sample" t19/zp/写真.png
+printf '[ChromalinePlugIn]\r\nAutoLevels=1\r\n' >t19/zp/写真.zprop
+host filter $tone -v t19/zp/写真.png t19/zp/out.png 2>t19.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t19/zp/out.png ] || fail "写真.png with its own .zprop: exit $rc: $(cat t19.err)"
+if [ "$HOST_KIND" = windows ]; then
+  grep "warning" t19.err | grep -q "写真.zprop" ||
+    fail "写真.png given to the plug-in by its short name: no warning naming 写真.zprop: $(cat t19.err)"
+else
+  grep -q "from .*写真.zprop" t19.err || fail "写真.zprop did not apply to 写真.png: $(cat t19.err)"
 fi
 
 if [ "$failures" -ne 0 ]; then
