@@ -202,6 +202,10 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   photo->cmyk = IsEqualGUID(format, GUID_WICPixelFormat32bppCMYK) || IsEqualGUID(format, GUID_WICPixelFormat64bppCMYK) ||
                 IsEqualGUID(format, GUID_WICPixelFormat40bppCMYKAlpha) ||
                 IsEqualGUID(format, GUID_WICPixelFormat80bppCMYKAlpha);
+  for (const GUID* indexed : {&GUID_WICPixelFormat1bppIndexed, &GUID_WICPixelFormat2bppIndexed,
+                              &GUID_WICPixelFormat4bppIndexed, &GUID_WICPixelFormat8bppIndexed}) {
+    photo->palette = photo->palette || IsEqualGUID(*indexed, format);
+  }
   photo->orientation = Orientation(decoder.get(), frame.get(), path);
   photo->metadata.icc = IccProfile(factory, frame.get());
 
