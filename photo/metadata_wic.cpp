@@ -1,15 +1,19 @@
 // File: photo/metadata_wic.cpp
 //
-// The metadata the Windows codecs keep. Their reader takes only the ICC
-// profile (and the orientation it undoes), and their encoder writes that
-// profile where it takes a colour context; EXIF, IPTC, XMP and the comment
-// are neither read nor written here yet, so a picture read here never holds
-// them, and one handed in with them is told they are left out.
+// The metadata the Windows build keeps. The decoder gives the ICC profile
+// (and the orientation it undoes); EXIF, IPTC, XMP and the comment of JPEG
+// and PNG files are read from the file's bytes and written into the bytes
+// WIC encoded for JPEG and PNG output (photo/jpeg_segments, photo/png_text),
+// a JPEG block only where it fits one segment. TIFF output gets the ICC
+// profile alone, and BMP nothing.
+#include "photo/jpeg_segments.h"
 #include "photo/photo_io.h"
 
 std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   if (!options.keep_metadata) return "";
   const PhotoMetadata& m = photo.metadata;
+  if (options.format == PhotoFormat::kPng) return "";
+  if (options.format == PhotoFormat::kJpeg) return JpegMetadataTooLarge(m);
   std::string text;
   const auto add = [&text](bool present, const char* name) {
     if (present) text += (text.empty() ? "" : ", ") + std::string(name);
