@@ -114,14 +114,15 @@ int HexDigit(char c) {
 }
 
 // ImageMagick's raw profile text ("\n<type>\n<size>\n" and the bytes in
-// hexadecimal on lines): false when the size is missing or more than the
-// digits give.
+// hexadecimal on lines; exiftool names the type "IPTC profile"): false
+// when the size is missing or more than the digits give.
 bool FromRawProfile(const std::string& text, std::vector<uint8_t>* bytes) {
-  size_t at = text.find_first_not_of(" \t\r\n");
+  size_t at = text.find_first_not_of("\r\n");
   if (at == std::string::npos) return false;
-  at = text.find_first_of(" \t\r\n", at);  // after the type
+  at = text.find_first_of("\r\n", at);  // after the type's line ("IPTC profile" has a space)
   if (at == std::string::npos) return false;
   at = text.find_first_not_of(" \t\r\n", at);
+  if (at == std::string::npos) return false;
   size_t size = 0, digits = 0;
   for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 10; ++at, ++digits) {
     size = size * 10 + static_cast<size_t>(text[at] - '0');

@@ -365,6 +365,14 @@ Bytes CompressedText(const std::string& keyword, const std::string& text) {
   return data;
 }
 
+// A signature and what follows it.
+Bytes Join(const std::string& signature, const Bytes& rest) {
+  Bytes joined(signature.size() + rest.size());
+  std::memcpy(joined.data(), signature.data(), signature.size());
+  if (!rest.empty()) std::memcpy(joined.data() + signature.size(), rest.data(), rest.size());
+  return joined;
+}
+
 Bytes EncodedPng() {
   Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   AddChunk(&png, "IHDR", Bytes(13, 1));
@@ -390,10 +398,8 @@ TEST(PngChunks, BlocksWrittenAndImageMagicksFormsAreRead) {
   Bytes resources = {'8', 'B', 'I', 'M', 0x04, 0x04, 0, 0, 0, 0, 0, 9};
   resources.insert(resources.end(), blocks.iptc.begin(), blocks.iptc.end());
   resources.push_back(0);
-  Bytes photoshop(std::begin("Photoshop 3.0"), std::end("Photoshop 3.0"));
-  photoshop.insert(photoshop.end(), resources.begin(), resources.end());
-  Bytes app1_xmp(std::begin("http://ns.adobe.com/xap/1.0/"), std::end("http://ns.adobe.com/xap/1.0/"));
-  app1_xmp.insert(app1_xmp.end(), blocks.xmp.begin(), blocks.xmp.end());
+  const Bytes photoshop = Join(std::string("Photoshop 3.0", 14), resources);
+  const Bytes app1_xmp = Join(std::string("http://ns.adobe.com/xap/1.0/", 29), blocks.xmp);
 
   const auto png = [](const std::vector<std::pair<const char*, Bytes>>& chunks) {
     Bytes file = EncodedPng();
