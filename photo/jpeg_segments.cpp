@@ -5,6 +5,7 @@
 // their payload.
 #include "photo/jpeg_segments.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -16,6 +17,9 @@ constexpr size_t kXmpSize = sizeof(kXmp);
 constexpr char kPhotoshop[] = "Photoshop 3.0";  // and its NUL
 constexpr size_t kPhotoshopSize = sizeof(kPhotoshop);
 constexpr uint16_t kIptcResource = 0x0404;
+constexpr char kIcc[] = "ICC_PROFILE";  // and its NUL, then the chunk's number and the count
+constexpr size_t kIccSize = sizeof(kIcc) + 2;
+constexpr size_t kIccChunk = kMostJpegPayload - kIccSize;
 // A head larger than this is no picture's header.
 constexpr size_t kMostHead = 64u << 20;
 
@@ -84,6 +88,9 @@ size_t ExifPayload(const std::vector<uint8_t>& exif) {
 
 bool Fits(size_t payload) { return payload <= kMostJpegPayload; }
 
+// An ICC profile is cut into numbered chunks, at most 255.
+bool IccFits(size_t size) { return (size + kIccChunk - 1) / kIccChunk <= 255; }
+
 }  // namespace
 
 bool ForEachJpegSegment(const uint8_t* data, size_t size,
@@ -141,7 +148,8 @@ std::vector<uint8_t> ReadJpegHead(std::FILE* file) {
 
 std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* metadata) {
   std::vector<uint8_t> resources;
-  bool comment = false;
+  std::vector<std::vector<uint8_t>> icc_chunks;
+  bool comment = false, icc_damaged = false;
   ForEachJpegSegment(data, size, [&](uint8_t marker, const uint8_t* payload, size_t length) {
     if (marker == 0xe1 && metadata->exif.empty() && Starts(payload, length, kExif, kExifSize)) {
       metadata->exif.assign(payload, payload + length);
@@ -150,17 +158,35 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
     } else if (marker == 0xed && Starts(payload, length, kPhotoshop, kPhotoshopSize)) {
       // Resources too large for one segment go on in the next ones.
       resources.insert(resources.end(), payload + kPhotoshopSize, payload + length);
+    } else if (marker == 0xe2 && Starts(payload, length, kIcc, sizeof(kIcc))) {
+      if (length < kIccSize) return true;
+      const size_t number = payload[sizeof(kIcc)], count = payload[sizeof(kIcc) + 1];
+      if (icc_chunks.empty()) icc_chunks.resize(count);
+      if (number == 0 || number > icc_chunks.size() || count != icc_chunks.size() || !icc_chunks[number - 1].empty()) {
+        icc_damaged = true;
+      } else {
+        icc_chunks[number - 1].assign(payload + kIccSize, payload + length);
+      }
     } else if (marker == 0xfe && !comment) {
       metadata->comment.assign(reinterpret_cast<const char*>(payload), length);
       comment = true;
     }
     return true;
   });
+  std::string problem;
+  for (const std::vector<uint8_t>& chunk : icc_chunks) {
+    icc_damaged = icc_damaged || chunk.empty();
+    metadata->icc.insert(metadata->icc.end(), chunk.begin(), chunk.end());
+  }
+  if (icc_damaged) {
+    metadata->icc.clear();
+    problem = "the ICC profile is damaged: left out";
+  }
   if (!resources.empty() && !IptcFromPhotoshop(resources.data(), resources.size(), &metadata->iptc)) {
     metadata->iptc.clear();
-    return "the IPTC block is damaged: left out";
+    problem += (problem.empty() ? "" : "; ") + std::string("the IPTC block is damaged: left out");
   }
-  return "";
+  return problem;
 }
 
 std::string JpegMetadataTooLarge(const PhotoMetadata& m) {
@@ -172,6 +198,7 @@ std::string JpegMetadataTooLarge(const PhotoMetadata& m) {
   add(!m.iptc.empty() && !Fits(kPhotoshopSize + IptcResource(m.iptc).size()), "IPTC");
   add(!m.xmp.empty() && !Fits(kXmpSize + m.xmp.size()), "XMP");
   add(!m.comment.empty() && !Fits(m.comment.size()), "comment");
+  add(!IccFits(m.icc.size()), "ICC profile");
   return text;
 }
 
@@ -190,6 +217,15 @@ bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const PhotoMetadata& m) {
   }
   if (!m.xmp.empty() && Fits(kXmpSize + m.xmp.size())) {
     PutSegment(&segments, 0xe1, kXmp, kXmpSize, m.xmp.data(), m.xmp.size());
+  }
+  if (!m.icc.empty() && IccFits(m.icc.size())) {
+    const size_t count = (m.icc.size() + kIccChunk - 1) / kIccChunk;
+    for (size_t i = 0; i < count; ++i) {
+      const size_t at = i * kIccChunk, size = std::min(kIccChunk, m.icc.size() - at);
+      const char signature[kIccSize] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0,
+                                        static_cast<char>(i + 1), static_cast<char>(count)};
+      PutSegment(&segments, 0xe2, signature, kIccSize, m.icc.data() + at, size);
+    }
   }
   if (!m.iptc.empty()) {
     const std::vector<uint8_t> resource = IptcResource(m.iptc);

@@ -32,9 +32,10 @@ bool ForEachJpegSegment(const uint8_t* data, size_t size,
 std::vector<uint8_t> ReadJpegHead(std::FILE* file);
 
 // The EXIF block (APP1 "Exif"), the XMP packet (APP1, Adobe's name), the
-// IPTC records (APP13 Photoshop resource 0x0404) and the comment (the first
-// COM) of a JPEG file's head. Returns what could not be read ("the IPTC
-// block is damaged: left out"), empty when all could.
+// ICC profile (APP2 chunks), the IPTC records (APP13 Photoshop resource
+// 0x0404) and the comment (the first COM) of a JPEG file's head. Returns
+// what could not be read ("the IPTC block is damaged: left out"), empty
+// when all could.
 std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* metadata);
 
 // The IPTC records (resource 0x0404) in Photoshop's image resources, the
@@ -43,11 +44,12 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
 bool IptcFromPhotoshop(const uint8_t* data, size_t size, std::vector<uint8_t>* iptc);
 
 // The names of the blocks (EXIF, IPTC, XMP, comment) too large for a JPEG
-// segment, as a list ("EXIF, XMP"); empty when all fit.
+// segment, and an ICC profile too large for its 255 chunks, as a list
+// ("EXIF, XMP"); empty when all fit.
 std::string JpegMetadataTooLarge(const PhotoMetadata& metadata);
 
-// Puts the EXIF block, the XMP packet, the IPTC records and the comment that
-// fit a segment into the bytes of a whole JPEG file, after its start of
+// Puts the EXIF block, the XMP packet, the ICC profile, the IPTC records and
+// the comment that fit into the bytes of a whole JPEG file, after its start of
 // image and the JFIF segment that may follow it. False when the bytes do
 // not start a JPEG.
 bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const PhotoMetadata& metadata);

@@ -234,7 +234,11 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   photo->gray = GrayFormat(format);
   ReadFileMetadata(path, photo);
   photo->orientation = Orientation(frame.get(), photo->metadata.exif);
-  photo->metadata.icc = IccProfile(factory, frame.get());
+  // The decoder's profile where it gives one, else the file's (Wine's PNG
+  // decoder gives none). A CMYK profile no longer describes the RGB rows.
+  std::vector<uint8_t> icc = IccProfile(factory, frame.get());
+  if (!icc.empty()) photo->metadata.icc = std::move(icc);
+  if (photo->cmyk) photo->metadata.icc.clear();
   // The EXIF block made to describe the upright picture written.
   if (!photo->metadata.exif.empty() && !MakeExifUpright(&photo->metadata.exif)) {
     photo->metadata.exif.clear();
@@ -351,8 +355,10 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
                                           : GUID_WICPixelFormat24bppBGR;
   if (FAILED(hr = frame->SetPixelFormat(&format))) return hr;
 
-  if (options.keep_metadata && !photo.metadata.icc.empty() && ProfileFits(photo.metadata.icc, gray)) {
-    // Kept where the encoder takes a colour context (see PhotoCodecLimits).
+  if (options.format == PhotoFormat::kTiff && options.keep_metadata && !photo.metadata.icc.empty() &&
+      ProfileFits(photo.metadata.icc, gray)) {
+    // Kept where the encoder takes a colour context (see MetadataLeftOut);
+    // JPEG and PNG get theirs with the other blocks, after encoding.
     ScopedComPtr<IWICColorContext> context;
     if (SUCCEEDED(factory->CreateColorContext(context.Out())) &&
         SUCCEEDED(context->InitializeFromMemory(photo.metadata.icc.data(),
@@ -422,7 +428,9 @@ const char* PhotoCodecLimits() {
          "  EXIF, IPTC, XMP and the comment are read from JPEG and PNG files and written into JPEG and\n"
          "  PNG files (a JPEG segment holds at most 64 KB: a larger block is left out); a TIFF or BMP\n"
          "  file is written without them, and each picture says which it had.\n"
-         "  The ICC profile is kept where the Windows encoder takes a colour context (JPEG, PNG, TIFF).\n"
+         "  The ICC profile is kept in JPEG and PNG, and in TIFF where the Windows encoder takes a colour\n"
+         "  context (not under Wine).\n"
+         "  A gray picture with alpha is written in colour.\n"
          "  A JPEG from a JPEG keeps its quality and chroma subsampling, but is written baseline.\n"
          "  BMP keeps alpha only where WIC writes version-5 BMP headers (Windows 8 and later).\n"
          "  JPEG input: the decoder is Windows' own, so pixels differ slightly from the Linux build's.\n";
@@ -467,10 +475,12 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
     return false;
   }
   // The blocks WIC does not write (MetadataLeftOut names what cannot be
-  // held).
+  // held), the ICC profile where it describes the rows written.
+  PhotoMetadata kept = photo.metadata;
+  if (!ProfileFits(kept.icc, gray)) kept.icc.clear();
   bool added = true;
-  if (options.keep_metadata && options.format == PhotoFormat::kJpeg) added = AddJpegMetadata(bytes, photo.metadata);
-  if (options.keep_metadata && options.format == PhotoFormat::kPng) added = AddPngMetadata(bytes, photo.metadata);
+  if (options.keep_metadata && options.format == PhotoFormat::kJpeg) added = AddJpegMetadata(bytes, kept);
+  if (options.keep_metadata && options.format == PhotoFormat::kPng) added = AddPngMetadata(bytes, kept);
   if (!added) {
     *error = std::string("cannot encode as ") + PhotoFormatName(options.format) +
              " (the encoder's output has no place for the metadata)";

@@ -245,6 +245,18 @@ std::string ReadPngMetadata(const uint8_t* data, size_t size, PhotoMetadata* met
       if (metadata->exif.empty()) metadata->exif = WithExifHeader(chunk, length);
       continue;
     }
+    if (std::memcmp(type, "iCCP", 4) == 0) {
+      // The profile's name, NUL, method 0, the zlib stream.
+      const uint8_t* nul = static_cast<const uint8_t*>(std::memchr(chunk, 0, length));
+      std::string profile;
+      if (nul == nullptr || size_t(nul - chunk) + 2 > length || nul[1] != 0 ||
+          !Inflate(nul + 2, length - size_t(nul - chunk) - 2, &profile)) {
+        problem = "the ICC profile is damaged: left out";
+      } else if (metadata->icc.empty()) {
+        metadata->icc.assign(profile.begin(), profile.end());
+      }
+      continue;
+    }
     const bool textual =
         std::memcmp(type, "tEXt", 4) == 0 || std::memcmp(type, "zTXt", 4) == 0 || std::memcmp(type, "iTXt", 4) == 0;
     const uint8_t* nul = textual ? static_cast<const uint8_t*>(std::memchr(chunk, 0, length)) : nullptr;
@@ -294,7 +306,7 @@ std::string ReadPngMetadata(const uint8_t* data, size_t size, PhotoMetadata* met
   }
   if (iptc_damaged) {
     metadata->iptc.clear();
-    problem = "the IPTC block is damaged: left out";
+    problem += (problem.empty() ? "" : "; ") + std::string("the IPTC block is damaged: left out");
   }
   return problem;
 }
@@ -315,6 +327,15 @@ bool AddPngMetadata(std::vector<uint8_t>* png, const PhotoMetadata& m) {
     data.insert(data.end(), value.begin(), value.end());
     return data;
   };
+  if (!m.icc.empty()) {
+    uLongf size = compressBound(static_cast<uLong>(m.icc.size()));
+    std::vector<uint8_t> data = {'I', 'C', 'C', ' ', 'p', 'r', 'o', 'f', 'i', 'l', 'e', 0, 0};
+    const size_t at = data.size();
+    data.resize(at + size);
+    if (compress2(data.data() + at, &size, m.icc.data(), static_cast<uLong>(m.icc.size()), 9) != Z_OK) return false;
+    data.resize(at + size);
+    add("iCCP", data);
+  }
   if (!m.exif.empty()) {
     const bool headed = m.exif.size() >= kExifSize && std::memcmp(m.exif.data(), kExif, kExifSize) == 0;
     add("eXIf", std::vector<uint8_t>(m.exif.begin() + (headed ? kExifSize : 0), m.exif.end()));

@@ -40,17 +40,18 @@ std::vector<uint8_t> ReadPngHead(std::FILE* file);
 
 // The EXIF block (eXIf, else ImageMagick's "Raw profile type exif" or
 // "APP1"), the XMP packet (iTXt "XML:com.adobe.xmp", else "Raw profile type
-// xmp"), the IPTC records ("Raw profile type iptc", bare or as Photoshop
-// resources) and the "Comment" text of the chunks of a PNG file (see
+// xmp"), the ICC profile (iCCP), the IPTC records ("Raw profile type
+// iptc", bare or as Photoshop resources) and the "Comment" text of the chunks of a PNG file (see
 // ReadPngHead). The EXIF block is given with its "Exif\0\0". Returns what
 // could not be read ("the IPTC block is damaged: left out"), empty when all
 // could.
 std::string ReadPngMetadata(const uint8_t* data, size_t size, PhotoMetadata* metadata);
 
-// Puts the EXIF block (eXIf), the XMP packet (iTXt), the comment (tEXt,
-// or iTXt when it is not ASCII) and the IPTC records (as ImageMagick's raw
-// profile text) into the bytes of a whole PNG file, before its image data.
-// False when there is no image data in them.
+// Puts the ICC profile (iCCP), the EXIF block (eXIf), the XMP packet
+// (iTXt), the comment (tEXt, or iTXt when it is not ASCII) and the IPTC
+// records (as ImageMagick's raw profile text) into the bytes of a whole PNG
+// file, before its image data. False when there is no image data in them
+// (or the profile cannot be compressed).
 bool AddPngMetadata(std::vector<uint8_t>* png, const PhotoMetadata& metadata);
 
 #endif  // CHROMALINE_PHOTO_PNG_TEXT_H_

@@ -2,7 +2,7 @@
 # Metadata through the command line, as a person meets it, in both builds
 # (real files made here with ImageMagick and exiftool):
 #   - into JPEG and PNG: the IPTC keywords, the comment, the XMP title, the
-#     EXIF camera and GPS tags arrive, the EXIF orientation says 1 and the
+#     EXIF camera and GPS tags and the ICC profile arrive, the EXIF orientation says 1 and the
 #     thumbnail of the old pixels is gone; from a PNG's chunks as well
 #   - a gray JPEG stays one channel; a JPEG of quality 75 in 4:2:0 is
 #     written at quality 75 in 4:2:0
@@ -32,16 +32,29 @@ host() {
   return $rc
 }
 tag() { exiftool -s3 -n "-$1" "$2"; }
+# A small well-formed ICC display profile: a header and a description.
+python3 - profile.icc <<'PY'
+import struct, sys
+name = b"chromaline test profile\0"
+desc = b"desc" + bytes(4) + struct.pack(">I", len(name)) + name + bytes(4 + 4 + 2 + 1 + 67)
+desc += bytes(-len(desc) % 4)
+size = 128 + 4 + 12 + len(desc)
+head = struct.pack(">II", size, 0) + bytes([2, 0x10, 0, 0]) + b"mntrRGB XYZ " + struct.pack(">6H", 2026, 1, 1, 0, 0, 0)
+head += b"acsp" + bytes(4 + 4 + 4 + 4 + 8 + 4) + struct.pack(">3I", 63190, 65536, 54061) + bytes(4)
+head += bytes(128 - len(head))
+open(sys.argv[1], "wb").write(head + struct.pack(">I", 1) + b"desc" + struct.pack(">II", 144, len(desc)) + desc)
+PY
 
 convert -size 16x16 xc:orange plain.png
 convert -size 32x24 gradient:red-blue camera.jpg
 exiftool -q -overwrite_original "-ThumbnailImage<=camera.jpg" camera.jpg
 exiftool -q -overwrite_original -n -Model=TestCam -Orientation=6 -GPSLatitude=48.5 -GPSLatitudeRef=N \
-  -IPTC:Keywords=alpha -IPTC:Keywords=beta -XMP-dc:Title=title -Comment=note camera.jpg
+  -IPTC:Keywords=alpha -IPTC:Keywords=beta -XMP-dc:Title=title -Comment=note "-ICC_Profile<=profile.icc" camera.jpg
 convert -size 16x8 xc:orange chunks.png
 exiftool -q -overwrite_original -n -Model=TestCam -Orientation=6 -GPSLatitude=48.5 -GPSLatitudeRef=N -IPTC:Keywords=alpha \
-  -IPTC:Keywords=beta -XMP-dc:Title=title -PNG:Comment=note chunks.png 2>/dev/null
+  -IPTC:Keywords=beta -XMP-dc:Title=title -PNG:Comment=note "-ICC_Profile<=profile.icc" chunks.png 2>/dev/null
 [ "$(tag ThumbnailLength camera.jpg)" -gt 0 ] 2>/dev/null || fail "the sample has no thumbnail"
+[ "$(tag ProfileDescription chunks.png)" = "chromaline test profile" ] || fail "the sample has no ICC profile"
 
 # Into JPEG and PNG, every block arrives; the picture was turned upright.
 for pair in camera.jpg:camera-out.jpg camera.jpg:camera-out.png chunks.png:chunks-out.jpg; do
@@ -55,6 +68,8 @@ for pair in camera.jpg:camera-out.jpg camera.jpg:camera-out.png chunks.png:chunk
   [ "$(tag EXIF:GPSLatitude "$out")" = 48.5 ] || fail "$in -> $out: EXIF GPS latitude '$(tag EXIF:GPSLatitude "$out")'"
   [ "$(tag EXIF:Orientation "$out")" = 1 ] || fail "$in -> $out: EXIF orientation '$(tag EXIF:Orientation "$out")'"
   [ -z "$(tag ThumbnailLength "$out")" ] || fail "$in -> $out: the old thumbnail is still there"
+  [ "$(tag ProfileDescription "$out")" = "chromaline test profile" ] ||
+    fail "$in -> $out: ICC profile '$(tag ProfileDescription "$out")'"
 done
 [ "$(identify -format %wx%h camera-out.jpg)" = 24x32 ] || fail "camera.jpg was not turned upright"
 [ "$(identify -format %wx%h chunks-out.jpg)" = 8x16 ] || fail "chunks.png was not turned upright"

@@ -157,6 +157,7 @@ TEST(ExifUpright, DamagedBlocksAreRefusedAndLeftAsTheyWere) {
 // IPTC block) and the limit of a JPEG segment.
 PhotoMetadata Blocks(size_t exif_size = 0, size_t xmp_size = 40, size_t comment_size = 4) {
   PhotoMetadata m;
+  m.icc.assign(300, 'i');
   m.exif = MakeExif(false, 1).block;
   if (exif_size > m.exif.size()) m.exif.resize(exif_size, 0);
   m.iptc = {0x1c, 0x02, 0x19, 0x00, 0x04, 'c', 'a', 't', 's'};  // keywords "cats": 9 bytes
@@ -198,7 +199,22 @@ TEST(JpegSegments, BlocksWrittenAreReadBackAndTheTooLargeNamed) {
     EXPECT_EQ(back.xmp, too_large.find("XMP") == std::string::npos ? c.blocks.xmp : Bytes());
     EXPECT_EQ(back.comment, too_large.find("comment") == std::string::npos ? c.blocks.comment : "");
     EXPECT_EQ(back.iptc, c.blocks.iptc);
+    EXPECT_EQ(back.icc, c.blocks.icc);
     EXPECT_EQ(Bytes(jpeg.end() - 8, jpeg.end()), Bytes(encoded.end() - 8, encoded.end()));
+  }
+  // An ICC profile goes in numbered chunks, at most 255 of them.
+  for (size_t size : {size_t{1}, size_t{65519}, size_t{65520}, size_t{140000}, size_t{255} * 65519 + 1}) {
+    SCOPED_TRACE("ICC profile of " + std::to_string(size));
+    PhotoMetadata icc;
+    icc.icc.resize(size);
+    for (size_t i = 0; i < size; ++i) icc.icc[i] = uint8_t(i * 7 + i / 251);
+    const bool fits = size <= 255 * 65519;
+    EXPECT_EQ(JpegMetadataTooLarge(icc), fits ? "" : "ICC profile");
+    Bytes jpeg = EncodedJpeg();
+    ASSERT_TRUE(AddJpegMetadata(&jpeg, icc));
+    PhotoMetadata back;
+    EXPECT_EQ(ReadJpegMetadata(jpeg.data(), jpeg.size(), &back), "");
+    EXPECT_EQ(back.icc, fits ? icc.icc : Bytes());
   }
   // A bare TIFF structure is given its "Exif\0\0".
   PhotoMetadata bare;
@@ -218,7 +234,7 @@ TEST(JpegSegments, DamagedOrCutSegmentsGiveOnlyWholeBlocks) {
   ASSERT_TRUE(AddJpegMetadata(&jpeg, Blocks()));
   // The Photoshop resource: after SOI, JFIF (18), EXIF and XMP segments.
   const size_t exif_segment = 4 + Blocks().exif.size();
-  const size_t resource = 2 + 18 + exif_segment + 4 + 29 + 40 + 4 + 14;
+  const size_t resource = 2 + 18 + exif_segment + 4 + 29 + 40 + 4 + 14 + 300 + 4 + 14;
   ASSERT_EQ(std::memcmp(jpeg.data() + resource, "8BIM", 4), 0);
   struct Case {
     const char* what;
@@ -238,6 +254,22 @@ TEST(JpegSegments, DamagedOrCutSegmentsGiveOnlyWholeBlocks) {
     EXPECT_TRUE(back.iptc.empty()) << c.what;
     EXPECT_EQ(back.exif, Blocks().exif) << c.what;
     EXPECT_EQ(back.comment, Blocks().comment) << c.what;
+  }
+  // An ICC profile with a chunk missing, twice or out of its count.
+  PhotoMetadata icc;
+  icc.icc.assign(140000, 9);  // three chunks
+  Bytes three = EncodedJpeg();
+  ASSERT_TRUE(AddJpegMetadata(&three, icc));
+  const size_t second = 2 + 18 + 4 + 65533, number = second + 4 + 12;
+  ASSERT_EQ(three.at(number), 2);
+  const Case icc_cases[] = {{"chunk 2 of 3 named 1", number, 1}, {"chunk 2 of 3 named 4", number, 4},
+                            {"chunk 2 says 2 in all", number + 1, 2}, {"chunk 2 named 0", number, 0}};
+  for (const Case& c : icc_cases) {
+    Bytes damaged = three;
+    damaged.at(c.at) = c.value;
+    PhotoMetadata back;
+    EXPECT_EQ(ReadJpegMetadata(damaged.data(), damaged.size(), &back), "the ICC profile is damaged: left out") << c.what;
+    EXPECT_TRUE(back.icc.empty()) << c.what;
   }
   // Every cut: a block is read whole or not at all.
   for (size_t size = 0; size < jpeg.size(); ++size) {
@@ -430,6 +462,7 @@ TEST(PngChunks, BlocksWrittenAndImageMagicksFormsAreRead) {
     SCOPED_TRACE(c.what);
     PhotoMetadata back;
     EXPECT_EQ(ReadPngMetadata(c.file.data(), c.file.size(), &back), "");
+    EXPECT_EQ(back.icc, &c == &cases[0] ? blocks.icc : Bytes());
     EXPECT_EQ(back.exif, blocks.exif);
     EXPECT_EQ(back.iptc, blocks.iptc);
     EXPECT_EQ(back.xmp, blocks.xmp);
