@@ -121,19 +121,14 @@ bool ForEachJpegSegment(const uint8_t* data, size_t size,
 std::vector<uint8_t> ReadJpegHead(std::FILE* file) {
   std::vector<uint8_t> head(2);
   if (std::fread(head.data(), 1, 2, file) != 2 || head[0] != 0xff || head[1] != 0xd8) return {};
-  uint8_t marker[2];
-  while (head.size() < kMostHead && std::fread(marker, 1, 2, file) == 2) {
-    head.insert(head.end(), marker, marker + 2);
-    if (marker[0] != 0xff) break;
-    if (marker[1] == 0xff) {  // a fill byte: the marker is the next byte
-      head.pop_back();
-      if (std::fseek(file, -1, SEEK_CUR) != 0) break;
-      continue;
-    }
-    if (marker[1] == 0xda || marker[1] == 0xd9 || Standalone(marker[1])) {
-      if (Standalone(marker[1])) continue;
-      break;
-    }
+  int byte = 0;
+  while (head.size() < kMostHead && (byte = std::fgetc(file)) == 0xff) {
+    int marker = std::fgetc(file);
+    while (marker == 0xff) marker = std::fgetc(file);  // fill bytes
+    if (marker == EOF) break;
+    head.insert(head.end(), {0xff, static_cast<uint8_t>(marker)});
+    if (marker == 0xda || marker == 0xd9) break;  // the scan, or the end
+    if (Standalone(static_cast<uint8_t>(marker))) continue;
     uint8_t length[2];
     if (std::fread(length, 1, 2, file) != 2) break;
     head.insert(head.end(), length, length + 2);
