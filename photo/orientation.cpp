@@ -137,6 +137,31 @@ bool MakeExifUpright(std::vector<uint8_t>* exif) {
   return true;
 }
 
+void ResetXmpOrientation(std::vector<uint8_t>* xmp) {
+  static const char kName[] = "tiff:Orientation";
+  const size_t name = sizeof(kName) - 1;
+  uint8_t* const end = xmp->data() + xmp->size();
+  for (uint8_t* at = xmp->data(); static_cast<size_t>(end - at) > name;) {
+    uint8_t* found = static_cast<uint8_t*>(std::memchr(at, 't', static_cast<size_t>(end - at) - name));
+    if (found == nullptr) return;
+    at = found + 1;
+    if (std::memcmp(found, kName, name) != 0) continue;
+    uint8_t* p = found + name;
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+    if (p < end && *p == '=') {  // an attribute: ="6" or ='6'
+      ++p;
+      while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+      if (p == end || (*p != '"' && *p != '\'')) continue;
+      ++p;
+    } else if (p < end && *p == '>') {  // an element: >6<
+      ++p;
+    } else {
+      continue;
+    }
+    if (end - p >= 2 && *p >= '2' && *p <= '8' && (p[1] == '"' || p[1] == '\'' || p[1] == '<')) *p = '1';
+  }
+}
+
 void TurnUpright(int orientation, Image* image, std::vector<uint8_t>* alpha) {
   if (orientation < 2 || orientation > 8) return;
   const bool swapped = orientation >= 5;

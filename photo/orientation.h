@@ -29,6 +29,10 @@ int ExifOrientation(const std::vector<uint8_t>& exif);
 // orientation is of no integer type.
 bool MakeExifUpright(std::vector<uint8_t>* exif);
 
+// Sets an XMP packet's tiff:Orientation, as an attribute or an element, to
+// 1 in place (a single digit for a single digit: the packet keeps its size).
+void ResetXmpOrientation(std::vector<uint8_t>* xmp);
+
 // Turns stored pixels (and their alpha plane, if not empty) upright for an
 // EXIF orientation 1..8: 2 mirrored, 3 upside down, 4 mirrored upside
 // down, 5 transposed, 6 turned left (shown turned right), 7 transversed,

@@ -244,6 +244,7 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
     photo->metadata.exif.clear();
     photo->metadata_note += (photo->metadata_note.empty() ? "" : "; ") + std::string("the EXIF block is damaged: left out");
   }
+  ResetXmpOrientation(&photo->metadata.xmp);
   if (photo->jpeg.progressive) {
     photo->notes.push_back("progressive JPEG: a JPEG written from it is baseline (the Windows codecs write no progressive JPEG)");
   }

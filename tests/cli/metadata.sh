@@ -2,8 +2,9 @@
 # Metadata through the command line, as a person meets it, in both builds
 # (real files made here with ImageMagick and exiftool):
 #   - into JPEG and PNG: the IPTC keywords, the comment, the XMP title, the
-#     EXIF camera and GPS tags and the ICC profile arrive, the EXIF orientation says 1 and the
-#     thumbnail of the old pixels is gone; from a PNG's chunks as well
+#     EXIF camera and GPS tags and the ICC profile arrive, the EXIF and XMP
+#     orientations say 1 and the thumbnail of the old pixels is gone; from
+#     a PNG's chunks as well
 #   - a gray JPEG stays one channel; a JPEG of quality 75 in 4:2:0 is
 #     written at quality 75 in 4:2:0
 #   - what an output cannot hold: one line per picture on standard error,
@@ -49,7 +50,8 @@ convert -size 16x16 xc:orange plain.png
 convert -size 32x24 gradient:red-blue camera.jpg
 exiftool -q -overwrite_original "-ThumbnailImage<=camera.jpg" camera.jpg
 exiftool -q -overwrite_original -n -Model=TestCam -Orientation=6 -GPSLatitude=48.5 -GPSLatitudeRef=N \
-  -IPTC:Keywords=alpha -IPTC:Keywords=beta -XMP-dc:Title=title -Comment=note "-ICC_Profile<=profile.icc" camera.jpg
+  -IPTC:Keywords=alpha -IPTC:Keywords=beta -XMP-dc:Title=title -XMP-tiff:Orientation=6 -Comment=note \
+  "-ICC_Profile<=profile.icc" camera.jpg
 convert -size 16x8 xc:orange chunks.png
 exiftool -q -overwrite_original -n -Model=TestCam -Orientation=6 -GPSLatitude=48.5 -GPSLatitudeRef=N -IPTC:Keywords=alpha \
   -IPTC:Keywords=beta -XMP-dc:Title=title -PNG:Comment=note "-ICC_Profile<=profile.icc" chunks.png 2>/dev/null
@@ -72,6 +74,9 @@ for pair in camera.jpg:camera-out.jpg camera.jpg:camera-out.png chunks.png:chunk
     fail "$in -> $out: ICC profile '$(tag ProfileDescription "$out")'"
 done
 [ "$(identify -format %wx%h camera-out.jpg)" = 24x32 ] || fail "camera.jpg was not turned upright"
+for out in camera-out.jpg camera-out.png; do
+  [ "$(tag XMP-tiff:Orientation $out)" = 1 ] || fail "$out: XMP orientation '$(tag XMP-tiff:Orientation $out)'"
+done
 [ "$(identify -format %wx%h chunks-out.jpg)" = 8x16 ] || fail "chunks.png was not turned upright"
 
 # A gray JPEG stays gray; a JPEG keeps its quality and chroma subsampling.

@@ -153,6 +153,29 @@ TEST(ExifUpright, DamagedBlocksAreRefusedAndLeftAsTheyWere) {
   }
 }
 
+TEST(XmpUpright, TheOrientationAttributeOrElementBecomesOne) {
+  struct Case {
+    const char* packet;
+    const char* upright;
+  };
+  const Case cases[] = {
+      {"<rdf:Description tiff:Orientation=\"6\" tiff:Make='x'/>", "<rdf:Description tiff:Orientation=\"1\" tiff:Make='x'/>"},
+      {"<a tiff:Orientation = '8'/>", "<a tiff:Orientation = '1'/>"},
+      {"<tiff:Orientation>3</tiff:Orientation>", "<tiff:Orientation>1</tiff:Orientation>"},
+      {"<tiff:Orientation>1</tiff:Orientation>", "<tiff:Orientation>1</tiff:Orientation>"},
+      {"<tiff:Orientation>9</tiff:Orientation>", "<tiff:Orientation>9</tiff:Orientation>"},  // no orientation
+      {"<exif:Orientation>6</exif:Orientation>", "<exif:Orientation>6</exif:Orientation>"},
+      {"tiff:Orientation=\"6", "tiff:Orientation=\"6"},  // cut
+      {"tiff:Orientation", "tiff:Orientation"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> xmp(c.packet, c.packet + std::strlen(c.packet));
+    ResetXmpOrientation(&xmp);
+    EXPECT_EQ(std::string(xmp.begin(), xmp.end()), c.upright) << c.packet;
+  }
+}
+
 // The blocks a picture may carry, with sizes that test the padding (an odd
 // IPTC block) and the limit of a JPEG segment.
 PhotoMetadata Blocks(size_t exif_size = 0, size_t xmp_size = 40, size_t comment_size = 4) {
