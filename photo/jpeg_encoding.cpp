@@ -1,16 +1,17 @@
 // File: photo/jpeg_encoding.cpp
 //
-// A JPEG's quantisation tables, sampling factors and scan mode, read with
-// libjpeg itself: libvips, which decodes the pixels, does not hand the
-// tables on. Only the header is read, never the picture data.
+// A JPEG's quantisation tables, sampling factors, scan mode and Huffman
+// tables, read from its header segments byte by byte (neither libvips nor
+// the Windows codecs hand them on). Only the header is read, never the
+// picture data.
 #include "photo/jpeg_encoding.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
-#include <jpeglib.h>
+#include "photo/jpeg_segments.h"
 
 namespace {
 
@@ -35,14 +36,6 @@ constexpr uint8_t kStandardCodeCounts[4][16] = {
     {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d},
     {0, 2, 1, 2, 4, 4, 3, 4, 7, 5, 4, 4, 0, 1, 2, 0x77}};
 
-bool Standard(const JHUFF_TBL* table) {
-  if (!table) return true;
-  for (const uint8_t* counts : kStandardCodeCounts) {
-    if (std::memcmp(table->bits + 1, counts, 16) == 0) return true;
-  }
-  return false;
-}
-
 // libjpeg's jpeg_quality_scaling and jpeg_add_quant_table with
 // force_baseline, as every common writer calls them.
 long Scaled(uint16_t standard, int quality) {
@@ -57,67 +50,132 @@ long Distance(const uint16_t* table, const uint16_t* standard, int quality) {
   return sum;
 }
 
-// libjpeg reports a fatal error by calling error_exit, which must not
-// return: it jumps back to ReadJpegEncoding. Warnings (a stray byte before
-// a marker) are not printed: libvips decides whether the file is readable.
-struct ErrorTrap {
-  jpeg_error_mgr manager;
-  std::jmp_buf jump;
+// The order of the 64 values of a DQT segment (zigzag): the position of
+// each in natural order.
+constexpr uint8_t kNaturalOrder[64] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+struct Component {
+  int h = 1, v = 1, table = 0;
 };
 
-[[noreturn]] void JumpBack(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorTrap*>(info->err)->jump, 1); }
-void Silent(j_common_ptr) {}
+// What the header segments up to the first scan say; later tables of a
+// number replace earlier ones, as for a decoder.
+struct Header {
+  uint16_t tables[4][64] = {};
+  bool have_table[4] = {};
+  std::vector<Component> components;
+  bool frame = false;
+  bool progressive = false;
+  bool optimized_huffman = false;
+  bool damaged = false;
+};
 
-// Only plain C data lives between setjmp and longjmp here, so no destructor
-// is skipped by the jump.
-bool ReadHeader(std::FILE* file, JpegEncoding* encoding) {
-  jpeg_decompress_struct info;
-  std::memset(&info, 0, sizeof info);
-  ErrorTrap trap;
-  info.err = jpeg_std_error(&trap.manager);
-  trap.manager.error_exit = JumpBack;
-  trap.manager.output_message = Silent;
-  volatile bool read = false;
-  if (setjmp(trap.jump) == 0) {
-    jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, file);
-    jpeg_read_header(&info, TRUE);
-    const jpeg_component_info* components = info.comp_info;
-    // libjpeg checks the table numbers only when decoding starts.
-    const auto table = [&info](int number) -> const JQUANT_TBL* {
-      return number >= 0 && number < NUM_QUANT_TBLS ? info.quant_tbl_ptrs[number] : nullptr;
-    };
-    const JQUANT_TBL* luminance = table(components[0].quant_tbl_no);
-    // The chrominance table counts only where the colour components have
-    // one of their own (a writer may use one table for all).
-    const JQUANT_TBL* chrominance = nullptr;
-    bool subsampled = false;
-    if (info.num_components >= 3) {
-      if (components[1].quant_tbl_no != components[0].quant_tbl_no) chrominance = table(components[1].quant_tbl_no);
-      for (int c = 1; c < info.num_components; ++c) {
-        subsampled = subsampled || components[c].h_samp_factor < components[0].h_samp_factor ||
-                     components[c].v_samp_factor < components[0].v_samp_factor;
-      }
+void ReadTables(const uint8_t* p, size_t size, Header* header) {
+  while (size > 0) {
+    const int precision = p[0] >> 4, number = p[0] & 15;
+    const size_t bytes = 1 + 64 * (precision ? 2 : 1);
+    if (number > 3 || precision > 1 || size < bytes) {
+      header->damaged = true;
+      return;
     }
-    if (luminance) {
-      encoding->quality =
-          EstimateJpegQuality(luminance->quantval, chrominance ? chrominance->quantval : nullptr);
-      encoding->chroma_subsampled = subsampled;
-      encoding->progressive = info.progressive_mode != 0;
-      // The tables of the first scan, the ones read with the header.
-      for (int t = 0; t < NUM_HUFF_TBLS; ++t) {
-        if (!Standard(info.dc_huff_tbl_ptrs[t]) || !Standard(info.ac_huff_tbl_ptrs[t])) {
-          encoding->optimized_huffman = true;
-        }
-      }
-      read = true;
+    for (int k = 0; k < 64; ++k) {
+      header->tables[number][kNaturalOrder[k]] =
+          precision ? static_cast<uint16_t>(p[1 + 2 * k] << 8 | p[2 + 2 * k]) : p[1 + k];
     }
+    header->have_table[number] = true;
+    p += bytes;
+    size -= bytes;
   }
-  jpeg_destroy_decompress(&info);
-  return read;
+}
+
+void ReadHuffmanTables(const uint8_t* p, size_t size, Header* header) {
+  while (size > 0) {
+    if (size < 17) {
+      header->damaged = true;
+      return;
+    }
+    size_t values = 0;
+    for (int i = 1; i <= 16; ++i) values += p[i];
+    bool standard = false;
+    for (const uint8_t* counts : kStandardCodeCounts) standard = standard || std::memcmp(p + 1, counts, 16) == 0;
+    if (!standard) header->optimized_huffman = true;
+    if (size < 17 + values) {
+      header->damaged = true;
+      return;
+    }
+    p += 17 + values;
+    size -= 17 + values;
+  }
+}
+
+// Start of frame: C0..CF but for C4 (Huffman tables), C8 (reserved) and CC
+// (arithmetic conditioning).
+bool FrameMarker(uint8_t marker) {
+  return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+}
+
+void ReadFrame(uint8_t marker, const uint8_t* p, size_t size, Header* header) {
+  if (header->frame) return;
+  if (size < 6 || size < 6 + size_t{p[5]} * 3 || p[5] == 0) {
+    header->damaged = true;
+    return;
+  }
+  header->frame = true;
+  header->progressive = marker == 0xc2 || marker == 0xc6 || marker == 0xca || marker == 0xce;
+  for (int c = 0; c < p[5]; ++c) {
+    const uint8_t* at = p + 6 + 3 * c;
+    Component component;
+    component.h = at[1] >> 4;
+    component.v = at[1] & 15;
+    component.table = at[2];
+    if (component.h < 1 || component.h > 4 || component.v < 1 || component.v > 4) header->damaged = true;
+    header->components.push_back(component);
+  }
 }
 
 }  // namespace
+
+bool JpegEncodingFromHead(const uint8_t* data, size_t size, JpegEncoding* encoding) {
+  Header header;
+  const bool walked = ForEachJpegSegment(data, size, [&header](uint8_t marker, const uint8_t* p, size_t length) {
+    if (marker == 0xdb) ReadTables(p, length, &header);
+    else if (marker == 0xc4) ReadHuffmanTables(p, length, &header);
+    else if (FrameMarker(marker)) ReadFrame(marker, p, length, &header);
+    return !header.damaged;
+  });
+  if (!walked || header.damaged || !header.frame) return false;
+  const std::vector<Component>& components = header.components;
+  const auto table = [&header](int number) -> const uint16_t* {
+    return number >= 0 && number < 4 && header.have_table[number] ? header.tables[number] : nullptr;
+  };
+  const uint16_t* luminance = table(components[0].table);
+  if (!luminance) return false;
+  // The chrominance table counts only where the colour components have one
+  // of their own (a writer may use one table for all).
+  const uint16_t* chrominance = nullptr;
+  JpegEncoding read;
+  if (components.size() >= 3) {
+    if (components[1].table != components[0].table) chrominance = table(components[1].table);
+    const Component& luma = components[0];
+    const Component& chroma = components[1];
+    read.chroma_subsampled = false;
+    for (size_t c = 1; c < components.size(); ++c) {
+      read.chroma_subsampled = read.chroma_subsampled || components[c].h < luma.h || components[c].v < luma.v;
+    }
+    if (chroma.h > 0 && chroma.v > 0) {
+      read.subsampling_x = luma.h / chroma.h > 0 ? luma.h / chroma.h : 1;
+      read.subsampling_y = luma.v / chroma.v > 0 ? luma.v / chroma.v : 1;
+    }
+  }
+  read.quality = EstimateJpegQuality(luminance, chrominance);
+  read.progressive = header.progressive;
+  read.optimized_huffman = header.optimized_huffman;
+  *encoding = read;
+  return true;
+}
 
 int EstimateJpegQuality(const uint16_t* luminance, const uint16_t* chrominance) {
   int best = 100;
@@ -136,9 +194,7 @@ int EstimateJpegQuality(const uint16_t* luminance, const uint16_t* chrominance) 
 bool ReadJpegEncoding(const std::string& path, JpegEncoding* encoding) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
-  JpegEncoding read;
-  const bool ok = ReadHeader(file, &read);
+  const std::vector<uint8_t> head = ReadJpegHead(file);
   std::fclose(file);
-  if (ok) *encoding = read;
-  return ok;
+  return JpegEncodingFromHead(head.data(), head.size(), encoding);
 }

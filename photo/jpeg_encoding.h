@@ -1,20 +1,24 @@
 // File: photo/jpeg_encoding.h
 //
-// How a JPEG file was encoded, read from its header with libjpeg (natively):
+// How a JPEG file was encoded, read from its header segments:
 // the quality it was saved at, its chroma subsampling, whether it is
 // progressive and whether its Huffman tables were optimised, so that the
 // filtered picture can be saved alike.
 #ifndef CHROMALINE_HOST_PHOTO_JPEG_ENCODING_H_
 #define CHROMALINE_HOST_PHOTO_JPEG_ENCODING_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "photo/photo_io.h"
 
 // Reads the header of the JPEG file at `path` (up to its first scan).
-// False, with *encoding left alone, when it is no JPEG libjpeg can read.
+// False, with *encoding left alone, when it is no JPEG or its header is
+// damaged (no frame, no table for the first component, a segment cut).
 bool ReadJpegEncoding(const std::string& path, JpegEncoding* encoding);
+// The same from the bytes of the file's head (see ReadJpegHead).
+bool JpegEncodingFromHead(const uint8_t* data, size_t size, JpegEncoding* encoding);
 
 // The quality 1..100 whose tables, the standard ones scaled as libjpeg's
 // jpeg_set_quality scales them, come closest to the given tables (64

@@ -1,15 +1,55 @@
 // File: photo/metadata_wic.cpp
 //
-// The metadata the Windows codecs keep. Their reader takes only the ICC
-// profile (and the orientation it undoes), and their encoder writes that
-// profile where it takes a colour context; EXIF, IPTC, XMP and the comment
-// are neither read nor written here yet, so a picture read here never holds
-// them, and one handed in with them is told they are left out.
+// The metadata the Windows build keeps. EXIF, IPTC, XMP, the comment and
+// the ICC profile of JPEG and PNG files are read from the file's bytes
+// (the decoder's ICC profile first, for every format) and written into the
+// bytes WIC encoded for JPEG and PNG output (photo/jpeg_segments,
+// photo/png_text), a JPEG block only where it fits its segments. TIFF
+// output gets the ICC profile alone, where the system's TIFF encoder takes
+// a colour context; BMP nothing.
+#include <windows.h>
+#include <wincodec.h>
+
+#include "base/scoped_win32.h"
+#include "photo/jpeg_segments.h"
 #include "photo/photo_io.h"
+
+namespace {
+
+// Whether the system's TIFF encoder takes this profile as a colour context
+// (Wine's refuses every one); asked once, of the first profile.
+bool TiffTakesProfile(const std::vector<uint8_t>& icc) {
+  static const bool takes = [&icc] {
+    ScopedCom com;
+    ScopedComPtr<IWICImagingFactory> factory;
+    ScopedComPtr<IStream> stream;
+    ScopedComPtr<IWICBitmapEncoder> encoder;
+    ScopedComPtr<IWICBitmapFrameEncode> frame;
+    ScopedComPtr<IPropertyBag2> bag;
+    ScopedComPtr<IWICColorContext> context;
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                  reinterpret_cast<void**>(factory.Out()));
+    if (SUCCEEDED(hr)) hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
+    if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatTiff, nullptr, encoder.Out());
+    if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.get(), WICBitmapEncoderNoCache);
+    if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.Out(), bag.Out());
+    if (SUCCEEDED(hr)) hr = frame->Initialize(bag.get());
+    if (SUCCEEDED(hr)) hr = factory->CreateColorContext(context.Out());
+    if (SUCCEEDED(hr)) hr = context->InitializeFromMemory(icc.data(), static_cast<UINT>(icc.size()));
+    IWICColorContext* contexts[] = {context.get()};
+    if (SUCCEEDED(hr)) hr = frame->SetColorContexts(1, contexts);
+    return SUCCEEDED(hr);
+  }();
+  return takes;
+}
+
+}  // namespace
 
 std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   if (!options.keep_metadata) return "";
   const PhotoMetadata& m = photo.metadata;
+  if (options.format == PhotoFormat::kPng) return "";
+  if (options.format == PhotoFormat::kJpeg) return JpegMetadataTooLarge(m);
   std::string text;
   const auto add = [&text](bool present, const char* name) {
     if (present) text += (text.empty() ? "" : ", ") + std::string(name);
@@ -18,6 +58,6 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   add(!m.iptc.empty(), "IPTC");
   add(!m.xmp.empty(), "XMP");
   add(!m.comment.empty(), "comment");
-  add(!m.icc.empty() && options.format == PhotoFormat::kBmp, "ICC profile");
+  add(!m.icc.empty() && (options.format == PhotoFormat::kBmp || !TiffTakesProfile(m.icc)), "ICC profile");
   return text;
 }

@@ -21,6 +21,7 @@ class Reader {
     return big_ ? static_cast<uint32_t>(U16(at)) << 16 | U16(at + 2)
                 : static_cast<uint32_t>(U16(at + 2)) << 16 | U16(at);
   }
+  bool big_endian() const { return big_; }
 
  private:
   const uint8_t* data_;
@@ -45,6 +46,21 @@ int TiffOrientation(const uint8_t* tiff, size_t size) {
     }
   }
   return 0;
+}
+
+// The TIFF structure of an EXIF block, with or without its "Exif\0\0".
+size_t TiffStart(const std::vector<uint8_t>& exif) {
+  return exif.size() >= 6 && std::memcmp(exif.data(), "Exif\0\0", 6) == 0 ? 6 : 0;
+}
+
+void Put16(uint8_t* at, uint16_t value, bool big_endian) {
+  at[big_endian ? 0 : 1] = static_cast<uint8_t>(value >> 8);
+  at[big_endian ? 1 : 0] = static_cast<uint8_t>(value);
+}
+
+void Put32(uint8_t* at, uint32_t value, bool big_endian) {
+  Put16(at + (big_endian ? 0 : 2), static_cast<uint16_t>(value >> 16), big_endian);
+  Put16(at + (big_endian ? 2 : 0), static_cast<uint16_t>(value), big_endian);
 }
 
 // Upright position (x, y) of a width x height upright picture -> its
@@ -81,6 +97,69 @@ int JpegExifOrientation(const uint8_t* data, size_t size) {
     at += 2 + length;
   }
   return 0;
+}
+
+int ExifOrientation(const std::vector<uint8_t>& exif) {
+  const size_t start = TiffStart(exif);
+  return TiffOrientation(exif.data() + start, exif.size() - start);
+}
+
+bool MakeExifUpright(std::vector<uint8_t>* exif) {
+  const size_t start = TiffStart(*exif);
+  uint8_t* tiff = exif->data() + start;
+  const size_t size = exif->size() - start;
+  if (size < 8 || !(std::memcmp(tiff, "II", 2) == 0 || std::memcmp(tiff, "MM", 2) == 0)) return false;
+  const Reader r(tiff, size, tiff[0] == 'M');
+  if (r.U16(2) != 42) return false;
+  const size_t ifd = r.U32(4);
+  if (!r.Has(ifd, 2)) return false;
+  const size_t entries = r.U16(ifd);
+  const size_t next = ifd + 2 + entries * 12;  // the link to IFD1
+  if (!r.Has(next, 4)) return false;
+  size_t orientation = 0;  // the entry, 0 when there is none
+  for (size_t i = 0; i < entries; ++i) {
+    const size_t entry = ifd + 2 + i * 12;
+    const uint16_t tag = r.U16(entry), type = r.U16(entry + 2);
+    const uint32_t count = r.U32(entry + 4);
+    if (tag == 0x8769 || tag == 0x8825) {  // the EXIF and GPS directories
+      if (type != 4 || count != 1 || !r.Has(r.U32(entry + 8), 2)) return false;
+    } else if (tag == 0x0112) {
+      if ((type != 3 && type != 4) || count != 1) return false;
+      orientation = entry;
+    }
+  }
+  const bool big = r.big_endian();
+  if (orientation != 0) {
+    if (r.U16(orientation + 2) == 3) Put16(tiff + orientation + 8, 1, big);
+    else Put32(tiff + orientation + 8, 1, big);
+  }
+  Put32(tiff + next, 0, big);
+  return true;
+}
+
+void ResetXmpOrientation(std::vector<uint8_t>* xmp) {
+  static const char kName[] = "tiff:Orientation";
+  const size_t name = sizeof(kName) - 1;
+  uint8_t* const end = xmp->data() + xmp->size();
+  for (uint8_t* at = xmp->data(); static_cast<size_t>(end - at) > name;) {
+    uint8_t* found = static_cast<uint8_t*>(std::memchr(at, 't', static_cast<size_t>(end - at) - name));
+    if (found == nullptr) return;
+    at = found + 1;
+    if (std::memcmp(found, kName, name) != 0) continue;
+    uint8_t* p = found + name;
+    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+    if (p < end && *p == '=') {  // an attribute: ="6" or ='6'
+      ++p;
+      while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+      if (p == end || (*p != '"' && *p != '\'')) continue;
+      ++p;
+    } else if (p < end && *p == '>') {  // an element: >6<
+      ++p;
+    } else {
+      continue;
+    }
+    if (end - p >= 2 && *p >= '2' && *p <= '8' && (p[1] == '"' || p[1] == '\'' || p[1] == '<')) *p = '1';
+  }
 }
 
 void TurnUpright(int orientation, Image* image, std::vector<uint8_t>* alpha) {

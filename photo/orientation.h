@@ -17,6 +17,22 @@
 // start of the file is enough); 0 when there is none or it is damaged.
 int JpegExifOrientation(const uint8_t* data, size_t size);
 
+// 1..8 from IFD0 of an EXIF block ("Exif\0\0" and a TIFF structure, or the
+// TIFF structure alone); 0 when it has none or is damaged.
+int ExifOrientation(const std::vector<uint8_t>& exif);
+
+// Makes an EXIF block (as above) describe the upright picture, in place
+// and in its own byte order: the orientation of IFD0 set to 1 and IFD0's
+// link to IFD1 (the thumbnail, which shows the old pixels) cut. False, with
+// the block left as it was, when its structure is damaged: IFD0 or the
+// EXIF and GPS directories it points to lie outside the block, or the
+// orientation is of no integer type.
+bool MakeExifUpright(std::vector<uint8_t>* exif);
+
+// Sets an XMP packet's tiff:Orientation, as an attribute or an element, to
+// 1 in place (a single digit for a single digit: the packet keeps its size).
+void ResetXmpOrientation(std::vector<uint8_t>* xmp);
+
 // Turns stored pixels (and their alpha plane, if not empty) upright for an
 // EXIF orientation 1..8: 2 mirrored, 3 upside down, 4 mirrored upside
 // down, 5 transposed, 6 turned left (shown turned right), 7 transversed,

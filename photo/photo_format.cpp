@@ -1,12 +1,13 @@
 // File: photo/photo_format.cpp
 //
 // What the native and the Windows codecs share: the formats' names (what a
-// file name's extension or a --format word asks for) and the checks of an
-// encoding request.
+// file name's extension or a --format word asks for), the checks of an
+// encoding request, and the rules of photo/codec_rules.h.
 #include <cctype>
 #include <filesystem>
 
 #include "base/file_name.h"
+#include "photo/codec_rules.h"
 #include "photo/photo_io.h"
 
 namespace {
@@ -58,5 +59,22 @@ bool EncodeRequestValid(const Photo& photo, const EncodeOptions& options, std::s
     *error = "JPEG quality " + std::to_string(options.quality) + " is outside 1..100";
     return false;
   }
+  return true;
+}
+
+bool AllGray(const Image& image) {
+  const uint8_t* p = image.bgr.data();
+  const uint8_t* end = p + image.bgr.size();
+  for (; p != end; p += 3) {
+    if (p[0] != p[1] || p[0] != p[2]) return false;
+  }
+  return true;
+}
+
+bool ProfileFits(const std::vector<uint8_t>& icc, bool gray) {
+  if (icc.size() < 20) return true;
+  const std::string space(icc.begin() + 16, icc.begin() + 20);  // the header's data colour space
+  if (space == "GRAY") return gray;
+  if (space == "RGB ") return !gray;
   return true;
 }

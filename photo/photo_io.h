@@ -28,6 +28,8 @@ enum class PhotoFormat { kPng, kJpeg, kBmp, kTiff };
 struct JpegEncoding {
   int quality = 0;                 // estimated from its quantisation tables, 1..100; 0: the file was no JPEG
   bool chroma_subsampled = false;  // colour stored at less than full resolution (4:2:0, 4:2:2, ...)
+  int subsampling_x = 1;           // luma samples to a chroma sample across (2 in 4:2:0 and 4:2:2)
+  int subsampling_y = 1;           // and down (2 in 4:2:0)
   bool progressive = false;
   bool optimized_huffman = false;  // Huffman tables made for the picture rather than the standard ones
 };
@@ -53,16 +55,15 @@ struct Photo {
   bool cmyk = false;           // the file's colour model is CMYK (turned into RGB on reading)
   bool palette = false;        // the file's colours are a palette (written back as full colours)
   bool gray = false;           // the file had one colour channel: written so again while the picture stays gray
-  JpegEncoding jpeg;           // natively, of a JPEG file; a progressive one is written progressive again
+  JpegEncoding jpeg;           // of a JPEG file; natively a progressive one is written progressive again
   std::vector<std::string> notes;  // what reading did that the user should hear of, a line each, without the file name
 };
 
 struct EncodeOptions {
   PhotoFormat format = PhotoFormat::kPng;
   int quality = 90;            // JPEG, 1..100
-  // JPEG from a JPEG: its estimated quality, its chroma subsampling and its
-  // kind of Huffman tables instead of `quality` and the defaults (natively;
-  // the Windows codecs take `quality`).
+  // JPEG from a JPEG: its estimated quality, its chroma subsampling and (natively)
+  // its kind of Huffman tables instead of `quality` and the defaults.
   bool jpeg_like_source = false;
   bool keep_metadata = true;
 };

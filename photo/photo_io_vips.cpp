@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 
+#include "photo/codec_rules.h"
 #include "photo/metadata_exiv2.h"
 #include "photo/jpeg_encoding.h"
 #include "photo/photo_io.h"
@@ -253,27 +254,6 @@ bool Decode(const std::string& path, Photo* photo) {
     to[2] = from[0];
     photo->alpha[i] = from[3];
   }
-  return true;
-}
-
-// Whether the picture is still gray: blue, green and red equal everywhere.
-bool AllGray(const Image& image) {
-  const uint8_t* p = image.bgr.data();
-  const uint8_t* end = p + image.bgr.size();
-  for (; p != end; p += 3) {
-    if (p[0] != p[1] || p[0] != p[2]) return false;
-  }
-  return true;
-}
-
-// Whether an ICC profile describes rows of this kind: a gray profile no
-// longer fits a picture the filters coloured (sepia), nor an RGB one a
-// gray channel. Profiles of other spaces are left to the saver.
-bool ProfileFits(const std::vector<uint8_t>& icc, bool gray) {
-  if (icc.size() < 20) return true;
-  const std::string space(icc.begin() + 16, icc.begin() + 20);  // the header's data colour space
-  if (space == "GRAY") return gray;
-  if (space == "RGB ") return !gray;
   return true;
 }
 

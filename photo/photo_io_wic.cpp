@@ -4,7 +4,10 @@
 // a WIC decoder is installed for, turned upright from the EXIF orientation
 // with WIC's flip-rotator, converted to 8-bit BGR (and alpha) by WIC's
 // format converter; the ICC profile travels as the frame's colour context.
-// Encoding goes to a stream in memory.
+// Encoding goes to a stream in memory. The other metadata blocks, and how
+// a JPEG was encoded, are read from the file's bytes and written into the
+// encoded bytes here (photo/jpeg_segments, photo/png_text): Wine's WIC has
+// no JPEG metadata reader and few writers.
 #include <windows.h>
 #include <wincodec.h>
 
@@ -15,8 +18,12 @@
 
 #include "base/file_name.h"
 #include "base/scoped_win32.h"
+#include "photo/codec_rules.h"
+#include "photo/jpeg_encoding.h"
+#include "photo/jpeg_segments.h"
 #include "photo/orientation.h"
 #include "photo/photo_io.h"
+#include "photo/png_text.h"
 
 namespace {
 
@@ -82,10 +89,40 @@ void DescribeFormat(IWICImagingFactory* factory, const WICPixelFormatGUID& forma
   }
 }
 
+bool GrayFormat(const WICPixelFormatGUID& format) {
+  static const GUID* const kGray[] = {
+      &GUID_WICPixelFormatBlackWhite,         &GUID_WICPixelFormat2bppGray,         &GUID_WICPixelFormat4bppGray,
+      &GUID_WICPixelFormat8bppGray,           &GUID_WICPixelFormat16bppGray,        &GUID_WICPixelFormat16bppGrayFixedPoint,
+      &GUID_WICPixelFormat16bppGrayHalf,      &GUID_WICPixelFormat32bppGrayFloat,   &GUID_WICPixelFormat32bppGrayFixedPoint};
+  for (const GUID* gray : kGray) {
+    if (IsEqualGUID(*gray, format)) return true;
+  }
+  return false;
+}
+
+// The metadata blocks of a JPEG or PNG file (not the ICC profile, which
+// the decoder gives), and how a JPEG was encoded, from the file's header
+// part; what could not be read is added to photo->metadata_note.
+void ReadFileMetadata(const std::string& path, Photo* photo) {
+  FILE* file = OpenFile(path, "rb");
+  if (!file) return;
+  std::vector<uint8_t> head = ReadJpegHead(file);
+  const bool jpeg = !head.empty();
+  if (!jpeg && std::fseek(file, 0, SEEK_SET) == 0) head = ReadPngHead(file);
+  std::fclose(file);
+  if (head.empty()) return;
+  PhotoMetadata& meta = photo->metadata;
+  std::string problem = jpeg ? ReadJpegMetadata(head.data(), head.size(), &meta)
+                             : ReadPngMetadata(head.data(), head.size(), &meta);
+  if (jpeg) JpegEncodingFromHead(head.data(), head.size(), &photo->jpeg);
+  photo->metadata_note = problem;
+}
+
 // The EXIF orientation from WIC's metadata reader (JPEG's APP1, TIFF's
-// IFD0); for a JPEG whose metadata the reader does not show (Wine's WIC
-// has no JPEG metadata reader), from the file's EXIF segment.
-int Orientation(IWICBitmapDecoder* decoder, IWICBitmapFrameDecode* frame, const std::string& path) {
+// IFD0); where the reader does not show it (Wine's WIC has no JPEG
+// metadata reader, and PNG's eXIf has none), from the EXIF block read from
+// the file.
+int Orientation(IWICBitmapFrameDecode* frame, const std::vector<uint8_t>& exif) {
   ScopedComPtr<IWICMetadataQueryReader> reader;
   if (SUCCEEDED(frame->GetMetadataQueryReader(reader.Out()))) {
     for (const wchar_t* query : {L"/app1/ifd/{ushort=274}", L"/ifd/{ushort=274}"}) {
@@ -97,14 +134,7 @@ int Orientation(IWICBitmapDecoder* decoder, IWICBitmapFrameDecode* frame, const 
       if (orientation >= 1 && orientation <= 8) return orientation;
     }
   }
-  GUID container;
-  if (FAILED(decoder->GetContainerFormat(&container)) || !IsEqualGUID(container, GUID_ContainerFormatJpeg)) return 1;
-  std::vector<uint8_t> head(128 * 1024);
-  FILE* file = OpenFile(path, "rb");
-  if (!file) return 1;
-  head.resize(std::fread(head.data(), 1, head.size(), file));
-  std::fclose(file);
-  const int orientation = JpegExifOrientation(head.data(), head.size());
+  const int orientation = ExifOrientation(exif);
   return orientation ? orientation : 1;
 }
 
@@ -206,8 +236,23 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
                               &GUID_WICPixelFormat4bppIndexed, &GUID_WICPixelFormat8bppIndexed}) {
     photo->palette = photo->palette || IsEqualGUID(*indexed, format);
   }
-  photo->orientation = Orientation(decoder.get(), frame.get(), path);
-  photo->metadata.icc = IccProfile(factory, frame.get());
+  photo->gray = GrayFormat(format);
+  ReadFileMetadata(path, photo);
+  photo->orientation = Orientation(frame.get(), photo->metadata.exif);
+  // The decoder's profile where it gives one, else the file's (Wine's PNG
+  // decoder gives none). A CMYK profile no longer describes the RGB rows.
+  std::vector<uint8_t> icc = IccProfile(factory, frame.get());
+  if (!icc.empty()) photo->metadata.icc = std::move(icc);
+  if (photo->cmyk) photo->metadata.icc.clear();
+  // The EXIF block made to describe the upright picture written.
+  if (!photo->metadata.exif.empty() && !MakeExifUpright(&photo->metadata.exif)) {
+    photo->metadata.exif.clear();
+    photo->metadata_note += (photo->metadata_note.empty() ? "" : "; ") + std::string("the EXIF block is damaged: left out");
+  }
+  ResetXmpOrientation(&photo->metadata.xmp);
+  if (photo->jpeg.progressive) {
+    photo->notes.push_back("progressive JPEG: a JPEG written from it is baseline (the Windows codecs write no progressive JPEG)");
+  }
 
   const Turn& turn = kTurns[photo->orientation];
   ScopedComPtr<IWICBitmapFlipRotator> rotated, flipped;
@@ -264,8 +309,19 @@ void SetOption(IPropertyBag2* bag, const wchar_t* name, const VARIANT& value) {
   bag->Write(1, &option, &copy);
 }
 
+// WIC's chroma subsampling for a JPEG's (luma samples to a chroma sample
+// across and down).
+WICJpegYCrCbSubsamplingOption Subsampling(const JpegEncoding& jpeg) {
+  if (jpeg.subsampling_x == 2 && jpeg.subsampling_y == 2) return WICJpegYCrCbSubsampling420;
+  if (jpeg.subsampling_x == 2 && jpeg.subsampling_y == 1) return WICJpegYCrCbSubsampling422;
+  if (jpeg.subsampling_x == 1 && jpeg.subsampling_y == 2) return WICJpegYCrCbSubsampling440;
+  if (jpeg.subsampling_x == 1 && jpeg.subsampling_y == 1) return WICJpegYCrCbSubsampling444;
+  return WICJpegYCrCbSubsamplingDefault;
+}
+
+// gray: written as one gray channel (the rows are gray, and so was the file).
 HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOptions& options, bool with_alpha,
-               IStream* stream) {
+               bool gray, IStream* stream) {
   const Image& image = photo.image;
   const size_t pixels = static_cast<size_t>(image.width) * image.height;
   ScopedComPtr<IWICBitmapEncoder> encoder;
@@ -278,9 +334,17 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
   VARIANT value;
   VariantInit(&value);
   if (options.format == PhotoFormat::kJpeg) {
+    // A JPEG's own quality and chroma subsampling where asked (a gray one
+    // had no chroma: the encoder's default then).
+    const bool like_source = options.jpeg_like_source && photo.jpeg.quality > 0;
     value.vt = VT_R4;
-    value.fltVal = static_cast<float>(options.quality) / 100.0f;
+    value.fltVal = static_cast<float>(like_source ? photo.jpeg.quality : options.quality) / 100.0f;
     SetOption(bag.get(), L"ImageQuality", value);
+    if (like_source && !photo.gray) {
+      value.vt = VT_UI1;
+      value.bVal = static_cast<BYTE>(Subsampling(photo.jpeg));
+      SetOption(bag.get(), L"JpegYCrCbSubsampling", value);
+    }
   } else if (options.format == PhotoFormat::kTiff) {
     value.vt = VT_UI1;
     value.bVal = WICTiffCompressionLZW;
@@ -292,11 +356,15 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
   }
   if (FAILED(hr = frame->Initialize(bag.get()))) return hr;
   if (FAILED(hr = frame->SetSize(image.width, image.height))) return hr;
-  WICPixelFormatGUID format = with_alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
+  WICPixelFormatGUID format = with_alpha ? GUID_WICPixelFormat32bppBGRA
+                               : gray     ? GUID_WICPixelFormat8bppGray
+                                          : GUID_WICPixelFormat24bppBGR;
   if (FAILED(hr = frame->SetPixelFormat(&format))) return hr;
 
-  if (options.keep_metadata && !photo.metadata.icc.empty()) {
-    // Kept where the encoder takes a colour context (see PhotoCodecLimits).
+  if (options.format == PhotoFormat::kTiff && options.keep_metadata && !photo.metadata.icc.empty() &&
+      ProfileFits(photo.metadata.icc, gray)) {
+    // Kept where the encoder takes a colour context (see MetadataLeftOut);
+    // JPEG and PNG get theirs with the other blocks, after encoding.
     ScopedComPtr<IWICColorContext> context;
     if (SUCCEEDED(factory->CreateColorContext(context.Out())) &&
         SUCCEEDED(context->InitializeFromMemory(photo.metadata.icc.data(),
@@ -312,7 +380,13 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
   const uint8_t* data = image.bgr.data();
   UINT stride = image.width * 3;
   const WICPixelFormatGUID* source_format = &GUID_WICPixelFormat24bppBGR;
-  if (with_alpha) {
+  if (gray) {
+    rows.resize(pixels);
+    for (size_t i = 0; i < pixels; ++i) rows[i] = image.bgr[i * 3];
+    data = rows.data();
+    stride = image.width;
+    source_format = &GUID_WICPixelFormat8bppGray;
+  } else if (with_alpha) {
     rows.resize(pixels * 4);
     for (size_t i = 0; i < pixels; ++i) {
       std::memcpy(&rows[i * 4], &image.bgr[i * 3], 3);
@@ -357,8 +431,14 @@ bool PhotoFormatWritable(PhotoFormat format) {
 
 const char* PhotoCodecLimits() {
   return "Windows build (WIC codecs):\n"
-         "  EXIF and XMP metadata are not carried into the output; pictures are written upright.\n"
-         "  The ICC profile is kept where the Windows encoder takes a colour context (JPEG, PNG, TIFF).\n"
+         "  EXIF, IPTC, XMP and the comment are read from JPEG and PNG files and written into JPEG and\n"
+         "  PNG files (a JPEG segment holds at most 64 KB: a larger block is left out); a TIFF or BMP\n"
+         "  file is written without them, and each picture says which it had. Of TIFF and other files,\n"
+         "  only the ICC profile is read.\n"
+         "  The ICC profile is kept in JPEG and PNG, and in TIFF where the Windows encoder takes a colour\n"
+         "  context (not under Wine).\n"
+         "  A gray picture with alpha is written in colour.\n"
+         "  A JPEG from a JPEG keeps its quality and chroma subsampling, but is written baseline.\n"
          "  BMP keeps alpha only where WIC writes version-5 BMP headers (Windows 8 and later).\n"
          "  JPEG input: the decoder is Windows' own, so pixels differ slightly from the Linux build's.\n";
 }
@@ -387,15 +467,30 @@ bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
 bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<uint8_t>* bytes, std::string* error) {
   if (!EncodeRequestValid(photo, options, error)) return false;
   const bool with_alpha = !photo.alpha.empty() && options.format != PhotoFormat::kJpeg;
+  // One gray channel where the file had one and the picture is still gray;
+  // BMP is written in colour (its 8-bit form is a palette).
+  const bool gray = photo.gray && !with_alpha && options.format != PhotoFormat::kBmp && AllGray(photo.image);
   ScopedCom com;
   ScopedComPtr<IWICImagingFactory> factory;
   ScopedComPtr<IStream> stream;
   HRESULT hr = Factory(&factory);
   if (SUCCEEDED(hr)) hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.Out());
-  if (SUCCEEDED(hr)) hr = Encode(factory.get(), photo, options, with_alpha, stream.get());
+  if (SUCCEEDED(hr)) hr = Encode(factory.get(), photo, options, with_alpha, gray, stream.get());
   if (SUCCEEDED(hr)) hr = StreamBytes(stream.get(), bytes);
   if (FAILED(hr)) {
     *error = std::string("cannot encode as ") + PhotoFormatName(options.format) + " (" + Reason(hr) + ")";
+    return false;
+  }
+  // The blocks WIC does not write (MetadataLeftOut names what cannot be
+  // held), the ICC profile where it describes the rows written.
+  PhotoMetadata kept = photo.metadata;
+  if (!ProfileFits(kept.icc, gray)) kept.icc.clear();
+  bool added = true;
+  if (options.keep_metadata && options.format == PhotoFormat::kJpeg) added = AddJpegMetadata(bytes, kept);
+  if (options.keep_metadata && options.format == PhotoFormat::kPng) added = AddPngMetadata(bytes, kept);
+  if (!added) {
+    *error = std::string("cannot encode as ") + PhotoFormatName(options.format) +
+             " (the encoder's output has no place for the metadata)";
     return false;
   }
   return true;

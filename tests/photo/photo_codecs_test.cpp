@@ -3,12 +3,15 @@
 // The photo codecs of the command line in both builds (libvips natively,
 // WIC under Wine): each format written and read back, alpha with the
 // colours hidden behind it, every EXIF orientation of a real JPEG turned
-// upright, refused requests and unreadable files named with the reason.
+// upright, the metadata blocks, a gray picture and a JPEG's encoding
+// carried from the file into JPEG and PNG output, refused requests and
+// unreadable files named with the reason.
 #include <algorithm>
 #include <string>
 
 #include "gtest/gtest.h"
 #include "photo/image.h"
+#include "photo/orientation.h"
 #include "photo/photo_io.h"
 #include "tests/photo/photo_samples.h"
 #include "tests/support/test_support.h"
@@ -58,6 +61,67 @@ TEST(PhotoOrientation, EachOfTheEightOfARealJpegIsTurnedUpright) {
     const Photo photo = MustRead(path);
     EXPECT_EQ(photo.orientation, orientation);
     EXPECT_EQ(FirstDifferentPixel(photo.image, Upright(stored.image, orientation)), "");
+  }
+}
+
+TEST(PhotoMetadata, EveryBlockOfAJpegIsCarriedIntoJpegAndPng) {
+  TempDir dir;
+  const std::string source = dir.File("source.jpg");
+  std::vector<uint8_t> jpeg = ReadBytes(std::string(CHROMALINE_SOURCE_DIR) + "/tests/data/photo/oriented.jpg");
+  ASSERT_TRUE(SetJpegOrientation(&jpeg, 6));
+  WriteBytes(source, jpeg);
+  Photo photo = MustRead(source);
+  // The sample: quality 95 without chroma subsampling, an EXIF block with
+  // a description.
+  EXPECT_EQ(photo.jpeg.quality, 95);
+  EXPECT_EQ(photo.jpeg.subsampling_x, 1);
+  EXPECT_EQ(photo.jpeg.subsampling_y, 1);
+  EXPECT_FALSE(photo.jpeg.progressive);
+  ASSERT_EQ(ExifOrientation(photo.metadata.exif), 1) << "made upright on reading";
+  photo.metadata.iptc = {0x1c, 0x02, 0x00, 0x00, 0x02, 0x00, 0x04, 0x1c, 0x02, 0x19, 0x00, 0x04, 'c', 'a', 't', 's'};
+  const std::string xmp =
+      "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+      "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/' dc:format='chromaline-marker'/>"
+      "</rdf:RDF></x:xmpmeta>";
+  photo.metadata.xmp.assign(xmp.begin(), xmp.end());
+  photo.metadata.comment = "a note";
+  const auto has = [](const std::vector<uint8_t>& block, const std::string& text) {
+    return std::search(block.begin(), block.end(), text.begin(), text.end()) != block.end();
+  };
+  for (PhotoFormat format : {PhotoFormat::kJpeg, PhotoFormat::kPng}) {
+    SCOPED_TRACE(PhotoFormatName(format));
+    EncodeOptions options;
+    options.format = format;
+    EXPECT_EQ(MetadataLeftOut(photo, options), "");
+    const Photo back = RoundTrip(photo, options, dir.File(std::string("out.") + PhotoFormatName(format)));
+    EXPECT_EQ(back.orientation, 1);
+    EXPECT_EQ(ExifOrientation(back.metadata.exif), 1);
+    EXPECT_TRUE(has(back.metadata.exif, "chromaline oriented sample"));
+    EXPECT_EQ(back.metadata.iptc, photo.metadata.iptc);
+    EXPECT_TRUE(has(back.metadata.xmp, "chromaline-marker"));
+    EXPECT_EQ(back.metadata.comment, "a note");
+    EXPECT_EQ(back.metadata_note, "");
+  }
+}
+
+TEST(PhotoGray, AGrayFileIsWrittenGrayWhileThePictureStaysGray) {
+  TempDir dir;
+  Photo photo;
+  photo.image = RandomImage(12, 9, 4);
+  for (size_t i = 0; i < photo.image.bgr.size(); i += 3) {
+    photo.image.bgr[i + 1] = photo.image.bgr[i + 2] = photo.image.bgr[i];
+  }
+  photo.gray = true;
+  Photo tinted = photo;
+  tinted.image.pixel(3, 2)[0] ^= 1;
+  int n = 0;
+  for (PhotoFormat format : {PhotoFormat::kJpeg, PhotoFormat::kPng, PhotoFormat::kTiff}) {
+    SCOPED_TRACE(PhotoFormatName(format));
+    EncodeOptions options;
+    options.format = format;
+    const std::string extension = std::string(".") + PhotoFormatName(format);
+    EXPECT_TRUE(RoundTrip(photo, options, dir.File("gray" + std::to_string(++n) + extension)).gray);
+    EXPECT_FALSE(RoundTrip(tinted, options, dir.File("tinted" + std::to_string(n) + extension)).gray);
   }
 }
 

@@ -1,0 +1,21 @@
+// File: photo/codec_rules.h
+//
+// Rules the native and the Windows codecs share on encoding (defined in
+// photo/photo_format.cpp).
+#ifndef CHROMALINE_PHOTO_CODEC_RULES_H_
+#define CHROMALINE_PHOTO_CODEC_RULES_H_
+
+#include <cstdint>
+#include <vector>
+
+#include "photo/image.h"
+
+// Whether the picture is still gray: blue, green and red equal everywhere.
+bool AllGray(const Image& image);
+
+// Whether an ICC profile describes rows of this kind: a gray profile no
+// longer fits a picture the filters coloured (sepia), nor an RGB one a
+// gray channel. Profiles of other spaces are left to the encoder.
+bool ProfileFits(const std::vector<uint8_t>& icc, bool gray);
+
+#endif  // CHROMALINE_PHOTO_CODEC_RULES_H_

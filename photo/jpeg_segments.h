@@ -1,0 +1,57 @@
+// File: photo/jpeg_segments.h
+//
+// A JPEG file's segments at the byte level, in both builds: the metadata
+// blocks read from its APPn and COM segments, and written into the bytes
+// an encoder made, for codecs that neither read nor write them (the
+// Windows ones). Every length is checked against the bytes at hand: a file
+// may be cut or damaged.
+#ifndef CHROMALINE_PHOTO_JPEG_SEGMENTS_H_
+#define CHROMALINE_PHOTO_JPEG_SEGMENTS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "photo/photo_io.h"
+
+// The payload a segment holds at most (its length field counts itself).
+constexpr size_t kMostJpegPayload = 65533;
+
+// Calls `segment` with each marker and payload from after the start of
+// image up to the first scan or the end of the bytes; it returns false to
+// stop. False when the bytes are no JPEG or a length runs past them before
+// the first scan.
+bool ForEachJpegSegment(const uint8_t* data, size_t size,
+                        const std::function<bool(uint8_t marker, const uint8_t* payload, size_t size)>& segment);
+
+// The bytes of a JPEG file from its start to its first scan (where every
+// header segment is), read segment by segment; empty when it is no JPEG.
+std::vector<uint8_t> ReadJpegHead(std::FILE* file);
+
+// The EXIF block (APP1 "Exif"), the XMP packet (APP1, Adobe's name), the
+// ICC profile (APP2 chunks), the IPTC records (APP13 Photoshop resource
+// 0x0404) and the comment (the first COM) of a JPEG file's head. Returns
+// what could not be read ("the IPTC block is damaged: left out"), empty
+// when all could.
+std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* metadata);
+
+// The IPTC records (resource 0x0404) in Photoshop's image resources, the
+// payload of APP13 after its signature; false when a resource is cut or
+// the bytes are no resources. *iptc stays empty when there is none.
+bool IptcFromPhotoshop(const uint8_t* data, size_t size, std::vector<uint8_t>* iptc);
+
+// The names of the blocks (EXIF, IPTC, XMP, comment) too large for a JPEG
+// segment, and an ICC profile too large for its 255 chunks, as a list
+// ("EXIF, XMP"); empty when all fit.
+std::string JpegMetadataTooLarge(const PhotoMetadata& metadata);
+
+// Puts the EXIF block, the XMP packet, the ICC profile, the IPTC records and
+// the comment that fit into the bytes of a whole JPEG file, after its start of
+// image and the JFIF segment that may follow it. False when the bytes do
+// not start a JPEG.
+bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const PhotoMetadata& metadata);
+
+#endif  // CHROMALINE_PHOTO_JPEG_SEGMENTS_H_
