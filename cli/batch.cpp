@@ -346,7 +346,6 @@ void FilterOne(const FilterOptions& o, Batch& b, size_t k, Loaded& loaded, Progr
   const size_t i = b.todo[k];
   const Job& job = b.jobs[i];
   const Photo& photo = loaded.photo;
-  if (!photo.metadata_note.empty()) shown.Note(job.input + ": " + photo.metadata_note);
   for (const std::string& note : photo.notes) shown.Note(job.input + ": " + note);
   if (photo.source_bits > 8) {
     shown.Note(job.input + ": " + std::to_string(photo.source_bits) +

@@ -51,12 +51,13 @@ struct Photo {
   PhotoMetadata metadata;
   int orientation = 1;         // the EXIF orientation that was undone on reading (1 = none)
   int source_bits = 8;         // bits per channel of the file (16: reduced to 8 on reading)
-  std::string metadata_note;   // why metadata of the file could not be read (empty when all was)
   bool cmyk = false;           // the file's colour model is CMYK (turned into RGB on reading)
   bool palette = false;        // the file's colours are a palette (written back as full colours)
   bool gray = false;           // the file had one colour channel: written so again while the picture stays gray
   JpegEncoding jpeg;           // of a JPEG file; natively a progressive one is written progressive again
-  std::vector<std::string> notes;  // what reading did that the user should hear of, a line each, without the file name
+  // What reading did that the user should hear of (metadata that could not
+  // be read, a rule of conversion), a line each, without the file name.
+  std::vector<std::string> notes;
 };
 
 struct EncodeOptions {

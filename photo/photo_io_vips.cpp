@@ -208,8 +208,9 @@ bool Decode(const std::string& path, Photo* photo) {
   if (meta.xmp.empty()) meta.xmp = std::move(found.blocks.xmp);
   meta.iptc = std::move(found.blocks.iptc);
   meta.comment = std::move(found.blocks.comment);
-  photo->metadata_note = found.problem;
-  MakeMetadataUpright(&meta, upright->Xsize, upright->Ysize, &photo->metadata_note);
+  std::string problem = found.problem;
+  MakeMetadataUpright(&meta, upright->Xsize, upright->Ysize, &problem);
+  if (!problem.empty()) photo->notes.push_back(problem);
 
   const int colour_bands = vips_image_hasalpha(upright.get()) ? upright->Bands - 1 : upright->Bands;
   photo->gray = colour_bands == 1;

@@ -102,7 +102,7 @@ bool GrayFormat(const WICPixelFormatGUID& format) {
 
 // The metadata blocks of a JPEG or PNG file (not the ICC profile, which
 // the decoder gives), and how a JPEG was encoded, from the file's header
-// part; what could not be read is added to photo->metadata_note.
+// part; what could not be read is said in photo->notes.
 void ReadFileMetadata(const std::string& path, Photo* photo) {
   FILE* file = OpenFile(path, "rb");
   if (!file) return;
@@ -115,7 +115,7 @@ void ReadFileMetadata(const std::string& path, Photo* photo) {
   std::string problem = jpeg ? ReadJpegMetadata(head.data(), head.size(), &meta)
                              : ReadPngMetadata(head.data(), head.size(), &meta);
   if (jpeg) JpegEncodingFromHead(head.data(), head.size(), &photo->jpeg);
-  photo->metadata_note = problem;
+  if (!problem.empty()) photo->notes.push_back(problem);
 }
 
 // The EXIF orientation from WIC's metadata reader (JPEG's APP1, TIFF's
@@ -247,7 +247,7 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   // The EXIF block made to describe the upright picture written.
   if (!photo->metadata.exif.empty() && !MakeExifUpright(&photo->metadata.exif)) {
     photo->metadata.exif.clear();
-    photo->metadata_note += (photo->metadata_note.empty() ? "" : "; ") + std::string("the EXIF block is damaged: left out");
+    photo->notes.push_back("the EXIF block is damaged: left out");
   }
   ResetXmpOrientation(&photo->metadata.xmp);
   if (photo->jpeg.progressive) {

@@ -110,7 +110,7 @@ TEST(PhotoMetadata, EveryBlockOfEachInputKindReachesEachOutputKindUpright) {
     const Photo photo = MustRead(dir.File(input.name));
     EXPECT_EQ(photo.orientation, 6);
     EXPECT_EQ(photo.image.width, 64) << "the picture must be turned upright";
-    EXPECT_EQ(photo.metadata_note, "");
+    EXPECT_TRUE(photo.notes.empty()) << photo.notes.front();
     for (PhotoFormat format : {PhotoFormat::kJpeg, PhotoFormat::kPng, PhotoFormat::kTiff}) {
       SCOPED_TRACE(std::string("into ") + PhotoFormatName(format));
       EncodeOptions options;
