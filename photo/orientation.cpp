@@ -48,6 +48,11 @@ int TiffOrientation(const uint8_t* tiff, size_t size) {
   return 0;
 }
 
+bool TiffHeader(const uint8_t* header) {
+  return (std::memcmp(header, "II", 2) == 0 || std::memcmp(header, "MM", 2) == 0) &&
+         Reader(header, 8, header[0] == 'M').U16(2) == 42;
+}
+
 // The TIFF structure of an EXIF block, with or without its "Exif\0\0".
 size_t TiffStart(const std::vector<uint8_t>& exif) {
   return exif.size() >= 6 && std::memcmp(exif.data(), "Exif\0\0", 6) == 0 ? 6 : 0;
@@ -79,6 +84,36 @@ void StoredPosition(int orientation, int x, int y, int width, int height, int* s
 }
 
 }  // namespace
+
+uint32_t TiffFirstDirectory(const uint8_t* header) {
+  return TiffHeader(header) ? Reader(header, 8, header[0] == 'M').U32(4) : 0;
+}
+
+std::string TiffMetadataNames(const uint8_t* header, const uint8_t* directory, size_t size) {
+  if (!TiffHeader(header)) return "";
+  const Reader r(directory, size, header[0] == 'M');
+  if (!r.Has(0, 2)) return "";
+  bool exif = false, iptc = false, xmp = false;
+  const size_t entries = r.U16(0);
+  for (size_t i = 0; i < entries && r.Has(2 + i * 12, 12); ++i) {
+    const uint16_t tag = r.U16(2 + i * 12);
+    // The EXIF and GPS directories, and the camera's tags a TIFF file keeps
+    // in its first directory: description, make, model, date, artist,
+    // copyright.
+    exif = exif || tag == 0x8769 || tag == 0x8825 || tag == 0x010e || tag == 0x010f || tag == 0x0110 ||
+           tag == 0x0132 || tag == 0x013b || tag == 0x8298;
+    iptc = iptc || tag == 0x83bb;
+    xmp = xmp || tag == 0x02bc;
+  }
+  std::string names;
+  const auto add = [&names](bool present, const char* name) {
+    if (present) names += (names.empty() ? "" : ", ") + std::string(name);
+  };
+  add(exif, "EXIF");
+  add(iptc, "IPTC");
+  add(xmp, "XMP");
+  return names;
+}
 
 int JpegExifOrientation(const uint8_t* data, size_t size) {
   if (size < 4 || data[0] != 0xff || data[1] != 0xd8) return 0;

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "photo/image.h"
@@ -20,6 +21,16 @@ int JpegExifOrientation(const uint8_t* data, size_t size);
 // 1..8 from IFD0 of an EXIF block ("Exif\0\0" and a TIFF structure, or the
 // TIFF structure alone); 0 when it has none or is damaged.
 int ExifOrientation(const std::vector<uint8_t>& exif);
+
+// The metadata a TIFF file's first directory points to, by name ("EXIF,
+// IPTC, XMP"; GPS counts as EXIF), given the file's first 8 bytes and the
+// directory they point to (`directory`: its entry count and entries, as
+// many bytes as the file has there). Empty when it points to none or the
+// bytes are no TIFF structure.
+std::string TiffMetadataNames(const uint8_t* header, const uint8_t* directory, size_t size);
+// Where the first directory of a TIFF file starts, from its first 8 bytes;
+// 0 when they are no TIFF header.
+uint32_t TiffFirstDirectory(const uint8_t* header);
 
 // Makes an EXIF block (as above) describe the upright picture, in place
 // and in its own byte order: the orientation of IFD0 set to 1 and IFD0's

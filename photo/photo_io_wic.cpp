@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -100,6 +101,20 @@ bool GrayFormat(const WICPixelFormatGUID& format) {
   return false;
 }
 
+// The metadata a TIFF file's first directory points to, which is not read
+// here: named, so that it is not lost unsaid.
+std::string TiffMetadataNotRead(FILE* file) {
+  uint8_t header[8];
+  if (std::fseek(file, 0, SEEK_SET) != 0 || std::fread(header, 1, 8, file) != 8) return "";
+  const uint32_t at = TiffFirstDirectory(header);
+  if (at < 8 || at > static_cast<uint32_t>(LONG_MAX) || std::fseek(file, static_cast<long>(at), SEEK_SET) != 0) {
+    return "";
+  }
+  std::vector<uint8_t> directory(2 + 4096 * 12);  // metadata tags come early in the sorted entries
+  directory.resize(std::fread(directory.data(), 1, directory.size(), file));
+  return TiffMetadataNames(header, directory.data(), directory.size());
+}
+
 // The metadata blocks of a JPEG or PNG file (not the ICC profile, which
 // the decoder gives), and how a JPEG was encoded, from the file's header
 // part; what could not be read is said in photo->notes.
@@ -109,6 +124,12 @@ void ReadFileMetadata(const std::string& path, Photo* photo) {
   std::vector<uint8_t> head = ReadJpegHead(file);
   const bool jpeg = !head.empty();
   if (!jpeg && std::fseek(file, 0, SEEK_SET) == 0) head = ReadPngHead(file);
+  if (head.empty()) {
+    const std::string unread = TiffMetadataNotRead(file);
+    if (!unread.empty()) {
+      photo->notes.push_back("its " + unread + " cannot be read from a TIFF file by the Windows build: left out");
+    }
+  }
   std::fclose(file);
   if (head.empty()) return;
   PhotoMetadata& meta = photo->metadata;

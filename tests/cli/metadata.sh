@@ -122,5 +122,17 @@ else
   [ "$(exiftool -s3 -ImageDescription a.tif)" = description ] || fail "into TIFF: the EXIF description was not kept"
 fi
 
+# From TIFF: the Windows build reads no metadata of a TIFF file but its ICC
+# profile, and says so for each such picture.
+convert -size 16x16 xc:teal -depth 8 m.tif
+exiftool -q -overwrite_original -Model=TestCam -IPTC:Keywords=alpha -XMP-dc:Title=title m.tif
+host filter --set ToneFilter=1 m.tif m-out.png 2>m.err || fail "from TIFF: exit $?: $(cat m.err)"
+if [ "$HOST_KIND" = windows ]; then
+  grep -q "m\.tif: its EXIF, IPTC, XMP cannot be read .*: left out$" m.err || fail "from TIFF: no notice: $(cat m.err)"
+else
+  [ "$(exiftool -s3 -Model -Keywords m-out.png | tr '\n' ' ')" = "TestCam alpha " ] ||
+    fail "from TIFF: EXIF or IPTC lost: $(exiftool -s3 -Model -Keywords m-out.png)"
+fi
+
 [ $failures -eq 0 ] && echo "metadata through the command line ($HOST_KIND): all checks passed"
 exit $((failures != 0))

@@ -153,6 +153,41 @@ TEST(ExifUpright, DamagedBlocksAreRefusedAndLeftAsTheyWere) {
   }
 }
 
+// What the Windows build cannot read of a TIFF file is named from its
+// first directory's tags; a cut directory or a header that is no TIFF's
+// names only what the bytes at hand show.
+TEST(TiffMetadata, TheDirectorysMetadataTagsAreNamed) {
+  const struct {
+    std::vector<unsigned> tags;
+    size_t cut;  // bytes of the directory given (0: all)
+    bool tiff;
+    const char* names;
+  } cases[] = {
+      {{0x0100, 0x0110}, 0, true, "EXIF"},             // a camera's model in the first directory
+      {{0x0100, 0x02bc, 0x83bb, 0x8769}, 0, true, "EXIF, IPTC, XMP"},
+      {{0x0100, 0x0101, 0x0111}, 0, true, ""},         // pixels and nothing else
+      {{0x8825}, 0, true, "EXIF"},                      // GPS alone
+      {{0x0100, 0x8769}, 2 + 12 + 5, true, ""},         // cut inside the second entry
+      {{0x8769}, 1, true, ""},                          // not even the entry count
+      {{0x8769}, 0, false, ""},
+  };
+  for (bool big : {false, true}) {
+    for (const auto& c : cases) {
+      Writer header{big, {}};
+      header.bytes.insert(header.bytes.end(), {uint8_t(big ? 'M' : 'I'), uint8_t(big ? 'M' : 'I')});
+      header.U16(c.tiff ? 42 : 43);
+      header.U32(4096);
+      Writer directory{big, {}};
+      directory.U16(static_cast<unsigned>(c.tags.size()));
+      for (unsigned tag : c.tags) directory.Entry(tag, 4, 1, 0);
+      const size_t size = c.cut != 0 ? c.cut : directory.bytes.size();
+      EXPECT_EQ(TiffMetadataNames(header.bytes.data(), directory.bytes.data(), size), c.names)
+          << (big ? "MM" : "II") << ", " << c.tags.size() << " tags, cut " << c.cut;
+      EXPECT_EQ(TiffFirstDirectory(header.bytes.data()), c.tiff ? 4096u : 0u);
+    }
+  }
+}
+
 TEST(XmpUpright, TheOrientationAttributeOrElementBecomesOne) {
   struct Case {
     const char* packet;
