@@ -19,6 +19,18 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// One byte of a block or file set to another value.
+struct ByteDamage {
+  const char* what;
+  size_t at;
+  uint8_t value;
+};
+
+Bytes Damaged(Bytes bytes, const ByteDamage& damage) {
+  bytes.at(damage.at) = damage.value;
+  return bytes;
+}
+
 // Numbers written in one byte order.
 struct Writer {
   bool big;
@@ -116,13 +128,8 @@ TEST(ExifUpright, OrientationOneAndNoThumbnailInEitherByteOrder) {
 }
 
 TEST(ExifUpright, DamagedBlocksAreRefusedAndLeftAsTheyWere) {
-  struct Case {
-    const char* what;
-    size_t at;  // in the block, after "Exif\0\0" (6)
-    uint8_t value;
-  };
-  // Offsets in a big-endian block.
-  const Case cases[] = {
+  // Offsets in a big-endian block, after "Exif\0\0" (6).
+  const ByteDamage cases[] = {
       {"no byte order", 6, 'X'},
       {"not 42", 9, 43},
       {"IFD0 past the end", 10, 0x7f},
@@ -132,9 +139,9 @@ TEST(ExifUpright, DamagedBlocksAreRefusedAndLeftAsTheyWere) {
       {"orientation an ASCII text", 6 + 8 + 2 + 12 + 3, 2},
       {"orientation of two values", 6 + 8 + 2 + 12 + 7, 2},
   };
-  for (const Case& c : cases) {
+  for (const ByteDamage& c : cases) {
     SampleExif sample = MakeExif(true, 6);
-    sample.block.at(c.at) = c.value;
+    sample.block = Damaged(sample.block, c);
     Bytes damaged = sample.block;
     EXPECT_FALSE(MakeExifUpright(&damaged)) << c.what;
     EXPECT_EQ(damaged, sample.block) << c.what;
@@ -294,19 +301,13 @@ TEST(JpegSegments, DamagedOrCutSegmentsGiveOnlyWholeBlocks) {
   const size_t exif_segment = 4 + Blocks().exif.size();
   const size_t resource = 2 + 18 + exif_segment + 4 + 29 + 40 + 4 + 14 + 300 + 4 + 14;
   ASSERT_EQ(std::memcmp(jpeg.data() + resource, "8BIM", 4), 0);
-  struct Case {
-    const char* what;
-    size_t at;
-    uint8_t value;
-  };
-  const Case cases[] = {
+  const ByteDamage cases[] = {
       {"resource size past the segment", resource + 8, 0x40},
       {"no 8BIM", resource, 'X'},
       {"name past the segment", resource + 6, 0xf0},
   };
-  for (const Case& c : cases) {
-    Bytes damaged = jpeg;
-    damaged.at(c.at) = c.value;
+  for (const ByteDamage& c : cases) {
+    const Bytes damaged = Damaged(jpeg, c);
     PhotoMetadata back;
     EXPECT_EQ(ReadJpegMetadata(damaged.data(), damaged.size(), &back), "the IPTC block is damaged: left out") << c.what;
     EXPECT_TRUE(back.iptc.empty()) << c.what;
@@ -320,11 +321,10 @@ TEST(JpegSegments, DamagedOrCutSegmentsGiveOnlyWholeBlocks) {
   ASSERT_TRUE(AddJpegMetadata(&three, icc));
   const size_t second = 2 + 18 + 4 + 65533, number = second + 4 + 12;
   ASSERT_EQ(three.at(number), 2);
-  const Case icc_cases[] = {{"chunk 2 of 3 named 1", number, 1}, {"chunk 2 of 3 named 4", number, 4},
+  const ByteDamage icc_cases[] = {{"chunk 2 of 3 named 1", number, 1}, {"chunk 2 of 3 named 4", number, 4},
                             {"chunk 2 says 2 in all", number + 1, 2}, {"chunk 2 named 0", number, 0}};
-  for (const Case& c : icc_cases) {
-    Bytes damaged = three;
-    damaged.at(c.at) = c.value;
+  for (const ByteDamage& c : icc_cases) {
+    const Bytes damaged = Damaged(three, c);
     PhotoMetadata back;
     EXPECT_EQ(ReadJpegMetadata(damaged.data(), damaged.size(), &back), "the ICC profile is damaged: left out") << c.what;
     EXPECT_TRUE(back.icc.empty()) << c.what;
@@ -393,12 +393,7 @@ TEST(JpegEncoding, QualitySubsamplingAndScanModeFromTheHeader) {
 TEST(JpegEncoding, DamagedOrCutHeadersAreRefused) {
   const Bytes head = JpegHead(0xc0, {0x22, 0x11, 0x11}, 75);
   const size_t dqt = 2, sof = 2 + 4 + 65;
-  struct Case {
-    const char* what;
-    size_t at;
-    uint8_t value;
-  };
-  const Case cases[] = {
+  const ByteDamage cases[] = {
       {"table number 5", dqt + 4, 0x05},
       {"table precision 2", dqt + 4, 0x20},
       {"DQT length past the end", dqt + 2, 0xff},
@@ -409,9 +404,8 @@ TEST(JpegEncoding, DamagedOrCutHeadersAreRefused) {
       {"no frame before the scan", sof + 1, 0xe5},
       {"not a JPEG", 1, 0xd9},
   };
-  for (const Case& c : cases) {
-    Bytes damaged = head;
-    damaged.at(c.at) = c.value;
+  for (const ByteDamage& c : cases) {
+    const Bytes damaged = Damaged(head, c);
     JpegEncoding encoding;
     EXPECT_FALSE(JpegEncodingFromHead(damaged.data(), damaged.size(), &encoding)) << c.what;
     EXPECT_EQ(encoding.quality, 0) << c.what;
