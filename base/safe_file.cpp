@@ -12,7 +12,12 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// ".<name>.": what the writer's temporaries beside `name` begin with.
 std::string TemporaryNamePrefix(const std::string& name) { return "." + name + "."; }
+
+}  // namespace
 
 std::string NewTemporaryName(const std::string& name) {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -21,6 +26,12 @@ std::string NewTemporaryName(const std::string& name) {
   std::string text = TemporaryNamePrefix(name) + std::to_string(CurrentProcessId()) + "-";
   for (int i = 0; i < 8; ++i) text += kLetters[random() % (sizeof kLetters - 1)];
   return text + kTemporaryNameEnding;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  FileIdentity first, second;
+  return IdentifyFile(a, &first) && IdentifyFile(b, &second) && first.volume == second.volume &&
+         first.index == second.index;
 }
 
 bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error) {
@@ -46,20 +57,32 @@ bool WriterOf(const std::string& middle, unsigned long* id) {
 
 }  // namespace
 
-std::vector<std::string> ClearStaleTemporaries(const std::string& target) {
-  std::vector<std::string> lines;
+std::string TemporariesFolder(const std::string& target) {
   const fs::path path = PathFromUtf8(target);
-  const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-  const std::string prefix = TemporaryNamePrefix(Utf8FromPath(path.filename()));
+  return path.has_parent_path() ? Utf8FromPath(path.parent_path()) : ".";
+}
+
+std::vector<std::string> TemporaryNamesIn(const std::string& folder) {
   const std::string ending = kTemporaryNameEnding;
+  std::vector<std::string> names;
   std::error_code failure;
-  fs::directory_iterator it(folder, failure), end;
+  fs::directory_iterator it(PathFromUtf8(folder), failure), end;
   for (; !failure && it != end; it.increment(failure)) {
     const std::string name = Utf8FromPath(it->path().filename());
-    if (name.size() <= prefix.size() + ending.size() || name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(name.size() - ending.size(), ending.size(), ending) != 0) {
-      continue;
+    if (name.size() > ending.size() && name.compare(name.size() - ending.size(), ending.size(), ending) == 0) {
+      names.push_back(name);
     }
+  }
+  return names;
+}
+
+std::vector<std::string> ClearStaleTemporaries(const std::string& target, const std::vector<std::string>& names) {
+  std::vector<std::string> lines;
+  const fs::path folder = PathFromUtf8(TemporariesFolder(target));
+  const std::string prefix = TemporaryNamePrefix(Utf8FromPath(PathFromUtf8(target).filename()));
+  const std::string ending = kTemporaryNameEnding;
+  for (const std::string& name : names) {
+    if (name.size() <= prefix.size() + ending.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
     const std::string file = Utf8FromPath(folder / PathFromUtf8(name));
     unsigned long writer = 0;
     const bool named = WriterOf(name.substr(prefix.size(), name.size() - prefix.size() - ending.size()), &writer);

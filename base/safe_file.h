@@ -113,24 +113,30 @@ bool IdentifyFile(const std::string& path, FileIdentity* identity);
 // GetLastError), for messages that name a file and the reason.
 std::string LastSystemError();
 
-// The prefix and ending of the temporary files the writer makes beside a
-// target named `name`: ".<name>." + the writer's process id + "-" + random
-// letters + ".tmp" (on Windows, where that would make the path too long for
-// the plug-in's ANSI profile functions, without the name: ".." + the rest).
-// Tests look for leftovers with it; the command line skips such files.
-std::string TemporaryNamePrefix(const std::string& name);
+// The temporary files the writer makes beside a target named `name` are
+// named ".<name>." + the writer's process id + "-" + random letters + ".tmp"
+// (on Windows, where that would make the path too long for the plug-in's
+// ANSI profile functions, without the name: ".." + the rest). The command
+// line skips files of that ending when it walks a folder.
 constexpr char kTemporaryNameEnding[] = ".tmp";
 // A fresh temporary name of that form (this process's id, eight random
 // letters); the writer still creates it exclusively, so a name taken
 // already is simply retried.
 std::string NewTemporaryName(const std::string& name);
 
+// The folder the writer's temporaries for `target` are made in, and the
+// names there that end as temporaries do: read once for all the targets
+// of a run in one folder.
+std::string TemporariesFolder(const std::string& target);
+std::vector<std::string> TemporaryNamesIn(const std::string& folder);
+
 // The temporaries beside `target` that an earlier writer left (a run killed
-// before it could remove them). One is removed when it is provably such a
-// leftover of ours: its name carries a process id, no process of that id
-// runs any more, and it is a regular file owned by this user. Returns one
-// line per temporary found, naming it and saying what was done.
-std::vector<std::string> ClearStaleTemporaries(const std::string& target);
+// before it could remove them), among `names`, the folder's temporary names
+// above. One is removed when it is provably such a leftover of ours: its
+// name carries a process id, no process of that id runs any more, and it
+// is a regular file owned by this user. Returns one line per temporary
+// found, naming it and saying what was done.
+std::vector<std::string> ClearStaleTemporaries(const std::string& target, const std::vector<std::string>& names);
 
 // Whether a new file can be made in `folder`, found by making (and at once
 // removing) one of the writer's own temporaries there. On failure *reason

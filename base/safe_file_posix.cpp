@@ -189,12 +189,6 @@ bool ReplaceFileSafely(const std::string& target, const std::function<bool(Tempo
   return true;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 bool ProcessRunning(unsigned long id) {

@@ -188,27 +188,6 @@ bool ReplaceFileSafely(const std::string& target, const std::function<bool(Tempo
   return true;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  const auto open = [](const std::string& path) {
-    return CreateFileW(W(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  };
-  HANDLE fa = open(a);
-  if (fa == INVALID_HANDLE_VALUE) return false;
-  HANDLE fb = open(b);
-  bool same = false;
-  if (fb != INVALID_HANDLE_VALUE) {
-    BY_HANDLE_FILE_INFORMATION ia, ib;
-    if (GetFileInformationByHandle(fa, &ia) && GetFileInformationByHandle(fb, &ib)) {
-      same = ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
-             ia.nFileIndexLow == ib.nFileIndexLow;
-    }
-    CloseHandle(fb);
-  }
-  CloseHandle(fa);
-  return same;
-}
-
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 bool ProcessRunning(unsigned long id) {

@@ -127,22 +127,15 @@ class EmptyFolder {
   fs::path path_;
 };
 
-// Where the settings of a picture come from, for -v: `path` is the name
-// the plug-in is given, and the files are those it finds from it.
-std::string SettingsSource(const std::string& path, bool ignore_local) {
-  if (ignore_local) return "global settings (--ignore-local)";
-  const std::string file = LocalSettingsFile(path);
-  return file.empty() ? "global settings" : Utf8FromPluginFileName(file);
-}
-
 // Everything the run needs, made before the first picture is read.
 struct Batch {
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   PluginHost host;
   std::vector<Job> jobs;
   EmptyFolder empty;
-  std::vector<std::string> paths;         // per job: what message 14 is told
-  std::vector<FilterSettings> in_force;   // per job: the settings that apply there
+  std::vector<std::string> paths;         // per job to filter: what message 14 is told
+  std::vector<FilterSettings> in_force;   // per job to filter: the settings that apply there
+  std::vector<std::string> sources;       // per job: the settings file the plug-in finds from paths[i], or ""
   std::vector<size_t> todo;               // the jobs to filter, in order
   bool any_stage = false;                 // whether any of them changes a picture
 };
@@ -191,9 +184,11 @@ void WarnOwnSettingsUnseen(const Job& job, const std::string& full, const std::s
 void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch* b, Progress& progress) {
   b->paths.resize(b->jobs.size());
   b->in_force.assign(b->jobs.size(), global);
+  b->sources.resize(b->jobs.size());
   std::set<std::string> looked_at;
   for (size_t i = 0; i < b->jobs.size(); ++i) {
     const Job& job = b->jobs[i];
+    if (job.state != Job::State::kToDo) continue;
     std::error_code failure;
     const fs::path input = PathFromUtf8(job.input);
     const std::string full =
@@ -201,14 +196,14 @@ void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch
     bool shortened = false;
     b->paths[i] = PluginFileName(full, &shortened);
     b->in_force[i] = ReadLocalSettings(b->paths[i].c_str(), global);
-    if (job.state != Job::State::kToDo) continue;
     if (shortened && !o.ignore_local) WarnOwnSettingsUnseen(job, full, b->paths[i], progress);
     b->any_stage = b->any_stage || b->in_force[i].AnyStageEnabled();
     b->todo.push_back(i);
-    const std::string source = SettingsSource(b->paths[i], o.ignore_local);
-    if (!o.ignore_local && source != "global settings" && looked_at.insert(source).second) {
-      WarnOutsideRanges(source, b->in_force[i], &global, progress);
-    }
+    if (o.ignore_local) continue;
+    const std::string file = LocalSettingsFile(b->paths[i]);
+    if (file.empty()) continue;
+    b->sources[i] = Utf8FromPluginFileName(file);
+    if (looked_at.insert(b->sources[i]).second) WarnOutsideRanges(b->sources[i], b->in_force[i], &global, progress);
   }
 }
 
@@ -352,8 +347,10 @@ void FilterOne(const FilterOptions& o, Batch& b, size_t k, Loaded& loaded, Progr
                " bits per channel reduced to 8 (the filters work on 8 bits)");
   }
   if (o.verbosity == Verbosity::kVerbose) {
-    shown.Note(job.input + ": " + DescribeStages(b.in_force[i]) + " [from " +
-               SettingsSource(b.paths[i], o.ignore_local) + "]" +
+    const std::string source = o.ignore_local      ? "global settings (--ignore-local)"
+                               : b.sources[i].empty() ? "global settings"
+                                                      : b.sources[i];
+    shown.Note(job.input + ": " + DescribeStages(b.in_force[i]) + " [from " + source + "]" +
                (photo.orientation != 1 ? ", turned upright from EXIF orientation " + std::to_string(photo.orientation)
                                        : ""));
   }

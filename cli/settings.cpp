@@ -124,11 +124,11 @@ std::vector<std::string> OutsideDialogRanges(const FilterSettings& settings, con
   std::vector<std::string> found;
   for (const Setting& key : kSettings) {
     if (!key.is_filter()) continue;
-    const double value = key.is_real() ? settings.*key.real_field : settings.*key.int_field;
-    if (except != nullptr && value == (key.is_real() ? except->*key.real_field : except->*key.int_field)) continue;
+    const double value = key.ValueIn(settings);
+    if (except != nullptr && value == key.ValueIn(*except)) continue;
     if (SettingAccepts(key, value)) continue;
     found.push_back(std::string(key.name) + " " +
-                    (key.is_real() ? FormatReal(value) : std::to_string(settings.*key.int_field)) +
+                    (key.is_real() ? FormatReal(value) : std::to_string(static_cast<int32_t>(value))) +
                     " (the dialog takes " + Accepted(key) + ")");
   }
   return found;

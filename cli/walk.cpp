@@ -165,6 +165,7 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
 
   std::set<std::string> outputs;
   std::map<std::string, std::string> asked;  // folder -> why pictures cannot be written there
+  std::map<std::string, std::vector<std::string>> temporaries;  // folder -> the temporary names in it
   std::set<FileIdentity> replaced;           // --in-place: the files themselves, whatever their names
   for (Job& job : planned) {
     if (job.state == Job::State::kFailed) {
@@ -231,7 +232,12 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
       job.state = Job::State::kFailed;
       job.reason = job.output + ": cannot be written: " + why + "; " + job.input + " is not filtered";
     }
-    if (job.state == Job::State::kToDo) job.notes = ClearStaleTemporaries(job.output);
+    if (job.state == Job::State::kToDo) {
+      const std::string folder = TemporariesFolder(job.output);
+      auto listed = temporaries.find(folder);
+      if (listed == temporaries.end()) listed = temporaries.emplace(folder, TemporaryNamesIn(folder)).first;
+      job.notes = ClearStaleTemporaries(job.output, listed->second);
+    }
     outputs.insert(key);
     jobs->push_back(job);
   }

@@ -41,6 +41,10 @@ struct Setting {
 
   bool is_real() const { return real_field != nullptr; }
   bool is_filter() const { return int_field != nullptr || real_field != nullptr; }
+  // A filter setting's value in `settings`, an integer as a double.
+  double ValueIn(const FilterSettings& settings) const {
+    return is_real() ? settings.*real_field : settings.*int_field;
+  }
 };
 
 // The whole table, in its order ("for (const Setting& key : kSettings)").
