@@ -81,7 +81,7 @@ t_q90=$(best chromaline-q90 "$host" filter "${sharpen[@]}" --quality 90 -o "$wor
 t_mogrify=$(best mogrify mogrify -path "$work/out/mogrify" -unsharp 0x0.5+1.0+0.016 "${inputs[@]}")
 t_vips=$(best vips-sharpen each vips-sharpen sharpen)
 # A run with no stage on is refused; gamma 0 changes no pixel.
-t_copy_ours=$(best chromaline-no-stage "$host" filter --set GammaAdj=1 --set GammaVal=0 -o "$work/out/chromaline-no-stage" \
+t_copy_ours=$(best chromaline-gamma0 "$host" filter --set GammaAdj=1 --set GammaVal=0 -o "$work/out/chromaline-gamma0" \
   "${inputs[@]}")
 t_copy_vips=$(best vips-copy each vips-copy copy)
 
@@ -92,5 +92,5 @@ row chromaline "$t_ours" "$t_ours"
 row chromaline-q90 "$t_q90" "$t_ours"
 row mogrify "$t_mogrify" "$t_ours"
 row vips-sharpen "$t_vips" "$t_ours"
-row chromaline-no-stage "$t_copy_ours" "$t_copy_ours"
+row chromaline-gamma0 "$t_copy_ours" "$t_copy_ours"
 row vips-copy "$t_copy_vips" "$t_copy_ours"
