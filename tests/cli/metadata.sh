@@ -5,8 +5,8 @@
 #     EXIF camera and GPS tags and the ICC profile arrive, the EXIF and XMP
 #     orientations say 1 and the thumbnail of the old pixels is gone; from
 #     a PNG's chunks as well
-#   - a gray JPEG stays one channel; a JPEG of quality 75 in 4:2:0 is
-#     written at quality 75 in 4:2:0
+#   - a gray JPEG stays one channel (a JPEG's quality and subsampling kept:
+#     tests/cli/photo_kinds.sh; Wine's encoder writes its own)
 #   - what an output cannot hold: one line per picture on standard error,
 #     naming the picture and the blocks left out, and nothing for a
 #     picture that has none
@@ -79,22 +79,11 @@ for out in camera-out.jpg camera-out.png; do
 done
 [ "$(identify -format %wx%h chunks-out.jpg)" = 8x16 ] || fail "chunks.png was not turned upright"
 
-# A gray JPEG stays gray; a JPEG keeps its quality and chroma subsampling.
+# A gray JPEG stays gray.
 convert -size 32x24 gradient:white-black -colorspace Gray gray.jpg
-convert -size 48x32 gradient:red-blue -quality 75 -sampling-factor 2x2 q75.jpg
 host filter --set ToneFilter=1 gray.jpg gray-out.jpg 2>err.txt || fail "gray.jpg: $(cat err.txt)"
 [ "$(identify -format %[channels] gray-out.jpg)" = gray ] ||
   fail "gray.jpg came out as $(identify -format %[channels] gray-out.jpg)"
-host filter --set USMEnable=1 q75.jpg q75-out.jpg 2>err.txt || fail "q75.jpg: $(cat err.txt)"
-kind=$(identify -format '%Q %[jpeg:sampling-factor]' q75-out.jpg)
-if [ "$HOST_KIND" = windows ]; then
-  # Wine's JPEG encoder takes neither a quality nor a subsampling: it
-  # writes its own (tests/photo/photo_codecs_test.cpp checks that the
-  # Windows reader finds the source's, which it asks WIC for).
-  echo "skipped under Wine: the JPEG's quality and subsampling (Wine's encoder writes its own: $kind)"
-else
-  [ "$kind" = "75 2x2,1x1,1x1" ] || fail "q75.jpg came out as $kind, not 75 2x2,1x1,1x1"
-fi
 
 # Into BMP, which holds none of it.
 convert -size 16x16 xc:orange a.jpg
