@@ -5,23 +5,24 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "plugin/module_version.h"
-#include "plugin/module_win32.h"
+#include "plugin/plugin_module.h"
 
 namespace {
 constexpr DWORD kFixedInfoSignature = 0xFEEF04BD;
 }  // namespace
 
 bool ReadModuleVersion(ProductVersion* version) {
-  char file_name[MAX_PATH + 1] = {};
-  if (GetModuleFileNameA(PluginModule(), file_name, MAX_PATH) == 0) return false;
+  const std::string file_name = PluginModulePath();
+  if (file_name.empty()) return false;
   DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeA(file_name, &ignored);
+  const DWORD size = GetFileVersionInfoSizeA(file_name.c_str(), &ignored);
   if (size == 0) return false;
   std::vector<unsigned char> block(size);  // freed on every path
-  if (!GetFileVersionInfoA(file_name, 0, size, block.data())) return false;
+  if (!GetFileVersionInfoA(file_name.c_str(), 0, size, block.data())) return false;
   void* fixed = nullptr;
   UINT fixed_size = 0;
   if (!VerQueryValueA(block.data(), "\\", &fixed, &fixed_size) || fixed == nullptr ||

@@ -3,7 +3,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <system_error>
 
 #include "filters/setting_text.h"
 #include "plugin/profile_file.h"

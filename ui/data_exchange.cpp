@@ -5,23 +5,10 @@
 #include <limits>
 
 #include "filters/setting_table.h"
+#include "filters/setting_text.h"
 #include "resources/resource.h"
 
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-size_t SkipBlanks(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  return i;
-}
-
-size_t SkipDigits(const std::string& text, size_t i) {
-  while (i < text.size() && IsDigit(text[i])) ++i;
-  return i;
-}
 
 enum class Kind { kCheck, kRealEdit, kIntEdit, kList, kRadioPair };
 
@@ -128,17 +115,18 @@ bool TakeRow(const ExchangeRow& row, DialogControls& controls, DialogValues& val
 }  // namespace
 
 std::optional<int64_t> ParseLeadingInteger(const std::string& text) {
-  size_t i = SkipBlanks(text);
+  const char* p = text.data();
+  const char* const text_end = p + text.size();
+  while (p != text_end && IsTextSpace(*p)) ++p;
   bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const size_t digits = i;
-  const size_t end = SkipDigits(text, i);
-  if (end == digits) return std::nullopt;
+  if (p != text_end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  const char* const end = SkipDecimalDigits(p, text_end);
+  if (end == p) return std::nullopt;
   // Accumulate with saturation: a value this large only ever fails a range.
   constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
   int64_t magnitude = 0;
-  for (size_t k = digits; k < end; ++k) {
-    magnitude = magnitude * 10 + (text[k] - '0');
+  for (; p != end; ++p) {
+    magnitude = magnitude * 10 + (*p - '0');
     if (magnitude > kLimit) magnitude = kLimit;
   }
   int64_t value = negative ? -magnitude : magnitude;
