@@ -13,11 +13,13 @@ INT_PTR DialogBase::RunModal(HWND parent) {
                          reinterpret_cast<LPARAM>(this));
 }
 
-std::string DialogBase::LoadText(UINT id) const {
+std::string LoadModuleText(HINSTANCE module, UINT id) {
   char buffer[1024];
-  const int length = LoadStringA(module_, id, buffer, sizeof buffer);
+  const int length = LoadStringA(module, id, buffer, sizeof buffer);
   return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
 }
+
+std::string DialogBase::LoadText(UINT id) const { return LoadModuleText(module_, id); }
 
 INT_PTR CALLBACK DialogBase::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   DialogBase* self;

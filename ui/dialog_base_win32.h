@@ -11,6 +11,9 @@
 
 #include <string>
 
+// A string of `module`'s string table (empty when missing).
+std::string LoadModuleText(HINSTANCE module, UINT id);
+
 class DialogBase {
  public:
   // `module` holds the template, its list items and the strings.

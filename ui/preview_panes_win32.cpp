@@ -12,6 +12,7 @@
 #include "base/scoped_win32.h"
 #include "filters/filter_pipeline.h"
 #include "resources/resource.h"
+#include "ui/dialog_base_win32.h"
 #include "ui/preview_geometry.h"
 
 namespace {
@@ -200,11 +201,7 @@ void PreviewPanes::ShowMessage(const std::string& text) {
   MessageBoxA(owner_.DialogWindow(), text.c_str(), "Chromaline", MB_OK | MB_ICONEXCLAMATION);
 }
 
-std::string PreviewPanes::LoadText(UINT id) const {
-  char text[512];
-  const int length = LoadStringA(module_, id, text, sizeof text);
-  return length > 0 ? std::string(text, static_cast<size_t>(length)) : std::string();
-}
+std::string PreviewPanes::LoadText(UINT id) const { return LoadModuleText(module_, id); }
 
 // Text 102 with the GDI+ status and the path, however long the path is.
 std::string PreviewPanes::LoadErrorText(gdiplus::Status status, const std::string& path) const {
