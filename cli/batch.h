@@ -7,11 +7,11 @@
 // run on worker threads while the plug-in filters the current one; the
 // plug-in itself is only ever called from this thread, one message at a
 // time. Returns the exit status.
-#ifndef CHROMALINE_HOST_CLI_BATCH_H_
-#define CHROMALINE_HOST_CLI_BATCH_H_
+#ifndef CHROMALINE_CLI_BATCH_H_
+#define CHROMALINE_CLI_BATCH_H_
 
 #include "cli/options.h"
 
 int RunFilter(const FilterOptions& options);
 
-#endif  // CHROMALINE_HOST_CLI_BATCH_H_
+#endif  // CHROMALINE_CLI_BATCH_H_

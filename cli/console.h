@@ -9,8 +9,8 @@
 // Text in and out is UTF-8: the arguments as the system has them (on
 // Windows read in UTF-16, whatever the ANSI code page), and what is
 // printed (on a Windows console written in UTF-16, elsewhere as UTF-8).
-#ifndef CHROMALINE_HOST_CONSOLE_H_
-#define CHROMALINE_HOST_CONSOLE_H_
+#ifndef CHROMALINE_CLI_CONSOLE_H_
+#define CHROMALINE_CLI_CONSOLE_H_
 
 #include <cstdio>
 #include <string>
@@ -27,4 +27,4 @@ bool StderrIsTerminal();
 void InstallInterruptHandler();
 bool InterruptRequested();
 
-#endif  // CHROMALINE_HOST_CONSOLE_H_
+#endif  // CHROMALINE_CLI_CONSOLE_H_

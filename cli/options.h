@@ -3,8 +3,8 @@
 // The command line of chromaline-host: one options struct per subcommand,
 // parsed and checked before any picture is read. A parse error is a line
 // naming the option and the reason (exit status 2).
-#ifndef CHROMALINE_HOST_CLI_OPTIONS_H_
-#define CHROMALINE_HOST_CLI_OPTIONS_H_
+#ifndef CHROMALINE_CLI_OPTIONS_H_
+#define CHROMALINE_CLI_OPTIONS_H_
 
 #include <string>
 #include <vector>
@@ -68,4 +68,4 @@ bool ParseVersionOptions(int argc, char** argv, int first, VersionOptions* o, st
 std::string HelpText();
 std::string UsageText();
 
-#endif  // CHROMALINE_HOST_CLI_OPTIONS_H_
+#endif  // CHROMALINE_CLI_OPTIONS_H_

@@ -5,8 +5,8 @@
 // the program's own real file, never from the current folder: beside it
 // ("presets" in the Windows zip and in a build tree) or where the build
 // puts it (the Debian package: /usr/share/chromaline/presets).
-#ifndef CHROMALINE_HOST_CLI_PRESETS_H_
-#define CHROMALINE_HOST_CLI_PRESETS_H_
+#ifndef CHROMALINE_CLI_PRESETS_H_
+#define CHROMALINE_CLI_PRESETS_H_
 
 #include <string>
 
@@ -26,4 +26,4 @@ std::string PresetList();
 // presets there, or saying that there is none and where it looked.
 bool ResolvePreset(const std::string& value, std::string* store, std::string* error);
 
-#endif  // CHROMALINE_HOST_CLI_PRESETS_H_
+#endif  // CHROMALINE_CLI_PRESETS_H_

@@ -12,8 +12,8 @@
 // columns with B blurs asks B * (H + W) times.
 //
 // Every call comes from the thread that talks to the plug-in.
-#ifndef CHROMALINE_HOST_CLI_PROGRESS_H_
-#define CHROMALINE_HOST_CLI_PROGRESS_H_
+#ifndef CHROMALINE_CLI_PROGRESS_H_
+#define CHROMALINE_CLI_PROGRESS_H_
 
 #include <chrono>
 #include <cstddef>
@@ -61,4 +61,4 @@ class Progress {
   size_t drawn_ = 0;  // characters of the line now on screen
 };
 
-#endif  // CHROMALINE_HOST_CLI_PROGRESS_H_
+#endif  // CHROMALINE_CLI_PROGRESS_H_

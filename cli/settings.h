@@ -6,8 +6,8 @@
 // settings dialog lets through. Also what the command line says about the
 // settings in force: which stages run, and how many blurs ask the stop
 // question.
-#ifndef CHROMALINE_HOST_CLI_SETTINGS_H_
-#define CHROMALINE_HOST_CLI_SETTINGS_H_
+#ifndef CHROMALINE_CLI_SETTINGS_H_
+#define CHROMALINE_CLI_SETTINGS_H_
 
 #include <cstdint>
 #include <string>
@@ -57,4 +57,4 @@ std::string DescribeStages(const FilterSettings& settings);
 // asks the stop question once per row and once per column.
 int BlurCount(const FilterSettings& settings);
 
-#endif  // CHROMALINE_HOST_CLI_SETTINGS_H_
+#endif  // CHROMALINE_CLI_SETTINGS_H_

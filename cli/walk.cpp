@@ -33,13 +33,18 @@ bool IsOurs(const fs::path& path, const FilterOptions& o) {
          stem.compare(stem.size() - o.suffix.size(), o.suffix.size(), o.suffix) == 0;
 }
 
-// The output of `input`, found at `relative` under the operand given.
-std::string OutputFor(const FilterOptions& o, const fs::path& input, const fs::path& relative) {
-  const fs::path folder =
-      o.output_dir.empty() ? input.parent_path() : PathFromUtf8(o.output_dir) / relative.parent_path();
+// The output of `input` in `folder`: its stem, the suffix, and the
+// extension of --format or its own.
+std::string OutputIn(const FilterOptions& o, const fs::path& folder, const fs::path& input) {
   const std::string extension = o.has_format ? ExtensionOf(o.format) : Utf8FromPath(input.extension());
   const std::string name = Utf8FromPath(input.stem()) + (o.has_suffix ? o.suffix : "") + extension;
   return Utf8FromPath((folder / PathFromUtf8(name)).lexically_normal());
+}
+
+// The output of `input`, found at `relative` under the operand given.
+std::string OutputFor(const FilterOptions& o, const fs::path& input, const fs::path& relative) {
+  return OutputIn(o, o.output_dir.empty() ? input.parent_path() : PathFromUtf8(o.output_dir) / relative.parent_path(),
+                  input);
 }
 
 void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::path>* found, std::vector<Job>* jobs) {
@@ -83,10 +88,7 @@ std::string SingleOutput(const FilterOptions& o) {
   std::error_code failure;
   const std::string& out = o.operands[1];
   if (!fs::is_directory(PathFromUtf8(out), failure)) return out;
-  const fs::path input = PathFromUtf8(o.operands[0]);
-  const std::string extension = o.has_format ? ExtensionOf(o.format) : Utf8FromPath(input.extension());
-  const fs::path name = PathFromUtf8(Utf8FromPath(input.stem()) + extension);
-  return Utf8FromPath((PathFromUtf8(out) / name).lexically_normal());
+  return OutputIn(o, PathFromUtf8(out), PathFromUtf8(o.operands[0]));  // "IN OUT" takes no --suffix
 }
 
 // Whether pictures can be written in the folder of `output` (or, when it

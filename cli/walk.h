@@ -13,8 +13,8 @@
 // file. "IN FOLDER" writes into the folder, as cp does. Temporaries a
 // killed run left beside an output are named, and cleared when provably
 // that run's (base/safe_file.h).
-#ifndef CHROMALINE_HOST_CLI_WALK_H_
-#define CHROMALINE_HOST_CLI_WALK_H_
+#ifndef CHROMALINE_CLI_WALK_H_
+#define CHROMALINE_CLI_WALK_H_
 
 #include <string>
 #include <vector>
@@ -39,4 +39,4 @@ bool PlanJobs(const FilterOptions& options, std::vector<Job>* jobs, std::string*
 // The extension written for a format chosen with --format.
 const char* ExtensionOf(PhotoFormat format);
 
-#endif  // CHROMALINE_HOST_CLI_WALK_H_
+#endif  // CHROMALINE_CLI_WALK_H_
