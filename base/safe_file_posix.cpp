@@ -103,6 +103,19 @@ bool MoveIn(const std::string& temp, const Target& where) {
   return ::rename(temp.c_str(), where.real.c_str()) == 0;
 }
 
+// A new temporary for `name` in a folder (`prefix`: its path with the
+// separator, or empty for the current one), made exclusively (a name
+// taken already is simply retried); -1 with errno when none can be made.
+int CreateTemporary(const std::string& prefix, const std::string& name, mode_t mode, std::string* path) {
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    *path = prefix + NewTemporaryName(name);
+    fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  return fd;
+}
+
 }  // namespace
 
 bool TemporaryFile::Write(const void* data, size_t size) {
@@ -151,12 +164,7 @@ bool ReplaceFileSafely(const std::string& target, const std::function<bool(Tempo
   // owner and mode; a new file is made with the umask's mode directly.
   const mode_t mode = where.exists ? 0600 : 0666;
   std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = prefix + NewTemporaryName(name);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0 && errno != EEXIST) break;
-  }
+  const int fd = CreateTemporary(prefix, name, mode, &temp);
   if (fd < 0) {
     *error = target + ": cannot be written in " + folder + ": " + LastSystemError();
     return false;
@@ -202,20 +210,16 @@ bool IsOwnRegularFile(const std::string& path) {
 }
 
 bool CanWriteIn(const std::string& folder, std::string* reason) {
-  const std::string where = folder.empty() ? std::string(".") : folder;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string probe = where + "/" + NewTemporaryName("chromaline-probe");
-    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      ::close(fd);
-      ::unlink(probe.c_str());
-      reason->clear();
-      return true;
-    }
-    if (errno != EEXIST) break;
+  std::string probe;
+  const int fd = CreateTemporary((folder.empty() ? std::string(".") : folder) + "/", "chromaline-probe", 0600, &probe);
+  if (fd < 0) {
+    *reason = LastSystemError();
+    return false;
   }
-  *reason = LastSystemError();
-  return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  reason->clear();
+  return true;
 }
 
 bool IdentifyFile(const std::string& path, FileIdentity* identity) {

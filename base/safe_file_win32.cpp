@@ -104,6 +104,25 @@ bool MoveIn(const std::string& temp, const std::string& target, DWORD attributes
   return true;
 }
 
+// A new temporary for `name` in a folder (`prefix`: its path with the
+// separator, or empty for the current one), made exclusively (a name
+// taken already is simply retried); INVALID_HANDLE_VALUE with the system's error when none can be
+// made. A name too long for the plug-in's profile functions leaves out
+// `name`.
+HANDLE CreateTemporary(const std::string& prefix, const std::string& name, DWORD flags, std::string* path) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+    *path = prefix + NewTemporaryName(name);
+    if (W(*path).size() >= MAX_PATH) *path = prefix + NewTemporaryName(std::string());
+    handle = CreateFileW(W(*path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
+        GetLastError() != ERROR_ALREADY_EXISTS) {
+      break;
+    }
+  }
+  return handle;
+}
+
 }  // namespace
 
 bool TemporaryFile::Write(const void* data, size_t size) {
@@ -150,17 +169,7 @@ bool ReplaceFileSafely(const std::string& target, const std::function<bool(Tempo
   else if (prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
 
   std::string temp;
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
-    temp = prefix + NewTemporaryName(NameOf(target));
-    // The plug-in's profile functions take no longer names.
-    if (W(temp).size() >= MAX_PATH) temp = prefix + NewTemporaryName(std::string());
-    handle = CreateFileW(W(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
-        GetLastError() != ERROR_ALREADY_EXISTS) {
-      break;
-    }
-  }
+  const HANDLE handle = CreateTemporary(prefix, NameOf(target), FILE_ATTRIBUTE_NORMAL, &temp);
   if (handle == INVALID_HANDLE_VALUE) {
     *error = target + ": cannot be written in " + folder + ": " + LastSystemError();
     return false;
@@ -230,19 +239,16 @@ bool IsOwnRegularFile(const std::string& path) {
 bool CanWriteIn(const std::string& folder, std::string* reason) {
   std::string prefix = folder.empty() ? std::string() : folder;
   if (!prefix.empty() && prefix.back() != '\\' && prefix.back() != '/') prefix += '\\';
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string probe = prefix + NewTemporaryName("chromaline-probe");
-    HANDLE file = CreateFileW(W(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      reason->clear();
-      return true;
-    }
-    if (GetLastError() != ERROR_FILE_EXISTS) break;
+  std::string probe;
+  const HANDLE file =
+      CreateTemporary(prefix, "chromaline-probe", FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, &probe);
+  if (file == INVALID_HANDLE_VALUE) {
+    *reason = LastSystemError();
+    return false;
   }
-  *reason = LastSystemError();
-  return false;
+  CloseHandle(file);
+  reason->clear();
+  return true;
 }
 
 bool IdentifyFile(const std::string& path, FileIdentity* identity) {
