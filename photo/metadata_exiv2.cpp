@@ -16,12 +16,10 @@
 #include <memory>
 #include <mutex>
 
+#include "photo/jpeg_segments.h"
 #include "photo/png_text.h"
 
 namespace {
-
-constexpr char kExifHeader[] = "Exif\0\0";
-constexpr size_t kExifHeaderSize = 6;
 
 // exiv2 is started once per process: its log (warnings about odd maker
 // notes and the like) would land in the middle of the progress line, and
@@ -68,10 +66,7 @@ bool MoreThanLayout(const Exiv2::ExifData& data) {
 
 // The EXIF block as exiv2's tags; the "Exif\0\0" header is optional.
 Exiv2::ByteOrder DecodeExif(const std::vector<uint8_t>& exif, Exiv2::ExifData* data) {
-  size_t skip = 0;
-  if (exif.size() >= kExifHeaderSize && std::memcmp(exif.data(), kExifHeader, kExifHeaderSize) == 0) {
-    skip = kExifHeaderSize;
-  }
+  const size_t skip = ExifTiffStart(exif.data(), exif.size());
   return Exiv2::ExifParser::decode(*data, exif.data() + skip, static_cast<uint32_t>(exif.size() - skip));
 }
 
@@ -80,7 +75,7 @@ std::vector<uint8_t> EncodeExif(const Exiv2::ExifData& data, Exiv2::ByteOrder or
   Exiv2::Blob tiff;
   Exiv2::ExifParser::encode(tiff, order, data);
   if (tiff.empty()) return {};
-  std::vector<uint8_t> exif(kExifHeader, kExifHeader + kExifHeaderSize);
+  std::vector<uint8_t> exif(kExifSignature, kExifSignature + kExifSignatureSize);
   exif.insert(exif.end(), tiff.begin(), tiff.end());
   return exif;
 }
