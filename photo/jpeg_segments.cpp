@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "photo/codec_rules.h"
+
 namespace {
 
 constexpr uint16_t kIptcResource = 0x0404;
@@ -169,21 +171,18 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
   }
   if (!resources.empty() && !IptcFromPhotoshop(resources.data(), resources.size(), &metadata->iptc)) {
     metadata->iptc.clear();
-    problem += (problem.empty() ? "" : "; ") + std::string("the IPTC block is damaged: left out");
+    AddToList(&problem, "the IPTC block is damaged: left out", "; ");
   }
   return problem;
 }
 
 std::string JpegMetadataTooLarge(const PhotoMetadata& m) {
   std::string text;
-  const auto add = [&text](bool too_large, const char* name) {
-    if (too_large) text += (text.empty() ? "" : ", ") + std::string(name);
-  };
-  add(!m.exif.empty() && !Fits(ExifPayload(m.exif)), "EXIF");
-  add(!m.iptc.empty() && !Fits(kPhotoshopSignatureSize + IptcResource(m.iptc).size()), "IPTC");
-  add(!m.xmp.empty() && !Fits(kXmpSignatureSize + m.xmp.size()), "XMP");
-  add(!m.comment.empty() && !Fits(m.comment.size()), "comment");
-  add(!IccFits(m.icc.size()), "ICC profile");
+  if (!m.exif.empty() && !Fits(ExifPayload(m.exif))) AddToList(&text, "EXIF");
+  if (!m.iptc.empty() && !Fits(kPhotoshopSignatureSize + IptcResource(m.iptc).size())) AddToList(&text, "IPTC");
+  if (!m.xmp.empty() && !Fits(kXmpSignatureSize + m.xmp.size())) AddToList(&text, "XMP");
+  if (!m.comment.empty() && !Fits(m.comment.size())) AddToList(&text, "comment");
+  if (!IccFits(m.icc.size())) AddToList(&text, "ICC profile");
   return text;
 }
 

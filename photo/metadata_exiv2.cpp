@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 
+#include "photo/codec_rules.h"
 #include "photo/jpeg_segments.h"
 #include "photo/png_text.h"
 
@@ -128,11 +129,6 @@ std::unique_ptr<Exiv2::Image> Own(OldPointer image) {
   return std::unique_ptr<Exiv2::Image>(image.release());
 }
 
-void AddNote(std::string* note, const std::string& line) {
-  if (!note->empty()) *note += "; ";
-  *note += line;
-}
-
 }  // namespace
 
 FileMetadata ReadMetadataExiv2(const std::string& path) {
@@ -182,7 +178,7 @@ void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::st
       MakeExifUpright(&metadata->exif, width, height);
     } catch (const std::exception& e) {
       metadata->exif.clear();
-      AddNote(note, std::string("its EXIF block cannot be read and is left out (exiv2: ") + e.what() + ")");
+      AddToList(note, std::string("its EXIF block cannot be read and is left out (exiv2: ") + e.what() + ")", "; ");
     }
   }
   if (!metadata->xmp.empty()) {
@@ -190,7 +186,7 @@ void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::st
       MakeXmpUpright(&metadata->xmp);
     } catch (const std::exception& e) {
       metadata->xmp.clear();
-      AddNote(note, std::string("its XMP packet cannot be read and is left out (exiv2: ") + e.what() + ")");
+      AddToList(note, std::string("its XMP packet cannot be read and is left out (exiv2: ") + e.what() + ")", "; ");
     }
   }
 }
@@ -275,13 +271,10 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   // A TIFF file's one image description holds the EXIF one first.
   const bool tiff_comment = options.format == PhotoFormat::kTiff && !m.comment.empty() && ExifHasDescription(m.exif);
   std::string text;
-  const auto add = [&text](bool left_out, const char* name) {
-    if (left_out) text += (text.empty() ? "" : ", ") + std::string(name);
-  };
-  add(bmp && !m.exif.empty(), "EXIF");
-  add(bmp && !m.iptc.empty(), "IPTC");
-  add(bmp && !m.xmp.empty(), "XMP");
-  add((bmp && !m.comment.empty()) || tiff_comment, "comment");
-  add(bmp && !m.icc.empty(), "ICC profile");
+  if (bmp && !m.exif.empty()) AddToList(&text, "EXIF");
+  if (bmp && !m.iptc.empty()) AddToList(&text, "IPTC");
+  if (bmp && !m.xmp.empty()) AddToList(&text, "XMP");
+  if ((bmp && !m.comment.empty()) || tiff_comment) AddToList(&text, "comment");
+  if (bmp && !m.icc.empty()) AddToList(&text, "ICC profile");
   return text;
 }

@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "photo/codec_rules.h"
 #include "photo/jpeg_segments.h"
 
 namespace {
@@ -104,12 +105,9 @@ std::string TiffMetadataNames(const uint8_t* header, const uint8_t* directory, s
     xmp = xmp || tag == 0x02bc;
   }
   std::string names;
-  const auto add = [&names](bool present, const char* name) {
-    if (present) names += (names.empty() ? "" : ", ") + std::string(name);
-  };
-  add(exif, "EXIF");
-  add(iptc, "IPTC");
-  add(xmp, "XMP");
+  if (exif) AddToList(&names, "EXIF");
+  if (iptc) AddToList(&names, "IPTC");
+  if (xmp) AddToList(&names, "XMP");
   return names;
 }
 

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 
+#include "photo/codec_rules.h"
 #include "photo/jpeg_segments.h"
 
 namespace {
@@ -299,7 +300,7 @@ std::string ReadPngMetadata(const uint8_t* data, size_t size, PhotoMetadata* met
   }
   if (iptc_damaged) {
     metadata->iptc.clear();
-    problem += (problem.empty() ? "" : "; ") + std::string("the IPTC block is damaged: left out");
+    AddToList(&problem, "the IPTC block is damaged: left out", "; ");
   }
   return problem;
 }
