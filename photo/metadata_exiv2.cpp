@@ -191,6 +191,10 @@ void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::st
   }
 }
 
+namespace {
+
+// Whether the EXIF block holds an image description: in a TIFF file that
+// is the comment's place, taken already.
 bool ExifHasDescription(const std::vector<uint8_t>& exif) {
   if (exif.empty()) return false;
   StartExiv2();
@@ -202,6 +206,8 @@ bool ExifHasDescription(const std::vector<uint8_t>& exif) {
     return false;
   }
 }
+
+}  // namespace
 
 bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat format, std::vector<uint8_t>* bytes,
                                  std::string* error) {
