@@ -2,8 +2,8 @@
 //
 // A picture in the host's memory: rows from the top, three bytes per pixel
 // in blue, green, red order, no padding.
-#ifndef CHROMALINE_HOST_IMAGE_H_
-#define CHROMALINE_HOST_IMAGE_H_
+#ifndef CHROMALINE_PHOTO_IMAGE_H_
+#define CHROMALINE_PHOTO_IMAGE_H_
 
 #include <cstdint>
 #include <string>
@@ -25,4 +25,4 @@ struct Image {
 bool LoadImageFile(const std::string& path, Image* image, std::string* error);
 bool SaveImageFile(const std::string& path, const Image& image, std::string* error);
 
-#endif  // CHROMALINE_HOST_IMAGE_H_
+#endif  // CHROMALINE_PHOTO_IMAGE_H_

@@ -161,14 +161,12 @@ bool JpegEncodingFromHead(const uint8_t* data, size_t size, JpegEncoding* encodi
     if (components[1].table != components[0].table) chrominance = table(components[1].table);
     const Component& luma = components[0];
     const Component& chroma = components[1];
-    read.chroma_subsampled = false;
     for (size_t c = 1; c < components.size(); ++c) {
       read.chroma_subsampled = read.chroma_subsampled || components[c].h < luma.h || components[c].v < luma.v;
     }
-    if (chroma.h > 0 && chroma.v > 0) {
-      read.subsampling_x = luma.h / chroma.h > 0 ? luma.h / chroma.h : 1;
-      read.subsampling_y = luma.v / chroma.v > 0 ? luma.v / chroma.v : 1;
-    }
+    // ReadFrame let through no sampling factor below 1.
+    read.subsampling_x = luma.h / chroma.h > 0 ? luma.h / chroma.h : 1;
+    read.subsampling_y = luma.v / chroma.v > 0 ? luma.v / chroma.v : 1;
   }
   read.quality = EstimateJpegQuality(luminance, chrominance);
   read.progressive = header.progressive;

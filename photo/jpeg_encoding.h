@@ -4,8 +4,8 @@
 // the quality it was saved at, its chroma subsampling, whether it is
 // progressive and whether its Huffman tables were optimised, so that the
 // filtered picture can be saved alike.
-#ifndef CHROMALINE_HOST_PHOTO_JPEG_ENCODING_H_
-#define CHROMALINE_HOST_PHOTO_JPEG_ENCODING_H_
+#ifndef CHROMALINE_PHOTO_JPEG_ENCODING_H_
+#define CHROMALINE_PHOTO_JPEG_ENCODING_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -27,4 +27,4 @@ bool JpegEncodingFromHead(const uint8_t* data, size_t size, JpegEncoding* encodi
 // own tables. Of equally close qualities, the highest.
 int EstimateJpegQuality(const uint16_t* luminance, const uint16_t* chrominance);
 
-#endif  // CHROMALINE_HOST_PHOTO_JPEG_ENCODING_H_
+#endif  // CHROMALINE_PHOTO_JPEG_ENCODING_H_

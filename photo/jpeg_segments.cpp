@@ -8,14 +8,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "photo/codec_rules.h"
+
 namespace {
 
-constexpr char kExif[] = "Exif\0\0";
-constexpr size_t kExifSize = 6;
-constexpr char kXmp[] = "http://ns.adobe.com/xap/1.0/";  // and its NUL
-constexpr size_t kXmpSize = sizeof(kXmp);
-constexpr char kPhotoshop[] = "Photoshop 3.0";  // and its NUL
-constexpr size_t kPhotoshopSize = sizeof(kPhotoshop);
 constexpr uint16_t kIptcResource = 0x0404;
 constexpr char kIcc[] = "ICC_PROFILE";  // and its NUL, then the chunk's number and the count
 constexpr size_t kIccSize = sizeof(kIcc) + 2;
@@ -25,10 +21,6 @@ constexpr size_t kMostHead = 64u << 20;
 
 bool Starts(const uint8_t* payload, size_t size, const char* signature, size_t signature_size) {
   return size >= signature_size && std::memcmp(payload, signature, signature_size) == 0;
-}
-
-uint32_t BigEndian32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
 // Markers without a length: the restart markers and TEM.
@@ -83,7 +75,7 @@ std::vector<uint8_t> IptcResource(const std::vector<uint8_t>& iptc) {
 // The EXIF block with its "Exif\0\0" (the native codecs keep it so; a
 // block without it is the TIFF structure alone).
 size_t ExifPayload(const std::vector<uint8_t>& exif) {
-  return Starts(exif.data(), exif.size(), kExif, kExifSize) ? exif.size() : exif.size() + kExifSize;
+  return ExifTiffStart(exif.data(), exif.size()) > 0 ? exif.size() : exif.size() + kExifSignatureSize;
 }
 
 bool Fits(size_t payload) { return payload <= kMostJpegPayload; }
@@ -146,13 +138,13 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
   std::vector<std::vector<uint8_t>> icc_chunks;
   bool comment = false, icc_damaged = false;
   ForEachJpegSegment(data, size, [&](uint8_t marker, const uint8_t* payload, size_t length) {
-    if (marker == 0xe1 && metadata->exif.empty() && Starts(payload, length, kExif, kExifSize)) {
+    if (marker == 0xe1 && metadata->exif.empty() && Starts(payload, length, kExifSignature, kExifSignatureSize)) {
       metadata->exif.assign(payload, payload + length);
-    } else if (marker == 0xe1 && metadata->xmp.empty() && Starts(payload, length, kXmp, kXmpSize)) {
-      metadata->xmp.assign(payload + kXmpSize, payload + length);
-    } else if (marker == 0xed && Starts(payload, length, kPhotoshop, kPhotoshopSize)) {
+    } else if (marker == 0xe1 && metadata->xmp.empty() && Starts(payload, length, kXmpSignature, kXmpSignatureSize)) {
+      metadata->xmp.assign(payload + kXmpSignatureSize, payload + length);
+    } else if (marker == 0xed && Starts(payload, length, kPhotoshopSignature, kPhotoshopSignatureSize)) {
       // Resources too large for one segment go on in the next ones.
-      resources.insert(resources.end(), payload + kPhotoshopSize, payload + length);
+      resources.insert(resources.end(), payload + kPhotoshopSignatureSize, payload + length);
     } else if (marker == 0xe2 && Starts(payload, length, kIcc, sizeof(kIcc))) {
       if (length < kIccSize) return true;
       const size_t number = payload[sizeof(kIcc)], count = payload[sizeof(kIcc) + 1];
@@ -179,21 +171,18 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
   }
   if (!resources.empty() && !IptcFromPhotoshop(resources.data(), resources.size(), &metadata->iptc)) {
     metadata->iptc.clear();
-    problem += (problem.empty() ? "" : "; ") + std::string("the IPTC block is damaged: left out");
+    AddToList(&problem, "the IPTC block is damaged: left out", "; ");
   }
   return problem;
 }
 
 std::string JpegMetadataTooLarge(const PhotoMetadata& m) {
   std::string text;
-  const auto add = [&text](bool too_large, const char* name) {
-    if (too_large) text += (text.empty() ? "" : ", ") + std::string(name);
-  };
-  add(!m.exif.empty() && !Fits(ExifPayload(m.exif)), "EXIF");
-  add(!m.iptc.empty() && !Fits(kPhotoshopSize + IptcResource(m.iptc).size()), "IPTC");
-  add(!m.xmp.empty() && !Fits(kXmpSize + m.xmp.size()), "XMP");
-  add(!m.comment.empty() && !Fits(m.comment.size()), "comment");
-  add(!IccFits(m.icc.size()), "ICC profile");
+  if (!m.exif.empty() && !Fits(ExifPayload(m.exif))) AddToList(&text, "EXIF");
+  if (!m.iptc.empty() && !Fits(kPhotoshopSignatureSize + IptcResource(m.iptc).size())) AddToList(&text, "IPTC");
+  if (!m.xmp.empty() && !Fits(kXmpSignatureSize + m.xmp.size())) AddToList(&text, "XMP");
+  if (!m.comment.empty() && !Fits(m.comment.size())) AddToList(&text, "comment");
+  if (!IccFits(m.icc.size())) AddToList(&text, "ICC profile");
   return text;
 }
 
@@ -208,10 +197,10 @@ bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const PhotoMetadata& m) {
   std::vector<uint8_t> segments;
   if (!m.exif.empty() && Fits(ExifPayload(m.exif))) {
     const bool headed = ExifPayload(m.exif) == m.exif.size();
-    PutSegment(&segments, 0xe1, kExif, headed ? 0 : kExifSize, m.exif.data(), m.exif.size());
+    PutSegment(&segments, 0xe1, kExifSignature, headed ? 0 : kExifSignatureSize, m.exif.data(), m.exif.size());
   }
-  if (!m.xmp.empty() && Fits(kXmpSize + m.xmp.size())) {
-    PutSegment(&segments, 0xe1, kXmp, kXmpSize, m.xmp.data(), m.xmp.size());
+  if (!m.xmp.empty() && Fits(kXmpSignatureSize + m.xmp.size())) {
+    PutSegment(&segments, 0xe1, kXmpSignature, kXmpSignatureSize, m.xmp.data(), m.xmp.size());
   }
   if (!m.icc.empty() && IccFits(m.icc.size())) {
     const size_t count = (m.icc.size() + kIccChunk - 1) / kIccChunk;
@@ -224,8 +213,8 @@ bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const PhotoMetadata& m) {
   }
   if (!m.iptc.empty()) {
     const std::vector<uint8_t> resource = IptcResource(m.iptc);
-    if (Fits(kPhotoshopSize + resource.size())) {
-      PutSegment(&segments, 0xed, kPhotoshop, kPhotoshopSize, resource.data(), resource.size());
+    if (Fits(kPhotoshopSignatureSize + resource.size())) {
+      PutSegment(&segments, 0xed, kPhotoshopSignature, kPhotoshopSignatureSize, resource.data(), resource.size());
     }
   }
   if (!m.comment.empty() && Fits(m.comment.size())) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,6 +20,30 @@
 
 // The payload a segment holds at most (its length field counts itself).
 constexpr size_t kMostJpegPayload = 65533;
+
+// The signatures that start the payloads of the metadata segments, and that
+// other formats' copies of those blocks keep (PNG's raw profiles, exiv2's
+// EXIF): the EXIF block's "Exif\0\0" before its TIFF structure, Adobe's
+// XMP name and Photoshop's, each with its NUL.
+constexpr char kExifSignature[] = "Exif\0\0";
+constexpr size_t kExifSignatureSize = 6;
+constexpr char kXmpSignature[] = "http://ns.adobe.com/xap/1.0/";
+constexpr size_t kXmpSignatureSize = sizeof(kXmpSignature);
+constexpr char kPhotoshopSignature[] = "Photoshop 3.0";
+constexpr size_t kPhotoshopSignatureSize = sizeof(kPhotoshopSignature);
+
+// Where the TIFF structure of an EXIF block starts: after its "Exif\0\0",
+// or at 0 when the block is the TIFF structure alone.
+inline size_t ExifTiffStart(const uint8_t* exif, size_t size) {
+  return size >= kExifSignatureSize && std::memcmp(exif, kExifSignature, kExifSignatureSize) == 0
+             ? kExifSignatureSize
+             : 0;
+}
+
+// The big-endian 32-bit number at p (JPEG's and PNG's byte order).
+inline uint32_t BigEndian32(const uint8_t* p) {
+  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
 
 // Calls `segment` with each marker and payload from after the start of
 // image up to the first scan or the end of the bytes; it returns false to

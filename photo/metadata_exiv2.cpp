@@ -16,12 +16,11 @@
 #include <memory>
 #include <mutex>
 
+#include "photo/codec_rules.h"
+#include "photo/jpeg_segments.h"
 #include "photo/png_text.h"
 
 namespace {
-
-constexpr char kExifHeader[] = "Exif\0\0";
-constexpr size_t kExifHeaderSize = 6;
 
 // exiv2 is started once per process: its log (warnings about odd maker
 // notes and the like) would land in the middle of the progress line, and
@@ -68,10 +67,7 @@ bool MoreThanLayout(const Exiv2::ExifData& data) {
 
 // The EXIF block as exiv2's tags; the "Exif\0\0" header is optional.
 Exiv2::ByteOrder DecodeExif(const std::vector<uint8_t>& exif, Exiv2::ExifData* data) {
-  size_t skip = 0;
-  if (exif.size() >= kExifHeaderSize && std::memcmp(exif.data(), kExifHeader, kExifHeaderSize) == 0) {
-    skip = kExifHeaderSize;
-  }
+  const size_t skip = ExifTiffStart(exif.data(), exif.size());
   return Exiv2::ExifParser::decode(*data, exif.data() + skip, static_cast<uint32_t>(exif.size() - skip));
 }
 
@@ -80,7 +76,7 @@ std::vector<uint8_t> EncodeExif(const Exiv2::ExifData& data, Exiv2::ByteOrder or
   Exiv2::Blob tiff;
   Exiv2::ExifParser::encode(tiff, order, data);
   if (tiff.empty()) return {};
-  std::vector<uint8_t> exif(kExifHeader, kExifHeader + kExifHeaderSize);
+  std::vector<uint8_t> exif(kExifSignature, kExifSignature + kExifSignatureSize);
   exif.insert(exif.end(), tiff.begin(), tiff.end());
   return exif;
 }
@@ -133,11 +129,6 @@ std::unique_ptr<Exiv2::Image> Own(OldPointer image) {
   return std::unique_ptr<Exiv2::Image>(image.release());
 }
 
-void AddNote(std::string* note, const std::string& line) {
-  if (!note->empty()) *note += "; ";
-  *note += line;
-}
-
 }  // namespace
 
 FileMetadata ReadMetadataExiv2(const std::string& path) {
@@ -187,7 +178,7 @@ void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::st
       MakeExifUpright(&metadata->exif, width, height);
     } catch (const std::exception& e) {
       metadata->exif.clear();
-      AddNote(note, std::string("its EXIF block cannot be read and is left out (exiv2: ") + e.what() + ")");
+      AddToList(note, std::string("its EXIF block cannot be read and is left out (exiv2: ") + e.what() + ")", "; ");
     }
   }
   if (!metadata->xmp.empty()) {
@@ -195,11 +186,15 @@ void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::st
       MakeXmpUpright(&metadata->xmp);
     } catch (const std::exception& e) {
       metadata->xmp.clear();
-      AddNote(note, std::string("its XMP packet cannot be read and is left out (exiv2: ") + e.what() + ")");
+      AddToList(note, std::string("its XMP packet cannot be read and is left out (exiv2: ") + e.what() + ")", "; ");
     }
   }
 }
 
+namespace {
+
+// Whether the EXIF block holds an image description: in a TIFF file that
+// is the comment's place, taken already.
 bool ExifHasDescription(const std::vector<uint8_t>& exif) {
   if (exif.empty()) return false;
   StartExiv2();
@@ -211,6 +206,8 @@ bool ExifHasDescription(const std::vector<uint8_t>& exif) {
     return false;
   }
 }
+
+}  // namespace
 
 bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat format, std::vector<uint8_t>* bytes,
                                  std::string* error) {
@@ -280,13 +277,10 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   // A TIFF file's one image description holds the EXIF one first.
   const bool tiff_comment = options.format == PhotoFormat::kTiff && !m.comment.empty() && ExifHasDescription(m.exif);
   std::string text;
-  const auto add = [&text](bool left_out, const char* name) {
-    if (left_out) text += (text.empty() ? "" : ", ") + std::string(name);
-  };
-  add(bmp && !m.exif.empty(), "EXIF");
-  add(bmp && !m.iptc.empty(), "IPTC");
-  add(bmp && !m.xmp.empty(), "XMP");
-  add((bmp && !m.comment.empty()) || tiff_comment, "comment");
-  add(bmp && !m.icc.empty(), "ICC profile");
+  if (bmp && !m.exif.empty()) AddToList(&text, "EXIF");
+  if (bmp && !m.iptc.empty()) AddToList(&text, "IPTC");
+  if (bmp && !m.xmp.empty()) AddToList(&text, "XMP");
+  if ((bmp && !m.comment.empty()) || tiff_comment) AddToList(&text, "comment");
+  if (bmp && !m.icc.empty()) AddToList(&text, "ICC profile");
   return text;
 }

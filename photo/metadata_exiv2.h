@@ -30,10 +30,6 @@ FileMetadata ReadMetadataExiv2(const std::string& path);
 // reason added to *note.
 void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::string* note);
 
-// Whether the EXIF block holds an image description: in a TIFF file that
-// is the comment's place, taken already.
-bool ExifHasDescription(const std::vector<uint8_t>& exif);
-
 // Writes into the bytes libvips encoded what libvips does not write there:
 // IPTC and the comment into JPEG, EXIF, IPTC and the comment (as the image
 // description) into TIFF, through exiv2; IPTC into PNG as a text chunk.

@@ -11,6 +11,7 @@
 #include <wincodec.h>
 
 #include "base/scoped_win32.h"
+#include "photo/codec_rules.h"
 #include "photo/jpeg_segments.h"
 #include "photo/photo_io.h"
 
@@ -51,13 +52,12 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   if (options.format == PhotoFormat::kPng) return "";
   if (options.format == PhotoFormat::kJpeg) return JpegMetadataTooLarge(m);
   std::string text;
-  const auto add = [&text](bool present, const char* name) {
-    if (present) text += (text.empty() ? "" : ", ") + std::string(name);
-  };
-  add(!m.exif.empty(), "EXIF");
-  add(!m.iptc.empty(), "IPTC");
-  add(!m.xmp.empty(), "XMP");
-  add(!m.comment.empty(), "comment");
-  add(!m.icc.empty() && (options.format == PhotoFormat::kBmp || !TiffTakesProfile(m.icc)), "ICC profile");
+  if (!m.exif.empty()) AddToList(&text, "EXIF");
+  if (!m.iptc.empty()) AddToList(&text, "IPTC");
+  if (!m.xmp.empty()) AddToList(&text, "XMP");
+  if (!m.comment.empty()) AddToList(&text, "comment");
+  if (!m.icc.empty() && (options.format == PhotoFormat::kBmp || !TiffTakesProfile(m.icc))) {
+    AddToList(&text, "ICC profile");
+  }
   return text;
 }

@@ -1,11 +1,16 @@
 // File: photo/orientation.cpp
 //
-// Reads one SHORT from a JPEG's EXIF block, every offset checked against
-// the bytes at hand (the file may be damaged or hostile), and moves pixels
-// to undo an orientation.
+// Reads the orientation from an EXIF block (found in a JPEG's segments by
+// photo/jpeg_segments) and the metadata tags of a TIFF file's first
+// directory, edits an EXIF block (and an XMP packet) to describe the upright
+// picture, every offset checked against the bytes at hand (the file may be
+// damaged or hostile), and moves pixels to undo an orientation.
 #include "photo/orientation.h"
 
 #include <cstring>
+
+#include "photo/codec_rules.h"
+#include "photo/jpeg_segments.h"
 
 namespace {
 
@@ -29,11 +34,15 @@ class Reader {
   bool big_;
 };
 
+bool TiffHeader(const uint8_t* header) {
+  return (std::memcmp(header, "II", 2) == 0 || std::memcmp(header, "MM", 2) == 0) &&
+         Reader(header, 8, header[0] == 'M').U16(2) == 42;
+}
+
 // The orientation in a TIFF structure (the EXIF block after "Exif\0\0").
 int TiffOrientation(const uint8_t* tiff, size_t size) {
-  if (size < 8 || !(std::memcmp(tiff, "II", 2) == 0 || std::memcmp(tiff, "MM", 2) == 0)) return 0;
+  if (size < 8 || !TiffHeader(tiff)) return 0;
   const Reader r(tiff, size, tiff[0] == 'M');
-  if (r.U16(2) != 42) return 0;
   const size_t ifd = r.U32(4);
   if (!r.Has(ifd, 2)) return 0;
   const size_t entries = r.U16(ifd);
@@ -46,16 +55,6 @@ int TiffOrientation(const uint8_t* tiff, size_t size) {
     }
   }
   return 0;
-}
-
-bool TiffHeader(const uint8_t* header) {
-  return (std::memcmp(header, "II", 2) == 0 || std::memcmp(header, "MM", 2) == 0) &&
-         Reader(header, 8, header[0] == 'M').U16(2) == 42;
-}
-
-// The TIFF structure of an EXIF block, with or without its "Exif\0\0".
-size_t TiffStart(const std::vector<uint8_t>& exif) {
-  return exif.size() >= 6 && std::memcmp(exif.data(), "Exif\0\0", 6) == 0 ? 6 : 0;
 }
 
 void Put16(uint8_t* at, uint16_t value, bool big_endian) {
@@ -106,46 +105,33 @@ std::string TiffMetadataNames(const uint8_t* header, const uint8_t* directory, s
     xmp = xmp || tag == 0x02bc;
   }
   std::string names;
-  const auto add = [&names](bool present, const char* name) {
-    if (present) names += (names.empty() ? "" : ", ") + std::string(name);
-  };
-  add(exif, "EXIF");
-  add(iptc, "IPTC");
-  add(xmp, "XMP");
+  if (exif) AddToList(&names, "EXIF");
+  if (iptc) AddToList(&names, "IPTC");
+  if (xmp) AddToList(&names, "XMP");
   return names;
 }
 
 int JpegExifOrientation(const uint8_t* data, size_t size) {
-  if (size < 4 || data[0] != 0xff || data[1] != 0xd8) return 0;
-  size_t at = 2;
-  // Segments up to the first scan: marker, big-endian length (with itself).
-  while (at + 4 <= size && data[at] == 0xff) {
-    const uint8_t marker = data[at + 1];
-    if (marker == 0xda || marker == 0xd9) break;
-    const size_t length = static_cast<size_t>(data[at + 2]) << 8 | data[at + 3];
-    if (length < 2 || length > size - at - 2) break;
-    const uint8_t* payload = data + at + 4;
-    const size_t payload_size = length - 2;
-    if (marker == 0xe1 && payload_size > 6 && std::memcmp(payload, "Exif\0\0", 6) == 0) {
-      return TiffOrientation(payload + 6, payload_size - 6);
-    }
-    at += 2 + length;
-  }
-  return 0;
+  int orientation = 0;
+  ForEachJpegSegment(data, size, [&orientation](uint8_t marker, const uint8_t* payload, size_t length) {
+    if (marker != 0xe1 || length <= kExifSignatureSize || ExifTiffStart(payload, length) == 0) return true;
+    orientation = TiffOrientation(payload + kExifSignatureSize, length - kExifSignatureSize);
+    return false;  // the first EXIF segment only
+  });
+  return orientation;
 }
 
 int ExifOrientation(const std::vector<uint8_t>& exif) {
-  const size_t start = TiffStart(exif);
+  const size_t start = ExifTiffStart(exif.data(), exif.size());
   return TiffOrientation(exif.data() + start, exif.size() - start);
 }
 
 bool MakeExifUpright(std::vector<uint8_t>* exif) {
-  const size_t start = TiffStart(*exif);
+  const size_t start = ExifTiffStart(exif->data(), exif->size());
   uint8_t* tiff = exif->data() + start;
   const size_t size = exif->size() - start;
-  if (size < 8 || !(std::memcmp(tiff, "II", 2) == 0 || std::memcmp(tiff, "MM", 2) == 0)) return false;
+  if (size < 8 || !TiffHeader(tiff)) return false;
   const Reader r(tiff, size, tiff[0] == 'M');
-  if (r.U16(2) != 42) return false;
   const size_t ifd = r.U32(4);
   if (!r.Has(ifd, 2)) return false;
   const size_t entries = r.U16(ifd);

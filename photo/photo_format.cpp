@@ -78,3 +78,8 @@ bool ProfileFits(const std::vector<uint8_t>& icc, bool gray) {
   if (space == "RGB ") return !gray;
   return true;
 }
+
+void AddToList(std::string* list, const std::string& item, const char* separator) {
+  if (!list->empty()) *list += separator;
+  *list += item;
+}

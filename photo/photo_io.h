@@ -13,8 +13,8 @@
 // codec library needs by itself. Natively libvips is shut down at exit, so
 // no call may still be running then (join the workers before returning
 // from main).
-#ifndef CHROMALINE_HOST_PHOTO_IO_H_
-#define CHROMALINE_HOST_PHOTO_IO_H_
+#ifndef CHROMALINE_PHOTO_PHOTO_IO_H_
+#define CHROMALINE_PHOTO_PHOTO_IO_H_
 
 #include <cstdint>
 #include <string>
@@ -98,4 +98,4 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options);
 // refuse a request before any work.
 bool EncodeRequestValid(const Photo& photo, const EncodeOptions& options, std::string* error);
 
-#endif  // CHROMALINE_HOST_PHOTO_IO_H_
+#endif  // CHROMALINE_PHOTO_PHOTO_IO_H_

@@ -172,9 +172,10 @@ VipsImage* Open(const std::string& path, int exif_orientation, int* orientation)
                                   VIPS_ACCESS_SEQUENTIAL, nullptr);
 }
 
-// Red-green-blue to blue-green-red, and back (the same swap).
-void SwapRedBlue(const uint8_t* from, uint8_t* to, size_t pixels) {
-  for (size_t i = 0; i < pixels; ++i, from += 3, to += 3) {
+// Red-green-blue to blue-green-red, and back (the same swap), from 3-byte
+// pixels to pixels `to_step` bytes apart (4: room left for alpha).
+void SwapRedBlue(const uint8_t* from, uint8_t* to, size_t pixels, size_t to_step = 3) {
+  for (size_t i = 0; i < pixels; ++i, from += 3, to += to_step) {
     to[0] = from[2];
     to[1] = from[1];
     to[2] = from[0];
@@ -266,22 +267,20 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
   const size_t pixels = static_cast<size_t>(image.width) * image.height;
   const int bands = (gray ? 1 : 3) + (with_alpha ? 1 : 0);
   rows->resize(pixels * bands);
-  if (!gray && !with_alpha) {
-    SwapRedBlue(image.bgr.data(), rows->data(), pixels);
-  } else {
-    uint8_t* to = rows->data();
-    const uint8_t* from = image.bgr.data();
-    for (size_t i = 0; i < pixels; ++i, from += 3) {
-      if (gray) {
-        *to++ = from[0];
-      } else {
-        to[0] = from[2];
-        to[1] = from[1];
-        to[2] = from[0];
-        to += 3;
-      }
-      if (with_alpha) *to++ = photo.alpha[i];
+  const uint8_t* from = image.bgr.data();
+  uint8_t* to = rows->data();
+  if (gray && with_alpha) {
+    for (size_t i = 0; i < pixels; ++i) {
+      to[i * 2] = from[i * 3];
+      to[i * 2 + 1] = photo.alpha[i];
     }
+  } else if (gray) {
+    for (size_t i = 0; i < pixels; ++i) to[i] = from[i * 3];
+  } else if (with_alpha) {
+    SwapRedBlue(from, to, pixels, 4);
+    for (size_t i = 0; i < pixels; ++i) to[i * 4 + 3] = photo.alpha[i];
+  } else {
+    SwapRedBlue(from, to, pixels);
   }
   ImageRef out(vips_image_new_from_memory(rows->data(), rows->size(), image.width, image.height, bands,
                                           VIPS_FORMAT_UCHAR));

@@ -62,12 +62,12 @@ HRESULT Factory(ScopedComPtr<IWICImagingFactory>* factory) {
 }
 
 // Bits per channel, whether the pixel format may carry alpha, and whether
-// it is a palette (at most 8 bits a pixel).
+// it has at most 8 bits a pixel (a palette's depth, or a gray one's).
 void DescribeFormat(IWICImagingFactory* factory, const WICPixelFormatGUID& format, int* bits, bool* alpha,
-                    bool* palette) {
+                    bool* low_depth) {
   *bits = 8;
   *alpha = false;
-  *palette = false;
+  *low_depth = false;
   ScopedComPtr<IWICComponentInfo> component;
   if (FAILED(factory->CreateComponentInfo(format, component.Out()))) return;
   ScopedComPtr<IWICPixelFormatInfo> info;
@@ -75,7 +75,7 @@ void DescribeFormat(IWICImagingFactory* factory, const WICPixelFormatGUID& forma
   UINT pixel_bits = 0, channels = 0;
   if (SUCCEEDED(info->GetBitsPerPixel(&pixel_bits)) && SUCCEEDED(info->GetChannelCount(&channels)) && channels > 0) {
     *bits = static_cast<int>(pixel_bits / channels) > 8 ? static_cast<int>(pixel_bits / channels) : 8;
-    *palette = pixel_bits <= 8;
+    *low_depth = pixel_bits <= 8;
   }
   ScopedComPtr<IWICPixelFormatInfo2> info2;
   BOOL transparency = FALSE;
@@ -115,9 +115,10 @@ std::string TiffMetadataNotRead(FILE* file) {
   return TiffMetadataNames(header, directory.data(), directory.size());
 }
 
-// The metadata blocks of a JPEG or PNG file (not the ICC profile, which
-// the decoder gives), and how a JPEG was encoded, from the file's header
-// part; what could not be read is said in photo->notes.
+// The metadata blocks of a JPEG or PNG file, the ICC profile among them
+// (Decode keeps the decoder's where it gives one), and how a JPEG was
+// encoded, from the file's header part; what could not be read is said in
+// photo->notes.
 void ReadFileMetadata(const std::string& path, Photo* photo) {
   FILE* file = OpenFile(path, "rb");
   if (!file) return;
@@ -248,8 +249,8 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   WICPixelFormatGUID format;
   hr = frame->GetPixelFormat(&format);
   if (FAILED(hr)) return hr;
-  bool alpha = false, palette = false;
-  DescribeFormat(factory, format, &photo->source_bits, &alpha, &palette);
+  bool alpha = false, low_depth = false;
+  DescribeFormat(factory, format, &photo->source_bits, &alpha, &low_depth);
   photo->cmyk = IsEqualGUID(format, GUID_WICPixelFormat32bppCMYK) || IsEqualGUID(format, GUID_WICPixelFormat64bppCMYK) ||
                 IsEqualGUID(format, GUID_WICPixelFormat40bppCMYKAlpha) ||
                 IsEqualGUID(format, GUID_WICPixelFormat80bppCMYKAlpha);
@@ -288,7 +289,7 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   }
   // Where the converter has no way to 24-bit BGR (Wine's, from palettes and
   // 48-bit RGB), the way to 32-bit BGRA, keeping alpha only if any shows.
-  bool opaque_unless_shown = palette;
+  bool opaque_unless_shown = low_depth;
   auto copy = [&](IWICBitmapSource* from) {
     HRESULT result = CopyRows(factory, from, alpha, photo);
     if (result == WINCODEC_ERR_UNSUPPORTEDOPERATION && !alpha) {
@@ -504,12 +505,11 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   }
   // The blocks WIC does not write (MetadataLeftOut names what cannot be
   // held), the ICC profile where it describes the rows written.
+  const bool jpeg = options.format == PhotoFormat::kJpeg;
+  if (!options.keep_metadata || (!jpeg && options.format != PhotoFormat::kPng)) return true;
   PhotoMetadata kept = photo.metadata;
   if (!ProfileFits(kept.icc, gray)) kept.icc.clear();
-  bool added = true;
-  if (options.keep_metadata && options.format == PhotoFormat::kJpeg) added = AddJpegMetadata(bytes, kept);
-  if (options.keep_metadata && options.format == PhotoFormat::kPng) added = AddPngMetadata(bytes, kept);
-  if (!added) {
+  if (!(jpeg ? AddJpegMetadata(bytes, kept) : AddPngMetadata(bytes, kept))) {
     *error = std::string("cannot encode as ") + PhotoFormatName(options.format) +
              " (the encoder's output has no place for the metadata)";
     return false;

@@ -15,16 +15,13 @@
 #include <cstring>
 #include <memory>
 
+#include "photo/codec_rules.h"
 #include "photo/jpeg_segments.h"
 
 namespace {
 
 // No comment is this long; a larger chunk is not read.
 constexpr uint32_t kMostText = 16u << 20;
-
-uint32_t BigEndian(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
 
 void PutBigEndian(std::vector<uint8_t>* out, uint32_t v) {
   out->insert(out->end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
@@ -79,8 +76,6 @@ bool ChunkText(const char* type, const uint8_t* rest, size_t size, std::string* 
 }
 
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-constexpr char kExif[] = "Exif\0\0";
-constexpr size_t kExifSize = 6;
 constexpr char kXmpKeyword[] = "XML:com.adobe.xmp";
 
 // A chunk: length, type, data, CRC of type and data.
@@ -99,7 +94,7 @@ size_t ImageData(const std::vector<uint8_t>& png) {
   size_t at = 8;
   while (png.size() - at >= 12) {
     if (std::memcmp(png.data() + at + 4, "IDAT", 4) == 0) return at;
-    const size_t size = BigEndian(png.data() + at);
+    const size_t size = BigEndian32(png.data() + at);
     if (size > png.size() - at - 12) return 0;
     at += 12 + size;
   }
@@ -149,7 +144,7 @@ bool FromRawProfile(const std::string& text, std::vector<uint8_t>* bytes) {
 
 std::vector<uint8_t> WithExifHeader(const uint8_t* tiff, size_t size) {
   std::vector<uint8_t> exif;
-  if (size < kExifSize || std::memcmp(tiff, kExif, kExifSize) != 0) exif.assign(kExif, kExif + kExifSize);
+  if (ExifTiffStart(tiff, size) == 0) exif.assign(kExifSignature, kExifSignature + kExifSignatureSize);
   exif.insert(exif.end(), tiff, tiff + size);
   return exif;
 }
@@ -166,7 +161,7 @@ bool ReadPngText(const std::string& path, const std::string& keyword, std::strin
   if (!file || std::fread(head, 1, 8, file.get()) != 8 || std::memcmp(head, kSignature, 8) != 0) return false;
   std::vector<uint8_t> data;
   while (std::fread(head, 1, 8, file.get()) == 8) {
-    const uint32_t size = BigEndian(head);
+    const uint32_t size = BigEndian32(head);
     const char* type = reinterpret_cast<const char*>(head + 4);
     if (std::memcmp(type, "IEND", 4) == 0) break;
     const bool textual =
@@ -204,7 +199,7 @@ std::vector<uint8_t> ReadPngHead(std::FILE* file) {
   if (std::fread(head.data(), 1, 8, file) != 8 || std::memcmp(head.data(), kSignature, 8) != 0) return {};
   uint8_t chunk[8];
   while (std::fread(chunk, 1, 8, file) == 8) {
-    const uint32_t size = BigEndian(chunk);
+    const uint32_t size = BigEndian32(chunk);
     if (size > 0x7fffffffu) break;
     if (std::memcmp(chunk + 4, "IDAT", 4) == 0 || size > kMostText) {
       if (std::fseek(file, static_cast<long>(size) + 4, SEEK_CUR) != 0) break;
@@ -236,7 +231,7 @@ std::string ReadPngMetadata(const uint8_t* data, size_t size, PhotoMetadata* met
   };
   size_t at = 8;
   while (size - at >= 12) {
-    const size_t length = BigEndian(data + at);
+    const size_t length = BigEndian32(data + at);
     if (length > size - at - 12) break;
     const char* type = reinterpret_cast<const char*>(data + at + 4);
     const uint8_t* chunk = data + at + 8;
@@ -281,12 +276,11 @@ std::string ReadPngMetadata(const uint8_t* data, size_t size, PhotoMetadata* met
     } else if (SameWord(word, "Raw profile type APP1")) {
       std::vector<uint8_t> app1;
       raw(text, &app1, nullptr);
-      static const char kXmpSignature[] = "http://ns.adobe.com/xap/1.0/";
-      if (app1.size() > kExifSize && std::memcmp(app1.data(), kExif, kExifSize) == 0) {
+      if (app1.size() > kExifSignatureSize && ExifTiffStart(app1.data(), app1.size()) > 0) {
         if (raw_exif.empty()) raw_exif = app1;
-      } else if (app1.size() >= sizeof kXmpSignature &&
-                 std::memcmp(app1.data(), kXmpSignature, sizeof kXmpSignature) == 0) {
-        if (raw_xmp.empty()) raw_xmp.assign(app1.begin() + sizeof kXmpSignature, app1.end());
+      } else if (app1.size() >= kXmpSignatureSize &&
+                 std::memcmp(app1.data(), kXmpSignature, kXmpSignatureSize) == 0) {
+        if (raw_xmp.empty()) raw_xmp.assign(app1.begin() + kXmpSignatureSize, app1.end());
       }
     }
   }
@@ -294,10 +288,10 @@ std::string ReadPngMetadata(const uint8_t* data, size_t size, PhotoMetadata* met
   if (metadata->xmp.empty()) metadata->xmp = std::move(raw_xmp);
   // ImageMagick's IPTC profile holds the bare records, or Photoshop's
   // resources around them.
-  static const char kPhotoshop[] = "Photoshop 3.0";
   size_t skip = 0;
-  if (raw_iptc.size() >= sizeof kPhotoshop && std::memcmp(raw_iptc.data(), kPhotoshop, sizeof kPhotoshop) == 0) {
-    skip = sizeof kPhotoshop;
+  if (raw_iptc.size() >= kPhotoshopSignatureSize &&
+      std::memcmp(raw_iptc.data(), kPhotoshopSignature, kPhotoshopSignatureSize) == 0) {
+    skip = kPhotoshopSignatureSize;
   }
   if (skip > 0 || (raw_iptc.size() >= 4 && std::memcmp(raw_iptc.data(), "8BIM", 4) == 0)) {
     if (!IptcFromPhotoshop(raw_iptc.data() + skip, raw_iptc.size() - skip, &metadata->iptc)) iptc_damaged = true;
@@ -306,7 +300,7 @@ std::string ReadPngMetadata(const uint8_t* data, size_t size, PhotoMetadata* met
   }
   if (iptc_damaged) {
     metadata->iptc.clear();
-    problem += (problem.empty() ? "" : "; ") + std::string("the IPTC block is damaged: left out");
+    AddToList(&problem, "the IPTC block is damaged: left out", "; ");
   }
   return problem;
 }
@@ -337,8 +331,8 @@ bool AddPngMetadata(std::vector<uint8_t>* png, const PhotoMetadata& m) {
     add("iCCP", data);
   }
   if (!m.exif.empty()) {
-    const bool headed = m.exif.size() >= kExifSize && std::memcmp(m.exif.data(), kExif, kExifSize) == 0;
-    add("eXIf", std::vector<uint8_t>(m.exif.begin() + (headed ? kExifSize : 0), m.exif.end()));
+    const size_t start = ExifTiffStart(m.exif.data(), m.exif.size());
+    add("eXIf", std::vector<uint8_t>(m.exif.begin() + static_cast<std::ptrdiff_t>(start), m.exif.end()));
   }
   if (!m.xmp.empty()) add("iTXt", text(kXmpKeyword, true, std::string(m.xmp.begin(), m.xmp.end())));
   if (!m.comment.empty()) {
