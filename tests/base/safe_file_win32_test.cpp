@@ -5,9 +5,7 @@
 // ANSI file functions is still written.
 #include <windows.h>
 
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>

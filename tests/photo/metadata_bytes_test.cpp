@@ -14,6 +14,7 @@
 #include "photo/jpeg_segments.h"
 #include "photo/orientation.h"
 #include "photo/png_text.h"
+#include "tests/photo/photo_samples.h"
 
 namespace {
 
@@ -465,7 +466,15 @@ Bytes EncodedPng() {
   return png;
 }
 
-std::string RawProfile(const std::string& type, const Bytes& bytes) { return RawProfileText(type, bytes); }
+// The small PNG file with chunks put before its image data and end.
+Bytes PngWithChunks(const std::vector<std::pair<const char*, Bytes>>& chunks) {
+  Bytes file = EncodedPng();
+  const Bytes tail(file.end() - 12 - 17, file.end());  // IDAT and IEND
+  file.resize(file.size() - tail.size());
+  for (const auto& chunk : chunks) AddChunk(&file, chunk.first, chunk.second);
+  file.insert(file.end(), tail.begin(), tail.end());
+  return file;
+}
 
 // zTXt data whose zlib stream ends inside its stored block.
 Bytes CutCompressedText(const std::string& keyword) {
@@ -485,36 +494,31 @@ TEST(PngChunks, BlocksWrittenAndImageMagicksFormsAreRead) {
   const Bytes photoshop = Join(std::string("Photoshop 3.0", 14), resources);
   const Bytes app1_xmp = Join(std::string("http://ns.adobe.com/xap/1.0/", 29), blocks.xmp);
 
-  const auto png = [](const std::vector<std::pair<const char*, Bytes>>& chunks) {
-    Bytes file = EncodedPng();
-    Bytes tail(file.end() - 12 - 17, file.end());  // IDAT and IEND
-    file.resize(file.size() - tail.size());
-    for (const auto& chunk : chunks) AddChunk(&file, chunk.first, chunk.second);
-    file.insert(file.end(), tail.begin(), tail.end());
-    return file;
-  };
   struct Case {
     const char* what;
     Bytes file;
+    Bytes icc;  // only our own writer stores the ICC profile in PNG
   };
   const Case cases[] = {
-      {"as written here", written},
+      {"as written here", written, blocks.icc},
       {"ImageMagick's raw profiles, compressed",
-       png({{"zTXt", CompressedText("Raw profile type exif", RawProfile("exif", tiff))},
-            {"zTXt", CompressedText("Raw profile type iptc", RawProfile("iptc", photoshop))},
-            {"zTXt", CompressedText("Raw profile type xmp", RawProfile("xmp", blocks.xmp))},
-            {"zTXt", CompressedText("comment", blocks.comment)}})},
+       PngWithChunks({{"zTXt", CompressedText("Raw profile type exif", ImageMagickRawProfile("exif", tiff))},
+                      {"zTXt", CompressedText("Raw profile type iptc", ImageMagickRawProfile("iptc", photoshop))},
+                      {"zTXt", CompressedText("Raw profile type xmp", ImageMagickRawProfile("xmp", blocks.xmp))},
+                      {"zTXt", CompressedText("comment", blocks.comment)}}),
+       Bytes()},
       {"raw profiles as plain text, Photoshop resources bare, XMP in APP1",
-       png({{"tEXt", Text("Raw profile type APP1", RawProfile("APP1", blocks.exif))},
-            {"tEXt", Text("Raw profile type iptc", RawProfile("8bim", resources))},
-            {"tEXt", Text("Raw profile type APP1", RawProfile("APP1", app1_xmp))},
-            {"tEXt", Text("Comment", blocks.comment)}})},
+       PngWithChunks({{"tEXt", Text("Raw profile type APP1", ImageMagickRawProfile("APP1", blocks.exif))},
+                      {"tEXt", Text("Raw profile type iptc", ImageMagickRawProfile("8bim", resources))},
+                      {"tEXt", Text("Raw profile type APP1", ImageMagickRawProfile("APP1", app1_xmp))},
+                      {"tEXt", Text("Comment", blocks.comment)}}),
+       Bytes()},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     PhotoMetadata back;
     EXPECT_EQ(ReadPngMetadata(c.file.data(), c.file.size(), &back), "");
-    EXPECT_EQ(back.icc, &c == &cases[0] ? blocks.icc : Bytes());
+    EXPECT_EQ(back.icc, c.icc);
     EXPECT_EQ(back.exif, blocks.exif);
     EXPECT_EQ(back.iptc, blocks.iptc);
     EXPECT_EQ(back.xmp, blocks.xmp);
@@ -545,16 +549,12 @@ TEST(PngChunks, DamagedOrCutChunksGiveOnlyWholeBlocks) {
       {"raw profile shorter than its size", "tEXt", Text("Raw profile type iptc", "\niptc\n      20\n1c0203\n")},
       {"raw profile with no size", "tEXt", Text("Raw profile type iptc", "\niptc\n")},
       {"raw profile with a stray letter", "tEXt", Text("Raw profile type iptc", "\niptc\n2\n1cz2\n")},
-      {"Photoshop resource past the end", "tEXt", Text("Raw profile type iptc", RawProfile("8bim", resources))},
+      {"Photoshop resource past the end", "tEXt",
+       Text("Raw profile type iptc", ImageMagickRawProfile("8bim", resources))},
       {"compressed text cut", "zTXt", CutCompressedText("Raw profile type iptc")},
   };
   for (const Case& c : cases) {
-    Bytes file = EncodedPng();
-    Bytes tail(file.end() - 29, file.end());
-    file.resize(file.size() - tail.size());
-    AddChunk(&file, "tEXt", Text("Comment", "kept"));
-    AddChunk(&file, c.type, c.data);
-    file.insert(file.end(), tail.begin(), tail.end());
+    const Bytes file = PngWithChunks({{"tEXt", Text("Comment", "kept")}, {c.type, c.data}});
     PhotoMetadata back;
     EXPECT_EQ(ReadPngMetadata(file.data(), file.size(), &back), "the IPTC block is damaged: left out") << c.what;
     EXPECT_TRUE(back.iptc.empty()) << c.what;

@@ -5,7 +5,6 @@
 // with the colours behind it, 16-bit files reduced with their depth
 // reported, EXIF/XMP/ICC carried into JPEG, PNG and TIFF output with the
 // orientation reset (tests/photo/photo_metadata_test.cpp: every block). (tests/photo/photo_codecs_test.cpp runs in both builds.)
-#include <algorithm>
 #include <cstring>
 
 #include "gtest/gtest.h"
@@ -15,10 +14,6 @@
 #include "tests/support/test_support.h"
 
 namespace {
-
-bool Contains(const std::vector<uint8_t>& bytes, const std::string& text) {
-  return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
-}
 
 TEST(PhotoOrientation, EachOfTheEightIsTurnedUprightAndRecorded) {
   TempDir dir;

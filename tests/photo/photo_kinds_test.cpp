@@ -22,16 +22,6 @@ namespace {
 
 void Shell(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
-std::string Output(const std::string& command) {
-  std::string text;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return text;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe)) text += buffer;
-  pclose(pipe);
-  return text;
-}
-
 // Root mean square difference of two pictures of one size, 0..1 of the
 // full scale, as ImageMagick's compare -metric RMSE gives it.
 double Rmse(const Image& a, const Image& b) {
@@ -171,7 +161,7 @@ struct JpegKind {
 };
 
 JpegKind IdentifyJpeg(const std::string& path) {
-  const std::string text = Output("identify -format '%Q %[jpeg:sampling-factor] %[interlace]' '" + path + "'");
+  const std::string text = CommandOutput("identify -format '%Q %[jpeg:sampling-factor] %[interlace]' '" + path + "'");
   JpegKind kind;
   char sampling[64] = "", interlace[16] = "";
   if (std::sscanf(text.c_str(), "%d %63s %15s", &kind.quality, sampling, interlace) == 3) {

@@ -8,7 +8,6 @@
 // eXIf chunk after the image data, or in a "Raw profile type exif" text
 // chunk; IPTC and XMP in raw profile text chunks), and a TIFF file with the
 // same tags, each into JPEG, PNG and TIFF.
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,37 +20,13 @@ namespace {
 
 constexpr char kComment[] = "taken at dawn";
 
-// What a shell command prints; the test fails when it fails.
-std::string Output(const std::string& command) {
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    ADD_FAILURE() << "cannot run " << command;
-    return "";
-  }
-  std::string text;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-  EXPECT_EQ(pclose(pipe), 0) << command << "\n" << text;
-  return text;
-}
-
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 // The EXIF block of a file as ImageMagick's raw profile text, in the
 // escapes `convert -set` turns into line ends.
 std::string RawExifProfile(const std::string& path) {
-  const std::string tiff = Output("exiftool -b -EXIF " + Quoted(path));
-  const std::string exif = std::string("Exif\0\0", 6) + tiff;
-  char size[16];
-  std::snprintf(size, sizeof size, "%8zu", exif.size());
-  std::string text = std::string("\\nexif\\n") + size + "\\n";
-  for (size_t i = 0; i < exif.size(); ++i) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(exif[i]));
-    text += hex;
-    if (i % 36 == 35 || i + 1 == exif.size()) text += "\\n";
-  }
-  return text;
+  const std::string exif = std::string("Exif\0\0", 6) + CommandOutput("exiftool -b -EXIF " + Quoted(path));
+  return ImageMagickRawProfile("exif", std::vector<uint8_t>(exif.begin(), exif.end()), "\\n");
 }
 
 struct Input {
@@ -77,21 +52,21 @@ TEST(PhotoMetadata, EveryBlockOfEachInputKindReachesEachOutputKindUpright) {
   const std::string icc = dir.File("profile.icc");
   WriteBytes(icc, SampleIccProfile());
   // Stored 48 x 64, shown 64 x 48; the thumbnail shows other pixels.
-  Output("convert -size 48x64 gradient:red-blue -quality 95 " + Quoted(camera));
-  Output("convert -size 120x160 gradient:green-yellow " + Quoted(thumbnail));
+  CommandOutput("convert -size 48x64 gradient:red-blue -quality 95 " + Quoted(camera));
+  CommandOutput("convert -size 120x160 gradient:green-yellow " + Quoted(thumbnail));
   const std::string tags =
       "-Make=Acme -Model='TestCam 9' -DateTimeOriginal='2021:05:06 07:08:09' -GPSLatitude=48.8583 "
       "-GPSLatitudeRef=N -GPSLongitude=2.2945 -GPSLongitudeRef=E -EXIF:Orientation#=6 -XMP-tiff:Orientation#=6 "
       "-IPTC:Keywords=alpha -IPTC:Keywords=beta -IPTC:Caption-Abstract='A caption' -IPTC:By-line='Jane Doe' "
       "-XMP-dc:Title=" + std::string(kSampleXmpMarker) + " '-ICC_Profile<=" + icc + "' ";
-  Output("exiftool -q -overwrite_original " + tags + "'-ThumbnailImage<=" + thumbnail + "' -Comment='" + kComment +
+  CommandOutput("exiftool -q -overwrite_original " + tags + "'-ThumbnailImage<=" + thumbnail + "' -Comment='" + kComment +
          "' " + Quoted(camera));
-  Output("convert " + Quoted(camera) + " " + Quoted(dir.File("imagemagick.png")));
-  Output("convert " + Quoted(camera) + " -define png:exclude-chunk=eXIf -set 'Raw profile type exif' '" +
+  CommandOutput("convert " + Quoted(camera) + " " + Quoted(dir.File("imagemagick.png")));
+  CommandOutput("convert " + Quoted(camera) + " -define png:exclude-chunk=eXIf -set 'Raw profile type exif' '" +
          RawExifProfile(camera) + "' " + Quoted(dir.File("raw-profile.png")));
   const std::string tiff = dir.File("camera.tif");
-  Output("convert " + Quoted(camera) + " -strip " + Quoted(tiff));
-  Output("exiftool -q -overwrite_original -tagsFromFile " + Quoted(camera) + " -all:all '-ICC_Profile<=" + icc +
+  CommandOutput("convert " + Quoted(camera) + " -strip " + Quoted(tiff));
+  CommandOutput("exiftool -q -overwrite_original -tagsFromFile " + Quoted(camera) + " -all:all '-ICC_Profile<=" + icc +
          "' -IFD0:ImageDescription='" + kComment + "' " + Quoted(tiff));
 
   const Input inputs[] = {{"camera.jpg", nullptr},
@@ -126,7 +101,7 @@ TEST(PhotoMetadata, EveryBlockOfEachInputKindReachesEachOutputKindUpright) {
       RoundTrip(photo, options, out);
       std::string command = "exiftool -s3 -f -n";
       for (const char* field : kFields) command += std::string(" ") + field;
-      EXPECT_EQ(Output(command + " -" + CommentTag(input, format) + " " + Quoted(out)), expected);
+      EXPECT_EQ(CommandOutput(command + " -" + CommentTag(input, format) + " " + Quoted(out)), expected);
     }
   }
 }

@@ -3,6 +3,7 @@
 // The pictures of the photo codec tests that need no codec: blocks of
 // colour, the EXIF orientations as pixel moves, and file bytes.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -121,6 +122,24 @@ bool SetJpegOrientation(std::vector<uint8_t>* jpeg, int orientation) {
   if (at == jpeg->end()) return false;
   at[8] = static_cast<uint8_t>(orientation);
   return true;
+}
+
+std::string ImageMagickRawProfile(const std::string& type, const std::vector<uint8_t>& bytes,
+                                  const std::string& line_end) {
+  char size[16];
+  std::snprintf(size, sizeof size, "%8zu", bytes.size());
+  std::string text = line_end + type + line_end + size + line_end;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
+    text += hex;
+    if (i % 36 == 35 || i + 1 == bytes.size()) text += line_end;
+  }
+  return text;
+}
+
+bool Contains(const std::vector<uint8_t>& bytes, const std::string& text) {
+  return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
 }
 
 bool RunningUnderWine() {

@@ -40,6 +40,18 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 // in place: JPEG segments carry no checksum). False when there is none.
 bool SetJpegOrientation(std::vector<uint8_t>* jpeg, int orientation);
 
+// Bytes in the form ImageMagick gives them in a PNG "Raw profile type"
+// text chunk, made here independently of the codecs: a line end, the type,
+// a line end, the count in eight columns, a line end, then the bytes in
+// lower-case hex, 36 to a line, every line ended. `line_end` is what ends a
+// line: "\n" for the chunk itself, the two characters `\n` for the text
+// `convert -set` takes.
+std::string ImageMagickRawProfile(const std::string& type, const std::vector<uint8_t>& bytes,
+                                  const std::string& line_end = "\n");
+
+// Whether `text` occurs in `bytes`.
+bool Contains(const std::vector<uint8_t>& bytes, const std::string& text);
+
 // Whether the test runs under Wine, whose WIC lacks parts of Windows' (the
 // tests that meet such a part say which).
 bool RunningUnderWine();
@@ -57,6 +69,10 @@ void MakeFileWithMetadata(const std::string& path, const Image& stored, int orie
 extern const char kSampleExifDescription[];
 extern const char kSampleXmpMarker[];
 std::vector<uint8_t> SampleIccProfile();
+
+// What a shell command prints; the test fails when it cannot be run or
+// exits with other than 0.
+std::string CommandOutput(const std::string& command);
 
 // The orientation of a file as exiftool reads it (-1 when it cannot).
 int ExifOrientationOfFile(const std::string& path);

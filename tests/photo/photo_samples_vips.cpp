@@ -10,7 +10,9 @@
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
+#include "gtest/gtest.h"
 #include "tests/photo/photo_samples.h"
 
 const char kSampleExifDescription[] = "chromaline sample description";
@@ -177,12 +179,22 @@ std::vector<uint8_t> SampleIccProfile() {
   return icc;
 }
 
-int ExifOrientationOfFile(const std::string& path) {
-  const std::string command = "exiftool -s3 -n -Orientation '" + path + "' 2>/dev/null";
+std::string CommandOutput(const std::string& command) {
   FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return -1;
+  if (pipe == nullptr) {
+    ADD_FAILURE() << "cannot run " << command;
+    return "";
+  }
+  std::string text;
+  char buffer[4096];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+  EXPECT_EQ(pclose(pipe), 0) << command << "\n" << text;
+  return text;
+}
+
+int ExifOrientationOfFile(const std::string& path) {
+  const std::string text = CommandOutput("exiftool -s3 -n -Orientation '" + path + "' 2>/dev/null");
   int orientation = -1;
-  if (std::fscanf(pipe, "%d", &orientation) != 1) orientation = -1;
-  pclose(pipe);
+  if (std::sscanf(text.c_str(), "%d", &orientation) != 1) orientation = -1;
   return orientation;
 }

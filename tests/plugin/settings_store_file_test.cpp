@@ -23,11 +23,6 @@ void Put(const std::string& path, const std::string& text) {
   out << text;
 }
 
-std::string Get(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 TEST(SettingsStoreFile, ValuesComeBackExactly) {
   TempDir dir;
   SettingsStore store;
@@ -86,12 +81,12 @@ TEST(SettingsStoreFile, SavingReplacesTheWholeFileOrNothing) {
   store.SetInt("S", "New", 2);
   std::string error;
   ASSERT_TRUE(store.SaveFile(path, &error)) << error;
-  EXPECT_EQ(Get(path), "S\tNew\ti\t2\n") << "an existing file is replaced, on Windows too";
+  EXPECT_EQ(ReadWholeFile(path), "S\tNew\ti\t2\n") << "an existing file is replaced, on Windows too";
 
   store.SetInt("S", "bad\tname", 3);
   EXPECT_FALSE(store.SaveFile(path, &error));
   EXPECT_NE(error.find("tab or line break"), std::string::npos) << error;
-  EXPECT_EQ(Get(path), "S\tNew\ti\t2\n");
+  EXPECT_EQ(ReadWholeFile(path), "S\tNew\ti\t2\n");
 
   std::filesystem::create_directory(dir.File("folder"));
   SettingsStore plain;

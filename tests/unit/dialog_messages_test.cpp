@@ -1,8 +1,8 @@
 // Messages 5, 22 and 30 with a scripted dialog in place of the real one:
 // what each hands the dialog, what it takes back, the notifications, Dirty,
 // the sample picture, and calls into the entry point while a dialog is
-// open. The remembered sample is the test program's own (the value held
-// before is put back after each test).
+// open. The remembered sample is kept in a private store made for each
+// test (PrivateUserSettings), never the user's.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +12,7 @@
 #include "plugin/dialog_messages.h"
 #include "plugin/message_handler.h"
 #include "plugin/preview_store.h"
+#include "tests/support/private_user_settings.h"
 
 namespace {
 
@@ -61,14 +62,13 @@ class DialogMessages : public ::testing::Test {
     state_.HotKey = 0x0241;  // Ctrl+A
     state_.Current = Settings(120);
     state_.WindowPaths[7] = "/nonexistent/picture.png";
-    saved_sample_ = ReadPreviewImage();
+    ASSERT_TRUE(user_settings_.ok());
     WritePreviewImage("");
   }
-  void TearDown() override { WritePreviewImage(saved_sample_); }
 
+  PrivateUserSettings user_settings_;
   PluginState state_;
   ScriptedDialog dialog_;
-  std::string saved_sample_;
 };
 
 TEST_F(DialogMessages, GlobalDialogEditsCopiesAndTakesAllBackOnOk) {

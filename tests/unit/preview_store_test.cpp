@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -43,34 +42,22 @@ TEST(PreviewStore, PathsComeBackAsTheyWentIn) {
 }
 
 #if !defined(_WIN32)
-// The profile file under the XDG configuration folder.
+// The profile file under the XDG configuration folder: the private one of
+// PrivateUserSettings. HOME, which one test changes, is put back here.
 class PreviewStoreFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device entropy;
-    folder_ = fs::temp_directory_path() / ("chromaline-config-" + std::to_string(entropy()));
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
-    had_xdg_ = xdg != nullptr;
-    if (xdg) saved_xdg_ = xdg;
     if (home) saved_home_ = home;
-    setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+    ASSERT_TRUE(settings_.ok());
+    folder_ = settings_.where();
   }
-  void TearDown() override {
-    if (had_xdg_) {
-      setenv("XDG_CONFIG_HOME", saved_xdg_.c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
-    setenv("HOME", saved_home_.c_str(), 1);
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
+  void TearDown() override { setenv("HOME", saved_home_.c_str(), 1); }
   fs::path StoreFile() const { return folder_ / "KelvarWorks" / "chromaline_unit_tests.ini"; }
 
+  const PrivateUserSettings settings_;
   fs::path folder_;
-  bool had_xdg_ = false;
-  std::string saved_xdg_, saved_home_;
+  std::string saved_home_;
 };
 
 TEST_F(PreviewStoreFile, LivesUnderTheConfigurationFolder) {

@@ -19,11 +19,6 @@ FilterSettings Changed() {
   return s;
 }
 
-std::string Get(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 TEST(SettingsFileAttributes, HiddenAndArchiveSurviveARewrite) {
   TempDir dir;
   const struct {
@@ -57,7 +52,7 @@ TEST(SettingsFileAttributes, AReadOnlyFileStaysAsItWas) {
   ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
   const DWORD before = GetFileAttributesA(file.c_str());
   WriteLocalSettings(dir.File("locked.jpg").c_str(), Changed());
-  EXPECT_EQ(Get(file), text);
+  EXPECT_EQ(ReadWholeFile(file), text);
   EXPECT_EQ(GetFileAttributesA(file.c_str()), before);
   SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
