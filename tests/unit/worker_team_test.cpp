@@ -117,17 +117,30 @@ TEST(WorkerTeam, BetweenRunsOnTheCallingThreadWithAGrowingPrefix) {
 }
 
 TEST(WorkerTeam, AStopStartsNoFurtherBand) {
+  constexpr int kBands = 10000;
+  // Bands from the sixth on wait for the first five, so the answer to the
+  // prefix of five comes before any of them can finish; workers holding one
+  // wait for that answer, so they cannot run ahead of a caller the system
+  // has not scheduled yet.
+  std::vector<int> ready_after(kBands, 5);
+  for (int b = 0; b < 5; ++b) ready_after[static_cast<size_t>(b)] = 0;
   for (int threads : {1, 2, 7}) {
-    constexpr int kBands = 10000;
     WorkerTeam team(threads);
     std::atomic<int> started{0};
-    const bool complete = team.Run(
+    std::atomic<bool> answered{false};
+    const bool complete = team.RunWithSlots(
         kBands,
-        [&](int) {
+        [&](int band, int slot) {
           started.fetch_add(1);
-          std::this_thread::sleep_for(std::chrono::microseconds(50));
+          while (slot != 0 && band >= 5 && !answered.load()) std::this_thread::yield();
+          if (band >= 5) std::this_thread::sleep_for(std::chrono::microseconds(100));
         },
-        [&](int prefix) { return prefix < 5; });
+        [&](int prefix) {
+          if (prefix < 5) return true;
+          answered.store(true);
+          return false;
+        },
+        ready_after.data());
     EXPECT_FALSE(complete);
     if (team.size() == 1) {
       // The caller alone: the answer comes after each band, so exactly the
