@@ -21,6 +21,7 @@ cases=(
   "lib/deep/old.h|CHROMALINE_LIB_OLD_H_||yes"
   "lib/two_words.h|CHROMALINE_LIB_TWO_WORDS_H_||no"
   "lib/dash-name.h|CHROMALINE_LIB_DASH_NAME_H_||no"
+  "lib/rows_avx2.h|CHROMALINE_LIB_ROWS_AVX2_H_||no"
   "include/chromaline/api.h|CHROMALINE_API_H_||no"
   "include/chromaline/abi.h|CHROMALINE_INCLUDE_CHROMALINE_ABI_H_||yes"
   "lib/mismatch.h|CHROMALINE_LIB_MISMATCH_H_|CHROMALINE_LIB_MISMATCH_H|yes"
@@ -68,6 +69,26 @@ status=$?
 expect "no guard reported when all name their path" yes "^0 header(s) with a guard"
 expect "no file reported when all are formatted" yes "every file formatted"
 [ "$status" -eq 0 ] || { echo "FAIL: exit status $status when clean, expected 0"; echo "$out"; failures=$((failures + 1)); }
+
+# One kind of report alone still says so in the exit status.
+printf 'int  Messy( int a ){return a+1;}\n' >"$repo/lib/messy.cpp"
+out=$(cd "$repo" && bash scripts/check --style-only 2>&1)
+status=$?
+[ "$status" -eq 2 ] || { echo "FAIL: exit status $status with an unformatted file alone, expected 2"; failures=$((failures + 1)); }
+rm "$repo/lib/messy.cpp"
+guarded lib/alone.h CHROMALINE_ALONE_H_
+out=$(cd "$repo" && bash scripts/check --style-only 2>&1)
+status=$?
+[ "$status" -eq 2 ] || { echo "FAIL: exit status $status with a guard alone, expected 2"; failures=$((failures + 1)); }
+
+# A build that fails (here: nothing to configure) wins over the style
+# reports, which still come.
+out=$(cd "$repo" && bash scripts/check 2>&1)
+status=$?
+[ "$status" -eq 1 ] || { echo "FAIL: exit status $status when the build fails, expected 1"; failures=$((failures + 1)); }
+expect "the failed build named" yes "^FAILED: the build or the tests"
+expect "the tests not run after a failed build" yes "^not run: the build failed"
+expect "the style reported after a failed build" yes "^lib/alone.h: guard"
 
 if [ "$failures" -ne 0 ]; then
   echo "$out"
