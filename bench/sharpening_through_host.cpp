@@ -97,7 +97,8 @@ uint64_t Hash(const Image& image) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp]\n");
+    std::fprintf(stderr,
+                 "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp]\n");
     return 2;
   }
   int repeat = 1, width = 0, height = 0;
@@ -158,10 +159,11 @@ int main(int argc, char** argv) {
   }
   const Memory after = ProcessMemory();
   const char* threads = std::getenv("CHROMALINE_THREADS");
-  std::printf("%s %d x %d (%.1f MP), %s thread(s): message 14 %.3f s best of %d, %s; peak above the bitmap %.1f MB "
-              "(picture %.1f MB)\n",
-              unsharp ? "unsharp mask" : "local contrast", width, height, width * (double)height / 1e6,
-              threads != nullptr ? threads : "1", best, repeat, filtered ? "filtered" : "UNCHANGED",
-              (after.peak - held.now) / 1048576.0, 3.0 * width * (double)height / 1048576.0);
+  std::printf(
+      "%s %d x %d (%.1f MP), %s thread(s): message 14 %.3f s best of %d, %s; peak above the bitmap %.1f MB "
+      "(picture %.1f MB)\n",
+      unsharp ? "unsharp mask" : "local contrast", width, height, width * (double)height / 1e6,
+      threads != nullptr ? threads : "1", best, repeat, filtered ? "filtered" : "UNCHANGED",
+      (after.peak - held.now) / 1048576.0, 3.0 * width * (double)height / 1048576.0);
   return filtered ? 0 : 1;
 }

@@ -3,8 +3,8 @@
 // The SSE2 forms of the blur's inner loops: two double lanes, every tap
 // added in double and rounded to float in the lanes (RoundToFloat), the
 // sums of a chunk of values kept in memory. SSE2 is the baseline of every
-// processor the plug-in runs on, so these need no target attribute. The sharpening step has no SSE2 form: the plain one
-// runs on this path.
+// processor the plug-in runs on, so these need no target attribute. The sharpening step has no SSE2 form: the
+// plain one runs on this path.
 #include "filters/sharpen/unsharp_mask_rows_vector.h"
 
 #if defined(CHROMALINE_BLUR_X86)
@@ -60,7 +60,8 @@ void VerticalBandRows(const BlurTaps& taps, const Row* const* window, int out_ro
     for (int begin = first; begin < last; begin += kChunk) {
       const int end = last - begin < kChunk ? last : begin + kChunk;
       const int vectors = (end - begin) / 2;
-      ChunkSums(taps, [&](int j) { return rows[taps.rows[j]] + begin; }, vectors, sums);
+      ChunkSums(
+          taps, [&](int j) { return rows[taps.rows[j]] + begin; }, vectors, sums);
       for (int v = 0; v < vectors; ++v) StoreTwoBytes(_mm_loadu_pd(sums + 2 * v), dest_rows[r] + begin + 2 * v);
       if (begin + 2 * vectors < end) VerticalBandGeneric(taps, rows, 1, begin + 2 * vectors, end, dest_rows + r);
     }
@@ -73,7 +74,8 @@ void HorizontalRowSse2(const BlurTaps& taps, const float* padded, int values, do
   for (int begin = 0; begin < values; begin += kChunk) {
     const int end = values - begin < kChunk ? values : begin + kChunk;
     const int vectors = (end - begin) / 2;
-    ChunkSums(taps, [&](int j) { return padded + begin + taps.columns[j]; }, vectors, out + begin);
+    ChunkSums(
+        taps, [&](int j) { return padded + begin + taps.columns[j]; }, vectors, out + begin);
     const int done = begin + 2 * vectors;
     if (done < end) HorizontalRowGeneric(taps, padded + done, end - done, out + done);
   }
