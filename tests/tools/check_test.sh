@@ -32,6 +32,9 @@ for row in "${cases[@]}"; do
   guarded "$path" "$guard" "$define"
 done
 printf '#pragma once\nint g();\n' >"$repo/lib/pragma.h"
+# A macro defined before the guard is not the guard's #define.
+printf '#define LIB_EARLY_VERSION 2\n#ifndef CHROMALINE_LIB_EARLY_H_\n#define CHROMALINE_LIB_EARLY_H_\n#endif\n' \
+  >"$repo/lib/early.h"
 printf 'int Formatted(int a) { return a + 1; }\n' >"$repo/lib/formatted.cpp"
 printf 'int  Messy( int a ){return a+1;}\n' >"$repo/lib/messy.cpp"
 git -C "$repo" init -q && git -C "$repo" add -A && git -C "$repo" -c user.name=t -c user.email=t@t commit -qm t
@@ -53,6 +56,7 @@ for row in "${cases[@]}"; do
   expect "guard of $path" "$reported" "^$path:"
 done
 expect "a header with #pragma once and no guard" yes "^lib/pragma.h: no include guard"
+expect "a header with a macro before its guard" no "^lib/early.h:"
 expect "a header git does not know yet" yes "^lib/untracked.h: guard WRONG_H_, want CHROMALINE_LIB_UNTRACKED_H_"
 expect "the count of guards" yes "^6 header(s) with a guard"
 expect "an unformatted file" yes "^lib/messy.cpp: "
