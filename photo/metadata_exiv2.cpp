@@ -212,6 +212,7 @@ bool ExifHasDescription(const std::vector<uint8_t>& exif) {
 bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat format, std::vector<uint8_t>* bytes,
                                  std::string* error) {
   if (format == PhotoFormat::kPng) {
+    DropRepeatedPngChunks(bytes, "eXIf");
     // In ImageMagick's form, which ImageMagick, exiv2 and exiftool read.
     if (!metadata.iptc.empty() &&
         !AddPngText(bytes, "Raw profile type iptc", RawProfileText("iptc", metadata.iptc))) {

@@ -72,6 +72,9 @@ struct EncodeOptions {
 // The format a file name's extension asks for (.png, .jpg/.jpeg, .bmp,
 // .tif/.tiff, any case); false for anything else.
 bool PhotoFormatFromName(const std::string& name, PhotoFormat* format);
+// The format of a file from its first bytes (signature), whatever its name;
+// false for anything else.
+bool PhotoFormatOfBytes(const uint8_t* data, size_t size, PhotoFormat* format);
 // The format named on the command line ("png", "jpeg"/"jpg", "bmp", "tiff"/"tif").
 bool PhotoFormatFromText(const std::string& text, PhotoFormat* format);
 const char* PhotoFormatName(PhotoFormat format);

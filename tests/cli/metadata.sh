@@ -4,7 +4,7 @@
 #   - into JPEG and PNG: the IPTC keywords, the comment, the XMP title, the
 #     EXIF camera and GPS tags and the ICC profile arrive, the EXIF and XMP
 #     orientations say 1 and the thumbnail of the old pixels is gone; from
-#     a PNG's chunks as well
+#     a PNG's chunks as well; one EXIF block in a PNG
 #   - a gray JPEG stays one channel (a JPEG's quality and subsampling kept:
 #     tests/cli/photo_kinds.sh; Wine's encoder writes its own)
 #   - what an output cannot hold: one line per picture on standard error,
@@ -73,6 +73,10 @@ for pair in camera.jpg:camera-out.jpg camera.jpg:camera-out.png chunks.png:chunk
   [ "$(tag ProfileDescription "$out")" = "chromaline test profile" ] ||
     fail "$in -> $out: ICC profile '$(tag ProfileDescription "$out")'"
 done
+# One EXIF block in the PNG: a second would be read as a loop of directories.
+exif_chunks=$(python3 -c 'import sys; print(open(sys.argv[1], "rb").read().count(b"eXIf"))' camera-out.png)
+[ "$exif_chunks" -le 1 ] && ! exiftool -validate -warning -a camera-out.png | grep -q "previous IFD0" ||
+  fail "camera-out.png: $exif_chunks eXIf chunks: $(exiftool -validate -warning -a camera-out.png)"
 [ "$(identify -format %wx%h camera-out.jpg)" = 24x32 ] || fail "camera.jpg was not turned upright"
 for out in camera-out.jpg camera-out.png; do
   [ "$(tag XMP-tiff:Orientation $out)" = 1 ] || fail "$out: XMP orientation '$(tag XMP-tiff:Orientation $out)'"

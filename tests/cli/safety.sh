@@ -27,6 +27,8 @@
 #   - temporaries a killed run left: named, removed when provably stale
 #   - accented and CJK names given and found in folders; a picture whose
 #     name the plug-in can only be given in short form
+#   - a picture no stage changes is never encoded again: left untouched
+#     in place, copied byte for byte to another name of its format
 # HOST is the program to run (with a Windows build: "wine-run.sh x.exe");
 # HOST_KIND is "native" or "windows" (what the platform cannot do is
 # skipped with a line saying so). Paths given to the program are relative
@@ -494,6 +496,36 @@ if [ "$HOST_KIND" = windows ]; then
 else
   grep -q "from .*写真.zprop" t19.err || fail "写真.zprop did not apply to 写真.png: $(cat t19.err)"
 fi
+
+# 20. A picture whose pixels no stage changes (no stage on for it, or
+#     stages that change nothing) is not encoded again: --in-place leaves
+#     its bytes and time, -o and --suffix copy it byte for byte when the
+#     format stays, and the summary counts it.
+mkdir -p t20/in t20/out
+convert "$sample" -quality 97 t20/in/own.jpg
+for f in plain gamma; do cp t20/in/own.jpg "t20/$f.jpg"; done
+cp t20/in/own.jpg t20/in/other.jpg && cp t20/in/own.jpg t20/orig.jpg
+printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t20/in/own.zprop
+touch -d 2001-02-03 t20/in/other.jpg t20/gamma.jpg
+unchanged=(
+  "-o t20/out t20/in/own.jpg t20/in/other.jpg|t20/out/other.jpg|copied"
+  "--in-place t20/in/own.jpg t20/in/other.jpg|t20/in/other.jpg|left as they were"
+  "--set GammaAdj=1 --set GammaVal=0 --in-place t20/gamma.jpg|t20/gamma.jpg|left as they were"
+  "--set GammaAdj=1 --set GammaVal=0 --suffix _s t20/plain.jpg|t20/plain_s.jpg|copied"
+)
+for row in "${unchanged[@]}"; do
+  IFS='|' read -r args out said <<<"$row"
+  # shellcheck disable=SC2086
+  host filter $args 2>t20.err; rc=$?; check
+  [ $rc -eq 0 ] && cmp -s t20/orig.jpg "$out" && grep -q "1 unchanged.*$said" t20.err ||
+    fail "no pixel changed ($args): exit $rc, $out not the input's bytes or not counted: $(cat t20.err)"
+  case $args in *--in-place*)
+    [ "$(stat -c %Y "$out")" = "$(date -d 2001-02-03 +%s)" ] || fail "no pixel changed ($args): $out touched" ;;
+  esac
+done
+cmp -s t20/orig.jpg t20/in/own.jpg && fail "--in-place: the picture its own .zprop switches a stage on for was not filtered"
+host filter --set GammaAdj=1 --set GammaVal=0 --suffix _p --format png t20/plain.jpg 2>/dev/null; check
+[ "$(head -c 4 t20/plain_p.png | tail -c 3)" = PNG ] || fail "no pixel changed, another format: not converted"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failures in $checks checks ($HOST_KIND)"
