@@ -21,6 +21,7 @@
 #include "cli/walk.h"
 #include "cli/console.h"
 #include "host/plugin_host.h"
+#include "photo/encoding_check.h"
 #include "base/file_name.h"
 #include "base/safe_file.h"
 #include "plugin/local_settings.h"
@@ -44,7 +45,7 @@ struct Written {
   bool ok = false;
   bool unchanged = false;  // no pixel changed: the input left as it was, or copied byte for byte
   std::string error;
-  std::string note;  // the metadata the output could not hold
+  std::vector<std::string> notes;  // the metadata the output could not hold, what the encoder did not do
 };
 
 Loaded Load(const std::string& path, HostBitmap::Kind kind) {
@@ -137,11 +138,24 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
     written.error = job.output + ": cannot be encoded: " + written.error;
     return written;
   }
+  // The bytes read back before they replace anything: the platform's
+  // encoder may have passed over what was asked of it.
+  const EncodingCheck check = CheckEncoding(*photo, encode, bytes);
+  if (o.in_place && !check.lowered.empty()) {
+    written.error = job.input + ": the encoder wrote " + check.lowered +
+                    "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)";
+    return written;
+  }
   written.ok = WriteOutput(job.output, bytes, &written.error);
+  if (!written.ok) return written;
+  if (!check.shortfall.empty()) {
+    written.notes.push_back(job.input + " -> " + job.output + ": the encoder did not do all that was asked: " +
+                            check.shortfall);
+  }
   const std::string left_out = MetadataLeftOut(*photo, encode);
-  if (written.ok && !left_out.empty()) {
-    written.note = job.input + " -> " + job.output + ": left out, no place for it in a " +
-                   PhotoFormatName(job.format) + " file: " + left_out;
+  if (!left_out.empty()) {
+    written.notes.push_back(job.input + " -> " + job.output + ": left out, no place for it in a " +
+                            PhotoFormatName(job.format) + " file: " + left_out);
   }
   return written;
 }
@@ -349,7 +363,7 @@ class Writers {
                                 : job.input + " -> " + job.output + " (no pixel changed; copied as it was)");
       } else if (result.ok) {
         ++tally_.written;
-        if (!result.note.empty()) shown_.Note(result.note);
+        for (const std::string& note : result.notes) shown_.Note(note);
         shown_.Done(saving_.front().position, job.input + " -> " + job.output);
       } else {
         ++tally_.failed;

@@ -170,6 +170,7 @@ bool JpegEncodingFromHead(const uint8_t* data, size_t size, JpegEncoding* encodi
   }
   read.quality = EstimateJpegQuality(luminance, chrominance);
   read.progressive = header.progressive;
+  read.components = static_cast<int>(components.size());
   read.optimized_huffman = header.optimized_huffman;
   *encoding = read;
   return true;

@@ -32,6 +32,7 @@ struct JpegEncoding {
   int subsampling_y = 1;           // and down (2 in 4:2:0)
   bool progressive = false;
   bool optimized_huffman = false;  // Huffman tables made for the picture rather than the standard ones
+  int components = 0;              // colour channels stored (1: gray)
 };
 
 // What travels with a picture from its file to the output. Natively the
@@ -78,6 +79,9 @@ bool PhotoFormatOfBytes(const uint8_t* data, size_t size, PhotoFormat* format);
 // The format named on the command line ("png", "jpeg"/"jpg", "bmp", "tiff"/"tif").
 bool PhotoFormatFromText(const std::string& text, PhotoFormat* format);
 const char* PhotoFormatName(PhotoFormat format);
+// Whether this build's JPEG encoder writes progressive files (natively a
+// progressive source is written progressive again).
+bool JpegProgressiveWritable();
 // Whether this build can write the format (the Windows codecs may lack some).
 bool PhotoFormatWritable(PhotoFormat format);
 // What this build's codecs cannot do, for --help: lines of text, each

@@ -305,10 +305,10 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
 // as ImageMagick does: within a few percent of its size, in less time
 // (libvips' default, no filter, is much larger on photos; see
 // bench/photo_codecs_speed).
-// JPEG: a JPEG's own quality, chroma subsampling and kind of Huffman tables
-// where asked (a gray one had no chroma: the rule below then applies), else
-// the quality given, libvips' rule (full-resolution colour from quality 90
-// up) and standard tables; progressive whenever the source was.
+// JPEG: a JPEG's own quality and kind of Huffman tables where asked, else
+// the quality given and standard tables; the chroma subsampling of a JPEG
+// source or finer, else libvips' rule (full-resolution colour from quality
+// 90 up); progressive whenever the source was.
 int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, bool with_alpha, void** buffer,
          size_t* size) {
   const gboolean strip = options.keep_metadata ? FALSE : TRUE;
@@ -316,9 +316,14 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
     case PhotoFormat::kJpeg: {
       const JpegEncoding& source = photo.jpeg;
       const bool like_source = options.jpeg_like_source && source.quality > 0;
+      // Never less colour resolution than a JPEG source had: libjpeg
+      // through libvips subsamples 4:2:0 or not at all, so a source of
+      // 4:2:2 (or any other) is written at full resolution, 4:4:4.
       VipsForeignSubsample subsample = VIPS_FOREIGN_SUBSAMPLE_AUTO;
-      if (like_source && !photo.gray) {
-        subsample = source.chroma_subsampled ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF;
+      if (source.quality > 0 && !photo.gray) {
+        const bool half_both = source.subsampling_x == 2 && source.subsampling_y == 2;
+        subsample = half_both ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF;
+        if (!like_source && options.quality >= 90) subsample = VIPS_FOREIGN_SUBSAMPLE_OFF;
       }
       // Optimised Huffman tables make the file a tenth to a quarter smaller
       // but cost a second pass over the whole picture (bench/
@@ -350,6 +355,8 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
 }  // namespace
 
 bool PhotoFormatWritable(PhotoFormat) { return true; }
+
+bool JpegProgressiveWritable() { return true; }
 
 const char* PhotoCodecLimits() {
   return "A BMP file holds no metadata: EXIF, IPTC, XMP, the comment and the ICC profile are left\n"

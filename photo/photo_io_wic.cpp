@@ -356,13 +356,13 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
   VARIANT value;
   VariantInit(&value);
   if (options.format == PhotoFormat::kJpeg) {
-    // A JPEG's own quality and chroma subsampling where asked (a gray one
-    // had no chroma: the encoder's default then).
+    // A JPEG's own quality where asked, and its chroma subsampling (a gray
+    // one had no chroma: the encoder's default then).
     const bool like_source = options.jpeg_like_source && photo.jpeg.quality > 0;
     value.vt = VT_R4;
     value.fltVal = static_cast<float>(like_source ? photo.jpeg.quality : options.quality) / 100.0f;
     SetOption(bag.get(), L"ImageQuality", value);
-    if (like_source && !photo.gray) {
+    if (photo.jpeg.quality > 0 && !photo.gray) {  // never less colour resolution than the source's
       value.vt = VT_UI1;
       value.bVal = static_cast<BYTE>(Subsampling(photo.jpeg));
       SetOption(bag.get(), L"JpegYCrCbSubsampling", value);
@@ -443,6 +443,8 @@ HRESULT StreamBytes(IStream* stream, std::vector<uint8_t>* bytes) {
 }
 
 }  // namespace
+
+bool JpegProgressiveWritable() { return false; }
 
 bool PhotoFormatWritable(PhotoFormat format) {
   ScopedCom com;

@@ -27,6 +27,9 @@
 #   - temporaries a killed run left: named, removed when provably stale
 #   - accented and CJK names given and found in folders; a picture whose
 #     name the plug-in can only be given in short form
+#   - every output read back against what was asked (quality, colour
+#     resolution): a note where the encoder did less, and --in-place
+#     never replaces a picture with one of clearly lower quality
 #   - a picture no stage changes is never encoded again: left untouched
 #     in place, copied byte for byte to another name of its format
 # HOST is the program to run (with a Windows build: "wine-run.sh x.exe");
@@ -526,6 +529,35 @@ done
 cmp -s t20/orig.jpg t20/in/own.jpg && fail "--in-place: the picture its own .zprop switches a stage on for was not filtered"
 host filter --set GammaAdj=1 --set GammaVal=0 --suffix _p --format png t20/plain.jpg 2>/dev/null; check
 [ "$(head -c 4 t20/plain_p.png | tail -c 3)" = PNG ] || fail "no pixel changed, another format: not converted"
+
+# 21. Each output is read back before it replaces anything. A quality the
+#     encoder did not write is named for that picture (Wine's encoder
+#     writes its own), and nothing is said where it did. --in-place of a
+#     quality-98 4:2:2 JPEG either keeps that quality and colour
+#     resolution or refuses (exit 4, the picture as it was, the reason):
+#     natively it keeps them.
+mkdir t21
+convert "$sample" -quality 98 -sampling-factor 2x1 t21/src.jpg
+for q in 95 60; do
+  host filter $tone --quality $q t21/src.jpg "t21/q$q.jpg" 2>t21.err; rc=$?; check
+  written=$(identify -format %Q "t21/q$q.jpg")
+  if [ "$written" -lt $((q - 1)) ]; then
+    grep "t21/q$q.jpg" t21.err | grep -q "quality $written where $q was asked" ||
+      fail "--quality $q, quality $written written: not said: $(cat t21.err)"
+  else
+    ! grep -q "did not do" t21.err || fail "--quality $q, quality $written written: a shortfall said: $(cat t21.err)"
+  fi
+done
+cp t21/src.jpg t21/in.jpg
+host filter $sharpen --in-place t21/in.jpg 2>t21.err; rc=$?; check
+if [ $rc -eq 0 ]; then
+  [ "$(identify -format %Q t21/in.jpg)" -ge 93 ] && identify -format '%[jpeg:sampling-factor]' t21/in.jpg | grep -q '^[12]x1,' ||
+    fail "--in-place: replaced by $(identify -format '%Q %[jpeg:sampling-factor]' t21/in.jpg) from 98 2x1"
+else
+  [ $rc -eq 4 ] && [ "$HOST_KIND" = windows ] && cmp -s t21/src.jpg t21/in.jpg &&
+    grep "t21/in.jpg" t21.err | grep -q "where the original had" ||
+    fail "--in-place of a quality-98 4:2:2 JPEG: exit $rc, not kept and not refused with the reason: $(cat t21.err)"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failures in $checks checks ($HOST_KIND)"
