@@ -10,7 +10,7 @@
 # the release build.
 #
 # What runs under each model (in parallel, one log per model):
-# - the unit tests, except PointRows.EveryColourThroughGrayscaleAndSepiaInEveryMode
+# - the filter tests, except PointRows.EveryColourThroughGrayscaleAndSepiaInEveryMode
 #   (2^24 colours: minutes under emulation; natively it checks every form of
 #   the loops, AVX2 included, on every colour) and UnsharpMaskThreads.*
 #   (thread counts, not processors; large pictures);
@@ -55,7 +55,7 @@ run_model() {  # model expected-path: every step, into its own log; fails on the
   export HOME=$work/$model-home XDG_CONFIG_HOME=$work/$model-home/.config
   local skip_plugin="-PointStagesThreads.*:SharpeningThreads.*"
   [ "$model" = Haswell-v4 ] || skip_plugin="$skip_plugin:SharpeningThroughThePlugin.SamplePhotosMatchTheReference"
-  CHROMALINE_TEST_PROCESSOR_PATH=$path "${emulate[@]}" "$RELEASE_BIN/chromaline_unit_tests" \
+  CHROMALINE_TEST_PROCESSOR_PATH=$path "${emulate[@]}" "$RELEASE_BIN/chromaline_filter_tests" \
     --gtest_filter='-PointRows.EveryColourThroughGrayscaleAndSepiaInEveryMode:UnsharpMaskThreads.*' || return 1
   (cd "$RELEASE_BIN" && "${emulate[@]}" ./chromaline_plugin_tests --gtest_filter="$skip_plugin") || return 1
   for sample in $samples; do
