@@ -269,33 +269,26 @@ void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch
   }
 }
 
-// --set Enabled=0 would only make the plug-in hand every picture back
-// unchanged.
-bool SwitchesPluginOff(const FilterOptions& o) {
-  for (const SettingAssignment& set : o.sets) {
-    if (set.key == std::string("Enabled") && set.integer == 0) return true;
-  }
-  return false;
-}
-
 // The settings store and --set applied, the pictures planned, the plug-in
 // loaded and given the global settings. Returns kExitOk, or the status to
 // end with once the error is shown.
 int PrepareBatch(const FilterOptions& o, Batch* b) {
   Progress progress(o.verbosity, StderrIsTerminal(), 0);
   std::string error;
-  if (SwitchesPluginOff(o)) {
-    progress.Error(std::string("--set Enabled=0: the plug-in switched off writes every picture unchanged; "
-                               "nothing is filtered (stages are switched on with ") +
-                   kStageSwitches + ")");
-    return kExitUsage;
-  }
   if (!LoadStore(o, b->host.store(), &error)) {
     progress.Error(error);
     return kExitFailure;
   }
   if (!o.store.empty()) WarnOutsideRanges(o.store, SettingsFromStore(b->host.store()), nullptr, progress);
   for (const SettingAssignment& set : o.sets) ApplySetting(b->host.store(), set);
+  // The viewer passes every picture by unfiltered while the plug-in is
+  // switched off; a run told so, by --set or by the store, has nothing to do.
+  if (StoreSwitchesPluginOff(b->host.store())) {
+    progress.Error(std::string("Enabled=0 (from --set or the store): the plug-in switched off writes every picture "
+                               "unchanged; nothing is filtered (stages are switched on with ") +
+                   kStageSwitches + ")");
+    return kExitUsage;
+  }
   const FilterSettings global = SettingsFromStore(b->host.store());
   if (!PlanJobs(o, &b->jobs, &error)) {
     progress.Error(error);
@@ -367,7 +360,7 @@ class Writers {
         shown_.Done(saving_.front().position, job.input + " -> " + job.output);
       } else {
         ++tally_.failed;
-        shown_.Error(result.error);
+        shown_.Failed(saving_.front().position, result.error);
       }
       saving_.pop_front();
     }
@@ -452,13 +445,13 @@ Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
     }
     if (!loaded.ok) {
       ++tally.failed;
-      shown.Error(loaded.error);
+      shown.Failed(k + 1, loaded.error);
       continue;
     }
     const std::string lost = o.in_place ? KeptInPlace(loaded.photo, EncodeOptionsFor(b.jobs[todo[k]], o)) : "";
     if (!lost.empty()) {
       ++tally.failed;
-      shown.Error(b.jobs[todo[k]].input + ": " + lost +
+      shown.Failed(k + 1, b.jobs[todo[k]].input + ": " + lost +
                   "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)");
       continue;
     }

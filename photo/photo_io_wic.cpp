@@ -462,7 +462,9 @@ const char* PhotoCodecLimits() {
          "  The ICC profile is kept in JPEG and PNG, and in TIFF where the Windows encoder takes a colour\n"
          "  context (not under Wine).\n"
          "  A gray picture with alpha is written in colour.\n"
-         "  A JPEG from a JPEG keeps its quality and chroma subsampling, but is written baseline.\n"
+         "  A JPEG from a JPEG is asked for its quality and chroma subsampling and written baseline;\n"
+         "  each output is read back, and a picture says where the encoder wrote less (Wine's writes\n"
+         "  its own quality); --in-place then leaves a picture as it was rather than lower it.\n"
          "  BMP keeps alpha only where WIC writes version-5 BMP headers (Windows 8 and later).\n"
          "  JPEG input: the decoder is Windows' own, so pixels differ slightly from the Linux build's.\n";
 }

@@ -212,6 +212,8 @@ for f in "${kept[@]}"; do
     fail "--in-place of $f: replaced or not named: $(cat t6b.err)"
 done
 cmp -s "$sample" t6b/plain.png && fail "--in-place: the plain picture after the refused ones was not filtered"
+[ "$(grep -o '\[[0-9]*/6\]' t6b.err | sort -u | tr -d '\n')" = "[1/6][2/6][3/6][4/6][5/6][6/6]" ] ||
+  fail "--in-place: the count skips the refused pictures: $(cat t6b.err)"
 sharpen="--set USMEnable=1 --set USMAmount=300 --set USMRadius=2"
 # Three pictures between the two names: the first is written back before
 # the link is read (at most two writes stay in flight behind one read ahead).
@@ -268,6 +270,7 @@ refusals=(
   "--quality 101|1 to 100"
   "--format gif|png, jpeg"
   "--bogus|unknown option"
+  "--qualty 90|did you mean --quality?"
   "--preset nosuch|the presets are crisp, haze, mono, vintage"
   "--preset crisp --save-store|--store FILE"
 )
@@ -282,7 +285,9 @@ for row in "${refusals[@]}"; do
 done
 host filter --set ToneFilter=1 "$sample" t9/x.xyz 2>t9.err; rc=$?; check
 [ $rc -eq 2 ] && [ ! -e t9/x.xyz ] || fail "an output type nobody writes: exit $rc, expected 2 before filtering"
-# Names in any case, the store's spelling wins; the same picture as exact names.
+# Names in any case (keys and presets), the store's spelling wins; the same picture as exact names.
+host filter --preset CRISP "$sample" t9/upper.png 2>t9.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t9/upper.png ] || fail "--preset CRISP: exit $rc, not crisp in another case: $(cat t9.err)"
 host filter --set defog=1 --set DEFOGVAL=40 "$sample" t9/lower.png 2>/dev/null; check
 host filter --set Defog=1 --set DefogVal=40 "$sample" t9/exact.png 2>/dev/null
 host compare t9/lower.png t9/exact.png >/dev/null || fail "defog=1 is not Defog=1"
@@ -290,17 +295,20 @@ host compare "$sample" t9/exact.png >/dev/null && fail "Defog=1 left the picture
 
 # 10. A run that would change nothing is refused before any picture is
 #     read (exit 2, nothing written, the switches named): no stage on
-#     anywhere, settings without their switch, or the plug-in switched off.
+#     anywhere, settings without their switch, or the plug-in switched off
+#     (Enabled=0 by --set or in the store, one message).
 #     A local settings file that switches a stage on is enough. Values out
 #     of the dialog's ranges in a store or a local file are used, with one
 #     warning per file naming the key, the value and the range.
 mkdir t10 && cp "$sample" t10/pic.png
 printf 'ChromalinePlugIn\tUSMRadius\td\t2.0\n' >t10/radius.store
+printf 'ChromalinePlugIn\tEnabled\ti\t0\nChromalinePlugIn\tToneFilter\ti\t1\n' >t10/off.store
 do_nothing=(
   ""
   "--set USMRadius=2 --set USMAmount=200"
   "--store t10/radius.store"
   "$tone --set Enabled=0"
+  "--store t10/off.store"
 )
 for args in "${do_nothing[@]}"; do
   # shellcheck disable=SC2086
