@@ -18,7 +18,7 @@
 #include "cli/process_memory.h"
 #include "cli/progress.h"
 #include "cli/settings.h"
-#include "cli/walk.h"
+#include "cli/job_plan.h"
 #include "cli/console.h"
 #include "host/plugin_host.h"
 #include "photo/encoding_check.h"

@@ -1,7 +1,7 @@
 // File: cli/batch.h
 //
 // `chromaline-host filter`: the settings store and --set checked, the
-// pictures planned (cli/walk.h), the plug-in loaded once, then each
+// pictures planned (cli/job_plan.h), the plug-in loaded once, then each
 // picture read, filtered through message 14 and written through the safe
 // writer. Reading the next picture and encoding and writing the last one
 // run on worker threads while the plug-in filters the current one; the

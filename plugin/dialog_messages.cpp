@@ -7,7 +7,7 @@
 #include "plugin/local_settings.h"
 #include "plugin/plugin_module.h"
 #include "plugin/preview_store.h"
-#include "plugin/profile_file.h"
+#include "plugin/ini_file.h"
 
 namespace {
 

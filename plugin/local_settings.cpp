@@ -8,9 +8,9 @@
 
 #include "filters/setting_table.h"
 #include "plugin/host_callback.h"
-#include "plugin/profile_file.h"
-#include "plugin/profile_text.h"
-#include "plugin/profile_values.h"
+#include "plugin/ini_file.h"
+#include "plugin/ini_text.h"
+#include "plugin/ini_values.h"
 
 namespace {
 
@@ -37,20 +37,20 @@ std::vector<const Setting*> FileKeys() {
 template <typename Read>
 FilterSettings SettingsOver(const FilterSettings& base, Read read) {
   const std::vector<const Setting*> keys = FileKeys();
-  std::vector<ProfileValue> values;
+  std::vector<IniValue> values;
   values.reserve(keys.size());
   for (const Setting* key : keys) {
-    values.push_back({key->name, key->is_real() ? ProfileRealDefault(base.*key->real_field)
-                                                : ProfileIntDefault(base.*key->int_field)});
+    values.push_back({key->name, key->is_real() ? IniRealDefault(base.*key->real_field)
+                                                : IniIntDefault(base.*key->int_field)});
   }
   read(values.data(), values.size());
   FilterSettings result = base;
   for (size_t i = 0; i < keys.size(); ++i) {
     const Setting& key = *keys[i];
     if (key.is_real()) {
-      result.*key.real_field = ParseProfileReal(values[i].text);
+      result.*key.real_field = ParseIniReal(values[i].text);
     } else {
-      result.*key.int_field = ParseProfileInt(values[i].text);
+      result.*key.int_field = ParseIniInt(values[i].text);
     }
   }
   return result;
@@ -86,24 +86,24 @@ FilterSettings ReadLocalSettings(const char* path, const FilterSettings& base) {
   const std::string file = LocalSettingsFile(path);
   if (file.empty()) return result;
 
-  return SettingsOver(base, [&file](ProfileValue* values, size_t count) {
-    ReadProfileValues(file, kHostSection, values, count);
+  return SettingsOver(base, [&file](IniValue* values, size_t count) {
+    ReadIniValues(file, kHostSection, values, count);
   });
 }
 
 FilterSettings LocalSettingsFromText(const std::string& text, const FilterSettings& base) {
-  return SettingsOver(base, [&text](ProfileValue* values, size_t count) {
-    FindProfileValues(text, kHostSection, values, count);
+  return SettingsOver(base, [&text](IniValue* values, size_t count) {
+    FindIniValues(text, kHostSection, values, count);
   });
 }
 
 void WriteLocalSettings(const char* path, const FilterSettings& settings) {
   if (path == nullptr || *path == '\0') return;
   const std::string file = PathIsFolder(path) ? FolderSettingsFile(path) : PictureSettingsFile(path);
-  std::vector<ProfileValue> values;
+  std::vector<IniValue> values;
   for (const Setting* key : FileKeys()) {
-    values.push_back({key->name, key->is_real() ? FormatProfileReal(settings.*key->real_field)
-                                                : FormatProfileInt(settings.*key->int_field)});
+    values.push_back({key->name, key->is_real() ? FormatIniReal(settings.*key->real_field)
+                                                : FormatIniInt(settings.*key->int_field)});
   }
-  WriteProfileValues(file, kHostSection, values.data(), values.size());
+  WriteIniValues(file, kHostSection, values.data(), values.size());
 }

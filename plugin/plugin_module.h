@@ -10,7 +10,8 @@
 #include <string>
 
 // The module's handle (its HINSTANCE on Windows; 0 elsewhere, where nothing
-// is looked up in it).
+// is looked up in it). Every dialog, string and resource is looked up in
+// it, never in the host's module.
 uintptr_t PluginModuleHandle();
 
 // The module's file, however long its path; the empty text when the system

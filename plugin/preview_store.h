@@ -7,7 +7,7 @@
 //
 // On Windows the store is the registry:
 //   HKEY_CURRENT_USER\Software\KelvarWorks\<application>\Settings
-// Elsewhere it is a profile file in the user's configuration folder:
+// Elsewhere it is an INI file in the user's configuration folder:
 //   $XDG_CONFIG_HOME/KelvarWorks/<application>.ini   (or ~/.config/...)
 // holding "[Settings]" and "PreviewImg=<path in double quotes>".
 //

@@ -5,7 +5,7 @@
 // the values and the sample picture and keeps whatever should be kept. The
 // Windows build shows the real dialog (settings_dialog_win32.cpp); a build
 // without a window system has none and every dialog ends as cancelled
-// (settings_dialog_headless.cpp).
+// (settings_dialog_portable.cpp).
 #ifndef CHROMALINE_UI_SETTINGS_DIALOG_H_
 #define CHROMALINE_UI_SETTINGS_DIALOG_H_
 

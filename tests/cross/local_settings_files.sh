@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Local settings files across the two builds: the Windows build (the
 # system's profile functions, under Wine) and the native build (the
-# project's own profile code) write byte-identical files for the same
+# project's own INI code) write byte-identical files for the same
 # settings, each reads what the other wrote, both read odd files alike, and
 # both rewrite an untidy file to the same bytes.
 set -uo pipefail
@@ -100,8 +100,8 @@ printf '\xef\xbb\xbf[S]\r\nK=\xe0\x80\x80\r\nL=\xf5\x80x\r\nM=\xf0\x8f\x80\x80\r
 printf 'K=0\r[S\000x]\rK\000y=1\rL=2\000z\r' >"$work/enc/nuls.ini"
 printf '[S]\r\nK=5\r\n' | iconv -f UTF-8 -t UTF-16LE >"$work/enc/nomark.ini"
 for f in le be u8 u8bad u8bad2 cr nuls nomark; do
-  native profile-read "$work/enc/$f.ini" S K L M N O >"$work/native-read"
-  windows profile-read "$(winpath "$work/enc/$f.ini")" S K L M N O >"$work/windows-read"
+  native ini-read "$work/enc/$f.ini" S K L M N O >"$work/native-read"
+  windows ini-read "$(winpath "$work/enc/$f.ini")" S K L M N O >"$work/windows-read"
   cmp -s "$work/native-read" "$work/windows-read" || { fail "$f.ini read differently"; diff <(od -c "$work/native-read") <(od -c "$work/windows-read") | head; }
   checks=$((checks + 1))
 done
@@ -119,10 +119,10 @@ checks=$((checks + 2))
 #    Windows.
 printf '[S]\r\nK=7\r\n' >"$work/enc/big.ini"
 truncate -s $(( (32 << 20) + 1 )) "$work/enc/big.ini"
-[ "$(native profile-read "$work/enc/big.ini" S K)" = "K=<default>" ] || fail "native read a file over 32 MiB"
-[ "$(windows profile-read "$(winpath "$work/enc/big.ini")" S K)" = "K=7" ] || fail "Windows ignored a file over 32 MiB"
+[ "$(native ini-read "$work/enc/big.ini" S K)" = "K=<default>" ] || fail "native read a file over 32 MiB"
+[ "$(windows ini-read "$(winpath "$work/enc/big.ini")" S K)" = "K=7" ] || fail "Windows ignored a file over 32 MiB"
 truncate -s $(( 32 << 20 )) "$work/enc/big.ini"
-[ "$(native profile-read "$work/enc/big.ini" S K)" = "K=7" ] || fail "native ignored a file of exactly 32 MiB"
+[ "$(native ini-read "$work/enc/big.ini" S K)" = "K=7" ] || fail "native ignored a file of exactly 32 MiB"
 rm -f "$work/enc/big.ini"
 long="$work/enc/$(printf 'd%.0s' $(seq 1 120))/$(printf 'e%.0s' $(seq 1 120))"
 mkdir -p "$long"

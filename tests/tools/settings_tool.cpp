@@ -1,17 +1,17 @@
 // File: tests/tools/settings_tool.cpp
 //
-// Reads and writes local settings files and profile files through the
+// Reads and writes local settings files and INI files through the
 // plug-in core, so that a script can drive the Windows build (the system's
 // profile functions, under Wine) and the native build (the project's own
-// profile code) on the same files and compare what they do.
+// INI code) on the same files and compare what they do.
 //
 //   settings_tool write PATH [Key=Value]...    WriteLocalSettings(PATH) of the
 //                                              defaults changed by the pairs
 //   settings_tool read PATH [Key=Value]...     ReadLocalSettings(PATH) of a
 //                                              base made the same way; prints
 //                                              Key=Value lines in table order
-//   settings_tool profile-write FILE SECTION [Key=Value]...
-//   settings_tool profile-read FILE SECTION Key...
+//   settings_tool ini-write FILE SECTION [Key=Value]...
+//   settings_tool ini-read FILE SECTION Key...
 //
 // Reals are printed in their shortest exact form, integers in decimal.
 // Exit codes: 0 done, 2 usage.
@@ -24,15 +24,15 @@
 
 #include "filters/setting_table.h"
 #include "plugin/local_settings.h"
-#include "plugin/profile_file.h"
+#include "plugin/ini_file.h"
 
 namespace {
 
 int Usage() {
   std::fprintf(stderr,
                "usage: settings_tool write|read PATH [Key=Value]...\n"
-               "       settings_tool profile-write FILE SECTION [Key=Value]...\n"
-               "       settings_tool profile-read FILE SECTION Key...\n");
+               "       settings_tool ini-write FILE SECTION [Key=Value]...\n"
+               "       settings_tool ini-read FILE SECTION Key...\n");
   return 2;
 }
 
@@ -82,10 +82,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc < 4) return Usage();
-  std::vector<ProfileValue> values;
+  std::vector<IniValue> values;
   for (int i = 4; i < argc; ++i) {
     const char* equals = std::strchr(argv[i], '=');
-    if (command == "profile-write") {
+    if (command == "ini-write") {
       if (equals == nullptr) return Usage();
       argv[i][equals - argv[i]] = '\0';
       values.push_back({argv[i], equals + 1});
@@ -93,11 +93,11 @@ int main(int argc, char** argv) {
       values.push_back({argv[i], "<default>"});
     }
   }
-  if (command == "profile-write") {
-    std::printf("%s\n", WriteProfileValues(argv[2], argv[3], values.data(), values.size()) ? "written" : "failed");
-  } else if (command == "profile-read") {
-    ReadProfileValues(argv[2], argv[3], values.data(), values.size());
-    for (const ProfileValue& v : values) std::printf("%s=%s\n", v.key, v.text.c_str());
+  if (command == "ini-write") {
+    std::printf("%s\n", WriteIniValues(argv[2], argv[3], values.data(), values.size()) ? "written" : "failed");
+  } else if (command == "ini-read") {
+    ReadIniValues(argv[2], argv[3], values.data(), values.size());
+    for (const IniValue& v : values) std::printf("%s=%s\n", v.key, v.text.c_str());
   } else {
     return Usage();
   }

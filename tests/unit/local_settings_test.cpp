@@ -1,6 +1,6 @@
 // The per-picture and per-folder settings files: their names, which one
 // applies, what is read from them and what is written, on real files in a
-// temp folder (natively the project's own profile code, in the Windows
+// temp folder (natively the project's own INI code, in the Windows
 // build the system's profile functions).
 #include <filesystem>
 #include <fstream>
@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "plugin/local_settings.h"
-#include "plugin/profile_values.h"
+#include "plugin/ini_values.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
@@ -263,14 +263,14 @@ TEST(LocalSettingsFiles, AFolderNamedLikeThePictureFileHidesTheFolderFile) {
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"a.zprop", "zprop.ini"}));
 }
 
-TEST(LocalSettingsFiles, ReadProfileDoubleGivesAMissingKeyItsDefaultToTwoDecimals) {
+TEST(LocalSettingsFiles, ReadIniDoubleGivesAMissingKeyItsDefaultToTwoDecimals) {
   Folder folder;
   const std::string file = folder.File("x.ini");
   Put(file, "[ChromalinePlugIn]\r\nGammaVal=0.666\r\n");
-  EXPECT_EQ(ReadProfileDouble("ChromalinePlugIn", "GammaVal", 5.0, file), 0.666);
-  EXPECT_EQ(ReadProfileDouble("ChromalinePlugIn", "USMRadius", 0.333, file), 0.33);
-  EXPECT_EQ(ReadProfileDouble("Other", "GammaVal", 0.125, file), 0.12);
-  EXPECT_EQ(ReadProfileDouble("ChromalinePlugIn", "GammaVal", 0.5, folder.File("missing.ini")), 0.5);
+  EXPECT_EQ(ReadIniDouble("ChromalinePlugIn", "GammaVal", 5.0, file), 0.666);
+  EXPECT_EQ(ReadIniDouble("ChromalinePlugIn", "USMRadius", 0.333, file), 0.33);
+  EXPECT_EQ(ReadIniDouble("Other", "GammaVal", 0.125, file), 0.12);
+  EXPECT_EQ(ReadIniDouble("ChromalinePlugIn", "GammaVal", 0.5, folder.File("missing.ini")), 0.5);
 }
 
 TEST(LocalSettingsFiles, AReadOnlyFileIsLeftAsItWas) {

@@ -42,7 +42,7 @@ TEST(PreviewStore, PathsComeBackAsTheyWentIn) {
 }
 
 #if !defined(_WIN32)
-// The profile file under the XDG configuration folder: the private one of
+// The INI file under the XDG configuration folder: the private one of
 // PrivateUserSettings. HOME, which one test changes, is put back here.
 class PreviewStoreFile : public ::testing::Test {
  protected:

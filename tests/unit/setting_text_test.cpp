@@ -2,7 +2,7 @@
 //
 // The settings' numbers as text: the one leading-real scanner behind the
 // dialog's edits and the settings files (each reader's own rules are in
-// ui_data_exchange_test.cpp and profile_values_test.cpp), and the general
+// ui_data_exchange_test.cpp and ini_values_test.cpp), and the general
 // format of reals.
 #include <string>
 

@@ -1,7 +1,7 @@
-// File: plugin/profile_file_portable.cpp
+// File: plugin/ini_file_posix.cpp
 //
-// Profile files on POSIX systems: the text is read whole and handled by
-// profile_text; a rewrite goes through the safe writer (base/safe_file.h),
+// INI files on POSIX systems: the text is read whole and handled by
+// ini_text; a rewrite goes through the safe writer (base/safe_file.h),
 // so the new file keeps the old one's owner, group and permission bits and
 // a private file stays private.
 #include <fcntl.h>
@@ -12,14 +12,14 @@
 #include <string>
 
 #include "base/safe_file.h"
-#include "plugin/profile_file.h"
-#include "plugin/profile_text.h"
+#include "plugin/ini_file.h"
+#include "plugin/ini_text.h"
 
 namespace {
 
 // Larger files are no settings files: they read as unreadable and are
 // never rewritten, so a stray huge file costs no more than this.
-constexpr off_t kMaxProfileFile = off_t{32} << 20;
+constexpr off_t kMaxIniFile = off_t{32} << 20;
 
 // The whole of a regular file, or false. Opened without blocking so that a
 // FIFO or device carrying the name cannot hang the host.
@@ -27,7 +27,7 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info;
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxProfileFile;
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxIniFile;
   if (ok) {
     text->resize(static_cast<size_t>(info.st_size));
     size_t done = 0;
@@ -55,13 +55,13 @@ bool PathIsFolder(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-void ReadProfileValues(const std::string& file, const char* section, ProfileValue* values, size_t count) {
+void ReadIniValues(const std::string& file, const char* section, IniValue* values, size_t count) {
   std::string text;
   if (!ReadWholeFile(file, &text)) return;
-  FindProfileValues(text, section, values, count);
+  FindIniValues(text, section, values, count);
 }
 
-bool WriteProfileValues(const std::string& file, const char* section, const ProfileValue* values,
+bool WriteIniValues(const std::string& file, const char* section, const IniValue* values,
                         size_t count) {
   for (size_t i = 0; i < count; ++i) {
     if (values[i].text.find_first_of("\r\n") != std::string::npos) return false;
@@ -77,7 +77,7 @@ bool WriteProfileValues(const std::string& file, const char* section, const Prof
   std::string old_text;
   if (PathExists(file) && !ReadWholeFile(file, &old_text)) return false;
   std::string new_text;
-  if (!UpdateProfileText(old_text, section, values, count, &new_text)) return false;
+  if (!UpdateIniText(old_text, section, values, count, &new_text)) return false;
   if (new_text == old_text && !old_text.empty()) return true;  // nothing to change
   return WriteFileSafely(file, new_text.data(), new_text.size(), &error);
 }

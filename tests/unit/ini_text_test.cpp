@@ -1,4 +1,4 @@
-// The project's own profile-file reader and writer: what it finds in the
+// The project's own INI file reader and writer: what it finds in the
 // texts the Windows functions write or a person edits, and the text it
 // writes back (which must match what WritePrivateProfileStringA writes).
 #include <string>
@@ -6,18 +6,18 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/profile_text.h"
+#include "plugin/ini_text.h"
 
 namespace {
 
 // The value of one key, or "<default>".
 std::string Find(const std::string& text, const char* section, const char* key) {
-  ProfileValue value{key, "<default>"};
-  FindProfileValues(text, section, &value, 1);
+  IniValue value{key, "<default>"};
+  FindIniValues(text, section, &value, 1);
   return value.text;
 }
 
-TEST(ProfileText, FindsValuesAsTheWindowsReaderDoes) {
+TEST(IniText, FindsValuesAsTheWindowsReaderDoes) {
   const struct {
     const char* what;
     std::string text;
@@ -74,7 +74,7 @@ std::string Utf16(const std::u16string& text, bool little) {
   return out;
 }
 
-TEST(ProfileText, ReadsUtf16InBothByteOrdersAsTheWindowsReaderDoes) {
+TEST(IniText, ReadsUtf16InBothByteOrdersAsTheWindowsReaderDoes) {
   const struct {
     const char* what;
     std::u16string text;
@@ -103,7 +103,7 @@ TEST(ProfileText, ReadsUtf16InBothByteOrdersAsTheWindowsReaderDoes) {
   EXPECT_EQ(Find(odd, "S", "K"), "5") << "an odd last byte is dropped";
 }
 
-TEST(ProfileText, ReadsUtf8AfterItsMarkAsCodePage1252) {
+TEST(IniText, ReadsUtf8AfterItsMarkAsCodePage1252) {
   const struct {
     const char* what;
     std::string text;
@@ -123,7 +123,7 @@ TEST(ProfileText, ReadsUtf8AfterItsMarkAsCodePage1252) {
   for (const auto& c : cases) EXPECT_EQ(Find(c.text, "S", "K"), c.expected) << c.what;
 }
 
-TEST(ProfileText, LongValuesAreCutAsByAFourThousandCharacterBuffer) {
+TEST(IniText, LongValuesAreCutAsByAFourThousandCharacterBuffer) {
   const std::string digits(10000, '7');
   EXPECT_EQ(Find("[S]\r\nK=" + digits + "\r\n", "S", "K"), digits.substr(0, 4095));
   EXPECT_EQ(Find("[S]\r\nK=\"" + std::string(4094, '7') + "\"\r\n", "S", "K"), std::string(4094, '7'));
@@ -134,27 +134,27 @@ TEST(ProfileText, LongValuesAreCutAsByAFourThousandCharacterBuffer) {
   EXPECT_EQ(Find("[S]\r\nJ=" + std::string(1 << 20, 'x') + "\r\nK=3\r\n", "S", "K"), "3");
 }
 
-TEST(ProfileText, FindsSeveralKeysInOnePass) {
-  ProfileValue values[] = {{"A", "a"}, {"B", "b"}, {"C", "c"}};
-  FindProfileValues("[S]\r\nc=3\r\nA=1\r\n", "S", values, 3);
+TEST(IniText, FindsSeveralKeysInOnePass) {
+  IniValue values[] = {{"A", "a"}, {"B", "b"}, {"C", "c"}};
+  FindIniValues("[S]\r\nc=3\r\nA=1\r\n", "S", values, 3);
   EXPECT_EQ(values[0].text, "1");
   EXPECT_EQ(values[1].text, "b");
   EXPECT_EQ(values[2].text, "3");
 }
 
-std::string Update(const std::string& text, std::vector<ProfileValue> values) {
+std::string Update(const std::string& text, std::vector<IniValue> values) {
   std::string out = "<untouched>";
-  EXPECT_TRUE(UpdateProfileText(text, "ChromalinePlugIn", values.data(), values.size(), &out));
+  EXPECT_TRUE(UpdateIniText(text, "ChromalinePlugIn", values.data(), values.size(), &out));
   return out;
 }
 
-TEST(ProfileText, WritesWhatWritePrivateProfileStringWrites) {
+TEST(IniText, WritesWhatWritePrivateProfileStringWrites) {
   // Each expected text is what Wine's WritePrivateProfileStringA made of
   // the same input with the same calls.
   const struct {
     const char* what;
     std::string before;
-    std::vector<ProfileValue> values;
+    std::vector<IniValue> values;
     std::string after;
   } cases[] = {
       {"new file", "", {{"ToneFilter", "0"}, {"GammaVal", "0.00"}},
@@ -184,31 +184,31 @@ TEST(ProfileText, WritesWhatWritePrivateProfileStringWrites) {
   for (const auto& c : cases) EXPECT_EQ(Update(c.before, c.values), c.after) << c.what;
 }
 
-TEST(ProfileText, NoChangeLeavesTheTextAsItWas) {
+TEST(IniText, NoChangeLeavesTheTextAsItWas) {
   const std::string messy = "\n\n[ChromalinePlugIn]\nK = 1 \n\n";
   EXPECT_EQ(Update(messy, {{"K", "1"}}), messy);
 }
 
-TEST(ProfileText, Utf16TextIsNeverRewritten) {
+TEST(IniText, Utf16TextIsNeverRewritten) {
   const std::string text("\xFF\xFE[\0S\0]\0", 8);
   std::string out = "<untouched>";
-  const ProfileValue value{"K", "1"};
-  EXPECT_FALSE(UpdateProfileText(text, "ChromalinePlugIn", &value, 1, &out));
+  const IniValue value{"K", "1"};
+  EXPECT_FALSE(UpdateIniText(text, "ChromalinePlugIn", &value, 1, &out));
   EXPECT_EQ(out, "<untouched>");
 }
 
-TEST(ProfileText, ARewriteThatWouldNotReadBackIsRefused) {
+TEST(IniText, ARewriteThatWouldNotReadBackIsRefused) {
   // The key line "K\f\0x=1" is no key "K" (its name ends at the NUL, after
   // the form feed), so K=2 is added after it; but written back without the
   // rest of its name, "K\f=1" would read as K and hide K=2.
   const std::string text("[ChromalinePlugIn]\r\nK\f\0x=1\r\n", 28);
   std::string out = "<untouched>";
-  const ProfileValue value{"K", "2"};
-  EXPECT_FALSE(UpdateProfileText(text, "ChromalinePlugIn", &value, 1, &out));
+  const IniValue value{"K", "2"};
+  EXPECT_FALSE(UpdateIniText(text, "ChromalinePlugIn", &value, 1, &out));
   EXPECT_EQ(out, "<untouched>");
 }
 
-TEST(ProfileText, BinaryJunkIsReadAndRewrittenWithoutHarm) {
+TEST(IniText, BinaryJunkIsReadAndRewrittenWithoutHarm) {
   std::string junk;
   uint32_t state = 12345;
   for (int i = 0; i < 200000; ++i) {

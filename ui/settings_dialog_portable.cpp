@@ -1,4 +1,4 @@
-// File: ui/settings_dialog_headless.cpp
+// File: ui/settings_dialog_portable.cpp
 //
 // A build without a window system has no settings dialog: it cannot be
 // created, which ends like Cancel.

@@ -1,4 +1,4 @@
-// File: cli/walk.h
+// File: cli/job_plan.h
 //
 // Which pictures a run filters and where each one goes, decided before any
 // picture is read: the files and folders given (-r: with their subfolders),
@@ -13,8 +13,8 @@
 // file. "IN FOLDER" writes into the folder, as cp does. Temporaries a
 // killed run left beside an output are named, and cleared when provably
 // that run's (base/safe_file.h).
-#ifndef CHROMALINE_CLI_WALK_H_
-#define CHROMALINE_CLI_WALK_H_
+#ifndef CHROMALINE_CLI_JOB_PLAN_H_
+#define CHROMALINE_CLI_JOB_PLAN_H_
 
 #include <string>
 #include <vector>
@@ -39,4 +39,4 @@ bool PlanJobs(const FilterOptions& options, std::vector<Job>* jobs, std::string*
 // The extension written for a format chosen with --format.
 const char* ExtensionOf(PhotoFormat format);
 
-#endif  // CHROMALINE_CLI_WALK_H_
+#endif  // CHROMALINE_CLI_JOB_PLAN_H_

@@ -1,19 +1,19 @@
-// File: plugin/profile_values.cpp
-#include "plugin/profile_values.h"
+// File: plugin/ini_values.cpp
+#include "plugin/ini_values.h"
 
 #include <charconv>
 #include <cmath>
 
 #include "filters/setting_text.h"
-#include "plugin/profile_file.h"
+#include "plugin/ini_file.h"
 
-std::string FormatProfileInt(int32_t value) {
+std::string FormatIniInt(int32_t value) {
   char text[16];
   const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
   return std::string(text, end.ptr);
 }
 
-std::string FormatProfileReal(double value) {
+std::string FormatIniReal(double value) {
   // to_chars takes no sign or payload for NaN the way printf does on every
   // runtime, so both builds spell the odd values alike.
   if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
@@ -24,7 +24,7 @@ std::string FormatProfileReal(double value) {
   return std::string(text, end.ptr);
 }
 
-int32_t ParseProfileInt(const std::string& text) {
+int32_t ParseIniInt(const std::string& text) {
   const char* p = text.data();
   const char* const end = p + text.size();
   while (p != end && IsTextSpace(*p)) ++p;
@@ -44,28 +44,28 @@ int32_t ParseProfileInt(const std::string& text) {
   return static_cast<int32_t>(value);
 }
 
-double ParseProfileReal(const std::string& text) {
+double ParseIniReal(const std::string& text) {
   const LeadingReal real = ScanLeadingReal(text);
   // Beyond a double either way reads as no number, never as infinity.
   return real.kind == LeadingReal::Kind::kNumber ? real.value : 0.0;
 }
 
-std::string ProfileIntDefault(int32_t fallback) { return FormatProfileInt(fallback); }
+std::string IniIntDefault(int32_t fallback) { return FormatIniInt(fallback); }
 
-std::string ProfileRealDefault(double fallback) {
-  std::string text = FormatProfileReal(fallback);
+std::string IniRealDefault(double fallback) {
+  std::string text = FormatIniReal(fallback);
   if (text.size() > 256) text.resize(256);
   return text;
 }
 
-int32_t ReadProfileInt(const char* section, const char* key, int32_t fallback, const std::string& file) {
-  ProfileValue value{key, ProfileIntDefault(fallback)};
-  ReadProfileValues(file, section, &value, 1);
-  return ParseProfileInt(value.text);
+int32_t ReadIniInt(const char* section, const char* key, int32_t fallback, const std::string& file) {
+  IniValue value{key, IniIntDefault(fallback)};
+  ReadIniValues(file, section, &value, 1);
+  return ParseIniInt(value.text);
 }
 
-double ReadProfileDouble(const char* section, const char* key, double fallback, const std::string& file) {
-  ProfileValue value{key, ProfileRealDefault(fallback)};
-  ReadProfileValues(file, section, &value, 1);
-  return ParseProfileReal(value.text);
+double ReadIniDouble(const char* section, const char* key, double fallback, const std::string& file) {
+  IniValue value{key, IniRealDefault(fallback)};
+  ReadIniValues(file, section, &value, 1);
+  return ParseIniReal(value.text);
 }

@@ -1,6 +1,6 @@
-// File: plugin/preview_store_portable.cpp
+// File: plugin/preview_store_posix.cpp
 //
-// The remembered sample picture in a profile file of the user's
+// The remembered sample picture in an INI file of the user's
 // configuration folder (XDG): $XDG_CONFIG_HOME when it is an absolute path,
 // else $HOME/.config. The file is named after the module that holds this
 // code (chromaline.so gives KelvarWorks/chromaline.ini).
@@ -15,8 +15,8 @@
 
 #include "plugin/plugin_module.h"
 #include "plugin/preview_store.h"
-#include "plugin/profile_file.h"
-#include "plugin/profile_values.h"
+#include "plugin/ini_file.h"
+#include "plugin/ini_values.h"
 
 namespace {
 
@@ -51,18 +51,18 @@ bool MakeFolders(const std::string& path) {
 std::string ReadPreviewImage() {
   const std::string file = StoreFile();
   if (file.empty()) return std::string();
-  ProfileValue value{kPreviewKey, std::string()};
-  ReadProfileValues(file, kPreviewSection, &value, 1);
+  IniValue value{kPreviewKey, std::string()};
+  ReadIniValues(file, kPreviewSection, &value, 1);
   return value.text;
 }
 
 void WritePreviewImage(const std::string& path) {
-  // A line break cannot stand in a profile line, and a read gives back at
-  // most kProfileValueBuffer - 1 characters (less the two quotes).
-  if (path.find_first_of("\r\n") != std::string::npos || path.size() + 2 >= kProfileValueBuffer) return;
+  // A line break cannot stand in an INI line, and a read gives back at
+  // most kIniValueBuffer - 1 characters (less the two quotes).
+  if (path.find_first_of("\r\n") != std::string::npos || path.size() + 2 >= kIniValueBuffer) return;
   const std::string file = StoreFile();
   if (file.empty()) return;
   if (!MakeFolders(ConfigFolder() + "/" + kCompanyKey)) return;
-  const ProfileValue value{kPreviewKey, "\"" + path + "\""};
-  WriteProfileValues(file, kPreviewSection, &value, 1);
+  const IniValue value{kPreviewKey, "\"" + path + "\""};
+  WriteIniValues(file, kPreviewSection, &value, 1);
 }

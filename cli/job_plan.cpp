@@ -1,5 +1,5 @@
-// File: cli/walk.cpp
-#include "cli/walk.h"
+// File: cli/job_plan.cpp
+#include "cli/job_plan.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,6 +1,6 @@
-// File: plugin/profile_file.h
+// File: plugin/ini_file.h
 //
-// Windows profile ("INI") files and the file-system queries the local
+// Windows INI files and the file-system queries the local
 // settings need. On Windows these are the system's own profile functions;
 // elsewhere a reader and writer of this project's own that keep the same
 // format: "[Section]" lines, "key=value" lines, CRLF line ends, section and
@@ -12,14 +12,14 @@
 // write that cannot finish leaves the old file (or none) behind, never a
 // truncated one, and the new file keeps the old one's owner, group and
 // permission bits (natively) or attributes (Windows).
-#ifndef CHROMALINE_PLUGIN_PROFILE_FILE_H_
-#define CHROMALINE_PLUGIN_PROFILE_FILE_H_
+#ifndef CHROMALINE_PLUGIN_INI_FILE_H_
+#define CHROMALINE_PLUGIN_INI_FILE_H_
 
 #include <cstddef>
 #include <string>
 
-// One key of a profile read or write.
-struct ProfileValue {
+// One key of an INI read or write.
+struct IniValue {
   const char* key;
   // Read: the default going in, the value text (at most 4095 characters)
   // coming out. Write: the value to store.
@@ -35,14 +35,14 @@ bool PathIsFolder(const std::string& path);
 // Reads each key of `values` from `section` of `file`. A key whose file,
 // section or key is missing, or that stands without "=", keeps its default.
 // Surrounding quotes of a value are removed, as the Windows function does.
-void ReadProfileValues(const std::string& file, const char* section, ProfileValue* values, size_t count);
+void ReadIniValues(const std::string& file, const char* section, IniValue* values, size_t count);
 
 // Stores each key=value in `section` of `file`, replacing values in place,
 // adding missing keys at the end of the section and a missing section at the
 // end of the file, creating the file when needed. All or nothing: returns
 // false, with the file as it was, when any part fails. Values must not hold
 // line breaks.
-bool WriteProfileValues(const std::string& file, const char* section, const ProfileValue* values,
+bool WriteIniValues(const std::string& file, const char* section, const IniValue* values,
                         size_t count);
 
-#endif  // CHROMALINE_PLUGIN_PROFILE_FILE_H_
+#endif  // CHROMALINE_PLUGIN_INI_FILE_H_

@@ -1,6 +1,6 @@
-// File: tests/fuzz/profile_text_fuzz.cpp
+// File: tests/fuzz/ini_text_fuzz.cpp
 //
-// The profile text reader and writer and the number conversions, in memory.
+// The INI text reader and writer and the number conversions, in memory.
 // The input is the text of a settings file. Properties:
 // - reading the eleven keys (and odd names) never fails or reads outside
 //   the text, and no value is longer than a read returns;
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/profile_text.h"
-#include "plugin/profile_values.h"
+#include "plugin/ini_text.h"
+#include "plugin/ini_values.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -24,43 +24,43 @@ const char* const kKeys[] = {"ToneFilter", "FilterParam", "GammaAdj",     "Gamma
                              "",           "[",           "="};
 
 void CheckNumbers(const std::string& text) {
-  const int32_t i = ParseProfileInt(text);
-  FUZZ_CHECK(ParseProfileInt(FormatProfileInt(i)) == i, "an integer survives its text");
-  const double d = ParseProfileReal(text);
+  const int32_t i = ParseIniInt(text);
+  FUZZ_CHECK(ParseIniInt(FormatIniInt(i)) == i, "an integer survives its text");
+  const double d = ParseIniReal(text);
   FUZZ_CHECK(!std::isnan(d) && !std::isinf(d), "a real read from text is finite");
-  const std::string once = FormatProfileReal(d);
-  FUZZ_CHECK(FormatProfileReal(ParseProfileReal(once)) == once, "a real survives its two-decimal text");
+  const std::string once = FormatIniReal(d);
+  FUZZ_CHECK(FormatIniReal(ParseIniReal(once)) == once, "a real survives its two-decimal text");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  std::vector<ProfileValue> values;
+  std::vector<IniValue> values;
   for (const char* key : kKeys) values.push_back({key, "<default>"});
-  FindProfileValues(text, "ChromalinePlugIn", values.data(), values.size());
-  for (const ProfileValue& v : values) {
-    FUZZ_CHECK(v.text.size() < kProfileValueBuffer, "a value fits the read buffer");
+  FindIniValues(text, "ChromalinePlugIn", values.data(), values.size());
+  for (const IniValue& v : values) {
+    FUZZ_CHECK(v.text.size() < kIniValueBuffer, "a value fits the read buffer");
     CheckNumbers(v.text);
   }
 
   // A rewrite (every fourth input: it costs several times a read) with
   // values taken from the text's own bytes.
   if (size % 4 != 0) return 0;
-  std::vector<ProfileValue> written;
+  std::vector<IniValue> written;
   for (size_t i = 0; i < 11; ++i) {
-    std::string value = i < size ? FormatProfileInt(static_cast<int8_t>(data[i])) : "7";
-    if (i == 3 && size > 8) value = FormatProfileReal(ParseProfileReal(text.substr(4)));
+    std::string value = i < size ? FormatIniInt(static_cast<int8_t>(data[i])) : "7";
+    if (i == 3 && size > 8) value = FormatIniReal(ParseIniReal(text.substr(4)));
     written.push_back({kKeys[i], value});
   }
   std::string out;
-  if (!UpdateProfileText(text, "ChromalinePlugIn", written.data(), written.size(), &out)) return 0;
-  std::vector<ProfileValue> back;
-  for (const ProfileValue& v : written) back.push_back({v.key, "<missing>"});
-  FindProfileValues(out, "ChromalinePlugIn", back.data(), back.size());
+  if (!UpdateIniText(text, "ChromalinePlugIn", written.data(), written.size(), &out)) return 0;
+  std::vector<IniValue> back;
+  for (const IniValue& v : written) back.push_back({v.key, "<missing>"});
+  FindIniValues(out, "ChromalinePlugIn", back.data(), back.size());
   for (size_t i = 0; i < back.size(); ++i) FUZZ_CHECK(back[i].text == written[i].text, "a written value reads back");
   std::string again;
-  FUZZ_CHECK(UpdateProfileText(out, "ChromalinePlugIn", written.data(), written.size(), &again), "rewritable");
+  FUZZ_CHECK(UpdateIniText(out, "ChromalinePlugIn", written.data(), written.size(), &again), "rewritable");
   FUZZ_CHECK(again == out, "the same values change nothing");
   return 0;
 }

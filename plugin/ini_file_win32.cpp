@@ -1,6 +1,6 @@
-// File: plugin/profile_file_win32.cpp
+// File: plugin/ini_file_win32.cpp
 //
-// Profile files through the system's own profile functions.
+// INI files through the system's own profile functions.
 //
 // WritePrivateProfileStringA rewrites a file in place, so a failure half
 // way (full disk, a lost share) would leave it truncated. Writes therefore
@@ -14,8 +14,8 @@
 
 #include "base/safe_file.h"
 #include "base/scoped_win32.h"
-#include "plugin/profile_file.h"
-#include "plugin/profile_values.h"
+#include "plugin/ini_file.h"
+#include "plugin/ini_values.h"
 
 namespace {
 
@@ -26,24 +26,24 @@ bool Fits(const std::string& path) { return !path.empty() && path.size() < MAX_P
 // every other file function looks in the current folder. A settings file
 // belongs beside its picture, so a bare name is made relative to the
 // current folder explicitly.
-std::string ProfilePath(const std::string& path) {
+std::string IniPath(const std::string& path) {
   if (path.find_first_of("\\/:") == std::string::npos) return ".\\" + path;
   return path;
 }
 
 // The values as a fresh read of the file gives them back.
-bool ReadsBack(const std::string& file, const char* section, const ProfileValue* values, size_t count) {
+bool ReadsBack(const std::string& file, const char* section, const IniValue* values, size_t count) {
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());  // read the disk, not a cache
   for (size_t i = 0; i < count; ++i) {
     // A default no value can have: a missing key shows as a mismatch.
-    char buffer[kProfileValueBuffer] = {};
+    char buffer[kIniValueBuffer] = {};
     GetPrivateProfileStringA(section, values[i].key, "\n", buffer, sizeof buffer, file.c_str());
     std::string expected = values[i].text;
     expected.erase(0, expected.find_first_not_of(" \t"));
     if (expected.size() >= 2 && (expected[0] == '"' || expected[0] == '\'') && expected.back() == expected[0]) {
       expected = expected.substr(1, expected.size() - 2);
     }
-    if (expected.size() < kProfileValueBuffer && expected != buffer) return false;
+    if (expected.size() < kIniValueBuffer && expected != buffer) return false;
   }
   return true;
 }
@@ -60,23 +60,23 @@ bool PathIsFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-void ReadProfileValues(const std::string& file, const char* section, ProfileValue* values, size_t count) {
-  const std::string path = ProfilePath(file);
+void ReadIniValues(const std::string& file, const char* section, IniValue* values, size_t count) {
+  const std::string path = IniPath(file);
   if (!Fits(file) || !Fits(path)) return;
   for (size_t i = 0; i < count; ++i) {
-    char buffer[kProfileValueBuffer] = {};
+    char buffer[kIniValueBuffer] = {};
     GetPrivateProfileStringA(section, values[i].key, values[i].text.c_str(), buffer, sizeof buffer,
                              path.c_str());
     values[i].text = buffer;
   }
 }
 
-bool WriteProfileValues(const std::string& file, const char* section, const ProfileValue* values,
+bool WriteIniValues(const std::string& file, const char* section, const IniValue* values,
                         size_t count) {
   for (size_t i = 0; i < count; ++i) {
     if (values[i].text.find_first_of("\r\n") != std::string::npos) return false;
   }
-  const std::string path = ProfilePath(file);
+  const std::string path = IniPath(file);
   if (!Fits(file) || !Fits(path)) return false;
   // A folder cannot be written as a file, and a read-only file is not to be
   // replaced (the writer refuses both, for any user).

@@ -1,4 +1,4 @@
-// File: base/file_name_posix.cpp
+// File: base/file_name_portable.cpp
 //
 // File names natively: the bytes the system takes are the UTF-8 the
 // program carries, and the plug-in is given the same (base/file_name.h).

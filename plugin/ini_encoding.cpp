@@ -1,10 +1,10 @@
-// File: plugin/profile_encoding.cpp
+// File: plugin/ini_encoding.cpp
 //
 // The byte-order marks, the UTF-8 and UTF-16 decoding, and code page 1252
 // with its best-fit stand-ins. The table was taken from the Windows
 // conversion itself (every code unit through WideCharToMultiByte under
 // Wine), so the native reader hands back the bytes the Windows build sees.
-#include "plugin/profile_encoding.h"
+#include "plugin/ini_encoding.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -161,32 +161,32 @@ void AppendUtf8(const unsigned char* p, const unsigned char* end, std::u16string
 
 }  // namespace
 
-ProfileEncoding DetectProfileEncoding(const std::string& text, size_t* mark_length) {
+IniEncoding DetectIniEncoding(const std::string& text, size_t* mark_length) {
   *mark_length = 0;
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
     *mark_length = 3;
-    return ProfileEncoding::kUtf8;
+    return IniEncoding::kUtf8;
   }
   if (text.size() >= 2 && text[0] == '\xFF' && text[1] == '\xFE') {
     *mark_length = 2;
-    return ProfileEncoding::kUtf16Le;
+    return IniEncoding::kUtf16Le;
   }
   if (text.size() >= 2 && text[0] == '\xFE' && text[1] == '\xFF') {
     *mark_length = 2;
-    return ProfileEncoding::kUtf16Be;
+    return IniEncoding::kUtf16Be;
   }
-  return ProfileEncoding::kAnsi;
+  return IniEncoding::kAnsi;
 }
 
-std::u16string DecodeProfileUnits(const std::string& text, ProfileEncoding encoding, size_t mark_length) {
+std::u16string DecodeIniUnits(const std::string& text, IniEncoding encoding, size_t mark_length) {
   std::u16string units;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + mark_length;
   const auto* end = reinterpret_cast<const unsigned char*>(text.data()) + text.size();
-  if (encoding == ProfileEncoding::kUtf8) {
+  if (encoding == IniEncoding::kUtf8) {
     units.reserve(static_cast<size_t>(end - p));
     AppendUtf8(p, end, &units);
-  } else if (encoding == ProfileEncoding::kUtf16Le || encoding == ProfileEncoding::kUtf16Be) {
-    const bool little = encoding == ProfileEncoding::kUtf16Le;
+  } else if (encoding == IniEncoding::kUtf16Le || encoding == IniEncoding::kUtf16Be) {
+    const bool little = encoding == IniEncoding::kUtf16Le;
     units.resize(static_cast<size_t>(end - p) / 2);
     for (char16_t& unit : units) {
       unit = static_cast<char16_t>(little ? p[0] | (p[1] << 8) : (p[0] << 8) | p[1]);

@@ -1,10 +1,10 @@
-// File: plugin/profile_text.h
+// File: plugin/ini_text.h
 //
-// The text of a Windows profile file as the system's profile functions read
+// The text of a Windows INI file as the system's profile functions read
 // and rewrite it, for platforms that lack them:
 //
 // - The text is ANSI, or UTF-8 or UTF-16 (little- or big-endian) after its
-//   byte-order mark (see profile_encoding.h); values come back as ANSI.
+//   byte-order mark (see ini_encoding.h); values come back as ANSI.
 // - Lines end at "\n" or "\r" (CRLF, LF and CR-only files read alike);
 //   white space (and the DOS end-of-file character) around a line is
 //   ignored; blank lines are dropped on rewrite.
@@ -21,23 +21,23 @@
 //
 // Text that starts with a UTF-16 byte-order mark is read but never
 // rewritten.
-#ifndef CHROMALINE_PLUGIN_PROFILE_TEXT_H_
-#define CHROMALINE_PLUGIN_PROFILE_TEXT_H_
+#ifndef CHROMALINE_PLUGIN_INI_TEXT_H_
+#define CHROMALINE_PLUGIN_INI_TEXT_H_
 
 #include <cstddef>
 #include <string>
 
-#include "plugin/profile_file.h"
+#include "plugin/ini_file.h"
 
 // Sets each value's text to the value of its key in `section`, as the
 // system's read with a 4096-character buffer gives it: surrounding quotes
 // removed, at most 4095 characters. Keys not found keep their text.
-void FindProfileValues(const std::string& text, const char* section, ProfileValue* values, size_t count);
+void FindIniValues(const std::string& text, const char* section, IniValue* values, size_t count);
 
 // The text with each key of `values` set in `section`. False (and `out`
 // untouched) when the text cannot be rewritten, or when a fresh read of the
 // result would not find every value written.
-bool UpdateProfileText(const std::string& text, const char* section, const ProfileValue* values,
+bool UpdateIniText(const std::string& text, const char* section, const IniValue* values,
                        size_t count, std::string* out);
 
-#endif  // CHROMALINE_PLUGIN_PROFILE_TEXT_H_
+#endif  // CHROMALINE_PLUGIN_INI_TEXT_H_

@@ -1,9 +1,9 @@
-// File: plugin/module_win32.cpp
+// File: plugin/plugin_module_win32.cpp
 //
 // The module handle, taken from the linker's image base of whichever module
 // this code is linked into: Chromaline.dll in the plug-in, the test program
 // in the tests.
-#include "plugin/module_win32.h"
+#include <windows.h>
 
 #include <vector>
 
@@ -11,7 +11,9 @@
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
+namespace {
 HINSTANCE PluginModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+}  // namespace
 
 uintptr_t PluginModuleHandle() { return reinterpret_cast<uintptr_t>(PluginModule()); }
 

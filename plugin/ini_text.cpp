@@ -1,12 +1,12 @@
-// File: plugin/profile_text.cpp
-#include "plugin/profile_text.h"
+// File: plugin/ini_text.cpp
+#include "plugin/ini_text.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "plugin/profile_encoding.h"
-#include "plugin/profile_values.h"
+#include "plugin/ini_encoding.h"
+#include "plugin/ini_values.h"
 
 namespace {
 
@@ -102,13 +102,13 @@ void ForEachLine(const Unit* p, const Unit* const end, Visit visit) {
 char ToByte(char c) { return c; }
 char ToByte(char16_t unit) { return AnsiFromUnit(unit); }
 
-// The value as a read with a buffer of kProfileValueBuffer characters
+// The value as a read with a buffer of kIniValueBuffer characters
 // returns it: one pair of matching quotes removed when the value fits,
 // then each code unit turned into its ANSI byte.
 template <typename Unit>
 std::string ValueAsRead(const Unit* value, const Unit* end) {
   end = CutAtNul(value, end);
-  const size_t limit = kProfileValueBuffer - 1;
+  const size_t limit = kIniValueBuffer - 1;
   size_t length = static_cast<size_t>(end - value);
   bool quoted = false;
   if (length >= 2 && (*value == '"' || *value == '\'') && end[-1] == *value) {
@@ -118,12 +118,12 @@ std::string ValueAsRead(const Unit* value, const Unit* end) {
   }
   std::string copy(length < limit ? length : limit, '\0');
   for (size_t i = 0; i < copy.size(); ++i) copy[i] = ToByte(value[i]);
-  if (quoted && length <= kProfileValueBuffer) copy.pop_back();
+  if (quoted && length <= kIniValueBuffer) copy.pop_back();
   return copy;
 }
 
 template <typename Unit>
-void FindValues(const Unit* begin, const Unit* end, const char* section, ProfileValue* values, size_t count) {
+void FindValues(const Unit* begin, const Unit* end, const char* section, IniValue* values, size_t count) {
   std::vector<bool> found(count, false);
   int state = 0;  // 0 before the section, 1 inside it, 2 after it
   ForEachLine(begin, end, [&](const Line<Unit>& line) {
@@ -186,22 +186,22 @@ bool SameName(const std::string& name, const char* wanted) {
 
 }  // namespace
 
-void FindProfileValues(const std::string& text, const char* section, ProfileValue* values, size_t count) {
+void FindIniValues(const std::string& text, const char* section, IniValue* values, size_t count) {
   size_t mark = 0;
-  const ProfileEncoding encoding = DetectProfileEncoding(text, &mark);
-  if (encoding == ProfileEncoding::kAnsi) {
+  const IniEncoding encoding = DetectIniEncoding(text, &mark);
+  if (encoding == IniEncoding::kAnsi) {
     FindValues(text.data(), text.data() + text.size(), section, values, count);
     return;
   }
-  const std::u16string units = DecodeProfileUnits(text, encoding, mark);
+  const std::u16string units = DecodeIniUnits(text, encoding, mark);
   FindValues(units.data(), units.data() + units.size(), section, values, count);
 }
 
-bool UpdateProfileText(const std::string& text, const char* section, const ProfileValue* values,
+bool UpdateIniText(const std::string& text, const char* section, const IniValue* values,
                        size_t count, std::string* out) {
   size_t mark = 0;
-  const ProfileEncoding encoding = DetectProfileEncoding(text, &mark);
-  if (encoding == ProfileEncoding::kUtf16Le || encoding == ProfileEncoding::kUtf16Be) return false;
+  const IniEncoding encoding = DetectIniEncoding(text, &mark);
+  if (encoding == IniEncoding::kUtf16Le || encoding == IniEncoding::kUtf16Be) return false;
   std::vector<Section> sections = Parse(text);
   Section* target = nullptr;
   for (Section& s : sections) {
@@ -253,9 +253,9 @@ bool UpdateProfileText(const std::string& text, const char* section, const Profi
   // rewrite is kept only when a fresh read finds every value written. (A
   // key whose name ended at a NUL comes back without the rest of its name
   // and may then hide the key written after it.)
-  std::vector<ProfileValue> check;
+  std::vector<IniValue> check;
   for (size_t i = 0; i < count; ++i) check.push_back({values[i].key, "\n"});
-  FindProfileValues(result, section, check.data(), check.size());
+  FindIniValues(result, section, check.data(), check.size());
   for (size_t i = 0; i < count; ++i) {
     const std::string& value = values[i].text;
     const char* begin = value.data();
