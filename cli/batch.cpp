@@ -481,7 +481,7 @@ std::string SummaryLine(const FilterOptions& o, const Batch& b, const Tally& tal
     summary += ", " + std::to_string(tally.unchanged) +
                (o.in_place ? " unchanged (no pixel changed: left as they were)" : " unchanged (no pixel changed: copied)");
   }
-  if (left_alone != 0) summary += ", " + std::to_string(left_alone) + " left alone (already there)";
+  if (left_alone != 0) summary += ", " + std::to_string(left_alone) + " left alone";
   if (failed != 0) summary += ", " + std::to_string(failed) + " failed";
   if (tally.interrupted) summary += ", " + std::to_string(not_done) + " not done: interrupted";
   if (tally.written != 0) {

@@ -56,6 +56,11 @@ struct Photo {
   bool palette = false;        // the file's colours are a palette (written back as full colours)
   bool gray = false;           // the file had one colour channel: written so again while the picture stays gray
   JpegEncoding jpeg;           // of a JPEG file; natively a progressive one is written progressive again
+  // The resolution the file gave (JFIF density, PNG pHYs, TIFF tags), in
+  // pixels per inch across and down the upright picture; 0 when it gave
+  // none. Written again into formats that hold one.
+  double dpi_x = 0;
+  double dpi_y = 0;
   // What reading did that the user should hear of (metadata that could not
   // be read, a rule of conversion), a line each, without the file name.
   std::vector<std::string> notes;

@@ -194,6 +194,12 @@ bool Decode(const std::string& path, Photo* photo) {
     ReadJpegEncoding(path, &photo->jpeg);
   }
 
+  // libvips gives pixels per millimetre, 1 where the file gave none (it
+  // then reads the resolution unit as absent too).
+  if (vips_image_get_typeof(file.get(), "resolution-unit") != 0 || upright->Xres != 1.0 || upright->Yres != 1.0) {
+    photo->dpi_x = upright->Xres * 25.4;
+    photo->dpi_y = upright->Yres * 25.4;
+  }
   photo->source_bits = SourceBits(upright.get());
   const bool cmyk = upright->Type == VIPS_INTERPRETATION_CMYK;
   photo->cmyk = cmyk;
@@ -286,6 +292,11 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
                                           VIPS_FORMAT_UCHAR));
   if (!out) return out;
   out->Type = gray ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB;
+  if (photo.dpi_x > 0 && photo.dpi_y > 0) {
+    out->Xres = photo.dpi_x / 25.4;
+    out->Yres = photo.dpi_y / 25.4;
+    vips_image_set_string(out.get(), "resolution-unit", "in");
+  }
   const PhotoMetadata& meta = photo.metadata;
   if (with_metadata) {
     if (!meta.exif.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_EXIF_NAME, meta.exif.data(), meta.exif.size());

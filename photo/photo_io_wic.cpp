@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "base/file_name.h"
 #include "base/scoped_win32.h"
@@ -259,8 +260,14 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
     photo->palette = photo->palette || IsEqualGUID(*indexed, format);
   }
   photo->gray = GrayFormat(format);
+  double dpi_x = 0, dpi_y = 0;
+  if (SUCCEEDED(frame->GetResolution(&dpi_x, &dpi_y)) && dpi_x > 0 && dpi_y > 0) {
+    photo->dpi_x = dpi_x;
+    photo->dpi_y = dpi_y;
+  }
   ReadFileMetadata(path, photo);
   photo->orientation = Orientation(frame.get(), photo->metadata.exif);
+  if (photo->orientation >= 5) std::swap(photo->dpi_x, photo->dpi_y);  // turned a quarter: across is down
   // The decoder's profile where it gives one, else the file's (Wine's PNG
   // decoder gives none). A CMYK profile no longer describes the RGB rows.
   std::vector<uint8_t> icc = IccProfile(factory, frame.get());
@@ -378,6 +385,7 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
   }
   if (FAILED(hr = frame->Initialize(bag.get()))) return hr;
   if (FAILED(hr = frame->SetSize(image.width, image.height))) return hr;
+  if (photo.dpi_x > 0 && photo.dpi_y > 0 && FAILED(hr = frame->SetResolution(photo.dpi_x, photo.dpi_y))) return hr;
   WICPixelFormatGUID format = with_alpha ? GUID_WICPixelFormat32bppBGRA
                                : gray     ? GUID_WICPixelFormat8bppGray
                                           : GUID_WICPixelFormat24bppBGR;

@@ -5,6 +5,7 @@
 #     EXIF camera and GPS tags and the ICC profile arrive, the EXIF and XMP
 #     orientations say 1 and the thumbnail of the old pixels is gone; from
 #     a PNG's chunks as well; one EXIF block in a PNG
+#   - the resolution (JFIF density, PNG pHYs) is kept
 #   - a gray JPEG stays one channel (a JPEG's quality and subsampling kept:
 #     tests/cli/photo_kinds.sh; Wine's encoder writes its own)
 #   - what an output cannot hold: one line per picture on standard error,
@@ -82,6 +83,19 @@ for out in camera-out.jpg camera-out.png; do
   [ "$(tag XMP-tiff:Orientation $out)" = 1 ] || fail "$out: XMP orientation '$(tag XMP-tiff:Orientation $out)'"
 done
 [ "$(identify -format %wx%h chunks-out.jpg)" = 8x16 ] || fail "chunks.png was not turned upright"
+
+# The resolution is kept: a 72 dpi JPEG and a 300 dpi PNG into both formats.
+convert -size 16x12 xc:orange -units PixelsPerInch -density 72 dense.jpg
+convert -size 16x12 xc:orange -units PixelsPerInch -density 300 dense.png
+for pair in dense.jpg:72 dense.png:300; do
+  in=${pair%%:*} dpi=${pair##*:}
+  for ext in jpg png; do
+    out=dense-out-${in%.*}.$ext
+    host filter --set ToneFilter=1 "$in" "$out" 2>err.txt || fail "$in -> $out: $(cat err.txt)"
+    seen=$(identify -units PixelsPerInch -format '%x %y' "$out")
+    [ "$(printf '%.0f %.0f' $seen)" = "$dpi $dpi" ] || fail "$in -> $out: resolution $seen, not $dpi dpi"
+  done
+done
 
 # A gray JPEG stays gray.
 convert -size 32x24 gradient:white-black -colorspace Gray gray.jpg

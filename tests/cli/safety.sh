@@ -5,7 +5,8 @@
 #   - a full disk (a small tmpfs when this runs as root; otherwise the
 #     file size limit with SIGXFSZ ignored, which fails the writes the same
 #     way with "File too large")
-#   - a read-only folder (as the user nobody when this runs as root)
+#   - a read-only folder (as the user nobody when this runs as root), as
+#     the output's folder and as the input's
 #   - a folder where the output should be
 #   - the output naming the input: same path, another spelling, a hard
 #     link, a symbolic link; --in-place, which refuses what it would lower
@@ -154,9 +155,15 @@ else
   cmp -s "$sample" t4/old.png || fail "read-only folder: old.png changed"
   grep -q "t4/old.png" t4.err && grep -qi "permission denied\|access denied\|read-only\|protected" t4.err ||
     fail "read-only folder: the message lacks the file or the reason: $(cat t4.err)"
-  # A batch into it is refused before any picture is read: a broken
-  # picture among them is never opened, every output is named.
-  mkdir t4in && cp "$sample" t4in/good.png && echo "not a picture" >t4in/broken.png
+  # A read-only folder of pictures into a writable -o folder works.
+  mkdir -p t4rw/out && chmod 777 t4rw/out
+  "${as_user[@]}" $HOST filter $tone -o t4rw/out t4/old.png 2>t4.err; rc=$?; check
+  [ $rc -eq 0 ] && [ -s t4rw/out/old.png ] ||
+    fail "a read-only folder of pictures into a writable -o folder: exit $rc: $(cat t4.err)"
+  # A batch from a writable folder into the read-only one is refused
+  # before any picture is read: a broken picture among them is never
+  # opened, every output is named.
+  mkdir t4in && chmod 777 t4in && cp "$sample" t4in/good.png && echo "not a picture" >t4in/broken.png
   "${as_user[@]}" $HOST filter $tone -o t4 t4in/good.png t4in/broken.png 2>t4.err; rc=$?; check
   # (Windows names the outputs under -o with its own separator.)
   [ $rc -eq 4 ] && grep "t4[/\\]good.png" t4.err | grep -qi "permission denied\|access denied\|read-only\|protected" &&
@@ -327,6 +334,11 @@ printf 'ChromalinePlugIn\tToneFilter\ti\t1\nChromalinePlugIn\tFilterParam\ti\t99
 host filter --store t10/wide.store --suffix _w t10/pic.png t10/own/pic.png 2>t10.err; rc=$?; check
 [ $rc -eq 0 ] && [ "$(grep -c "wide.store: FilterParam 99" t10.err)" = 1 ] ||
   fail "a store out of the dialog's ranges: exit $rc, expected one warning naming FilterParam 99: $(cat t10.err)"
+# A local file that sets nothing out of range is not blamed for the store's value.
+mkdir t10/z && cp "$sample" t10/z/p.png && printf '[ChromalinePlugIn]\r\nUSMEnable=1\r\n' >t10/z/p.zprop
+host filter --store t10/wide.store --suffix _w t10/z/p.png 2>t10.err; rc=$?; check
+[ $rc -eq 0 ] && [ "$(grep -c "FilterParam 99" t10.err)" = 1 ] && grep -q "wide.store: FilterParam 99" t10.err &&
+  ! grep -q "p.zprop" t10.err || fail "a store's FilterParam 99 under a p.zprop of USMEnable=1: exit $rc, not one warning naming the store alone: $(cat t10.err)"
 
 # 11. --help on standard output with exit 0, the keys listed; --version.
 host --help >help.out 2>/dev/null; rc=$?; check
@@ -566,6 +578,27 @@ else
     grep "t21/in.jpg" t21.err | grep -q "where the original had" ||
     fail "--in-place of a quality-98 4:2:2 JPEG: exit $rc, not kept and not refused with the reason: $(cat t21.err)"
 fi
+
+# 22. What a run is given: --suffix never filters its own outputs, named
+#     or found (the manual's "--suffix -gray *.png" run twice); one picture
+#     named twice is filtered once with a note, for -o and --in-place; a
+#     picture's own settings file switches a stage on for it alone, and
+#     the others of the batch are still written.
+mkdir -p t22/in
+cp "$sample" t22/coffee.png && cp "$sample" t22/in/a.png && cp "$sample" t22/in/b.png
+printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t22/in/a.zprop
+host filter $tone --suffix -gray t22/coffee.png 2>/dev/null
+host filter $tone --suffix -gray t22/coffee.png t22/coffee-gray.png 2>t22.err; rc=$?; check
+[ $rc -eq 0 ] && [ ! -e t22/coffee-gray-gray.png ] && grep "coffee-gray.png" t22.err | grep -q "suffix" ||
+  fail "--suffix -gray given its own output: exit $rc, $(ls t22 | tr '\n' ' '): $(cat t22.err)"
+for mode in "-o t22/out" "--in-place"; do
+  host filter $tone $mode t22/coffee.png t22/./coffee.png 2>t22.err; rc=$?; check
+  [ $rc -eq 0 ] && [ "$(grep -c "named twice" t22.err)" = 1 ] ||
+    fail "$mode with one picture named twice: exit $rc, expected 0 and one note: $(cat t22.err)"
+done
+host filter -o t22/pairs t22/in 2>t22.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t22/pairs/a.png ] && [ -s t22/pairs/b.png ] ||
+  fail "a batch where only a.png's own settings file switches a stage on: exit $rc: $(cat t22.err)"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failures in $checks checks ($HOST_KIND)"
