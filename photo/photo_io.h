@@ -44,6 +44,10 @@ struct PhotoMetadata {
   std::vector<uint8_t> xmp;   // the XMP packet
   std::string comment;        // the JPEG comment (a PNG's "Comment" text)
   std::vector<uint8_t> icc;   // the ICC colour profile
+  // The longest side of the EXIF thumbnail the file had, which is not kept
+  // (it shows the old pixels): natively a new one of about that size is
+  // made from the filtered picture. 0: there was none.
+  int thumbnail_side = 0;
 };
 
 struct Photo {

@@ -363,6 +363,39 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
   return -1;
 }
 
+// A fresh EXIF thumbnail of the filtered, upright picture that fits in
+// side x side, as a JPEG with no metadata of its own; alpha left out.
+bool Thumbnail(VipsImage* picture, int side, std::vector<uint8_t>* jpeg) {
+  VipsImage* step = nullptr;
+  if (vips_thumbnail_image(picture, &step, side, "height", side, nullptr) != 0) return false;
+  ImageRef small(step);
+  if (vips_image_hasalpha(small.get())) {
+    if (vips_extract_band(small.get(), &step, 0, "n", small->Bands - 1, nullptr) != 0) return false;
+    small.reset(step);
+  }
+  void* buffer = nullptr;
+  size_t size = 0;
+  if (vips_jpegsave_buffer(small.get(), &buffer, &size, "Q", 85, "strip", TRUE, nullptr) != 0) return false;
+  const uint8_t* data = static_cast<const uint8_t*>(buffer);
+  jpeg->assign(data, data + size);
+  g_free(buffer);
+  return true;
+}
+
+// The EXIF block of a JPEG or PNG output carries a new thumbnail where the
+// file had one. Without it the block goes as it is, thumbnail-less.
+void RemakeThumbnail(const Photo& photo, const EncodeOptions& options, VipsImage* assembled) {
+  const PhotoMetadata& meta = photo.metadata;
+  const bool holds = options.format == PhotoFormat::kJpeg || options.format == PhotoFormat::kPng;
+  if (!options.keep_metadata || !holds || meta.thumbnail_side <= 0 || meta.exif.empty()) return;
+  std::vector<uint8_t> jpeg, exif = meta.exif;
+  if (!Thumbnail(assembled, meta.thumbnail_side, &jpeg) || !PutExifThumbnail(&exif, jpeg)) {
+    vips_error_clear();
+    return;
+  }
+  vips_image_set_blob_copy(assembled, VIPS_META_EXIF_NAME, exif.data(), exif.size());
+}
+
 }  // namespace
 
 bool PhotoFormatWritable(PhotoFormat) { return true; }
@@ -400,6 +433,7 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   const bool gray = photo.gray && AllGray(photo.image);
   std::vector<uint8_t> rows;
   ImageRef assembled = Assemble(photo, gray, with_alpha, options.keep_metadata, &rows);
+  if (assembled) RemakeThumbnail(photo, options, assembled.get());
   void* buffer = nullptr;
   size_t size = 0;
   if (!assembled || Save(assembled.get(), photo, options, with_alpha, &buffer, &size) != 0) {

@@ -274,9 +274,14 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   if (!icc.empty()) photo->metadata.icc = std::move(icc);
   if (photo->cmyk) photo->metadata.icc.clear();
   // The EXIF block made to describe the upright picture written.
-  if (!photo->metadata.exif.empty() && !MakeExifUpright(&photo->metadata.exif)) {
+  bool had_thumbnail = false;
+  if (!photo->metadata.exif.empty() && !MakeExifUpright(&photo->metadata.exif, &had_thumbnail)) {
     photo->metadata.exif.clear();
     photo->notes.push_back("the EXIF block is damaged: left out");
+  }
+  if (had_thumbnail) {
+    photo->notes.push_back("its EXIF thumbnail shows the old pixels and cannot be remade by the Windows build: left "
+                           "out (a file browser makes its own preview)");
   }
   ResetXmpOrientation(&photo->metadata.xmp);
   if (photo->jpeg.progressive) {

@@ -219,8 +219,9 @@ for f in "${kept[@]}"; do
     fail "--in-place of $f: replaced or not named: $(cat t6b.err)"
 done
 cmp -s "$sample" t6b/plain.png && fail "--in-place: the plain picture after the refused ones was not filtered"
-[ "$(grep -o '\[[0-9]*/6\]' t6b.err | sort -u | tr -d '\n')" = "[1/6][2/6][3/6][4/6][5/6][6/6]" ] ||
-  fail "--in-place: the count skips the refused pictures: $(cat t6b.err)"
+# Every picture counted is shown at its place, refused or written: 1..N.
+counted=$(grep -o '\[[0-9]*/5\]' t6b.err | sort -u | tr -d '\n')
+[ "$counted" = "[1/5][2/5][3/5][4/5][5/5]" ] || fail "--in-place: the count skips pictures: $counted: $(cat t6b.err)"
 sharpen="--set USMEnable=1 --set USMAmount=300 --set USMRadius=2"
 # Three pictures between the two names: the first is written back before
 # the link is read (at most two writes stay in flight behind one read ahead).
