@@ -1,8 +1,6 @@
 // File: filters/setting_table.cpp
 #include "filters/setting_table.h"
 
-#include "resources/resource.h"
-
 namespace {
 
 using FS = FilterSettings;
@@ -16,29 +14,36 @@ constexpr SettingRule kHotKey = SettingRule::kHotKey;
 
 // The defaults equal FilterSettings' own (a unit test holds them to it).
 const Setting kRows[] = {
-    // key            integer field      real field      whose        default rule     low   high    control
-    {"Enabled",       nullptr,           nullptr,        kEnabled,    0,      kSwitch, 0,    1,      IDC_ENABLE_PLUGIN},
-    {"HotKey",        nullptr,           nullptr,        kHotKeyWord, 0,      kHotKey, 0,    0xFFFF, IDC_HOTKEY},
-    {"ToneFilter",    &FS::ToneFilter,   nullptr,        kFilters,    0,      kSwitch, 0,    1,      IDC_TONE},
-    {"FilterParam",   &FS::FilterParam,  nullptr,        kFilters,    0,      kTone,   0,    5,      IDC_GRAY_MODE},
-    {"GammaAdj",      &FS::GammaAdj,     nullptr,        kFilters,    0,      kSwitch, 0,    1,      IDC_GAMMA_ADJ},
-    {"GammaVal",      nullptr,           &FS::GammaVal,  kFilters,    0.0,    kRange,  -1.0, 2.0,    IDC_GAMMA_VAL},
-    {"Defog",         &FS::Defog,        nullptr,        kFilters,    0,      kSwitch, 0,    1,      IDC_DEFOG},
-    {"DefogVal",      &FS::DefogVal,     nullptr,        kFilters,    10,     kRange,  1,    100,    IDC_DEFOG_VAL},
-    {"AutoLevels",    &FS::AutoLevels,   nullptr,        kFilters,    0,      kSwitch, 0,    1,      IDC_AUTO_LEVELS},
-    {"USMRadius",     nullptr,           &FS::USMRadius, kFilters,    0.5,    kRange,  0.1,  120.0,  IDC_USM_RADIUS},
-    {"USMAmount",     &FS::USMAmount,    nullptr,        kFilters,    100,    kRange,  1,    500,    IDC_USM_AMOUNT},
-    {"USMThreshold",  &FS::USMThreshold, nullptr,        kFilters,    4,      kRange,  0,    255,    IDC_USM_THRESHOLD},
-    {"USMEnable",     &FS::USMEnable,    nullptr,        kFilters,    0,      kSwitch, 0,    1,      IDC_USM_ENABLE},
+    // key            integer field      real field      whose        default rule     low   high
+    {"Enabled",       nullptr,           nullptr,        kEnabled,    0,      kSwitch, 0,    1},
+    {"HotKey",        nullptr,           nullptr,        kHotKeyWord, 0,      kHotKey, 0,    0xFFFF},
+    {"ToneFilter",    &FS::ToneFilter,   nullptr,        kFilters,    0,      kSwitch, 0,    1},
+    {"FilterParam",   &FS::FilterParam,  nullptr,        kFilters,    0,      kTone,   0,    5},
+    {"GammaAdj",      &FS::GammaAdj,     nullptr,        kFilters,    0,      kSwitch, 0,    1},
+    {"GammaVal",      nullptr,           &FS::GammaVal,  kFilters,    0.0,    kRange,  -1.0, 2.0},
+    {"Defog",         &FS::Defog,        nullptr,        kFilters,    0,      kSwitch, 0,    1},
+    {"DefogVal",      &FS::DefogVal,     nullptr,        kFilters,    10,     kRange,  1,    100},
+    {"AutoLevels",    &FS::AutoLevels,   nullptr,        kFilters,    0,      kSwitch, 0,    1},
+    {"USMRadius",     nullptr,           &FS::USMRadius, kFilters,    0.5,    kRange,  0.1,  120.0},
+    {"USMAmount",     &FS::USMAmount,    nullptr,        kFilters,    100,    kRange,  1,    500},
+    {"USMThreshold",  &FS::USMThreshold, nullptr,        kFilters,    4,      kRange,  0,    255},
+    {"USMEnable",     &FS::USMEnable,    nullptr,        kFilters,    0,      kSwitch, 0,    1},
 };
 
 }  // namespace
 
 const SettingTable kSettings = {kRows, sizeof kRows / sizeof kRows[0]};
 
-const Setting* SettingOfControl(int control) {
+const Setting* SettingOfField(int32_t FilterSettings::*field) {
   for (const Setting& setting : kSettings) {
-    if (setting.control == control) return &setting;
+    if (setting.int_field == field) return &setting;
+  }
+  return nullptr;
+}
+
+const Setting* SettingOfField(double FilterSettings::*field) {
+  for (const Setting& setting : kSettings) {
+    if (setting.real_field == field) return &setting;
   }
   return nullptr;
 }

@@ -1,10 +1,10 @@
 // File: filters/setting_table.h
 //
 // Every setting described once: the thirteen keys of the host store, each
-// with the field that holds it, its type, its default, the values the
-// settings dialog lets through and the dialog control that edits it. The
-// host store's load and save, the local settings files, the dialog's data
-// exchange and the command line's checks all walk this one table.
+// with the field that holds it, its type, its default and the values the
+// settings dialog lets through. The host store's load and save, the local
+// settings files, the dialog's data exchange and the command line's checks
+// all walk this one table; the dialog knows which control edits which field.
 //
 // The table's order is the order the host store is read and written in:
 // the plug-in's own two keys, then the eleven filter keys, which are also
@@ -37,7 +37,6 @@ struct Setting {
   SettingRule rule;
   double low;
   double high;
-  int control;  // the dialog control that edits it (resources/resource.h)
 
   bool is_real() const { return real_field != nullptr; }
   bool is_filter() const { return int_field != nullptr || real_field != nullptr; }
@@ -56,8 +55,9 @@ struct SettingTable {
 };
 extern const SettingTable kSettings;
 
-// The setting a dialog control edits, or null.
-const Setting* SettingOfControl(int control);
+// The setting of a field of FilterSettings, or null.
+const Setting* SettingOfField(int32_t FilterSettings::*field);
+const Setting* SettingOfField(double FilterSettings::*field);
 
 // Whether the dialog lets `value` through for `setting` (a tone choice is
 // looked at as an integer).
