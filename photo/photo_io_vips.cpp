@@ -367,7 +367,7 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
 // side x side, as a JPEG with no metadata of its own; alpha left out.
 bool Thumbnail(VipsImage* picture, int side, std::vector<uint8_t>* jpeg) {
   VipsImage* step = nullptr;
-  if (vips_thumbnail_image(picture, &step, side, "height", side, nullptr) != 0) return false;
+  if (vips_thumbnail_image(picture, &step, side, "height", side, "size", VIPS_SIZE_DOWN, nullptr) != 0) return false;
   ImageRef small(step);
   if (vips_image_hasalpha(small.get())) {
     if (vips_extract_band(small.get(), &step, 0, "n", small->Bands - 1, nullptr) != 0) return false;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -262,8 +263,10 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   photo->gray = GrayFormat(format);
   double dpi_x = 0, dpi_y = 0;
   if (SUCCEEDED(frame->GetResolution(&dpi_x, &dpi_y)) && dpi_x > 0 && dpi_y > 0) {
-    photo->dpi_x = dpi_x;
-    photo->dpi_y = dpi_y;
+    // To a hundredth: 300 dpi stored as 11811 pixels a metre is 299.9994,
+    // which a JPEG's whole-number density would cut to 299.
+    photo->dpi_x = std::round(dpi_x * 100) / 100;
+    photo->dpi_y = std::round(dpi_y * 100) / 100;
   }
   ReadFileMetadata(path, photo);
   photo->orientation = Orientation(frame.get(), photo->metadata.exif);
@@ -280,8 +283,8 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
     photo->notes.push_back("the EXIF block is damaged: left out");
   }
   if (had_thumbnail) {
-    photo->notes.push_back("its EXIF thumbnail shows the old pixels and cannot be remade by the Windows build: left "
-                           "out (a file browser makes its own preview)");
+    photo->notes.push_back("its EXIF thumbnail shows the old pixels and is not carried: the Windows build cannot "
+                           "remake it (a file browser makes its own preview)");
   }
   ResetXmpOrientation(&photo->metadata.xmp);
   if (photo->jpeg.progressive) {

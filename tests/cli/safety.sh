@@ -526,14 +526,14 @@ fi
 #     its bytes and time, -o and --suffix copy it byte for byte when the
 #     format stays, and the summary counts it.
 mkdir -p t20/in t20/out
-convert "$sample" -quality 97 t20/in/own.jpg
-for f in plain gamma; do cp t20/in/own.jpg "t20/$f.jpg"; done
-cp t20/in/own.jpg t20/in/other.jpg && cp t20/in/own.jpg t20/orig.jpg
+convert "$sample" -quality 97 t20/orig.jpg
+for f in plain gamma; do cp t20/orig.jpg "t20/$f.jpg"; done
+cp t20/orig.jpg t20/in/other.jpg && cp "$sample" t20/in/own.png
 printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t20/in/own.zprop
 touch -d 2001-02-03 t20/in/other.jpg t20/gamma.jpg
 unchanged=(
-  "-o t20/out t20/in/own.jpg t20/in/other.jpg|t20/out/other.jpg|copied"
-  "--in-place t20/in/own.jpg t20/in/other.jpg|t20/in/other.jpg|left as they were"
+  "-o t20/out t20/in/own.png t20/in/other.jpg|t20/out/other.jpg|copied"
+  "--in-place t20/in/own.png t20/in/other.jpg|t20/in/other.jpg|left as they were"
   "--set GammaAdj=1 --set GammaVal=0 --in-place t20/gamma.jpg|t20/gamma.jpg|left as they were"
   "--set GammaAdj=1 --set GammaVal=0 --suffix _s t20/plain.jpg|t20/plain_s.jpg|copied"
 )
@@ -547,7 +547,7 @@ for row in "${unchanged[@]}"; do
     [ "$(stat -c %Y "$out")" = "$(date -d 2001-02-03 +%s)" ] || fail "no pixel changed ($args): $out touched" ;;
   esac
 done
-cmp -s t20/orig.jpg t20/in/own.jpg && fail "--in-place: the picture its own .zprop switches a stage on for was not filtered"
+cmp -s "$sample" t20/in/own.png && fail "--in-place: the picture its own .zprop switches a stage on for was not filtered"
 host filter --set GammaAdj=1 --set GammaVal=0 --suffix _p --format png t20/plain.jpg 2>/dev/null; check
 [ "$(head -c 4 t20/plain_p.png | tail -c 3)" = PNG ] || fail "no pixel changed, another format: not converted"
 
@@ -562,11 +562,12 @@ convert "$sample" -quality 98 -sampling-factor 2x1 t21/src.jpg
 for q in 95 60; do
   host filter $tone --quality $q t21/src.jpg "t21/q$q.jpg" 2>t21.err; rc=$?; check
   written=$(identify -format %Q "t21/q$q.jpg")
-  if [ "$written" -lt $((q - 1)) ]; then
-    grep "t21/q$q.jpg" t21.err | grep -q "quality $written where $q was asked" ||
+  # (identify's estimate and ours may be one apart on a camera's tables.)
+  if [ "$written" -lt $((q - 2)) ]; then
+    grep "t21/q$q.jpg" t21.err | grep -q "quality [0-9]* where $q was asked" ||
       fail "--quality $q, quality $written written: not said: $(cat t21.err)"
   else
-    ! grep -q "did not do" t21.err || fail "--quality $q, quality $written written: a shortfall said: $(cat t21.err)"
+    ! grep -q "quality [0-9]* where" t21.err || fail "--quality $q, quality $written written: a shortfall said: $(cat t21.err)"
   fi
 done
 cp t21/src.jpg t21/in.jpg
