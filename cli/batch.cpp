@@ -25,7 +25,7 @@
 #include "base/file_name.h"
 #include "base/safe_file.h"
 #include "filters/stages.h"
-#include "plugin/local_settings.h"
+#include "settings/local_settings.h"
 
 namespace fs = std::filesystem;
 

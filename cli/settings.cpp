@@ -11,8 +11,8 @@
 #include <cstring>
 #include <vector>
 
-#include "filters/setting_table.h"
-#include "filters/setting_text.h"
+#include "settings/setting_table.h"
+#include "settings/setting_text.h"
 #include "filters/stages.h"
 
 const char kStoreSection[] = "ChromalinePlugIn";

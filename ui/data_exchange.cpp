@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <limits>
 
-#include "filters/setting_table.h"
-#include "filters/setting_text.h"
+#include "settings/setting_table.h"
+#include "settings/setting_text.h"
 #include "resources/resource.h"
 
 namespace {

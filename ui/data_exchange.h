@@ -16,7 +16,7 @@
 #include <string>
 
 #include "filters/filter_settings.h"
-#include "filters/setting_text.h"
+#include "settings/setting_text.h"
 
 // An integer at the start of `text`: leading blanks, an optional sign and
 // the longest run of digits; whatever follows is ignored ("12abc" is 12).

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/setting_table.h"
+#include "settings/setting_table.h"
 #include "filters/stages.h"
 #include "plugin/plugin_state.h"
 

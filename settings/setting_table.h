@@ -1,4 +1,4 @@
-// File: filters/setting_table.h
+// File: settings/setting_table.h
 //
 // Every setting described once: the thirteen keys of the host store, each
 // with the field that holds it, its type, its default and the values the
@@ -9,13 +9,17 @@
 // The table's order is the order the host store is read and written in:
 // the plug-in's own two keys, then the eleven filter keys, which are also
 // the keys of the local settings files, written in this order.
-#ifndef CHROMALINE_FILTERS_SETTING_TABLE_H_
-#define CHROMALINE_FILTERS_SETTING_TABLE_H_
+#ifndef CHROMALINE_SETTINGS_SETTING_TABLE_H_
+#define CHROMALINE_SETTINGS_SETTING_TABLE_H_
 
 #include <cstddef>
 #include <cstdint>
 
 #include "filters/filter_settings.h"
+
+// The section of the host store and of the settings files that holds the
+// keys.
+extern const char kSettingsSection[];
 
 // The settings that belong to the plug-in itself, not to FilterSettings.
 enum class PluginField { kNone, kEnabled, kHotKey };
@@ -63,4 +67,4 @@ const Setting* SettingOfField(double FilterSettings::*field);
 // looked at as an integer).
 bool SettingAccepts(const Setting& setting, double value);
 
-#endif  // CHROMALINE_FILTERS_SETTING_TABLE_H_
+#endif  // CHROMALINE_SETTINGS_SETTING_TABLE_H_

@@ -1,5 +1,5 @@
-// File: filters/setting_table.cpp
-#include "filters/setting_table.h"
+// File: settings/setting_table.cpp
+#include "settings/setting_table.h"
 
 namespace {
 
@@ -31,6 +31,8 @@ const Setting kRows[] = {
 };
 
 }  // namespace
+
+const char kSettingsSection[] = "ChromalinePlugIn";
 
 const SettingTable kSettings = {kRows, sizeof kRows / sizeof kRows[0]};
 
