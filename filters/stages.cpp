@@ -18,12 +18,16 @@ constexpr double kLocalContrastRadiusFactor = 0.03125;
 constexpr int32_t kLocalContrastThreshold = 4;
 
 // One sharpening stage: the engine writes a new buffer that replaces the
-// working one, also when the host stopped it early. Without memory for the
-// destination the stage is skipped and the working buffer kept.
+// working one, also when the host stopped it early. Without memory for that
+// buffer (big pictures in a 32-bit host) it sharpens the working buffer in
+// place, and without memory for that either the stage is skipped.
 void RunSharpening(PixelBuffer& buffer, double radius, int32_t amount, int32_t threshold,
                    const StopQuery& stop) {
   PixelBuffer destination = CreatePixelBuffer(buffer.width(), buffer.height(), buffer.bit_count());
-  if (!destination) return;
+  if (!destination) {
+    UnsharpMaskInPlace(buffer, radius, amount, threshold, stop);
+    return;
+  }
   UnsharpMask(buffer, destination, radius, amount, threshold, stop);
   buffer = std::move(destination);
 }

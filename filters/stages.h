@@ -31,6 +31,14 @@ void ApplyAutoLevels(PixelBuffer& buffer, const ImageRegion& region);
 void UnsharpMask(const PixelBuffer& source, PixelBuffer& destination, double radius, int32_t amount,
                  int32_t threshold, const StopQuery& stop);
 
+// The same result written over `picture` itself, for when there is no room
+// for a second picture: needs a band of rows per thread besides the blur's
+// own memory, and without that leaves the picture as it was. A stop at a
+// row's query leaves it black; a stop at a column's query ends the queries
+// and leaves the finished result (the blur is not kept for a late stop).
+void UnsharpMaskInPlace(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
+                        const StopQuery& stop);
+
 // Tone stages; weights are in thousandths (red, green, blue).
 void ApplyGrayscale(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, int32_t blue_weight);
 void ApplySepia(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, int32_t blue_weight);

@@ -20,6 +20,32 @@ namespace {
 // Rows per band of the sharpening step when it runs on several threads.
 constexpr int kSharpenBandRows = 32;
 
+// The sharpening parameters of one call. The result depends only on the
+// pair (O, B): the plain loop looks it up in a table made once per call (or
+// works it out when there is no memory for the table).
+class SharpenTable {
+ public:
+  SharpenTable(int32_t amount, int32_t threshold)
+      : parameters_{amount * 0.01, threshold, nullptr},
+        table_(static_cast<unsigned char*>(AllocateEngineBlock(256 * 256))) {
+    if (table_ != nullptr) {
+      for (int o = 0; o < 256; ++o) {
+        for (int b = 0; b < 256; ++b) table_[o * 256 + b] = SharpenedValue(o, b, parameters_.amount, threshold);
+      }
+    }
+    parameters_.table = table_;
+  }
+  ~SharpenTable() { FreeEngineBlock(table_); }
+  SharpenTable(const SharpenTable&) = delete;
+  SharpenTable& operator=(const SharpenTable&) = delete;
+
+  const SharpenParameters& parameters() const { return parameters_; }
+
+ private:
+  SharpenParameters parameters_;
+  unsigned char* table_;
+};
+
 }  // namespace
 
 void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_t amount, int32_t threshold,
@@ -30,17 +56,8 @@ void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_
 void SharpenFromBlurOn(const PixelBuffer& source, PixelBuffer& destination, int32_t amount, int32_t threshold,
                        std::optional<CpuPath> path, int threads) {
   if (!SameBlurLayout(source, destination)) return;
-  SharpenParameters parameters = {amount * 0.01, threshold, nullptr};
-  // The result depends only on the pair (O, B): the plain loop looks it up
-  // in a table made once per call (or works it out when there is no memory
-  // for the table).
-  unsigned char* table = static_cast<unsigned char*>(AllocateEngineBlock(256 * 256));
-  if (table != nullptr) {
-    for (int o = 0; o < 256; ++o) {
-      for (int b = 0; b < 256; ++b) table[o * 256 + b] = SharpenedValue(o, b, parameters.amount, threshold);
-    }
-  }
-  parameters.table = table;
+  const SharpenTable table(amount, threshold);
+  const SharpenParameters& parameters = table.parameters();
   const SharpenRowLoop sharpen = BlurRowLoopsFor(path).sharpen;
   const size_t values = size_t{3} * static_cast<size_t>(source.width());
   constexpr size_t kPiece = size_t{1} << 30;  // rows beyond int's reach go in pieces
@@ -54,7 +71,6 @@ void SharpenFromBlurOn(const PixelBuffer& source, PixelBuffer& destination, int3
       }
     }
   });
-  FreeEngineBlock(table);
 }
 
 void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double radius, int32_t amount,
@@ -73,6 +89,20 @@ void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double
       }
       return;
   }
+}
+
+void UnsharpMaskInPlaceWith(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
+                            const StopQuery& stop, const BlurOptions& options) {
+  const SharpenTable table(amount, threshold);
+  SharpenWhileBlurring(picture, radius, BlurSharpening{BlurRowLoopsFor(options.path).sharpen, table.parameters()},
+                       stop, options);
+}
+
+void UnsharpMaskInPlace(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
+                        const StopQuery& stop) {
+  BlurOptions options;
+  options.threads = ThreadCountFromEnvironment();
+  UnsharpMaskInPlaceWith(picture, radius, amount, threshold, stop, options);
 }
 
 void UnsharpMask(const PixelBuffer& source, PixelBuffer& destination, double radius, int32_t amount,

@@ -35,4 +35,8 @@ void SharpenFromBlurOn(const PixelBuffer& source, PixelBuffer& destination, int3
 void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double radius, int32_t amount,
                      int32_t threshold, const StopQuery& stop, const BlurOptions& options);
 
+// UnsharpMaskInPlace with a choice of memory and path.
+void UnsharpMaskInPlaceWith(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
+                            const StopQuery& stop, const BlurOptions& options);
+
 #endif  // CHROMALINE_FILTERS_UNSHARP_MASK_H_

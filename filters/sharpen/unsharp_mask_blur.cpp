@@ -117,6 +117,12 @@ struct BlurRun {
   int window_size;
   int band_rows;
   std::atomic<uint64_t>* work_counter;
+  // Sharpening over the source rows (SharpenWhileBlurring): the picture,
+  // and per slot a band block of band_rows rows of band_values values.
+  PixelBuffer* in_place;
+  const BlurSharpening* sharpening;
+  unsigned char* bands;
+  size_t band_values;
   // The caller's side.
   const StopQuery* stop;
   int next_query = 0;
@@ -161,10 +167,16 @@ struct BlurRun {
       void* const window = windows + static_cast<size_t>(slot) * static_cast<size_t>(window_size);
       unsigned char** dest = dest_rows + static_cast<size_t>(slot) * static_cast<size_t>(band_rows);
       const int rows = task.end_row - task.first_row;
+      unsigned char* const band =
+          in_place != nullptr ? bands + static_cast<size_t>(slot) * static_cast<size_t>(band_rows) * band_values
+                              : nullptr;
       for (int first = task.first_value; first < task.end_value; first += kStripValues) {
         const int strip = first / kStripValues;
         const int length = std::min(kStripValues, task.end_value - first);
-        for (int k = 0; k < rows; ++k) dest[k] = destination->row(task.first_row + k) + first;
+        for (int k = 0; k < rows; ++k) {
+          dest[k] = band != nullptr ? band + static_cast<size_t>(k) * band_values + (first - task.first_value)
+                                    : destination->row(task.first_row + k) + first;
+        }
         if (float_ring) {
           const float** rows_in = static_cast<const float**>(window);
           for (int k = 0; k < rows + 2 * n; ++k) rows_in[k] = reinterpret_cast<const float*>(WindowRow(strip, task, k));
@@ -175,8 +187,20 @@ struct BlurRun {
           loops.vertical(taps, rows_in, rows, 0, length, dest);
         }
       }
+      if (band != nullptr) SharpenBand(task, band);
     }
     if (work_counter != nullptr) work_counter->fetch_add(task.work);
+  }
+
+  // The band's rows sharpened from their source rows and written over them.
+  void SharpenBand(const BlurTask& task, unsigned char* band) const {
+    const int length = task.end_value - task.first_value;
+    for (int y = task.first_row; y < task.end_row; ++y) {
+      unsigned char* row = in_place->row(y) + task.first_value;
+      unsigned char* blurred = band + static_cast<size_t>(y - task.first_row) * band_values;
+      sharpening->sharpen(row, blurred, length, sharpening->parameters);
+      std::memcpy(row, blurred, static_cast<size_t>(length));
+    }
   }
 
   // The whole list on `threads` threads, in one run: each task waits only
@@ -196,7 +220,13 @@ struct BlurRun {
     for (; next_query < queries && ask_after[next_query] < done; ++next_query) {
       if (stop->ShouldStop()) {
         stopped_at = next_query;
-        return false;
+        if (in_place == nullptr || next_query < geometry.height) return false;
+        // Sharpening over the picture keeps no blur of the bands already
+        // done (there was no room for a second picture), so a stop this
+        // late cannot leave blurred columns: the queries end, the work
+        // runs to its end.
+        next_query = queries;
+        return true;
       }
     }
     return true;
@@ -271,9 +301,13 @@ int BlurThreadsFor(int width, int height, float radius, int threads, uint64_t th
   return work < threaded_work ? 1 : std::min(threads, kMaxWorkerThreads);
 }
 
-BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius,
-                          const StopQuery& stop, const BlurOptions& options) {
-  if (&source == &destination || !SameBlurLayout(source, destination)) return BlurOutcome::kRefused;
+namespace {
+
+// The blur into `destination`, or with `in_place` the blur and sharpening
+// over the source (SharpenWhileBlurring).
+BlurOutcome RunBlur(const PixelBuffer& source, PixelBuffer* destination, PixelBuffer* in_place,
+                    const BlurSharpening* sharpening, double radius, const StopQuery& stop,
+                    const BlurOptions& options) {
   float r = 0.0f;
   if (!BlurKernelRadius(radius, &r)) return BlurOutcome::kRefused;
   const int width = source.width();
@@ -302,14 +336,30 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   EngineBlock one_slot(memory, threads > 1 ? 0 : layout.slot_bytes);
   if (threads == 1 && !one_slot) return BlurOutcome::kRefused;
 
-  const BlurTaps taps = FillTaps(r, count, kernel_block.as<float>());
   BlurTask* tasks = tasks_block.as<BlurTask>();
   int* ask_after = queries_block.as<int>();
   FillBlurPlan(layout.geometry, shape, tasks, phases_block.as<BlurPhase>());
   ScheduleBlurQueries(layout.geometry, tasks, shape.tasks, ask_after);
+  // In place: a band block per slot, as wide as the widest vertical task.
+  int band_values = 0;
+  for (int t = 0; t < shape.tasks; ++t) {
+    if (!tasks[t].horizontal) band_values = std::max(band_values, tasks[t].end_value - tasks[t].first_value);
+  }
+  const uint64_t band_bytes =
+      in_place != nullptr ? static_cast<uint64_t>(shape.band_rows) * static_cast<uint64_t>(band_values) : 0;
+  EngineBlock many_bands(memory, threads > 1 ? band_bytes * static_cast<uint64_t>(threads) : 0);
+  if (band_bytes > 0 && !many_bands) threads = 1;
+  EngineBlock one_band(memory, threads > 1 ? 0 : band_bytes);
+  if (band_bytes > 0 && threads == 1 && !one_band) return BlurOutcome::kRefused;
+
+  const BlurTaps taps = FillTaps(r, count, kernel_block.as<float>());
   BlurRun run{};
   run.source = &source;
-  run.destination = &destination;
+  run.destination = destination;
+  run.in_place = in_place;
+  run.sharpening = sharpening;
+  run.bands = threads > 1 ? many_bands.as<unsigned char>() : one_band.as<unsigned char>();
+  run.band_values = static_cast<size_t>(band_values);
   run.geometry = layout.geometry;
   run.taps = taps;
   run.loops = BlurRowLoopsFor(taps.vector_rounding_exact ? options.path : std::optional<CpuPath>(CpuPath::kPlain));
@@ -324,8 +374,28 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   run.stop = &stop;
   run.Run(shape.tasks, ready_block.as<int>(), threads);
   if (run.stopped_at < 0) return BlurOutcome::kComplete;
+  if (in_place != nullptr) {
+    // A stop at a row's query leaves the picture black, as a blur into a
+    // second buffer would; after a column's the result is whole.
+    if (run.stopped_at < height) std::memset(in_place->pixels(), 0, in_place->pixel_bytes());
+    return BlurOutcome::kStopped;
+  }
   // After a row's query nothing is blurred yet; after column x's, the
   // columns up to x are.
-  ClearFrom(destination, run.stopped_at < height ? 0 : 3 * (run.stopped_at - height + 1));
+  ClearFrom(*destination, run.stopped_at < height ? 0 : 3 * (run.stopped_at - height + 1));
   return BlurOutcome::kStopped;
+}
+
+}  // namespace
+
+BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius, const StopQuery& stop,
+                          const BlurOptions& options) {
+  if (&source == &destination || !SameBlurLayout(source, destination)) return BlurOutcome::kRefused;
+  return RunBlur(source, &destination, nullptr, nullptr, radius, stop, options);
+}
+
+BlurOutcome SharpenWhileBlurring(PixelBuffer& picture, double radius, const BlurSharpening& sharpening,
+                                 const StopQuery& stop, const BlurOptions& options) {
+  if (!SameBlurLayout(picture, picture)) return BlurOutcome::kRefused;
+  return RunBlur(picture, nullptr, &picture, &sharpening, radius, stop, options);
 }

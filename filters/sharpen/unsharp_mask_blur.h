@@ -22,6 +22,7 @@
 #include "filters/engine/cpu_paths.h"
 #include "filters/engine/stop_query.h"
 #include "filters/pixel_buffer.h"
+#include "filters/sharpen/unsharp_mask_rows.h"
 
 // Where the engine's own blocks (kernel, intermediate rows, scratch rows)
 // come from. The defaults are malloc and free; tests substitute failing and
@@ -79,5 +80,24 @@ enum class BlurOutcome {
 // column x, columns 0 to x hold the blur and the rest is zero.
 BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius,
                           const StopQuery& stop, const BlurOptions& options = BlurOptions());
+
+// The sharpening step run inside the blur (SharpenWhileBlurring).
+struct BlurSharpening {
+  SharpenRowLoop sharpen;
+  SharpenParameters parameters;
+};
+
+// The blur of `picture` followed by the sharpening step, written over the
+// picture itself: each vertical task blurs its band into a band block of its
+// thread's own, sharpens those rows from the source rows and writes them
+// back over them. No later task reads a source row that a band has
+// written: a band waits for the horizontal rows it reads, and the
+// horizontal pass of a row reads that row alone. Same bytes as a blur into
+// a second buffer followed by SharpenFromBlurOn, and the same queries.
+// After a stop at a row's query the picture is all zero. A stop at a
+// column's query ends the queries but not the work, and the picture holds
+// the finished result. kRefused leaves the picture untouched.
+BlurOutcome SharpenWhileBlurring(PixelBuffer& picture, double radius, const BlurSharpening& sharpening,
+                                 const StopQuery& stop, const BlurOptions& options = BlurOptions());
 
 #endif  // CHROMALINE_FILTERS_UNSHARP_MASK_BLUR_H_

@@ -407,12 +407,14 @@ TEST(SharpeningStages, LocalContrastThenUnsharpMaskMatchTwoReferencePasses) {
 }
 
 // Every allocation of a pipeline run refused in turn, pixel blocks and
-// engine blocks alike: each sharpening stage then runs whole or is skipped,
-// and every block is given back.
+// engine blocks alike: each sharpening stage then runs whole (in place when
+// its second picture is refused) or is skipped, and every block is given
+// back. The same for each allocation of a run in place.
 TEST(SharpeningStages, EachRefusedAllocationSkipsAStageWholeAndLeaksNothing) {
   struct Case {
     const char* name;
     int32_t local_contrast, unsharp_mask;
+    bool in_place = false;  // the unsharp mask alone, over the picture
   };
   auto run = [](const Case& c, long refuse_at) {
     FilterSettings settings;
@@ -425,7 +427,11 @@ TEST(SharpeningStages, EachRefusedAllocationSkipsAStageWholeAndLeaksNothing) {
     PixelBuffer buffer = TexturedBuffer(37, 70, 5);
     const long outstanding = PixelMemoryOutstanding();
     RefusePixelMemoryAt(refuse_at);
-    RunStages(buffer, settings, ImageRegion{0, 0, 0, 0}, StopQuery());
+    if (c.in_place) {
+      UnsharpMaskInPlace(buffer, settings.USMRadius, settings.USMAmount, settings.USMThreshold, StopQuery());
+    } else {
+      RunStages(buffer, settings, ImageRegion{0, 0, 0, 0}, StopQuery());
+    }
     const long requests = PixelMemoryRequests();
     void* later = AllocateEngineBlock(16);  // only the one allocation is refused
     EXPECT_NE(later, nullptr) << c.name << ", allocation " << refuse_at << " refused";
@@ -437,7 +443,12 @@ TEST(SharpeningStages, EachRefusedAllocationSkipsAStageWholeAndLeaksNothing) {
   const PixelBuffer unchanged = TexturedBuffer(37, 70, 5);
   const PixelBuffer local_only = run(Case{"local contrast", 1, 0}, 0).first;
   const PixelBuffer unsharp_only = run(Case{"unsharp mask", 0, 1}, 0).first;
-  for (const Case& c : {Case{"local contrast", 1, 0}, Case{"unsharp mask", 0, 1}, Case{"both", 1, 1}}) {
+  // The stage's second picture is the first allocation: refused, the
+  // stage runs in place to the same bytes.
+  EXPECT_TRUE(SamePixels(run(Case{"local contrast", 1, 0}, 1).first, local_only));
+  EXPECT_TRUE(SamePixels(run(Case{"in place", 0, 1, true}, 0).first, unsharp_only));
+  for (const Case& c : {Case{"local contrast", 1, 0}, Case{"unsharp mask", 0, 1}, Case{"both", 1, 1},
+                        Case{"in place", 0, 1, true}}) {
     auto [whole, requests] = run(c, 0);
     ASSERT_GT(requests, 1) << c.name;
     const PixelBuffer* allowed[] = {&unchanged, &whole, c.local_contrast && c.unsharp_mask ? &local_only : &whole,

@@ -65,10 +65,12 @@ struct Recorder {
   }
 };
 
+// With `in_place` the engine sharpens a copy of the source over itself.
 EngineRun RunEngine(const PixelBuffer& source, double radius, int threads, int stop_at = -1,
-                    std::optional<CpuPath> path = std::nullopt) {
+                    std::optional<CpuPath> path = std::nullopt, bool in_place = false) {
   EngineRun run;
   run.result = CreatePixelBuffer(source.width(), source.height(), 24);
+  if (in_place) std::memcpy(run.result.pixels(), source.pixels(), source.pixel_bytes());
   std::atomic<uint64_t> work{0};
   Recorder recorder{stop_at, std::this_thread::get_id(), &work, &run};
   BlurOptions options;
@@ -76,7 +78,12 @@ EngineRun RunEngine(const PixelBuffer& source, double radius, int threads, int s
   options.threaded_work = 0;  // threads even for the smallest picture
   options.work_counter = &work;
   options.path = path;
-  UnsharpMaskWith(source, run.result, radius, 150, 2, StopQuery{&Recorder::Ask, &recorder}, options);
+  const StopQuery stop{&Recorder::Ask, &recorder};
+  if (in_place) {
+    UnsharpMaskInPlaceWith(run.result, radius, 150, 2, stop, options);
+  } else {
+    UnsharpMaskWith(source, run.result, radius, 150, 2, stop, options);
+  }
   run.work_at_end = work.load();
   return run;
 }
@@ -267,6 +274,61 @@ TEST(UnsharpMaskThreads, WorkingMemoryStaysWithinTheFloatPictureOnAnyThreadCount
       UnsharpMaskWith(source, destination, c.radius, 100, 4, StopQuery(), options);
       EXPECT_LE(memory.peak, uint64_t{12} * c.width * c.height) << Label(c.width, c.height, c.radius, threads);
       EXPECT_TRUE(memory.live.empty());
+    }
+  }
+}
+
+// Sharpening over the picture itself: the reference's bytes and queries on
+// every path and thread count, with bands, strips and ring wraps (the
+// last radius is local contrast's).
+TEST(UnsharpMaskInPlace, SameBytesAndQueriesAsTwoBuffers) {
+  const struct { int width, height; } shapes[] = {{131, 203}, {67, 300}, {1, 150}, {245, 9}, {333, 70}};
+  std::vector<std::optional<CpuPath>> paths = {std::nullopt};
+  for (CpuPath p : {CpuPath::kPlain, CpuPath::kSse2, CpuPath::kAvx2, CpuPath::kAvx512}) {
+    if (BlurPathAvailable(p)) paths.push_back(p);
+  }
+  uint32_t seed = 40;
+  for (const auto& shape : shapes) {
+    const PixelBuffer source = NoisyGradient(shape.width, shape.height, seed++);
+    for (double radius : {0.5, 7.3, shape.height * 0.03125}) {
+      PixelBuffer expected = CreatePixelBuffer(shape.width, shape.height, 24);
+      ReferenceUnsharpMask(source, expected, radius, 150, 2, StopQuery());
+      for (const auto& path : paths) {
+        for (int threads : {1, 2, 3}) {
+          const EngineRun run = RunEngine(source, radius, threads, -1, path, true);
+          const std::string label = Label(shape.width, shape.height, radius, threads) + ", " +
+                                    (path ? CpuPathName(*path) : "auto") + " path";
+          EXPECT_TRUE(SamePixels(run.result, expected)) << label;
+          EXPECT_EQ(run.asked, shape.width + shape.height) << label;
+          EXPECT_TRUE(run.all_on_caller) << label;
+        }
+      }
+    }
+  }
+}
+
+// A stop at a row's query leaves the picture black, bands already written
+// over included; a stop at a column's query ends the queries and leaves
+// the finished result, since the blur of the earlier bands is gone.
+TEST(UnsharpMaskInPlace, RowStopsLeaveBlackColumnStopsTheFinishedResult) {
+  const struct {
+    int width, height;
+    double radius;
+  } shapes[] = {{150, 140, 6.0}, {40, 9, 20.0}, {9, 200, 2.0}, {130, 70, 1.0}};
+  for (const auto& shape : shapes) {
+    const int h = shape.height, w = shape.width;
+    const PixelBuffer source = NoisyGradient(w, h, 11);
+    PixelBuffer finished = CreatePixelBuffer(w, h, 24);
+    ReferenceUnsharpMask(source, finished, shape.radius, 150, 2, StopQuery());
+    const PixelBuffer black = CreatePixelBuffer(w, h, 24);
+    for (int stop_at : {0, 1, h / 2, h - 1, h, h + w / 2, h + w - 1}) {
+      for (int threads : {1, 2, 3}) {
+        const EngineRun run = RunEngine(source, shape.radius, threads, stop_at, std::nullopt, true);
+        const std::string label = Label(w, h, shape.radius, threads) + ", stop at query " + std::to_string(stop_at);
+        EXPECT_EQ(run.asked, stop_at + 1) << label;
+        EXPECT_TRUE(SamePixels(run.result, stop_at < h ? black : finished)) << label;
+        EXPECT_TRUE(run.all_on_caller) << label;
+      }
     }
   }
 }
