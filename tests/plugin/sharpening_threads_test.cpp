@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "filters/sharpen/unsharp_mask.h"
 #include "host/plugin_host.h"
 #include "tests/support/process_threads.h"
 #include "tests/support/reference_unsharp_mask.h"
@@ -116,6 +117,30 @@ TEST_F(SharpeningThreads, SameBytesForEveryThreadCountOnThePhotos) {
     buffer = std::move(next);
   }
   EXPECT_EQ(FirstDifferentPixel(Filter("7", chelsea, BothStages()).result, ImageOf(buffer)), "");
+}
+
+// The photos sharpened over themselves (as when a second picture cannot be
+// had) give the bytes of a sharpening into a second picture.
+TEST(SharpeningInPlace, SameBytesAsTwoBuffersOnThePhotos) {
+  for (const char* name : {"astronaut.png", "chelsea.png", "coffee.png", "rocket.png"}) {
+    Image picture;
+    std::string error;
+    ASSERT_TRUE(LoadImageFile(SamplesDir() + "/" + name, &picture, &error)) << error;
+    const PixelBuffer source = BufferOf(picture);
+    for (double radius : {0.5, 7.3, picture.height * 0.03125}) {
+      BlurOptions options;
+      options.threaded_work = 0;
+      PixelBuffer expected = CreatePixelBuffer(picture.width, picture.height, 24);
+      UnsharpMaskWith(source, expected, radius, 150, 2, StopQuery(), options);
+      for (int threads : {1, 2, 3}) {
+        options.threads = threads;
+        PixelBuffer actual = BufferOf(picture);
+        UnsharpMaskInPlaceWith(actual, radius, 150, 2, StopQuery(), options);
+        EXPECT_EQ(FirstDifferentPixel(ImageOf(actual), ImageOf(expected)), "")
+            << name << ", radius " << radius << ", " << threads << " threads";
+      }
+    }
+  }
 }
 
 // The first, a middle and the last query of each pass of each stage.
