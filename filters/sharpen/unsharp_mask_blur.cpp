@@ -317,7 +317,7 @@ BlurOutcome RunBlur(const PixelBuffer& source, PixelBuffer* destination, PixelBu
   // that long (hundreds of millions of pixels) is refused, not wrapped.
   if (int64_t{3} * (int64_t{width} + count - 2) > INT32_MAX) return BlurOutcome::kRefused;
   const BlurMemory& memory = options.memory;
-  const BlurLayout layout(width, height, count);
+  BlurLayout layout(width, height, count);
   const BlurPlanShape& shape = layout.shape;
   int threads = BlurThreadsFor(width, height, r, options.threads, options.threaded_work);
 
@@ -325,7 +325,12 @@ BlurOutcome RunBlur(const PixelBuffer& source, PixelBuffer* destination, PixelBu
   EngineBlock tasks_block(memory, sizeof(BlurTask) * static_cast<uint64_t>(shape.tasks));
   EngineBlock phases_block(memory, sizeof(BlurPhase) * static_cast<uint64_t>(shape.phases));
   EngineBlock queries_block(memory, sizeof(int) * (static_cast<uint64_t>(width) + static_cast<uint64_t>(height)));
-  EngineBlock ring_block(memory, layout.ring_bytes());
+  // A ring of doubles that cannot be had (big pictures in a 32-bit
+  // process) is asked for again as floats: half the bytes, the same values.
+  EngineBlock double_ring(memory, layout.float_ring ? 0 : layout.ring_bytes());
+  if (!double_ring) layout.float_ring = true;
+  EngineBlock float_ring(memory, double_ring ? 0 : layout.ring_bytes());
+  const EngineBlock& ring_block = double_ring ? double_ring : float_ring;
   EngineBlock ready_block(memory, sizeof(int) * static_cast<uint64_t>(shape.tasks));
   if (!kernel_block || !tasks_block || !phases_block || !queries_block || !ring_block || !ready_block) {
     return BlurOutcome::kRefused;
@@ -369,7 +374,9 @@ BlurOutcome RunBlur(const PixelBuffer& source, PixelBuffer* destination, PixelBu
   run.float_ring = layout.float_ring;
   run.strip_doubles = layout.strip_doubles;
   run.ring_rows = shape.ring_rows;
-  PlaceSlots(threads > 1 ? many_slots.as<char>() : one_slot.as<char>(), layout, threads, run);
+  // Slots placed for several threads serve one as well (when the band
+  // blocks for several could not be had).
+  PlaceSlots(many_slots ? many_slots.as<char>() : one_slot.as<char>(), layout, threads, run);
   run.work_counter = options.work_counter;
   run.stop = &stop;
   run.Run(shape.tasks, ready_block.as<int>(), threads);

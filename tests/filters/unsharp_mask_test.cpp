@@ -277,29 +277,55 @@ TEST(UnsharpMaskEngine, UnbuildableRadiiSkipTheStageAtOnce) {
 
 // One thread: every refusal skips the stage. Two: a refused block of the
 // threads' own may also leave the whole blur to the calling thread.
+// Each of the engine's blocks refused in turn, into a second picture and
+// in place: the stage is skipped, or runs whole on one thread when the
+// blocks for more are refused, or with its ring as floats when a ring of
+// doubles is refused (the tall picture's). Nothing leaks.
 TEST(UnsharpMaskEngine, FailedAllocationsSkipTheStageOrRunOnOneThreadAndLeakNothing) {
-  const PixelBuffer source = TexturedBuffer(40, 30, 12);
-  for (int threads : {1, 2}) {
-    CountingMemory probe;
-    PixelBuffer whole = CreatePixelBuffer(40, 30, 24);
-    BlurOptions options = probe.options();
-    options.threads = threads;
-    options.threaded_work = 0;
-    UnsharpMaskWith(source, whole, 3.0, 100, 4, StopQuery(), options);
-    ASSERT_GT(probe.allocations, 0);
-    EXPECT_EQ(probe.outstanding, 0);
-    for (int fail_at = 0; fail_at < probe.allocations; ++fail_at) {
-      const std::string label = std::to_string(threads) + " threads, allocation " + std::to_string(fail_at) + " failed";
-      CountingMemory memory;
-      memory.fail_at = fail_at;
-      options.memory = memory.memory();
-      PixelBuffer destination = CreatePixelBuffer(40, 30, 24);
-      StopScript script;
-      UnsharpMaskWith(source, destination, 3.0, 100, 4, script.query(), options);
-      const bool skipped = SamePixels(source, destination);
-      EXPECT_TRUE(skipped || (threads > 1 && SamePixels(whole, destination))) << label;
-      EXPECT_EQ(memory.outstanding, 0) << label;
-      EXPECT_EQ(script.asked, skipped ? 0 : 40 + 30) << label;
+  const struct {
+    int width, height;
+    double radius;
+    bool in_place;
+  } cases[] = {{40, 30, 3.0, false}, {40, 30, 3.0, true}, {20, 1000, 1.0, false}, {20, 1000, 1.0, true}};
+  for (const auto& c : cases) {
+    const PixelBuffer source = TexturedBuffer(c.width, c.height, 12);
+    auto run = [&](BlurOptions options, StopScript& script) {
+      PixelBuffer result = CreatePixelBuffer(c.width, c.height, 24);
+      if (c.in_place) {
+        std::memcpy(result.pixels(), source.pixels(), source.pixel_bytes());
+        UnsharpMaskInPlaceWith(result, c.radius, 100, 4, script.query(), options);
+      } else {
+        UnsharpMaskWith(source, result, c.radius, 100, 4, script.query(), options);
+      }
+      return result;
+    };
+    for (int threads : {1, 2}) {
+      CountingMemory probe;
+      BlurOptions options = probe.options();
+      options.threads = threads;
+      options.threaded_work = 0;
+      StopScript unstopped;
+      const PixelBuffer whole = run(options, unstopped);
+      ASSERT_GT(probe.allocations, 0);
+      EXPECT_EQ(probe.outstanding, 0);
+      int ran_whole = 0;
+      for (int fail_at = 0; fail_at < probe.allocations; ++fail_at) {
+        const std::string label = std::to_string(c.width) + " x " + std::to_string(c.height) +
+                                  (c.in_place ? " in place, " : ", ") + std::to_string(threads) +
+                                  " threads, allocation " + std::to_string(fail_at) + " failed";
+        CountingMemory memory;
+        memory.fail_at = fail_at;
+        options.memory = memory.memory();
+        StopScript script;
+        const PixelBuffer result = run(options, script);
+        const bool skipped = SamePixels(source, result);
+        ran_whole += SamePixels(whole, result) ? 1 : 0;
+        EXPECT_TRUE(skipped || SamePixels(whole, result)) << label;
+        EXPECT_EQ(memory.outstanding, 0) << label;
+        EXPECT_EQ(script.asked, skipped ? 0 : c.width + c.height) << label;
+      }
+      const std::string label = std::to_string(c.height) + " rows, " + std::to_string(threads) + " threads";
+      EXPECT_EQ(ran_whole > 0, threads > 1 || c.height == 1000) << label;
     }
   }
 }
