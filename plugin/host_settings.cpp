@@ -23,9 +23,10 @@ void LoadHostSettings(PluginState& state) {
   if (host == nullptr) return;
   for (const Setting& key : kSettings) {
     if (key.is_real()) {
-      state.Current.*key.real_field = HostReadDouble(host, kHostSection, key.name, key.load_default);
+      state.Current.*key.real_field = HostReadSetting(host, kHostSection, key.name, key.load_default);
     } else {
-      IntegerOf(state, key) = HostReadInt(host, kHostSection, key.name, static_cast<int32_t>(key.load_default));
+      IntegerOf(state, key) =
+          HostReadSetting(host, kHostSection, key.name, static_cast<int32_t>(key.load_default));
     }
   }
   state.Dirty = 0;
@@ -36,9 +37,9 @@ void SaveHostSettings(PluginState& state) {
   if (host == nullptr) return;
   for (const Setting& key : kSettings) {
     if (key.is_real()) {
-      HostWriteDouble(host, kHostSection, key.name, state.Current.*key.real_field);
+      HostWriteSetting(host, kHostSection, key.name, state.Current.*key.real_field);
     } else {
-      HostWriteInt(host, kHostSection, key.name, IntegerOf(state, key));
+      HostWriteSetting(host, kHostSection, key.name, IntegerOf(state, key));
     }
   }
   state.Dirty = 0;
