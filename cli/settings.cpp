@@ -42,6 +42,7 @@ std::string Accepted(const Setting& key) {
   return "";
 }
 
+// The whole text, and too large fails: the command line names a bad value rather than read part of it.
 bool WholeInteger(const std::string& text, int64_t* value) {
   const char* first = text.data();
   const char* last = first + text.size();

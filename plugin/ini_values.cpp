@@ -32,6 +32,7 @@ int32_t ParseIniInt(const std::string& text) {
   if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
   const char* const digits_end = SkipDecimalDigits(p, end);
   if (digits_end == p) return 0;
+  // Out of range reads as no number (0), unlike the dialog's clamp: a file value is taken, never refused.
   // Accumulated in 64 bits with a stop well past the 32-bit range, so any
   // number of digits is safe.
   int64_t magnitude = 0;

@@ -122,7 +122,7 @@ std::optional<int64_t> ParseLeadingInteger(const std::string& text) {
   if (p != text_end && (*p == '+' || *p == '-')) negative = *p++ == '-';
   const char* const end = SkipDecimalDigits(p, text_end);
   if (end == p) return std::nullopt;
-  // Accumulate with saturation: a value this large only ever fails a range.
+  // Clamped, not 0 as in a settings file: the dialog must refuse a huge entry with a prompt, never take it.
   constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
   int64_t magnitude = 0;
   for (; p != end; ++p) {
