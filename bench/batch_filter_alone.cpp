@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 3;
   }
-  host.Send(7);
-  host.Send(40, reinterpret_cast<void*>(1), 1);
+  host.Send(kMessageLoadSettings);
+  host.Send(kMessageEnable, reinterpret_cast<void*>(1), 1);
   double seconds = 0;
   double pixels = 0;
   for (int i = 3; i < argc; ++i) {

@@ -247,8 +247,8 @@ int PrepareBatch(const FilterOptions& o, Batch* b) {
     progress.Error(error);
     return kExitFailure;
   }
-  b->host.Send(7);                                  // the global settings from the store
-  b->host.Send(40, reinterpret_cast<void*>(1), 1);  // this tool exists to filter
+  b->host.Send(kMessageLoadSettings);                           // the global settings from the store
+  b->host.Send(kMessageEnable, reinterpret_cast<void*>(1), 1);  // this tool exists to filter
   ResolveSettings(o, global, b, progress);
   if (!b->todo.empty() && !b->any_stage) {
     progress.Error(std::string("no stage is switched on: neither the global settings (--store, --preset, --set)") +

@@ -32,7 +32,7 @@ int RunVersion(const VersionOptions& o) {
   std::string error;
   if (!host.Load(o.plugin, &error)) return Fail(error, kExitFailure);
   char text[64] = {};
-  host.Send(2, text);
+  host.Send(kMessageVersionText, text);
   WriteText(stdout, "plug-in: " + std::string(text) + " (" + o.plugin + ")\n");
   return kExitOk;
 }

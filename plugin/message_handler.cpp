@@ -81,21 +81,21 @@ struct MessageRow {
 };
 
 constexpr MessageRow kMessages[] = {
-    {1, Returns256},
-    {2, OnVersion},
-    {3, OnSetCallback},
-    {5, OnGlobalSettingsDialog},
-    {6, OnSaveSettings},
-    {7, OnLoadSettings},
-    {8, OnQueryDirty},
-    {13, OnAnnounceImage},
-    {14, OnFilterImage},
-    {22, OnHotkeyDialog},
-    {27, Returns1},
-    {28, OnCapabilities},
-    {29, Returns1},
-    {30, OnLocalSettingsDialog},
-    {40, OnEnable},
+    {kMessageInterfaceVersion, Returns256},
+    {kMessageVersionText, OnVersion},
+    {kMessageSetCallback, OnSetCallback},
+    {kMessageGlobalDialog, OnGlobalSettingsDialog},
+    {kMessageSaveSettings, OnSaveSettings},
+    {kMessageLoadSettings, OnLoadSettings},
+    {kMessageQueryDirty, OnQueryDirty},
+    {kMessageImageShown, OnAnnounceImage},
+    {kMessageFilterImage, OnFilterImage},
+    {kMessageHotkey, OnHotkeyDialog},
+    {kMessageQuery27, Returns1},
+    {kMessageCapabilities, OnCapabilities},
+    {kMessageQuery29, Returns1},
+    {kMessageLocalDialog, OnLocalSettingsDialog},
+    {kMessageEnable, OnEnable},
 };
 
 }  // namespace

@@ -21,10 +21,10 @@ class HostileInput : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(host_.Load(DefaultPluginPath(), &error)) << error;
     host_.store().SetInt("ChromalinePlugIn", "Enabled", 1);
-    host_.Send(7);
-    host_.Send(40, P(1), 1);
+    host_.Send(kMessageLoadSettings);
+    host_.Send(kMessageEnable, P(1), 1);
   }
-  void TearDown() override { host_.Send(40, P(1), 0); }
+  void TearDown() override { host_.Send(kMessageEnable, P(1), 0); }
 
   // Filters `picture` beside the settings text with the host answering
   // "stop" from query `stop_from` on; returns the queries asked after it.

@@ -1,5 +1,7 @@
 // The message table of the real plug-in, loaded by the reference host:
-// natively the shared library, under Wine Chromaline.dll.
+// natively the shared library, under Wine Chromaline.dll. The codes are
+// written as the numbers a viewer sends, so a wrong value in the message
+// enum of plugin_abi.h fails here.
 #include <cstring>
 #include <memory>
 

@@ -48,7 +48,7 @@ class PointStagesThroughThePlugin : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(host_.Load(DefaultPluginPath(), &error)) << error;
   }
-  void TearDown() override { host_.Send(40, P(1), 0); }  // the module outlives the test
+  void TearDown() override { host_.Send(kMessageEnable, P(1), 0); }  // the module outlives the test
 
   Image Filter(const Image& picture, const PointSettings& s, HostBitmap::Kind kind) {
     FilterSettings settings;

@@ -129,13 +129,13 @@ TEST(SettingsStoreFile, GlobalSettingsSurviveBetweenHostRuns) {
     PluginHost host;
     ASSERT_TRUE(host.Load(DefaultPluginPath(), &error)) << error;
     ASSERT_TRUE(host.store().LoadFile(path, &error)) << error;
-    host.Send(7);
+    host.Send(kMessageLoadSettings);
     host.store().Clear();
-    host.Send(6);
+    host.Send(kMessageSaveSettings);
     ASSERT_TRUE(host.store().SaveFile(path, &error)) << error;
     host.store().Clear();
-    host.Send(7);  // leave the module with the load defaults
-    host.Send(40, reinterpret_cast<void*>(1), 0);
+    host.Send(kMessageLoadSettings);  // leave the module with the load defaults
+    host.Send(kMessageEnable, reinterpret_cast<void*>(1), 0);
   }
   SettingsStore saved;
   ASSERT_TRUE(saved.LoadFile(path, &error)) << error;

@@ -67,7 +67,7 @@ class SharpeningThroughThePlugin : public ::testing::Test {
   }
   void TearDown() override {
     host_.SetStopAnswer(nullptr);
-    host_.Send(40, P(1), 0);  // the module outlives the test
+    host_.Send(kMessageEnable, P(1), 0);  // the module outlives the test
   }
 
   Image Filter(const Image& picture, const Sharpening& s) {

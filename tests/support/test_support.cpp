@@ -69,7 +69,7 @@ void PutGlobalSettings(SettingsStore& store, int32_t enabled, const FilterSettin
 Image FilterThroughPlugin(PluginHost& host, const Image& picture, const FilterSettings& settings,
                           HostBitmap::Kind kind, const ImageRegion& region) {
   PutGlobalSettings(host.store(), 1, settings);
-  host.Send(7);
+  host.Send(kMessageLoadSettings);
   auto bitmap = HostBitmap::Create(picture, kind);
   if (!bitmap) {
     ADD_FAILURE() << "no host bitmap for a " << picture.width << "x" << picture.height << " picture";

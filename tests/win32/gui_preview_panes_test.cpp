@@ -274,7 +274,7 @@ TEST_F(GuiPreviewPanes, SingleImageModeOnAFolderWithoutSampleShowsEmptyPanesAndR
   const std::string path = SaveSample(dir, PaneSizedSample());
   LoadGlobal(0, 0, FilterSettings());
   const std::string folder = dir.path() + "\\";
-  gui::RunWithDialog([&] { host_.SendText(30, folder.c_str(), 0); },
+  gui::RunWithDialog([&] { host_.SendText(kMessageLocalDialog, folder.c_str(), 0); },
                      [&](gui::Dialog& d) {
                        EXPECT_TRUE(gui::WaitUntil(
                            [&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
@@ -293,7 +293,7 @@ TEST_F(GuiPreviewPanes, SingleImageModeShowsThePictureAndLeavesTheRememberedSamp
   const std::string picture = SaveSample(dir, PaneSizedSample());
   gui::SetPreviewImage("Z:\\elsewhere\\remembered.png");
   LoadGlobal(0, 0, FilterSettings());
-  gui::RunWithDialog([&] { host_.SendText(30, picture.c_str(), 0); },
+  gui::RunWithDialog([&] { host_.SendText(kMessageLocalDialog, picture.c_str(), 0); },
                      [&](gui::Dialog& d) {
                        EXPECT_TRUE(gui::WaitUntil(
                            [&] { return MaxDifference(GrabPane(d.Item(IDC_SOURCE_PREVIEW)), PaneSizedSample()) <= 1; },
@@ -309,7 +309,7 @@ TEST_F(GuiPreviewPanes, FolderUsesTheRememberedSampleAndLocksThePictureButtons) 
   gui::SetPreviewImage(sample);
   LoadGlobal(0, 0, FilterSettings());
   const std::string folder = dir.path() + "\\";
-  gui::RunWithDialog([&] { host_.SendText(30, folder.c_str(), 0); },
+  gui::RunWithDialog([&] { host_.SendText(kMessageLocalDialog, folder.c_str(), 0); },
                      [&](gui::Dialog& d) {
                        EXPECT_TRUE(gui::WaitUntil(
                            [&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));

@@ -117,7 +117,7 @@ TEST_F(GuiScreenshots, EachModeAndAFewPresets) {
   // Single-image mode: the picture itself is the sample.
   const std::string picture = Photo(dir, "chelsea.png");
   LoadGlobal(1, 0x0046, Preset(1, 0x13, 1, 0.2, 0, 0, 1));
-  gui::RunWithDialog([&] { host_.SendText(30, picture.c_str(), 0); },
+  gui::RunWithDialog([&] { host_.SendText(kMessageLocalDialog, picture.c_str(), 0); },
                      [&](gui::Dialog& d) {
                        Photograph("single-image", d.window());
                        d.Press(IDCANCEL);
