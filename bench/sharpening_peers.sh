@@ -12,10 +12,16 @@
 # Decoding is outside every figure: ImageMagick and libvips time against
 # a plain pass over their own cached copy, OpenCV times the call alone.
 #
-#   bench/sharpening_peers.sh PICTURE [BUILD_DIR]
+# The plug-in itself, message 14 through the reference host on the wall
+# clock, as the native module and as Chromaline.dll under Wine
+# (sharpening_through_host; the Windows build's directory is the third
+# argument, and its row is left out when that build is missing).
+#
+#   bench/sharpening_peers.sh PICTURE [BUILD_DIR] [WIN32_BUILD_DIR]
 set -eu
 picture=$1
 build=${2:-build/release}
+win32=${3:-build/win32}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -37,6 +43,18 @@ echo "machine: $(nproc) logical processors, load $(cut -d' ' -f1-3 /proc/loadavg
 echo
 echo "## Chromaline engine (local contrast, exact)"
 "$build/bin/sharpening_threads_timing" "$picture" --repeat 2 --threads 1,2 --local-only | sed -n '/^local contrast/,/^$/p'
+
+echo "## Chromaline plug-in, message 14 (local contrast, best of 2, wall)"
+for t in 1 2; do
+  echo -n "native, "
+  CHROMALINE_THREADS=$t "$build/bin/sharpening_through_host" "$build/bin/chromaline.so" "$picture" --repeat 2 || true
+  if [ -x "$win32/bin/sharpening_through_host.exe" ]; then
+    echo -n "DLL under Wine, "
+    CHROMALINE_THREADS=$t "$(dirname "$0")/../cmake/wine-run.sh" "$win32/bin/sharpening_through_host.exe" \
+      "$win32/bin/Chromaline.dll" "$picture" --repeat 2 || true
+  fi
+done
+echo
 
 echo "## ImageMagick $(convert -version | head -1 | cut -d' ' -f3)"
 convert "$picture" "$work/p.mpc"

@@ -22,7 +22,8 @@
 #include "host/plugin_host.h"
 #include "base/file_name.h"
 #include "base/safe_file.h"
-#include "plugin/local_settings.h"
+#include "filters/stages.h"
+#include "settings/local_settings.h"
 
 namespace fs = std::filesystem;
 
@@ -197,7 +198,7 @@ void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch
     b->paths[i] = PluginFileName(full, &shortened);
     b->in_force[i] = ReadLocalSettings(b->paths[i].c_str(), global);
     if (shortened && !o.ignore_local) WarnOwnSettingsUnseen(job, full, b->paths[i], progress);
-    b->any_stage = b->any_stage || b->in_force[i].AnyStageEnabled();
+    b->any_stage = b->any_stage || AnyStageEnabled(b->in_force[i]);
     b->todo.push_back(i);
     if (o.ignore_local) continue;
     const std::string file = LocalSettingsFile(b->paths[i]);

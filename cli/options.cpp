@@ -261,12 +261,8 @@ std::string HelpText() {
          "  --save-store        write the store back, with the --set values in it\n"
          "  --set KEY=VALUE     one setting of the store (names in any case):\n" +
          SettingKeysHelp() +
-         "    The stages, in the order they run, each switched on by its key:\n"
-         "      GammaAdj      gamma: brightens (GammaVal above 0) or darkens the middle tones\n"
-         "      AutoLevels    auto-levels: the darkest part becomes black, the brightest white\n"
-         "      Defog         local contrast: brings out detail in hazy, flat pictures (DefogVal %)\n"
-         "      USMEnable     unsharp mask: sharpens edges (USMRadius, USMAmount, USMThreshold)\n"
-         "      ToneFilter    grayscale, or sepia (FilterParam)\n"
+         "    The stages, in the order they run, each switched on by its key:\n" +
+         StageSwitchesHelp() +
          "  --ignore-local      no .zprop or zprop.ini file applies\n"
          "  --region L,T,R,B    the rectangle auto-levels measures (picture pixels, rows from\n"
          "                      the top, right and bottom exclusive; default the whole picture)\n"

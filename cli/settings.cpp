@@ -1,8 +1,8 @@
 // File: cli/settings.cpp
 //
 // The keys, their types, defaults and the values the settings dialog lets
-// through all come from the one settings table (kSettings): nothing here
-// repeats them.
+// through all come from the one settings table (kSettings), the stages and
+// their words from the stage table (kStages): nothing here repeats them.
 #include "cli/settings.h"
 
 #include <cctype>
@@ -11,8 +11,9 @@
 #include <cstring>
 #include <vector>
 
-#include "filters/setting_table.h"
-#include "filters/setting_text.h"
+#include "settings/setting_table.h"
+#include "settings/setting_text.h"
+#include "filters/stages.h"
 
 const char kStoreSection[] = "ChromalinePlugIn";
 
@@ -40,6 +41,45 @@ std::string Accepted(const Setting& key) {
              FormatReal(key.high);
   }
   return "";
+}
+
+// The weightings of the tone choice, in the order of the dialog's list.
+const char* const kWeightings[] = {"Standard", "BT709", "RMY", "Red Channel", "Blue Channel", "Green Channel"};
+
+// A filter setting's value as the notes show it; a tone choice as its kind
+// and weighting, "sepia (Standard)".
+std::string ValueText(const Setting& key, const FilterSettings& s) {
+  if (key.rule == SettingRule::kTone) {
+    const int32_t choice = s.*key.int_field;
+    const int weighting = choice & 0x0F;
+    return std::string((choice & 0x10) != 0 ? "sepia" : "grayscale") + " (" +
+           (weighting <= 5 ? kWeightings[weighting] : kWeightings[0]) + ")";
+  }
+  return key.is_real() ? FormatReal(s.*key.real_field) : std::to_string(s.*key.int_field);
+}
+
+// A stage's summary with each "{Key}" replaced by that setting's value.
+std::string FillInValues(const char* summary, const FilterSettings& s) {
+  std::string text = summary;
+  for (const Setting& key : kSettings) {
+    if (!key.is_filter()) continue;
+    const std::string mark = "{" + std::string(key.name) + "}";
+    for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) {
+      const std::string value = ValueText(key, s);
+      text.replace(at, mark.size(), value);
+      at += value.size();
+    }
+  }
+  return text;
+}
+
+// "GammaAdj, AutoLevels, Defog, USMEnable or ToneFilter".
+std::string StageSwitchList() {
+  std::string text;
+  for (size_t i = 0; i < kStages.count; ++i) {
+    text += (i == 0 ? "" : i + 1 == kStages.count ? " or " : ", ") + std::string(kStages.rows[i].switch_key);
+  }
+  return text;
 }
 
 // The whole text, and too large fails: the command line names a bad value rather than read part of it.
@@ -119,7 +159,7 @@ void ApplySetting(SettingsStore& store, const SettingAssignment& setting) {
   }
 }
 
-const char kStageSwitches[] = "GammaAdj, AutoLevels, Defog, USMEnable or ToneFilter";
+const std::string kStageSwitches = StageSwitchList();
 
 std::vector<std::string> OutsideDialogRanges(const FilterSettings& settings, const FilterSettings* except) {
   std::vector<std::string> found;
@@ -170,25 +210,27 @@ FilterSettings SettingsFromStore(const SettingsStore& store) {
 }
 
 std::string DescribeStages(const FilterSettings& s) {
-  static const char* const kWeightings[] = {"Standard", "BT709", "RMY", "Red Channel", "Blue Channel",
-                                            "Green Channel"};
-  std::vector<std::string> stages;
-  if (s.GammaAdj != 0) stages.push_back("gamma (offset " + FormatReal(s.GammaVal) + ")");
-  if (s.AutoLevels != 0) stages.push_back("auto-levels");
-  if (s.Defog != 0) stages.push_back("local contrast (" + std::to_string(s.DefogVal) + " %)");
-  if (s.USMEnable != 0) {
-    stages.push_back("unsharp mask (radius " + FormatReal(s.USMRadius) + ", amount " + std::to_string(s.USMAmount) +
-                     " %, threshold " + std::to_string(s.USMThreshold) + ")");
-  }
-  if (s.ToneFilter != 0) {
-    const int weighting = s.FilterParam & 0x0F;
-    stages.push_back(std::string((s.FilterParam & 0x10) != 0 ? "sepia" : "grayscale") + " (" +
-                     (weighting <= 5 ? kWeightings[weighting] : kWeightings[0]) + ")");
-  }
-  if (stages.empty()) return "no stage";
   std::string text;
-  for (const std::string& stage : stages) text += (text.empty() ? "" : ", ") + stage;
-  return text;
+  for (const Stage& stage : kStages) {
+    if (stage.IsOnIn(s)) text += (text.empty() ? "" : ", ") + FillInValues(stage.summary, s);
+  }
+  return text.empty() ? "no stage" : text;
 }
 
-int BlurCount(const FilterSettings& s) { return (s.Defog != 0 ? 1 : 0) + (s.USMEnable != 0 ? 1 : 0); }
+int BlurCount(const FilterSettings& s) {
+  int blurs = 0;
+  for (const Stage& stage : kStages) {
+    if (stage.IsOnIn(s)) blurs += stage.blurs;
+  }
+  return blurs;
+}
+
+std::string StageSwitchesHelp() {
+  std::string text;
+  for (const Stage& stage : kStages) {
+    std::string key = stage.switch_key;
+    key.resize(14, ' ');
+    text += "      " + key + stage.help + "\n";
+  }
+  return text;
+}

@@ -46,11 +46,16 @@ FilterSettings SettingsFromStore(const SettingsStore& store);
 // out: they came from elsewhere. The plug-in uses such values as they are.
 std::vector<std::string> OutsideDialogRanges(const FilterSettings& settings, const FilterSettings* except);
 
-// The keys that switch a stage on, for messages.
-extern const char kStageSwitches[];
+// The keys that switch a stage on, for messages: "GammaAdj, AutoLevels,
+// Defog, USMEnable or ToneFilter".
+extern const std::string kStageSwitches;
 
-// "unsharp mask (radius 1.2, amount 180 %, threshold 2), sepia (Standard)";
-// "no stage" when none is on.
+// One line per stage for --help, in the order they run: its switch key and
+// what it does.
+std::string StageSwitchesHelp();
+
+// "unsharp mask (radius 1.2, amount 180 %, threshold 2), sepia (Standard)",
+// in the order the stages run; "no stage" when none is on.
 std::string DescribeStages(const FilterSettings& settings);
 
 // The blurs a picture goes through (local contrast, unsharp mask): each

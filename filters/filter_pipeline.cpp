@@ -1,9 +1,7 @@
 // File: filters/filter_pipeline.cpp
 //
-// The fixed stage order and the region handling of the pipeline.
+// The region handling of the pipeline and the stages' walk (kStages).
 #include "filters/filter_pipeline.h"
-
-#include <utility>
 
 #include "filters/stages.h"
 
@@ -18,21 +16,6 @@ constexpr ChannelWeight kChannelWeights[6] = {
     {0, 0, 1000},     // Blue Channel
     {0, 1000, 0},     // Green Channel
 };
-
-// Local contrast works at one thirty-second of the picture height.
-constexpr double kLocalContrastRadiusFactor = 0.03125;
-constexpr int32_t kLocalContrastThreshold = 4;
-
-// One sharpening stage: the engine writes a new buffer that replaces the
-// working one, also when the host stopped it early. Without memory for the
-// destination the stage is skipped and the working buffer kept.
-void RunSharpening(PixelBuffer& buffer, double radius, int32_t amount, int32_t threshold,
-                   const StopQuery& stop) {
-  PixelBuffer destination = CreatePixelBuffer(buffer.width(), buffer.height(), buffer.bit_count());
-  if (!destination) return;
-  UnsharpMask(buffer, destination, radius, amount, threshold, stop);
-  buffer = std::move(destination);
-}
 
 }  // namespace
 
@@ -57,28 +40,14 @@ ImageRegion NormaliseRegion(const ImageRegion& region, int width, int height) {
 void RunStages(PixelBuffer& buffer, const FilterSettings& settings, const ImageRegion& region,
                const StopQuery& stop) {
   const ImageRegion normalised = NormaliseRegion(region, buffer.width(), buffer.height());
-  if (settings.GammaAdj != 0) ApplyGamma(buffer, settings.GammaVal + 1.0);
-  if (settings.AutoLevels != 0) ApplyAutoLevels(buffer, normalised);
-  if (settings.Defog != 0) {
-    RunSharpening(buffer, buffer.height() * kLocalContrastRadiusFactor, settings.DefogVal,
-                  kLocalContrastThreshold, stop);
-  }
-  if (settings.USMEnable != 0) {
-    RunSharpening(buffer, settings.USMRadius, settings.USMAmount, settings.USMThreshold, stop);
-  }
-  if (settings.ToneFilter != 0) {
-    const ChannelWeight w = WeightsForFilterParam(settings.FilterParam);
-    if (IsSepia(settings.FilterParam)) {
-      ApplySepia(buffer, w.red, w.green, w.blue);
-    } else {
-      ApplyGrayscale(buffer, w.red, w.green, w.blue);
-    }
+  for (const Stage& stage : kStages) {
+    if (stage.IsOnIn(settings)) stage.run(buffer, settings, normalised, stop);
   }
 }
 
 void FilterPipeline(BitmapHandle bitmap, const FilterSettings& settings, const ImageRegion& region,
                     const StopQuery& stop) {
-  if (!settings.AnyStageEnabled()) return;
+  if (!AnyStageEnabled(settings)) return;
   PixelBuffer buffer = ReadBitmapPixels(bitmap);
   if (!buffer) return;
   RunStages(buffer, settings, region, stop);  // reads the rectangle, never changes it

@@ -21,14 +21,15 @@ struct FilterSettings {
   double USMRadius = 0.5;     // pixels
   int32_t USMAmount = 100;    // percent
   int32_t USMThreshold = 4;   // channel levels
-
-  // True when the pipeline has any stage to run.
-  bool AnyStageEnabled() const {
-    return AutoLevels != 0 || Defog != 0 || GammaAdj != 0 || ToneFilter != 0 || USMEnable != 0;
-  }
 };
 
-bool operator==(const FilterSettings& a, const FilterSettings& b);
+// Reals compare bit for bit in spirit: a stored 0.33 must equal 0.33.
+inline bool operator==(const FilterSettings& a, const FilterSettings& b) {
+  return a.ToneFilter == b.ToneFilter && a.FilterParam == b.FilterParam && a.GammaAdj == b.GammaAdj &&
+         a.GammaVal == b.GammaVal && a.Defog == b.Defog && a.DefogVal == b.DefogVal &&
+         a.AutoLevels == b.AutoLevels && a.USMEnable == b.USMEnable && a.USMRadius == b.USMRadius &&
+         a.USMAmount == b.USMAmount && a.USMThreshold == b.USMThreshold;
+}
 inline bool operator!=(const FilterSettings& a, const FilterSettings& b) { return !(a == b); }
 
 #endif  // CHROMALINE_FILTERS_FILTER_SETTINGS_H_

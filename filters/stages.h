@@ -1,11 +1,17 @@
 // File: filters/stages.h
 //
-// The entry points of the filter stages, in pipeline order. Each works on
-// 24-bit PixelBuffers and knows nothing of the window system.
+// The entry points of the filter stages, in pipeline order, and the one
+// table of the stages (kStages) that the pipeline, the command line's notes
+// and its help all walk. Each stage works on 24-bit PixelBuffers and knows
+// nothing of the window system.
 #ifndef CHROMALINE_FILTERS_STAGES_H_
 #define CHROMALINE_FILTERS_STAGES_H_
 
+#include <cstddef>
+#include <cstdint>
+
 #include "chromaline/plugin_abi.h"
+#include "filters/filter_settings.h"
 #include "filters/pixel_buffer.h"
 #include "filters/engine/stop_query.h"
 
@@ -28,5 +34,34 @@ void UnsharpMask(const PixelBuffer& source, PixelBuffer& destination, double rad
 // Tone stages; weights are in thousandths (red, green, blue).
 void ApplyGrayscale(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, int32_t blue_weight);
 void ApplySepia(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, int32_t blue_weight);
+
+// One stage of the pipeline, as everything that lists stages sees it.
+struct Stage {
+  const char* name;                       // "unsharp mask"
+  int32_t FilterSettings::*switch_field;  // the stage runs when this is not 0
+  const char* switch_key;                 // that field's key in the store and the settings files
+  // Runs the stage on the buffer; `region` is already clipped to it
+  // (NormaliseRegion). A stage that blurs may replace the buffer.
+  void (*run)(PixelBuffer& buffer, const FilterSettings& settings, const ImageRegion& region,
+              const StopQuery& stop);
+  int blurs;            // blurs it runs; each asks the stop question once per row and once per column
+  const char* summary;  // the stage in force, "{Key}" standing for that setting's value
+  const char* help;     // its line in the command line's help, after the switch key
+
+  bool IsOnIn(const FilterSettings& settings) const { return settings.*switch_field != 0; }
+};
+
+// Every stage in the order the pipeline runs them
+// ("for (const Stage& stage : kStages)").
+struct StageTable {
+  const Stage* rows;
+  size_t count;
+  const Stage* begin() const { return rows; }
+  const Stage* end() const { return rows + count; }
+};
+extern const StageTable kStages;
+
+// True when the pipeline has any stage to run.
+bool AnyStageEnabled(const FilterSettings& settings);
 
 #endif  // CHROMALINE_FILTERS_STAGES_H_

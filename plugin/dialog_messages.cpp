@@ -4,10 +4,10 @@
 #include <string>
 
 #include "plugin/host_callback.h"
-#include "plugin/local_settings.h"
+#include "settings/local_settings.h"
 #include "plugin/plugin_module.h"
 #include "plugin/preview_store.h"
-#include "plugin/ini_file.h"
+#include "settings/ini_file.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // File: plugin/host_settings.cpp
 #include "plugin/host_settings.h"
 
-#include "filters/setting_table.h"
+#include "settings/setting_table.h"
 #include "plugin/host_callback.h"
 
 namespace {

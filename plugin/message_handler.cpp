@@ -9,7 +9,7 @@
 #include "filters/filter_pipeline.h"
 #include "plugin/host_callback.h"
 #include "plugin/host_settings.h"
-#include "plugin/local_settings.h"
+#include "settings/local_settings.h"
 #include "plugin/module_version.h"
 #include "plugin/dialog_messages.h"
 

@@ -15,8 +15,8 @@
 
 #include "plugin/plugin_module.h"
 #include "plugin/preview_store.h"
-#include "plugin/ini_file.h"
-#include "plugin/ini_values.h"
+#include "settings/ini_file.h"
+#include "settings/ini_values.h"
 
 namespace {
 

@@ -4,81 +4,85 @@
 #include <cstddef>
 #include <limits>
 
-#include "filters/setting_table.h"
-#include "filters/setting_text.h"
+#include "settings/setting_table.h"
+#include "settings/setting_text.h"
 #include "resources/resource.h"
 
 namespace {
 
-enum class Kind { kCheck, kRealEdit, kIntEdit, kList, kRadioPair };
+enum class Kind {
+  kCheck,     // a switch
+  kRealEdit,  // a real in an edit
+  kIntEdit,   // an integer in an edit
+  kTone,      // FilterParam: the weighting list with the Grayscale / Sepia radio pair
+};
 
-// A bound control; its range is that of the setting it edits (kSettings).
+// A bound control and the field it edits; the range is that of the field's
+// setting (kSettings).
 struct ExchangeRow {
   int id;
   Kind kind;
-  int32_t DialogValues::*integer;
-  double DialogValues::*real;
+  int32_t FilterSettings::*integer;
+  double FilterSettings::*real;
 };
+
+using FS = FilterSettings;
 
 // The order the values are read in, and so the order their prompts appear.
+// The plug-in's switch (IDC_ENABLE_PLUGIN) is read before them all.
 const ExchangeRow kExchange[] = {
-    {IDC_ENABLE_PLUGIN, Kind::kCheck, &DialogValues::Enabled, nullptr},
-    {IDC_GAMMA_VAL, Kind::kRealEdit, nullptr, &DialogValues::GammaVal},
-    {IDC_GRAY_MODE, Kind::kList, &DialogValues::ListIndex, nullptr},
-    {IDC_USM_RADIUS, Kind::kRealEdit, nullptr, &DialogValues::USMRadius},
-    {IDC_USM_THRESHOLD, Kind::kIntEdit, &DialogValues::USMThreshold, nullptr},
-    {IDC_USM_ENABLE, Kind::kCheck, &DialogValues::USMEnable, nullptr},
-    {IDC_AUTO_LEVELS, Kind::kCheck, &DialogValues::AutoLevels, nullptr},
-    {IDC_DEFOG, Kind::kCheck, &DialogValues::Defog, nullptr},
-    {IDC_DEFOG_VAL, Kind::kIntEdit, &DialogValues::DefogVal, nullptr},
-    {IDC_USM_AMOUNT, Kind::kIntEdit, &DialogValues::USMAmount, nullptr},
-    {IDC_GRAYSCALE, Kind::kRadioPair, &DialogValues::ToneKind, nullptr},
-    {IDC_TONE, Kind::kCheck, &DialogValues::ToneFilter, nullptr},
-    {IDC_GAMMA_ADJ, Kind::kCheck, &DialogValues::GammaAdj, nullptr},
+    {IDC_GAMMA_VAL, Kind::kRealEdit, nullptr, &FS::GammaVal},
+    {IDC_GRAY_MODE, Kind::kTone, &FS::FilterParam, nullptr},
+    {IDC_USM_RADIUS, Kind::kRealEdit, nullptr, &FS::USMRadius},
+    {IDC_USM_THRESHOLD, Kind::kIntEdit, &FS::USMThreshold, nullptr},
+    {IDC_USM_ENABLE, Kind::kCheck, &FS::USMEnable, nullptr},
+    {IDC_AUTO_LEVELS, Kind::kCheck, &FS::AutoLevels, nullptr},
+    {IDC_DEFOG, Kind::kCheck, &FS::Defog, nullptr},
+    {IDC_DEFOG_VAL, Kind::kIntEdit, &FS::DefogVal, nullptr},
+    {IDC_USM_AMOUNT, Kind::kIntEdit, &FS::USMAmount, nullptr},
+    {IDC_TONE, Kind::kCheck, &FS::ToneFilter, nullptr},
+    {IDC_GAMMA_ADJ, Kind::kCheck, &FS::GammaAdj, nullptr},
 };
 
-// The second button of the radio pair follows the first.
-int SecondRadio(const ExchangeRow& row) { return row.id + 1; }
+// The setting an edit or the list stands for; every field has one.
+const Setting& SettingOf(const ExchangeRow& row) {
+  return row.real != nullptr ? *SettingOfField(row.real) : *SettingOfField(row.integer);
+}
 
-// The setting an edit or the list stands for; every one of them has one.
-const Setting& SettingOf(const ExchangeRow& row) { return *SettingOfControl(row.id); }
-
-void PutRow(const ExchangeRow& row, const DialogValues& values, DialogControls& controls) {
+void PutRow(const ExchangeRow& row, const FilterSettings& settings, DialogControls& controls) {
   switch (row.kind) {
     case Kind::kCheck:
-      controls.SetChecked(row.id, values.*row.integer != 0);
+      controls.SetChecked(row.id, settings.*row.integer != 0);
       break;
     case Kind::kRealEdit:
-      controls.SetText(row.id, FormatReal(values.*row.real));
+      controls.SetText(row.id, FormatReal(settings.*row.real));
       break;
     case Kind::kIntEdit:
-      controls.SetText(row.id, std::to_string(values.*row.integer));
+      controls.SetText(row.id, std::to_string(settings.*row.integer));
       break;
-    case Kind::kList: {
+    case Kind::kTone: {
+      const ToneControls tone = ToneFromFilterParam(settings.*row.integer);
       // The list has an item for each weighting; any other index selects none.
-      const int32_t index = values.*row.integer;
-      const Setting& tone = SettingOf(row);
-      controls.SetListSelection(row.id, index >= tone.low && index <= tone.high ? index : -1);
+      const Setting& setting = SettingOf(row);
+      const bool listed = tone.list_index >= setting.low && tone.list_index <= setting.high;
+      controls.SetListSelection(row.id, listed ? tone.list_index : -1);
+      controls.SetChecked(IDC_GRAYSCALE, tone.kind == 0);
+      controls.SetChecked(IDC_SEPIA, tone.kind == 1);
       break;
     }
-    case Kind::kRadioPair:
-      controls.SetChecked(row.id, values.*row.integer == 0);
-      controls.SetChecked(SecondRadio(row), values.*row.integer == 1);
-      break;
   }
 }
 
-bool TakeRow(const ExchangeRow& row, DialogControls& controls, DialogValues& values) {
+bool TakeRow(const ExchangeRow& row, DialogControls& controls, FilterSettings& settings) {
   switch (row.kind) {
     case Kind::kCheck:
-      values.*row.integer = controls.IsChecked(row.id) ? 1 : 0;
+      settings.*row.integer = controls.IsChecked(row.id) ? 1 : 0;
       return true;
-    case Kind::kList:
-      values.*row.integer = controls.GetListSelection(row.id);
+    case Kind::kTone: {
+      const int32_t kind = controls.IsChecked(IDC_GRAYSCALE) ? 0 : controls.IsChecked(IDC_SEPIA) ? 1 : -1;
+      settings.*row.integer = FilterParamFromTone(kind, controls.GetListSelection(row.id));
       return true;
-    case Kind::kRadioPair:
-      values.*row.integer = controls.IsChecked(row.id) ? 0 : controls.IsChecked(SecondRadio(row)) ? 1 : -1;
-      return true;
+    }
     case Kind::kIntEdit: {
       const std::optional<int64_t> value = ParseLeadingInteger(controls.GetText(row.id));
       if (!value) {
@@ -91,7 +95,7 @@ bool TakeRow(const ExchangeRow& row, DialogControls& controls, DialogValues& val
                              IntegerRangePrompt(static_cast<int32_t>(setting.low), static_cast<int32_t>(setting.high)));
         return false;
       }
-      values.*row.integer = static_cast<int32_t>(*value);
+      settings.*row.integer = static_cast<int32_t>(*value);
       return true;
     }
     case Kind::kRealEdit: {
@@ -105,7 +109,7 @@ bool TakeRow(const ExchangeRow& row, DialogControls& controls, DialogValues& val
         controls.RejectValue(row.id, NumberRangePrompt(setting.low, setting.high));
         return false;
       }
-      values.*row.real = *value;
+      settings.*row.real = *value;
       return true;
     }
   }
@@ -160,41 +164,6 @@ int32_t FilterParamFromTone(int32_t kind, int32_t list_index) {
   return kind == 1 ? (list_index | 0x10) : list_index;
 }
 
-DialogValues ValuesFromSettings(const FilterSettings& settings, int32_t enabled) {
-  DialogValues values;
-  const ToneControls tone = ToneFromFilterParam(settings.FilterParam);
-  values.Enabled = enabled;
-  values.GammaVal = settings.GammaVal;
-  values.ListIndex = tone.list_index;
-  values.USMRadius = settings.USMRadius;
-  values.USMThreshold = settings.USMThreshold;
-  values.USMEnable = settings.USMEnable;
-  values.AutoLevels = settings.AutoLevels;
-  values.Defog = settings.Defog;
-  values.DefogVal = settings.DefogVal;
-  values.USMAmount = settings.USMAmount;
-  values.ToneKind = tone.kind;
-  values.ToneFilter = settings.ToneFilter;
-  values.GammaAdj = settings.GammaAdj;
-  return values;
-}
-
-FilterSettings SettingsFromValues(const DialogValues& values) {
-  FilterSettings settings;
-  settings.ToneFilter = values.ToneFilter;
-  settings.FilterParam = FilterParamFromTone(values.ToneKind, values.ListIndex);
-  settings.GammaAdj = values.GammaAdj;
-  settings.GammaVal = values.GammaVal;
-  settings.Defog = values.Defog;
-  settings.DefogVal = values.DefogVal;
-  settings.AutoLevels = values.AutoLevels;
-  settings.USMEnable = values.USMEnable;
-  settings.USMRadius = values.USMRadius;
-  settings.USMAmount = values.USMAmount;
-  settings.USMThreshold = values.USMThreshold;
-  return settings;
-}
-
 std::string IntegerPrompt() { return "Please enter an integer."; }
 std::string NumberPrompt() { return "Please enter a number."; }
 std::string IntegerRangePrompt(int32_t low, int32_t high) {
@@ -204,21 +173,26 @@ std::string NumberRangePrompt(double low, double high) {
   return "Please enter a number between " + FormatReal(low) + " and " + FormatReal(high) + ".";
 }
 
-void PutValues(const DialogValues& values, uint16_t hotkey, DialogControls& controls) {
-  for (const ExchangeRow& row : kExchange) PutRow(row, values, controls);
+void PutValues(const FilterSettings& settings, int32_t enabled, uint16_t hotkey, DialogControls& controls) {
+  controls.SetChecked(IDC_ENABLE_PLUGIN, enabled != 0);
+  for (const ExchangeRow& row : kExchange) PutRow(row, settings, controls);
   controls.SetHotkey(IDC_HOTKEY, hotkey);
 }
 
-bool TakeValues(DialogControls& controls, DialogValues& values) {
+bool TakeValues(DialogControls& controls, FilterSettings& settings, int32_t& enabled) {
+  enabled = controls.IsChecked(IDC_ENABLE_PLUGIN) ? 1 : 0;
   for (const ExchangeRow& row : kExchange) {
-    if (!TakeRow(row, controls, values)) return false;
+    if (!TakeRow(row, controls, settings)) return false;
   }
   return true;
 }
 
-bool SaveValues(DialogControls& controls, DialogValues& values, FilterSettings& pending, uint16_t& hotkey) {
-  if (!TakeValues(controls, values)) return false;
+bool SaveValues(DialogControls& controls, FilterSettings& pending, int32_t& enabled, uint16_t& hotkey) {
+  FilterSettings edited = pending;
+  int32_t switched = enabled;
+  if (!TakeValues(controls, edited, switched)) return false;
+  pending = edited;
+  enabled = switched;
   hotkey = controls.GetHotkey(IDC_HOTKEY);
-  pending = SettingsFromValues(values);
   return true;
 }

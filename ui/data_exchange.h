@@ -2,13 +2,12 @@
 //
 // The settings dialog's data exchange, written once and independent of the
 // window system: the parsing rules of the edits, the tone encoding, and the
-// table that moves values between the control values and the controls.
+// table that binds each control to the FilterSettings field it edits.
 //
-// The dialog keeps one value per bound control (DialogValues). The load
-// half puts them into the controls; the save half reads the controls back
-// in table order, checking each value as soon as it is read. The first
-// failure shows its prompt and stops: the values read before it stay in
-// DialogValues, nothing else changes.
+// The load half puts the switch, every field and the hotkey word into the
+// controls; the save half reads the controls back in table order, checking
+// each value as soon as it is read. The first failure shows its prompt and
+// stops, and the record handed in stays as it was.
 #ifndef CHROMALINE_UI_DATA_EXCHANGE_H_
 #define CHROMALINE_UI_DATA_EXCHANGE_H_
 
@@ -17,7 +16,7 @@
 #include <string>
 
 #include "filters/filter_settings.h"
-#include "filters/setting_text.h"
+#include "settings/setting_text.h"
 
 // An integer at the start of `text`: leading blanks, an optional sign and
 // the longest run of digits; whatever follows is ignored ("12abc" is 12).
@@ -42,28 +41,6 @@ ToneControls ToneFromFilterParam(int32_t filter_param);
 // (-1) stays -1 whichever radio button is checked.
 int32_t FilterParamFromTone(int32_t kind, int32_t list_index);
 
-// One value per bound control.
-struct DialogValues {
-  int32_t Enabled = 0;
-  double GammaVal = 0.0;
-  int32_t ListIndex = 0;  // grayscale mode; -1 for no selection
-  double USMRadius = 0.5;
-  int32_t USMThreshold = 4;
-  int32_t USMEnable = 0;
-  int32_t AutoLevels = 0;
-  int32_t Defog = 0;
-  int32_t DefogVal = 10;
-  int32_t USMAmount = 100;
-  int32_t ToneKind = 0;  // position of the checked radio button, -1 if none
-  int32_t ToneFilter = 0;
-  int32_t GammaAdj = 0;
-};
-
-// The control values a record opens with (the first step of the load half).
-DialogValues ValuesFromSettings(const FilterSettings& settings, int32_t enabled);
-// The record the control values stand for (list index plus 0x10 for Sepia).
-FilterSettings SettingsFromValues(const DialogValues& values);
-
 // What the exchange needs of the controls. The Windows dialog implements it
 // on its HWND; tests implement it on a table.
 class DialogControls {
@@ -87,18 +64,20 @@ std::string NumberPrompt();
 std::string IntegerRangePrompt(int32_t low, int32_t high);
 std::string NumberRangePrompt(double low, double high);
 
-// Load half: every control value into its control, in table order; then
-// the hotkey word into the hotkey field.
-void PutValues(const DialogValues& values, uint16_t hotkey, DialogControls& controls);
+// Load half: the plug-in's switch into its check box, every field of
+// `settings` into its control in table order, then the hotkey word into the
+// hotkey field.
+void PutValues(const FilterSettings& settings, int32_t enabled, uint16_t hotkey, DialogControls& controls);
 
-// Save half, first step: reads the controls into `values` in table order.
-// Returns false at the first value that does not parse or lies outside its
-// range, after RejectValue; the values read before it are kept.
-bool TakeValues(DialogControls& controls, DialogValues& values);
+// Save half, first step: reads the switch, then the controls into
+// `settings` in table order. Returns false at the first value that does not
+// parse or lies outside its range, after RejectValue; the fields read before
+// it hold what was read, the rest are untouched.
+bool TakeValues(DialogControls& controls, FilterSettings& settings, int32_t& enabled);
 
 // The whole save half apart from the remembered sample picture: on success
-// `pending` and `hotkey` receive the new values; on failure they are left
-// as they were.
-bool SaveValues(DialogControls& controls, DialogValues& values, FilterSettings& pending, uint16_t& hotkey);
+// `pending`, `enabled` and `hotkey` receive the new values; on failure they
+// are left as they were.
+bool SaveValues(DialogControls& controls, FilterSettings& pending, int32_t& enabled, uint16_t& hotkey);
 
 #endif  // CHROMALINE_UI_DATA_EXCHANGE_H_

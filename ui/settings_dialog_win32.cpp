@@ -130,7 +130,6 @@ class SettingsDialog : public DialogBase, private PreviewOwner {
   SettingsDialogFields fields_;
   std::string help_page_;
   StopQuery stop_;
-  DialogValues values_;
   bool controls_ready_ = false;
   gdiplus::Session gdiplus_;
   HotkeyField hotkey_field_;
@@ -139,12 +138,10 @@ class SettingsDialog : public DialogBase, private PreviewOwner {
 
 bool SettingsDialog::OnInit() {
   WindowControls controls(hwnd());
-  // The load half: the control values, then the controls.
-  values_ = ValuesFromSettings(fields_.Pending, fields_.Enabled);
   // The switch is hidden in single-image mode; on, it opens every group.
-  if (fields_.SingleImage != 0) fields_.Enabled = values_.Enabled = 1;
+  if (fields_.SingleImage != 0) fields_.Enabled = 1;
   hotkey_field_.Attach(Item(IDC_HOTKEY));
-  PutValues(values_, fields_.HotKey, controls);
+  PutValues(fields_.Pending, fields_.Enabled, fields_.HotKey, controls);  // the load half
 
   SendDlgItemMessageA(hwnd(), IDC_HOTKEY, HKM_SETRULES, kInvalidHotkeyCombinations, MAKELPARAM(0, 0));
   SwitchRule();
@@ -171,8 +168,7 @@ void SettingsDialog::SwitchRule() {
 
 bool SettingsDialog::SaveValues() {
   WindowControls controls(hwnd());
-  if (!::SaveValues(controls, values_, fields_.Pending, fields_.HotKey)) return false;
-  fields_.Enabled = values_.Enabled;
+  if (!::SaveValues(controls, fields_.Pending, fields_.Enabled, fields_.HotKey)) return false;
   fields_.KeptSample = fields_.SamplePath;
   return true;
 }

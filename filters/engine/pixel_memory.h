@@ -1,7 +1,11 @@
 // File: filters/engine/pixel_memory.h
 //
-// Where pixel buffer blocks come from. On Windows a moveable, zero-filled
-// global memory block locked for its whole life; elsewhere calloc.
+// Where pixel buffer blocks and the sharpening engine's own blocks come
+// from. Pixel blocks are, on Windows, moveable, zero-filled global memory
+// locked for its whole life; elsewhere calloc. Engine blocks come from
+// malloc. Both go through one counter (pixel_memory.cpp) that a test may
+// tell to refuse an allocation, so that every way out of a failed
+// allocation can be walked.
 #ifndef CHROMALINE_FILTERS_PIXEL_MEMORY_H_
 #define CHROMALINE_FILTERS_PIXEL_MEMORY_H_
 
@@ -11,5 +15,23 @@
 unsigned char* AllocatePixelBlock(size_t bytes);
 // Releases a block from AllocatePixelBlock; nullptr is ignored.
 void FreePixelBlock(unsigned char* block);
+
+// An uninitialised block for the engine's working memory, or nullptr.
+void* AllocateEngineBlock(size_t bytes);
+// Releases a block from AllocateEngineBlock; nullptr is ignored.
+void FreeEngineBlock(void* block);
+
+// For tests. After RefusePixelMemoryAt(n) with n >= 1, the n-th allocation
+// of either kind from then on returns nullptr; n = 0 refuses none. Either
+// way the counts below start again from zero.
+void RefusePixelMemoryAt(long nth);
+// Allocations asked for since the last RefusePixelMemoryAt.
+long PixelMemoryRequests();
+// Blocks of either kind handed out and not yet released.
+long PixelMemoryOutstanding();
+
+// The platform's pixel blocks (pixel_memory_win32.cpp, _portable.cpp).
+unsigned char* AllocateSystemPixelBlock(size_t bytes);
+void FreeSystemPixelBlock(unsigned char* block);
 
 #endif  // CHROMALINE_FILTERS_PIXEL_MEMORY_H_

@@ -5,6 +5,8 @@
 
 #include "filters/engine/pixel_memory.h"
 
-unsigned char* AllocatePixelBlock(size_t bytes) { return static_cast<unsigned char*>(std::calloc(bytes, 1)); }
+unsigned char* AllocateSystemPixelBlock(size_t bytes) {
+  return static_cast<unsigned char*>(std::calloc(bytes, 1));
+}
 
-void FreePixelBlock(unsigned char* block) { std::free(block); }
+void FreeSystemPixelBlock(unsigned char* block) { std::free(block); }

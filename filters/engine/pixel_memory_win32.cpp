@@ -7,7 +7,7 @@
 
 #include "filters/engine/pixel_memory.h"
 
-unsigned char* AllocatePixelBlock(size_t bytes) {
+unsigned char* AllocateSystemPixelBlock(size_t bytes) {
   HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
   if (handle == nullptr) return nullptr;
   void* block = GlobalLock(handle);
@@ -15,8 +15,7 @@ unsigned char* AllocatePixelBlock(size_t bytes) {
   return static_cast<unsigned char*>(block);
 }
 
-void FreePixelBlock(unsigned char* block) {
-  if (block == nullptr) return;
+void FreeSystemPixelBlock(unsigned char* block) {
   HGLOBAL handle = GlobalHandle(block);
   GlobalUnlock(handle);
   GlobalFree(handle);

@@ -8,9 +8,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
+#include "filters/engine/pixel_memory.h"
 #include "filters/engine/worker_team.h"
 #include "filters/sharpen/unsharp_mask_rows.h"
 #include "filters/stages.h"
@@ -34,7 +34,7 @@ void SharpenFromBlurOn(const PixelBuffer& source, PixelBuffer& destination, int3
   // The result depends only on the pair (O, B): the plain loop looks it up
   // in a table made once per call (or works it out when there is no memory
   // for the table).
-  unsigned char* table = static_cast<unsigned char*>(std::malloc(256 * 256));
+  unsigned char* table = static_cast<unsigned char*>(AllocateEngineBlock(256 * 256));
   if (table != nullptr) {
     for (int o = 0; o < 256; ++o) {
       for (int b = 0; b < 256; ++b) table[o * 256 + b] = SharpenedValue(o, b, parameters.amount, threshold);
@@ -54,7 +54,7 @@ void SharpenFromBlurOn(const PixelBuffer& source, PixelBuffer& destination, int3
       }
     }
   });
-  std::free(table);
+  FreeEngineBlock(table);
 }
 
 void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double radius, int32_t amount,

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "filters/engine/pixel_memory.h"
 #include "filters/engine/worker_team.h"
 #include "filters/sharpen/blur_kernel.h"
 #include "filters/sharpen/unsharp_mask_dispatch.h"
@@ -36,8 +37,8 @@ namespace {
 constexpr float kFusedExactWeight = 1.0f / 4194304.0f;  // 2^-22
 constexpr float kVectorRoundingWeight = 1.0f / 9223372036854775808.0f;  // 2^-63
 
-void* DefaultAllocate(size_t bytes, void*) { return std::malloc(bytes); }
-void DefaultRelease(void* block, void*) { std::free(block); }
+void* DefaultAllocate(size_t bytes, void*) { return AllocateEngineBlock(bytes); }
+void DefaultRelease(void* block, void*) { FreeEngineBlock(block); }
 
 // A block from BlurMemory, released when it goes out of scope.
 class EngineBlock {
@@ -178,6 +179,16 @@ struct BlurRun {
     if (work_counter != nullptr) work_counter->fetch_add(task.work);
   }
 
+  // The whole list on `threads` threads, in one run: each task waits only
+  // for what it reads (`ready_after`, one entry per task, filled here).
+  void Run(int task_count, int* ready_after, int threads) {
+    for (int t = 0; t < task_count; ++t) ready_after[t] = tasks[t].ready_after;
+    WorkerTeam team(threads);
+    team.RunWithSlots(
+        task_count, [&](int task, int slot) { RunTask(task, slot); },
+        [&](int done_prefix) { return AskQueries(done_prefix); }, ready_after);
+  }
+
   // On the calling thread: the queries whose tasks have all finished.
   bool AskQueries(int done_prefix) {
     const int done = done_prefix;
@@ -191,6 +202,65 @@ struct BlurRun {
     return true;
   }
 };
+
+// The sizes of one blur's blocks, from the picture and the tap count.
+struct BlurLayout {
+  BlurGeometry geometry;
+  BlurPlanShape shape;
+  int strips;
+  uint64_t strip_doubles;
+  bool float_ring;
+  size_t padded_stride;  // floats per slot's padded piece, even
+  int window_size;
+  uint64_t slot_bytes;
+
+  BlurLayout(int width, int height, int count)
+      : geometry{width, height, count / 2 - 1, count}, shape(BlurPlanShapeFor(geometry)) {
+    const int n = geometry.reach;
+    strips = (3 * width + kStripValues - 1) / kStripValues;
+    strip_doubles = uint64_t{kStripValues} * static_cast<uint64_t>(shape.ring_rows);
+    float_ring = uint64_t{8} * static_cast<uint64_t>(shape.ring_rows) > uint64_t{3} * height;
+    padded_stride = (static_cast<size_t>(shape.piece_values) + 6 * static_cast<size_t>(n) + 1) & ~size_t{1};
+    window_size = shape.band_rows + 2 * n;
+    slot_bytes = uint64_t{4} * padded_stride + uint64_t{8} * (kStripValues + 1) +
+                 sizeof(void*) * (static_cast<uint64_t>(window_size) + static_cast<uint64_t>(shape.band_rows));
+  }
+  uint64_t ring_bytes() const { return (float_ring ? 4 : 8) * strip_doubles * static_cast<uint64_t>(strips); }
+};
+
+// Fills the kernel block (weights, offsets, padded columns and window rows
+// per tap) and returns the taps as the loops use them.
+BlurTaps FillTaps(float radius, int count, float* block) {
+  const int n = count / 2 - 1;
+  BlurKernel kernel;
+  kernel.count = count;
+  kernel.weights = block;
+  kernel.offsets = reinterpret_cast<int*>(block + count);
+  int* columns = kernel.offsets + count;
+  int* window_rows = columns + count;
+  FillBlurKernel(radius, kernel);
+  const float smallest = *std::min_element(kernel.weights, kernel.weights + count);
+  for (int j = 0; j < count; ++j) {
+    columns[j] = 3 * (kernel.offsets[j] + n);
+    window_rows[j] = kernel.offsets[j] + n;
+  }
+  return {count, kernel.weights, columns, window_rows, smallest >= kFusedExactWeight,
+          smallest >= kVectorRoundingWeight};
+}
+
+// Hands each of `threads` slots its pieces out of one block: all padded
+// pieces first, then all strip rows, all windows and all destination row
+// lists (each part starts 8-byte aligned).
+void PlaceSlots(char* memory, const BlurLayout& layout, int threads, BlurRun& run) {
+  const size_t count = static_cast<size_t>(threads);
+  run.padded = reinterpret_cast<float*>(memory);
+  run.padded_floats = layout.padded_stride;
+  run.strip_rows = reinterpret_cast<double*>(memory + 4 * layout.padded_stride * count);
+  run.windows = reinterpret_cast<void**>(run.strip_rows + static_cast<size_t>(kStripValues) * count);
+  run.dest_rows = reinterpret_cast<unsigned char**>(run.windows + static_cast<size_t>(layout.window_size) * count);
+  run.window_size = layout.window_size;
+  run.band_rows = layout.shape.band_rows;
+}
 
 }  // namespace
 
@@ -209,104 +279,53 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
   const int width = source.width();
   const int height = source.height();
   const int count = BlurTapCount(r);
-  const int n = count / 2 - 1;
   // The loops index a padded row of 3 * (W + 2n) values with int; a row
   // that long (hundreds of millions of pixels) is refused, not wrapped.
-  if (int64_t{3} * (int64_t{width} + 2 * n) > INT32_MAX) return BlurOutcome::kRefused;
-  const int values = 3 * width;
+  if (int64_t{3} * (int64_t{width} + count - 2) > INT32_MAX) return BlurOutcome::kRefused;
   const BlurMemory& memory = options.memory;
-  const BlurGeometry geometry{width, height, n, count};
-  const BlurPlanShape shape = BlurPlanShapeFor(geometry);
+  const BlurLayout layout(width, height, count);
+  const BlurPlanShape& shape = layout.shape;
   int threads = BlurThreadsFor(width, height, r, options.threads, options.threaded_work);
 
-  // Kernel: weights, then offsets, padded columns and window rows per tap.
   EngineBlock kernel_block(memory, uint64_t{4} * 4 * static_cast<uint64_t>(count));
-  // The plan: tasks, phases and one placing per query.
   EngineBlock tasks_block(memory, sizeof(BlurTask) * static_cast<uint64_t>(shape.tasks));
   EngineBlock phases_block(memory, sizeof(BlurPhase) * static_cast<uint64_t>(shape.phases));
   EngineBlock queries_block(memory, sizeof(int) * (static_cast<uint64_t>(width) + static_cast<uint64_t>(height)));
-  const int strips = (values + kStripValues - 1) / kStripValues;
-  const uint64_t strip_doubles = uint64_t{kStripValues} * static_cast<uint64_t>(shape.ring_rows);
-  const bool float_ring = uint64_t{8} * static_cast<uint64_t>(shape.ring_rows) > uint64_t{3} * height;
-  EngineBlock ring_block(memory, (float_ring ? 4 : 8) * strip_doubles * static_cast<uint64_t>(strips));
-  if (!kernel_block || !tasks_block || !phases_block || !queries_block || !ring_block) return BlurOutcome::kRefused;
-  // Per-thread pieces: a padded row piece, a window of row pointers and
-  // the destination rows of one band. Without memory for several threads
-  // the caller does it all.
-  const size_t padded_floats = static_cast<size_t>(shape.piece_values) + 6 * static_cast<size_t>(n) + 1;
-  const int window_size = shape.band_rows + 2 * n;
-  const uint64_t slot_bytes = uint64_t{4} * (padded_floats & ~size_t{1}) + uint64_t{8} * (kStripValues + 1) +
-                              sizeof(void*) * (static_cast<uint64_t>(window_size) + static_cast<uint64_t>(shape.band_rows));
-  EngineBlock many_slots(memory, threads > 1 ? slot_bytes * static_cast<uint64_t>(threads) : 0);
-  if (!many_slots) threads = 1;
-  EngineBlock one_slot(memory, threads > 1 ? 0 : slot_bytes);
-  if (threads == 1 && !one_slot) return BlurOutcome::kRefused;
-  // Slot s's pieces: all padded pieces first, then all windows, then all
-  // destination row lists (each part starts 8-byte aligned).
-  const size_t padded_stride = padded_floats & ~size_t{1};
-  char* const slot_memory = threads > 1 ? many_slots.as<char>() : one_slot.as<char>();
-  float* const padded = reinterpret_cast<float*>(slot_memory);
-  double* const strip_rows = reinterpret_cast<double*>(slot_memory + 4 * padded_stride * static_cast<size_t>(threads));
-  void** const windows =
-      reinterpret_cast<void**>(strip_rows + static_cast<size_t>(kStripValues) * static_cast<size_t>(threads));
-  unsigned char** const dest_rows = reinterpret_cast<unsigned char**>(
-      windows + static_cast<size_t>(window_size) * static_cast<size_t>(threads));
-
-  BlurKernel kernel;
-  kernel.count = count;
-  kernel.weights = kernel_block.as<float>();
-  kernel.offsets = reinterpret_cast<int*>(kernel.weights + count);
-  int* columns = kernel.offsets + count;
-  int* window_rows = columns + count;
-  FillBlurKernel(r, kernel);
-  const float smallest = *std::min_element(kernel.weights, kernel.weights + count);
-  for (int j = 0; j < count; ++j) {
-    columns[j] = 3 * (kernel.offsets[j] + n);
-    window_rows[j] = kernel.offsets[j] + n;
-  }
-  const BlurTaps taps = {count, kernel.weights, columns, window_rows, smallest >= kFusedExactWeight,
-                         smallest >= kVectorRoundingWeight};
-
-  BlurTask* tasks = tasks_block.as<BlurTask>();
-  BlurPhase* phases = phases_block.as<BlurPhase>();
-  int* ask_after = queries_block.as<int>();
-  FillBlurPlan(geometry, shape, tasks, phases);
-  ScheduleBlurQueries(geometry, tasks, shape.tasks, ask_after);
-
-  BlurRun run{&source,
-              &destination,
-              geometry,
-              taps,
-              BlurRowLoopsFor(taps.vector_rounding_exact ? options.path : std::optional<CpuPath>(CpuPath::kPlain)),
-              tasks,
-              ask_after,
-              ring_block.as<char>(),
-              float_ring,
-              strip_doubles,
-              shape.ring_rows,
-              padded,
-              padded_stride,
-              strip_rows,
-              windows,
-              dest_rows,
-              window_size,
-              shape.band_rows,
-              options.work_counter,
-              &stop};
-  // One run over the whole list: each task waits only for what it reads.
+  EngineBlock ring_block(memory, layout.ring_bytes());
   EngineBlock ready_block(memory, sizeof(int) * static_cast<uint64_t>(shape.tasks));
-  if (!ready_block) return BlurOutcome::kRefused;
-  int* ready_after = ready_block.as<int>();
-  for (int t = 0; t < shape.tasks; ++t) ready_after[t] = tasks[t].ready_after;
-  WorkerTeam team(threads);
-  team.RunWithSlots(
-      shape.tasks, [&](int task, int slot) { run.RunTask(task, slot); },
-      [&](int done_prefix) { return run.AskQueries(done_prefix); }, ready_after);
-  if (run.stopped_at >= 0) {
-    // After a row's query nothing is blurred yet; after column x's, the
-    // columns up to x are.
-    ClearFrom(destination, run.stopped_at < height ? 0 : 3 * (run.stopped_at - height + 1));
-    return BlurOutcome::kStopped;
+  if (!kernel_block || !tasks_block || !phases_block || !queries_block || !ring_block || !ready_block) {
+    return BlurOutcome::kRefused;
   }
-  return BlurOutcome::kComplete;
+  // Without memory for several threads' slots the caller does it all.
+  EngineBlock many_slots(memory, threads > 1 ? layout.slot_bytes * static_cast<uint64_t>(threads) : 0);
+  if (!many_slots) threads = 1;
+  EngineBlock one_slot(memory, threads > 1 ? 0 : layout.slot_bytes);
+  if (threads == 1 && !one_slot) return BlurOutcome::kRefused;
+
+  const BlurTaps taps = FillTaps(r, count, kernel_block.as<float>());
+  BlurTask* tasks = tasks_block.as<BlurTask>();
+  int* ask_after = queries_block.as<int>();
+  FillBlurPlan(layout.geometry, shape, tasks, phases_block.as<BlurPhase>());
+  ScheduleBlurQueries(layout.geometry, tasks, shape.tasks, ask_after);
+  BlurRun run{};
+  run.source = &source;
+  run.destination = &destination;
+  run.geometry = layout.geometry;
+  run.taps = taps;
+  run.loops = BlurRowLoopsFor(taps.vector_rounding_exact ? options.path : std::optional<CpuPath>(CpuPath::kPlain));
+  run.tasks = tasks;
+  run.ask_after = ask_after;
+  run.ring = ring_block.as<char>();
+  run.float_ring = layout.float_ring;
+  run.strip_doubles = layout.strip_doubles;
+  run.ring_rows = shape.ring_rows;
+  PlaceSlots(threads > 1 ? many_slots.as<char>() : one_slot.as<char>(), layout, threads, run);
+  run.work_counter = options.work_counter;
+  run.stop = &stop;
+  run.Run(shape.tasks, ready_block.as<int>(), threads);
+  if (run.stopped_at < 0) return BlurOutcome::kComplete;
+  // After a row's query nothing is blurred yet; after column x's, the
+  // columns up to x are.
+  ClearFrom(destination, run.stopped_at < height ? 0 : 3 * (run.stopped_at - height + 1));
+  return BlurOutcome::kStopped;
 }

@@ -121,17 +121,17 @@ CHROMALINE_TARGET_AVX2_FMA void HorizontalRowAvx2(const BlurTaps& taps, const fl
     return;
   }
   int i = 0;
-  for (; i + 8 * kBlocks <= values; i += 8 * kBlocks) {
-    __m256 sum[kBlocks];
-    CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) sum[k] = _mm256_setzero_ps();
+  for (; i + 8 * kFloatBlocks <= values; i += 8 * kFloatBlocks) {
+    __m256 sum[kFloatBlocks];
+    CHROMALINE_UNROLL for (int k = 0; k < kFloatBlocks; ++k) sum[k] = _mm256_setzero_ps();
     for (int j = 0; j < taps.count; ++j) {
       const __m256 w = _mm256_set1_ps(taps.weights[j]);
       const float* p = padded + i + taps.columns[j];
-      CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) {
+      CHROMALINE_UNROLL for (int k = 0; k < kFloatBlocks; ++k) {
         sum[k] = _mm256_fmadd_ps(_mm256_loadu_ps(p + 8 * k), w, sum[k]);
       }
     }
-    CHROMALINE_UNROLL for (int k = 0; k < kBlocks; ++k) StoreEightAsDoubles(sum[k], out + i + 8 * k);
+    CHROMALINE_UNROLL for (int k = 0; k < kFloatBlocks; ++k) StoreEightAsDoubles(sum[k], out + i + 8 * k);
   }
   for (; i + 8 <= values; i += 8) {
     __m256 sum = _mm256_setzero_ps();

@@ -48,6 +48,13 @@ constexpr int kBlocks = 8;
 #else
 constexpr int kBlocks = 4;
 #endif
+// Sums of the single-precision horizontal loop need no rounding temporary:
+// in 32-bit code seven of them and the weight fill the eight registers.
+#if defined(__x86_64__) || defined(_M_X64)
+constexpr int kFloatBlocks = 8;
+#else
+constexpr int kFloatBlocks = 7;
+#endif
 
 // Rounding a double sum to float without leaving double lanes: with E the
 // sum's binary exponent, M = 1.5 * 2^(E + 29) has a unit in the last place

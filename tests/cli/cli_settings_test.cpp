@@ -11,6 +11,7 @@
 
 #include "cli/options.h"
 #include "cli/settings.h"
+#include "tests/support/sample_settings.h"
 
 namespace {
 
@@ -101,6 +102,74 @@ TEST(CliSettings, NamesValuesOutsideTheDialogsRanges) {
   const std::vector<std::string> own = OutsideDialogRanges(local, &wide);
   ASSERT_EQ(own.size(), 1u);
   EXPECT_NE(own[0].find("USMThreshold 300"), std::string::npos) << own[0];
+}
+
+// What the notes say of the stages in force, and the blurs the progress
+// counts, for single stages and mixes; the stages are always named in the
+// order they run.
+TEST(CliSettings, DescribesTheStagesInForceInTheirOrder) {
+  FilterSettings none;
+  FilterSettings gamma = none;
+  gamma.GammaAdj = 1;
+  gamma.GammaVal = -0.25;
+  FilterSettings levels = none;
+  levels.AutoLevels = 1;
+  FilterSettings contrast = none;
+  contrast.Defog = 1;
+  contrast.DefogVal = 35;
+  FilterSettings sharpen = none;
+  sharpen.USMEnable = 1;
+  sharpen.USMRadius = 1.2;
+  sharpen.USMAmount = 180;
+  sharpen.USMThreshold = 2;
+  FilterSettings green_sepia = none;
+  green_sepia.ToneFilter = 1;
+  green_sepia.FilterParam = 0x15;
+  FilterSettings odd_gray = green_sepia;
+  odd_gray.FilterParam = 9;  // no such weighting: the stage uses Standard
+  FilterSettings mix = sharpen;
+  mix.ToneFilter = 1;
+  mix.FilterParam = 0x10;
+  mix.GammaAdj = 1;
+  mix.GammaVal = 2;
+  mix.Defog = 1;
+  const struct {
+    FilterSettings settings;
+    const char* described;
+    int blurs;
+  } cases[] = {
+      {none, "no stage", 0},
+      {gamma, "gamma (offset -0.25)", 0},
+      {levels, "auto-levels", 0},
+      {contrast, "local contrast (35 %)", 1},
+      {sharpen, "unsharp mask (radius 1.2, amount 180 %, threshold 2)", 1},
+      {green_sepia, "sepia (Green Channel)", 0},
+      {odd_gray, "grayscale (Standard)", 0},
+      {mix, "gamma (offset 2), local contrast (10 %), unsharp mask (radius 1.2, amount 180 %, threshold 2), sepia "
+            "(Standard)", 2},
+      {EveryStageOn(3), "gamma (offset 0.5), auto-levels, local contrast (40 %), unsharp mask (radius 2, amount "
+                        "150 %, threshold 9), grayscale (Red Channel)", 2},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DescribeStages(c.settings), c.described);
+    EXPECT_EQ(BlurCount(c.settings), c.blurs) << c.described;
+  }
+}
+
+// The switches as the refusals and --help name them, in the order the
+// stages run.
+TEST(CliSettings, NamesTheStageSwitchesInOrder) {
+  EXPECT_EQ(kStageSwitches, "GammaAdj, AutoLevels, Defog, USMEnable or ToneFilter");
+  const std::string help = HelpText();
+  const std::string stages =
+      "    The stages, in the order they run, each switched on by its key:\n"
+      "      GammaAdj      gamma: brightens (GammaVal above 0) or darkens the middle tones\n"
+      "      AutoLevels    auto-levels: the darkest part becomes black, the brightest white\n"
+      "      Defog         local contrast: brings out detail in hazy, flat pictures (DefogVal %)\n"
+      "      USMEnable     unsharp mask: sharpens edges (USMRadius, USMAmount, USMThreshold)\n"
+      "      ToneFilter    grayscale, or sepia (FilterParam)\n"
+      "  --ignore-local";
+  EXPECT_NE(help.find(stages), std::string::npos) << help;
 }
 
 struct FormCase {

@@ -1,6 +1,7 @@
 // The sharpening engine: its kernel, its bit-for-bit agreement with the
 // plain reference on every inner-loop path, the stop query, and what it
 // does with radii, amounts, thresholds and memory it cannot use.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -8,10 +9,12 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "filters/engine/pixel_memory.h"
 #include "filters/filter_pipeline.h"
 #include "filters/stages.h"
 #include "filters/sharpen/unsharp_mask.h"
@@ -391,6 +394,51 @@ TEST(SharpeningStages, LocalContrastThenUnsharpMaskMatchTwoReferencePasses) {
   RunStages(buffer, settings, ImageRegion{0, 0, 0, 0}, script.query());
   EXPECT_TRUE(SamePixels(buffer, second)) << Where(buffer, second);
   EXPECT_EQ(script.asked, 2 * (30 + 600)) << "each stage asks H + W times";
+}
+
+// Every allocation of a pipeline run refused in turn, pixel blocks and
+// engine blocks alike: each sharpening stage then runs whole or is skipped,
+// and every block is given back.
+TEST(SharpeningStages, EachRefusedAllocationSkipsAStageWholeAndLeaksNothing) {
+  struct Case {
+    const char* name;
+    int32_t local_contrast, unsharp_mask;
+  };
+  auto run = [](const Case& c, long refuse_at) {
+    FilterSettings settings;
+    settings.Defog = c.local_contrast;
+    settings.DefogVal = 40;
+    settings.USMEnable = c.unsharp_mask;
+    settings.USMRadius = 2.5;
+    settings.USMAmount = 150;
+    settings.USMThreshold = 0;
+    PixelBuffer buffer = TexturedBuffer(37, 70, 5);
+    const long outstanding = PixelMemoryOutstanding();
+    RefusePixelMemoryAt(refuse_at);
+    RunStages(buffer, settings, ImageRegion{0, 0, 0, 0}, StopQuery());
+    const long requests = PixelMemoryRequests();
+    RefusePixelMemoryAt(0);
+    EXPECT_EQ(PixelMemoryOutstanding(), outstanding) << c.name << ", allocation " << refuse_at << " refused";
+    return std::make_pair(std::move(buffer), requests);
+  };
+  const PixelBuffer unchanged = TexturedBuffer(37, 70, 5);
+  const PixelBuffer local_only = run(Case{"local contrast", 1, 0}, 0).first;
+  const PixelBuffer unsharp_only = run(Case{"unsharp mask", 0, 1}, 0).first;
+  for (const Case& c : {Case{"local contrast", 1, 0}, Case{"unsharp mask", 0, 1}, Case{"both", 1, 1}}) {
+    auto [whole, requests] = run(c, 0);
+    ASSERT_GT(requests, 1) << c.name;
+    const PixelBuffer* allowed[] = {&unchanged, &whole, c.local_contrast && c.unsharp_mask ? &local_only : &whole,
+                                    c.local_contrast && c.unsharp_mask ? &unsharp_only : &whole};
+    bool saw_skip = false;
+    for (long n = 1; n <= requests; ++n) {
+      const PixelBuffer result = run(c, n).first;
+      const bool known = std::any_of(std::begin(allowed), std::end(allowed),
+                                     [&](const PixelBuffer* p) { return SamePixels(*p, result); });
+      EXPECT_TRUE(known) << c.name << ", allocation " << n << " of " << requests << " refused";
+      saw_skip = saw_skip || !SamePixels(whole, result);
+    }
+    EXPECT_TRUE(saw_skip) << c.name << ": no refusal skipped a stage";
+  }
 }
 
 }  // namespace

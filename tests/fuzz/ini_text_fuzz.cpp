@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/ini_text.h"
-#include "plugin/ini_values.h"
+#include "settings/ini_text.h"
+#include "settings/ini_values.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "plugin/host_callback.h"
-#include "plugin/local_settings.h"
+#include "settings/local_settings.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "filters/setting_table.h"
-#include "plugin/local_settings.h"
-#include "plugin/ini_file.h"
+#include "settings/setting_table.h"
+#include "settings/local_settings.h"
+#include "settings/ini_file.h"
 
 namespace {
 

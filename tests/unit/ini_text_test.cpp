@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/ini_text.h"
+#include "settings/ini_text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/ini_values.h"
+#include "settings/ini_values.h"
 
 namespace {
 

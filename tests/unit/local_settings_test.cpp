@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/local_settings.h"
-#include "plugin/ini_values.h"
+#include "settings/local_settings.h"
+#include "settings/ini_values.h"
 
 #if !defined(_WIN32)
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
 // File: tests/unit/setting_table_test.cpp
 //
 // The settings table against the records it describes: its defaults are
-// the ones a fresh FilterSettings and PluginState hold, and no key or
-// control is described twice. (The order of the keys is checked where it
+// the ones a fresh FilterSettings and PluginState hold, no key is described
+// twice, and each field leads back to its own row. (The order of the keys is checked where it
 // matters: the host store in tests/plugin/host_store_test.cpp, the files in
 // local_settings_test.cpp; the ranges through the dialog's data exchange
 // and the command line's checks.)
@@ -12,7 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/setting_table.h"
+#include "settings/setting_table.h"
+#include "filters/stages.h"
 #include "plugin/plugin_state.h"
 
 namespace {
@@ -38,22 +39,38 @@ TEST(SettingTable, DefaultsAreThoseOfAFreshRecord) {
   EXPECT_EQ(from_table, FilterSettings());
 }
 
-TEST(SettingTable, EachKeyAndControlOnce) {
+TEST(SettingTable, EachKeyOnce) {
   std::set<std::string> names;
-  std::set<int> controls;
   int plugin_fields = 0;
   for (const Setting& key : kSettings) {
     std::string lower = key.name;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     EXPECT_TRUE(names.insert(lower).second) << key.name << ": names are matched without regard to case";
-    EXPECT_TRUE(controls.insert(key.control).second) << key.name;
-    EXPECT_EQ(SettingOfControl(key.control), &key) << key.name;
+    if (key.int_field != nullptr) {
+      EXPECT_EQ(SettingOfField(key.int_field), &key) << key.name;
+    }
+    if (key.real_field != nullptr) {
+      EXPECT_EQ(SettingOfField(key.real_field), &key) << key.name;
+    }
     EXPECT_EQ(key.is_filter(), key.plugin_field == PluginField::kNone) << key.name;
     if (!key.is_filter()) ++plugin_fields;
   }
   EXPECT_EQ(names.size(), 13u);
   EXPECT_EQ(plugin_fields, 2);
-  EXPECT_EQ(SettingOfControl(0), nullptr);
+}
+
+// A stage's switch key is the key of the very field that switches it, so the
+// notes and the refusals name what the settings files and the store hold.
+TEST(StageTable, EachStageIsSwitchedByItsKey) {
+  std::set<const Setting*> switches;
+  for (const Stage& stage : kStages) {
+    const Setting* key = SettingOfField(stage.switch_field);
+    ASSERT_NE(key, nullptr) << stage.name;
+    EXPECT_STREQ(key->name, stage.switch_key) << stage.name;
+    EXPECT_EQ(key->rule, SettingRule::kSwitch) << stage.name;
+    EXPECT_TRUE(switches.insert(key).second) << stage.name << ": one switch per stage";
+  }
+  EXPECT_EQ(switches.size(), 5u);
 }
 
 }  // namespace

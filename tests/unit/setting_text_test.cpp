@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/setting_text.h"
+#include "settings/setting_text.h"
 
 namespace {
 

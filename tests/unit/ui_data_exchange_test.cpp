@@ -105,7 +105,7 @@ FilterSettings Sample() { return EveryStageOn(0x13); }
 
 TEST(DataExchange, LoadHalfFillsEveryControlAndSaveHalfReadsItBack) {
   FakeControls controls;
-  PutValues(ValuesFromSettings(Sample(), 1), 0x0241, controls);
+  PutValues(Sample(), 1, 0x0241, controls);
   EXPECT_EQ(controls.texts[1012], "0.5");
   EXPECT_EQ(controls.texts[1016], "2");
   EXPECT_EQ(controls.texts[1017], "150");
@@ -117,14 +117,61 @@ TEST(DataExchange, LoadHalfFillsEveryControlAndSaveHalfReadsItBack) {
   for (int id : {1001, 1015, 1022, 1023, 1025, 1026}) EXPECT_TRUE(controls.checks[id]) << id;
   EXPECT_EQ(controls.hotkey, 0x0241);
 
-  DialogValues values;
   FilterSettings pending;
+  int32_t enabled = 0;
   uint16_t hotkey = 0;
-  ASSERT_TRUE(SaveValues(controls, values, pending, hotkey));
+  ASSERT_TRUE(SaveValues(controls, pending, enabled, hotkey));
   EXPECT_EQ(pending, Sample());
-  EXPECT_EQ(values.Enabled, 1);
+  EXPECT_EQ(enabled, 1);
   EXPECT_EQ(hotkey, 0x0241);
   EXPECT_TRUE(controls.rejected.empty());
+}
+
+// Each switch on its own: a check box bound to the wrong field, or put or
+// read the wrong way round, shows as another switch moving.
+TEST(DataExchange, EachSwitchReachesItsOwnField) {
+  const struct {
+    int id;
+    int32_t FilterSettings::*field;
+  } cases[] = {
+      {1001, nullptr},  // the plug-in's own switch
+      {1015, &FilterSettings::USMEnable}, {1022, &FilterSettings::ToneFilter}, {1023, &FilterSettings::Defog},
+      {1025, &FilterSettings::AutoLevels}, {1026, &FilterSettings::GammaAdj},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    FilterSettings only = EveryStageOn(0);
+    only.ToneFilter = only.GammaAdj = only.Defog = only.AutoLevels = only.USMEnable = 0;
+    if (c.field != nullptr) only.*c.field = 1;
+    FakeControls controls;
+    PutValues(only, c.field == nullptr ? 1 : 0, 0, controls);
+    for (const auto& other : cases) EXPECT_EQ(controls.checks[other.id], other.id == c.id) << other.id;
+    FilterSettings pending;
+    int32_t enabled = 7;
+    uint16_t hotkey = 0;
+    ASSERT_TRUE(SaveValues(controls, pending, enabled, hotkey));
+    EXPECT_EQ(pending, only);
+    EXPECT_EQ(enabled, c.field == nullptr ? 1 : 0);
+  }
+}
+
+// Every tone choice the list offers, grayscale and sepia, opens with its
+// item and radio button and comes back unchanged from an untouched OK.
+TEST(DataExchange, EveryToneChoiceRoundTrips) {
+  for (int32_t filter_param : {0, 1, 2, 3, 4, 5, 16, 17, 18, 19, 20, 21}) {
+    SCOPED_TRACE(filter_param);
+    FakeControls controls;
+    PutValues(EveryStageOn(filter_param), 1, 0, controls);
+    EXPECT_EQ(controls.lists[1010], filter_param & 0x0F);
+    EXPECT_EQ(controls.checks[1007], filter_param < 16) << "Grayscale";
+    EXPECT_EQ(controls.checks[1008], filter_param >= 16) << "Sepia";
+    FilterSettings pending;
+    int32_t enabled = 0;
+    uint16_t hotkey = 0;
+    ASSERT_TRUE(SaveValues(controls, pending, enabled, hotkey));
+    EXPECT_EQ(pending.FilterParam, filter_param);
+    EXPECT_EQ(pending, EveryStageOn(filter_param));
+  }
 }
 
 TEST(DataExchange, RangesAndPromptsOfEachEdit) {
@@ -157,13 +204,13 @@ TEST(DataExchange, RangesAndPromptsOfEachEdit) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.id) + " '" + c.text + "'");
     FakeControls controls;
-    PutValues(ValuesFromSettings(Sample(), 1), 0, controls);
+    PutValues(Sample(), 1, 0, controls);
     controls.texts[c.id] = c.text;
-    DialogValues values;
     FilterSettings pending;
     pending.USMAmount = 77;  // marks the record as untouched
+    int32_t enabled = 5;
     uint16_t hotkey = 0x55;
-    const bool ok = SaveValues(controls, values, pending, hotkey);
+    const bool ok = SaveValues(controls, pending, enabled, hotkey);
     EXPECT_EQ(ok, c.prompt == nullptr);
     if (c.prompt == nullptr) {
       EXPECT_TRUE(controls.rejected.empty());
@@ -173,6 +220,7 @@ TEST(DataExchange, RangesAndPromptsOfEachEdit) {
       EXPECT_EQ(controls.rejected[0].first, c.id);
       EXPECT_EQ(controls.rejected[0].second, c.prompt);
       EXPECT_EQ(pending.USMAmount, 77) << "Pending untouched";
+      EXPECT_EQ(enabled, 5) << "Enabled untouched";
       EXPECT_EQ(hotkey, 0x55) << "HotKey untouched";
     }
   }
@@ -180,40 +228,45 @@ TEST(DataExchange, RangesAndPromptsOfEachEdit) {
 
 TEST(DataExchange, FirstFailureStopsAndKeepsWhatWasReadBefore) {
   FakeControls controls;
-  PutValues(ValuesFromSettings(Sample(), 1), 0, controls);
-  // Order of reading: 1001, 1012, 1010, 1016, 1018, 1015, 1025, 1023, 1024, 1017, ...
+  PutValues(Sample(), 1, 0, controls);
+  // Order of reading: 1001, 1012, 1010 with 1007/1008, 1016, 1018, 1015, 1025, 1023, 1024, 1017, ...
   controls.texts[1012] = "1.25";
   controls.texts[1018] = "300";  // fails
   controls.texts[1017] = "0";    // would fail too, but is never read
   controls.lists[1010] = 4;
   controls.checks[1022] = false;  // read after the failure
 
-  DialogValues values = ValuesFromSettings(Sample(), 1);
-  FilterSettings pending = Sample();
-  uint16_t hotkey = 7;
-  EXPECT_FALSE(SaveValues(controls, values, pending, hotkey));
+  FilterSettings read = Sample();
+  int32_t enabled = 0;
+  EXPECT_FALSE(TakeValues(controls, read, enabled));
   ASSERT_EQ(controls.rejected.size(), 1u);
   EXPECT_EQ(controls.rejected[0].first, 1018);
-  EXPECT_EQ(values.GammaVal, 1.25) << "read before the failure: kept";
-  EXPECT_EQ(values.ListIndex, 4) << "read before the failure: kept";
-  EXPECT_EQ(values.USMThreshold, 9) << "the failing value is not taken";
-  EXPECT_EQ(values.ToneFilter, 1) << "read after the failure: never read";
+  EXPECT_EQ(read.GammaVal, 1.25) << "read before the failure: kept";
+  EXPECT_EQ(read.FilterParam, 0x14) << "read before the failure: kept";
+  EXPECT_EQ(read.USMThreshold, 9) << "the failing value is not taken";
+  EXPECT_EQ(read.ToneFilter, 1) << "read after the failure: never read";
+  EXPECT_EQ(enabled, 1);
+
+  FilterSettings pending = Sample();
+  enabled = 0;
+  uint16_t hotkey = 7;
+  EXPECT_FALSE(SaveValues(controls, pending, enabled, hotkey));
   EXPECT_EQ(pending, Sample());
+  EXPECT_EQ(enabled, 0);
   EXPECT_EQ(hotkey, 7);
 }
 
 TEST(DataExchange, NoRadioCheckedAndNoItemSelected) {
   FakeControls controls;
-  PutValues(ValuesFromSettings(Sample(), 0), 0, controls);
+  PutValues(Sample(), 0, 0, controls);
   controls.checks[1007] = controls.checks[1008] = false;
   controls.lists[1010] = -1;
-  DialogValues values;
   FilterSettings pending;
+  int32_t enabled = 1;
   uint16_t hotkey = 0;
-  ASSERT_TRUE(SaveValues(controls, values, pending, hotkey));
-  EXPECT_EQ(values.ToneKind, -1);
+  ASSERT_TRUE(SaveValues(controls, pending, enabled, hotkey));
   EXPECT_EQ(pending.FilterParam, -1);
-  EXPECT_EQ(values.Enabled, 0);
+  EXPECT_EQ(enabled, 0);
 }
 
 }  // namespace

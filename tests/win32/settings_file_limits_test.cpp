@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "plugin/local_settings.h"
+#include "settings/local_settings.h"
 #include "tests/support/test_support.h"
 
 namespace {

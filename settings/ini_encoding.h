@@ -1,4 +1,4 @@
-// File: plugin/ini_encoding.h
+// File: settings/ini_encoding.h
 //
 // The encodings of an INI file as the Windows profile functions tell
 // them apart: a UTF-8 byte-order mark, a UTF-16 mark (little- or
@@ -7,8 +7,8 @@
 // ANSI code page; for the Western code page 1252 (an English Windows, and
 // Wine's default) a code unit becomes its own byte, a "best fit" stand-in
 // (fullwidth digits become digits, U+2212 a minus sign) or "?".
-#ifndef CHROMALINE_PLUGIN_INI_ENCODING_H_
-#define CHROMALINE_PLUGIN_INI_ENCODING_H_
+#ifndef CHROMALINE_SETTINGS_INI_ENCODING_H_
+#define CHROMALINE_SETTINGS_INI_ENCODING_H_
 
 #include <string>
 
@@ -25,4 +25,4 @@ std::u16string DecodeIniUnits(const std::string& text, IniEncoding encoding, siz
 // The byte code page 1252 gives a UTF-16 code unit.
 char AnsiFromUnit(char16_t unit);
 
-#endif  // CHROMALINE_PLUGIN_INI_ENCODING_H_
+#endif  // CHROMALINE_SETTINGS_INI_ENCODING_H_

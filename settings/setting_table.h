@@ -1,21 +1,25 @@
-// File: filters/setting_table.h
+// File: settings/setting_table.h
 //
 // Every setting described once: the thirteen keys of the host store, each
-// with the field that holds it, its type, its default, the values the
-// settings dialog lets through and the dialog control that edits it. The
-// host store's load and save, the local settings files, the dialog's data
-// exchange and the command line's checks all walk this one table.
+// with the field that holds it, its type, its default and the values the
+// settings dialog lets through. The host store's load and save, the local
+// settings files, the dialog's data exchange and the command line's checks
+// all walk this one table; the dialog knows which control edits which field.
 //
 // The table's order is the order the host store is read and written in:
 // the plug-in's own two keys, then the eleven filter keys, which are also
 // the keys of the local settings files, written in this order.
-#ifndef CHROMALINE_FILTERS_SETTING_TABLE_H_
-#define CHROMALINE_FILTERS_SETTING_TABLE_H_
+#ifndef CHROMALINE_SETTINGS_SETTING_TABLE_H_
+#define CHROMALINE_SETTINGS_SETTING_TABLE_H_
 
 #include <cstddef>
 #include <cstdint>
 
 #include "filters/filter_settings.h"
+
+// The section of the host store and of the settings files that holds the
+// keys.
+extern const char kSettingsSection[];
 
 // The settings that belong to the plug-in itself, not to FilterSettings.
 enum class PluginField { kNone, kEnabled, kHotKey };
@@ -37,7 +41,6 @@ struct Setting {
   SettingRule rule;
   double low;
   double high;
-  int control;  // the dialog control that edits it (resources/resource.h)
 
   bool is_real() const { return real_field != nullptr; }
   bool is_filter() const { return int_field != nullptr || real_field != nullptr; }
@@ -56,11 +59,12 @@ struct SettingTable {
 };
 extern const SettingTable kSettings;
 
-// The setting a dialog control edits, or null.
-const Setting* SettingOfControl(int control);
+// The setting of a field of FilterSettings, or null.
+const Setting* SettingOfField(int32_t FilterSettings::*field);
+const Setting* SettingOfField(double FilterSettings::*field);
 
 // Whether the dialog lets `value` through for `setting` (a tone choice is
 // looked at as an integer).
 bool SettingAccepts(const Setting& setting, double value);
 
-#endif  // CHROMALINE_FILTERS_SETTING_TABLE_H_
+#endif  // CHROMALINE_SETTINGS_SETTING_TABLE_H_

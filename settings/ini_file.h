@@ -1,4 +1,4 @@
-// File: plugin/ini_file.h
+// File: settings/ini_file.h
 //
 // Windows INI files and the file-system queries the local
 // settings need. On Windows these are the system's own profile functions;
@@ -12,8 +12,8 @@
 // write that cannot finish leaves the old file (or none) behind, never a
 // truncated one, and the new file keeps the old one's owner, group and
 // permission bits (natively) or attributes (Windows).
-#ifndef CHROMALINE_PLUGIN_INI_FILE_H_
-#define CHROMALINE_PLUGIN_INI_FILE_H_
+#ifndef CHROMALINE_SETTINGS_INI_FILE_H_
+#define CHROMALINE_SETTINGS_INI_FILE_H_
 
 #include <cstddef>
 #include <string>
@@ -45,4 +45,4 @@ void ReadIniValues(const std::string& file, const char* section, IniValue* value
 bool WriteIniValues(const std::string& file, const char* section, const IniValue* values,
                         size_t count);
 
-#endif  // CHROMALINE_PLUGIN_INI_FILE_H_
+#endif  // CHROMALINE_SETTINGS_INI_FILE_H_

@@ -1,4 +1,4 @@
-// File: plugin/ini_file_posix.cpp
+// File: settings/ini_file_posix.cpp
 //
 // INI files on POSIX systems: the text is read whole and handled by
 // ini_text; a rewrite goes through the safe writer (base/safe_file.h),
@@ -12,8 +12,8 @@
 #include <string>
 
 #include "base/safe_file.h"
-#include "plugin/ini_file.h"
-#include "plugin/ini_text.h"
+#include "settings/ini_file.h"
+#include "settings/ini_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// File: plugin/ini_file_win32.cpp
+// File: settings/ini_file_win32.cpp
 //
 // INI files through the system's own profile functions.
 //
@@ -14,8 +14,8 @@
 
 #include "base/safe_file.h"
 #include "base/scoped_win32.h"
-#include "plugin/ini_file.h"
-#include "plugin/ini_values.h"
+#include "settings/ini_file.h"
+#include "settings/ini_values.h"
 
 namespace {
 

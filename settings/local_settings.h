@@ -1,4 +1,4 @@
-// File: plugin/local_settings.h
+// File: settings/local_settings.h
 //
 // Per-picture (".zprop") and per-folder ("zprop.ini") settings files that
 // override the global filter settings for the pictures they cover.
@@ -8,8 +8,8 @@
 // asks the file system again. Integers are written with "%d", reals with
 // "%.2f", in the order of the filter keys of kSettings, in section
 // "ChromalinePlugIn".
-#ifndef CHROMALINE_PLUGIN_LOCAL_SETTINGS_H_
-#define CHROMALINE_PLUGIN_LOCAL_SETTINGS_H_
+#ifndef CHROMALINE_SETTINGS_LOCAL_SETTINGS_H_
+#define CHROMALINE_SETTINGS_LOCAL_SETTINGS_H_
 
 #include <string>
 
@@ -41,4 +41,4 @@ FilterSettings LocalSettingsFromText(const std::string& text, const FilterSettin
 // old file as it was; a null or empty path writes nothing.
 void WriteLocalSettings(const char* path, const FilterSettings& settings);
 
-#endif  // CHROMALINE_PLUGIN_LOCAL_SETTINGS_H_
+#endif  // CHROMALINE_SETTINGS_LOCAL_SETTINGS_H_

@@ -1,10 +1,10 @@
-// File: plugin/ini_encoding.cpp
+// File: settings/ini_encoding.cpp
 //
 // The byte-order marks, the UTF-8 and UTF-16 decoding, and code page 1252
 // with its best-fit stand-ins. The table was taken from the Windows
 // conversion itself (every code unit through WideCharToMultiByte under
 // Wine), so the native reader hands back the bytes the Windows build sees.
-#include "plugin/ini_encoding.h"
+#include "settings/ini_encoding.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,11 +1,11 @@
-// File: filters/setting_text.h
+// File: settings/setting_text.h
 //
 // The settings' numbers as text, independent of the C locale: the one
 // scanner of a leading decimal real that both the dialog's edits and the
 // settings files are read with, and the general format in which the dialog
 // and the command line show reals.
-#ifndef CHROMALINE_FILTERS_SETTING_TEXT_H_
-#define CHROMALINE_FILTERS_SETTING_TEXT_H_
+#ifndef CHROMALINE_SETTINGS_SETTING_TEXT_H_
+#define CHROMALINE_SETTINGS_SETTING_TEXT_H_
 
 #include <string>
 
@@ -39,4 +39,4 @@ LeadingReal ScanLeadingReal(const std::string& text);
 // to 15 significant digits ("0.5", "2", "-1", "0.1", "120").
 std::string FormatReal(double value);
 
-#endif  // CHROMALINE_FILTERS_SETTING_TEXT_H_
+#endif  // CHROMALINE_SETTINGS_SETTING_TEXT_H_

@@ -1,4 +1,4 @@
-// File: plugin/ini_text.h
+// File: settings/ini_text.h
 //
 // The text of a Windows INI file as the system's profile functions read
 // and rewrite it, for platforms that lack them:
@@ -21,13 +21,13 @@
 //
 // Text that starts with a UTF-16 byte-order mark is read but never
 // rewritten.
-#ifndef CHROMALINE_PLUGIN_INI_TEXT_H_
-#define CHROMALINE_PLUGIN_INI_TEXT_H_
+#ifndef CHROMALINE_SETTINGS_INI_TEXT_H_
+#define CHROMALINE_SETTINGS_INI_TEXT_H_
 
 #include <cstddef>
 #include <string>
 
-#include "plugin/ini_file.h"
+#include "settings/ini_file.h"
 
 // Sets each value's text to the value of its key in `section`, as the
 // system's read with a 4096-character buffer gives it: surrounding quotes
@@ -40,4 +40,4 @@ void FindIniValues(const std::string& text, const char* section, IniValue* value
 bool UpdateIniText(const std::string& text, const char* section, const IniValue* values,
                        size_t count, std::string* out);
 
-#endif  // CHROMALINE_PLUGIN_INI_TEXT_H_
+#endif  // CHROMALINE_SETTINGS_INI_TEXT_H_

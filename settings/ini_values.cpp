@@ -1,11 +1,11 @@
-// File: plugin/ini_values.cpp
-#include "plugin/ini_values.h"
+// File: settings/ini_values.cpp
+#include "settings/ini_values.h"
 
 #include <charconv>
 #include <cmath>
 
-#include "filters/setting_text.h"
-#include "plugin/ini_file.h"
+#include "settings/setting_text.h"
+#include "settings/ini_file.h"
 
 std::string FormatIniInt(int32_t value) {
   char text[16];

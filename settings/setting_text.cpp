@@ -1,5 +1,5 @@
-// File: filters/setting_text.cpp
-#include "filters/setting_text.h"
+// File: settings/setting_text.cpp
+#include "settings/setting_text.h"
 
 #include <charconv>
 #include <cstdint>

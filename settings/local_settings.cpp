@@ -1,16 +1,15 @@
-// File: plugin/local_settings.cpp
+// File: settings/local_settings.cpp
 //
 // The choice of the settings file and the reading and writing of its keys,
 // driven by the one settings table shared with the host store.
-#include "plugin/local_settings.h"
+#include "settings/local_settings.h"
 
 #include <vector>
 
-#include "filters/setting_table.h"
-#include "plugin/host_callback.h"
-#include "plugin/ini_file.h"
-#include "plugin/ini_text.h"
-#include "plugin/ini_values.h"
+#include "settings/ini_file.h"
+#include "settings/ini_text.h"
+#include "settings/ini_values.h"
+#include "settings/setting_table.h"
 
 namespace {
 
@@ -87,13 +86,13 @@ FilterSettings ReadLocalSettings(const char* path, const FilterSettings& base) {
   if (file.empty()) return result;
 
   return SettingsOver(base, [&file](IniValue* values, size_t count) {
-    ReadIniValues(file, kHostSection, values, count);
+    ReadIniValues(file, kSettingsSection, values, count);
   });
 }
 
 FilterSettings LocalSettingsFromText(const std::string& text, const FilterSettings& base) {
   return SettingsOver(base, [&text](IniValue* values, size_t count) {
-    FindIniValues(text, kHostSection, values, count);
+    FindIniValues(text, kSettingsSection, values, count);
   });
 }
 
@@ -105,5 +104,5 @@ void WriteLocalSettings(const char* path, const FilterSettings& settings) {
     values.push_back({key->name, key->is_real() ? FormatIniReal(settings.*key->real_field)
                                                 : FormatIniInt(settings.*key->int_field)});
   }
-  WriteIniValues(file, kHostSection, values.data(), values.size());
+  WriteIniValues(file, kSettingsSection, values.data(), values.size());
 }

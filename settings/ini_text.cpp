@@ -1,12 +1,12 @@
-// File: plugin/ini_text.cpp
-#include "plugin/ini_text.h"
+// File: settings/ini_text.cpp
+#include "settings/ini_text.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "plugin/ini_encoding.h"
-#include "plugin/ini_values.h"
+#include "settings/ini_encoding.h"
+#include "settings/ini_values.h"
 
 namespace {
 

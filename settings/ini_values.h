@@ -1,4 +1,4 @@
-// File: plugin/ini_values.h
+// File: settings/ini_values.h
 //
 // The text form of the numbers kept in INI files: "%d" for integers,
 // "%.2f" for reals, read back as the longest leading decimal number. The
@@ -6,8 +6,8 @@
 // to a comma decimal separator would otherwise write "0,50" and read 0),
 // and a number that a 32-bit integer or a double cannot hold reads as if
 // the text did not begin with a number.
-#ifndef CHROMALINE_PLUGIN_INI_VALUES_H_
-#define CHROMALINE_PLUGIN_INI_VALUES_H_
+#ifndef CHROMALINE_SETTINGS_INI_VALUES_H_
+#define CHROMALINE_SETTINGS_INI_VALUES_H_
 
 #include <cstdint>
 #include <string>
@@ -42,4 +42,4 @@ double ReadIniDouble(const char* section, const char* key, double fallback, cons
 std::string IniIntDefault(int32_t fallback);
 std::string IniRealDefault(double fallback);
 
-#endif  // CHROMALINE_PLUGIN_INI_VALUES_H_
+#endif  // CHROMALINE_SETTINGS_INI_VALUES_H_

@@ -1,0 +1,169 @@
+// File: bench/sharpening_through_host.cpp
+//
+// Local contrast as a viewer meets it: the plug-in (the native module or,
+// built for Windows and run under Wine, Chromaline.dll) loaded by the
+// reference host, one 24-bit host bitmap, message 14 timed on the wall
+// clock, best of N. Also prints the process's peak memory above what it
+// held before the first message 14 (the host's bitmap and picture), and
+// whether the bitmap came back filtered or unchanged.
+//
+//   sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp]
+//
+// --size makes a textured picture of that size instead of reading one (for
+// the largest picture a 32-bit host without the large-address flag can
+// have filtered); the program keeps no copy of it beside the bitmap.
+// Threads come from CHROMALINE_THREADS as in the viewer.
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#include "bench/bench_picture.h"
+#include "host/host_bitmap.h"
+#include "host/plugin_host.h"
+
+namespace {
+
+// Bytes the process has committed now, and at most so far.
+struct Memory {
+  double now = 0, peak = 0;
+};
+
+Memory ProcessMemory() {
+  Memory m;
+#if defined(_WIN32)
+  PROCESS_MEMORY_COUNTERS counters;
+  if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+    m.now = static_cast<double>(counters.PagefileUsage);
+    m.peak = static_cast<double>(counters.PeakPagefileUsage);
+  }
+#else
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  m.now = static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+  rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  m.peak = usage.ru_maxrss * 1024.0;
+#endif
+  return m;
+}
+
+Image PictureFrom(const char* path) {
+  Image image;
+  const PixelBuffer buffer = LoadBenchPicture(path);
+  if (!buffer) return image;
+  image.width = buffer.width();
+  image.height = buffer.height();
+  image.bgr.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3);
+  for (int y = 0; y < image.height; ++y) std::memcpy(image.pixel(0, y), buffer.row(y), size_t{3} * image.width);
+  return image;
+}
+
+Image TexturedPicture(int width, int height) {
+  Image image;
+  image.width = width;
+  image.height = height;
+  image.bgr.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+  uint32_t state = 12345;
+  for (size_t i = 0; i < image.bgr.size(); ++i) {
+    state = state * 1664525u + 1013904223u;
+    image.bgr[i] = static_cast<uint8_t>(((i / 3) % 251 + (state >> 28)) & 0xFF);
+  }
+  return image;
+}
+
+uint64_t Hash(const Image& image) {
+  uint64_t h = 1469598103934665603ull;
+  for (uint8_t v : image.bgr) h = (h ^ v) * 1099511628211ull;
+  return h;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr,
+                 "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp]\n");
+    return 2;
+  }
+  int repeat = 1, width = 0, height = 0;
+  bool unsharp = false;
+  const char* picture = nullptr;
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
+      repeat = std::max(1, std::atoi(argv[++i]));
+    } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
+      if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2) return 2;
+    } else if (std::strcmp(argv[i], "--unsharp") == 0) {
+      unsharp = true;
+    } else {
+      picture = argv[i];
+    }
+  }
+  PluginHost host;
+  std::string error;
+  if (!host.Load(argv[1], &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 3;
+  }
+  const char kSection[] = "ChromalinePlugIn";
+  host.store().SetInt(kSection, "Enabled", 1);
+  host.store().SetInt(kSection, "Defog", unsharp ? 0 : 1);
+  host.store().SetInt(kSection, "DefogVal", 10);
+  host.store().SetInt(kSection, "USMEnable", unsharp ? 1 : 0);
+  host.store().SetDouble(kSection, "USMRadius", 0.5);
+  host.store().SetInt(kSection, "USMAmount", 100);
+  host.store().SetInt(kSection, "USMThreshold", 4);
+  host.Send(kMessageLoadSettings);
+
+  std::unique_ptr<HostBitmap> bitmap;
+  uint64_t before = 0;
+  {
+    Image image = picture != nullptr ? PictureFrom(picture) : TexturedPicture(width, height);
+    if (image.width <= 0) {
+      std::fprintf(stderr, "cannot read the picture\n");
+      return 3;
+    }
+    width = image.width;
+    height = image.height;
+    before = Hash(image);
+    bitmap = HostBitmap::Create(image, HostBitmap::Kind::kDib24);
+  }
+  if (!bitmap) {
+    std::fprintf(stderr, "no host bitmap of %d x %d\n", width, height);
+    return 3;
+  }
+  const Memory held = ProcessMemory();
+  double best = 1e30;
+  bool filtered = false;
+  for (int r = 0; r < repeat; ++r) {
+    const auto start = std::chrono::steady_clock::now();
+    host.FilterImage("timed.png", 1, bitmap.get());
+    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (r == 0) filtered = Hash(bitmap->Read()) != before;
+  }
+  const Memory after = ProcessMemory();
+  const char* threads = std::getenv("CHROMALINE_THREADS");
+  std::printf(
+      "%s %d x %d (%.1f MP), %s thread(s): message 14 %.3f s best of %d, %s; peak above the bitmap %.1f MB "
+      "(picture %.1f MB)\n",
+      unsharp ? "unsharp mask" : "local contrast", width, height, width * (double)height / 1e6,
+      threads != nullptr ? threads : "1", best, repeat, filtered ? "filtered" : "UNCHANGED",
+      (after.peak - held.now) / 1048576.0, 3.0 * width * (double)height / 1048576.0);
+  return filtered ? 0 : 1;
+}

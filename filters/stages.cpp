@@ -1,0 +1,80 @@
+// File: filters/stages.cpp
+//
+// The stage table: what each stage reads of FilterSettings, and its words
+// for the command line. A new stage is one row here, its entry point in
+// stages.h and its own file.
+#include "filters/stages.h"
+
+#include <utility>
+
+#include "filters/filter_pipeline.h"
+
+namespace {
+
+using FS = FilterSettings;
+
+// Local contrast works at one thirty-second of the picture height.
+constexpr double kLocalContrastRadiusFactor = 0.03125;
+constexpr int32_t kLocalContrastThreshold = 4;
+
+// One sharpening stage: the engine writes a new buffer that replaces the
+// working one, also when the host stopped it early. Without memory for the
+// destination the stage is skipped and the working buffer kept.
+void RunSharpening(PixelBuffer& buffer, double radius, int32_t amount, int32_t threshold,
+                   const StopQuery& stop) {
+  PixelBuffer destination = CreatePixelBuffer(buffer.width(), buffer.height(), buffer.bit_count());
+  if (!destination) return;
+  UnsharpMask(buffer, destination, radius, amount, threshold, stop);
+  buffer = std::move(destination);
+}
+
+void RunGamma(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery&) {
+  ApplyGamma(buffer, s.GammaVal + 1.0);
+}
+
+void RunAutoLevels(PixelBuffer& buffer, const FS&, const ImageRegion& region, const StopQuery&) {
+  ApplyAutoLevels(buffer, region);
+}
+
+void RunLocalContrast(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery& stop) {
+  RunSharpening(buffer, buffer.height() * kLocalContrastRadiusFactor, s.DefogVal, kLocalContrastThreshold, stop);
+}
+
+void RunUnsharpMask(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery& stop) {
+  RunSharpening(buffer, s.USMRadius, s.USMAmount, s.USMThreshold, stop);
+}
+
+void RunTone(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery&) {
+  const ChannelWeight w = WeightsForFilterParam(s.FilterParam);
+  if (IsSepia(s.FilterParam)) {
+    ApplySepia(buffer, w.red, w.green, w.blue);
+  } else {
+    ApplyGrayscale(buffer, w.red, w.green, w.blue);
+  }
+}
+
+const Stage kRows[] = {
+    {"gamma", &FS::GammaAdj, "GammaAdj", RunGamma, 0, "gamma (offset {GammaVal})",
+     "gamma: brightens (GammaVal above 0) or darkens the middle tones"},
+    {"auto-levels", &FS::AutoLevels, "AutoLevels", RunAutoLevels, 0, "auto-levels",
+     "auto-levels: the darkest part becomes black, the brightest white"},
+    {"local contrast", &FS::Defog, "Defog", RunLocalContrast, 1, "local contrast ({DefogVal} %)",
+     "local contrast: brings out detail in hazy, flat pictures (DefogVal %)"},
+    {"unsharp mask", &FS::USMEnable, "USMEnable", RunUnsharpMask, 1,
+     "unsharp mask (radius {USMRadius}, amount {USMAmount} %, threshold {USMThreshold})",
+     "unsharp mask: sharpens edges (USMRadius, USMAmount, USMThreshold)"},
+    // The tone choice reads as its kind and weighting: "sepia (Standard)".
+    {"grayscale or sepia", &FS::ToneFilter, "ToneFilter", RunTone, 0, "{FilterParam}",
+     "grayscale, or sepia (FilterParam)"},
+};
+
+}  // namespace
+
+const StageTable kStages = {kRows, sizeof kRows / sizeof kRows[0]};
+
+bool AnyStageEnabled(const FilterSettings& settings) {
+  for (const Stage& stage : kStages) {
+    if (stage.IsOnIn(settings)) return true;
+  }
+  return false;
+}
