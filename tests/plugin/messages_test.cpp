@@ -101,7 +101,7 @@ TEST_F(Messages, Message14WithNoBitmapFiltersNothing) {
   host_.store().SetInt("ChromalinePlugIn", "GammaAdj", 1);
   host_.Send(7);
   host_.Send(40, P(1), 1);
-  EXPECT_EQ(host_.FilterImage("picture.png", 1, nullptr), 0);
+  EXPECT_EQ(host_.SendText(14, "picture.png", 1), 0);
   EXPECT_EQ(host_.CallCodes(), (std::vector<uint32_t>{6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 8, 14}));
 }
 
