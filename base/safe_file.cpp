@@ -1,5 +1,3 @@
-// File: base/safe_file.cpp
-//
 // The part of the safe writer both platforms share: the names of its
 // temporary files, the writer of plain bytes, and clearing the temporaries
 // a killed run left behind.

@@ -1,5 +1,3 @@
-// File: base/safe_file_posix.cpp
-//
 // The safe writer on POSIX systems: open(O_CREAT | O_EXCL), the old file's
 // owner, group and mode given to the copy before any byte goes in, write,
 // fsync, rename (renameat2 with RENAME_NOREPLACE for a new file), then

@@ -1,5 +1,3 @@
-// File: base/safe_file_win32.cpp
-//
 // The safe writer on Windows: CreateFile(CREATE_NEW), WriteFile,
 // FlushFileBuffers, then MoveFileEx (REPLACE_EXISTING over an existing file
 // unless the caller keeps its attributes with ReplaceFile). Names come in

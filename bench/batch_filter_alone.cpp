@@ -1,5 +1,3 @@
-// File: bench/batch_filter_alone.cpp
-//
 // The filtering alone of a batch, for bench/batch_photos.sh: every picture
 // is read and put into its bitmap first, then only message 14 is timed, one
 // picture after the other, with the settings store given. Prints the total

@@ -1,5 +1,3 @@
-// File: bench/photo_codecs_speed.cpp
-//
 // The command line's photo codecs against ImageMagick's `convert`, on 12
 // JPEG photos of 14.7 MP made from Debian's plasma-workspace-wallpapers
 // 5120x2880 pictures. For each photo, in one run:

@@ -1,5 +1,3 @@
-// File: bench/point_stages_bench.cpp
-//
 // Speed of the point stages (gamma, auto-levels, grayscale, sepia) on one
 // core, in megapixels per second, next to a plain copy of the same buffer
 // (what memory alone allows), the plain reference stages and ImageMagick

@@ -1,5 +1,3 @@
-// File: bench/preview_refresh_timing.cpp
-//
 // What a refresh of the settings dialog's lower preview pane costs: the
 // pipeline's stages with every stage enabled (local contrast included, at
 // the preview's scale) on a pane-sized 272 x 169 picture, and the same on a

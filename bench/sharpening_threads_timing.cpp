@@ -1,5 +1,3 @@
-// File: bench/sharpening_threads_timing.cpp
-//
 // The sharpening engine on 1, 2, 4 and 8 threads, in one run, wall time:
 //   - local contrast (radius H / 32, amount 10, threshold 4) on the
 //     picture: best of N per thread count, the bytes compared with one

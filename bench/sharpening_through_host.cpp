@@ -1,5 +1,3 @@
-// File: bench/sharpening_through_host.cpp
-//
 // Local contrast as a viewer meets it: the plug-in (the native module or,
 // built for Windows and run under Wine, Chromaline.dll) loaded by the
 // reference host, one 24-bit host bitmap, message 14 timed on the wall

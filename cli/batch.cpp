@@ -1,5 +1,3 @@
-// File: cli/batch.cpp
-//
 // The filter subcommand in three steps: PrepareBatch (the store, --set,
 // the plan, the plug-in loaded), FilterPictures (reading, filtering and
 // writing overlapped) and Summarize (the closing line, the exit status).

@@ -1,4 +1,4 @@
-// File: cli/job_plan.cpp
+// Plans a run's jobs: each picture's output, and the checks that keep a run from harm.
 #include "cli/job_plan.h"
 
 #include <algorithm>

@@ -1,5 +1,3 @@
-// File: cli/job_plan.h
-//
 // Which pictures a run filters and where each one goes, decided before any
 // picture is read: the files and folders given (-r: with their subfolders),
 // the output beside the picture (--suffix) or in a folder with the same

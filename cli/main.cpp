@@ -1,5 +1,3 @@
-// File: cli/main.cpp
-//
 // chromaline-host: the reference host on the command line. This file only
 // wires the subcommands to their options and run functions; see HelpText()
 // in cli/options.cpp and docs/chromaline-host.1 for the command line.

@@ -1,5 +1,3 @@
-// File: cli/options.cpp
-//
 // The options of `filter` are a table: name, whether a value follows, and
 // what the value does. Every value is checked here, so a run never starts
 // with something it would refuse half way.

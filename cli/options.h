@@ -1,5 +1,3 @@
-// File: cli/options.h
-//
 // The command line of chromaline-host: one options struct per subcommand,
 // parsed and checked before any picture is read. A parse error is a line
 // naming the option and the reason (exit status 2).

@@ -1,5 +1,3 @@
-// File: cli/settings.cpp
-//
 // The keys, their types, defaults and the values the settings dialog lets
 // through all come from the one settings table (kSettings), the stages and
 // their words from the stage table (kStages): nothing here repeats them.

@@ -1,5 +1,3 @@
-// File: filters/filter_settings.h
-//
 // Every parameter of the filter stages in one plain value record. Switches
 // are off at 0 and on at any other value. Nothing here checks ranges: only
 // the settings dialog does, and each stage says what it does with values

@@ -1,5 +1,3 @@
-// File: filters/pixel_buffer.h
-//
 // PixelBuffer: one zero-filled block holding a 40-byte bitmap information
 // header, an optional colour table and the pixel rows, exactly like a
 // packed device-independent bitmap. Rows are stored bottom-up and padded to

@@ -1,4 +1,4 @@
-// File: host/plugin_host.cpp
+// The reference host: loads the plug-in, sends it messages and answers its callback.
 #include "host/plugin_host.h"
 
 #include <cstring>

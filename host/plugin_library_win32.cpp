@@ -1,5 +1,3 @@
-// File: host/plugin_library_win32.cpp
-//
 // The plug-in DLL loaded by its UTF-8 name through the W calls.
 #include <windows.h>
 

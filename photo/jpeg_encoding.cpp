@@ -1,5 +1,3 @@
-// File: photo/jpeg_encoding.cpp
-//
 // A JPEG's quantisation tables, sampling factors, scan mode and Huffman
 // tables, read from its header segments byte by byte (neither libvips nor
 // the Windows codecs hand them on). Only the header is read, never the

@@ -1,5 +1,3 @@
-// File: photo/jpeg_segments.cpp
-//
 // JPEG segments: marker 0xff xx, a big-endian length that counts itself,
 // the payload. Metadata segments are known by the signature that starts
 // their payload.

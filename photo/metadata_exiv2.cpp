@@ -1,5 +1,3 @@
-// File: photo/metadata_exiv2.cpp
-//
 // exiv2 reads the blocks of a picture file libvips does not hand over, and
 // writes into libvips' JPEG and TIFF output what libvips leaves out there.
 // PNG output needs no exiv2 pass (it would turn the eXIf chunk into a text

@@ -1,5 +1,3 @@
-// File: photo/orientation.cpp
-//
 // Reads the orientation from an EXIF block (found in a JPEG's segments by
 // photo/jpeg_segments) and the metadata tags of a TIFF file's first
 // directory, edits an EXIF block (and an XMP packet) to describe the upright

@@ -1,5 +1,3 @@
-// File: photo/photo_format.cpp
-//
 // What the native and the Windows codecs share: the formats' names (what a
 // file name's extension or a --format word asks for), the checks of an
 // encoding request, and the rules of photo/codec_rules.h.

@@ -1,5 +1,3 @@
-// File: photo/photo_io.h
-//
 // Photo files for the command line: a picture is read upright (its EXIF
 // orientation undone), reduced to the 8-bit blue-green-red rows the plug-in
 // filters, with what the filters must not touch kept aside (alpha, EXIF,

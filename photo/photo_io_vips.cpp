@@ -1,5 +1,3 @@
-// File: photo/photo_io_vips.cpp
-//
 // The photo codecs natively, on libvips: any format libvips reads, turned
 // upright with vips_autorot, colour reduced to 8-bit sRGB, alpha and the
 // metadata blobs kept aside; encoding builds a libvips image from the

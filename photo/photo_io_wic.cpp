@@ -1,5 +1,3 @@
-// File: photo/photo_io_wic.cpp
-//
 // The photo codecs on Windows, on the Windows Imaging Component: any format
 // a WIC decoder is installed for, turned upright from the EXIF orientation
 // with WIC's flip-rotator, converted to 8-bit BGR (and alpha) by WIC's

@@ -1,5 +1,3 @@
-// File: photo/png_text.cpp
-//
 // PNG chunks: a walk over the chunks of a file that reads only the
 // text ones (the image data is skipped, never inflated), the metadata blocks
 // of a file's chunks, and chunks put into encoded bytes. Every length is

@@ -1,4 +1,4 @@
-// File: plugin/dialog_messages.cpp
+// The messages that open the settings dialog, and what OK takes over or writes.
 #include "plugin/dialog_messages.h"
 
 #include <string>

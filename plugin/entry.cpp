@@ -1,5 +1,3 @@
-// File: plugin/entry.cpp
-//
 // The module's only export and the one PluginState it owns.
 //
 // Every message runs inside a module scope. The framework this plug-in was

@@ -1,4 +1,4 @@
-// File: plugin/host_callback.cpp
+// The calls the plug-in makes back into the host, each with a freshly zeroed record.
 #include "plugin/host_callback.h"
 
 #include <cstring>

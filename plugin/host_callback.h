@@ -1,5 +1,3 @@
-// File: plugin/host_callback.h
-//
 // Every call the plug-in makes back into the host goes through here. With
 // no callback yet (message 3 not seen) nothing is called: reads give their
 // default-free zero, requests give nothing.

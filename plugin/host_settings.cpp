@@ -1,4 +1,4 @@
-// File: plugin/host_settings.cpp
+// The global settings loaded from and saved to the host's store, key by key.
 #include "plugin/host_settings.h"
 
 #include "settings/setting_table.h"

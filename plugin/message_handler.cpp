@@ -1,5 +1,3 @@
-// File: plugin/message_handler.cpp
-//
 // One row per message code. Messages that need the host do nothing through
 // a missing callback; they still return their usual result.
 #include "plugin/message_handler.h"

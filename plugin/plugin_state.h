@@ -1,5 +1,3 @@
-// File: plugin/plugin_state.h
-//
 // PluginState: everything the plug-in keeps between messages, one instance
 // per loaded module, changed only by the message handler.
 #ifndef CHROMALINE_PLUGIN_PLUGIN_STATE_H_

@@ -1,5 +1,3 @@
-// File: plugin/preview_store_win32.cpp
-//
 // The remembered sample picture in the current user's registry. Keys are
 // created when missing, for reading as well, as the framework's profile
 // store always did.

@@ -1,4 +1,4 @@
-// File: plugin/version_text.cpp
+// The version text of message 2, cut to the host's buffer.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

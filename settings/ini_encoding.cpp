@@ -1,5 +1,3 @@
-// File: settings/ini_encoding.cpp
-//
 // The byte-order marks, the UTF-8 and UTF-16 decoding, and code page 1252
 // with its best-fit stand-ins. The table was taken from the Windows
 // conversion itself (every code unit through WideCharToMultiByte under

@@ -1,5 +1,3 @@
-// File: settings/ini_file.h
-//
 // Windows INI files and the file-system queries the local
 // settings need. On Windows these are the system's own profile functions;
 // elsewhere a reader and writer of this project's own that keep the same

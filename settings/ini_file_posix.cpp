@@ -1,5 +1,3 @@
-// File: settings/ini_file_posix.cpp
-//
 // INI files on POSIX systems: the text is read whole and handled by
 // ini_text; a rewrite goes through the safe writer (base/safe_file.h),
 // so the new file keeps the old one's owner, group and permission bits and

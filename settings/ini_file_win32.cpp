@@ -1,5 +1,3 @@
-// File: settings/ini_file_win32.cpp
-//
 // INI files through the system's own profile functions.
 //
 // WritePrivateProfileStringA rewrites a file in place, so a failure half

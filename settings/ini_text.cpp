@@ -1,4 +1,4 @@
-// File: settings/ini_text.cpp
+// The INI reader and rewriter for platforms without the system's profile functions.
 #include "settings/ini_text.h"
 
 #include <algorithm>

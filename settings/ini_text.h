@@ -1,5 +1,3 @@
-// File: settings/ini_text.h
-//
 // The text of a Windows INI file as the system's profile functions read
 // and rewrite it, for platforms that lack them:
 //

@@ -1,4 +1,4 @@
-// File: settings/ini_values.cpp
+// Numbers as INI value text and back, apart from the process's locale.
 #include "settings/ini_values.h"
 
 #include <charconv>

@@ -1,5 +1,3 @@
-// File: settings/local_settings.cpp
-//
 // The choice of the settings file and the reading and writing of its keys,
 // driven by the one settings table shared with the host store.
 #include "settings/local_settings.h"

@@ -1,4 +1,4 @@
-// File: settings/setting_table.cpp
+// The table of every setting: key, field, type, default and range.
 #include "settings/setting_table.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// File: ui/data_exchange.cpp
+// The settings dialog's controls to and from the settings, walked row by row.
 #include "ui/data_exchange.h"
 
 #include <cstddef>

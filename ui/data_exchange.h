@@ -1,5 +1,3 @@
-// File: ui/data_exchange.h
-//
 // The settings dialog's data exchange, written once and independent of the
 // window system: the parsing rules of the edits, the tone encoding, and the
 // table that binds each control to the FilterSettings field it edits.

@@ -1,5 +1,3 @@
-// File: ui/gdiplus_win32.h
-//
 // GDI+ through its flat API, bound at run time: the plug-in does not import
 // gdiplus.dll, so it loads and filters on a system without it; only the
 // dialog's preview stays idle then.

@@ -1,5 +1,3 @@
-// File: ui/preview_panes_win32.cpp
-//
 // The sample picture is loaded and scaled by GDI+, filtered by the very
 // FilterPipeline the host's pictures go through (on a GDI copy), and drawn
 // by GDI+. Every failing GDI+ call leaves a pane empty and the dialog

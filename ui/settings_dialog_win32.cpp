@@ -1,5 +1,3 @@
-// File: ui/settings_dialog_win32.cpp
-//
 // SettingsDialog: the plug-in's only window, on dialog resource 1000. It
 // edits a copy of the opener's fields and hands it back only on OK; the
 // sample picture that passed with the values goes back either way.

@@ -1,5 +1,3 @@
-// File: filters/engine/bitmap_transfer_gdi.cpp
-//
 // The bitmap transfer on Windows: GDI converts the host's bitmap, whatever
 // its own format, into the 24-bit bottom-up layout our header asks for, and
 // back again.

@@ -1,5 +1,3 @@
-// File: filters/engine/cpu_paths.cpp
-//
 // Processor checks and the CHROMALINE_ISA request. GCC and Clang ask through
 // __builtin_cpu_supports, which includes the operating system's support for
 // the wider registers' state; MSVC asks CPUID and XGETBV itself.

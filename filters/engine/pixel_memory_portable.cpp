@@ -1,5 +1,3 @@
-// File: filters/engine/pixel_memory_portable.cpp
-//
 // Pixel buffer blocks from the C heap, zero-filled.
 #include <cstdlib>
 

@@ -1,5 +1,3 @@
-// File: filters/point/point_bands.h
-//
 // Row bands for the point stages that gain from more than one core:
 // auto-levels and sepia, which take 1.6 to 4 times a copy of the picture on
 // one core. Gamma and grayscale stream at the speed of memory on one core
@@ -9,8 +7,8 @@
 // variable, on the calling thread alone, band after band in order. The bands
 // never depend on the thread count, and each pixel is worked on by the same
 // row loop either way, so the bytes cannot either.
-#ifndef CHROMALINE_FILTERS_POINT_BANDS_H_
-#define CHROMALINE_FILTERS_POINT_BANDS_H_
+#ifndef CHROMALINE_FILTERS_POINT_POINT_BANDS_H_
+#define CHROMALINE_FILTERS_POINT_POINT_BANDS_H_
 
 #include <algorithm>
 #include <cstddef>
@@ -41,4 +39,4 @@ void ForEachRowBand(int top, int bottom, size_t bytes, Body&& body) {
   });
 }
 
-#endif  // CHROMALINE_FILTERS_POINT_BANDS_H_
+#endif  // CHROMALINE_FILTERS_POINT_POINT_BANDS_H_

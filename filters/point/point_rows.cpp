@@ -1,5 +1,3 @@
-// File: filters/point/point_rows.cpp
-//
 // The plain per-row loops of the point stages, and the one choice between
 // them and their vector forms (filters/point/point_rows_avx2.cpp,
 // filters/point/point_stretch_avx2.cpp, filters/point/point_rows_avx512.cpp),

@@ -1,5 +1,3 @@
-// File: filters/point/point_rows_avx2.cpp
-//
 // AVX2 forms of the point-stage row loops, for processors without AVX-512
 // (most desktop and laptop processors). Built for AVX2 only inside this file
 // through target attributes and chosen at run time; they give exactly the

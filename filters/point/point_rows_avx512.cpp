@@ -1,5 +1,3 @@
-// File: filters/point/point_rows_avx512.cpp
-//
 // AVX-512 forms of the point-stage row loops, built for that instruction
 // set only inside this file and chosen at run time. They give exactly the
 // bytes of the plain loops: tables are looked up with byte permutes (four

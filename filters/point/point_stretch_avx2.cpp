@@ -1,5 +1,3 @@
-// File: filters/point/point_stretch_avx2.cpp
-//
 // The AVX2 form of a stretch table (ByteStretch in point_rows.h): instead
 // of sixteen shuffles per 32 bytes, each entry min(255, floor(u * 255 /
 // span)) with u = max(v - low, 0) is worked out in 16-bit lanes. The

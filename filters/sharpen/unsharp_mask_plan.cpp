@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_plan.cpp
-//
 // The blur's task list and the placing of its stop queries
 // (unsharp_mask_plan.h). Pure arithmetic on the picture size and the
 // radius: no pixels, no threads, no memory of its own.

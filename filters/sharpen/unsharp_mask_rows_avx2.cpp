@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_rows_avx2.cpp
-//
 // The AVX2 forms (with FMA) of the blur's inner loops and of the sharpening
 // step, built through target attributes (filters/engine/cpu_targets.h) so
 // that the rest of the module stays at the baseline instruction set, and

@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_rows_avx512.cpp
-//
 // The AVX-512 forms (F, DQ, VL) of the blur's inner loops, built through
 // target attributes (filters/engine/cpu_targets.h) and run only where
 // CpuPath::kAvx512 is allowed: eight double and sixteen float lanes, and

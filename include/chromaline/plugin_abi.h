@@ -1,5 +1,3 @@
-// File: include/chromaline/plugin_abi.h
-//
 // The binary interface between a host viewer and the Chromaline plug-in.
 // A host includes this header (and host_bitmap.h on platforms without GDI)
 // and nothing else of the plug-in.

@@ -1,5 +1,3 @@
-// File: tests/base/scoped_win32_test.cpp
-//
 // The one conversion of ANSI names to UTF-16: a file created through its
 // ANSI name is found through the converted name, in the system's ANSI code
 // page whatever the thread's locale says.

@@ -1,5 +1,3 @@
-// File: tests/unit/cli_settings_test.cpp
-//
 // The command line's setting checks against the settings dialog's ranges:
 // the edges of every range, the tone choices, strict numbers, names in any
 // case. (The refusals as a person meets them, with the real program, are in

@@ -1,5 +1,3 @@
-// File: tests/fuzz/ini_text_fuzz.cpp
-//
 // The INI text reader and writer and the number conversions, in memory.
 // The input is the text of a settings file. Properties:
 // - reading the eleven keys (and odd names) never fails or reads outside

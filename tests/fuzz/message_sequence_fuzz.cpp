@@ -1,5 +1,3 @@
-// File: tests/fuzz/message_sequence_fuzz.cpp
-//
 // Sequences of messages with random codes and arguments, on a fresh
 // PluginState per input, through the message table. Each message gets only
 // what a host may hand it: text or a buffer where the message reads or

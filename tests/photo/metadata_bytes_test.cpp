@@ -1,5 +1,3 @@
-// File: tests/photo/metadata_bytes_test.cpp
-//
 // The byte-level metadata code the Windows codecs rest on, in both builds:
 // the EXIF block made upright in either byte order, JPEG segments and PNG
 // chunks written and read back, a JPEG's encoding read from its header, and

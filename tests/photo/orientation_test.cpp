@@ -1,5 +1,3 @@
-// File: tests/photo/orientation_test.cpp
-//
 // The JPEG EXIF orientation reader the Windows codecs fall back on: every
 // value of a real file, both byte orders, and damaged or cut files that
 // must give 0 without reading outside the bytes (the native run has ASan).

@@ -1,5 +1,3 @@
-// File: tests/photo/photo_codecs_test.cpp
-//
 // The photo codecs of the command line in both builds (libvips natively,
 // WIC under Wine): each format written and read back, alpha with the
 // colours hidden behind it, every EXIF orientation of a real JPEG turned

@@ -1,5 +1,3 @@
-// File: tests/photo/photo_io_test.cpp
-//
 // The native photo codecs on small real files that libvips writes here:
 // every EXIF orientation of PNG, TIFF and JPEG turned upright, alpha kept
 // with the colours behind it, 16-bit files reduced with their depth

@@ -1,5 +1,3 @@
-// File: tests/photo/photo_kinds_test.cpp
-//
 // The native codecs keep what kind of picture a file holds: CMYK turned
 // into the colours ImageMagick shows (plainly inverted without a profile,
 // through the profile with one), one gray channel while the picture stays

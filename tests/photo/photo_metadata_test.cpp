@@ -1,5 +1,3 @@
-// File: tests/photo/photo_metadata_test.cpp
-//
 // A photographer's metadata through the native codecs, written into the
 // inputs and read back from the outputs by exiftool: a camera JPEG (EXIF
 // with the camera, the date taken, GPS and a thumbnail; IPTC keywords,

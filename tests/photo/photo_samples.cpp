@@ -1,5 +1,3 @@
-// File: tests/photo/photo_samples.cpp
-//
 // The pictures of the photo codec tests that need no codec: blocks of
 // colour, the EXIF orientations as pixel moves, and file bytes.
 #include <algorithm>

@@ -1,5 +1,3 @@
-// File: tests/photo/photo_samples_vips.cpp
-//
 // The native test files, written with libvips directly (not through the
 // codecs under test), and exiftool as an outside reader of the orientation.
 #include <vips/vips.h>

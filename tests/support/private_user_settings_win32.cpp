@@ -1,5 +1,3 @@
-// File: tests/support/private_user_settings_win32.cpp
-//
 // The private key sits beside the real user's keys under a name no program
 // uses, and is made new here: a key that is already there belongs to
 // someone else and is left alone.

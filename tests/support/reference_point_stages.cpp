@@ -1,5 +1,3 @@
-// File: tests/support/reference_point_stages.cpp
-//
 // The point stages written the slow, obvious way. Where the real stages
 // turn per-pixel work into tables (or cap values to stay defined), these
 // do the arithmetic again for every channel of every pixel.

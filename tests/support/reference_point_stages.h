@@ -1,5 +1,3 @@
-// File: tests/support/reference_point_stages.h
-//
 // Plain reference versions of the point stages (gamma, auto-levels,
 // grayscale, sepia): every value is worked out per pixel straight from its
 // formula, with no tables and no regard for speed, for bit-for-bit

@@ -1,4 +1,4 @@
-// File: tests/support/test_support.cpp
+// Shared helpers of the plug-in tests: seeded pictures, temp folders, the plug-in's path.
 #include "tests/support/test_support.h"
 
 #include <algorithm>

@@ -1,5 +1,3 @@
-// File: tests/win32/dialog_driver.h
-//
 // Driving the plug-in's settings dialog from a second thread of the test
 // program, the way a user would: the test thread sends the message that
 // opens the dialog (and so runs its modal loop), the helper thread finds

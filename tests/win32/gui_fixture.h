@@ -1,5 +1,3 @@
-// File: tests/win32/gui_fixture.h
-//
 // The fixture of the dialog tests: the real plug-in loaded by the reference
 // host, one GUI test at a time on the desktop, a private per-user registry
 // with no remembered sample picture unless a test sets one, and the global
