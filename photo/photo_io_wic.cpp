@@ -275,6 +275,13 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   // decoder gives none). A CMYK profile no longer describes the RGB rows.
   std::vector<uint8_t> icc = IccProfile(factory, frame.get());
   if (!icc.empty()) photo->metadata.icc = std::move(icc);
+  if (photo->cmyk && !photo->metadata.icc.empty()) {
+    // WIC's converter has no way through a CMYK profile (a colour transform
+    // from it is not available under Wine either): the picture is turned
+    // into RGB by Windows' own rule, which the user should know.
+    photo->notes.push_back("its CMYK colour profile is not used by the Windows build: converted to RGB by Windows' "
+                           "own rule, so the colours may differ from a conversion through the profile");
+  }
   if (photo->cmyk) photo->metadata.icc.clear();
   // The EXIF block made to describe the upright picture written.
   bool had_thumbnail = false;
