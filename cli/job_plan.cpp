@@ -150,6 +150,11 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
       } else if (fs::is_directory(status)) {
         job.state = Job::State::kFailed;
         job.reason = operand + ": is a folder (give -o DIR or --suffix TEXT to filter the pictures in it)";
+      } else if (!o.single && o.has_suffix && IsOurs(operand_path, o)) {
+        // A shell pattern (*.png) run twice names the first run's outputs.
+        job.state = Job::State::kLeftAlone;
+        job.reason = operand + ": its name ends with the suffix " + o.suffix +
+                     ", so it is taken for an output of this command; left alone";
       }
       planned.push_back(job);
       if (o.single) break;
@@ -168,17 +173,24 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
   std::set<std::string> outputs;
   std::map<std::string, std::string> asked;  // folder -> why pictures cannot be written there
   std::map<std::string, std::vector<std::string>> temporaries;  // folder -> the temporary names in it
-  std::set<FileIdentity> replaced;           // --in-place: the files themselves, whatever their names
+  std::map<FileIdentity, std::string> inputs;  // the files themselves, whatever their names -> the first name
   for (Job& job : planned) {
-    if (job.state == Job::State::kFailed) {
+    if (job.state != Job::State::kToDo) {
       jobs->push_back(job);
       continue;
     }
-    if (o.in_place) {
-      FileIdentity identity;
-      if (IdentifyFile(job.input, &identity) && !replaced.insert(identity).second) {
-        continue;  // one picture named twice (another name, a link): done once
+    FileIdentity identity;
+    if (IdentifyFile(job.input, &identity)) {
+      const auto first = inputs.emplace(identity, job.input);
+      if (!first.second) {
+        // One picture named twice (the same name, another, a link): done once.
+        job.state = Job::State::kLeftAlone;
+        job.reason = job.input + ": named twice (also as " + first.first->second + "); filtered once";
+        jobs->push_back(job);
+        continue;
       }
+    }
+    if (o.in_place) {
       if ((fs::status(PathFromUtf8(job.input), failure).permissions() & fs::perms::owner_write) == fs::perms::none) {
         job.state = Job::State::kFailed;
         job.reason = job.input + ": is read-only; --in-place leaves it as it is";
@@ -211,8 +223,6 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
     const bool same_as_input = SameFile(job.input, job.output);
     if (job.state != Job::State::kToDo) {
       // already failed above
-    } else if (same_as_input && o.in_place && outputs.count(key) != 0) {
-      continue;  // one picture named twice for --in-place: done once
     } else if (outputs.count(key) != 0) {
       job.state = Job::State::kFailed;
       job.reason = job.output + ": another picture of this run is written there; " + job.input + " is not filtered";

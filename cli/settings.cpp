@@ -187,6 +187,11 @@ std::string SettingKeysHelp() {
   return text;
 }
 
+bool StoreSwitchesPluginOff(const SettingsStore& store) {
+  const SettingsStore::Value* enabled = store.Find(kStoreSection, "Enabled");
+  return enabled && (enabled->type == kSettingDouble ? enabled->real == 0.0 : enabled->integer == 0);
+}
+
 FilterSettings SettingsFromStore(const SettingsStore& store) {
   FilterSettings settings;
   for (const Setting& key : kSettings) {
