@@ -91,7 +91,7 @@ i=0
 for entry in $models; do
   model=${entry%%:*}
   if wait "${pids[$i]}"; then
-    echo "== $model: unit and plug-in tests passed, $(echo "$samples" | wc -w) x ${#cases[@]} pictures identical"
+    echo "== $model: filter and plug-in tests passed, $(echo "$samples" | wc -w) x ${#cases[@]} pictures identical"
   else
     failed=$((failed + 1))
     echo "== $model: FAILED"
