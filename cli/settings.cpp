@@ -82,6 +82,13 @@ std::string StageSwitchList() {
   return text;
 }
 
+// A line of --help under --set: the key in a column of its own, then the text.
+std::string HelpLine(const char* key, const std::string& text) {
+  std::string line = "      " + std::string(key);
+  line.resize(20, ' ');
+  return line + text + "\n";
+}
+
 bool WholeInteger(const std::string& text, int64_t* value) {
   const char* first = text.data();
   const char* last = first + text.size();
@@ -176,11 +183,7 @@ std::vector<std::string> OutsideDialogRanges(const FilterSettings& settings, con
 
 std::string SettingKeysHelp() {
   std::string text;
-  for (const Setting& key : kSettings) {
-    std::string name = key.name;
-    name.resize(14, ' ');
-    text += "      " + name + Accepted(key) + "\n";
-  }
+  for (const Setting& key : kSettings) text += HelpLine(key.name, Accepted(key));
   return text;
 }
 
@@ -231,10 +234,6 @@ int BlurCount(const FilterSettings& s) {
 
 std::string StageSwitchesHelp() {
   std::string text;
-  for (const Stage& stage : kStages) {
-    std::string key = stage.switch_key;
-    key.resize(14, ' ');
-    text += "      " + key + stage.help + "\n";
-  }
+  for (const Stage& stage : kStages) text += HelpLine(stage.switch_key, stage.help);
   return text;
 }
