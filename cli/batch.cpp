@@ -7,6 +7,7 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <random>
@@ -18,6 +19,7 @@
 #include "cli/job_plan.h"
 #include "cli/console.h"
 #include "host/plugin_host.h"
+#include "photo/encoding_check.h"
 #include "base/file_name.h"
 #include "base/safe_file.h"
 #include "filters/stages.h"
@@ -34,13 +36,15 @@ struct Loaded {
   bool ok = false;
   Photo photo;  // its image rows are in `bitmap` and left empty here
   std::shared_ptr<HostBitmap> bitmap;
+  std::vector<uint8_t> original;  // the rows as read, to tell whether the filters changed any
   std::string error;
 };
 
 struct Written {
   bool ok = false;
+  bool unchanged = false;  // no pixel changed: the input left as it was, or copied byte for byte
   std::string error;
-  std::string note;  // the metadata the output could not hold
+  std::vector<std::string> notes;  // the metadata the output could not hold, what the encoder did not do
 };
 
 Loaded Load(const std::string& path, HostBitmap::Kind kind) {
@@ -54,6 +58,7 @@ Loaded Load(const std::string& path, HostBitmap::Kind kind) {
     loaded.error = path + ": no bitmap could be made for it (" + std::to_string(image.width) + "x" +
                    std::to_string(image.height) + ")";
   }
+  loaded.original = std::move(image.bgr);
   image.bgr = std::vector<uint8_t>();
   return loaded;
 }
@@ -66,12 +71,64 @@ EncodeOptions EncodeOptionsFor(const Job& job, const FilterOptions& o) {
   return encode;
 }
 
+// The bytes written to `output`, its folder made first where -o asks for
+// one that is not there yet.
+bool WriteOutput(const std::string& output, const std::vector<uint8_t>& bytes, std::string* error) {
+  const fs::path folder = PathFromUtf8(output).parent_path();
+  std::error_code failure;
+  if (!folder.empty() && !fs::is_directory(folder, failure)) {
+    fs::create_directories(folder, failure);
+    if (failure) {
+      *error = Utf8FromPath(folder) + ": cannot be made: " + failure.message();
+      return false;
+    }
+  }
+  return WriteFileSafely(output, bytes.data(), bytes.size(), error);
+}
+
+// The whole file, for a byte-for-byte copy.
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
+  std::error_code failure;
+  const uintmax_t size = fs::file_size(PathFromUtf8(path), failure);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
+  if (!failure && in) {
+    bytes->resize(static_cast<size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size));
+    if (in && in.peek() == std::ifstream::traits_type::eof()) return true;
+  }
+  *error = path + ": cannot be read again to be copied unchanged";
+  return false;
+}
+
+// The output of a picture the filters left as it was: nothing for
+// --in-place, the input's own bytes where they are of the output's format
+// (a new encoding would only lose), else an encoding of the same pixels.
+// False with *copy empty when an encoding is needed.
+bool CopyUnchanged(const Job& job, const FilterOptions& o, std::vector<uint8_t>* copy, std::string* error) {
+  if (o.in_place) return true;
+  if (!ReadWholeFile(job.input, copy, error)) return true;
+  PhotoFormat format;
+  if (PhotoFormatOfBytes(copy->data(), copy->size(), &format) && format == job.format) return true;
+  copy->clear();
+  return false;
+}
+
 // The filtered rows taken back from the bitmap, encoded and written.
-Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, const Job& job,
-              const FilterOptions& o) {
+Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, std::vector<uint8_t> original,
+              const Job& job, const FilterOptions& o) {
   Written written;
   photo->image = bitmap->Read();
   bitmap.reset();
+  if (photo->image.bgr == original) {
+    std::vector<uint8_t> copy;
+    if (CopyUnchanged(job, o, &copy, &written.error)) {
+      written.unchanged = true;
+      written.ok = written.error.empty() &&
+                   (o.in_place || WriteOutput(job.output, copy, &written.error));
+      return written;
+    }
+  }
+  original = std::vector<uint8_t>();
   const EncodeOptions encode = EncodeOptionsFor(job, o);
   std::vector<uint8_t> bytes;
   // The codecs may decode one picture while they encode another
@@ -80,20 +137,24 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
     written.error = job.output + ": cannot be encoded: " + written.error;
     return written;
   }
-  const fs::path folder = PathFromUtf8(job.output).parent_path();
-  std::error_code failure;
-  if (!folder.empty() && !fs::is_directory(folder, failure)) {
-    fs::create_directories(folder, failure);
-    if (failure) {
-      written.error = Utf8FromPath(folder) + ": cannot be made: " + failure.message();
-      return written;
-    }
+  // The bytes read back before they replace anything: the platform's
+  // encoder may have passed over what was asked of it.
+  const EncodingCheck check = CheckEncoding(*photo, encode, bytes);
+  if (o.in_place && !check.lowered.empty()) {
+    written.error = job.input + ": the encoder wrote " + check.lowered +
+                    "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)";
+    return written;
   }
-  written.ok = WriteFileSafely(job.output, bytes.data(), bytes.size(), &written.error);
+  written.ok = WriteOutput(job.output, bytes, &written.error);
+  if (!written.ok) return written;
+  if (!check.shortfall.empty()) {
+    written.notes.push_back(job.input + " -> " + job.output + ": the encoder did not do all that was asked: " +
+                            check.shortfall);
+  }
   const std::string left_out = MetadataLeftOut(*photo, encode);
-  if (written.ok && !left_out.empty()) {
-    written.note = job.input + " -> " + job.output + ": left out, no place for it in a " +
-                   PhotoFormatName(job.format) + " file: " + left_out;
+  if (!left_out.empty()) {
+    written.notes.push_back(job.input + " -> " + job.output + ": left out, no place for it in a " +
+                            PhotoFormatName(job.format) + " file: " + left_out);
   }
   return written;
 }
@@ -142,6 +203,7 @@ struct Batch {
 // What the run did.
 struct Tally {
   size_t written = 0;
+  size_t unchanged = 0;  // no pixel changed: left as they were, or copied
   size_t failed = 0;
   bool interrupted = false;
 };
@@ -206,33 +268,26 @@ void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch
   }
 }
 
-// --set Enabled=0 would only make the plug-in hand every picture back
-// unchanged.
-bool SwitchesPluginOff(const FilterOptions& o) {
-  for (const SettingAssignment& set : o.sets) {
-    if (set.key == std::string("Enabled") && set.integer == 0) return true;
-  }
-  return false;
-}
-
 // The settings store and --set applied, the pictures planned, the plug-in
 // loaded and given the global settings. Returns kExitOk, or the status to
 // end with once the error is shown.
 int PrepareBatch(const FilterOptions& o, Batch* b) {
   Progress progress(o.verbosity, StderrIsTerminal(), 0);
   std::string error;
-  if (SwitchesPluginOff(o)) {
-    progress.Error(std::string("--set Enabled=0: the plug-in switched off writes every picture unchanged; "
-                               "nothing is filtered (stages are switched on with ") +
-                   kStageSwitches + ")");
-    return kExitUsage;
-  }
   if (!LoadStore(o, b->host.store(), &error)) {
     progress.Error(error);
     return kExitFailure;
   }
   if (!o.store.empty()) WarnOutsideRanges(o.store, SettingsFromStore(b->host.store()), nullptr, progress);
   for (const SettingAssignment& set : o.sets) ApplySetting(b->host.store(), set);
+  // The viewer passes every picture by unfiltered while the plug-in is
+  // switched off; a run told so, by --set or by the store, has nothing to do.
+  if (StoreSwitchesPluginOff(b->host.store())) {
+    progress.Error(std::string("Enabled=0 (from --set or the store): the plug-in switched off writes every picture "
+                               "unchanged; nothing is filtered (stages are switched on with ") +
+                   kStageSwitches + ")");
+    return kExitUsage;
+  }
   const FilterSettings global = SettingsFromStore(b->host.store());
   if (!PlanJobs(o, &b->jobs, &error)) {
     progress.Error(error);
@@ -281,7 +336,7 @@ class Writers {
   void Start(Loaded& loaded, size_t position, size_t job) {
     Collect(kInFlight - 1);
     saving_.push_back({std::async(std::launch::async, Store, std::make_shared<Photo>(std::move(loaded.photo)),
-                                  std::move(loaded.bitmap), jobs_[job], o_),
+                                  std::move(loaded.bitmap), std::move(loaded.original), jobs_[job], o_),
                        position, job});
   }
 
@@ -293,13 +348,18 @@ class Writers {
             saving_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
       const Written result = saving_.front().result.get();
       const Job& job = jobs_[saving_.front().job];
-      if (result.ok) {
+      if (result.ok && result.unchanged) {
+        ++tally_.unchanged;
+        shown_.Done(saving_.front().position,
+                    o_.in_place ? job.input + ": no pixel changed; left as it was"
+                                : job.input + " -> " + job.output + " (no pixel changed; copied as it was)");
+      } else if (result.ok) {
         ++tally_.written;
-        if (!result.note.empty()) shown_.Note(result.note);
+        for (const std::string& note : result.notes) shown_.Note(note);
         shown_.Done(saving_.front().position, job.input + " -> " + job.output);
       } else {
         ++tally_.failed;
-        shown_.Error(result.error);
+        shown_.Failed(saving_.front().position, result.error);
       }
       saving_.pop_front();
     }
@@ -384,13 +444,13 @@ Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
     }
     if (!loaded.ok) {
       ++tally.failed;
-      shown.Error(loaded.error);
+      shown.Failed(k + 1, loaded.error);
       continue;
     }
     const std::string lost = o.in_place ? KeptInPlace(loaded.photo, EncodeOptionsFor(b.jobs[todo[k]], o)) : "";
     if (!lost.empty()) {
       ++tally.failed;
-      shown.Error(b.jobs[todo[k]].input + ": " + lost +
+      shown.Failed(k + 1, b.jobs[todo[k]].input + ": " + lost +
                   "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)");
       continue;
     }
@@ -411,12 +471,16 @@ Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
 // the pictures refused before the run too) and not done, and the
 // filtering alone against the whole run: how well reading and writing
 // hide behind it.
-std::string SummaryLine(const Batch& b, const Tally& tally, size_t failed, const Progress& shown) {
+std::string SummaryLine(const FilterOptions& o, const Batch& b, const Tally& tally, size_t failed, const Progress& shown) {
   const size_t left_alone = static_cast<size_t>(std::count_if(
       b.jobs.begin(), b.jobs.end(), [](const Job& j) { return j.state == Job::State::kLeftAlone; }));
-  const size_t not_done = b.todo.size() - std::min(b.todo.size(), tally.written + tally.failed);
+  const size_t not_done = b.todo.size() - std::min(b.todo.size(), tally.written + tally.unchanged + tally.failed);
   std::string summary = std::to_string(tally.written) + " written";
-  if (left_alone != 0) summary += ", " + std::to_string(left_alone) + " left alone (already there)";
+  if (tally.unchanged != 0) {
+    summary += ", " + std::to_string(tally.unchanged) +
+               (o.in_place ? " unchanged (no pixel changed: left as they were)" : " unchanged (no pixel changed: copied)");
+  }
+  if (left_alone != 0) summary += ", " + std::to_string(left_alone) + " left alone";
   if (failed != 0) summary += ", " + std::to_string(failed) + " failed";
   if (tally.interrupted) summary += ", " + std::to_string(not_done) + " not done: interrupted";
   if (tally.written != 0) {
@@ -437,7 +501,7 @@ int Summarize(const FilterOptions& o, Batch& b, const Tally& tally, Progress& sh
       std::count_if(b.jobs.begin(), b.jobs.end(), [](const Job& j) { return j.state == Job::State::kFailed; }));
   const size_t failed = tally.failed + refused;
   if (tally.interrupted || failed != 0 || (!o.single && o.verbosity != Verbosity::kQuiet)) {
-    shown.Error(SummaryLine(b, tally, failed, shown));
+    shown.Error(SummaryLine(o, b, tally, failed, shown));
   }
   if (tally.interrupted) return kExitInterrupted;
   std::string error;

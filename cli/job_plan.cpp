@@ -154,6 +154,11 @@ Job OperandJob(const FilterOptions& o, const std::string& operand, const fs::fil
   } else if (fs::is_directory(status)) {
     job.state = Job::State::kFailed;
     job.reason = operand + ": is a folder (give -o DIR or --suffix TEXT to filter the pictures in it)";
+  } else if (!o.single && o.has_suffix && IsOurs(operand_path, o)) {
+    // A shell pattern (*.png) run twice names the first run's outputs.
+    job.state = Job::State::kLeftAlone;
+    job.reason = operand + ": its name ends with the suffix " + o.suffix +
+                 ", so it is taken for an output of this command; left alone";
   }
   return job;
 }
@@ -187,20 +192,28 @@ struct RunMemory {
   std::set<std::string> outputs;
   std::map<std::string, std::string> asked;  // folder -> why pictures cannot be written there
   std::map<std::string, std::vector<std::string>> temporaries;  // folder -> the temporary names in it
-  std::set<FileIdentity> replaced;           // --in-place: the files themselves, whatever their names
+  std::map<FileIdentity, std::string> inputs;  // the files themselves, whatever their names -> the first name
 };
 
-// --in-place: false for a picture already planned under another name or
-// link (done once); a read-only picture fails.
-bool TakeInPlace(Job* job, std::set<FileIdentity>* replaced) {
+// One picture named twice (the same name, another, a link): the second is
+// left alone with a note, so it is filtered once.
+bool NamedBefore(Job* job, std::map<FileIdentity, std::string>* inputs) {
   FileIdentity identity;
-  if (IdentifyFile(job->input, &identity) && !replaced->insert(identity).second) return false;
+  if (!IdentifyFile(job->input, &identity)) return false;
+  const auto first = inputs->emplace(identity, job->input);
+  if (first.second) return false;
+  job->state = Job::State::kLeftAlone;
+  job->reason = job->input + ": named twice (also as " + first.first->second + "); filtered once";
+  return true;
+}
+
+// --in-place refuses a read-only picture.
+void RefuseReadOnly(Job* job) {
   std::error_code failure;
   if ((fs::status(PathFromUtf8(job->input), failure).permissions() & fs::perms::owner_write) == fs::perms::none) {
     job->state = Job::State::kFailed;
     job->reason = job->input + ": is read-only; --in-place leaves it as it is";
   }
-  return true;
 }
 
 // The job's format, from --format or the output's extension. False with
@@ -278,8 +291,8 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
   if (!RunCanStart(o, error)) return false;
   RunMemory memory;
   for (Job& job : ListJobs(o)) {
-    if (job.state != Job::State::kFailed && o.in_place && !TakeInPlace(&job, &memory.replaced)) continue;
-    if (job.state == Job::State::kFailed) {
+    if (job.state == Job::State::kToDo && !NamedBefore(&job, &memory.inputs) && o.in_place) RefuseReadOnly(&job);
+    if (job.state != Job::State::kToDo) {
       jobs->push_back(job);
       continue;
     }
@@ -287,11 +300,7 @@ bool PlanJobs(const FilterOptions& o, std::vector<Job>* jobs, std::string* error
     std::error_code failure;
     const std::string key = Utf8FromPath(fs::absolute(PathFromUtf8(job.output), failure).lexically_normal());
     const bool same_as_input = SameFile(job.input, job.output);
-    const bool taken = memory.outputs.count(key) != 0;
-    if (job.state == Job::State::kToDo) {
-      if (same_as_input && o.in_place && taken) continue;  // one picture named twice for --in-place: done once
-      CheckOutputName(o, taken, same_as_input, &job);
-    }
+    if (job.state == Job::State::kToDo) CheckOutputName(o, memory.outputs.count(key) != 0, same_as_input, &job);
     if (job.state == Job::State::kToDo) CheckOutputFolder(&job, &memory);
     memory.outputs.insert(key);
     jobs->push_back(job);

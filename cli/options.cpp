@@ -3,10 +3,12 @@
 // with something it would refuse half way.
 #include "cli/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <vector>
 
 #include "cli/presets.h"
 #include "host/plugin_library.h"
@@ -121,6 +123,38 @@ const OptionRow kFilterOptionRows[] = {
      [](FilterOptions* o, const std::string&, std::string*) { o->verbosity = Verbosity::kVerbose; return true; }},
 };
 
+
+// Edits (a letter added, dropped or changed) between two words.
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// "; did you mean --quality?" for a long option two edits or fewer from
+// one of ours ("--qualty"), else "".
+std::string SuggestOption(const std::string& arg) {
+  const OptionRow* nearest = nullptr;
+  size_t best = 3;
+  for (const OptionRow& r : kFilterOptionRows) {
+    const size_t distance = EditDistance(arg, r.name);
+    if (distance < best) {
+      best = distance;
+      nearest = &r;
+    }
+  }
+  return nearest && arg.size() > 3 ? std::string("; did you mean ") + nearest->name + "?" : "";
+}
+
 }  // namespace
 
 bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std::string* error) {
@@ -141,7 +175,7 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
       if (arg == r.name || (r.short_name != nullptr && arg == r.short_name)) row = &r;
     }
     if (row == nullptr) {
-      *error = arg + ": unknown option (see chromaline-host --help)";
+      *error = arg + ": unknown option" + SuggestOption(arg) + " (see chromaline-host --help)";
       return false;
     }
     std::string value;
@@ -235,7 +269,7 @@ std::string HelpText() {
          "settings store, then each picture's own .zprop or its folder's zprop.ini\n"
          "(section [ChromalinePlugIn], key=value lines with the keys below).\n"
          "No file is ever half written: every output goes to a temporary file beside\n"
-         "it and replaces it in one step; the input is never written.\n"
+         "it and replaces it in one step; an input is written only with --in-place.\n"
          "\n"
          "Pictures:\n"
          "  IN OUT              one picture into OUT (an existing folder: into it, as cp)\n"
@@ -248,8 +282,9 @@ std::string HelpText() {
          "                      re-run carries on where an interrupted one stopped)\n"
          "  --format FORMAT     png, jpeg, bmp or tiff (default: the output's extension);\n"
          "                      writable here:" + formats + "\n"
-         "  --quality N         JPEG quality, 1 to 100 (default: a JPEG input's own, with its\n"
-         "                      chroma subsampling; 90 for other inputs)\n" + PhotoCodecLimits() +
+         "  --quality N         JPEG quality, 1 to 100 (default: a JPEG input's own; 90 for\n"
+         "                      other inputs); a JPEG input's colour resolution is kept or\n"
+         "                      raised (4:2:2 is written 4:4:4)\n" + PhotoCodecLimits() +
          "\n"
          "Settings:\n"
          "  --store FILE        a settings store (section<TAB>key<TAB>i|d<TAB>value\n"

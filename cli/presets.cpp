@@ -10,6 +10,7 @@
 #include "cli/presets.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -53,7 +54,7 @@ bool IsPresetName(const std::string& value) { return value.find_first_of("/\\:."
 
 std::string PresetFolder() { return ThePresetFolder().path; }
 
-std::string PresetList() {
+std::vector<std::string> PresetNames() {
   std::vector<std::string> names;
   std::error_code failure;
   for (fs::directory_iterator it(PathFromUtf8(PresetFolder()), failure), end; !failure && it != end;
@@ -64,8 +65,12 @@ std::string PresetList() {
     }
   }
   std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string PresetList() {
   std::string list;
-  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  for (const std::string& name : PresetNames()) list += (list.empty() ? "" : ", ") + name;
   return list;
 }
 
@@ -75,7 +80,16 @@ bool ResolvePreset(const std::string& value, std::string* store, std::string* er
     return true;
   }
   const Folder folder = ThePresetFolder();
-  const std::string file = folder.path + folder.separator + value + kPresetExtension;
+  // Names in any case, as setting keys are: "Crisp" is crisp.
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  std::string name = value;
+  for (const std::string& shipped : PresetNames()) {
+    if (lower(shipped) == lower(value)) name = shipped;
+  }
+  const std::string file = folder.path + folder.separator + name + kPresetExtension;
   std::error_code failure;
   if (!value.empty() && fs::is_regular_file(PathFromUtf8(file), failure)) {
     *store = file;

@@ -7,6 +7,7 @@
 #define CHROMALINE_CLI_PRESETS_H_
 
 #include <string>
+#include <vector>
 
 // A value with no path separator, no drive colon and no "." is a preset's
 // name; anything else is a path to a store.
@@ -15,12 +16,15 @@ bool IsPresetName(const std::string& value);
 // The presets folder of this program.
 std::string PresetFolder();
 
+// The names of the presets found there, sorted.
+std::vector<std::string> PresetNames();
+
 // The presets found there, sorted and comma separated ("crisp, haze"), or
 // the empty text when there is none.
 std::string PresetList();
 
 // The store a --preset value means: a path as it is, a name as its file in
-// PresetFolder(). An unknown name returns false with a line naming the
+// PresetFolder() (the name in any case). An unknown name returns false with a line naming the
 // presets there, or saying that there is none and where it looked.
 bool ResolvePreset(const std::string& value, std::string* store, std::string* error);
 

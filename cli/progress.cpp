@@ -95,6 +95,12 @@ void Progress::Done(size_t position, const std::string& line) {
   else if (verbosity_ == Verbosity::kVerbose) Print(head + line, true);
 }
 
+void Progress::Failed(size_t position, const std::string& line) {
+  char head[48];
+  std::snprintf(head, sizeof head, "[%zu/%zu] ", position, total_);
+  Print(head + line, false);
+}
+
 void Progress::Note(const std::string& line) { Print("chromaline-host: " + line, true); }
 
 void Progress::Error(const std::string& line) { Print("chromaline-host: " + line, false); }

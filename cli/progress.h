@@ -31,6 +31,9 @@ class Progress {
   void EndPicture();
   // A picture written (or found done), with a few words.
   void Done(size_t position, const std::string& line);
+  // A picture that failed or was refused, at its place in the count (an
+  // error: shown even with -q).
+  void Failed(size_t position, const std::string& line);
   void Note(const std::string& line);
   void Error(const std::string& line);
   // Clears the progress line.

@@ -80,6 +80,13 @@ std::string StageSwitchList() {
   return text;
 }
 
+// A line of --help under --set: the key in a column of its own, then the text.
+std::string HelpLine(const char* key, const std::string& text) {
+  std::string line = "      " + std::string(key);
+  line.resize(20, ' ');
+  return line + text + "\n";
+}
+
 // The whole text, and too large fails: the command line names a bad value rather than read part of it.
 bool WholeInteger(const std::string& text, int64_t* value) {
   const char* first = text.data();
@@ -175,12 +182,13 @@ std::vector<std::string> OutsideDialogRanges(const FilterSettings& settings, con
 
 std::string SettingKeysHelp() {
   std::string text;
-  for (const Setting& key : kSettings) {
-    std::string name = key.name;
-    name.resize(14, ' ');
-    text += "      " + name + Accepted(key) + "\n";
-  }
+  for (const Setting& key : kSettings) text += HelpLine(key.name, Accepted(key));
   return text;
+}
+
+bool StoreSwitchesPluginOff(const SettingsStore& store) {
+  const SettingsStore::Value* enabled = store.Find(kStoreSection, "Enabled");
+  return enabled && (enabled->type == kSettingDouble ? enabled->real == 0.0 : enabled->integer == 0);
 }
 
 FilterSettings SettingsFromStore(const SettingsStore& store) {
@@ -225,10 +233,6 @@ int BlurCount(const FilterSettings& s) {
 
 std::string StageSwitchesHelp() {
   std::string text;
-  for (const Stage& stage : kStages) {
-    std::string key = stage.switch_key;
-    key.resize(14, ' ');
-    text += "      " + key + stage.help + "\n";
-  }
+  for (const Stage& stage : kStages) text += HelpLine(stage.switch_key, stage.help);
   return text;
 }

@@ -38,6 +38,10 @@ std::string SettingKeysHelp();
 // take their load defaults).
 FilterSettings SettingsFromStore(const SettingsStore& store);
 
+// Whether the store (with the --set values in it) holds Enabled 0: the
+// plug-in switched off hands every picture back unchanged.
+bool StoreSwitchesPluginOff(const SettingsStore& store);
+
 // The filter keys of `settings` holding values the settings dialog would
 // not let through, each as "USMAmount 9999 (the dialog takes an integer
 // from 1 to 500)". Keys whose value equals `except`'s (when given) are left

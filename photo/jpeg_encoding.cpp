@@ -168,9 +168,22 @@ bool JpegEncodingFromHead(const uint8_t* data, size_t size, JpegEncoding* encodi
   }
   read.quality = EstimateJpegQuality(luminance, chrominance);
   read.progressive = header.progressive;
+  read.components = static_cast<int>(components.size());
   read.optimized_huffman = header.optimized_huffman;
   *encoding = read;
   return true;
+}
+
+bool JpegFrameSize(const uint8_t* data, size_t size, int* width, int* height) {
+  bool found = false;
+  ForEachJpegSegment(data, size, [&](uint8_t marker, const uint8_t* p, size_t length) {
+    if (!FrameMarker(marker) || length < 5) return true;
+    *height = (p[1] << 8) | p[2];
+    *width = (p[3] << 8) | p[4];
+    found = true;
+    return false;
+  });
+  return found;
 }
 
 int EstimateJpegQuality(const uint16_t* luminance, const uint16_t* chrominance) {

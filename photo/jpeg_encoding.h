@@ -18,6 +18,10 @@ bool ReadJpegEncoding(const std::string& path, JpegEncoding* encoding);
 // The same from the bytes of the file's head (see ReadJpegHead).
 bool JpegEncodingFromHead(const uint8_t* data, size_t size, JpegEncoding* encoding);
 
+// The width and height in a JPEG file's frame header; false when the bytes
+// hold no frame.
+bool JpegFrameSize(const uint8_t* data, size_t size, int* width, int* height);
+
 // The quality 1..100 whose tables, the standard ones scaled as libjpeg's
 // jpeg_set_quality scales them, come closest to the given tables (64
 // values each in natural order; `chrominance` may be null): exact for files

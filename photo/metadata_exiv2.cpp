@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "photo/codec_rules.h"
+#include "photo/jpeg_encoding.h"
 #include "photo/jpeg_segments.h"
 #include "photo/png_text.h"
 
@@ -79,9 +80,16 @@ std::vector<uint8_t> EncodeExif(const Exiv2::ExifData& data, Exiv2::ByteOrder or
   return exif;
 }
 
-void MakeExifUpright(std::vector<uint8_t>* exif, int width, int height) {
+void MakeExifUpright(std::vector<uint8_t>* exif, int width, int height, int* thumbnail_side) {
   Exiv2::ExifData data;
   const Exiv2::ByteOrder order = DecodeExif(*exif, &data);
+  const Exiv2::DataBuf old = Exiv2::ExifThumbC(data).copy();
+  if (old.size_ > 0) {
+    int w = 0, h = 0;
+    // A thumbnail of a kind we cannot measure: the usual 160 x 120.
+    *thumbnail_side = JpegFrameSize(old.pData_, static_cast<size_t>(old.size_), &w, &h) ? std::max(w, h) : 160;
+    if (*thumbnail_side <= 0) *thumbnail_side = 160;
+  }
   Exiv2::ExifThumb(data).erase();
   for (auto it = data.begin(); it != data.end();) {
     if (it->groupName() == "Image" && LayoutTag(it->tag())) it = data.erase(it);
@@ -169,11 +177,26 @@ FileMetadata ReadMetadataExiv2(const std::string& path) {
   return found;
 }
 
+bool PutExifThumbnail(std::vector<uint8_t>* exif, const std::vector<uint8_t>& jpeg) {
+  StartExiv2();
+  try {
+    Exiv2::ExifData data;
+    const Exiv2::ByteOrder order = DecodeExif(*exif, &data);
+    Exiv2::ExifThumb(data).setJpegThumbnail(jpeg.data(), static_cast<long>(jpeg.size()));
+    std::vector<uint8_t> with = EncodeExif(data, order);
+    if (with.empty()) return false;
+    *exif = std::move(with);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::string* note) {
   StartExiv2();
   if (!metadata->exif.empty()) {
     try {
-      MakeExifUpright(&metadata->exif, width, height);
+      MakeExifUpright(&metadata->exif, width, height, &metadata->thumbnail_side);
     } catch (const std::exception& e) {
       metadata->exif.clear();
       AddToList(note, std::string("its EXIF block cannot be read and is left out (exiv2: ") + e.what() + ")", "; ");
@@ -210,6 +233,7 @@ bool ExifHasDescription(const std::vector<uint8_t>& exif) {
 bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat format, std::vector<uint8_t>* bytes,
                                  std::string* error) {
   if (format == PhotoFormat::kPng) {
+    DropRepeatedPngChunks(bytes, "eXIf");
     // In ImageMagick's form, which ImageMagick, exiv2 and exiftool read.
     if (!metadata.iptc.empty() &&
         !AddPngText(bytes, "Raw profile type iptc", RawProfileText("iptc", metadata.iptc))) {

@@ -17,12 +17,17 @@ struct FileMetadata {
   std::string problem;   // why the file's metadata could not be read; empty when it could
 };
 
+// The EXIF block with `jpeg` as its thumbnail (IFD1), replacing any; false
+// with the block unchanged when exiv2 cannot read it.
+bool PutExifThumbnail(std::vector<uint8_t>* exif, const std::vector<uint8_t>& jpeg);
+
 // What exiv2 finds in the file. A format exiv2 does not know gives nothing
 // and no problem (libvips' own blocks are all there is).
 FileMetadata ReadMetadataExiv2(const std::string& path);
 
 // Makes the EXIF block describe the upright picture of width x height:
-// orientation 1, no thumbnail (it would show the old pixels), the pixel
+// orientation 1, no thumbnail (it would show the old pixels: its longest
+// side goes to metadata->thumbnail_side), the pixel
 // dimensions, none of a TIFF file's layout tags; and resets an XMP
 // tiff:Orientation to 1. A block exiv2 cannot read is dropped, with the
 // reason added to *note.

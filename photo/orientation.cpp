@@ -124,7 +124,7 @@ int ExifOrientation(const std::vector<uint8_t>& exif) {
   return TiffOrientation(exif.data() + start, exif.size() - start);
 }
 
-bool MakeExifUpright(std::vector<uint8_t>* exif) {
+bool MakeExifUpright(std::vector<uint8_t>* exif, bool* had_thumbnail) {
   const size_t start = ExifTiffStart(exif->data(), exif->size());
   uint8_t* tiff = exif->data() + start;
   const size_t size = exif->size() - start;
@@ -152,6 +152,7 @@ bool MakeExifUpright(std::vector<uint8_t>* exif) {
     if (r.U16(orientation + 2) == 3) Put16(tiff + orientation + 8, 1, big);
     else Put32(tiff + orientation + 8, 1, big);
   }
+  if (had_thumbnail) *had_thumbnail = r.U32(next) != 0;
   Put32(tiff + next, 0, big);
   return true;
 }

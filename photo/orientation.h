@@ -36,7 +36,7 @@ uint32_t TiffFirstDirectory(const uint8_t* header);
 // the block left as it was, when its structure is damaged: IFD0 or the
 // EXIF and GPS directories it points to lie outside the block, or the
 // orientation is of no integer type.
-bool MakeExifUpright(std::vector<uint8_t>* exif);
+bool MakeExifUpright(std::vector<uint8_t>* exif, bool* had_thumbnail = nullptr);
 
 // Sets an XMP packet's tiff:Orientation, as an attribute or an element, to
 // 1 in place (a single digit for a single digit: the packet keeps its size).

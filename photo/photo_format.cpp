@@ -2,6 +2,7 @@
 // file name's extension or a --format word asks for), the checks of an
 // encoding request, and the rules of photo/codec_rules.h.
 #include <cctype>
+#include <cstring>
 #include <filesystem>
 
 #include "base/file_name.h"
@@ -30,6 +31,18 @@ bool PhotoFormatFromText(const std::string& text, PhotoFormat* format) {
 bool PhotoFormatFromName(const std::string& name, PhotoFormat* format) {
   const std::string ext = Utf8FromPath(PathFromUtf8(name).extension());
   return ext.size() > 1 && PhotoFormatFromText(ext.substr(1), format);
+}
+
+bool PhotoFormatOfBytes(const uint8_t* data, size_t size, PhotoFormat* format) {
+  const auto starts = [data, size](const char* signature, size_t length) {
+    return size >= length && std::memcmp(data, signature, length) == 0;
+  };
+  if (starts("\x89PNG\r\n\x1a\n", 8)) *format = PhotoFormat::kPng;
+  else if (starts("\xff\xd8\xff", 3)) *format = PhotoFormat::kJpeg;
+  else if (starts("BM", 2)) *format = PhotoFormat::kBmp;
+  else if (starts("II*\0", 4) || starts("MM\0*", 4)) *format = PhotoFormat::kTiff;
+  else return false;
+  return true;
 }
 
 const char* PhotoFormatName(PhotoFormat format) {

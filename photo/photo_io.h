@@ -30,6 +30,7 @@ struct JpegEncoding {
   int subsampling_y = 1;           // and down (2 in 4:2:0)
   bool progressive = false;
   bool optimized_huffman = false;  // Huffman tables made for the picture rather than the standard ones
+  int components = 0;              // colour channels stored (1: gray)
 };
 
 // What travels with a picture from its file to the output. Natively the
@@ -41,6 +42,10 @@ struct PhotoMetadata {
   std::vector<uint8_t> xmp;   // the XMP packet
   std::string comment;        // the JPEG comment (a PNG's "Comment" text)
   std::vector<uint8_t> icc;   // the ICC colour profile
+  // The longest side of the EXIF thumbnail the file had, which is not kept
+  // (it shows the old pixels): natively a new one of about that size is
+  // made from the filtered picture. 0: there was none.
+  int thumbnail_side = 0;
 };
 
 struct Photo {
@@ -53,6 +58,11 @@ struct Photo {
   bool palette = false;        // the file's colours are a palette (written back as full colours)
   bool gray = false;           // the file had one colour channel: written so again while the picture stays gray
   JpegEncoding jpeg;           // of a JPEG file; natively a progressive one is written progressive again
+  // The resolution the file gave (JFIF density, PNG pHYs, TIFF tags), in
+  // pixels per inch across and down the upright picture; 0 when it gave
+  // none. Written again into formats that hold one.
+  double dpi_x = 0;
+  double dpi_y = 0;
   // What reading did that the user should hear of (metadata that could not
   // be read, a rule of conversion), a line each, without the file name.
   std::vector<std::string> notes;
@@ -70,9 +80,15 @@ struct EncodeOptions {
 // The format a file name's extension asks for (.png, .jpg/.jpeg, .bmp,
 // .tif/.tiff, any case); false for anything else.
 bool PhotoFormatFromName(const std::string& name, PhotoFormat* format);
+// The format of a file from its first bytes (signature), whatever its name;
+// false for anything else.
+bool PhotoFormatOfBytes(const uint8_t* data, size_t size, PhotoFormat* format);
 // The format named on the command line ("png", "jpeg"/"jpg", "bmp", "tiff"/"tif").
 bool PhotoFormatFromText(const std::string& text, PhotoFormat* format);
 const char* PhotoFormatName(PhotoFormat format);
+// Whether this build's JPEG encoder writes progressive files (natively a
+// progressive source is written progressive again).
+bool JpegProgressiveWritable();
 // Whether this build can write the format (the Windows codecs may lack some).
 bool PhotoFormatWritable(PhotoFormat format);
 // What this build's codecs cannot do, for --help: lines of text, each

@@ -192,6 +192,12 @@ bool Decode(const std::string& path, Photo* photo) {
     ReadJpegEncoding(path, &photo->jpeg);
   }
 
+  // libvips gives pixels per millimetre, 1 where the file gave none (it
+  // then reads the resolution unit as absent too).
+  if (vips_image_get_typeof(file.get(), "resolution-unit") != 0 || upright->Xres != 1.0 || upright->Yres != 1.0) {
+    photo->dpi_x = upright->Xres * 25.4;
+    photo->dpi_y = upright->Yres * 25.4;
+  }
   photo->source_bits = SourceBits(upright.get());
   const bool cmyk = upright->Type == VIPS_INTERPRETATION_CMYK;
   photo->cmyk = cmyk;
@@ -284,6 +290,11 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
                                           VIPS_FORMAT_UCHAR));
   if (!out) return out;
   out->Type = gray ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB;
+  if (photo.dpi_x > 0 && photo.dpi_y > 0) {
+    out->Xres = photo.dpi_x / 25.4;
+    out->Yres = photo.dpi_y / 25.4;
+    vips_image_set_string(out.get(), "resolution-unit", "in");
+  }
   const PhotoMetadata& meta = photo.metadata;
   if (with_metadata) {
     if (!meta.exif.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_EXIF_NAME, meta.exif.data(), meta.exif.size());
@@ -303,10 +314,10 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
 // as ImageMagick does: within a few percent of its size, in less time
 // (libvips' default, no filter, is much larger on photos; see
 // bench/photo_codecs_speed).
-// JPEG: a JPEG's own quality, chroma subsampling and kind of Huffman tables
-// where asked (a gray one had no chroma: the rule below then applies), else
-// the quality given, libvips' rule (full-resolution colour from quality 90
-// up) and standard tables; progressive whenever the source was.
+// JPEG: a JPEG's own quality and kind of Huffman tables where asked, else
+// the quality given and standard tables; the chroma subsampling of a JPEG
+// source or finer, else libvips' rule (full-resolution colour from quality
+// 90 up); progressive whenever the source was.
 int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, bool with_alpha, void** buffer,
          size_t* size) {
   const gboolean strip = options.keep_metadata ? FALSE : TRUE;
@@ -314,9 +325,14 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
     case PhotoFormat::kJpeg: {
       const JpegEncoding& source = photo.jpeg;
       const bool like_source = options.jpeg_like_source && source.quality > 0;
+      // Never less colour resolution than a JPEG source had: libjpeg
+      // through libvips subsamples 4:2:0 or not at all, so a source of
+      // 4:2:2 (or any other) is written at full resolution, 4:4:4.
       VipsForeignSubsample subsample = VIPS_FOREIGN_SUBSAMPLE_AUTO;
-      if (like_source && !photo.gray) {
-        subsample = source.chroma_subsampled ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF;
+      if (source.quality > 0 && !photo.gray) {
+        const bool half_both = source.subsampling_x == 2 && source.subsampling_y == 2;
+        subsample = half_both ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF;
+        if (!like_source && options.quality >= 90) subsample = VIPS_FOREIGN_SUBSAMPLE_OFF;
       }
       // Optimised Huffman tables make the file a tenth to a quarter smaller
       // but cost a second pass over the whole picture (bench/
@@ -345,9 +361,44 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
   return -1;
 }
 
+// A fresh EXIF thumbnail of the filtered, upright picture that fits in
+// side x side, as a JPEG with no metadata of its own; alpha left out.
+bool Thumbnail(VipsImage* picture, int side, std::vector<uint8_t>* jpeg) {
+  VipsImage* step = nullptr;
+  if (vips_thumbnail_image(picture, &step, side, "height", side, "size", VIPS_SIZE_DOWN, nullptr) != 0) return false;
+  ImageRef small(step);
+  if (vips_image_hasalpha(small.get())) {
+    if (vips_extract_band(small.get(), &step, 0, "n", small->Bands - 1, nullptr) != 0) return false;
+    small.reset(step);
+  }
+  void* buffer = nullptr;
+  size_t size = 0;
+  if (vips_jpegsave_buffer(small.get(), &buffer, &size, "Q", 85, "strip", TRUE, nullptr) != 0) return false;
+  const uint8_t* data = static_cast<const uint8_t*>(buffer);
+  jpeg->assign(data, data + size);
+  g_free(buffer);
+  return true;
+}
+
+// The EXIF block of a JPEG or PNG output carries a new thumbnail where the
+// file had one. Without it the block goes as it is, thumbnail-less.
+void RemakeThumbnail(const Photo& photo, const EncodeOptions& options, VipsImage* assembled) {
+  const PhotoMetadata& meta = photo.metadata;
+  const bool holds = options.format == PhotoFormat::kJpeg || options.format == PhotoFormat::kPng;
+  if (!options.keep_metadata || !holds || meta.thumbnail_side <= 0 || meta.exif.empty()) return;
+  std::vector<uint8_t> jpeg, exif = meta.exif;
+  if (!Thumbnail(assembled, meta.thumbnail_side, &jpeg) || !PutExifThumbnail(&exif, jpeg)) {
+    vips_error_clear();
+    return;
+  }
+  vips_image_set_blob_copy(assembled, VIPS_META_EXIF_NAME, exif.data(), exif.size());
+}
+
 }  // namespace
 
 bool PhotoFormatWritable(PhotoFormat) { return true; }
+
+bool JpegProgressiveWritable() { return true; }
 
 const char* PhotoCodecLimits() {
   return "A BMP file holds no metadata: EXIF, IPTC, XMP, the comment and the ICC profile are left\n"
@@ -380,6 +431,7 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   const bool gray = photo.gray && AllGray(photo.image);
   std::vector<uint8_t> rows;
   ImageRef assembled = Assemble(photo, gray, with_alpha, options.keep_metadata, &rows);
+  if (assembled) RemakeThumbnail(photo, options, assembled.get());
   void* buffer = nullptr;
   size_t size = 0;
   if (!assembled || Save(assembled.get(), photo, options, with_alpha, &buffer, &size) != 0) {

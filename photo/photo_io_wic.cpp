@@ -12,8 +12,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "base/file_name.h"
 #include "base/scoped_win32.h"
@@ -257,17 +259,37 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
     photo->palette = photo->palette || IsEqualGUID(*indexed, format);
   }
   photo->gray = GrayFormat(format);
+  double dpi_x = 0, dpi_y = 0;
+  if (SUCCEEDED(frame->GetResolution(&dpi_x, &dpi_y)) && dpi_x > 0 && dpi_y > 0) {
+    // To a hundredth: 300 dpi stored as 11811 pixels a metre is 299.9994,
+    // which a JPEG's whole-number density would cut to 299.
+    photo->dpi_x = std::round(dpi_x * 100) / 100;
+    photo->dpi_y = std::round(dpi_y * 100) / 100;
+  }
   ReadFileMetadata(path, photo);
   photo->orientation = Orientation(frame.get(), photo->metadata.exif);
+  if (photo->orientation >= 5) std::swap(photo->dpi_x, photo->dpi_y);  // turned a quarter: across is down
   // The decoder's profile where it gives one, else the file's (Wine's PNG
   // decoder gives none). A CMYK profile no longer describes the RGB rows.
   std::vector<uint8_t> icc = IccProfile(factory, frame.get());
   if (!icc.empty()) photo->metadata.icc = std::move(icc);
+  if (photo->cmyk && !photo->metadata.icc.empty()) {
+    // WIC's converter has no way through a CMYK profile (a colour transform
+    // from it is not available under Wine either): the picture is turned
+    // into RGB by Windows' own rule, which the user should know.
+    photo->notes.push_back("its CMYK colour profile is not used by the Windows build: converted to RGB by Windows' "
+                           "own rule, so the colours may differ from a conversion through the profile");
+  }
   if (photo->cmyk) photo->metadata.icc.clear();
   // The EXIF block made to describe the upright picture written.
-  if (!photo->metadata.exif.empty() && !MakeExifUpright(&photo->metadata.exif)) {
+  bool had_thumbnail = false;
+  if (!photo->metadata.exif.empty() && !MakeExifUpright(&photo->metadata.exif, &had_thumbnail)) {
     photo->metadata.exif.clear();
     photo->notes.push_back("the EXIF block is damaged: left out");
+  }
+  if (had_thumbnail) {
+    photo->notes.push_back("its EXIF thumbnail shows the old pixels and is not carried: the Windows build cannot "
+                           "remake it (a file browser makes its own preview)");
   }
   ResetXmpOrientation(&photo->metadata.xmp);
   if (photo->jpeg.progressive) {
@@ -354,13 +376,13 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
   VARIANT value;
   VariantInit(&value);
   if (options.format == PhotoFormat::kJpeg) {
-    // A JPEG's own quality and chroma subsampling where asked (a gray one
-    // had no chroma: the encoder's default then).
+    // A JPEG's own quality where asked, and its chroma subsampling (a gray
+    // one had no chroma: the encoder's default then).
     const bool like_source = options.jpeg_like_source && photo.jpeg.quality > 0;
     value.vt = VT_R4;
     value.fltVal = static_cast<float>(like_source ? photo.jpeg.quality : options.quality) / 100.0f;
     SetOption(bag.get(), L"ImageQuality", value);
-    if (like_source && !photo.gray) {
+    if (photo.jpeg.quality > 0 && !photo.gray) {  // never less colour resolution than the source's
       value.vt = VT_UI1;
       value.bVal = static_cast<BYTE>(Subsampling(photo.jpeg));
       SetOption(bag.get(), L"JpegYCrCbSubsampling", value);
@@ -376,6 +398,7 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
   }
   if (FAILED(hr = frame->Initialize(bag.get()))) return hr;
   if (FAILED(hr = frame->SetSize(image.width, image.height))) return hr;
+  if (photo.dpi_x > 0 && photo.dpi_y > 0 && FAILED(hr = frame->SetResolution(photo.dpi_x, photo.dpi_y))) return hr;
   WICPixelFormatGUID format = with_alpha ? GUID_WICPixelFormat32bppBGRA
                                : gray     ? GUID_WICPixelFormat8bppGray
                                           : GUID_WICPixelFormat24bppBGR;
@@ -442,6 +465,8 @@ HRESULT StreamBytes(IStream* stream, std::vector<uint8_t>* bytes) {
 
 }  // namespace
 
+bool JpegProgressiveWritable() { return false; }
+
 bool PhotoFormatWritable(PhotoFormat format) {
   ScopedCom com;
   ScopedComPtr<IWICImagingFactory> factory;
@@ -458,7 +483,9 @@ const char* PhotoCodecLimits() {
          "  The ICC profile is kept in JPEG and PNG, and in TIFF where the Windows encoder takes a colour\n"
          "  context (not under Wine).\n"
          "  A gray picture with alpha is written in colour.\n"
-         "  A JPEG from a JPEG keeps its quality and chroma subsampling, but is written baseline.\n"
+         "  A JPEG from a JPEG is asked for its quality and chroma subsampling and written baseline;\n"
+         "  each output is read back, and a picture says where the encoder wrote less (Wine's writes\n"
+         "  its own quality); --in-place then leaves a picture as it was rather than lower it.\n"
          "  BMP keeps alpha only where WIC writes version-5 BMP headers (Windows 8 and later).\n"
          "  JPEG input: the decoder is Windows' own, so pixels differ slightly from the Linux build's.\n";
 }

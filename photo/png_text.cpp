@@ -192,6 +192,27 @@ bool AddPngText(std::vector<uint8_t>* png, const std::string& keyword, const std
   return true;
 }
 
+size_t DropRepeatedPngChunks(std::vector<uint8_t>* png, const char* type) {
+  if (png->size() < 8 || std::memcmp(png->data(), kSignature, 8) != 0) return 0;
+  size_t at = 8, dropped = 0;
+  bool seen = false;
+  while (png->size() - at >= 12) {
+    const size_t size = BigEndian32(png->data() + at);
+    if (size > png->size() - at - 12) break;
+    if (std::memcmp(png->data() + at + 4, type, 4) != 0) {
+      at += 12 + size;
+    } else if (!seen) {
+      seen = true;
+      at += 12 + size;
+    } else {
+      png->erase(png->begin() + static_cast<std::ptrdiff_t>(at),
+                 png->begin() + static_cast<std::ptrdiff_t>(at + 12 + size));
+      ++dropped;
+    }
+  }
+  return dropped;
+}
+
 std::vector<uint8_t> ReadPngHead(std::FILE* file) {
   std::vector<uint8_t> head(8);
   if (std::fread(head.data(), 1, 8, file) != 8 || std::memcmp(head.data(), kSignature, 8) != 0) return {};

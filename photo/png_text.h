@@ -27,6 +27,12 @@ bool ReadPngText(const std::string& path, const std::string& keyword, std::strin
 // data. False when there is no image data in them.
 bool AddPngText(std::vector<uint8_t>* png, const std::string& keyword, const std::string& text);
 
+// Removes every chunk of `type` but the first from the bytes of a whole PNG
+// file (libpng writes an eXIf chunk it was given both before and after the
+// image data: two EXIF blocks, which readers take for a loop). Returns how
+// many were removed.
+size_t DropRepeatedPngChunks(std::vector<uint8_t>* png, const char* type);
+
 // Bytes as ImageMagick's raw profile text: "\n<type>\n<size, 8 wide>\n"
 // and the bytes in hexadecimal, 36 to a line.
 std::string RawProfileText(const std::string& type, const std::vector<uint8_t>& bytes);

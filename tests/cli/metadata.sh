@@ -3,8 +3,10 @@
 # (real files made here with ImageMagick and exiftool):
 #   - into JPEG and PNG: the IPTC keywords, the comment, the XMP title, the
 #     EXIF camera and GPS tags and the ICC profile arrive, the EXIF and XMP
-#     orientations say 1 and the thumbnail of the old pixels is gone; from
-#     a PNG's chunks as well
+#     orientations say 1 and the thumbnail of the old pixels is remade from
+#     the filtered picture (the Windows build says it cannot); from
+#     a PNG's chunks as well; one EXIF block in a PNG
+#   - the resolution (JFIF density, PNG pHYs) is kept
 #   - a gray JPEG stays one channel (a JPEG's quality and subsampling kept:
 #     tests/cli/photo_kinds.sh; Wine's encoder writes its own)
 #   - what an output cannot hold: one line per picture on standard error,
@@ -69,15 +71,45 @@ for pair in camera.jpg:camera-out.jpg camera.jpg:camera-out.png chunks.png:chunk
   [ "$(tag EXIF:Model "$out")" = TestCam ] || fail "$in -> $out: EXIF camera '$(tag EXIF:Model "$out")'"
   [ "$(tag EXIF:GPSLatitude "$out")" = 48.5 ] || fail "$in -> $out: EXIF GPS latitude '$(tag EXIF:GPSLatitude "$out")'"
   [ "$(tag EXIF:Orientation "$out")" = 1 ] || fail "$in -> $out: EXIF orientation '$(tag EXIF:Orientation "$out")'"
-  [ -z "$(tag ThumbnailLength "$out")" ] || fail "$in -> $out: the old thumbnail is still there"
   [ "$(tag ProfileDescription "$out")" = "chromaline test profile" ] ||
     fail "$in -> $out: ICC profile '$(tag ProfileDescription "$out")'"
 done
+# The thumbnail is remade from the filtered, upright picture (gray here,
+# portrait) about the old one's size; the Windows build says it cannot.
+saturation() { convert "$1" -colorspace HSL -channel G -separate +channel -format '%[fx:maxima]' info:; }
+if [ "$HOST_KIND" = windows ]; then
+  host filter --set ToneFilter=1 camera.jpg camera-again.jpg 2>thumb.err
+  [ -z "$(tag ThumbnailLength camera-again.jpg)" ] && grep -q "camera.jpg: its EXIF thumbnail .*cannot remake it" thumb.err ||
+    fail "the Windows build kept the old thumbnail or did not say it is not remade: $(cat thumb.err)"
+else
+  for out in camera-out.jpg camera-out.png; do
+    exiftool -b -ThumbnailImage "$out" >thumb.jpg
+    [ "$(identify -format '%w %h' thumb.jpg 2>&1)" = "24 32" ] && [ "$(saturation thumb.jpg | cut -c1-3)" = "0" -o "$(saturation thumb.jpg | cut -c1-3)" = "0.0" ] ||
+      fail "$out: the thumbnail is not the filtered upright picture: $(identify -format '%w %h' thumb.jpg 2>&1), saturation $(saturation thumb.jpg)"
+  done
+fi
+# One EXIF block in the PNG: a second would be read as a loop of directories.
+exif_chunks=$(python3 -c 'import sys; print(open(sys.argv[1], "rb").read().count(b"eXIf"))' camera-out.png)
+[ "$exif_chunks" -le 1 ] && ! exiftool -validate -warning -a camera-out.png | grep -q "previous IFD0" ||
+  fail "camera-out.png: $exif_chunks eXIf chunks: $(exiftool -validate -warning -a camera-out.png)"
 [ "$(identify -format %wx%h camera-out.jpg)" = 24x32 ] || fail "camera.jpg was not turned upright"
 for out in camera-out.jpg camera-out.png; do
   [ "$(tag XMP-tiff:Orientation $out)" = 1 ] || fail "$out: XMP orientation '$(tag XMP-tiff:Orientation $out)'"
 done
 [ "$(identify -format %wx%h chunks-out.jpg)" = 8x16 ] || fail "chunks.png was not turned upright"
+
+# The resolution is kept: a 72 dpi JPEG and a 300 dpi PNG into both formats.
+convert -size 16x12 xc:orange -units PixelsPerInch -density 72 dense.jpg
+convert -size 16x12 xc:orange -units PixelsPerInch -density 300 dense.png
+for pair in dense.jpg:72 dense.png:300; do
+  in=${pair%%:*} dpi=${pair##*:}
+  for ext in jpg png; do
+    out=out-${in%.*}-${in#*.}.$ext
+    host filter --set ToneFilter=1 "$in" "$out" 2>err.txt || fail "$in -> $out: $(cat err.txt)"
+    seen=$(identify -units PixelsPerInch -format '%x %y' "$out")
+    [ "$(printf '%.0f %.0f' $seen)" = "$dpi $dpi" ] || fail "$in -> $out: resolution $seen, not $dpi dpi"
+  done
+done
 
 # A gray JPEG stays gray.
 convert -size 32x24 gradient:white-black -colorspace Gray gray.jpg
@@ -109,6 +141,21 @@ if [ "$HOST_KIND" = windows ]; then
 else
   grep -q "a\.jpg -> a\.tif: left out, .* tiff file: comment$" tiff.err || fail "into TIFF: no notice of the comment: $(cat tiff.err)"
   [ "$(exiftool -s3 -ImageDescription a.tif)" = description ] || fail "into TIFF: the EXIF description was not kept"
+fi
+
+# A CMYK JPEG with its profile: the Windows build turns it into RGB by its
+# own rule and says, for that picture, that the profile was not used.
+if [ "$HOST_KIND" = windows ]; then
+  python3 - cmyk.icc <<'PY'
+import struct, sys
+head = struct.pack(">II", 128 + 4, 0) + bytes([2, 0x10, 0, 0]) + b"prtrCMYKLab " + struct.pack(">6H", 2026, 1, 1, 0, 0, 0)
+head += b"acsp" + bytes(128 - len(head) - 4)
+open(sys.argv[1], "wb").write(head + struct.pack(">I", 0))
+PY
+  convert -size 16x12 xc:orange -colorspace CMYK cmyk.jpg
+  exiftool -q -overwrite_original "-ICC_Profile<=cmyk.icc" cmyk.jpg
+  host filter --set ToneFilter=1 cmyk.jpg cmyk-out.png 2>cmyk.err
+  grep -q "cmyk.jpg: its CMYK colour profile is not used" cmyk.err || fail "CMYK with a profile: no note: $(cat cmyk.err)"
 fi
 
 # From TIFF: the Windows build reads no metadata of a TIFF file but its ICC

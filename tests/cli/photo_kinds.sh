@@ -3,7 +3,8 @@
 # meets it (native build, real files made here with ImageMagick):
 #   - without --quality: the source's quality and chroma subsampling, and a
 #     camera-like photo lightly sharpened within 20 % of its size
-#   - --quality N: that quality
+#   - --quality N: that quality; never less colour resolution than the
+#     source (4:2:2 written 4:4:4)
 #   - a CMYK JPEG without a profile: one line on standard error, naming the
 #     file and the rule used
 # HOST is the program to run, SOURCE_DIR the source tree.
@@ -26,6 +27,14 @@ in=$(stat -c %s photo.jpg) out=$(stat -c %s kept.jpg)
 
 "$HOST" filter $sharpen --quality 60 photo.jpg given.jpg 2>err.txt || fail "--quality 60: $(cat err.txt)"
 [ "$(identify -format %Q given.jpg)" = 60 ] || fail "--quality 60 wrote quality $(identify -format %Q given.jpg)"
+
+convert "$SOURCE_DIR/samples/coffee.png" -quality 90 -sampling-factor 2x1 wide.jpg
+for q in "" "--quality 70"; do
+  "$HOST" filter $sharpen $q wide.jpg wide-out.jpg 2>err.txt || fail "wide.jpg $q: $(cat err.txt)"
+  [ "$(identify -format %[jpeg:sampling-factor] wide-out.jpg)" = "1x1,1x1,1x1" ] ||
+    fail "4:2:2 source $q: written $(identify -format %[jpeg:sampling-factor] wide-out.jpg), not 4:4:4"
+  rm -f wide-out.jpg
+done
 
 convert "$SOURCE_DIR/samples/coffee.png" -colorspace CMYK cmyk.jpg
 "$HOST" filter $sharpen cmyk.jpg cmyk.png 2>err.txt || fail "cmyk.jpg: $(cat err.txt)"

@@ -5,7 +5,8 @@
 #   - a full disk (a small tmpfs when this runs as root; otherwise the
 #     file size limit with SIGXFSZ ignored, which fails the writes the same
 #     way with "File too large")
-#   - a read-only folder (as the user nobody when this runs as root)
+#   - a read-only folder (as the user nobody when this runs as root), as
+#     the output's folder and as the input's
 #   - a folder where the output should be
 #   - the output naming the input: same path, another spelling, a hard
 #     link, a symbolic link; --in-place, which refuses what it would lower
@@ -27,6 +28,11 @@
 #   - temporaries a killed run left: named, removed when provably stale
 #   - accented and CJK names given and found in folders; a picture whose
 #     name the plug-in can only be given in short form
+#   - every output read back against what was asked (quality, colour
+#     resolution): a note where the encoder did less, and --in-place
+#     never replaces a picture with one of clearly lower quality
+#   - a picture no stage changes is never encoded again: left untouched
+#     in place, copied byte for byte to another name of its format
 # HOST is the program to run (with a Windows build: "wine-run.sh x.exe");
 # HOST_KIND is "native" or "windows" (what the platform cannot do is
 # skipped with a line saying so). Paths given to the program are relative
@@ -149,9 +155,15 @@ else
   cmp -s "$sample" t4/old.png || fail "read-only folder: old.png changed"
   grep -q "t4/old.png" t4.err && grep -qi "permission denied\|access denied\|read-only\|protected" t4.err ||
     fail "read-only folder: the message lacks the file or the reason: $(cat t4.err)"
-  # A batch into it is refused before any picture is read: a broken
-  # picture among them is never opened, every output is named.
-  mkdir t4in && cp "$sample" t4in/good.png && echo "not a picture" >t4in/broken.png
+  # A read-only folder of pictures into a writable -o folder works.
+  mkdir -p t4rw/out && chmod 777 t4rw/out
+  "${as_user[@]}" $HOST filter $tone -o t4rw/out t4/old.png 2>t4.err; rc=$?; check
+  [ $rc -eq 0 ] && [ -s t4rw/out/old.png ] ||
+    fail "a read-only folder of pictures into a writable -o folder: exit $rc: $(cat t4.err)"
+  # A batch from a writable folder into the read-only one is refused
+  # before any picture is read: a broken picture among them is never
+  # opened, every output is named.
+  mkdir t4in && chmod 777 t4in && cp "$sample" t4in/good.png && echo "not a picture" >t4in/broken.png
   "${as_user[@]}" $HOST filter $tone -o t4 t4in/good.png t4in/broken.png 2>t4.err; rc=$?; check
   # (Windows names the outputs under -o with its own separator.)
   [ $rc -eq 4 ] && grep "t4[/\\]good.png" t4.err | grep -qi "permission denied\|access denied\|read-only\|protected" &&
@@ -207,6 +219,9 @@ for f in "${kept[@]}"; do
     fail "--in-place of $f: replaced or not named: $(cat t6b.err)"
 done
 cmp -s "$sample" t6b/plain.png && fail "--in-place: the plain picture after the refused ones was not filtered"
+# Every picture counted is shown at its place, refused or written: 1..N.
+counted=$(grep -o '\[[0-9]*/5\]' t6b.err | sort -u | tr -d '\n')
+[ "$counted" = "[1/5][2/5][3/5][4/5][5/5]" ] || fail "--in-place: the count skips pictures: $counted: $(cat t6b.err)"
 sharpen="--set USMEnable=1 --set USMAmount=300 --set USMRadius=2"
 # Three pictures between the two names: the first is written back before
 # the link is read (at most two writes stay in flight behind one read ahead).
@@ -263,6 +278,7 @@ refusals=(
   "--quality 101|1 to 100"
   "--format gif|png, jpeg"
   "--bogus|unknown option"
+  "--qualty 90|did you mean --quality?"
   "--preset nosuch|the presets are crisp, haze, mono, vintage"
   "--preset crisp --save-store|--store FILE"
 )
@@ -277,7 +293,9 @@ for row in "${refusals[@]}"; do
 done
 host filter --set ToneFilter=1 "$sample" t9/x.xyz 2>t9.err; rc=$?; check
 [ $rc -eq 2 ] && [ ! -e t9/x.xyz ] || fail "an output type nobody writes: exit $rc, expected 2 before filtering"
-# Names in any case, the store's spelling wins; the same picture as exact names.
+# Names in any case (keys and presets), the store's spelling wins; the same picture as exact names.
+host filter --preset CRISP "$sample" t9/upper.png 2>t9.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t9/upper.png ] || fail "--preset CRISP: exit $rc, not crisp in another case: $(cat t9.err)"
 host filter --set defog=1 --set DEFOGVAL=40 "$sample" t9/lower.png 2>/dev/null; check
 host filter --set Defog=1 --set DefogVal=40 "$sample" t9/exact.png 2>/dev/null
 host compare t9/lower.png t9/exact.png >/dev/null || fail "defog=1 is not Defog=1"
@@ -285,17 +303,20 @@ host compare "$sample" t9/exact.png >/dev/null && fail "Defog=1 left the picture
 
 # 10. A run that would change nothing is refused before any picture is
 #     read (exit 2, nothing written, the switches named): no stage on
-#     anywhere, settings without their switch, or the plug-in switched off.
+#     anywhere, settings without their switch, or the plug-in switched off
+#     (Enabled=0 by --set or in the store, one message).
 #     A local settings file that switches a stage on is enough. Values out
 #     of the dialog's ranges in a store or a local file are used, with one
 #     warning per file naming the key, the value and the range.
 mkdir t10 && cp "$sample" t10/pic.png
 printf 'ChromalinePlugIn\tUSMRadius\td\t2.0\n' >t10/radius.store
+printf 'ChromalinePlugIn\tEnabled\ti\t0\nChromalinePlugIn\tToneFilter\ti\t1\n' >t10/off.store
 do_nothing=(
   ""
   "--set USMRadius=2 --set USMAmount=200"
   "--store t10/radius.store"
   "$tone --set Enabled=0"
+  "--store t10/off.store"
 )
 for args in "${do_nothing[@]}"; do
   # shellcheck disable=SC2086
@@ -314,6 +335,11 @@ printf 'ChromalinePlugIn\tToneFilter\ti\t1\nChromalinePlugIn\tFilterParam\ti\t99
 host filter --store t10/wide.store --suffix _w t10/pic.png t10/own/pic.png 2>t10.err; rc=$?; check
 [ $rc -eq 0 ] && [ "$(grep -c "wide.store: FilterParam 99" t10.err)" = 1 ] ||
   fail "a store out of the dialog's ranges: exit $rc, expected one warning naming FilterParam 99: $(cat t10.err)"
+# A local file that sets nothing out of range is not blamed for the store's value.
+mkdir t10/z && cp "$sample" t10/z/p.png && printf '[ChromalinePlugIn]\r\nUSMEnable=1\r\n' >t10/z/p.zprop
+host filter --store t10/wide.store --suffix _w t10/z/p.png 2>t10.err; rc=$?; check
+[ $rc -eq 0 ] && [ "$(grep -c "FilterParam 99" t10.err)" = 1 ] && grep -q "wide.store: FilterParam 99" t10.err &&
+  ! grep -q "p.zprop" t10.err || fail "a store's FilterParam 99 under a p.zprop of USMEnable=1: exit $rc, not one warning naming the store alone: $(cat t10.err)"
 
 # 11. --help on standard output with exit 0, the keys listed; --version.
 host --help >help.out 2>/dev/null; rc=$?; check
@@ -494,6 +520,87 @@ if [ "$HOST_KIND" = windows ]; then
 else
   grep -q "from .*写真.zprop" t19.err || fail "写真.zprop did not apply to 写真.png: $(cat t19.err)"
 fi
+
+# 20. A picture whose pixels no stage changes (no stage on for it, or
+#     stages that change nothing) is not encoded again: --in-place leaves
+#     its bytes and time, -o and --suffix copy it byte for byte when the
+#     format stays, and the summary counts it.
+mkdir -p t20/in t20/out
+convert "$sample" -quality 97 t20/orig.jpg
+for f in plain gamma; do cp t20/orig.jpg "t20/$f.jpg"; done
+cp t20/orig.jpg t20/in/other.jpg && cp "$sample" t20/in/own.png
+printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t20/in/own.zprop
+touch -d 2001-02-03 t20/in/other.jpg t20/gamma.jpg
+unchanged=(
+  "-o t20/out t20/in/own.png t20/in/other.jpg|t20/out/other.jpg|copied"
+  "--in-place t20/in/own.png t20/in/other.jpg|t20/in/other.jpg|left as they were"
+  "--set GammaAdj=1 --set GammaVal=0 --in-place t20/gamma.jpg|t20/gamma.jpg|left as they were"
+  "--set GammaAdj=1 --set GammaVal=0 --suffix _s t20/plain.jpg|t20/plain_s.jpg|copied"
+)
+for row in "${unchanged[@]}"; do
+  IFS='|' read -r args out said <<<"$row"
+  # shellcheck disable=SC2086
+  host filter $args 2>t20.err; rc=$?; check
+  [ $rc -eq 0 ] && cmp -s t20/orig.jpg "$out" && grep -q "1 unchanged.*$said" t20.err ||
+    fail "no pixel changed ($args): exit $rc, $out not the input's bytes or not counted: $(cat t20.err)"
+  case $args in *--in-place*)
+    [ "$(stat -c %Y "$out")" = "$(date -d 2001-02-03 +%s)" ] || fail "no pixel changed ($args): $out touched" ;;
+  esac
+done
+cmp -s "$sample" t20/in/own.png && fail "--in-place: the picture its own .zprop switches a stage on for was not filtered"
+host filter --set GammaAdj=1 --set GammaVal=0 --suffix _p --format png t20/plain.jpg 2>/dev/null; check
+[ "$(head -c 4 t20/plain_p.png | tail -c 3)" = PNG ] || fail "no pixel changed, another format: not converted"
+
+# 21. Each output is read back before it replaces anything. A quality the
+#     encoder did not write is named for that picture (Wine's encoder
+#     writes its own), and nothing is said where it did. --in-place of a
+#     quality-98 4:2:2 JPEG either keeps that quality and colour
+#     resolution or refuses (exit 4, the picture as it was, the reason):
+#     natively it keeps them.
+mkdir t21
+convert "$sample" -quality 98 -sampling-factor 2x1 t21/src.jpg
+for q in 95 60; do
+  host filter $tone --quality $q t21/src.jpg "t21/q$q.jpg" 2>t21.err; rc=$?; check
+  written=$(identify -format %Q "t21/q$q.jpg")
+  # (identify's estimate and ours may be one apart on a camera's tables.)
+  if [ "$written" -lt $((q - 2)) ]; then
+    grep "t21/q$q.jpg" t21.err | grep -q "quality [0-9]* where $q was asked" ||
+      fail "--quality $q, quality $written written: not said: $(cat t21.err)"
+  else
+    ! grep -q "quality [0-9]* where" t21.err || fail "--quality $q, quality $written written: a shortfall said: $(cat t21.err)"
+  fi
+done
+cp t21/src.jpg t21/in.jpg
+host filter $sharpen --in-place t21/in.jpg 2>t21.err; rc=$?; check
+if [ $rc -eq 0 ]; then
+  [ "$(identify -format %Q t21/in.jpg)" -ge 93 ] && identify -format '%[jpeg:sampling-factor]' t21/in.jpg | grep -q '^[12]x1,' ||
+    fail "--in-place: replaced by $(identify -format '%Q %[jpeg:sampling-factor]' t21/in.jpg) from 98 2x1"
+else
+  [ $rc -eq 4 ] && [ "$HOST_KIND" = windows ] && cmp -s t21/src.jpg t21/in.jpg &&
+    grep "t21/in.jpg" t21.err | grep -q "where the original had" ||
+    fail "--in-place of a quality-98 4:2:2 JPEG: exit $rc, not kept and not refused with the reason: $(cat t21.err)"
+fi
+
+# 22. What a run is given: --suffix never filters its own outputs, named
+#     or found (the manual's "--suffix -gray *.png" run twice); one picture
+#     named twice is filtered once with a note, for -o and --in-place; a
+#     picture's own settings file switches a stage on for it alone, and
+#     the others of the batch are still written.
+mkdir -p t22/in
+cp "$sample" t22/coffee.png && cp "$sample" t22/in/a.png && cp "$sample" t22/in/b.png
+printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t22/in/a.zprop
+host filter $tone --suffix -gray t22/coffee.png 2>/dev/null
+host filter $tone --suffix -gray t22/coffee.png t22/coffee-gray.png 2>t22.err; rc=$?; check
+[ $rc -eq 0 ] && [ ! -e t22/coffee-gray-gray.png ] && grep "coffee-gray.png" t22.err | grep -q "suffix" ||
+  fail "--suffix -gray given its own output: exit $rc, $(ls t22 | tr '\n' ' '): $(cat t22.err)"
+for mode in "-o t22/out" "--in-place"; do
+  host filter $tone $mode t22/coffee.png t22/./coffee.png 2>t22.err; rc=$?; check
+  [ $rc -eq 0 ] && [ "$(grep -c "named twice" t22.err)" = 1 ] ||
+    fail "$mode with one picture named twice: exit $rc, expected 0 and one note: $(cat t22.err)"
+done
+host filter -o t22/pairs t22/in 2>t22.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t22/pairs/a.png ] && [ -s t22/pairs/b.png ] ||
+  fail "a batch where only a.png's own settings file switches a stage on: exit $rc: $(cat t22.err)"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failures in $checks checks ($HOST_KIND)"

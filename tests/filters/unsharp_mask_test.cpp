@@ -275,22 +275,32 @@ TEST(UnsharpMaskEngine, UnbuildableRadiiSkipTheStageAtOnce) {
   }
 }
 
-TEST(UnsharpMaskEngine, FailedAllocationsSkipTheStageAndLeakNothing) {
+// One thread: every refusal skips the stage. Two: a refused block of the
+// threads' own may also leave the whole blur to the calling thread.
+TEST(UnsharpMaskEngine, FailedAllocationsSkipTheStageOrRunOnOneThreadAndLeakNothing) {
   const PixelBuffer source = TexturedBuffer(40, 30, 12);
-  CountingMemory probe;
-  PixelBuffer scratch = CreatePixelBuffer(40, 30, 24);
-  UnsharpMaskWith(source, scratch, 3.0, 100, 4, StopQuery(), probe.options());
-  ASSERT_GT(probe.allocations, 0);
-  EXPECT_EQ(probe.outstanding, 0);
-  for (int fail_at = 0; fail_at < probe.allocations; ++fail_at) {
-    CountingMemory memory;
-    memory.fail_at = fail_at;
-    PixelBuffer destination = CreatePixelBuffer(40, 30, 24);
-    StopScript script;
-    UnsharpMaskWith(source, destination, 3.0, 100, 4, script.query(), memory.options());
-    EXPECT_TRUE(SamePixels(source, destination)) << "allocation " << fail_at << " failed";
-    EXPECT_EQ(memory.outstanding, 0) << "allocation " << fail_at << " failed";
-    EXPECT_EQ(script.asked, 0) << "allocation " << fail_at << " failed";
+  for (int threads : {1, 2}) {
+    CountingMemory probe;
+    PixelBuffer whole = CreatePixelBuffer(40, 30, 24);
+    BlurOptions options = probe.options();
+    options.threads = threads;
+    options.threaded_work = 0;
+    UnsharpMaskWith(source, whole, 3.0, 100, 4, StopQuery(), options);
+    ASSERT_GT(probe.allocations, 0);
+    EXPECT_EQ(probe.outstanding, 0);
+    for (int fail_at = 0; fail_at < probe.allocations; ++fail_at) {
+      const std::string label = std::to_string(threads) + " threads, allocation " + std::to_string(fail_at) + " failed";
+      CountingMemory memory;
+      memory.fail_at = fail_at;
+      options.memory = memory.memory();
+      PixelBuffer destination = CreatePixelBuffer(40, 30, 24);
+      StopScript script;
+      UnsharpMaskWith(source, destination, 3.0, 100, 4, script.query(), options);
+      const bool skipped = SamePixels(source, destination);
+      EXPECT_TRUE(skipped || (threads > 1 && SamePixels(whole, destination))) << label;
+      EXPECT_EQ(memory.outstanding, 0) << label;
+      EXPECT_EQ(script.asked, skipped ? 0 : 40 + 30) << label;
+    }
   }
 }
 
@@ -417,6 +427,9 @@ TEST(SharpeningStages, EachRefusedAllocationSkipsAStageWholeAndLeaksNothing) {
     RefusePixelMemoryAt(refuse_at);
     RunStages(buffer, settings, ImageRegion{0, 0, 0, 0}, StopQuery());
     const long requests = PixelMemoryRequests();
+    void* later = AllocateEngineBlock(16);  // only the one allocation is refused
+    EXPECT_NE(later, nullptr) << c.name << ", allocation " << refuse_at << " refused";
+    FreeEngineBlock(later);
     RefusePixelMemoryAt(0);
     EXPECT_EQ(PixelMemoryOutstanding(), outstanding) << c.name << ", allocation " << refuse_at << " refused";
     return std::make_pair(std::move(buffer), requests);

@@ -8,6 +8,7 @@
 
 #include "gtest/gtest.h"
 #include "photo/image.h"
+#include "photo/encoding_check.h"
 #include "photo/orientation.h"
 #include "photo/photo_io.h"
 #include "tests/photo/photo_samples.h"
@@ -265,6 +266,46 @@ TEST(PhotoErrors, UnreadableFilesAreNamedWithTheReason) {
   Photo photo;
   EXPECT_FALSE(ReadPhoto(dir.path(), &photo, &error));
   EXPECT_EQ(error.rfind(dir.path() + ": ", 0), 0u) << error;
+}
+
+}  // namespace
+
+namespace {
+
+// The read-back check names what the bytes lack of what was asked: here
+// the bytes of one request checked against another that asks for more.
+TEST(EncodingCheck, NamesWhatTheBytesLackOfTheRequest) {
+  Photo colour;
+  colour.image = BlockPicture(4, 3);
+  EncodeOptions asked;
+  asked.format = PhotoFormat::kJpeg;
+  asked.quality = 60;
+  std::vector<uint8_t> bytes;
+  std::string error;
+  ASSERT_TRUE(EncodePhoto(colour, asked, &bytes, &error)) << error;
+  EXPECT_EQ(CheckEncoding(colour, asked, bytes).shortfall, "");
+
+  struct Case {
+    const char* name;
+    void (*more)(Photo*, EncodeOptions*);
+    const char* said;
+  };
+  const Case cases[] = {
+      {"a higher quality", [](Photo*, EncodeOptions* o) { o->quality = 90; }, "where 90 was asked"},
+      {"one gray channel", [](Photo* p, EncodeOptions*) {
+         p->gray = true;
+         for (size_t i = 0; i < p->image.bgr.size(); i += 3) p->image.bgr[i + 1] = p->image.bgr[i + 2] = p->image.bgr[i];
+       }, "colour channels for a gray picture"},
+      {"an ICC profile", [](Photo* p, EncodeOptions*) { p->metadata.icc = {1, 2, 3}; }, "no ICC profile"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Photo more = colour;
+    EncodeOptions options = asked;
+    c.more(&more, &options);
+    EXPECT_NE(CheckEncoding(more, options, bytes).shortfall.find(c.said), std::string::npos)
+        << CheckEncoding(more, options, bytes).shortfall;
+  }
 }
 
 }  // namespace

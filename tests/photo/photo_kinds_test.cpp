@@ -179,7 +179,8 @@ TEST(PhotoJpeg, QualitySubsamplingScanAndTablesOfTheSourceAreKept) {
     bool optimized;  // Huffman tables (a progressive JPEG's always are)
   };
   const Case cases[] = {
-      {50, "2x2", true, true}, {75, "1x1", false, false}, {90, "2x2", false, true}, {95, "1x1", true, true}};
+      {50, "2x2", true, true}, {75, "1x1", false, false}, {90, "2x2", false, true}, {95, "1x1", true, true},
+      {85, "2x1", false, false}};
   for (const Case& c : cases) {
     const std::string name = "q" + std::to_string(c.quality) + "-" + c.sampling + (c.progressive ? "-p" : "") +
                              (c.optimized ? "-o" : "");
@@ -201,18 +202,21 @@ TEST(PhotoJpeg, QualitySubsamplingScanAndTablesOfTheSourceAreKept) {
     EXPECT_EQ(RoundTrip(photo, options, out).jpeg.optimized_huffman, c.optimized);
     const JpegKind kept = IdentifyJpeg(out);
     EXPECT_NEAR(kept.quality, c.quality, 1);
-    EXPECT_EQ(kept.sampling, in.sampling);
+    // Never less colour resolution than the source: 4:2:0 is kept, any
+    // other subsampling (4:2:2) is written at full resolution.
+    const std::string colour = c.sampling == std::string("2x2") ? "2x2,1x1,1x1" : "1x1,1x1,1x1";
+    EXPECT_EQ(kept.sampling, colour);
     EXPECT_EQ(kept.interlace, in.interlace);
 
-    // A quality given instead: that one, with libvips' subsampling below
-    // quality 90 and standard tables (the quick encode); the scan mode is
+    // A quality given instead: that one, the source's colour resolution
+    // as above, and standard tables (the quick encode); the scan mode is
     // kept all the same.
     options.jpeg_like_source = false;
     options.quality = 80;
     EXPECT_EQ(RoundTrip(photo, options, out).jpeg.optimized_huffman, c.progressive);
     const JpegKind given = IdentifyJpeg(out);
     EXPECT_EQ(given.quality, 80);
-    EXPECT_EQ(given.sampling, "2x2,1x1,1x1");
+    EXPECT_EQ(given.sampling, colour);
     EXPECT_EQ(given.interlace, in.interlace);
   }
 }

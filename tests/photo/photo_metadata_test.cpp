@@ -73,10 +73,9 @@ TEST(PhotoMetadata, EveryBlockOfEachInputKindReachesEachOutputKindUpright) {
                           {"camera.tif", "EXIF:ImageDescription"}};
   const char* const kFields[] = {"-Model", "-DateTimeOriginal", "-GPSLatitude", "-IPTC:Keywords",
                                  "-IPTC:Caption-Abstract", "-IPTC:By-line", "-XMP-dc:Title",
-                                 "-ICC_Profile:ProfileDescription", "-EXIF:Orientation", "-XMP-tiff:Orientation",
-                                 "-ThumbnailImage"};
+                                 "-ICC_Profile:ProfileDescription", "-EXIF:Orientation", "-XMP-tiff:Orientation"};
   const std::string expected = std::string("TestCam 9\n2021:05:06 07:08:09\n48.8583\nalpha, beta\nA caption\n") +
-                               "Jane Doe\n" + kSampleXmpMarker + "\nchromaline sample profile\n1\n1\n-\n" + kComment +
+                               "Jane Doe\n" + kSampleXmpMarker + "\nchromaline sample profile\n1\n1\n" + kComment +
                                "\n";
   for (const Input& input : inputs) {
     SCOPED_TRACE(std::string("from ") + input.name);
@@ -100,6 +99,12 @@ TEST(PhotoMetadata, EveryBlockOfEachInputKindReachesEachOutputKindUpright) {
       std::string command = "exiftool -s3 -f -n";
       for (const char* field : kFields) command += std::string(" ") + field;
       EXPECT_EQ(CommandOutput(command + " -" + CommentTag(input, format) + " " + Quoted(out)), expected);
+      // The old 120 x 160 thumbnail is replaced by one of the upright
+      // picture, never larger than it, where the file had one (TIFF: none).
+      const std::string thumbnail = CommandOutput("exiftool -b -ThumbnailImage " + Quoted(out) +
+                                                  " | identify -format '%w %h' - 2>/dev/null || true");
+      const bool had = !CommandOutput("exiftool -s3 -ThumbnailLength " + Quoted(dir.File(input.name)) + " || true").empty();
+      EXPECT_EQ(thumbnail, format != PhotoFormat::kTiff && had ? "64 48" : "");
     }
   }
 }
