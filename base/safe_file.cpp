@@ -33,8 +33,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error) {
-  return ReplaceFileSafely(target, [&](TemporaryFile& file) { return file.Write(data, size); }, SafeWriteOptions(),
-                           error);
+  return ReplaceFileSafely(
+      target, [&](TemporaryFile& file) { return file.Write(data, size); }, SafeWriteOptions(), error);
 }
 
 namespace {

@@ -209,7 +209,8 @@ bool IsOwnRegularFile(const std::string& path) {
 
 bool CanWriteIn(const std::string& folder, std::string* reason) {
   std::string probe;
-  const int fd = CreateTemporary((folder.empty() ? std::string(".") : folder) + "/", "chromaline-probe", 0600, &probe);
+  const int fd =
+      CreateTemporary((folder.empty() ? std::string(".") : folder) + "/", "chromaline-probe", 0600, &probe);
   if (fd < 0) {
     *reason = LastSystemError();
     return false;

@@ -107,8 +107,7 @@ uint64_t Hash(const Image& image) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr,
-                 "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp]\n");
+    std::fprintf(stderr, "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp]\n");
     return 2;
   }
   int repeat = 1, width = 0, height = 0;

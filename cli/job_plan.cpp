@@ -25,7 +25,8 @@ bool IsPictureName(const fs::path& path) {
 // Our own outputs and temporary files are not pictures to filter.
 bool IsOurs(const fs::path& path, const FilterOptions& o) {
   const std::string name = Utf8FromPath(path.filename());
-  if (!name.empty() && name[0] == '.' && name.size() > 4 && name.compare(name.size() - 4, 4, kTemporaryNameEnding) == 0) {
+  if (!name.empty() && name[0] == '.' && name.size() > 4 &&
+      name.compare(name.size() - 4, 4, kTemporaryNameEnding) == 0) {
     return true;
   }
   const std::string stem = Utf8FromPath(path.stem());
@@ -43,8 +44,8 @@ std::string OutputIn(const FilterOptions& o, const fs::path& folder, const fs::p
 
 // The output of `input`, found at `relative` under the operand given.
 std::string OutputFor(const FilterOptions& o, const fs::path& input, const fs::path& relative) {
-  return OutputIn(o, o.output_dir.empty() ? input.parent_path() : PathFromUtf8(o.output_dir) / relative.parent_path(),
-                  input);
+  return OutputIn(
+      o, o.output_dir.empty() ? input.parent_path() : PathFromUtf8(o.output_dir) / relative.parent_path(), input);
 }
 
 void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::path>* found, std::vector<Job>* jobs) {
@@ -97,7 +98,8 @@ std::string SingleOutput(const FilterOptions& o) {
 bool WritableFolder(const std::string& output, std::map<std::string, std::string>* asked, std::string* reason) {
   std::error_code failure;
   fs::path folder = fs::absolute(PathFromUtf8(output), failure).parent_path();
-  while (!folder.empty() && !fs::exists(folder, failure) && folder.has_relative_path()) folder = folder.parent_path();
+  while (!folder.empty() && !fs::exists(folder, failure) && folder.has_relative_path())
+    folder = folder.parent_path();
   const std::string key = Utf8FromPath(folder);
   auto found = asked->find(key);
   if (found == asked->end()) {
@@ -113,10 +115,14 @@ bool WritableFolder(const std::string& output, std::map<std::string, std::string
 
 const char* ExtensionOf(PhotoFormat format) {
   switch (format) {
-    case PhotoFormat::kPng: return ".png";
-    case PhotoFormat::kJpeg: return ".jpg";
-    case PhotoFormat::kBmp: return ".bmp";
-    case PhotoFormat::kTiff: return ".tif";
+    case PhotoFormat::kPng:
+      return ".png";
+    case PhotoFormat::kJpeg:
+      return ".jpg";
+    case PhotoFormat::kBmp:
+      return ".bmp";
+    case PhotoFormat::kTiff:
+      return ".tif";
   }
   return ".png";
 }
@@ -190,7 +196,7 @@ std::vector<Job> ListJobs(const FilterOptions& o) {
 // What the checks of one run remember from job to job.
 struct RunMemory {
   std::set<std::string> outputs;
-  std::map<std::string, std::string> asked;  // folder -> why pictures cannot be written there
+  std::map<std::string, std::string> asked;                     // folder -> why pictures cannot be written there
   std::map<std::string, std::vector<std::string>> temporaries;  // folder -> the temporary names in it
   std::map<FileIdentity, std::string> inputs;  // the files themselves, whatever their names -> the first name
 };
@@ -221,8 +227,8 @@ void RefuseReadOnly(Job* job) {
 bool ChooseFormat(const FilterOptions& o, Job* job, std::string* error) {
   if (!o.has_format && !PhotoFormatFromName(job->output, &job->format)) {
     if (o.single) {
-      *error = job->output +
-               ": the extension names no picture format (.png, .jpg, .bmp, .tif) and no --format is given";
+      *error =
+          job->output + ": the extension names no picture format (.png, .jpg, .bmp, .tif) and no --format is given";
       return false;
     }
     job->state = Job::State::kFailed;
@@ -237,8 +243,8 @@ bool ChooseFormat(const FilterOptions& o, Job* job, std::string* error) {
     job->format = o.format;
   }
   if (job->state == Job::State::kToDo && !PhotoFormatWritable(job->format)) {
-    *error = job->output + ": this build cannot write " + PhotoFormatName(job->format) +
-             " pictures (give --format png)";
+    *error =
+        job->output + ": this build cannot write " + PhotoFormatName(job->format) + " pictures (give --format png)";
     return false;
   }
   return true;
@@ -250,8 +256,7 @@ void CheckOutputName(const FilterOptions& o, bool taken, bool same_as_input, Job
   std::error_code failure;
   if (taken) {
     job->state = Job::State::kFailed;
-    job->reason =
-        job->output + ": another picture of this run is written there; " + job->input + " is not filtered";
+    job->reason = job->output + ": another picture of this run is written there; " + job->input + " is not filtered";
   } else if (fs::is_directory(PathFromUtf8(job->output), failure)) {
     job->state = Job::State::kFailed;
     job->reason = job->output + ": is a folder; " + job->input + " is not filtered";
@@ -259,8 +264,7 @@ void CheckOutputName(const FilterOptions& o, bool taken, bool same_as_input, Job
     job->state = Job::State::kFailed;
     job->reason = job->output + ": is the input picture " + job->input +
                   " itself; it is never written unless --in-place is given";
-  } else if (!same_as_input && fs::exists(fs::symlink_status(PathFromUtf8(job->output), failure)) &&
-             !o.overwrite) {
+  } else if (!same_as_input && fs::exists(fs::symlink_status(PathFromUtf8(job->output), failure)) && !o.overwrite) {
     // The name itself, not where a link leads: a link to nowhere is an
     // output someone made, and is left alone too.
     job->state = Job::State::kLeftAlone;

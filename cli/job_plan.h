@@ -26,7 +26,7 @@ struct Job {
   std::string output;
   PhotoFormat format = PhotoFormat::kPng;
   State state = State::kToDo;
-  std::string reason;  // for kLeftAlone and kFailed: a line naming the file
+  std::string reason;              // for kLeftAlone and kFailed: a line naming the file
   std::vector<std::string> notes;  // for kToDo: what was found at the output (old temporaries)
 };
 

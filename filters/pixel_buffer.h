@@ -55,9 +55,7 @@ class PixelBuffer {
   const unsigned char* pixels() const { return block_ + PixelOffset(); }
   // Image row y, counted from the top of the picture (stored bottom-up).
   unsigned char* row(int y) { return pixels() + static_cast<size_t>(height() - 1 - y) * stride(); }
-  const unsigned char* row(int y) const {
-    return pixels() + static_cast<size_t>(height() - 1 - y) * stride();
-  }
+  const unsigned char* row(int y) const { return pixels() + static_cast<size_t>(height() - 1 - y) * stride(); }
   // height * stride: every pixel byte including row padding.
   size_t pixel_bytes() const { return static_cast<size_t>(height()) * stride(); }
 

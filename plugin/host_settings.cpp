@@ -9,9 +9,12 @@ namespace {
 // Where an integer setting lives in the state.
 int32_t& IntegerOf(PluginState& state, const Setting& key) {
   switch (key.plugin_field) {
-    case PluginField::kEnabled: return state.Enabled;
-    case PluginField::kHotKey: return state.HotKey;
-    case PluginField::kNone: break;
+    case PluginField::kEnabled:
+      return state.Enabled;
+    case PluginField::kHotKey:
+      return state.HotKey;
+    case PluginField::kNone:
+      break;
   }
   return state.Current.*key.int_field;
 }
@@ -25,8 +28,7 @@ void LoadHostSettings(PluginState& state) {
     if (key.is_real()) {
       state.Current.*key.real_field = HostReadSetting(host, kHostSection, key.name, key.load_default);
     } else {
-      IntegerOf(state, key) =
-          HostReadSetting(host, kHostSection, key.name, static_cast<int32_t>(key.load_default));
+      IntegerOf(state, key) = HostReadSetting(host, kHostSection, key.name, static_cast<int32_t>(key.load_default));
     }
   }
   state.Dirty = 0;

@@ -59,8 +59,7 @@ void ReadIniValues(const std::string& file, const char* section, IniValue* value
   FindIniValues(text, section, values, count);
 }
 
-bool WriteIniValues(const std::string& file, const char* section, const IniValue* values,
-                        size_t count) {
+bool WriteIniValues(const std::string& file, const char* section, const IniValue* values, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     if (values[i].text.find_first_of("\r\n") != std::string::npos) return false;
   }

@@ -19,8 +19,7 @@ std::string FormatIniReal(double value) {
   if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
   if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
   char text[400];  // DBL_MAX has 309 digits before the point
-  const std::to_chars_result end =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
   return std::string(text, end.ptr);
 }
 

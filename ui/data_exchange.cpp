@@ -91,8 +91,8 @@ bool TakeRow(const ExchangeRow& row, DialogControls& controls, FilterSettings& s
       }
       const Setting& setting = SettingOf(row);
       if (!SettingAccepts(setting, static_cast<double>(*value))) {
-        controls.RejectValue(row.id,
-                             IntegerRangePrompt(static_cast<int32_t>(setting.low), static_cast<int32_t>(setting.high)));
+        controls.RejectValue(
+            row.id, IntegerRangePrompt(static_cast<int32_t>(setting.low), static_cast<int32_t>(setting.high)));
         return false;
       }
       settings.*row.integer = static_cast<int32_t>(*value);

@@ -47,8 +47,7 @@ struct Api {
   Status(WINAPI* SetInterpolationMode)(GpGraphics* graphics, int mode);
   Status(WINAPI* DrawImageRectI)(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height);
   Status(WINAPI* CreateSolidFill)(Argb color, GpBrush** brush);
-  Status(WINAPI* FillRectangle)(GpGraphics* graphics, GpBrush* brush, float x, float y, float width,
-                                float height);
+  Status(WINAPI* FillRectangle)(GpGraphics* graphics, GpBrush* brush, float x, float y, float width, float height);
   Status(WINAPI* DeleteBrush)(GpBrush* brush);
   Status(WINAPI* DeleteGraphics)(GpGraphics* graphics);
   Status(WINAPI* DisposeImage)(GpImage* image);

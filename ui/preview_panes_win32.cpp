@@ -193,7 +193,9 @@ void PreviewPanes::Clear() {
   filtered_.reset();
 }
 
-void PreviewPanes::Repaint(int pane_id) { InvalidateRect(GetDlgItem(owner_.DialogWindow(), pane_id), nullptr, TRUE); }
+void PreviewPanes::Repaint(int pane_id) {
+  InvalidateRect(GetDlgItem(owner_.DialogWindow(), pane_id), nullptr, TRUE);
+}
 
 void PreviewPanes::ShowMessage(const std::string& text) {
   MessageBoxA(owner_.DialogWindow(), text.c_str(), "Chromaline", MB_OK | MB_ICONEXCLAMATION);

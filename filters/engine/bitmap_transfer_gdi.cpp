@@ -40,8 +40,7 @@ PixelBuffer ReadBitmapPixels(BitmapHandle bitmap) {
   // The first call lets GDI fill in the header; ours goes back on top.
   GetDIBits(screen, AsBitmap(bitmap), 0, static_cast<UINT>(info.bmHeight), nullptr, header, DIB_RGB_COLORS);
   std::memcpy(buffer.block(), &prepared, sizeof prepared);
-  GetDIBits(screen, AsBitmap(bitmap), 0, static_cast<UINT>(info.bmHeight), buffer.pixels(), header,
-            DIB_RGB_COLORS);
+  GetDIBits(screen, AsBitmap(bitmap), 0, static_cast<UINT>(info.bmHeight), buffer.pixels(), header, DIB_RGB_COLORS);
   std::memcpy(buffer.block(), &prepared, sizeof prepared);
   ReleaseDC(nullptr, screen);
   return buffer;

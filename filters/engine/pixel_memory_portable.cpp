@@ -3,8 +3,6 @@
 
 #include "filters/engine/pixel_memory.h"
 
-unsigned char* AllocateSystemPixelBlock(size_t bytes) {
-  return static_cast<unsigned char*>(std::calloc(bytes, 1));
-}
+unsigned char* AllocateSystemPixelBlock(size_t bytes) { return static_cast<unsigned char*>(std::calloc(bytes, 1)); }
 
 void FreeSystemPixelBlock(unsigned char* block) { std::free(block); }

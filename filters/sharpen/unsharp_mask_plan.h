@@ -73,7 +73,6 @@ void FillBlurPlan(const BlurGeometry& geometry, const BlurPlanShape& shape, Blur
 // query asked after task t is asked once tasks 0..t have all finished).
 // Returns the blur work of the longest stretch between two queries, or
 // between the start or the last query and the end of the blur.
-uint64_t ScheduleBlurQueries(const BlurGeometry& geometry, const BlurTask* tasks, int task_count,
-                             int* ask_after);
+uint64_t ScheduleBlurQueries(const BlurGeometry& geometry, const BlurTask* tasks, int task_count, int* ask_after);
 
 #endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_PLAN_H_

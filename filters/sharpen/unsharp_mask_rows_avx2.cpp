@@ -70,8 +70,8 @@ CHROMALINE_TARGET_AVX2_FMA void VerticalBandRows(const BlurTaps& taps, const Row
       }
       int v = 0;
       for (; v + 4 <= vectors; v += 4) {
-        const __m128i lo = _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v)),
-                                            LowBytes4(_mm256_loadu_pd(sums + 4 * v + 4)));
+        const __m128i lo =
+            _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v)), LowBytes4(_mm256_loadu_pd(sums + 4 * v + 4)));
         const __m128i hi = _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v + 8)),
                                             LowBytes4(_mm256_loadu_pd(sums + 4 * v + 12)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + begin + 4 * v), _mm_packus_epi16(lo, hi));

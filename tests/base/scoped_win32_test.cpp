@@ -19,8 +19,8 @@ TEST(WideFromAnsi, AFileCreatedThroughItsAnsiNameIsFoundThroughTheWideName) {
     const char* ansi;
     const wchar_t* wide;
   } cases[] = {
-      {"caf\xE9.txt", L"caf\u00E9.txt"},                // the same value in Latin-1
-      {"\x80uro.txt", L"\u20ACuro.txt"},                // a control character in Latin-1
+      {"caf\xE9.txt", L"caf\u00E9.txt"},              // the same value in Latin-1
+      {"\x80uro.txt", L"\u20ACuro.txt"},              // a control character in Latin-1
       {"\xC6sop \x9C.txt", L"\u00C6sop \u0153.txt"},  // 0x9C differs from Latin-1 too
   };
   // A thread whose locale has another ANSI code page (Russian: 1251, where

@@ -17,9 +17,9 @@
 
 namespace {
 
-const char* const kKeys[] = {"ToneFilter", "FilterParam", "GammaAdj",     "GammaVal",  "Defog",  "DefogVal",
-                             "AutoLevels", "USMRadius",   "USMAmount",    "USMThreshold", "USMEnable", " usmenable ",
-                             "",           "[",           "="};
+const char* const kKeys[] = {"ToneFilter", "FilterParam", "GammaAdj",  "GammaVal",  "Defog",
+                             "DefogVal",   "AutoLevels",  "USMRadius", "USMAmount", "USMThreshold",
+                             "USMEnable",  " usmenable ", "",          "[",         "="};
 
 void CheckNumbers(const std::string& text) {
   const int32_t i = ParseIniInt(text);

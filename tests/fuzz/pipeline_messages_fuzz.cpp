@@ -14,8 +14,8 @@
 
 namespace {
 
-const char* const kIntKeys[] = {"Enabled", "HotKey", "ToneFilter", "FilterParam", "GammaAdj", "Defog", "DefogVal",
-                                "AutoLevels", "USMAmount", "USMThreshold", "USMEnable"};
+const char* const kIntKeys[] = {"Enabled",  "HotKey",     "ToneFilter", "FilterParam",  "GammaAdj", "Defog",
+                                "DefogVal", "AutoLevels", "USMAmount",  "USMThreshold", "USMEnable"};
 const char* const kRealKeys[] = {"GammaVal", "USMRadius"};
 
 std::string IntRecord(int32_t v) {

@@ -243,7 +243,7 @@ TEST(PhotoErrors, UnreadableFilesAreNamedWithTheReason) {
     const char* name;
     std::vector<uint8_t> bytes;  // written unless the case is about a missing file
     bool write;
-    const char* reason;          // part of the message after the name
+    const char* reason;  // part of the message after the name
   };
   const std::string text = "not a picture at all";
   const Case cases[] = {
@@ -292,11 +292,18 @@ TEST(EncodingCheck, NamesWhatTheBytesLackOfTheRequest) {
   };
   const Case cases[] = {
       {"a higher quality", [](Photo*, EncodeOptions* o) { o->quality = 90; }, "where 90 was asked"},
-      {"one gray channel", [](Photo* p, EncodeOptions*) {
+      {"one gray channel",
+       [](Photo* p, EncodeOptions*) {
          p->gray = true;
-         for (size_t i = 0; i < p->image.bgr.size(); i += 3) p->image.bgr[i + 1] = p->image.bgr[i + 2] = p->image.bgr[i];
-       }, "colour channels for a gray picture"},
-      {"an ICC profile", [](Photo* p, EncodeOptions*) { p->metadata.icc = {1, 2, 3}; }, "no ICC profile"},
+         for (size_t i = 0; i < p->image.bgr.size(); i += 3)
+           p->image.bgr[i + 1] = p->image.bgr[i + 2] = p->image.bgr[i];
+       },
+       "colour channels for a gray picture"},
+      {"an ICC profile",
+       [](Photo* p, EncodeOptions*) {
+         p->metadata.icc = {1, 2, 3};
+       },
+       "no ICC profile"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

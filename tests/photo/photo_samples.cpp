@@ -164,5 +164,5 @@ Photo RoundTrip(const Photo& photo, const EncodeOptions& options, const std::str
   return MustRead(path);
 }
 
-const FormatCase kLosslessFormats[3] = {{PhotoFormat::kPng, ".png"}, {PhotoFormat::kTiff, ".tif"},
-                                        {PhotoFormat::kBmp, ".bmp"}};
+const FormatCase kLosslessFormats[3] = {
+    {PhotoFormat::kPng, ".png"}, {PhotoFormat::kTiff, ".tif"}, {PhotoFormat::kBmp, ".bmp"}};

@@ -9,8 +9,8 @@
 
 namespace {
 
-const char* const kKeys[] = {"Enabled",   "HotKey",     "ToneFilter", "FilterParam", "GammaAdj",
-                             "GammaVal",  "Defog",      "DefogVal",   "AutoLevels",  "USMRadius",
+const char* const kKeys[] = {"Enabled",   "HotKey",       "ToneFilter", "FilterParam", "GammaAdj",
+                             "GammaVal",  "Defog",        "DefogVal",   "AutoLevels",  "USMRadius",
                              "USMAmount", "USMThreshold", "USMEnable"};
 const bool kReal[] = {false, false, false, false, false, true, false, false, false, true, false, false, false};
 const double kDefaults[] = {0, 0, 0, 0, 0, 0.0, 0, 10, 0, 0.5, 100, 4, 0};

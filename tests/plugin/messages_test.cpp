@@ -30,7 +30,7 @@ TEST_F(Messages, FixedResultsAndUnknownCodes) {
   const struct {
     uint32_t code;
     int32_t result;
-  } rows[] = {{0, 0},  {1, 256}, {4, 0},  {8, 0},  {9, 0},  {10, 0}, {12, 0}, {15, 0}, {21, 0},
+  } rows[] = {{0, 0},  {1, 256}, {4, 0},  {8, 0},  {9, 0},  {10, 0}, {12, 0}, {15, 0},   {21, 0},
               {23, 0}, {26, 0},  {27, 1}, {29, 1}, {31, 0}, {39, 0}, {41, 0}, {1000, 0}, {0xFFFFFFFF, 0}};
   for (const auto& row : rows) {
     EXPECT_EQ(host_.Send(row.code, P(1), 1), row.result) << "message " << row.code;

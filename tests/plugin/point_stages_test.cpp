@@ -93,9 +93,9 @@ TEST_F(PointStagesThroughThePlugin, EachStageAloneAndCombinedMatchesTheReference
       {"darkening gamma, auto-levels, grayscale BT709", 1, -0.6, 1, 1, 1},
   };
   for (int mode = 0; mode < 6; ++mode) {
-    static const char* const kNames[6] = {"grayscale Standard", "grayscale BT709", "grayscale RMY",
-                                          "grayscale Red Channel", "grayscale Blue Channel",
-                                          "grayscale Green Channel"};
+    static const char* const kNames[6] = {"grayscale Standard",     "grayscale BT709",
+                                          "grayscale RMY",          "grayscale Red Channel",
+                                          "grayscale Blue Channel", "grayscale Green Channel"};
     cases.push_back({kNames[mode], 0, 0.0, 0, 1, mode});
   }
   for (const auto& [name, picture] : Pictures()) {

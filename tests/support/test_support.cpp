@@ -119,9 +119,7 @@ std::string ReadWholeFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string TempDir::File(const std::string& name) const {
-  return (std::filesystem::path(path_) / name).string();
-}
+std::string TempDir::File(const std::string& name) const { return (std::filesystem::path(path_) / name).string(); }
 
 std::string SamplesDir() {
   if (const char* dir = std::getenv("CHROMALINE_SAMPLES_DIR")) return dir;

@@ -41,7 +41,8 @@ class GuiScreenshots : public GuiTest {
     DeleteFileA(done.c_str());
     {
       std::ofstream ready(folder_ + name + ".ready.tmp");
-      ready << rect.left << " " << rect.top << " " << rect.right - rect.left << " " << rect.bottom - rect.top << "\n";
+      ready << rect.left << " " << rect.top << " " << rect.right - rect.left << " " << rect.bottom - rect.top
+            << "\n";
     }
     MoveFileA((folder_ + name + ".ready.tmp").c_str(), (folder_ + name + ".ready").c_str());
     EXPECT_TRUE(gui::WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000))

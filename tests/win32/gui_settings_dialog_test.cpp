@@ -150,8 +150,8 @@ TEST_F(GuiSettingsDialog, BoundaryValuesAndLeadingNumbersAreAccepted) {
     const char* key;
     double value;
   } cases[] = {
-      {IDC_GAMMA_VAL, "-1", "GammaVal", -1.0},  {IDC_GAMMA_VAL, "2", "GammaVal", 2.0},
-      {IDC_USM_RADIUS, "0.1", "USMRadius", 0.1}, {IDC_USM_RADIUS, "120", "USMRadius", 120.0},
+      {IDC_GAMMA_VAL, "-1", "GammaVal", -1.0},     {IDC_GAMMA_VAL, "2", "GammaVal", 2.0},
+      {IDC_USM_RADIUS, "0.1", "USMRadius", 0.1},   {IDC_USM_RADIUS, "120", "USMRadius", 120.0},
       {IDC_USM_THRESHOLD, "0", "USMThreshold", 0}, {IDC_USM_AMOUNT, "12abc", "USMAmount", 12},
   };
   for (const auto& c : cases) {
@@ -199,11 +199,12 @@ TEST_F(GuiSettingsDialog, SwitchDisablesEverythingAndRestoresEachGroup) {
   s.Defog = 0;
   LoadGlobal(1, 0, s);
   GlobalDialog([](gui::Dialog& d) {
-    const int filters[] = {IDC_GAMMA_ADJ, IDC_AUTO_LEVELS, IDC_DEFOG, IDC_USM_ENABLE, IDC_TONE, IDC_GRAYSCALE,
-                           IDC_SEPIA, IDC_GRAY_MODE, IDC_USM_RADIUS, IDC_USM_AMOUNT, IDC_USM_THRESHOLD,
-                           IDC_RADIUS_LABEL, IDC_AMOUNT_LABEL, IDC_THRESHOLD_LABEL, IDC_GAMMA_VAL, IDC_DEFOG_VAL,
-                           IDC_HOTKEY_LABEL, IDC_HOTKEY, IDC_ESTIMATE, IDC_LOAD_IMAGE, IDC_CLEAN,
-                           IDC_SOURCE_PREVIEW, IDC_FILTERED_PREVIEW};
+    const int filters[] = {IDC_GAMMA_ADJ,    IDC_AUTO_LEVELS,     IDC_DEFOG,           IDC_USM_ENABLE,
+                           IDC_TONE,         IDC_GRAYSCALE,       IDC_SEPIA,           IDC_GRAY_MODE,
+                           IDC_USM_RADIUS,   IDC_USM_AMOUNT,      IDC_USM_THRESHOLD,   IDC_RADIUS_LABEL,
+                           IDC_AMOUNT_LABEL, IDC_THRESHOLD_LABEL, IDC_GAMMA_VAL,       IDC_DEFOG_VAL,
+                           IDC_HOTKEY_LABEL, IDC_HOTKEY,          IDC_ESTIMATE,        IDC_LOAD_IMAGE,
+                           IDC_CLEAN,        IDC_SOURCE_PREVIEW,  IDC_FILTERED_PREVIEW};
     EXPECT_FALSE(d.Enabled(IDC_GAMMA_VAL)) << "gamma box off";
     EXPECT_FALSE(d.Enabled(IDC_DEFOG_VAL)) << "local contrast box off";
     EXPECT_TRUE(d.Enabled(IDC_USM_AMOUNT));
@@ -327,7 +328,7 @@ void WriteFile(const std::string& path) {
 }
 
 const std::vector<std::string> kWrittenDefaultsWithAmount80 = {
-    "[ChromalinePlugIn]", "ToneFilter=0", "FilterParam=0", "GammaAdj=0",  "GammaVal=0.00",    "Defog=0",
+    "[ChromalinePlugIn]", "ToneFilter=0", "FilterParam=0",  "GammaAdj=0",   "GammaVal=0.00",  "Defog=0",
     "DefogVal=10",        "AutoLevels=0", "USMRadius=0.50", "USMAmount=80", "USMThreshold=4", "USMEnable=0"};
 
 TEST_F(GuiSettingsDialog, HotkeyOpensTheSingleImageDialogAndWritesThePictureFile) {
@@ -438,8 +439,8 @@ TEST_F(GuiSettingsDialog, NestedDialogsKeepTheirOwnValuesAndStateHoldsWholeRecor
   klass.hInstance = GetModuleHandleA(nullptr);
   klass.lpszClassName = "ChromalineNestingHost";
   RegisterClassA(&klass);
-  HWND host_window = CreateWindowA("ChromalineNestingHost", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   klass.hInstance, nullptr);
+  HWND host_window =
+      CreateWindowA("ChromalineNestingHost", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, klass.hInstance, nullptr);
   ASSERT_NE(host_window, nullptr);
   NestedCall call{&host_};
 
