@@ -1,5 +1,3 @@
-// File: base/file_name.h
-//
 // File names inside the program are UTF-8 in std::string, on every
 // platform. These turn them into what std::filesystem and the C library
 // take, and into the form a plug-in is given by a viewer.

@@ -1,5 +1,3 @@
-// File: base/file_name_portable.cpp
-//
 // File names natively: the bytes the system takes are the UTF-8 the
 // program carries, and the plug-in is given the same (base/file_name.h).
 #include "base/file_name.h"

@@ -1,5 +1,3 @@
-// File: base/file_name_win32.cpp
-//
 // File names on Windows: UTF-8 inside the program, UTF-16 for the system's
 // W calls, the ANSI code page (or the short name) for the plug-in
 // (base/file_name.h).

@@ -1,5 +1,3 @@
-// File: base/safe_file.cpp
-//
 // The part of the safe writer both platforms share: the names of its
 // temporary files, the writer of plain bytes, and clearing the temporaries
 // a killed run left behind.
@@ -35,8 +33,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 bool WriteFileSafely(const std::string& target, const void* data, size_t size, std::string* error) {
-  return ReplaceFileSafely(target, [&](TemporaryFile& file) { return file.Write(data, size); }, SafeWriteOptions(),
-                           error);
+  return ReplaceFileSafely(
+      target, [&](TemporaryFile& file) { return file.Write(data, size); }, SafeWriteOptions(), error);
 }
 
 namespace {

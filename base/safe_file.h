@@ -1,5 +1,3 @@
-// File: base/safe_file.h
-//
 // The one way the plug-in (its settings files) and the command line (its
 // pictures and the settings store) replace a file. The new content goes
 // to a temporary file created exclusively (never opening an existing one)

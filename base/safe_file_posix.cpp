@@ -1,5 +1,3 @@
-// File: base/safe_file_posix.cpp
-//
 // The safe writer on POSIX systems: open(O_CREAT | O_EXCL), the old file's
 // owner, group and mode given to the copy before any byte goes in, write,
 // fsync, rename (renameat2 with RENAME_NOREPLACE for a new file), then
@@ -211,7 +209,8 @@ bool IsOwnRegularFile(const std::string& path) {
 
 bool CanWriteIn(const std::string& folder, std::string* reason) {
   std::string probe;
-  const int fd = CreateTemporary((folder.empty() ? std::string(".") : folder) + "/", "chromaline-probe", 0600, &probe);
+  const int fd =
+      CreateTemporary((folder.empty() ? std::string(".") : folder) + "/", "chromaline-probe", 0600, &probe);
   if (fd < 0) {
     *reason = LastSystemError();
     return false;

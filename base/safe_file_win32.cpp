@@ -1,5 +1,3 @@
-// File: base/safe_file_win32.cpp
-//
 // The safe writer on Windows: CreateFile(CREATE_NEW), WriteFile,
 // FlushFileBuffers, then MoveFileEx (REPLACE_EXISTING over an existing file
 // unless the caller keeps its attributes with ReplaceFile). Names come in
@@ -16,9 +14,9 @@ std::wstring W(const std::string& name) { return WideFromUtf8(name); }
 
 std::string SystemText(DWORD code) {
   wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-      0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string result =
       n != 0 && text != nullptr ? Utf8FromWide(std::wstring(text, n)) : "error " + std::to_string(code);
   if (text != nullptr) LocalFree(text);
@@ -85,7 +83,8 @@ bool MoveIn(const std::string& temp, const std::string& target, DWORD attributes
   // Wine's ReplaceFile makes its own temporary file in the target's folder
   // and cannot find the folder of a bare name.
   const std::string replaced = target.find_first_of("\\/:") == std::string::npos ? ".\\" + target : target;
-  if (!ReplaceFileW(W(replaced).c_str(), W(temp).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+  if (!ReplaceFileW(W(replaced).c_str(), W(temp).c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                    nullptr)) {
     const DWORD reason = GetLastError();
     // The old file went away but the copy was not renamed: the copy is all
     // there is now, so it goes in by a plain rename.

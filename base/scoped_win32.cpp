@@ -1,5 +1,3 @@
-// File: base/scoped_win32.cpp
-//
 // The conversions of text between the ANSI code page, UTF-8 and UTF-16
 // (base/scoped_win32.h).
 #include "base/scoped_win32.h"

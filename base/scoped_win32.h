@@ -1,5 +1,3 @@
-// File: base/scoped_win32.h
-//
 // Windows resources held for a scope, so that no caller writes a Release,
 // CoUninitialize or DeleteObject of its own: a COM pointer, COM for the
 // calling thread, a GDI object. Also the conversions of file names: the

@@ -1,5 +1,3 @@
-// File: bench/batch_filter_alone.cpp
-//
 // The filtering alone of a batch, for bench/batch_photos.sh: every picture
 // is read and put into its bitmap first, then only message 14 is timed, one
 // picture after the other, with the settings store given. Prints the total
@@ -27,8 +25,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 3;
   }
-  host.Send(7);
-  host.Send(40, reinterpret_cast<void*>(1), 1);
+  host.Send(kMessageLoadSettings);
+  host.Send(kMessageEnable, reinterpret_cast<void*>(1), 1);
   double seconds = 0;
   double pixels = 0;
   for (int i = 3; i < argc; ++i) {

@@ -1,5 +1,3 @@
-// File: bench/bench_picture.cpp
-//
 // LoadBenchPicture (bench_picture.h) on stb_image, whose one implementation
 // for all the benchmark programs is compiled here, with its own warnings
 // silenced.

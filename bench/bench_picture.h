@@ -1,5 +1,3 @@
-// File: bench/bench_picture.h
-//
 // The picture a benchmark works on, read with stb_image (JPEG or PNG) into
 // a 24-bit pixel buffer in the buffer's blue, green, red order. Shared by
 // the benchmark and timing programs (bench_picture.cpp).

@@ -1,5 +1,3 @@
-// File: bench/photo_codecs_speed.cpp
-//
 // The command line's photo codecs against ImageMagick's `convert`, on 12
 // JPEG photos of 14.7 MP made from Debian's plasma-workspace-wallpapers
 // 5120x2880 pictures. For each photo, in one run:
@@ -131,7 +129,8 @@ fs::path MakePhoto(const fs::path& wallpaper, bool mirror, const fs::path& out) 
 
 // libvips' JPEG Huffman tables on one photo (best of 3 runs each).
 void JpegSettings(VipsImage* memory, const fs::path& dir, double convert_seconds, uintmax_t convert_bytes) {
-  std::printf("\nJPEG quality 90 on the first photo (convert: %.2f s, %.2f MB)\n", convert_seconds, convert_bytes / 1e6);
+  std::printf("\nJPEG quality 90 on the first photo (convert: %.2f s, %.2f MB)\n", convert_seconds,
+              convert_bytes / 1e6);
   for (bool optimize : {false, true}) {
     const fs::path out = dir / "setting.jpg";
     double best = 1e30;
@@ -144,9 +143,10 @@ void JpegSettings(VipsImage* memory, const fs::path& dir, double convert_seconds
       best = std::min(best, Since(start));
     }
     const uintmax_t bytes = fs::file_size(out);
-    std::printf("  %-46s %6.2f s  %5.2f MB   time x%.2f, size x%.3f of convert's\n",
-                optimize ? "optimised Huffman tables (ImageMagick's way)" : "standard Huffman tables (the codecs' choice)",
-                best, bytes / 1e6, best / convert_seconds, static_cast<double>(bytes) / convert_bytes);
+    std::printf(
+        "  %-46s %6.2f s  %5.2f MB   time x%.2f, size x%.3f of convert's\n",
+        optimize ? "optimised Huffman tables (ImageMagick's way)" : "standard Huffman tables (the codecs' choice)",
+        best, bytes / 1e6, best / convert_seconds, static_cast<double>(bytes) / convert_bytes);
   }
 }
 
@@ -203,7 +203,8 @@ int main(int argc, char** argv) {
   std::vector<fs::path> photos;
   for (int i = 0; i < count; ++i) {
     const size_t n = wallpapers.size();
-    photos.push_back(MakePhoto(wallpapers[i % n], i >= static_cast<int>(n), dir / ("photo" + std::to_string(i) + ".jpg")));
+    photos.push_back(
+        MakePhoto(wallpapers[i % n], i >= static_cast<int>(n), dir / ("photo" + std::to_string(i) + ".jpg")));
   }
 
   double decode = 0, jpeg = 0, png = 0, im_read = 0, im_jpeg = 0, im_png = 0;
@@ -240,16 +241,16 @@ int main(int argc, char** argv) {
       first_im_jpeg_bytes = fs::file_size(dir / "im.jpg");
     }
     if (j > cj) ++jpeg_slower;
-    std::printf("%-12s %7.2fs %7.2fs %7.2fs | %7.2fs %7.2fs %7.2fs | x%.3f\n", photos[i].filename().string().c_str(), d,
-                j, p, r, cj, cp, static_cast<double>(ours) / theirs);
+    std::printf("%-12s %7.2fs %7.2fs %7.2fs | %7.2fs %7.2fs %7.2fs | x%.3f\n", photos[i].filename().string().c_str(),
+                d, j, p, r, cj, cp, static_cast<double>(ours) / theirs);
     decode += d, jpeg += j, png += p, im_read += r, im_jpeg += cj, im_png += cp;
     png_bytes += ours, im_png_bytes += theirs;
     jpeg_bytes += fs::file_size(dir / "ours.jpg"), im_jpeg_bytes += fs::file_size(dir / "im.jpg");
   }
   std::printf("\ntotals over %d photos (ours / convert's):\n", count);
   std::printf("  decode       %7.2f s / %7.2f s   x%.2f\n", decode, im_read, decode / im_read);
-  std::printf("  JPEG encode  %7.2f s / %7.2f s   x%.2f   size x%.3f (slower than convert on %d of %d photos)\n", jpeg,
-              im_jpeg, jpeg / im_jpeg, static_cast<double>(jpeg_bytes) / im_jpeg_bytes, jpeg_slower, count);
+  std::printf("  JPEG encode  %7.2f s / %7.2f s   x%.2f   size x%.3f (slower than convert on %d of %d photos)\n",
+              jpeg, im_jpeg, jpeg / im_jpeg, static_cast<double>(jpeg_bytes) / im_jpeg_bytes, jpeg_slower, count);
   std::printf("  PNG encode   %7.2f s / %7.2f s   x%.2f   size x%.3f\n", png, im_png, png / im_png,
               static_cast<double>(png_bytes) / im_png_bytes);
   VipsImage* image = vips_image_new_from_file(photos[0].string().c_str(), "access", VIPS_ACCESS_RANDOM, nullptr);

@@ -1,5 +1,3 @@
-// File: bench/point_stages_bench.cpp
-//
 // Speed of the point stages (gamma, auto-levels, grayscale, sepia) on one
 // core, in megapixels per second, next to a plain copy of the same buffer
 // (what memory alone allows), the plain reference stages and ImageMagick
@@ -68,7 +66,8 @@ PixelBuffer GeneratedPicture(int width, int height) {
       const double u = static_cast<double>(x) / width, v = static_cast<double>(y) / height;
       const int grain = static_cast<int>(random() % 17) - 8;
       const double base[3] = {60 + 120 * v, 90 + 100 * u * v, 140 + 80 * std::sin(6 * u + 3 * v)};
-      for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<unsigned char>(std::clamp(base[c] + grain, 0.0, 255.0));
+      for (int c = 0; c < 3; ++c)
+        row[3 * x + c] = static_cast<unsigned char>(std::clamp(base[c] + grain, 0.0, 255.0));
     }
   }
   return buffer;
@@ -262,8 +261,7 @@ void RegisterPicture(Picture* p) {
   // path as stage@path.
   for (auto path = g_paths.rbegin(); path != g_paths.rend(); ++path) {
     SetCpuPathLimit(*path);
-    const std::string suffix =
-        path == g_paths.rbegin() ? "" : std::string("@") + CpuPathName(ActivePointRowsPath());
+    const std::string suffix = path == g_paths.rbegin() ? "" : std::string("@") + CpuPathName(ActivePointRowsPath());
     for (const auto& [stage, function] : kStages) {
       ms(RegisterBenchmark((n + stage + suffix).c_str(), BenchOnPath<StageFunction>, p, *path, function));
     }
@@ -273,8 +271,9 @@ void RegisterPicture(Picture* p) {
   for (CpuPath path : {CpuPath::kAvx512, CpuPath::kAvx2}) {
     if (g_paths.empty() || path > g_paths.back()) continue;
     SetCpuPathLimit(path);
-    const std::string suffix = (path == g_paths.back() ? std::string() : std::string("@") +
-                                CpuPathName(ActivePointRowsPath())) + "#2threads";
+    const std::string suffix =
+        (path == g_paths.back() ? std::string() : std::string("@") + CpuPathName(ActivePointRowsPath())) +
+        "#2threads";
     for (const auto& [stage, function] : kStages) {
       ms(RegisterBenchmark((n + stage + suffix).c_str(), BenchWithThreads<StageFunction>, p, path, 2, function)
              ->UseRealTime());
@@ -285,8 +284,9 @@ void RegisterPicture(Picture* p) {
                        [](PixelBuffer& b) { ReferenceGamma(b, kGamma); }));
   ms(RegisterBenchmark((n + "reference/auto_levels").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
                        [](PixelBuffer& b) { ReferenceAutoLevels(b, Whole(b)); }));
-  ms(RegisterBenchmark((n + "reference/grayscale").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
-                       [](PixelBuffer& b) { ReferenceGrayscale(b, kStandard.red, kStandard.green, kStandard.blue); }));
+  ms(RegisterBenchmark(
+      (n + "reference/grayscale").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
+      [](PixelBuffer& b) { ReferenceGrayscale(b, kStandard.red, kStandard.green, kStandard.blue); }));
   ms(RegisterBenchmark((n + "reference/sepia").c_str(), BenchInPlace<void (*)(PixelBuffer&)>, p,
                        [](PixelBuffer& b) { ReferenceSepia(b, kStandard.red, kStandard.green, kStandard.blue); }));
   if (p->magick_cache.empty()) return;
@@ -313,7 +313,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const std::string name = run.run_name.str();
       // The thread's processor time where it is measured (the machine may
       // be busy with other work); ImageMagick's runs have only wall time.
-      const double time = name.find("/manual_time") != std::string::npos ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+      const double time =
+          name.find("/manual_time") != std::string::npos ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
       // (For the runs on two threads this is the calling thread's share.)
       auto found = times_.find(name);
       if (found == times_.end() || time < found->second) times_[name] = time;
@@ -344,8 +345,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
           if (at != std::string::npos) label.erase(at);
         }
         const double wall = walls_.at(name);
-        std::printf("  %-36s %9.2f ms %7.2fx   wall %9.2f ms %7.2fx\n", label.c_str(), time, time / copy->second, wall,
-                    wall / copy_wall);
+        std::printf("  %-36s %9.2f ms %7.2fx   wall %9.2f ms %7.2fx\n", label.c_str(), time, time / copy->second,
+                    wall, wall / copy_wall);
       }
     }
   }
@@ -368,14 +369,16 @@ int main(int argc, char** argv) {
     SetCpuPathLimit(CpuPath::kPlain);
   }
   std::string large = argc > 1 ? argv[1] : "";
-  if (large.empty() && std::getenv("CHROMALINE_BENCH_PICTURE") != nullptr) large = std::getenv("CHROMALINE_BENCH_PICTURE");
+  if (large.empty() && std::getenv("CHROMALINE_BENCH_PICTURE") != nullptr)
+    large = std::getenv("CHROMALINE_BENCH_PICTURE");
 
   g_temp = fs::temp_directory_path() / ("chromaline-bench-" + std::to_string(std::random_device()()));
   fs::create_directories(g_temp);
   const bool magick = MagickWanted();
 
   PixelBuffer photo = large.empty() ? PixelBuffer() : LoadBenchPicture(large.c_str());
-  if (!large.empty() && !photo) std::fprintf(stderr, "%s: cannot be read; using a generated picture\n", large.c_str());
+  if (!large.empty() && !photo)
+    std::fprintf(stderr, "%s: cannot be read; using a generated picture\n", large.c_str());
   if (photo) {
     AddPicture("photo", std::move(photo), large, magick);
   } else {

@@ -1,5 +1,3 @@
-// File: bench/preview_refresh_timing.cpp
-//
 // What a refresh of the settings dialog's lower preview pane costs: the
 // pipeline's stages with every stage enabled (local contrast included, at
 // the preview's scale) on a pane-sized 272 x 169 picture, and the same on a
@@ -70,7 +68,8 @@ int main(int argc, char** argv) {
 
   std::printf("%-34s %12s\n", "picture, stages", "median ms");
   std::printf("%-34s %12.3f\n", "272x169, every stage", MedianMilliseconds(272, 169, all, repeat));
-  std::printf("%-34s %12.3f\n", "272x169, local contrast only", MedianMilliseconds(272, 169, local_contrast_only, repeat));
+  std::printf("%-34s %12.3f\n", "272x169, local contrast only",
+              MedianMilliseconds(272, 169, local_contrast_only, repeat));
   const int large_repeat = std::max(1, repeat / 10);
   std::printf("%-34s %12.3f\n", "1920x1080, every stage", MedianMilliseconds(1920, 1080, all, large_repeat));
   return 0;

@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
   for (int y = 0; y < destination.height(); ++y) {
     for (int i = 0; i < 3 * destination.width(); ++i) hash = hash * 31 + destination.row(y)[i];
   }
-  std::printf("%d x %d, radius %g, path limit %s: %.3f s best of %d, bytes %08x\n", source.width(),
-              source.height(), radius, CpuPathName(CpuPathLimit()), best, repeat, hash);
+  std::printf("%d x %d, radius %g, path limit %s: %.3f s best of %d, bytes %08x\n", source.width(), source.height(),
+              radius, CpuPathName(CpuPathLimit()), best, repeat, hash);
   return 0;
 }

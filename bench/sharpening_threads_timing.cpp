@@ -1,5 +1,3 @@
-// File: bench/sharpening_threads_timing.cpp
-//
 // The sharpening engine on 1, 2, 4 and 8 threads, in one run, wall time:
 //   - local contrast (radius H / 32, amount 10, threshold 4) on the
 //     picture: best of N per thread count, the bytes compared with one
@@ -155,7 +153,9 @@ int main(int argc, char** argv) {
 
   const double radius = height * 0.03125;
   std::printf("\nlocal contrast, radius %g, best of %d (wall):\n", radius, repeat);
-  std::printf("| threads | time | vs 1 thread | longest gap between queries | last query to return | stop answer to return | engine blocks | bytes |\n");
+  std::printf(
+      "| threads | time | vs 1 thread | longest gap between queries | last query to return | stop answer to return "
+      "| engine blocks | bytes |\n");
   std::printf("|---|---|---|---|---|---|---|---|\n");
   PixelBuffer first = CreatePixelBuffer(width, height, 24);
   double one_thread = 0;
@@ -174,8 +174,8 @@ int main(int argc, char** argv) {
     PixelBuffer stopped = CreatePixelBuffer(width, height, 24);
     RunEngine(source, stopped, radius, 10, 4, counts[c], kThreadedBlurWork, (width + height) / 2, &latency);
     std::printf("| %d | %.3f s | %.2f x | %.1f ms | %.1f ms | %.2f ms | %.1f MB | %s |\n", counts[c], best.wall,
-                one_thread / best.wall, best.longest_gap * 1e3, best.tail * 1e3, latency * 1e3, best.peak / 1048576.0,
-                SamePixels(destination, first) ? "identical" : "DIFFERENT");
+                one_thread / best.wall, best.longest_gap * 1e3, best.tail * 1e3, latency * 1e3,
+                best.peak / 1048576.0, SamePixels(destination, first) ? "identical" : "DIFFERENT");
   }
 
   if (local_only) return 0;
@@ -198,12 +198,14 @@ int main(int argc, char** argv) {
   if (huge) {
     const PixelBuffer corner = Corner(source, 2048, 1536);
     std::printf("\nUSMRadius 8190 on %d x %d, once (wall):\n", corner.width(), corner.height());
-    std::printf("| threads | time | longest gap between queries | last query to return | engine blocks |\n|---|---|---|---|---|\n");
+    std::printf(
+        "| threads | time | longest gap between queries | last query to return | engine blocks "
+        "|\n|---|---|---|---|---|\n");
     for (int threads : counts) {
       PixelBuffer destination = CreatePixelBuffer(corner.width(), corner.height(), 24);
       const Result r = RunEngine(corner, destination, 8190.0, 100, 4, threads, kThreadedBlurWork, -1, nullptr);
-      std::printf("| %d | %.2f s | %.1f ms | %.1f ms | %.1f MB |\n", threads, r.wall, r.longest_gap * 1e3, r.tail * 1e3,
-                  r.peak / 1048576.0);
+      std::printf("| %d | %.2f s | %.1f ms | %.1f ms | %.1f MB |\n", threads, r.wall, r.longest_gap * 1e3,
+                  r.tail * 1e3, r.peak / 1048576.0);
     }
   }
 

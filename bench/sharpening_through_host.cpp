@@ -1,5 +1,3 @@
-// File: bench/sharpening_through_host.cpp
-//
 // Local contrast as a viewer meets it: the plug-in (the native module or,
 // built for Windows and run under Wine, Chromaline.dll) loaded by the
 // reference host, one 24-bit host bitmap, message 14 timed on the wall
@@ -109,8 +107,7 @@ uint64_t Hash(const Image& image) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr,
-                 "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp]\n");
+    std::fprintf(stderr, "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp]\n");
     return 2;
   }
   int repeat = 1, width = 0, height = 0;
@@ -141,7 +138,7 @@ int main(int argc, char** argv) {
   host.store().SetDouble(kSection, "USMRadius", 0.5);
   host.store().SetInt(kSection, "USMAmount", 100);
   host.store().SetInt(kSection, "USMThreshold", 4);
-  host.Send(7);
+  host.Send(kMessageLoadSettings);
 
   std::unique_ptr<HostBitmap> bitmap;
   uint64_t before = 0;

@@ -1,5 +1,3 @@
-// File: bench/sharpening_timing.cpp
-//
 // Times the sharpening engine on one picture against the plain reference,
 // in one run, and checks that their bytes agree:
 //   - local contrast (radius H / 32, amount 10, threshold 4), every loop

@@ -1,5 +1,3 @@
-// File: cli/batch.cpp
-//
 // The filter subcommand in three steps: PrepareBatch (the store, --set,
 // the plan, the plug-in loaded), FilterPictures (reading, filtering and
 // writing overlapped) and Summarize (the closing line, the exit status).
@@ -125,8 +123,7 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
     std::vector<uint8_t> copy;
     if (CopyUnchanged(job, o, &copy, &written.error)) {
       written.unchanged = true;
-      written.ok = written.error.empty() &&
-                   (o.in_place || WriteOutput(job.output, copy, &written.error));
+      written.ok = written.error.empty() && (o.in_place || WriteOutput(job.output, copy, &written.error));
       return written;
     }
   }
@@ -150,8 +147,8 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
   written.ok = WriteOutput(job.output, bytes, &written.error);
   if (!written.ok) return written;
   if (!check.shortfall.empty()) {
-    written.notes.push_back(job.input + " -> " + job.output + ": the encoder did not do all that was asked: " +
-                            check.shortfall);
+    written.notes.push_back(job.input + " -> " + job.output +
+                            ": the encoder did not do all that was asked: " + check.shortfall);
   }
   const std::string left_out = MetadataLeftOut(*photo, encode);
   if (!left_out.empty()) {
@@ -195,11 +192,11 @@ struct Batch {
   PluginHost host;
   std::vector<Job> jobs;
   EmptyFolder empty;
-  std::vector<std::string> paths;         // per job to filter: what message 14 is told
-  std::vector<FilterSettings> in_force;   // per job to filter: the settings that apply there
-  std::vector<std::string> sources;       // per job: the settings file the plug-in finds from paths[i], or ""
-  std::vector<size_t> todo;               // the jobs to filter, in order
-  bool any_stage = false;                 // whether any of them changes a picture
+  std::vector<std::string> paths;        // per job to filter: what message 14 is told
+  std::vector<FilterSettings> in_force;  // per job to filter: the settings that apply there
+  std::vector<std::string> sources;      // per job: the settings file the plug-in finds from paths[i], or ""
+  std::vector<size_t> todo;              // the jobs to filter, in order
+  bool any_stage = false;                // whether any of them changes a picture
 };
 
 // What the run did.
@@ -238,7 +235,8 @@ void WarnOwnSettingsUnseen(const Job& job, const std::string& full, const std::s
   if (fs::exists(PathFromUtf8(Utf8FromPluginFileName(PictureSettingsFile(given))), failure)) return;
   progress.Error("warning: " + own + ": not used for " + job.input +
                  ": the plug-in takes names in the system's code page, where this picture's name has no form, so "
-                 "it is given the short name " + given + ", from which this file is not found");
+                 "it is given the short name " +
+                 given + ", from which this file is not found");
 }
 
 // What message 14 is told for each picture (in the form a viewer gives
@@ -303,14 +301,15 @@ int PrepareBatch(const FilterOptions& o, Batch* b) {
     progress.Error(error);
     return kExitFailure;
   }
-  b->host.Send(7);                                  // the global settings from the store
-  b->host.Send(40, reinterpret_cast<void*>(1), 1);  // this tool exists to filter
+  b->host.Send(kMessageLoadSettings);                           // the global settings from the store
+  b->host.Send(kMessageEnable, reinterpret_cast<void*>(1), 1);  // this tool exists to filter
   ResolveSettings(o, global, b, progress);
   if (!b->todo.empty() && !b->any_stage) {
     progress.Error(std::string("no stage is switched on: neither the global settings (--store, --preset, --set)") +
                    (o.ignore_local ? "" : " nor a .zprop or zprop.ini beside the pictures") +
                    " turn one on, so every picture would be written unchanged; nothing is filtered. Switch one on "
-                   "with " + kStageSwitches + " (for example --set USMEnable=1)");
+                   "with " +
+                   kStageSwitches + " (for example --set USMEnable=1)");
     return kExitUsage;
   }
   return kExitOk;
@@ -345,9 +344,8 @@ class Writers {
   // The results of the writes done by now, waiting for the oldest until
   // no more than `keep` are left.
   void Collect(size_t keep) {
-    while (saving_.size() > keep ||
-           (!saving_.empty() &&
-            saving_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
+    while (saving_.size() > keep || (!saving_.empty() && saving_.front().result.wait_for(std::chrono::seconds(0)) ==
+                                                             std::future_status::ready)) {
       const Written result = saving_.front().result.get();
       const Job& job = jobs_[saving_.front().job];
       if (result.ok && result.unchanged) {
@@ -391,8 +389,8 @@ std::string KeptInPlace(const Photo& photo, const EncodeOptions& encode) {
   if (photo.palette) return "a picture of palette colours would be replaced by one of full colours";
   const std::string left_out = MetadataLeftOut(photo, encode);
   if (!left_out.empty()) {
-    return std::string("its ") + left_out + " would be lost (no place for it in a " + PhotoFormatName(encode.format) +
-           " file written here)";
+    return std::string("its ") + left_out + " would be lost (no place for it in a " +
+           PhotoFormatName(encode.format) + " file written here)";
   }
   return "";
 }
@@ -408,12 +406,13 @@ void FilterOne(const FilterOptions& o, Batch& b, size_t k, Loaded& loaded, Progr
                " bits per channel reduced to 8 (the filters work on 8 bits)");
   }
   if (o.verbosity == Verbosity::kVerbose) {
-    const std::string source = o.ignore_local      ? "global settings (--ignore-local)"
+    const std::string source = o.ignore_local         ? "global settings (--ignore-local)"
                                : b.sources[i].empty() ? "global settings"
                                                       : b.sources[i];
     shown.Note(job.input + ": " + DescribeStages(b.in_force[i]) + " [from " + source + "]" +
-               (photo.orientation != 1 ? ", turned upright from EXIF orientation " + std::to_string(photo.orientation)
-                                       : ""));
+               (photo.orientation != 1
+                    ? ", turned upright from EXIF orientation " + std::to_string(photo.orientation)
+                    : ""));
   }
   shown.StartPicture(k + 1, job.input, photo.image.width, photo.image.height, BlurCount(b.in_force[i]));
   b.host.FilterImage(b.paths[i].c_str(), static_cast<uint32_t>(k + 1), loaded.bitmap.get(), o.region);
@@ -453,7 +452,7 @@ Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
     if (!lost.empty()) {
       ++tally.failed;
       shown.Failed(k + 1, b.jobs[todo[k]].input + ": " + lost +
-                  "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)");
+                              "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)");
       continue;
     }
     FilterOne(o, b, k, loaded, shown);
@@ -473,14 +472,16 @@ Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
 // the pictures refused before the run too) and not done, and the
 // filtering alone against the whole run: how well reading and writing
 // hide behind it.
-std::string SummaryLine(const FilterOptions& o, const Batch& b, const Tally& tally, size_t failed, const Progress& shown) {
-  const size_t left_alone = static_cast<size_t>(std::count_if(
-      b.jobs.begin(), b.jobs.end(), [](const Job& j) { return j.state == Job::State::kLeftAlone; }));
+std::string SummaryLine(const FilterOptions& o, const Batch& b, const Tally& tally, size_t failed,
+                        const Progress& shown) {
+  const size_t left_alone = static_cast<size_t>(
+      std::count_if(b.jobs.begin(), b.jobs.end(), [](const Job& j) { return j.state == Job::State::kLeftAlone; }));
   const size_t not_done = b.todo.size() - std::min(b.todo.size(), tally.written + tally.unchanged + tally.failed);
   std::string summary = std::to_string(tally.written) + " written";
   if (tally.unchanged != 0) {
-    summary += ", " + std::to_string(tally.unchanged) +
-               (o.in_place ? " unchanged (no pixel changed: left as they were)" : " unchanged (no pixel changed: copied)");
+    summary +=
+        ", " + std::to_string(tally.unchanged) +
+        (o.in_place ? " unchanged (no pixel changed: left as they were)" : " unchanged (no pixel changed: copied)");
   }
   if (left_alone != 0) summary += ", " + std::to_string(left_alone) + " left alone";
   if (failed != 0) summary += ", " + std::to_string(failed) + " failed";

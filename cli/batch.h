@@ -1,5 +1,3 @@
-// File: cli/batch.h
-//
 // `chromaline-host filter`: the settings store and --set checked, the
 // pictures planned (cli/job_plan.h), the plug-in loaded once, then each
 // picture read, filtered through message 14 and written through the safe

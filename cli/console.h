@@ -1,5 +1,3 @@
-// File: cli/console.h
-//
 // What the command line asks of the console: whether standard error is a
 // terminal (a progress line that rewrites itself) or a file or pipe (one
 // line per picture), and Ctrl+C. The first Ctrl+C only raises a flag that

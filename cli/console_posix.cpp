@@ -1,4 +1,4 @@
-// File: cli/console_posix.cpp
+// The console on POSIX systems: whether standard error is a terminal, Ctrl+C as a flag.
 #include <signal.h>
 #include <unistd.h>
 

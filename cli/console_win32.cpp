@@ -1,5 +1,3 @@
-// File: cli/console_win32.cpp
-//
 // The console on Windows: the command line taken in UTF-16 (main's argv is
 // in the ANSI code page, where a name beyond it is lost), and text written
 // to a console in UTF-16 (a console shows UTF-8 bytes only in code page

@@ -1,5 +1,3 @@
-// File: cli/job_plan.h
-//
 // Which pictures a run filters and where each one goes, decided before any
 // picture is read: the files and folders given (-r: with their subfolders),
 // the output beside the picture (--suffix) or in a folder with the same
@@ -28,7 +26,7 @@ struct Job {
   std::string output;
   PhotoFormat format = PhotoFormat::kPng;
   State state = State::kToDo;
-  std::string reason;  // for kLeftAlone and kFailed: a line naming the file
+  std::string reason;              // for kLeftAlone and kFailed: a line naming the file
   std::vector<std::string> notes;  // for kToDo: what was found at the output (old temporaries)
 };
 

@@ -1,5 +1,3 @@
-// File: cli/main.cpp
-//
 // chromaline-host: the reference host on the command line. This file only
 // wires the subcommands to their options and run functions; see HelpText()
 // in cli/options.cpp and docs/chromaline-host.1 for the command line.
@@ -32,7 +30,7 @@ int RunVersion(const VersionOptions& o) {
   std::string error;
   if (!host.Load(o.plugin, &error)) return Fail(error, kExitFailure);
   char text[64] = {};
-  host.Send(2, text);
+  host.Send(kMessageVersionText, text);
   WriteText(stdout, "plug-in: " + std::string(text) + " (" + o.plugin + ")\n");
   return kExitOk;
 }

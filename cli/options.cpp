@@ -1,5 +1,3 @@
-// File: cli/options.cpp
-//
 // The options of `filter` are a table: name, whether a value follows, and
 // what the value does. Every value is checked here, so a run never starts
 // with something it would refuse half way.
@@ -22,7 +20,8 @@ bool WholeInt32(const std::string& text, int32_t* value) {
   const char* last = first + text.size();
   int64_t parsed = 0;
   const std::from_chars_result r = std::from_chars(first, last, parsed);
-  if (r.ec != std::errc() || r.ptr != last || first == last || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+  if (r.ec != std::errc() || r.ptr != last || first == last || parsed < INT32_MIN || parsed > INT32_MAX)
+    return false;
   *value = static_cast<int32_t>(parsed);
   return true;
 }
@@ -49,7 +48,11 @@ struct OptionRow {
 };
 
 const OptionRow kFilterOptionRows[] = {
-    {"--plugin", nullptr, true, [](FilterOptions* o, const std::string& v, std::string*) { o->plugin = v; return true; }},
+    {"--plugin", nullptr, true,
+     [](FilterOptions* o, const std::string& v, std::string*) {
+       o->plugin = v;
+       return true;
+     }},
     {"--store", nullptr, true,
      [](FilterOptions* o, const std::string& v, std::string*) {
        o->store = v;
@@ -62,7 +65,10 @@ const OptionRow kFilterOptionRows[] = {
        return ResolvePreset(v, &o->store, error);
      }},
     {"--save-store", nullptr, false,
-     [](FilterOptions* o, const std::string&, std::string*) { o->save_store = true; return true; }},
+     [](FilterOptions* o, const std::string&, std::string*) {
+       o->save_store = true;
+       return true;
+     }},
     {"--set", nullptr, true,
      [](FilterOptions* o, const std::string& v, std::string* error) {
        SettingAssignment setting;
@@ -73,7 +79,8 @@ const OptionRow kFilterOptionRows[] = {
     {"--region", nullptr, true,
      [](FilterOptions* o, const std::string& v, std::string* error) {
        if (ParseRegion(v, &o->region)) return true;
-       *error = "--region " + v + ": expected four integers L,T,R,B (the rectangle auto-levels measures), "
+       *error = "--region " + v +
+                ": expected four integers L,T,R,B (the rectangle auto-levels measures), "
                 "for example 0,0,600,400";
        return false;
      }},
@@ -100,11 +107,26 @@ const OptionRow kFilterOptionRows[] = {
        o->suffix = v;
        return true;
      }},
-    {"--recursive", "-r", false, [](FilterOptions* o, const std::string&, std::string*) { o->recursive = true; return true; }},
-    {"--in-place", nullptr, false, [](FilterOptions* o, const std::string&, std::string*) { o->in_place = true; return true; }},
-    {"--overwrite", nullptr, false, [](FilterOptions* o, const std::string&, std::string*) { o->overwrite = true; return true; }},
+    {"--recursive", "-r", false,
+     [](FilterOptions* o, const std::string&, std::string*) {
+       o->recursive = true;
+       return true;
+     }},
+    {"--in-place", nullptr, false,
+     [](FilterOptions* o, const std::string&, std::string*) {
+       o->in_place = true;
+       return true;
+     }},
+    {"--overwrite", nullptr, false,
+     [](FilterOptions* o, const std::string&, std::string*) {
+       o->overwrite = true;
+       return true;
+     }},
     {"--ignore-local", nullptr, false,
-     [](FilterOptions* o, const std::string&, std::string*) { o->ignore_local = true; return true; }},
+     [](FilterOptions* o, const std::string&, std::string*) {
+       o->ignore_local = true;
+       return true;
+     }},
     {"--format", nullptr, true,
      [](FilterOptions* o, const std::string& v, std::string* error) {
        o->has_format = PhotoFormatFromText(v, &o->format);
@@ -120,11 +142,16 @@ const OptionRow kFilterOptionRows[] = {
        return o->has_quality;
      }},
     {"--quiet", "-q", false,
-     [](FilterOptions* o, const std::string&, std::string*) { o->verbosity = Verbosity::kQuiet; return true; }},
+     [](FilterOptions* o, const std::string&, std::string*) {
+       o->verbosity = Verbosity::kQuiet;
+       return true;
+     }},
     {"--verbose", "-v", false,
-     [](FilterOptions* o, const std::string&, std::string*) { o->verbosity = Verbosity::kVerbose; return true; }},
+     [](FilterOptions* o, const std::string&, std::string*) {
+       o->verbosity = Verbosity::kVerbose;
+       return true;
+     }},
 };
-
 
 // Edits (a letter added, dropped or changed) between two words.
 size_t EditDistance(const std::string& a, const std::string& b) {
@@ -205,8 +232,9 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
     return false;
   }
   if (o->has_suffix && o->suffix.empty() && o->output_dir.empty()) {
-    *error = "--suffix \"\": an empty suffix names each picture itself as its output; give a suffix, -o DIR or "
-             "--in-place";
+    *error =
+        "--suffix \"\": an empty suffix names each picture itself as its output; give a suffix, -o DIR or "
+        "--in-place";
     return false;
   }
   if (batch && o->in_place) {
@@ -283,20 +311,24 @@ std::string HelpText() {
          "  --overwrite         replace existing outputs (else they are left alone, so a\n"
          "                      re-run carries on where an interrupted one stopped)\n"
          "  --format FORMAT     png, jpeg, bmp or tiff (default: the output's extension);\n"
-         "                      writable here:" + formats + "\n"
+         "                      writable here:" +
+         formats +
+         "\n"
          "  --quality N         JPEG quality, 1 to 100 (default: a JPEG input's own; 90 for\n"
          "                      other inputs); a JPEG input's colour resolution is kept or\n"
-         "                      raised (4:2:2 is written 4:4:4)\n" + PhotoCodecLimits() +
+         "                      raised (4:2:2 is written 4:4:4)\n" +
+         PhotoCodecLimits() +
          "\n"
          "Settings:\n"
          "  --store FILE        a settings store (section<TAB>key<TAB>i|d<TAB>value\n"
          "                      lines), read only\n"
-         "  --preset NAME|FILE  a preset by name, read only: " + presets + "\n"
+         "  --preset NAME|FILE  a preset by name, read only: " +
+         presets +
+         "\n"
          "                      (a value with a \"/\" or a \".\" is a store's path)\n"
          "  --save-store        write the store back, with the --set values in it\n"
          "  --set KEY=VALUE     one setting of the store (names in any case):\n" +
-         SettingKeysHelp() +
-         "    The stages, in the order they run, each switched on by its key:\n" +
+         SettingKeysHelp() + "    The stages, in the order they run, each switched on by its key:\n" +
          StageSwitchesHelp() +
          "  --ignore-local      no .zprop or zprop.ini file applies\n"
          "  --region L,T,R,B    the rectangle auto-levels measures (picture pixels, rows from\n"

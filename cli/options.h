@@ -1,5 +1,3 @@
-// File: cli/options.h
-//
 // The command line of chromaline-host: one options struct per subcommand,
 // parsed and checked before any picture is read. A parse error is a line
 // naming the option and the reason (exit status 2).
@@ -16,29 +14,29 @@
 
 // Exit statuses, documented in --help and the manual page.
 constexpr int kExitOk = 0;
-constexpr int kExitDifferent = 1;    // compare: the pictures differ
-constexpr int kExitUsage = 2;        // bad command line or setting
-constexpr int kExitFailure = 3;      // a file or the plug-in could not be used
-constexpr int kExitSomeFailed = 4;   // a batch finished, some pictures failed
+constexpr int kExitDifferent = 1;   // compare: the pictures differ
+constexpr int kExitUsage = 2;       // bad command line or setting
+constexpr int kExitFailure = 3;     // a file or the plug-in could not be used
+constexpr int kExitSomeFailed = 4;  // a batch finished, some pictures failed
 constexpr int kExitInterrupted = 130;
 
 enum class Verbosity { kQuiet, kNormal, kVerbose };
 
 struct FilterOptions {
   std::string plugin;
-  std::string store;         // --store / --preset: read only
+  std::string store;            // --store / --preset: read only
   bool shipped_preset = false;  // --preset NAME: one of the program's own
-  bool save_store = false;   // --save-store: write the store back
+  bool save_store = false;      // --save-store: write the store back
   std::vector<SettingAssignment> sets;
   ImageRegion region = {0, 0, 0, 0};
   HostBitmap::Kind kind = HostBitmap::Kind::kDib24;
 
   std::vector<std::string> operands;
-  bool single = false;       // the "IN OUT" form: operands[0] into operands[1]
-  std::string output_dir;    // -o
+  bool single = false;     // the "IN OUT" form: operands[0] into operands[1]
+  std::string output_dir;  // -o
   bool has_suffix = false;
-  std::string suffix;        // --suffix
-  bool recursive = false;    // -r
+  std::string suffix;      // --suffix
+  bool recursive = false;  // -r
   bool in_place = false;
   bool overwrite = false;
   bool ignore_local = false;

@@ -1,5 +1,3 @@
-// File: cli/presets.cpp
-//
 // The presets folder is the program's own folder joined with
 // CHROMALINE_PRESETS_DIR, a path the build fixes: "presets" where the
 // presets lie beside the program, "../../../share/chromaline/presets" in

@@ -1,5 +1,3 @@
-// File: cli/presets.h
-//
 // Presets by name: `--preset crisp` is the settings store crisp.store in
 // the presets folder that ships with the program. The folder is found from
 // the program's own real file, never from the current folder: beside it

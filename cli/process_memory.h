@@ -1,5 +1,3 @@
-// File: cli/process_memory.h
-//
 // A batch takes and frees buffers of the picture's size several times for
 // every picture (the rows read, the host's bitmap, the plug-in's working
 // planes, the rows encoded). Handed back to the system at once, each must

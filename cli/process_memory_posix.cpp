@@ -1,5 +1,3 @@
-// File: cli/process_memory_posix.cpp
-//
 // The C library's allocator: every block from its heaps (none mapped on
 // its own, which is what it does with large ones) and nothing trimmed
 // from their tops, so a freed picture buffer serves the next picture.

@@ -1,5 +1,3 @@
-// File: cli/process_memory_win32.cpp
-//
 // The Windows heap keeps its own large blocks as it sees fit; nothing to
 // ask of it here.
 #include "cli/process_memory.h"

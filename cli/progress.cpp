@@ -1,4 +1,4 @@
-// File: cli/progress.cpp
+// What a run shows on standard error: a progress line on a terminal, plain lines elsewhere.
 #include "cli/progress.h"
 
 #include "cli/console.h"

@@ -1,5 +1,3 @@
-// File: cli/progress.h
-//
 // What a run shows on standard error while it works. On a terminal one
 // line rewrites itself: pictures done of the total, the current picture's
 // progress, the speed in megapixels per second and the time left. Without

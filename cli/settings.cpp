@@ -1,5 +1,3 @@
-// File: cli/settings.cpp
-//
 // The keys, their types, defaults and the values the settings dialog lets
 // through all come from the one settings table (kSettings), the stages and
 // their words from the stage table (kStages): nothing here repeats them.
@@ -22,7 +20,8 @@ namespace {
 bool SameName(const std::string& a, const char* b) {
   if (a.size() != std::strlen(b)) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
   }
   return true;
 }
@@ -82,6 +81,14 @@ std::string StageSwitchList() {
   return text;
 }
 
+// A line of --help under --set: the key in a column of its own, then the text.
+std::string HelpLine(const char* key, const std::string& text) {
+  std::string line = "      " + std::string(key);
+  line.resize(20, ' ');
+  return line + text + "\n";
+}
+
+// The whole text, and too large fails: the command line names a bad value rather than read part of it.
 bool WholeInteger(const std::string& text, int64_t* value) {
   const char* first = text.data();
   const char* last = first + text.size();
@@ -176,11 +183,7 @@ std::vector<std::string> OutsideDialogRanges(const FilterSettings& settings, con
 
 std::string SettingKeysHelp() {
   std::string text;
-  for (const Setting& key : kSettings) {
-    std::string name = key.name;
-    name.resize(14, ' ');
-    text += "      " + name + Accepted(key) + "\n";
-  }
+  for (const Setting& key : kSettings) text += HelpLine(key.name, Accepted(key));
   return text;
 }
 
@@ -231,10 +234,6 @@ int BlurCount(const FilterSettings& s) {
 
 std::string StageSwitchesHelp() {
   std::string text;
-  for (const Stage& stage : kStages) {
-    std::string key = stage.switch_key;
-    key.resize(14, ' ');
-    text += "      " + key + stage.help + "\n";
-  }
+  for (const Stage& stage : kStages) text += HelpLine(stage.switch_key, stage.help);
   return text;
 }

@@ -1,5 +1,3 @@
-// File: cli/settings.h
-//
 // The settings the command line takes with --set KEY=VALUE: the thirteen
 // keys of the host store (names matched without regard to case, always
 // written as the store spells them), their types, and the values the

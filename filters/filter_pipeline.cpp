@@ -1,5 +1,3 @@
-// File: filters/filter_pipeline.cpp
-//
 // The region handling of the pipeline and the stages' walk (kStages).
 #include "filters/filter_pipeline.h"
 

@@ -1,5 +1,3 @@
-// File: filters/filter_pipeline.h
-//
 // FilterPipeline: the one routine through which every picture is filtered.
 // It copies the bitmap into a PixelBuffer, runs the enabled stages in the
 // fixed order gamma, auto-levels, local contrast, unsharp mask, tone, and

@@ -1,5 +1,3 @@
-// File: filters/pixel_buffer.cpp
-//
 // Creation and ownership of PixelBuffer blocks. Sizes are worked out in 64
 // bits and refused when the block would not fit in 32 bits, so nothing
 // wraps round on a 32-bit host.

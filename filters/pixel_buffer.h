@@ -1,5 +1,3 @@
-// File: filters/pixel_buffer.h
-//
 // PixelBuffer: one zero-filled block holding a 40-byte bitmap information
 // header, an optional colour table and the pixel rows, exactly like a
 // packed device-independent bitmap. Rows are stored bottom-up and padded to
@@ -57,9 +55,7 @@ class PixelBuffer {
   const unsigned char* pixels() const { return block_ + PixelOffset(); }
   // Image row y, counted from the top of the picture (stored bottom-up).
   unsigned char* row(int y) { return pixels() + static_cast<size_t>(height() - 1 - y) * stride(); }
-  const unsigned char* row(int y) const {
-    return pixels() + static_cast<size_t>(height() - 1 - y) * stride();
-  }
+  const unsigned char* row(int y) const { return pixels() + static_cast<size_t>(height() - 1 - y) * stride(); }
   // height * stride: every pixel byte including row padding.
   size_t pixel_bytes() const { return static_cast<size_t>(height()) * stride(); }
 

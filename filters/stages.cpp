@@ -1,5 +1,3 @@
-// File: filters/stages.cpp
-//
 // The stage table: what each stage reads of FilterSettings, and its words
 // for the command line. A new stage is one row here, its entry point in
 // stages.h and its own file.

@@ -1,5 +1,3 @@
-// File: filters/stages.h
-//
 // The entry points of the filter stages, in pipeline order, and the one
 // table of the stages (kStages) that the pipeline, the command line's notes
 // and its help all walk. Each stage works on 24-bit PixelBuffers and knows

@@ -1,5 +1,3 @@
-// File: host/host_bitmap.h
-//
 // The bitmap the reference host hands the plug-in for callback code 8: a
 // GDI bitmap on Windows (a 24- or 32-bit DIB section, or a device-dependent
 // bitmap), a ChromalineHostBitmap descriptor elsewhere.

@@ -1,5 +1,3 @@
-// File: host/host_bitmap_gdi.cpp
-//
 // Host bitmaps as GDI objects: DIB sections of 24 and 32 bits and a
 // device-dependent bitmap compatible with the screen.
 #include <windows.h>

@@ -1,5 +1,3 @@
-// File: host/host_bitmap_portable.cpp
-//
 // Host bitmaps as ChromalineHostBitmap descriptors over memory of our own.
 // 24-bit bitmaps are stored bottom-up with padded rows, 32-bit ones top-down
 // with an alpha byte the plug-in must leave alone, so both row orders and

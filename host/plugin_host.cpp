@@ -1,4 +1,4 @@
-// File: host/plugin_host.cpp
+// The reference host: loads the plug-in, sends it messages and answers its callback.
 #include "host/plugin_host.h"
 
 #include <cstring>
@@ -22,7 +22,7 @@ bool PluginHost::LoadWithoutCallback(const std::string& path, std::string* error
 
 bool PluginHost::Load(const std::string& path, std::string* error) {
   if (!LoadWithoutCallback(path, error)) return false;
-  Send(3, reinterpret_cast<void*>(callback()));
+  Send(kMessageSetCallback, reinterpret_cast<void*>(callback()));
   return true;
 }
 
@@ -37,7 +37,7 @@ int32_t PluginHost::FilterImage(const char* path, uint32_t image_id, const HostB
   bitmap_ = bitmap != nullptr ? bitmap->handle() : 0;
   region_ = region;
   stop_queries_ = 0;
-  const int32_t result = SendText(14, path, image_id);
+  const int32_t result = SendText(kMessageFilterImage, path, image_id);
   bitmap_ = 0;
   return result;
 }

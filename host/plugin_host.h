@@ -1,5 +1,3 @@
-// File: host/plugin_host.h
-//
 // PluginHost: the reference host viewer. It loads the plug-in, hands it a
 // callback, keeps the settings store for codes 5 and 6, supplies the bitmap
 // (code 8) and region (code 14) of the picture being filtered, answers the

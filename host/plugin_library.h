@@ -1,5 +1,3 @@
-// File: host/plugin_library.h
-//
 // Loading the plug-in module and finding its entry point: LoadLibrary and
 // the decorated export "_zorPlugInMsgHandler@12" on Windows, dlopen and
 // "zorPlugInMsgHandler" elsewhere.

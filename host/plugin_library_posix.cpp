@@ -1,4 +1,4 @@
-// File: host/plugin_library_posix.cpp
+// Loading the plug-in with dlopen and finding its entry point with dlsym.
 #include <dlfcn.h>
 #include <unistd.h>
 

@@ -1,5 +1,3 @@
-// File: host/plugin_library_win32.cpp
-//
 // The plug-in DLL loaded by its UTF-8 name through the W calls.
 #include <windows.h>
 
@@ -36,8 +34,8 @@ bool PluginLibrary::Load(const std::string& path, std::string* error) {
     return false;
   }
   module_ = module;
-  entry_ = reinterpret_cast<PluginMsgHandler>(
-      reinterpret_cast<void*>(GetProcAddress(module, "_zorPlugInMsgHandler@12")));
+  entry_ =
+      reinterpret_cast<PluginMsgHandler>(reinterpret_cast<void*>(GetProcAddress(module, "_zorPlugInMsgHandler@12")));
   if (entry_ == nullptr) {
     *error = path + ": no export _zorPlugInMsgHandler@12";
     Unload();

@@ -1,4 +1,4 @@
-// File: host/settings_store.cpp
+// The reference host's settings store and the settings file it is kept in.
 #include "host/settings_store.h"
 
 #include <cerrno>

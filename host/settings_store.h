@@ -1,5 +1,3 @@
-// File: host/settings_store.h
-//
 // The reference host's settings store: typed values by section and key,
 // answering callback codes 5 (write) and 6 (read). It can be kept in a text
 // file so that a user's global settings survive between runs.

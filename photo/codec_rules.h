@@ -1,5 +1,3 @@
-// File: photo/codec_rules.h
-//
 // Rules the native and the Windows codecs share on encoding, and how their
 // notes list things (defined in photo/photo_format.cpp).
 #ifndef CHROMALINE_PHOTO_CODEC_RULES_H_

@@ -44,14 +44,15 @@ void CheckJpeg(const Photo& photo, const EncodeOptions& options, const std::vect
   const int asked = like_source ? source.quality : options.quality;
   std::string& shortfall = check->shortfall;
   if (written.quality < asked - 1) {
-    AddToList(&shortfall, "quality " + std::to_string(written.quality) + " where " + std::to_string(asked) +
-                              " was asked", "; ");
+    AddToList(&shortfall,
+              "quality " + std::to_string(written.quality) + " where " + std::to_string(asked) + " was asked", "; ");
   }
   // Never less colour resolution than a JPEG source had, whatever quality
   // was asked.
   const bool colour_out = written.components >= 3;
-  const bool coarser = source.quality > 0 && source.components >= 3 && !gray && colour_out &&
-                       (written.subsampling_x > source.subsampling_x || written.subsampling_y > source.subsampling_y);
+  const bool coarser =
+      source.quality > 0 && source.components >= 3 && !gray && colour_out &&
+      (written.subsampling_x > source.subsampling_x || written.subsampling_y > source.subsampling_y);
   const std::string colour = "colour at " + SubsamplingName(written.subsampling_x, written.subsampling_y);
   const std::string had = SubsamplingName(source.subsampling_x, source.subsampling_y);
   if (coarser) AddToList(&shortfall, colour + " where " + had + " or finer was asked", "; ");
@@ -65,8 +66,10 @@ void CheckJpeg(const Photo& photo, const EncodeOptions& options, const std::vect
   // An asked quality below the source's own is the user's choice; an
   // encoder that wrote less than both is not.
   if (source.quality > 0 && written.quality < source.quality - kQualityTolerance && written.quality < asked - 1) {
-    AddToList(&check->lowered, "quality " + std::to_string(written.quality) + " where the original had " +
-                                   std::to_string(source.quality), "; ");
+    AddToList(
+        &check->lowered,
+        "quality " + std::to_string(written.quality) + " where the original had " + std::to_string(source.quality),
+        "; ");
   }
   if (coarser) AddToList(&check->lowered, colour + " where the original had " + had, "; ");
 }

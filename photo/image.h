@@ -1,5 +1,3 @@
-// File: photo/image.h
-//
 // A picture in the host's memory: rows from the top, three bytes per pixel
 // in blue, green, red order, no padding.
 #ifndef CHROMALINE_PHOTO_IMAGE_H_

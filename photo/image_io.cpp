@@ -1,5 +1,3 @@
-// File: photo/image_io.cpp
-//
 // The plain picture files of photo/image.h (what the tests and the compare
 // command read and write), on the photo codecs of either platform (libvips
 // natively, WIC on Windows): read upright without alpha or metadata,

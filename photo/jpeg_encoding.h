@@ -1,5 +1,3 @@
-// File: photo/jpeg_encoding.h
-//
 // How a JPEG file was encoded, read from its header segments:
 // the quality it was saved at, its chroma subsampling, whether it is
 // progressive and whether its Huffman tables were optimised, so that the

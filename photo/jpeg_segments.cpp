@@ -1,5 +1,3 @@
-// File: photo/jpeg_segments.cpp
-//
 // JPEG segments: marker 0xff xx, a big-endian length that counts itself,
 // the payload. Metadata segments are known by the signature that starts
 // their payload.
@@ -64,8 +62,18 @@ void PutSegment(std::vector<uint8_t>* out, uint8_t marker, const char* signature
 // (after its signature).
 std::vector<uint8_t> IptcResource(const std::vector<uint8_t>& iptc) {
   const size_t size = iptc.size();
-  const uint8_t head[12] = {'8', 'B', 'I', 'M', kIptcResource >> 8, kIptcResource & 0xff, 0, 0,
-                            uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size)};
+  const uint8_t head[12] = {'8',
+                            'B',
+                            'I',
+                            'M',
+                            kIptcResource >> 8,
+                            kIptcResource & 0xff,
+                            0,
+                            0,
+                            uint8_t(size >> 24),
+                            uint8_t(size >> 16),
+                            uint8_t(size >> 8),
+                            uint8_t(size)};
   std::vector<uint8_t> resource(sizeof head + size + (size & 1), 0);
   std::memcpy(resource.data(), head, sizeof head);
   if (size > 0) std::memcpy(resource.data() + sizeof head, iptc.data(), size);
@@ -140,7 +148,8 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
   ForEachJpegSegment(data, size, [&](uint8_t marker, const uint8_t* payload, size_t length) {
     if (marker == 0xe1 && metadata->exif.empty() && Starts(payload, length, kExifSignature, kExifSignatureSize)) {
       metadata->exif.assign(payload, payload + length);
-    } else if (marker == 0xe1 && metadata->xmp.empty() && Starts(payload, length, kXmpSignature, kXmpSignatureSize)) {
+    } else if (marker == 0xe1 && metadata->xmp.empty() &&
+               Starts(payload, length, kXmpSignature, kXmpSignatureSize)) {
       metadata->xmp.assign(payload + kXmpSignatureSize, payload + length);
     } else if (marker == 0xed && Starts(payload, length, kPhotoshopSignature, kPhotoshopSignatureSize)) {
       // Resources too large for one segment go on in the next ones.
@@ -149,7 +158,8 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
       if (length < kIccSize) return true;
       const size_t number = payload[sizeof(kIcc)], count = payload[sizeof(kIcc) + 1];
       if (icc_chunks.empty()) icc_chunks.resize(count);
-      if (number == 0 || number > icc_chunks.size() || count != icc_chunks.size() || !icc_chunks[number - 1].empty()) {
+      if (number == 0 || number > icc_chunks.size() || count != icc_chunks.size() ||
+          !icc_chunks[number - 1].empty()) {
         icc_damaged = true;
       } else {
         icc_chunks[number - 1].assign(payload + kIccSize, payload + length);
@@ -206,8 +216,20 @@ bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const PhotoMetadata& m) {
     const size_t count = (m.icc.size() + kIccChunk - 1) / kIccChunk;
     for (size_t i = 0; i < count; ++i) {
       const size_t at = i * kIccChunk, size = std::min(kIccChunk, m.icc.size() - at);
-      const char signature[kIccSize] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0,
-                                        static_cast<char>(i + 1), static_cast<char>(count)};
+      const char signature[kIccSize] = {'I',
+                                        'C',
+                                        'C',
+                                        '_',
+                                        'P',
+                                        'R',
+                                        'O',
+                                        'F',
+                                        'I',
+                                        'L',
+                                        'E',
+                                        0,
+                                        static_cast<char>(i + 1),
+                                        static_cast<char>(count)};
       PutSegment(&segments, 0xe2, signature, kIccSize, m.icc.data() + at, size);
     }
   }

@@ -1,5 +1,3 @@
-// File: photo/jpeg_segments.h
-//
 // A JPEG file's segments at the byte level, in both builds: the metadata
 // blocks read from its APPn and COM segments, and written into the bytes
 // an encoder made, for codecs that neither read nor write them (the

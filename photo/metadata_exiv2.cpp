@@ -1,5 +1,3 @@
-// File: photo/metadata_exiv2.cpp
-//
 // exiv2 reads the blocks of a picture file libvips does not hand over, and
 // writes into libvips' JPEG and TIFF output what libvips leaves out there.
 // PNG output needs no exiv2 pass (it would turn the eXIf chunk into a text
@@ -48,10 +46,9 @@ void StartExiv2() {
 // resources): none of them belongs in the EXIF block of another file, and
 // in a TIFF file libvips writes its own.
 bool LayoutTag(uint16_t tag) {
-  static const uint16_t kTags[] = {
-      0x00fe, 0x00ff, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x010a, 0x0111, 0x0115, 0x0116, 0x0117,
-      0x011c, 0x013d, 0x0140, 0x0142, 0x0143, 0x0144, 0x0145, 0x014a, 0x0152, 0x0153, 0x015b, 0x0201,
-      0x0202, 0x0212, 0x02bc, 0x83bb, 0x8649, 0x8773};
+  static const uint16_t kTags[] = {0x00fe, 0x00ff, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x010a, 0x0111, 0x0115,
+                                   0x0116, 0x0117, 0x011c, 0x013d, 0x0140, 0x0142, 0x0143, 0x0144, 0x0145, 0x014a,
+                                   0x0152, 0x0153, 0x015b, 0x0201, 0x0202, 0x0212, 0x02bc, 0x83bb, 0x8649, 0x8773};
   return std::find(std::begin(kTags), std::end(kTags), tag) != std::end(kTags);
 }
 
@@ -61,7 +58,8 @@ bool MoreThanLayout(const Exiv2::ExifData& data) {
   return std::any_of(data.begin(), data.end(), [](const Exiv2::Exifdatum& datum) {
     const std::string group = datum.groupName();
     const uint16_t tag = datum.tag();
-    if (group == "Image") return !(LayoutTag(tag) || tag == 0x0112 || tag == 0x011a || tag == 0x011b || tag == 0x0128);
+    if (group == "Image")
+      return !(LayoutTag(tag) || tag == 0x0112 || tag == 0x011a || tag == 0x011b || tag == 0x0128);
     return group == "Photo" || group == "GPSInfo";  // not the layout of a second page
   });
 }
@@ -159,8 +157,8 @@ FileMetadata ReadMetadataExiv2(const std::string& path) {
     }
     const bool tiff = image->imageType() == Exiv2::ImageType::tiff;
     if (!tiff || MoreThanLayout(exif)) {
-      blocks.exif = EncodeExif(exif, image->byteOrder() == Exiv2::invalidByteOrder ? Exiv2::littleEndian
-                                                                                    : image->byteOrder());
+      blocks.exif =
+          EncodeExif(exif, image->byteOrder() == Exiv2::invalidByteOrder ? Exiv2::littleEndian : image->byteOrder());
     }
     if (!image->iptcData().empty()) blocks.iptc = Bytes(Exiv2::IptcParser::encode(image->iptcData()));
     const std::string& xmp = image->xmpPacket();

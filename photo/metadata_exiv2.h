@@ -1,5 +1,3 @@
-// File: photo/metadata_exiv2.h
-//
 // The metadata libvips does not carry, through exiv2 (native build): IPTC
 // in every format, the JPEG comment, the EXIF of TIFF files, the EXIF and
 // XMP that ImageMagick keeps in PNG text chunks; and the EXIF block and XMP

@@ -1,5 +1,3 @@
-// File: photo/metadata_wic.cpp
-//
 // The metadata the Windows build keeps. EXIF, IPTC, XMP, the comment and
 // the ICC profile of JPEG and PNG files are read from the file's bytes
 // (the decoder's ICC profile first, for every format) and written into the

@@ -1,5 +1,3 @@
-// File: photo/orientation.cpp
-//
 // Reads the orientation from an EXIF block (found in a JPEG's segments by
 // photo/jpeg_segments) and the metadata tags of a TIFF file's first
 // directory, edits an EXIF block (and an XMP packet) to describe the upright
@@ -71,14 +69,38 @@ void Put32(uint8_t* at, uint32_t value, bool big_endian) {
 // position in the stored pixels.
 void StoredPosition(int orientation, int x, int y, int width, int height, int* sx, int* sy) {
   switch (orientation) {
-    case 2: *sx = width - 1 - x; *sy = y; break;
-    case 3: *sx = width - 1 - x; *sy = height - 1 - y; break;
-    case 4: *sx = x; *sy = height - 1 - y; break;
-    case 5: *sx = y; *sy = x; break;
-    case 6: *sx = y; *sy = width - 1 - x; break;
-    case 7: *sx = height - 1 - y; *sy = width - 1 - x; break;
-    case 8: *sx = height - 1 - y; *sy = x; break;
-    default: *sx = x; *sy = y; break;
+    case 2:
+      *sx = width - 1 - x;
+      *sy = y;
+      break;
+    case 3:
+      *sx = width - 1 - x;
+      *sy = height - 1 - y;
+      break;
+    case 4:
+      *sx = x;
+      *sy = height - 1 - y;
+      break;
+    case 5:
+      *sx = y;
+      *sy = x;
+      break;
+    case 6:
+      *sx = y;
+      *sy = width - 1 - x;
+      break;
+    case 7:
+      *sx = height - 1 - y;
+      *sy = width - 1 - x;
+      break;
+    case 8:
+      *sx = height - 1 - y;
+      *sy = x;
+      break;
+    default:
+      *sx = x;
+      *sy = y;
+      break;
   }
 }
 

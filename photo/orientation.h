@@ -1,5 +1,3 @@
-// File: photo/orientation.h
-//
 // EXIF orientation where the Windows codecs lack it: WIC's metadata reader
 // and flip-rotator come first; these are what the codecs fall back on where
 // those parts are missing (Wine's WIC reads no JPEG metadata and its

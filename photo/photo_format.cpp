@@ -1,5 +1,3 @@
-// File: photo/photo_format.cpp
-//
 // What the native and the Windows codecs share: the formats' names (what a
 // file name's extension or a --format word asks for), the checks of an
 // encoding request, and the rules of photo/codec_rules.h.
@@ -49,10 +47,14 @@ bool PhotoFormatOfBytes(const uint8_t* data, size_t size, PhotoFormat* format) {
 
 const char* PhotoFormatName(PhotoFormat format) {
   switch (format) {
-    case PhotoFormat::kPng: return "png";
-    case PhotoFormat::kJpeg: return "jpeg";
-    case PhotoFormat::kBmp: return "bmp";
-    case PhotoFormat::kTiff: return "tiff";
+    case PhotoFormat::kPng:
+      return "png";
+    case PhotoFormat::kJpeg:
+      return "jpeg";
+    case PhotoFormat::kBmp:
+      return "bmp";
+    case PhotoFormat::kTiff:
+      return "tiff";
   }
   return "?";
 }

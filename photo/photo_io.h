@@ -1,5 +1,3 @@
-// File: photo/photo_io.h
-//
 // Photo files for the command line: a picture is read upright (its EXIF
 // orientation undone), reduced to the 8-bit blue-green-red rows the plug-in
 // filters, with what the filters must not touch kept aside (alpha, EXIF,
@@ -54,12 +52,12 @@ struct Photo {
   Image image;                 // upright, 8 bits per channel, what the plug-in filters
   std::vector<uint8_t> alpha;  // empty, or width * height values put back unchanged
   PhotoMetadata metadata;
-  int orientation = 1;         // the EXIF orientation that was undone on reading (1 = none)
-  int source_bits = 8;         // bits per channel of the file (16: reduced to 8 on reading)
-  bool cmyk = false;           // the file's colour model is CMYK (turned into RGB on reading)
-  bool palette = false;        // the file's colours are a palette (written back as full colours)
-  bool gray = false;           // the file had one colour channel: written so again while the picture stays gray
-  JpegEncoding jpeg;           // of a JPEG file; natively a progressive one is written progressive again
+  int orientation = 1;   // the EXIF orientation that was undone on reading (1 = none)
+  int source_bits = 8;   // bits per channel of the file (16: reduced to 8 on reading)
+  bool cmyk = false;     // the file's colour model is CMYK (turned into RGB on reading)
+  bool palette = false;  // the file's colours are a palette (written back as full colours)
+  bool gray = false;     // the file had one colour channel: written so again while the picture stays gray
+  JpegEncoding jpeg;     // of a JPEG file; natively a progressive one is written progressive again
   // The resolution the file gave (JFIF density, PNG pHYs, TIFF tags), in
   // pixels per inch across and down the upright picture; 0 when it gave
   // none. Written again into formats that hold one.
@@ -72,7 +70,7 @@ struct Photo {
 
 struct EncodeOptions {
   PhotoFormat format = PhotoFormat::kPng;
-  int quality = 90;            // JPEG, 1..100
+  int quality = 90;  // JPEG, 1..100
   // JPEG from a JPEG: its estimated quality, its chroma subsampling and (natively)
   // its kind of Huffman tables instead of `quality` and the defaults.
   bool jpeg_like_source = false;

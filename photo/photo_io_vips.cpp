@@ -1,5 +1,3 @@
-// File: photo/photo_io_vips.cpp
-//
 // The photo codecs natively, on libvips: any format libvips reads, turned
 // upright with vips_autorot, colour reduced to 8-bit sRGB, alpha and the
 // metadata blobs kept aside; encoding builds a libvips image from the
@@ -36,7 +34,8 @@ bool StartVips(std::string* error) {
     if (VIPS_INIT("chromaline-host") != 0) return false;
     // libvips' warnings (a damaged tile, a short file) would be printed in
     // the middle of the progress line; the error that follows names them.
-    g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, [](const char*, GLogLevelFlags, const char*, void*) {}, nullptr);
+    g_log_set_handler(
+        "VIPS", G_LOG_LEVEL_WARNING, [](const char*, GLogLevelFlags, const char*, void*) {}, nullptr);
     // No operation cache: a batch reads each file once, and a file rewritten
     // under the same name must be read again.
     vips_cache_set_max(0);
@@ -68,9 +67,14 @@ std::vector<uint8_t> Blob(VipsImage* image, const char* name) {
 
 int SourceBits(VipsImage* image) {
   switch (image->BandFmt) {
-    case VIPS_FORMAT_UCHAR: case VIPS_FORMAT_CHAR: return 8;
-    case VIPS_FORMAT_USHORT: case VIPS_FORMAT_SHORT: return 16;
-    default: return 32;
+    case VIPS_FORMAT_UCHAR:
+    case VIPS_FORMAT_CHAR:
+      return 8;
+    case VIPS_FORMAT_USHORT:
+    case VIPS_FORMAT_SHORT:
+      return 16;
+    default:
+      return 32;
   }
 }
 
@@ -168,8 +172,8 @@ VipsImage* Open(const std::string& path, int exif_orientation, int* orientation)
   *orientation = vips_image_get_orientation(image);
   if (*orientation != 1) return image;
   g_object_unref(image);
-  return vips_image_new_from_file(path.c_str(), "fail_on", VIPS_FAIL_ON_TRUNCATED, "access",
-                                  VIPS_ACCESS_SEQUENTIAL, nullptr);
+  return vips_image_new_from_file(path.c_str(), "fail_on", VIPS_FAIL_ON_TRUNCATED, "access", VIPS_ACCESS_SEQUENTIAL,
+                                  nullptr);
 }
 
 // Red-green-blue to blue-green-red, and back (the same swap), from 3-byte
@@ -288,8 +292,8 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
   } else {
     SwapRedBlue(from, to, pixels);
   }
-  ImageRef out(vips_image_new_from_memory(rows->data(), rows->size(), image.width, image.height, bands,
-                                          VIPS_FORMAT_UCHAR));
+  ImageRef out(
+      vips_image_new_from_memory(rows->data(), rows->size(), image.width, image.height, bands, VIPS_FORMAT_UCHAR));
   if (!out) return out;
   out->Type = gray ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB;
   if (photo.dpi_x > 0 && photo.dpi_y > 0) {
@@ -299,7 +303,8 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
   }
   const PhotoMetadata& meta = photo.metadata;
   if (with_metadata) {
-    if (!meta.exif.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_EXIF_NAME, meta.exif.data(), meta.exif.size());
+    if (!meta.exif.empty())
+      vips_image_set_blob_copy(out.get(), VIPS_META_EXIF_NAME, meta.exif.data(), meta.exif.size());
     if (!meta.xmp.empty()) vips_image_set_blob_copy(out.get(), VIPS_META_XMP_NAME, meta.xmp.data(), meta.xmp.size());
     if (!meta.icc.empty() && ProfileFits(meta.icc, gray)) {
       vips_image_set_blob_copy(out.get(), VIPS_META_ICC_NAME, meta.icc.data(), meta.icc.size());

@@ -1,5 +1,3 @@
-// File: photo/photo_io_wic.cpp
-//
 // The photo codecs on Windows, on the Windows Imaging Component: any format
 // a WIC decoder is installed for, turned upright from the EXIF orientation
 // with WIC's flip-rotator, converted to 8-bit BGR (and alpha) by WIC's
@@ -85,18 +83,20 @@ void DescribeFormat(IWICImagingFactory* factory, const WICPixelFormatGUID& forma
       SUCCEEDED(info2->SupportsTransparency(&transparency))) {
     *alpha = transparency != FALSE;
   } else {
-    static const GUID* const kAlphaFormats[] = {
-        &GUID_WICPixelFormat32bppBGRA, &GUID_WICPixelFormat32bppRGBA,  &GUID_WICPixelFormat64bppRGBA,
-        &GUID_WICPixelFormat64bppBGRA, &GUID_WICPixelFormat32bppPBGRA, &GUID_WICPixelFormat64bppPRGBA};
+    static const GUID* const kAlphaFormats[] = {&GUID_WICPixelFormat32bppBGRA,  &GUID_WICPixelFormat32bppRGBA,
+                                                &GUID_WICPixelFormat64bppRGBA,  &GUID_WICPixelFormat64bppBGRA,
+                                                &GUID_WICPixelFormat32bppPBGRA, &GUID_WICPixelFormat64bppPRGBA};
     for (const GUID* known : kAlphaFormats) *alpha = *alpha || IsEqualGUID(*known, format);
   }
 }
 
 bool GrayFormat(const WICPixelFormatGUID& format) {
   static const GUID* const kGray[] = {
-      &GUID_WICPixelFormatBlackWhite,         &GUID_WICPixelFormat2bppGray,         &GUID_WICPixelFormat4bppGray,
-      &GUID_WICPixelFormat8bppGray,           &GUID_WICPixelFormat16bppGray,        &GUID_WICPixelFormat16bppGrayFixedPoint,
-      &GUID_WICPixelFormat16bppGrayHalf,      &GUID_WICPixelFormat32bppGrayFloat,   &GUID_WICPixelFormat32bppGrayFixedPoint};
+      &GUID_WICPixelFormatBlackWhite,         &GUID_WICPixelFormat2bppGray,
+      &GUID_WICPixelFormat4bppGray,           &GUID_WICPixelFormat8bppGray,
+      &GUID_WICPixelFormat16bppGray,          &GUID_WICPixelFormat16bppGrayFixedPoint,
+      &GUID_WICPixelFormat16bppGrayHalf,      &GUID_WICPixelFormat32bppGrayFloat,
+      &GUID_WICPixelFormat32bppGrayFixedPoint};
   for (const GUID* gray : kGray) {
     if (IsEqualGUID(*gray, format)) return true;
   }
@@ -136,8 +136,8 @@ void ReadFileMetadata(const std::string& path, Photo* photo) {
   std::fclose(file);
   if (head.empty()) return;
   PhotoMetadata& meta = photo->metadata;
-  std::string problem = jpeg ? ReadJpegMetadata(head.data(), head.size(), &meta)
-                             : ReadPngMetadata(head.data(), head.size(), &meta);
+  std::string problem =
+      jpeg ? ReadJpegMetadata(head.data(), head.size(), &meta) : ReadPngMetadata(head.data(), head.size(), &meta);
   if (jpeg) JpegEncodingFromHead(head.data(), head.size(), &photo->jpeg);
   if (!problem.empty()) photo->notes.push_back(problem);
 }
@@ -169,15 +169,15 @@ struct Turn {
   WICBitmapTransformOptions flip;
 };
 const Turn kTurns[9] = {
-    {WICBitmapTransformRotate0, WICBitmapTransformRotate0},          // (unused)
-    {WICBitmapTransformRotate0, WICBitmapTransformRotate0},          // 1 upright
-    {WICBitmapTransformRotate0, WICBitmapTransformFlipHorizontal},   // 2 mirrored
-    {WICBitmapTransformRotate180, WICBitmapTransformRotate0},        // 3 upside down
-    {WICBitmapTransformRotate0, WICBitmapTransformFlipVertical},     // 4 mirrored upside down
-    {WICBitmapTransformRotate90, WICBitmapTransformFlipHorizontal},  // 5 transposed
-    {WICBitmapTransformRotate90, WICBitmapTransformRotate0},         // 6 turned left
-    {WICBitmapTransformRotate270, WICBitmapTransformFlipHorizontal}, // 7 transversed
-    {WICBitmapTransformRotate270, WICBitmapTransformRotate0},        // 8 turned right
+    {WICBitmapTransformRotate0, WICBitmapTransformRotate0},           // (unused)
+    {WICBitmapTransformRotate0, WICBitmapTransformRotate0},           // 1 upright
+    {WICBitmapTransformRotate0, WICBitmapTransformFlipHorizontal},    // 2 mirrored
+    {WICBitmapTransformRotate180, WICBitmapTransformRotate0},         // 3 upside down
+    {WICBitmapTransformRotate0, WICBitmapTransformFlipVertical},      // 4 mirrored upside down
+    {WICBitmapTransformRotate90, WICBitmapTransformFlipHorizontal},   // 5 transposed
+    {WICBitmapTransformRotate90, WICBitmapTransformRotate0},          // 6 turned left
+    {WICBitmapTransformRotate270, WICBitmapTransformFlipHorizontal},  // 7 transversed
+    {WICBitmapTransformRotate270, WICBitmapTransformRotate0},         // 8 turned right
 };
 
 HRESULT Transform(IWICImagingFactory* factory, IWICBitmapSource* source, WICBitmapTransformOptions options,
@@ -230,7 +230,8 @@ HRESULT CopyRows(IWICImagingFactory* factory, IWICBitmapSource* source, bool alp
   image.height = static_cast<int>(height);
   image.bgr.resize(pixels * 3);
   photo->alpha.clear();
-  if (!alpha) return converter->CopyPixels(nullptr, width * 3, static_cast<UINT>(image.bgr.size()), image.bgr.data());
+  if (!alpha)
+    return converter->CopyPixels(nullptr, width * 3, static_cast<UINT>(image.bgr.size()), image.bgr.data());
   std::vector<uint8_t> bgra(pixels * 4);
   if (FAILED(hr = converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bgra.size()), bgra.data()))) return hr;
   photo->alpha.resize(pixels);
@@ -253,7 +254,8 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   if (FAILED(hr)) return hr;
   bool alpha = false, low_depth = false;
   DescribeFormat(factory, format, &photo->source_bits, &alpha, &low_depth);
-  photo->cmyk = IsEqualGUID(format, GUID_WICPixelFormat32bppCMYK) || IsEqualGUID(format, GUID_WICPixelFormat64bppCMYK) ||
+  photo->cmyk = IsEqualGUID(format, GUID_WICPixelFormat32bppCMYK) ||
+                IsEqualGUID(format, GUID_WICPixelFormat64bppCMYK) ||
                 IsEqualGUID(format, GUID_WICPixelFormat40bppCMYKAlpha) ||
                 IsEqualGUID(format, GUID_WICPixelFormat80bppCMYKAlpha);
   for (const GUID* indexed : {&GUID_WICPixelFormat1bppIndexed, &GUID_WICPixelFormat2bppIndexed,
@@ -275,6 +277,14 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   // decoder gives none). A CMYK profile no longer describes the RGB rows.
   std::vector<uint8_t> icc = IccProfile(factory, frame.get());
   if (!icc.empty()) photo->metadata.icc = std::move(icc);
+  if (photo->cmyk && !photo->metadata.icc.empty()) {
+    // WIC's converter has no way through a CMYK profile (a colour transform
+    // from it is not available under Wine either): the picture is turned
+    // into RGB by Windows' own rule, which the user should know.
+    photo->notes.push_back(
+        "its CMYK colour profile is not used by the Windows build: converted to RGB by Windows' "
+        "own rule, so the colours may differ from a conversion through the profile");
+  }
   if (photo->cmyk) photo->metadata.icc.clear();
   // The EXIF block made to describe the upright picture written.
   bool had_thumbnail = false;
@@ -283,12 +293,14 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
     photo->notes.push_back("the EXIF block is damaged: left out");
   }
   if (had_thumbnail) {
-    photo->notes.push_back("its EXIF thumbnail shows the old pixels and is not carried: the Windows build cannot "
-                           "remake it (a file browser makes its own preview)");
+    photo->notes.push_back(
+        "its EXIF thumbnail shows the old pixels and is not carried: the Windows build cannot "
+        "remake it (a file browser makes its own preview)");
   }
   ResetXmpOrientation(&photo->metadata.xmp);
   if (photo->jpeg.progressive) {
-    photo->notes.push_back("progressive JPEG: a JPEG written from it is baseline (the Windows codecs write no progressive JPEG)");
+    photo->notes.push_back(
+        "progressive JPEG: a JPEG written from it is baseline (the Windows codecs write no progressive JPEG)");
   }
 
   const Turn& turn = kTurns[photo->orientation];
@@ -330,10 +342,14 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
 
 const GUID& Container(PhotoFormat format) {
   switch (format) {
-    case PhotoFormat::kJpeg: return GUID_ContainerFormatJpeg;
-    case PhotoFormat::kBmp: return GUID_ContainerFormatBmp;
-    case PhotoFormat::kTiff: return GUID_ContainerFormatTiff;
-    case PhotoFormat::kPng: break;
+    case PhotoFormat::kJpeg:
+      return GUID_ContainerFormatJpeg;
+    case PhotoFormat::kBmp:
+      return GUID_ContainerFormatBmp;
+    case PhotoFormat::kTiff:
+      return GUID_ContainerFormatTiff;
+    case PhotoFormat::kPng:
+      break;
   }
   return GUID_ContainerFormatPng;
 }
@@ -395,8 +411,8 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
   if (FAILED(hr = frame->SetSize(image.width, image.height))) return hr;
   if (photo.dpi_x > 0 && photo.dpi_y > 0 && FAILED(hr = frame->SetResolution(photo.dpi_x, photo.dpi_y))) return hr;
   WICPixelFormatGUID format = with_alpha ? GUID_WICPixelFormat32bppBGRA
-                               : gray     ? GUID_WICPixelFormat8bppGray
-                                          : GUID_WICPixelFormat24bppBGR;
+                              : gray     ? GUID_WICPixelFormat8bppGray
+                                         : GUID_WICPixelFormat24bppBGR;
   if (FAILED(hr = frame->SetPixelFormat(&format))) return hr;
 
   if (options.format == PhotoFormat::kTiff && options.keep_metadata && !photo.metadata.icc.empty() &&
@@ -466,7 +482,8 @@ bool PhotoFormatWritable(PhotoFormat format) {
   ScopedCom com;
   ScopedComPtr<IWICImagingFactory> factory;
   ScopedComPtr<IWICBitmapEncoder> encoder;
-  return SUCCEEDED(Factory(&factory)) && SUCCEEDED(factory->CreateEncoder(Container(format), nullptr, encoder.Out()));
+  return SUCCEEDED(Factory(&factory)) &&
+         SUCCEEDED(factory->CreateEncoder(Container(format), nullptr, encoder.Out()));
 }
 
 const char* PhotoCodecLimits() {

@@ -1,5 +1,3 @@
-// File: photo/png_text.cpp
-//
 // PNG chunks: a walk over the chunks of a file that reads only the
 // text ones (the image data is skipped, never inflated), the metadata blocks
 // of a file's chunks, and chunks put into encoded bytes. Every length is
@@ -30,7 +28,8 @@ void PutBigEndian(std::vector<uint8_t>* out, uint32_t v) {
 bool SameWord(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
   }
   return true;
 }
@@ -357,9 +356,8 @@ bool AddPngMetadata(std::vector<uint8_t>* png, const PhotoMetadata& m) {
   }
   if (!m.xmp.empty()) add("iTXt", text(kXmpKeyword, true, std::string(m.xmp.begin(), m.xmp.end())));
   if (!m.comment.empty()) {
-    const bool ascii = std::all_of(m.comment.begin(), m.comment.end(), [](char c) {
-      return static_cast<unsigned char>(c) < 0x80 && c != 0;
-    });
+    const bool ascii = std::all_of(m.comment.begin(), m.comment.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != 0; });
     add(ascii ? "tEXt" : "iTXt", text("Comment", !ascii, m.comment));
   }
   if (!m.iptc.empty()) add("tEXt", text("Raw profile type iptc", false, RawProfileText("iptc", m.iptc)));

@@ -1,5 +1,3 @@
-// File: photo/png_text.h
-//
 // PNG chunks at the byte level, in both builds. Natively, the two text
 // chunks neither libvips nor exiv2 hands over: the "Comment" (ImageMagick
 // writes it after the image data, where libvips does not look, and exiv2

@@ -1,4 +1,4 @@
-// File: plugin/dialog_messages.cpp
+// The messages that open the settings dialog, and what OK takes over or writes.
 #include "plugin/dialog_messages.h"
 
 #include <string>
@@ -22,7 +22,8 @@ DialogRunner PlatformRunner(const PluginState& state) {
 
 // The dialog of one picture or folder: settings resolved as for filtering,
 // written to the file that covers `path` on OK.
-bool EditLocalSettings(const PluginState& state, const std::string& path, uintptr_t parent, const DialogRunner& run) {
+bool EditLocalSettings(const PluginState& state, const std::string& path, uintptr_t parent,
+                       const DialogRunner& run) {
   SettingsDialogFields fields;
   fields.SingleImage = 1;
   fields.Pending = ReadLocalSettings(path.c_str(), state.Current);

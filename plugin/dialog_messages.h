@@ -1,5 +1,3 @@
-// File: plugin/dialog_messages.h
-//
 // The three messages that open the settings dialog: 5 (global settings),
 // 22 (hotkey in a host window) and 30 (a given picture or folder).
 //

@@ -1,5 +1,3 @@
-// File: plugin/dll_main_win32.cpp
-//
 // DllMain does nothing: no GDI+, no file or registry access under the
 // loader lock. The module handle comes from the image base
 // (plugin_module_win32.cpp), and PluginState is built on the first message.

@@ -1,5 +1,3 @@
-// File: plugin/entry.cpp
-//
 // The module's only export and the one PluginState it owns.
 //
 // Every message runs inside a module scope. The framework this plug-in was
@@ -23,7 +21,6 @@ PluginState& State() {
 }
 }  // namespace
 
-extern "C" CHROMALINE_EXPORT int32_t CHROMALINE_STDCALL zorPlugInMsgHandler(uint32_t type, void* p,
-                                                                             uint32_t a) {
+extern "C" CHROMALINE_EXPORT int32_t CHROMALINE_STDCALL zorPlugInMsgHandler(uint32_t type, void* p, uint32_t a) {
   return HandleMessage(State(), type, p, a);
 }

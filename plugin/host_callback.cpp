@@ -1,7 +1,8 @@
-// File: plugin/host_callback.cpp
+// The calls the plug-in makes back into the host, each with a freshly zeroed record.
 #include "plugin/host_callback.h"
 
 #include <cstring>
+#include <type_traits>
 
 const char kHostSection[] = "ChromalinePlugIn";
 
@@ -20,37 +21,36 @@ int32_t Call(HostCallback callback, uint32_t code, void* p, uintptr_t a) {
   return callback != nullptr ? callback(code, p, a) : 0;
 }
 
+// One record of code 6 or 5. A read sends `sent` as the default and gives
+// back whatever the host left in the value bytes; a write sends it as the
+// value.
+template <typename T>
+T ExchangeSetting(HostCallback callback, uint32_t code, const char* section, const char* key, T sent) {
+  static_assert(std::is_same_v<T, int32_t> || std::is_same_v<T, double>, "the host stores these two types");
+  HostSettingRecord record = NewRecord(section, key, std::is_same_v<T, double> ? kSettingDouble : kSettingInt);
+  std::memcpy(code == kHostReadSetting ? record.default_value : record.value, &sent, sizeof sent);
+  Call(callback, code, &record, 0);
+  T value;
+  std::memcpy(&value, record.value, sizeof value);
+  return value;
+}
+
 }  // namespace
 
-int32_t HostReadInt(HostCallback callback, const char* section, const char* key, int32_t fallback) {
-  HostSettingRecord record = NewRecord(section, key, kSettingInt);
-  std::memcpy(record.default_value, &fallback, sizeof fallback);
-  Call(callback, kHostReadSetting, &record, 0);
-  int32_t value;
-  std::memcpy(&value, record.value, sizeof value);
-  return value;
+template <typename T>
+T HostReadSetting(HostCallback callback, const char* section, const char* key, T fallback) {
+  return ExchangeSetting(callback, kHostReadSetting, section, key, fallback);
 }
 
-double HostReadDouble(HostCallback callback, const char* section, const char* key, double fallback) {
-  HostSettingRecord record = NewRecord(section, key, kSettingDouble);
-  std::memcpy(record.default_value, &fallback, sizeof fallback);
-  Call(callback, kHostReadSetting, &record, 0);
-  double value;
-  std::memcpy(&value, record.value, sizeof value);
-  return value;
+template <typename T>
+void HostWriteSetting(HostCallback callback, const char* section, const char* key, T value) {
+  ExchangeSetting(callback, kHostWriteSetting, section, key, value);
 }
 
-void HostWriteInt(HostCallback callback, const char* section, const char* key, int32_t value) {
-  HostSettingRecord record = NewRecord(section, key, kSettingInt);
-  std::memcpy(record.value, &value, sizeof value);
-  Call(callback, kHostWriteSetting, &record, 0);
-}
-
-void HostWriteDouble(HostCallback callback, const char* section, const char* key, double value) {
-  HostSettingRecord record = NewRecord(section, key, kSettingDouble);
-  std::memcpy(record.value, &value, sizeof value);
-  Call(callback, kHostWriteSetting, &record, 0);
-}
+template int32_t HostReadSetting(HostCallback, const char*, const char*, int32_t);
+template double HostReadSetting(HostCallback, const char*, const char*, double);
+template void HostWriteSetting(HostCallback, const char*, const char*, int32_t);
+template void HostWriteSetting(HostCallback, const char*, const char*, double);
 
 BitmapHandle HostGetBitmap(HostCallback callback, uint32_t image_id) {
   uintptr_t slot = 0;

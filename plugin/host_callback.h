@@ -1,5 +1,3 @@
-// File: plugin/host_callback.h
-//
 // Every call the plug-in makes back into the host goes through here. With
 // no callback yet (message 3 not seen) nothing is called: reads give their
 // default-free zero, requests give nothing.
@@ -16,13 +14,14 @@
 // The section every host store key lives in.
 extern const char kHostSection[];
 
-// Host store operations: one call of code 6 (read) or 5 (write) with a
-// freshly zeroed HostSettingRecord. A read returns whatever the host left in
-// the value bytes, so a host that writes nothing yields 0.
-int32_t HostReadInt(HostCallback callback, const char* section, const char* key, int32_t fallback);
-double HostReadDouble(HostCallback callback, const char* section, const char* key, double fallback);
-void HostWriteInt(HostCallback callback, const char* section, const char* key, int32_t value);
-void HostWriteDouble(HostCallback callback, const char* section, const char* key, double value);
+// Host store operations, for int32_t (type 1) and double (type 2): one call
+// of code 6 (read) or 5 (write) with a freshly zeroed HostSettingRecord. A
+// read returns whatever the host left in the value bytes, so a host that
+// writes nothing yields 0.
+template <typename T>
+T HostReadSetting(HostCallback callback, const char* section, const char* key, T fallback);
+template <typename T>
+void HostWriteSetting(HostCallback callback, const char* section, const char* key, T value);
 
 // Code 8: the bitmap handle of an image (0 when the host gives none).
 BitmapHandle HostGetBitmap(HostCallback callback, uint32_t image_id);

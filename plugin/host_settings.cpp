@@ -1,4 +1,4 @@
-// File: plugin/host_settings.cpp
+// The global settings loaded from and saved to the host's store, key by key.
 #include "plugin/host_settings.h"
 
 #include "settings/setting_table.h"
@@ -9,9 +9,12 @@ namespace {
 // Where an integer setting lives in the state.
 int32_t& IntegerOf(PluginState& state, const Setting& key) {
   switch (key.plugin_field) {
-    case PluginField::kEnabled: return state.Enabled;
-    case PluginField::kHotKey: return state.HotKey;
-    case PluginField::kNone: break;
+    case PluginField::kEnabled:
+      return state.Enabled;
+    case PluginField::kHotKey:
+      return state.HotKey;
+    case PluginField::kNone:
+      break;
   }
   return state.Current.*key.int_field;
 }
@@ -23,9 +26,9 @@ void LoadHostSettings(PluginState& state) {
   if (host == nullptr) return;
   for (const Setting& key : kSettings) {
     if (key.is_real()) {
-      state.Current.*key.real_field = HostReadDouble(host, kHostSection, key.name, key.load_default);
+      state.Current.*key.real_field = HostReadSetting(host, kHostSection, key.name, key.load_default);
     } else {
-      IntegerOf(state, key) = HostReadInt(host, kHostSection, key.name, static_cast<int32_t>(key.load_default));
+      IntegerOf(state, key) = HostReadSetting(host, kHostSection, key.name, static_cast<int32_t>(key.load_default));
     }
   }
   state.Dirty = 0;
@@ -36,9 +39,9 @@ void SaveHostSettings(PluginState& state) {
   if (host == nullptr) return;
   for (const Setting& key : kSettings) {
     if (key.is_real()) {
-      HostWriteDouble(host, kHostSection, key.name, state.Current.*key.real_field);
+      HostWriteSetting(host, kHostSection, key.name, state.Current.*key.real_field);
     } else {
-      HostWriteInt(host, kHostSection, key.name, IntegerOf(state, key));
+      HostWriteSetting(host, kHostSection, key.name, IntegerOf(state, key));
     }
   }
   state.Dirty = 0;

@@ -1,5 +1,3 @@
-// File: plugin/host_settings.h
-//
 // The global settings in the host's own store (messages 7 and 6).
 #ifndef CHROMALINE_PLUGIN_HOST_SETTINGS_H_
 #define CHROMALINE_PLUGIN_HOST_SETTINGS_H_

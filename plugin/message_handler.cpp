@@ -1,5 +1,3 @@
-// File: plugin/message_handler.cpp
-//
 // One row per message code. Messages that need the host do nothing through
 // a missing callback; they still return their usual result.
 #include "plugin/message_handler.h"
@@ -62,10 +60,14 @@ int32_t OnFilterImage(PluginState& state, void* p, uint32_t a) {
 
 int32_t OnCapabilities(PluginState&, void* p, uint32_t) {
   switch (reinterpret_cast<uintptr_t>(p)) {
-    case 0: return 0;
-    case 1: return 1;
-    case 2: return 0x10002;
-    default: return -1;
+    case 0:
+      return 0;
+    case 1:
+      return 1;
+    case 2:
+      return 0x10002;
+    default:
+      return -1;
   }
 }
 
@@ -81,21 +83,21 @@ struct MessageRow {
 };
 
 constexpr MessageRow kMessages[] = {
-    {1, Returns256},
-    {2, OnVersion},
-    {3, OnSetCallback},
-    {5, OnGlobalSettingsDialog},
-    {6, OnSaveSettings},
-    {7, OnLoadSettings},
-    {8, OnQueryDirty},
-    {13, OnAnnounceImage},
-    {14, OnFilterImage},
-    {22, OnHotkeyDialog},
-    {27, Returns1},
-    {28, OnCapabilities},
-    {29, Returns1},
-    {30, OnLocalSettingsDialog},
-    {40, OnEnable},
+    {kMessageInterfaceVersion, Returns256},
+    {kMessageVersionText, OnVersion},
+    {kMessageSetCallback, OnSetCallback},
+    {kMessageGlobalDialog, OnGlobalSettingsDialog},
+    {kMessageSaveSettings, OnSaveSettings},
+    {kMessageLoadSettings, OnLoadSettings},
+    {kMessageQueryDirty, OnQueryDirty},
+    {kMessageImageShown, OnAnnounceImage},
+    {kMessageFilterImage, OnFilterImage},
+    {kMessageHotkey, OnHotkeyDialog},
+    {kMessageQuery27, Returns1},
+    {kMessageCapabilities, OnCapabilities},
+    {kMessageQuery29, Returns1},
+    {kMessageLocalDialog, OnLocalSettingsDialog},
+    {kMessageEnable, OnEnable},
 };
 
 }  // namespace

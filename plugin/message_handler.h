@@ -1,5 +1,3 @@
-// File: plugin/message_handler.h
-//
 // The dispatch of the host's numbered messages. Any code not in the table
 // does nothing and returns 0.
 #ifndef CHROMALINE_PLUGIN_MESSAGE_HANDLER_H_

@@ -1,5 +1,3 @@
-// File: plugin/module_version.h
-//
 // ModuleVersion: the plug-in module's own version record. On Windows it is
 // the VERSIONINFO resource read through the version functions; elsewhere
 // the version the module was built with.

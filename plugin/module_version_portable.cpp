@@ -1,5 +1,3 @@
-// File: plugin/module_version_portable.cpp
-//
 // Without a version resource the module reports the version it was built
 // with (the project version, passed in by the build).
 #include "plugin/module_version.h"

@@ -1,5 +1,3 @@
-// File: plugin/module_version_win32.cpp
-//
 // Reads the module's VERSIONINFO: its file name, the size and whole block of
 // its version information, and the fixed file information under "\".
 #include <windows.h>

@@ -1,5 +1,3 @@
-// File: plugin/plugin_module.h
-//
 // The module this code is linked into (Chromaline.dll, chromaline.so, or a
 // test program), as plain values for code that must not see the platform's
 // own types: the settings dialog is handed these.

@@ -1,5 +1,3 @@
-// File: plugin/plugin_module_posix.cpp
-//
 // The module is the shared object (or program) that holds this code, as
 // the dynamic loader knows it. There is no handle to look resources up in.
 #include <dlfcn.h>

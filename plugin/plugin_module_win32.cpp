@@ -1,5 +1,3 @@
-// File: plugin/plugin_module_win32.cpp
-//
 // The module handle, taken from the linker's image base of whichever module
 // this code is linked into: Chromaline.dll in the plug-in, the test program
 // in the tests.

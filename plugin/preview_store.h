@@ -1,5 +1,3 @@
-// File: plugin/preview_store.h
-//
 // The remembered sample picture of the settings dialog: "PreviewImg" in
 // section "Settings" of the per-user profile store of the company
 // "KelvarWorks", under the plug-in module's file name without its folder

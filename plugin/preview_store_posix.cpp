@@ -1,5 +1,3 @@
-// File: plugin/preview_store_posix.cpp
-//
 // The remembered sample picture in an INI file of the user's
 // configuration folder (XDG): $XDG_CONFIG_HOME when it is an absolute path,
 // else $HOME/.config. The file is named after the module that holds this

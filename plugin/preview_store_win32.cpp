@@ -1,5 +1,3 @@
-// File: plugin/preview_store_win32.cpp
-//
 // The remembered sample picture in the current user's registry. Keys are
 // created when missing, for reading as well, as the framework's profile
 // store always did.
@@ -20,11 +18,10 @@ constexpr DWORD kMaxValueBytes = 1u << 20;
 HKEY OpenSettingsKey(REGSAM access) {
   const std::string application = ApplicationName(PluginModulePath());
   if (application.empty()) return nullptr;
-  const std::string subkey =
-      std::string("Software\\") + kCompanyKey + "\\" + application + "\\" + kPreviewSection;
+  const std::string subkey = std::string("Software\\") + kCompanyKey + "\\" + application + "\\" + kPreviewSection;
   HKEY key = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
     return nullptr;
   }
   return key;

@@ -1,4 +1,4 @@
-// File: plugin/version_text.cpp
+// The version text of message 2, cut to the host's buffer.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -20,10 +20,9 @@ void WriteVersionText(char* text) {
     return;
   }
   char formatted[64];
-  std::snprintf(formatted, sizeof formatted, "Chromaline v%d.%d.%d",
-                static_cast<int>(version.most_significant >> 16),
-                static_cast<int>(version.most_significant & 0xFFFF),
-                static_cast<int>(version.least_significant >> 16));
+  std::snprintf(
+      formatted, sizeof formatted, "Chromaline v%d.%d.%d", static_cast<int>(version.most_significant >> 16),
+      static_cast<int>(version.most_significant & 0xFFFF), static_cast<int>(version.least_significant >> 16));
   // Versions with five-digit parts would not fit: cut, never overrun.
   const size_t length = std::min(std::strlen(formatted), kVersionTextBytes - 1);
   std::memcpy(text, formatted, length);

@@ -1,5 +1,3 @@
-// File: resources/resource.h
-//
 // Identifiers of the settings dialog (resource 1000), its controls and the
 // string table. Shared by the resource script, the dialog code and the
 // tests that drive the dialog.

@@ -1,5 +1,3 @@
-// File: settings/ini_encoding.h
-//
 // The encodings of an INI file as the Windows profile functions tell
 // them apart: a UTF-8 byte-order mark, a UTF-16 mark (little- or
 // big-endian), or none (the ANSI code page). The functions read every file

@@ -1,5 +1,3 @@
-// File: settings/ini_file.h
-//
 // Windows INI files and the file-system queries the local
 // settings need. On Windows these are the system's own profile functions;
 // elsewhere a reader and writer of this project's own that keep the same
@@ -42,7 +40,6 @@ void ReadIniValues(const std::string& file, const char* section, IniValue* value
 // end of the file, creating the file when needed. All or nothing: returns
 // false, with the file as it was, when any part fails. Values must not hold
 // line breaks.
-bool WriteIniValues(const std::string& file, const char* section, const IniValue* values,
-                        size_t count);
+bool WriteIniValues(const std::string& file, const char* section, const IniValue* values, size_t count);
 
 #endif  // CHROMALINE_SETTINGS_INI_FILE_H_

@@ -1,5 +1,3 @@
-// File: settings/ini_file_posix.cpp
-//
 // INI files on POSIX systems: the text is read whole and handled by
 // ini_text; a rewrite goes through the safe writer (base/safe_file.h),
 // so the new file keeps the old one's owner, group and permission bits and
@@ -61,8 +59,7 @@ void ReadIniValues(const std::string& file, const char* section, IniValue* value
   FindIniValues(text, section, values, count);
 }
 
-bool WriteIniValues(const std::string& file, const char* section, const IniValue* values,
-                        size_t count) {
+bool WriteIniValues(const std::string& file, const char* section, const IniValue* values, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     if (values[i].text.find_first_of("\r\n") != std::string::npos) return false;
   }

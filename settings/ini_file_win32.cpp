@@ -1,5 +1,3 @@
-// File: settings/ini_file_win32.cpp
-//
 // INI files through the system's own profile functions.
 //
 // WritePrivateProfileStringA rewrites a file in place, so a failure half
@@ -65,14 +63,12 @@ void ReadIniValues(const std::string& file, const char* section, IniValue* value
   if (!Fits(file) || !Fits(path)) return;
   for (size_t i = 0; i < count; ++i) {
     char buffer[kIniValueBuffer] = {};
-    GetPrivateProfileStringA(section, values[i].key, values[i].text.c_str(), buffer, sizeof buffer,
-                             path.c_str());
+    GetPrivateProfileStringA(section, values[i].key, values[i].text.c_str(), buffer, sizeof buffer, path.c_str());
     values[i].text = buffer;
   }
 }
 
-bool WriteIniValues(const std::string& file, const char* section, const IniValue* values,
-                        size_t count) {
+bool WriteIniValues(const std::string& file, const char* section, const IniValue* values, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     if (values[i].text.find_first_of("\r\n") != std::string::npos) return false;
   }

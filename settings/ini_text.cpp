@@ -1,4 +1,4 @@
-// File: settings/ini_text.cpp
+// The INI reader and rewriter for platforms without the system's profile functions.
 #include "settings/ini_text.h"
 
 #include <algorithm>
@@ -197,8 +197,8 @@ void FindIniValues(const std::string& text, const char* section, IniValue* value
   FindValues(units.data(), units.data() + units.size(), section, values, count);
 }
 
-bool UpdateIniText(const std::string& text, const char* section, const IniValue* values,
-                       size_t count, std::string* out) {
+bool UpdateIniText(const std::string& text, const char* section, const IniValue* values, size_t count,
+                   std::string* out) {
   size_t mark = 0;
   const IniEncoding encoding = DetectIniEncoding(text, &mark);
   if (encoding == IniEncoding::kUtf16Le || encoding == IniEncoding::kUtf16Be) return false;

@@ -1,5 +1,3 @@
-// File: settings/ini_text.h
-//
 // The text of a Windows INI file as the system's profile functions read
 // and rewrite it, for platforms that lack them:
 //
@@ -37,7 +35,7 @@ void FindIniValues(const std::string& text, const char* section, IniValue* value
 // The text with each key of `values` set in `section`. False (and `out`
 // untouched) when the text cannot be rewritten, or when a fresh read of the
 // result would not find every value written.
-bool UpdateIniText(const std::string& text, const char* section, const IniValue* values,
-                       size_t count, std::string* out);
+bool UpdateIniText(const std::string& text, const char* section, const IniValue* values, size_t count,
+                   std::string* out);
 
 #endif  // CHROMALINE_SETTINGS_INI_TEXT_H_

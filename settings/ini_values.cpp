@@ -1,4 +1,4 @@
-// File: settings/ini_values.cpp
+// Numbers as INI value text and back, apart from the process's locale.
 #include "settings/ini_values.h"
 
 #include <charconv>
@@ -19,8 +19,7 @@ std::string FormatIniReal(double value) {
   if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
   if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
   char text[400];  // DBL_MAX has 309 digits before the point
-  const std::to_chars_result end =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
   return std::string(text, end.ptr);
 }
 
@@ -32,6 +31,7 @@ int32_t ParseIniInt(const std::string& text) {
   if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
   const char* const digits_end = SkipDecimalDigits(p, end);
   if (digits_end == p) return 0;
+  // Out of range reads as no number (0), unlike the dialog's clamp: a file value is taken, never refused.
   // Accumulated in 64 bits with a stop well past the 32-bit range, so any
   // number of digits is safe.
   int64_t magnitude = 0;

@@ -1,5 +1,3 @@
-// File: settings/ini_values.h
-//
 // The text form of the numbers kept in INI files: "%d" for integers,
 // "%.2f" for reals, read back as the longest leading decimal number. The
 // conversions never depend on the process's locale (a host that switched

@@ -1,5 +1,3 @@
-// File: settings/local_settings.cpp
-//
 // The choice of the settings file and the reading and writing of its keys,
 // driven by the one settings table shared with the host store.
 #include "settings/local_settings.h"
@@ -39,8 +37,8 @@ FilterSettings SettingsOver(const FilterSettings& base, Read read) {
   std::vector<IniValue> values;
   values.reserve(keys.size());
   for (const Setting* key : keys) {
-    values.push_back({key->name, key->is_real() ? IniRealDefault(base.*key->real_field)
-                                                : IniIntDefault(base.*key->int_field)});
+    values.push_back(
+        {key->name, key->is_real() ? IniRealDefault(base.*key->real_field) : IniIntDefault(base.*key->int_field)});
   }
   read(values.data(), values.size());
   FilterSettings result = base;
@@ -85,15 +83,13 @@ FilterSettings ReadLocalSettings(const char* path, const FilterSettings& base) {
   const std::string file = LocalSettingsFile(path);
   if (file.empty()) return result;
 
-  return SettingsOver(base, [&file](IniValue* values, size_t count) {
-    ReadIniValues(file, kSettingsSection, values, count);
-  });
+  return SettingsOver(
+      base, [&file](IniValue* values, size_t count) { ReadIniValues(file, kSettingsSection, values, count); });
 }
 
 FilterSettings LocalSettingsFromText(const std::string& text, const FilterSettings& base) {
-  return SettingsOver(base, [&text](IniValue* values, size_t count) {
-    FindIniValues(text, kSettingsSection, values, count);
-  });
+  return SettingsOver(
+      base, [&text](IniValue* values, size_t count) { FindIniValues(text, kSettingsSection, values, count); });
 }
 
 void WriteLocalSettings(const char* path, const FilterSettings& settings) {

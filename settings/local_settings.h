@@ -1,5 +1,3 @@
-// File: settings/local_settings.h
-//
 // Per-picture (".zprop") and per-folder ("zprop.ini") settings files that
 // override the global filter settings for the pictures they cover.
 //

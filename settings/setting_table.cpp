@@ -1,4 +1,4 @@
-// File: settings/setting_table.cpp
+// The table of every setting: key, field, type, default and range.
 #include "settings/setting_table.h"
 
 namespace {
@@ -15,19 +15,19 @@ constexpr SettingRule kHotKey = SettingRule::kHotKey;
 // The defaults equal FilterSettings' own (a unit test holds them to it).
 const Setting kRows[] = {
     // key            integer field      real field      whose        default rule     low   high
-    {"Enabled",       nullptr,           nullptr,        kEnabled,    0,      kSwitch, 0,    1},
-    {"HotKey",        nullptr,           nullptr,        kHotKeyWord, 0,      kHotKey, 0,    0xFFFF},
-    {"ToneFilter",    &FS::ToneFilter,   nullptr,        kFilters,    0,      kSwitch, 0,    1},
-    {"FilterParam",   &FS::FilterParam,  nullptr,        kFilters,    0,      kTone,   0,    5},
-    {"GammaAdj",      &FS::GammaAdj,     nullptr,        kFilters,    0,      kSwitch, 0,    1},
-    {"GammaVal",      nullptr,           &FS::GammaVal,  kFilters,    0.0,    kRange,  -1.0, 2.0},
-    {"Defog",         &FS::Defog,        nullptr,        kFilters,    0,      kSwitch, 0,    1},
-    {"DefogVal",      &FS::DefogVal,     nullptr,        kFilters,    10,     kRange,  1,    100},
-    {"AutoLevels",    &FS::AutoLevels,   nullptr,        kFilters,    0,      kSwitch, 0,    1},
-    {"USMRadius",     nullptr,           &FS::USMRadius, kFilters,    0.5,    kRange,  0.1,  120.0},
-    {"USMAmount",     &FS::USMAmount,    nullptr,        kFilters,    100,    kRange,  1,    500},
-    {"USMThreshold",  &FS::USMThreshold, nullptr,        kFilters,    4,      kRange,  0,    255},
-    {"USMEnable",     &FS::USMEnable,    nullptr,        kFilters,    0,      kSwitch, 0,    1},
+    {"Enabled", nullptr, nullptr, kEnabled, 0, kSwitch, 0, 1},
+    {"HotKey", nullptr, nullptr, kHotKeyWord, 0, kHotKey, 0, 0xFFFF},
+    {"ToneFilter", &FS::ToneFilter, nullptr, kFilters, 0, kSwitch, 0, 1},
+    {"FilterParam", &FS::FilterParam, nullptr, kFilters, 0, kTone, 0, 5},
+    {"GammaAdj", &FS::GammaAdj, nullptr, kFilters, 0, kSwitch, 0, 1},
+    {"GammaVal", nullptr, &FS::GammaVal, kFilters, 0.0, kRange, -1.0, 2.0},
+    {"Defog", &FS::Defog, nullptr, kFilters, 0, kSwitch, 0, 1},
+    {"DefogVal", &FS::DefogVal, nullptr, kFilters, 10, kRange, 1, 100},
+    {"AutoLevels", &FS::AutoLevels, nullptr, kFilters, 0, kSwitch, 0, 1},
+    {"USMRadius", nullptr, &FS::USMRadius, kFilters, 0.5, kRange, 0.1, 120.0},
+    {"USMAmount", &FS::USMAmount, nullptr, kFilters, 100, kRange, 1, 500},
+    {"USMThreshold", &FS::USMThreshold, nullptr, kFilters, 4, kRange, 0, 255},
+    {"USMEnable", &FS::USMEnable, nullptr, kFilters, 0, kSwitch, 0, 1},
 };
 
 }  // namespace

@@ -1,5 +1,3 @@
-// File: settings/setting_table.h
-//
 // Every setting described once: the thirteen keys of the host store, each
 // with the field that holds it, its type, its default and the values the
 // settings dialog lets through. The host store's load and save, the local

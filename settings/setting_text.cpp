@@ -1,4 +1,4 @@
-// File: settings/setting_text.cpp
+// The settings' numbers scanned from text and formatted, whatever the C locale.
 #include "settings/setting_text.h"
 
 #include <charconv>

@@ -1,5 +1,3 @@
-// File: settings/setting_text.h
-//
 // The settings' numbers as text, independent of the C locale: the one
 // scanner of a leading decimal real that both the dialog's edits and the
 // settings files are read with, and the general format in which the dialog

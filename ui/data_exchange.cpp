@@ -1,4 +1,4 @@
-// File: ui/data_exchange.cpp
+// The settings dialog's controls to and from the settings, walked row by row.
 #include "ui/data_exchange.h"
 
 #include <cstddef>
@@ -91,8 +91,8 @@ bool TakeRow(const ExchangeRow& row, DialogControls& controls, FilterSettings& s
       }
       const Setting& setting = SettingOf(row);
       if (!SettingAccepts(setting, static_cast<double>(*value))) {
-        controls.RejectValue(row.id,
-                             IntegerRangePrompt(static_cast<int32_t>(setting.low), static_cast<int32_t>(setting.high)));
+        controls.RejectValue(
+            row.id, IntegerRangePrompt(static_cast<int32_t>(setting.low), static_cast<int32_t>(setting.high)));
         return false;
       }
       settings.*row.integer = static_cast<int32_t>(*value);
@@ -126,7 +126,7 @@ std::optional<int64_t> ParseLeadingInteger(const std::string& text) {
   if (p != text_end && (*p == '+' || *p == '-')) negative = *p++ == '-';
   const char* const end = SkipDecimalDigits(p, text_end);
   if (end == p) return std::nullopt;
-  // Accumulate with saturation: a value this large only ever fails a range.
+  // Clamped, not 0 as in a settings file: the dialog must refuse a huge entry with a prompt, never take it.
   constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
   int64_t magnitude = 0;
   for (; p != end; ++p) {

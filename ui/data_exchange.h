@@ -1,5 +1,3 @@
-// File: ui/data_exchange.h
-//
 // The settings dialog's data exchange, written once and independent of the
 // window system: the parsing rules of the edits, the tone encoding, and the
 // table that binds each control to the FilterSettings field it edits.
@@ -50,7 +48,7 @@ class DialogControls {
   virtual void SetChecked(int id, bool checked) = 0;
   virtual std::string GetText(int id) = 0;
   virtual void SetText(int id, const std::string& text) = 0;
-  virtual int32_t GetListSelection(int id) = 0;  // -1 when nothing is selected
+  virtual int32_t GetListSelection(int id) = 0;              // -1 when nothing is selected
   virtual void SetListSelection(int id, int32_t index) = 0;  // -1 clears it
   virtual uint16_t GetHotkey(int id) = 0;
   virtual void SetHotkey(int id, uint16_t hotkey) = 0;

@@ -1,4 +1,4 @@
-// File: ui/dialog_base_win32.cpp
+// The modal dialog base: runs a template of the module and routes its messages.
 #include "ui/dialog_base_win32.h"
 
 #include <cstring>

@@ -1,5 +1,3 @@
-// File: ui/dialog_base_win32.h
-//
 // DialogBase: a thin modal dialog of our own. It runs a dialog template of
 // the module it is given, keeps `this` with the window from WM_INITDIALOG
 // on and routes the messages to a handful of virtual functions. Each open

@@ -1,4 +1,4 @@
-// File: ui/dialog_paths.cpp
+// The settings dialog's text work on paths: the folder a file dialog opens in, the help page.
 #include "ui/dialog_paths.h"
 
 SplitPath SplitImagePath(const std::string& path) {

@@ -1,5 +1,3 @@
-// File: ui/dialog_paths.h
-//
 // Text work of the settings dialog that needs no window system: the folder
 // and name of the sample picture for the open-file dialog, and the
 // open-file dialog's filter string.

@@ -1,4 +1,4 @@
-// File: ui/gdiplus_win32.cpp
+// GDI+ bound at run time: the functions the preview uses, and the session that starts it.
 #include "ui/gdiplus_win32.h"
 
 #include <string>

@@ -1,5 +1,3 @@
-// File: ui/gdiplus_win32.h
-//
 // GDI+ through its flat API, bound at run time: the plug-in does not import
 // gdiplus.dll, so it loads and filters on a system without it; only the
 // dialog's preview stays idle then.
@@ -49,8 +47,7 @@ struct Api {
   Status(WINAPI* SetInterpolationMode)(GpGraphics* graphics, int mode);
   Status(WINAPI* DrawImageRectI)(GpGraphics* graphics, GpImage* image, INT x, INT y, INT width, INT height);
   Status(WINAPI* CreateSolidFill)(Argb color, GpBrush** brush);
-  Status(WINAPI* FillRectangle)(GpGraphics* graphics, GpBrush* brush, float x, float y, float width,
-                                float height);
+  Status(WINAPI* FillRectangle)(GpGraphics* graphics, GpBrush* brush, float x, float y, float width, float height);
   Status(WINAPI* DeleteBrush)(GpBrush* brush);
   Status(WINAPI* DeleteGraphics)(GpGraphics* graphics);
   Status(WINAPI* DisposeImage)(GpImage* image);

@@ -1,4 +1,4 @@
-// File: ui/hotkey_field_win32.cpp
+// The dialog's hotkey field: the system hotkey control, subclassed to take every key.
 #include "ui/hotkey_field_win32.h"
 
 #include <commctrl.h>

@@ -1,5 +1,3 @@
-// File: ui/hotkey_field_win32.h
-//
 // HotkeyField: the system hotkey control of the settings dialog with two
 // changes. It asks for every key (Tab, Enter and Esc included), so the
 // dialog neither moves the focus nor closes on them; Tab and Shift+Tab both

@@ -1,4 +1,4 @@
-// File: ui/preview_geometry.cpp
+// Where the preview panes put the sample picture and how large they draw it.
 #include "ui/preview_geometry.h"
 
 #include <cmath>

@@ -1,5 +1,3 @@
-// File: ui/preview_geometry.h
-//
 // The arithmetic of the preview panes, apart from any window system: how a
 // sample picture is fitted to a pane, where a pane draws its picture, and
 // how the full-screen time estimate is measured and worded.

@@ -1,5 +1,3 @@
-// File: ui/preview_panes_win32.cpp
-//
 // The sample picture is loaded and scaled by GDI+, filtered by the very
 // FilterPipeline the host's pictures go through (on a GDI copy), and drawn
 // by GDI+. Every failing GDI+ call leaves a pane empty and the dialog
@@ -195,7 +193,9 @@ void PreviewPanes::Clear() {
   filtered_.reset();
 }
 
-void PreviewPanes::Repaint(int pane_id) { InvalidateRect(GetDlgItem(owner_.DialogWindow(), pane_id), nullptr, TRUE); }
+void PreviewPanes::Repaint(int pane_id) {
+  InvalidateRect(GetDlgItem(owner_.DialogWindow(), pane_id), nullptr, TRUE);
+}
 
 void PreviewPanes::ShowMessage(const std::string& text) {
   MessageBoxA(owner_.DialogWindow(), text.c_str(), "Chromaline", MB_OK | MB_ICONEXCLAMATION);

@@ -1,5 +1,3 @@
-// File: ui/preview_panes_win32.h
-//
 // PreviewPanes: everything about pictures in the settings dialog. The
 // sample picture fitted to the upper pane (1028), the same picture filtered
 // with the dialog's current values in the lower pane (1029), and the time a

@@ -1,5 +1,3 @@
-// File: ui/settings_dialog.h
-//
 // What the opener hands the settings dialog and takes back, and the one
 // platform function that shows it. The dialog only edits: its opener loads
 // the values and the sample picture and keeps whatever should be kept. The

@@ -1,5 +1,3 @@
-// File: ui/settings_dialog_portable.cpp
-//
 // A build without a window system has no settings dialog: it cannot be
 // created, which ends like Cancel.
 #include "ui/settings_dialog.h"

@@ -1,5 +1,3 @@
-// File: ui/settings_dialog_win32.cpp
-//
 // SettingsDialog: the plug-in's only window, on dialog resource 1000. It
 // edits a copy of the opener's fields and hands it back only on OK; the
 // sample picture that passed with the values goes back either way.
@@ -30,8 +28,8 @@ const char kMessageCaption[] = "Chromaline";
 
 // Hotkey rules: every combination with Shift, Ctrl or Alt is invalid and
 // replaced by no modifier, so a key typed with them is taken alone.
-constexpr WPARAM kInvalidHotkeyCombinations = HKCOMB_S | HKCOMB_C | HKCOMB_A | HKCOMB_SC | HKCOMB_SA |
-                                              HKCOMB_CA | HKCOMB_SCA;
+constexpr WPARAM kInvalidHotkeyCombinations =
+    HKCOMB_S | HKCOMB_C | HKCOMB_A | HKCOMB_SC | HKCOMB_SA | HKCOMB_CA | HKCOMB_SCA;
 
 // The controls of a dialog window, as the data exchange sees them.
 class WindowControls : public DialogControls {
@@ -56,9 +54,7 @@ class WindowControls : public DialogControls {
   void SetListSelection(int id, int32_t index) override {
     SendDlgItemMessageA(dialog_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
-  uint16_t GetHotkey(int id) override {
-    return LOWORD(SendDlgItemMessageA(dialog_, id, HKM_GETHOTKEY, 0, 0));
-  }
+  uint16_t GetHotkey(int id) override { return LOWORD(SendDlgItemMessageA(dialog_, id, HKM_GETHOTKEY, 0, 0)); }
   void SetHotkey(int id, uint16_t hotkey) override { SendDlgItemMessageA(dialog_, id, HKM_SETHOTKEY, hotkey, 0); }
   void RejectValue(int id, const std::string& prompt) override {
     MessageBoxA(dialog_, prompt.c_str(), kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
@@ -193,19 +189,40 @@ bool SettingsDialog::OnCommand(int id, int code) {
   }
   if (code != BN_CLICKED) return false;
   switch (id) {
-    case IDC_ENABLE_PLUGIN: SwitchRule(); return true;
-    case IDC_USM_ENABLE: UnsharpMaskRule(); return true;
-    case IDC_GAMMA_ADJ: GammaRule(); return true;
+    case IDC_ENABLE_PLUGIN:
+      SwitchRule();
+      return true;
+    case IDC_USM_ENABLE:
+      UnsharpMaskRule();
+      return true;
+    case IDC_GAMMA_ADJ:
+      GammaRule();
+      return true;
     case IDC_TONE:
     case IDC_GRAYSCALE:
-    case IDC_SEPIA: ToneRule(); return true;
-    case IDC_DEFOG: LocalContrastRule(); return true;
-    case IDC_AUTO_LEVELS: ScheduleRefresh(kClickDelay); return true;
-    case IDC_LOAD_IMAGE: ChooseSampleImage(); return true;
-    case IDC_CLEAN: CleanSampleImage(); return true;
-    case IDC_ESTIMATE: previews_.Estimate(); return true;
-    case IDC_HELP_BUTTON: OpenHelp(); return true;
-    default: return false;
+    case IDC_SEPIA:
+      ToneRule();
+      return true;
+    case IDC_DEFOG:
+      LocalContrastRule();
+      return true;
+    case IDC_AUTO_LEVELS:
+      ScheduleRefresh(kClickDelay);
+      return true;
+    case IDC_LOAD_IMAGE:
+      ChooseSampleImage();
+      return true;
+    case IDC_CLEAN:
+      CleanSampleImage();
+      return true;
+    case IDC_ESTIMATE:
+      previews_.Estimate();
+      return true;
+    case IDC_HELP_BUTTON:
+      OpenHelp();
+      return true;
+    default:
+      return false;
   }
 }
 

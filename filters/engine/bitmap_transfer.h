@@ -1,11 +1,9 @@
-// File: filters/engine/bitmap_transfer.h
-//
 // Moving pixels between the host's bitmap and a 24-bit bottom-up
 // PixelBuffer. On Windows the handle is an HBITMAP and the transfer goes
 // through GetDIBits / SetDIBits; elsewhere it is a ChromalineHostBitmap*
 // (include/chromaline/host_bitmap.h).
-#ifndef CHROMALINE_FILTERS_BITMAP_TRANSFER_H_
-#define CHROMALINE_FILTERS_BITMAP_TRANSFER_H_
+#ifndef CHROMALINE_FILTERS_ENGINE_BITMAP_TRANSFER_H_
+#define CHROMALINE_FILTERS_ENGINE_BITMAP_TRANSFER_H_
 
 #include <cstdint>
 
@@ -20,4 +18,4 @@ PixelBuffer ReadBitmapPixels(BitmapHandle bitmap);
 // Replaces the bitmap's pixels with the buffer's (same width and height).
 void WriteBitmapPixels(BitmapHandle bitmap, const PixelBuffer& buffer);
 
-#endif  // CHROMALINE_FILTERS_BITMAP_TRANSFER_H_
+#endif  // CHROMALINE_FILTERS_ENGINE_BITMAP_TRANSFER_H_

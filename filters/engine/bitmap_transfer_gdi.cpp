@@ -1,5 +1,3 @@
-// File: filters/engine/bitmap_transfer_gdi.cpp
-//
 // The bitmap transfer on Windows: GDI converts the host's bitmap, whatever
 // its own format, into the 24-bit bottom-up layout our header asks for, and
 // back again.
@@ -42,8 +40,7 @@ PixelBuffer ReadBitmapPixels(BitmapHandle bitmap) {
   // The first call lets GDI fill in the header; ours goes back on top.
   GetDIBits(screen, AsBitmap(bitmap), 0, static_cast<UINT>(info.bmHeight), nullptr, header, DIB_RGB_COLORS);
   std::memcpy(buffer.block(), &prepared, sizeof prepared);
-  GetDIBits(screen, AsBitmap(bitmap), 0, static_cast<UINT>(info.bmHeight), buffer.pixels(), header,
-            DIB_RGB_COLORS);
+  GetDIBits(screen, AsBitmap(bitmap), 0, static_cast<UINT>(info.bmHeight), buffer.pixels(), header, DIB_RGB_COLORS);
   std::memcpy(buffer.block(), &prepared, sizeof prepared);
   ReleaseDC(nullptr, screen);
   return buffer;

@@ -1,5 +1,3 @@
-// File: filters/engine/bitmap_transfer_portable.cpp
-//
 // The bitmap transfer for hosts without GDI: the handle is a
 // ChromalineHostBitmap* whose rows are copied into and out of the 24-bit
 // bottom-up buffer. A descriptor that breaks its contract is not touched.

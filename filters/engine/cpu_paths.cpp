@@ -1,5 +1,3 @@
-// File: filters/engine/cpu_paths.cpp
-//
 // Processor checks and the CHROMALINE_ISA request. GCC and Clang ask through
 // __builtin_cpu_supports, which includes the operating system's support for
 // the wider registers' state; MSVC asks CPUID and XGETBV itself.
@@ -102,10 +100,14 @@ std::atomic<int> g_limit{-1};
 
 const char* CpuPathName(CpuPath path) {
   switch (path) {
-    case CpuPath::kPlain: return "plain";
-    case CpuPath::kSse2: return "sse2";
-    case CpuPath::kAvx2: return "avx2";
-    case CpuPath::kAvx512: return "avx512";
+    case CpuPath::kPlain:
+      return "plain";
+    case CpuPath::kSse2:
+      return "sse2";
+    case CpuPath::kAvx2:
+      return "avx2";
+    case CpuPath::kAvx512:
+      return "avx512";
   }
   return "?";
 }

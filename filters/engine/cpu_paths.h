@@ -1,5 +1,3 @@
-// File: filters/engine/cpu_paths.h
-//
 // The one place that decides which instruction-set path the vector loops
 // (the point stages' rows and the sharpening engine's) take: the widest the
 // processor and its operating system support, narrowed by the environment
@@ -8,8 +6,8 @@
 // setting can make the plug-in run an instruction the processor lacks;
 // any other value counts as unset. The variable is read once, at the first
 // query.
-#ifndef CHROMALINE_FILTERS_CPU_PATHS_H_
-#define CHROMALINE_FILTERS_CPU_PATHS_H_
+#ifndef CHROMALINE_FILTERS_ENGINE_CPU_PATHS_H_
+#define CHROMALINE_FILTERS_ENGINE_CPU_PATHS_H_
 
 // Ordered from narrowest to widest.
 // - kPlain: the plain loops only.
@@ -44,4 +42,4 @@ bool CpuPathAllowed(CpuPath path);
 // processor, like the variable). Safe to call while no stage runs.
 void SetCpuPathLimit(CpuPath path);
 
-#endif  // CHROMALINE_FILTERS_CPU_PATHS_H_
+#endif  // CHROMALINE_FILTERS_ENGINE_CPU_PATHS_H_

@@ -1,5 +1,3 @@
-// File: filters/engine/cpu_targets.h
-//
 // The function attributes that let a vector loop use a wider instruction
 // set than the module around it is built for, so that the loops of every
 // path live in one build and filters/engine/cpu_paths.h chooses among them
@@ -17,8 +15,8 @@
 // - CHROMALINE_TARGET_AVX512_VBMI: AVX-512 F, BW and VL with the byte
 //   permutes of VBMI (the point stages on CpuPath::kAvx512 where
 //   ProcessorHasAvx512Vbmi()).
-#ifndef CHROMALINE_FILTERS_CPU_TARGETS_H_
-#define CHROMALINE_FILTERS_CPU_TARGETS_H_
+#ifndef CHROMALINE_FILTERS_ENGINE_CPU_TARGETS_H_
+#define CHROMALINE_FILTERS_ENGINE_CPU_TARGETS_H_
 
 #if defined(_MSC_VER) && !defined(__clang__)
 #define CHROMALINE_TARGET_AVX2
@@ -32,4 +30,4 @@
 #define CHROMALINE_TARGET_AVX512_VBMI __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
 #endif
 
-#endif  // CHROMALINE_FILTERS_CPU_TARGETS_H_
+#endif  // CHROMALINE_FILTERS_ENGINE_CPU_TARGETS_H_

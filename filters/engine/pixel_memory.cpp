@@ -1,5 +1,3 @@
-// File: filters/engine/pixel_memory.cpp
-//
 // The counter every pixel and engine block passes, and the test's refusal.
 #include "filters/engine/pixel_memory.h"
 

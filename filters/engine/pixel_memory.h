@@ -1,13 +1,11 @@
-// File: filters/engine/pixel_memory.h
-//
 // Where pixel buffer blocks and the sharpening engine's own blocks come
 // from. Pixel blocks are, on Windows, moveable, zero-filled global memory
 // locked for its whole life; elsewhere calloc. Engine blocks come from
 // malloc. Both go through one counter (pixel_memory.cpp) that a test may
 // tell to refuse an allocation, so that every way out of a failed
 // allocation can be walked.
-#ifndef CHROMALINE_FILTERS_PIXEL_MEMORY_H_
-#define CHROMALINE_FILTERS_PIXEL_MEMORY_H_
+#ifndef CHROMALINE_FILTERS_ENGINE_PIXEL_MEMORY_H_
+#define CHROMALINE_FILTERS_ENGINE_PIXEL_MEMORY_H_
 
 #include <cstddef>
 
@@ -34,4 +32,4 @@ long PixelMemoryOutstanding();
 unsigned char* AllocateSystemPixelBlock(size_t bytes);
 void FreeSystemPixelBlock(unsigned char* block);
 
-#endif  // CHROMALINE_FILTERS_PIXEL_MEMORY_H_
+#endif  // CHROMALINE_FILTERS_ENGINE_PIXEL_MEMORY_H_

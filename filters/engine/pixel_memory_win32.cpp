@@ -1,5 +1,3 @@
-// File: filters/engine/pixel_memory_win32.cpp
-//
 // Pixel buffer blocks as moveable, zero-filled global memory, locked for
 // their whole life and known by the locked address; released by taking the
 // handle back from that address.

@@ -1,5 +1,3 @@
-// File: filters/engine/worker_team.cpp
-//
 // The portable part of the worker facility: reading CHROMALINE_THREADS and
 // handing bands to a team of std::threads under one mutex. Bands are
 // coarse (milliseconds of work each), so one lock per band costs nothing

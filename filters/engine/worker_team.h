@@ -1,5 +1,3 @@
-// File: filters/engine/worker_team.h
-//
 // Worker threads for the filter stages, for whoever asks for them through
 // the environment variable CHROMALINE_THREADS. Without it the plug-in
 // starts no thread at all: a WorkerTeam of size 1 is the calling thread
@@ -17,8 +15,8 @@
 // every logical processor the process may run on (its affinity mask);
 // "N" is N threads. At most kMaxWorkerThreads; any other value counts as
 // unset.
-#ifndef CHROMALINE_FILTERS_WORKER_TEAM_H_
-#define CHROMALINE_FILTERS_WORKER_TEAM_H_
+#ifndef CHROMALINE_FILTERS_ENGINE_WORKER_TEAM_H_
+#define CHROMALINE_FILTERS_ENGINE_WORKER_TEAM_H_
 
 #include <condition_variable>
 #include <cstddef>
@@ -168,4 +166,4 @@ void RunBands(int threads, int bands, Body&& body) {
   team.Run(bands, std::forward<Body>(body));
 }
 
-#endif  // CHROMALINE_FILTERS_WORKER_TEAM_H_
+#endif  // CHROMALINE_FILTERS_ENGINE_WORKER_TEAM_H_

@@ -1,5 +1,3 @@
-// File: filters/engine/worker_team_posix.cpp
-//
 // The platform part of the worker facility on Linux and other POSIX
 // systems: the affinity mask through sched_getaffinity, the variable
 // through getenv.

@@ -1,5 +1,3 @@
-// File: filters/engine/worker_team_win32.cpp
-//
 // The platform part of the worker facility on Windows: the affinity mask
 // through GetProcessAffinityMask (a 32-bit process sees at most 32
 // processors), the variable from the process environment block, which the

@@ -1,5 +1,3 @@
-// File: filters/point/auto_levels.cpp
-//
 // The auto-levels stage: measures the luminance of a region, finds the
 // levels below and above which 0.01 % of its pixels lie, and stretches that
 // range to 0..255 on every channel of the region's pixels.

@@ -1,5 +1,3 @@
-// File: filters/point/auto_levels.h
-//
 // The pieces of the auto-levels stage (ApplyAutoLevels in filters/stages.h).
 // The stage keeps its histogram and levels table in module-wide storage,
 // cleared at the start of every run; they are reachable here so that the
@@ -9,8 +7,8 @@
 // A region whose luminance is (nearly) one level, so that the high clipping
 // level is not above the low one (a flat picture, a single pixel), has no
 // range to stretch and is left unchanged; its histogram is still counted.
-#ifndef CHROMALINE_FILTERS_AUTO_LEVELS_H_
-#define CHROMALINE_FILTERS_AUTO_LEVELS_H_
+#ifndef CHROMALINE_FILTERS_POINT_AUTO_LEVELS_H_
+#define CHROMALINE_FILTERS_POINT_AUTO_LEVELS_H_
 
 #include <cstdint>
 
@@ -31,4 +29,4 @@ int32_t FindPercentileLevel(float fraction);
 // in double precision, held to 0..255 and truncated.
 void BuildLevelsTable(int32_t out_min, int32_t out_max, int32_t lo, int32_t hi, float exponent);
 
-#endif  // CHROMALINE_FILTERS_AUTO_LEVELS_H_
+#endif  // CHROMALINE_FILTERS_POINT_AUTO_LEVELS_H_

@@ -1,5 +1,3 @@
-// File: filters/point/gamma.cpp
-//
 // The gamma stage: one power curve, applied to blue, green and red alike
 // through a table built once per call.
 #include <cmath>

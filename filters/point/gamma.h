@@ -1,9 +1,7 @@
-// File: filters/point/gamma.h
-//
 // The 256-entry table behind the gamma stage (ApplyGamma in
 // filters/stages.h), exposed so that it can be checked value by value.
-#ifndef CHROMALINE_FILTERS_GAMMA_H_
-#define CHROMALINE_FILTERS_GAMMA_H_
+#ifndef CHROMALINE_FILTERS_POINT_GAMMA_H_
+#define CHROMALINE_FILTERS_POINT_GAMMA_H_
 
 #include <cstdint>
 
@@ -18,4 +16,4 @@
 //   gamma not a number: no curve at all, the table is the identity.
 void BuildGammaTable(double gamma, uint8_t (&table)[256]);
 
-#endif  // CHROMALINE_FILTERS_GAMMA_H_
+#endif  // CHROMALINE_FILTERS_POINT_GAMMA_H_

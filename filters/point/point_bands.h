@@ -1,16 +1,13 @@
-// File: filters/point/point_bands.h
-//
 // Row bands for the point stages that gain from more than one core:
 // auto-levels and sepia, which take 1.6 to 4 times a copy of the picture on
 // one core. Gamma and grayscale stream at the speed of memory on one core
-// and stay on the calling thread (bench/README.md). The rows of a picture go in bands of kPointBandRows, on the threads that
-// CHROMALINE_THREADS asks for (filters/engine/worker_team.h) when the picture holds
-// at least kPointThreadsMinBytes; otherwise, and always without the
-// variable, on the calling thread alone, band after band in order. The bands
-// never depend on the thread count, and each pixel is worked on by the same
-// row loop either way, so the bytes cannot either.
-#ifndef CHROMALINE_FILTERS_POINT_BANDS_H_
-#define CHROMALINE_FILTERS_POINT_BANDS_H_
+// and stay on the calling thread (bench/README.md). The rows of a picture go in bands of kPointBandRows, on the
+// threads that CHROMALINE_THREADS asks for (filters/engine/worker_team.h) when the picture holds at least
+// kPointThreadsMinBytes; otherwise, and always without the variable, on the calling thread alone, band after band in
+// order. The bands never depend on the thread count, and each pixel is worked on by the same row loop either way, so
+// the bytes cannot either.
+#ifndef CHROMALINE_FILTERS_POINT_POINT_BANDS_H_
+#define CHROMALINE_FILTERS_POINT_POINT_BANDS_H_
 
 #include <algorithm>
 #include <cstddef>
@@ -41,4 +38,4 @@ void ForEachRowBand(int top, int bottom, size_t bytes, Body&& body) {
   });
 }
 
-#endif  // CHROMALINE_FILTERS_POINT_BANDS_H_
+#endif  // CHROMALINE_FILTERS_POINT_POINT_BANDS_H_

@@ -1,5 +1,3 @@
-// File: filters/point/point_rows.h
-//
 // The per-row loops of the point stages, in a plain form and in two vector
 // forms that give exactly the same bytes: AVX2 (filters/point/point_rows_avx2.cpp,
 // filters/point/point_stretch_avx2.cpp) and AVX-512 with byte permutes (VBMI,
@@ -8,8 +6,8 @@
 // call nothing back. The stages take the widest form that
 // filters/engine/cpu_paths.h allows, so tests and benchmarks narrow it
 // through SetCpuPathLimit or CHROMALINE_ISA.
-#ifndef CHROMALINE_FILTERS_POINT_ROWS_H_
-#define CHROMALINE_FILTERS_POINT_ROWS_H_
+#ifndef CHROMALINE_FILTERS_POINT_POINT_ROWS_H_
+#define CHROMALINE_FILTERS_POINT_POINT_ROWS_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -106,4 +104,4 @@ void GrayRowAvx2(uint8_t* pixels, size_t count, const GrayShares& shares);
 void SepiaRowAvx2(uint8_t* pixels, size_t count, const SepiaRowArgs& args);
 void LuminanceRowAvx2(const uint8_t* pixels, size_t count, uint8_t* luminance);
 
-#endif  // CHROMALINE_FILTERS_POINT_ROWS_H_
+#endif  // CHROMALINE_FILTERS_POINT_POINT_ROWS_H_

@@ -1,5 +1,3 @@
-// File: filters/point/point_rows_avx2.cpp
-//
 // AVX2 forms of the point-stage row loops, for processors without AVX-512
 // (most desktop and laptop processors). Built for AVX2 only inside this file
 // through target attributes and chosen at run time; they give exactly the
@@ -34,7 +32,8 @@ CHROMALINE_TARGET_AVX2 inline Table256 LoadTable(const uint8_t* table) {
   Table256 t;
   __m256i previous = _mm256_setzero_si256();
   for (int k = 0; k < 16; ++k) {
-    const __m256i entries = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
+    const __m256i entries =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * k)));
     t.slice[k] = k % 8 == 0 ? entries : _mm256_xor_si256(entries, previous);
     previous = entries;
   }
@@ -59,7 +58,8 @@ CHROMALINE_TARGET_AVX2 inline __m256i StepDown(__m256i index, __m256i sixteen) {
 // by side share the loads of the slices (when the tables are one) and keep
 // more work in flight.
 template <int N>
-CHROMALINE_TARGET_AVX2 inline void LookupN(const Table256* const (&tables)[N], const __m256i (&x)[N], __m256i (&out)[N]) {
+CHROMALINE_TARGET_AVX2 inline void LookupN(const Table256* const (&tables)[N], const __m256i (&x)[N],
+                                           __m256i (&out)[N]) {
   const __m256i sixteen = _mm256_set1_epi8(16);
   __m256i index[N], low[N], high[N];
   for (int i = 0; i < N; ++i) {
@@ -232,14 +232,15 @@ CHROMALINE_TARGET_AVX2 inline __m128i SepiaLevels4(__m128i b, __m128i g, __m128i
 
 // The undecided lanes of `level` settled by the double arithmetic.
 CHROMALINE_TARGET_AVX2 __attribute__((noinline)) __m256i SettleSepiaLevels(const __m256i& level,
-                                                                          const __m256i& undecided,
-                                                                          const __m256i& blue_red,
-                                                                          const __m256i& green_green,
-                                                                          const SepiaRowArgs& args) {
+                                                                           const __m256i& undecided,
+                                                                           const __m256i& blue_red,
+                                                                           const __m256i& green_green,
+                                                                           const SepiaRowArgs& args) {
   const __m256i low_half = _mm256_set1_epi32(0xFFFF);
   const __m256i b = _mm256_and_si256(blue_red, low_half), r = _mm256_srli_epi32(blue_red, 16);
   const __m256i g = _mm256_and_si256(green_green, low_half);
-  const __m128i low = SepiaLevels4(_mm256_castsi256_si128(b), _mm256_castsi256_si128(g), _mm256_castsi256_si128(r), args);
+  const __m128i low =
+      SepiaLevels4(_mm256_castsi256_si128(b), _mm256_castsi256_si128(g), _mm256_castsi256_si128(r), args);
   const __m128i high = SepiaLevels4(_mm256_extracti128_si256(b, 1), _mm256_extracti128_si256(g, 1),
                                     _mm256_extracti128_si256(r, 1), args);
   const __m256i decided = _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
@@ -268,7 +269,8 @@ CHROMALINE_TARGET_AVX2 void MapBytesAvx2(uint8_t* bytes, size_t count, const uin
     // The rest goes through a copy: no byte past the end is read or written.
     alignas(32) uint8_t rest[32] = {};
     std::memcpy(rest, bytes + i, count - i);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(rest), Lookup(t, _mm256_load_si256(reinterpret_cast<__m256i*>(rest))));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(rest),
+                       Lookup(t, _mm256_load_si256(reinterpret_cast<__m256i*>(rest))));
     std::memcpy(bytes + i, rest, count - i);
   }
 }
@@ -281,7 +283,8 @@ CHROMALINE_TARGET_AVX2 void GrayRowAvx2(uint8_t* pixels, size_t count, const Gra
     const __m256i multiplier[3] = {_mm256_set1_epi16(static_cast<int16_t>(shares.multiplier[0])),
                                    _mm256_set1_epi16(static_cast<int16_t>(shares.multiplier[1])),
                                    _mm256_set1_epi16(static_cast<int16_t>(shares.multiplier[2]))};
-    const __m256i whole[3] = {_mm256_set1_epi16(shares.whole[0] ? -1 : 0), _mm256_set1_epi16(shares.whole[1] ? -1 : 0),
+    const __m256i whole[3] = {_mm256_set1_epi16(shares.whole[0] ? -1 : 0),
+                              _mm256_set1_epi16(shares.whole[1] ? -1 : 0),
                               _mm256_set1_epi16(shares.whole[2] ? -1 : 0)};
     for (size_t done = 0; done + kAvx2Block <= count; done += kAvx2Block) {
       uint8_t* p = pixels + 3 * done;
@@ -291,8 +294,8 @@ CHROMALINE_TARGET_AVX2 void GrayRowAvx2(uint8_t* pixels, size_t count, const Gra
       for (int ch = 0; ch < 3; ++ch) {
         const __m256i value[2] = {_mm256_unpacklo_epi8(channel[ch], zero), _mm256_unpackhi_epi8(channel[ch], zero)};
         for (int h = 0; h < 2; ++h) {
-          const __m256i share = _mm256_add_epi16(_mm256_mulhi_epu16(value[h], multiplier[ch]),
-                                                 _mm256_and_si256(value[h], whole[ch]));
+          const __m256i share =
+              _mm256_add_epi16(_mm256_mulhi_epu16(value[h], multiplier[ch]), _mm256_and_si256(value[h], whole[ch]));
           sum[h] = _mm256_add_epi16(sum[h], share);
         }
       }
@@ -406,13 +409,15 @@ CHROMALINE_TARGET_AVX2 void LuminanceRowAvx2(const uint8_t* pixels, size_t count
       const __m256i bytes =
           _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(step))),
                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(step + 12 - 4 * last)), 1);
-      const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(bytes, blue_red[last]), weights_blue_red),
-                                           _mm256_madd_epi16(_mm256_shuffle_epi8(bytes, green[last]), weights_green));
+      const __m256i sum =
+          _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(bytes, blue_red[last]), weights_blue_red),
+                           _mm256_madd_epi16(_mm256_shuffle_epi8(bytes, green[last]), weights_green));
       level[q] = _mm256_srli_epi32(sum, 16);
     }
     // level[q] holds pixels 8q .. 8q + 7 in lane order; the packs work per
     // half, so the halves are put back in order at the end.
-    const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(level[0], level[1]), _mm256_packs_epi32(level[2], level[3]));
+    const __m256i packed =
+        _mm256_packus_epi16(_mm256_packs_epi32(level[0], level[1]), _mm256_packs_epi32(level[2], level[3]));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(luminance + done),
                         _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7)));
   }

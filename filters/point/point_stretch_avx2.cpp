@@ -1,5 +1,3 @@
-// File: filters/point/point_stretch_avx2.cpp
-//
 // The AVX2 form of a stretch table (ByteStretch in point_rows.h): instead
 // of sixteen shuffles per 32 bytes, each entry min(255, floor(u * 255 /
 // span)) with u = max(v - low, 0) is worked out in 16-bit lanes. The
@@ -43,7 +41,8 @@ CHROMALINE_TARGET_AVX2 inline __m256i Stretch32(__m256i bytes, const StretchCons
   const __m256i zero = _mm256_setzero_si256();
   // Unpacking and packing both work within 128-bit halves, so the bytes
   // come back in their places.
-  return _mm256_packus_epi16(Stretch16(_mm256_unpacklo_epi8(u, zero), c), Stretch16(_mm256_unpackhi_epi8(u, zero), c));
+  return _mm256_packus_epi16(Stretch16(_mm256_unpacklo_epi8(u, zero), c),
+                             Stretch16(_mm256_unpackhi_epi8(u, zero), c));
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-// File: filters/point/tone.cpp
-//
 // The tone stages, last in the pipeline: grayscale writes one weighted
 // brightness into all three channels; sepia uses a brightness on the 0..240
 // scale to pick a colour of a brown palette. Both walk the rows three bytes

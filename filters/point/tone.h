@@ -1,10 +1,8 @@
-// File: filters/point/tone.h
-//
 // The colour pieces of the tone stages: the HLS-to-RGB conversion on the
 // 0..240 scale and the 241-colour sepia palette built from it. The stages
 // themselves are declared in filters/stages.h.
-#ifndef CHROMALINE_FILTERS_TONE_H_
-#define CHROMALINE_FILTERS_TONE_H_
+#ifndef CHROMALINE_FILTERS_POINT_TONE_H_
+#define CHROMALINE_FILTERS_POINT_TONE_H_
 
 #include <array>
 #include <cstdint>
@@ -27,4 +25,4 @@ constexpr int kSepiaLevels = 241;
 using SepiaPalette = std::array<RgbColour, kSepiaLevels>;
 SepiaPalette BuildSepiaPalette();
 
-#endif  // CHROMALINE_FILTERS_TONE_H_
+#endif  // CHROMALINE_FILTERS_POINT_TONE_H_

@@ -1,5 +1,3 @@
-// File: filters/sharpen/blur_kernel.cpp
-//
 // The blur kernel: Gaussian-shaped weights in double precision, narrowed to
 // float, the two end taps scaled by the radius's fraction, and the whole
 // normalised to sum to one.

@@ -1,11 +1,9 @@
-// File: filters/sharpen/blur_kernel.h
-//
 // The blur kernel of the sharpening engine: from a radius, an even number
 // of taps with float weights that sum to one and pixel offsets from -n to
 // +n (offset 0 twice). The bottom of the engine: it calls nothing else of
 // it, and the blur (unsharp_mask_blur.h) builds one kernel per call.
-#ifndef CHROMALINE_FILTERS_BLUR_KERNEL_H_
-#define CHROMALINE_FILTERS_BLUR_KERNEL_H_
+#ifndef CHROMALINE_FILTERS_SHARPEN_BLUR_KERNEL_H_
+#define CHROMALINE_FILTERS_SHARPEN_BLUR_KERNEL_H_
 
 // The largest kernel the engine builds. The settings dialog admits radii up
 // to 120 (242 taps); the local contrast radius of a picture 65,535 rows high
@@ -34,4 +32,4 @@ int BlurTapCount(float radius);
 // from BlurTapCount) for the radius.
 void FillBlurKernel(float radius, const BlurKernel& kernel);
 
-#endif  // CHROMALINE_FILTERS_BLUR_KERNEL_H_
+#endif  // CHROMALINE_FILTERS_SHARPEN_BLUR_KERNEL_H_

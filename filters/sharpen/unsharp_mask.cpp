@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask.cpp
-//
 // The top of the sharpening engine: the sharpening step and the stage
 // (UnsharpMask), which blurs (unsharp_mask_blur.cpp) and then sharpens from
 // the blur on the row loops the dispatcher hands out

@@ -1,12 +1,10 @@
-// File: filters/sharpen/unsharp_mask.h
-//
 // The sharpening engine behind UnsharpMask (stages.h), used by the local
 // contrast and the unsharp-mask stages, exposed for the tests and
 // benchmarks: the sharpening step here, on top of the blur
 // (unsharp_mask_blur.h), its kernel (blur_kernel.h) and the choice of row
 // loops (unsharp_mask_dispatch.h).
-#ifndef CHROMALINE_FILTERS_UNSHARP_MASK_H_
-#define CHROMALINE_FILTERS_UNSHARP_MASK_H_
+#ifndef CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_H_
+#define CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_H_
 
 #include <cstdint>
 #include <optional>
@@ -39,4 +37,4 @@ void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double
 void UnsharpMaskInPlaceWith(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
                             const StopQuery& stop, const BlurOptions& options);
 
-#endif  // CHROMALINE_FILTERS_UNSHARP_MASK_H_
+#endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_H_

@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_blur.cpp
-//
 // The separable blur: follows the plan of unsharp_mask_plan.h on a team of
 // threads (the caller alone unless more were asked for), asks the stop
 // queries on the calling thread where the plan places them, and after a

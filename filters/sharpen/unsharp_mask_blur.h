@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_blur.h
-//
 // The separable blur of the sharpening engine (unsharp_mask_blur.cpp),
 // below the sharpening stage (unsharp_mask.h) and above the kernel
 // (blur_kernel.h), the plan of its work (unsharp_mask_plan.h) and the row
@@ -11,8 +9,8 @@
 // columns, vector lanes) as long as each output value sees exactly that
 // sequence of roundings, and as long as the stop query is asked H + W
 // times in order with the destination in the defined state after a stop.
-#ifndef CHROMALINE_FILTERS_UNSHARP_MASK_BLUR_H_
-#define CHROMALINE_FILTERS_UNSHARP_MASK_BLUR_H_
+#ifndef CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_BLUR_H_
+#define CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_BLUR_H_
 
 #include <atomic>
 #include <cstddef>
@@ -100,4 +98,4 @@ struct BlurSharpening {
 BlurOutcome SharpenWhileBlurring(PixelBuffer& picture, double radius, const BlurSharpening& sharpening,
                                  const StopQuery& stop, const BlurOptions& options = BlurOptions());
 
-#endif  // CHROMALINE_FILTERS_UNSHARP_MASK_BLUR_H_
+#endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_BLUR_H_

@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_dispatch.cpp
-//
 // Hands out the plain loops (unsharp_mask_rows.cpp) or one instruction
 // set's vector forms (unsharp_mask_rows_vector.h). The vector forms exist
 // only on x86 with SSE2; elsewhere every path gets the plain loops.

@@ -1,12 +1,10 @@
-// File: filters/sharpen/unsharp_mask_dispatch.h
-//
 // The one choice of the sharpening engine's row loops: the plain loops or
 // the vector forms of one instruction set (CpuPath), never wider than
 // filters/engine/cpu_paths.h allows. Tests and benchmarks name a path to
 // compare it with the plain one on one machine; the stages leave the
 // choice to the dispatcher (no path: the widest allowed).
-#ifndef CHROMALINE_FILTERS_UNSHARP_MASK_DISPATCH_H_
-#define CHROMALINE_FILTERS_UNSHARP_MASK_DISPATCH_H_
+#ifndef CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_DISPATCH_H_
+#define CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_DISPATCH_H_
 
 #include <optional>
 
@@ -21,4 +19,4 @@ bool BlurPathAvailable(CpuPath path);
 // No path: the widest available.
 BlurRowLoops BlurRowLoopsFor(std::optional<CpuPath> path);
 
-#endif  // CHROMALINE_FILTERS_UNSHARP_MASK_DISPATCH_H_
+#endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_DISPATCH_H_

@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_plan.cpp
-//
 // The blur's task list and the placing of its stop queries
 // (unsharp_mask_plan.h). Pure arithmetic on the picture size and the
 // radius: no pixels, no threads, no memory of its own.
@@ -24,8 +22,8 @@ int Clamp(uint64_t value, int low, int high) {
 }
 
 // Walks the plan; with null outputs it only counts.
-void WalkPlan(const BlurGeometry& g, const BlurPlanShape& shape, BlurTask* tasks, BlurPhase* phases,
-              int* task_count, int* phase_count) {
+void WalkPlan(const BlurGeometry& g, const BlurPlanShape& shape, BlurTask* tasks, BlurPhase* phases, int* task_count,
+              int* phase_count) {
   const int values = 3 * g.width;
   const int strips = (values + kStripValues - 1) / kStripValues;
   const uint64_t strip_band_work = uint64_t{kStripValues} * static_cast<uint64_t>(shape.band_rows) * g.taps;
@@ -38,9 +36,13 @@ void WalkPlan(const BlurGeometry& g, const BlurPlanShape& shape, BlurTask* tasks
   int ready = 0;
   auto add = [&](bool horizontal, int first_row, int end_row, int first_value, int end_value) {
     if (tasks != nullptr) {
-      tasks[t] = BlurTask{horizontal, first_row, end_row, first_value, end_value,
-                          static_cast<uint64_t>(end_row - first_row) * static_cast<uint64_t>(end_value - first_value) *
-                              static_cast<uint64_t>(g.taps),
+      tasks[t] = BlurTask{horizontal,
+                          first_row,
+                          end_row,
+                          first_value,
+                          end_value,
+                          static_cast<uint64_t>(end_row - first_row) *
+                              static_cast<uint64_t>(end_value - first_value) * static_cast<uint64_t>(g.taps),
                           ready};
     }
     ++t;
@@ -60,7 +62,8 @@ void WalkPlan(const BlurGeometry& g, const BlurPlanShape& shape, BlurTask* tasks
     ready = band_done[0];  // the rows replace those of two bands ago
     for (; next_row <= needed; next_row += shape.row_group) {
       const int group_end = std::min(needed + 1, next_row + shape.row_group);
-      for (int v = 0; v < values; v += shape.piece_values) add(true, next_row, group_end, v, std::min(values, v + shape.piece_values));
+      for (int v = 0; v < values; v += shape.piece_values)
+        add(true, next_row, group_end, v, std::min(values, v + shape.piece_values));
     }
     next_row = needed + 1;
     close_phase(first_task);

@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_plan.h
-//
 // The order of the blur's work and of its stop queries, worked out before
 // any pixel is touched (filters/sharpen/unsharp_mask_plan.cpp), so that the engine
 // (filters/sharpen/unsharp_mask_blur.cpp) only follows it, on one thread or many.
@@ -20,8 +18,8 @@
 // last band's strip that holds it). The plan holds each query back as long
 // as it can and spends it where the work since the previous query would
 // otherwise exceed `longest_gap`, the smallest bound for which that works.
-#ifndef CHROMALINE_FILTERS_UNSHARP_MASK_PLAN_H_
-#define CHROMALINE_FILTERS_UNSHARP_MASK_PLAN_H_
+#ifndef CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_PLAN_H_
+#define CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_PLAN_H_
 
 #include <cstdint>
 
@@ -75,7 +73,6 @@ void FillBlurPlan(const BlurGeometry& geometry, const BlurPlanShape& shape, Blur
 // query asked after task t is asked once tasks 0..t have all finished).
 // Returns the blur work of the longest stretch between two queries, or
 // between the start or the last query and the end of the blur.
-uint64_t ScheduleBlurQueries(const BlurGeometry& geometry, const BlurTask* tasks, int task_count,
-                             int* ask_after);
+uint64_t ScheduleBlurQueries(const BlurGeometry& geometry, const BlurTask* tasks, int task_count, int* ask_after);
 
-#endif  // CHROMALINE_FILTERS_UNSHARP_MASK_PLAN_H_
+#endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_PLAN_H_

@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_rows.cpp
-//
 // The plain inner loops of the blur and the sharpening step: the reference
 // every vector form matches bit for bit, the path of processors without
 // one, and the end of every row that a vector form leaves over. They call

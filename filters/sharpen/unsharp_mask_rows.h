@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_rows.h
-//
 // The inner loops of the separable blur and of the sharpening step: what
 // they are handed, and their plain forms (unsharp_mask_rows.cpp). The
 // vector forms (unsharp_mask_rows_sse2.cpp, _avx2.cpp, _avx512.cpp) leave
@@ -10,8 +8,8 @@
 // the same taps in the same order with the same rounding: the running sum
 // plus value * weight formed in double precision and rounded to float after
 // each tap.
-#ifndef CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_
-#define CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_
+#ifndef CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_ROWS_H_
+#define CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_ROWS_H_
 
 #include <cstdint>
 
@@ -100,4 +98,4 @@ inline unsigned char SharpenedValue(int original, int blurred, double amount, in
   return static_cast<unsigned char>(static_cast<int>(v));
 }
 
-#endif  // CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_H_
+#endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_ROWS_H_

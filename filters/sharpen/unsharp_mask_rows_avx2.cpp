@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_rows_avx2.cpp
-//
 // The AVX2 forms (with FMA) of the blur's inner loops and of the sharpening
 // step, built through target attributes (filters/engine/cpu_targets.h) so
 // that the rest of the module stays at the baseline instruction set, and
@@ -72,8 +70,8 @@ CHROMALINE_TARGET_AVX2_FMA void VerticalBandRows(const BlurTaps& taps, const Row
       }
       int v = 0;
       for (; v + 4 <= vectors; v += 4) {
-        const __m128i lo = _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v)),
-                                            LowBytes4(_mm256_loadu_pd(sums + 4 * v + 4)));
+        const __m128i lo =
+            _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v)), LowBytes4(_mm256_loadu_pd(sums + 4 * v + 4)));
         const __m128i hi = _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v + 8)),
                                             LowBytes4(_mm256_loadu_pd(sums + 4 * v + 12)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + begin + 4 * v), _mm_packus_epi16(lo, hi));

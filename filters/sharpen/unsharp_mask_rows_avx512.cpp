@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_rows_avx512.cpp
-//
 // The AVX-512 forms (F, DQ, VL) of the blur's inner loops, built through
 // target attributes (filters/engine/cpu_targets.h) and run only where
 // CpuPath::kAvx512 is allowed: eight double and sixteen float lanes, and
@@ -90,7 +88,8 @@ CHROMALINE_TARGET_AVX512 void VerticalBandRows(const BlurTaps& taps, const Row* 
     const Row* const* rows = window + r;
     unsigned char* dest = dest_rows[r];
     int i = first;
-    for (; i + 8 * kStripVectors <= last; i += 8 * kStripVectors) VerticalBlockAvx512<kStripVectors>(taps, rows, i, dest);
+    for (; i + 8 * kStripVectors <= last; i += 8 * kStripVectors)
+      VerticalBlockAvx512<kStripVectors>(taps, rows, i, dest);
     for (; i + 64 <= last; i += 64) VerticalBlockAvx512<8>(taps, rows, i, dest);
     for (; i + 8 <= last; i += 8) VerticalBlockAvx512<1>(taps, rows, i, dest);
     if (i < last) VerticalBandGeneric(taps, rows, 1, i, last, dest_rows + r);

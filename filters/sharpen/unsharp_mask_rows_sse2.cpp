@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_rows_sse2.cpp
-//
 // The SSE2 forms of the blur's inner loops: two double lanes, every tap
 // added in double and rounded to float in the lanes (RoundToFloat), the
 // sums of a chunk of values kept in memory. SSE2 is the baseline of every

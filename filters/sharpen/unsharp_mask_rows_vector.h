@@ -1,5 +1,3 @@
-// File: filters/sharpen/unsharp_mask_rows_vector.h
-//
 // The vector forms of the blur's inner loops and of the sharpening step,
 // one file per instruction set (unsharp_mask_rows_sse2.cpp, _avx2.cpp,
 // _avx512.cpp), and the pieces they share. They keep the plain loops'
@@ -11,8 +9,8 @@
 //
 // Only unsharp_mask_dispatch.cpp calls them, each only where its path is
 // allowed; they are declared only on x86 with SSE2 (CHROMALINE_BLUR_X86).
-#ifndef CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_VECTOR_H_
-#define CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_VECTOR_H_
+#ifndef CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_ROWS_VECTOR_H_
+#define CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_ROWS_VECTOR_H_
 
 #include <cstdint>
 
@@ -97,4 +95,4 @@ void VerticalBandAvx512(const BlurTaps& taps, const float* const* window, int ou
 
 #endif  // CHROMALINE_BLUR_X86
 
-#endif  // CHROMALINE_FILTERS_UNSHARP_MASK_ROWS_VECTOR_H_
+#endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_ROWS_VECTOR_H_

@@ -1,5 +1,3 @@
-// File: include/chromaline/host_bitmap.h
-//
 // The host bitmap on platforms without GDI.
 //
 // On Windows, callback code 8 answers with an HBITMAP. Everywhere else the

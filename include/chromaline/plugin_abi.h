@@ -1,5 +1,3 @@
-// File: include/chromaline/plugin_abi.h
-//
 // The binary interface between a host viewer and the Chromaline plug-in.
 // A host includes this header (and host_bitmap.h on platforms without GDI)
 // and nothing else of the plug-in.
@@ -28,6 +26,26 @@ typedef int32_t(CHROMALINE_STDCALL* HostCallback)(uint32_t code, void* p, uintpt
 
 // The plug-in's entry point: (message code, p, a).
 typedef int32_t(CHROMALINE_STDCALL* PluginMsgHandler)(uint32_t type, void* p, uint32_t a);
+
+// Message codes the host sends (the type of PluginMsgHandler). Any other
+// code is answered with 0.
+enum {
+  kMessageInterfaceVersion = 1,  // answered with 256
+  kMessageVersionText = 2,       // p: text buffer of at least 27 bytes
+  kMessageSetCallback = 3,       // p: the HostCallback
+  kMessageGlobalDialog = 5,      // p: parent window; 1 when confirmed with OK
+  kMessageSaveSettings = 6,
+  kMessageLoadSettings = 7,
+  kMessageQueryDirty = 8,
+  kMessageImageShown = 13,    // p: the picture's path, a: its window
+  kMessageFilterImage = 14,   // p: the picture's path, a: the host's image id
+  kMessageHotkey = 22,        // p: virtual-key code, a: the window it was pressed in
+  kMessageQuery27 = 27,       // answered with 1
+  kMessageCapabilities = 28,  // p: selector 0, 1 or 2
+  kMessageQuery29 = 29,       // answered with 1
+  kMessageLocalDialog = 30,   // p: path of a picture or folder, a: parent window
+  kMessageEnable = 40         // p: nonzero to set Enabled to a; answers Enabled + 1
+};
 
 // Callback codes the plug-in sends.
 enum {

@@ -1,5 +1,3 @@
-// File: tests/base/safe_file_posix_test.cpp
-//
 // The safe writer's rules for what it may replace, natively: a file
 // without write permission and a pipe are refused and left as they were;
 // a link is written through and stays; a link that leads nowhere is

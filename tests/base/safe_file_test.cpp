@@ -1,5 +1,3 @@
-// File: tests/base/safe_file_test.cpp
-//
 // The safe writer's promises on every platform: a filler that fails leaves
 // the old file (or none) and no temporary file behind, a folder is refused
 // by name, a file that appears while a new one is being written is kept,

@@ -1,5 +1,3 @@
-// File: tests/base/safe_file_win32_test.cpp
-//
 // The safe writer's Windows rules: a read-only file is refused and left
 // as it was, and a target whose temporary name would be too long for the
 // ANSI file functions is still written.

@@ -1,5 +1,3 @@
-// File: tests/base/scoped_win32_test.cpp
-//
 // The one conversion of ANSI names to UTF-16: a file created through its
 // ANSI name is found through the converted name, in the system's ANSI code
 // page whatever the thread's locale says.
@@ -21,8 +19,8 @@ TEST(WideFromAnsi, AFileCreatedThroughItsAnsiNameIsFoundThroughTheWideName) {
     const char* ansi;
     const wchar_t* wide;
   } cases[] = {
-      {"caf\xE9.txt", L"caf\u00E9.txt"},                // the same value in Latin-1
-      {"\x80uro.txt", L"\u20ACuro.txt"},                // a control character in Latin-1
+      {"caf\xE9.txt", L"caf\u00E9.txt"},              // the same value in Latin-1
+      {"\x80uro.txt", L"\u20ACuro.txt"},              // a control character in Latin-1
       {"\xC6sop \x9C.txt", L"\u00C6sop \u0153.txt"},  // 0x9C differs from Latin-1 too
   };
   // A thread whose locale has another ANSI code page (Russian: 1251, where

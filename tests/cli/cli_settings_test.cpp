@@ -1,5 +1,3 @@
-// File: tests/unit/cli_settings_test.cpp
-//
 // The command line's setting checks against the settings dialog's ranges:
 // the edges of every range, the tone choices, strict numbers, names in any
 // case. (The refusals as a person meets them, with the real program, are in
@@ -24,23 +22,40 @@ struct SettingCase {
 
 TEST(CliSettings, AcceptsExactlyWhatTheDialogAccepts) {
   const SettingCase cases[] = {
-      {"GammaVal=-1", true, "GammaVal", -1.0},     {"GammaVal=2", true, "GammaVal", 2.0},
-      {"GammaVal=2.0000001", false, "", 0},        {"GammaVal=-1.5", false, "", 0},
-      {"USMRadius=0.1", true, "USMRadius", 0.1},   {"USMRadius=120", true, "USMRadius", 120.0},
-      {"USMRadius=0.09", false, "", 0},            {"USMRadius=1e2", true, "USMRadius", 100.0},
-      {"USMRadius=inf", false, "", 0},             {"USMRadius=", false, "", 0},
-      {"USMRadius=2,5", false, "", 0},             {"USMRadius= 2", false, "", 0},
-      {"USMAmount=1", true, "USMAmount", 1},       {"USMAmount=500", true, "USMAmount", 500},
-      {"USMAmount=0", false, "", 0},               {"USMAmount=4294967297", false, "", 0},
-      {"USMAmount=+7", true, "USMAmount", 7},      {"USMAmount=7x", false, "", 0},
-      {"USMThreshold=0", true, "USMThreshold", 0}, {"USMThreshold=255", true, "USMThreshold", 255},
-      {"USMThreshold=-1", false, "", 0},           {"DefogVal=100", true, "DefogVal", 100},
-      {"DefogVal=101", false, "", 0},              {"Defog=1", true, "Defog", 1},
-      {"Defog=2", false, "", 0},                   {"Defog=yes", false, "", 0},
-      {"defog=0", true, "Defog", 0},               {"USMENABLE=1", true, "USMEnable", 1},
-      {"Enabled=1", true, "Enabled", 1},           {"HotKey=65535", true, "HotKey", 65535},
-      {"HotKey=65536", false, "", 0},              {"Sharpen=1", false, "", 0},
-      {"=1", false, "", 0},                        {"Defog", false, "", 0},
+      {"GammaVal=-1", true, "GammaVal", -1.0},
+      {"GammaVal=2", true, "GammaVal", 2.0},
+      {"GammaVal=2.0000001", false, "", 0},
+      {"GammaVal=-1.5", false, "", 0},
+      {"USMRadius=0.1", true, "USMRadius", 0.1},
+      {"USMRadius=120", true, "USMRadius", 120.0},
+      {"USMRadius=0.09", false, "", 0},
+      {"USMRadius=1e2", true, "USMRadius", 100.0},
+      {"USMRadius=inf", false, "", 0},
+      {"USMRadius=", false, "", 0},
+      {"USMRadius=2,5", false, "", 0},
+      {"USMRadius= 2", false, "", 0},
+      {"USMAmount=1", true, "USMAmount", 1},
+      {"USMAmount=500", true, "USMAmount", 500},
+      {"USMAmount=0", false, "", 0},
+      {"USMAmount=4294967297", false, "", 0},
+      {"USMAmount=+7", true, "USMAmount", 7},
+      {"USMAmount=7x", false, "", 0},
+      {"USMThreshold=0", true, "USMThreshold", 0},
+      {"USMThreshold=255", true, "USMThreshold", 255},
+      {"USMThreshold=-1", false, "", 0},
+      {"DefogVal=100", true, "DefogVal", 100},
+      {"DefogVal=101", false, "", 0},
+      {"Defog=1", true, "Defog", 1},
+      {"Defog=2", false, "", 0},
+      {"Defog=yes", false, "", 0},
+      {"defog=0", true, "Defog", 0},
+      {"USMENABLE=1", true, "USMEnable", 1},
+      {"Enabled=1", true, "Enabled", 1},
+      {"HotKey=65535", true, "HotKey", 65535},
+      {"HotKey=65536", false, "", 0},
+      {"Sharpen=1", false, "", 0},
+      {"=1", false, "", 0},
+      {"Defog", false, "", 0},
   };
   for (const SettingCase& c : cases) {
     SettingAssignment setting;
@@ -94,7 +109,8 @@ TEST(CliSettings, NamesValuesOutsideTheDialogsRanges) {
   ASSERT_EQ(named.size(), 3u);
   std::string all;
   for (const std::string& line : named) all += line + "\n";
-  for (const char* part : {"USMAmount 9999", "1 to 500", "USMRadius -5", "0.1 to 120", "FilterParam 99", "16 to 21"}) {
+  for (const char* part :
+       {"USMAmount 9999", "1 to 500", "USMRadius -5", "0.1 to 120", "FilterParam 99", "16 to 21"}) {
     EXPECT_NE(all.find(part), std::string::npos) << part << " not in:\n" << all;
   }
   FilterSettings local = wide;
@@ -145,10 +161,14 @@ TEST(CliSettings, DescribesTheStagesInForceInTheirOrder) {
       {sharpen, "unsharp mask (radius 1.2, amount 180 %, threshold 2)", 1},
       {green_sepia, "sepia (Green Channel)", 0},
       {odd_gray, "grayscale (Standard)", 0},
-      {mix, "gamma (offset 2), local contrast (10 %), unsharp mask (radius 1.2, amount 180 %, threshold 2), sepia "
-            "(Standard)", 2},
-      {EveryStageOn(3), "gamma (offset 0.5), auto-levels, local contrast (40 %), unsharp mask (radius 2, amount "
-                        "150 %, threshold 9), grayscale (Red Channel)", 2},
+      {mix,
+       "gamma (offset 2), local contrast (10 %), unsharp mask (radius 1.2, amount 180 %, threshold 2), sepia "
+       "(Standard)",
+       2},
+      {EveryStageOn(3),
+       "gamma (offset 0.5), auto-levels, local contrast (40 %), unsharp mask (radius 2, amount "
+       "150 %, threshold 9), grayscale (Red Channel)",
+       2},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(DescribeStages(c.settings), c.described);
@@ -221,8 +241,9 @@ TEST(CliOptions, QualityIsOneToOneHundred) {
     bool accepted;
   } cases[] = {{"1", true}, {"100", true}, {"0", false}, {"101", false}, {"-1", false}, {"99.5", false}};
   for (const auto& c : cases) {
-    char* argv[] = {const_cast<char*>("chromaline-host"), const_cast<char*>("filter"), const_cast<char*>("--quality"),
-                    const_cast<char*>(c.text), const_cast<char*>("in.png"), const_cast<char*>("out.jpg")};
+    char* argv[] = {const_cast<char*>("chromaline-host"), const_cast<char*>("filter"),
+                    const_cast<char*>("--quality"),       const_cast<char*>(c.text),
+                    const_cast<char*>("in.png"),          const_cast<char*>("out.jpg")};
     FilterOptions o;
     std::string error;
     EXPECT_EQ(ParseFilterOptions(6, argv, 2, &o, &error), c.accepted) << "--quality " << c.text << ": " << error;

@@ -143,6 +143,21 @@ else
   [ "$(exiftool -s3 -ImageDescription a.tif)" = description ] || fail "into TIFF: the EXIF description was not kept"
 fi
 
+# A CMYK JPEG with its profile: the Windows build turns it into RGB by its
+# own rule and says, for that picture, that the profile was not used.
+if [ "$HOST_KIND" = windows ]; then
+  python3 - cmyk.icc <<'PY'
+import struct, sys
+head = struct.pack(">II", 128 + 4, 0) + bytes([2, 0x10, 0, 0]) + b"prtrCMYKLab " + struct.pack(">6H", 2026, 1, 1, 0, 0, 0)
+head += b"acsp" + bytes(128 - len(head) - 4)
+open(sys.argv[1], "wb").write(head + struct.pack(">I", 0))
+PY
+  convert -size 16x12 xc:orange -colorspace CMYK cmyk.jpg
+  exiftool -q -overwrite_original "-ICC_Profile<=cmyk.icc" cmyk.jpg
+  host filter --set ToneFilter=1 cmyk.jpg cmyk-out.png 2>cmyk.err
+  grep -q "cmyk.jpg: its CMYK colour profile is not used" cmyk.err || fail "CMYK with a profile: no note: $(cat cmyk.err)"
+fi
+
 # From TIFF: the Windows build reads no metadata of a TIFF file but its ICC
 # profile, and says so for each such picture.
 convert -size 16x16 xc:teal -depth 8 m.tif

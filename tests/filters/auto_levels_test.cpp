@@ -42,7 +42,7 @@ TEST(AutoLevels, ClipsOneHundredthOfAPercentAtEachEnd) {
   EXPECT_EQ(FindPercentileLevel(0.0001f), 40);
   EXPECT_EQ(FindPercentileLevel(0.9999f), 180) << "the single 250 lies above the top 0.01 %";
   const int32_t(&table)[256] = AutoLevelsTable();
-  const std::pair<int, int> mapping[] = {{0, 0},     {39, 0},    {40, 0},    {41, 1},    {110, 127},
+  const std::pair<int, int> mapping[] = {{0, 0},     {39, 0},    {40, 0},    {41, 1},   {110, 127},
                                          {179, 253}, {180, 255}, {250, 255}, {255, 255}};
   for (const auto& [in, out] : mapping) EXPECT_EQ(table[in], out) << "level " << in;
   EXPECT_EQ(buffer.row(0)[0], 0) << "40 -> 0";
@@ -115,9 +115,7 @@ TEST(AutoLevels, ARunningCountEqualToTheThresholdIsNotAboveIt) {
 
 TEST(AutoLevels, SmallRegionsStretchFromDarkestToBrightest) {
   // Up to 9,998 pixels nothing is clipped: lo and hi are the extremes.
-  const struct {
-    int width, height;
-  } sizes[] = {{2, 1}, {3, 3}, {17, 5}, {100, 99}, {4999, 2}};
+  const struct { int width, height; } sizes[] = {{2, 1}, {3, 3}, {17, 5}, {100, 99}, {4999, 2}};
   for (const auto& size : sizes) {
     const int pixels = size.width * size.height;
     PixelBuffer buffer = GrayRuns(size.width, size.height, {{20, 1}, {128, pixels - 2}, {230, 1}});
@@ -136,9 +134,9 @@ TEST(AutoLevels, SmallRegionsStretchFromDarkestToBrightest) {
 
 TEST(AutoLevels, OnlyTheRegionIsMeasuredAndChanged) {
   const ImageRegion regions[] = {
-      {0, 0, 37, 23},    {3, 4, 20, 17},   {0, 10, 37, 11},  {5, 0, 6, 23},  {36, 22, 37, 23},
-      {30, 20, 10, 5},   {4, 9, 4, 20},    {0, 0, 37, 1},    {1, 1, 36, 22},
-      {-5, -5, 50, 40},  // not normalised: the stage still keeps to the picture
+      {0, 0, 37, 23}, {3, 4, 20, 17}, {0, 10, 37, 11}, {5, 0, 6, 23},    {36, 22, 37, 23}, {30, 20, 10, 5},
+      {4, 9, 4, 20},  {0, 0, 37, 1},  {1, 1, 36, 22},  {-5, -5, 50, 40},  // not normalised: the stage still keeps to
+                                                                          // the picture
   };
   for (const ImageRegion& region : regions) {
     PixelBuffer original = RandomBuffer(37, 23, 11);

@@ -35,8 +35,8 @@ TEST(BlurKernel, MatchesTheWorkedTables) {
       {600 * 0.03125, 40, {0.100133, 0.049304}},
       {1080 * 0.03125, 70, {0.055426, 0.027584}},
   };
-  const std::vector<std::pair<double, double>> outermost = {{480 * 0.03125, 0.003814}, {600 * 0.03125, 0.00203},
-                                                            {1080 * 0.03125, 0.001298}, {1.01, 0.0015}};
+  const std::vector<std::pair<double, double>> outermost = {
+      {480 * 0.03125, 0.003814}, {600 * 0.03125, 0.00203}, {1080 * 0.03125, 0.001298}, {1.01, 0.0015}};
   for (const KernelRow& row : rows) {
     float r = 0;
     ASSERT_TRUE(BlurKernelRadius(row.radius, &r)) << row.radius;
@@ -64,8 +64,8 @@ TEST(BlurKernel, MatchesTheWorkedTables) {
 }
 
 TEST(BlurKernel, EqualsTheReferenceKernelBitForBit) {
-  std::vector<float> radii = {0.0f, 1e-30f, 1e-7f, 0.03125f, 0.1f, 0.5f, 0.999f, 1.0f, 1.0000001f, 1.01f,
-                              2.0f, 2.5f, 18.75f, 33.75f, 90.0f, 120.0f, 2047.96875f, 8190.5f};
+  std::vector<float> radii = {0.0f,  1e-30f, 1e-7f, 0.03125f, 0.1f,   0.5f,  0.999f, 1.0f,        1.0000001f,
+                              1.01f, 2.0f,   2.5f,  18.75f,   33.75f, 90.0f, 120.0f, 2047.96875f, 8190.5f};
   for (int h = 1; h <= 4000; h += 37) radii.push_back(static_cast<float>(h * 0.03125));
   for (float r : radii) {
     const int count = BlurTapCount(r);
@@ -113,10 +113,24 @@ TEST(BlurKernelRadius, ClampsNegativesAndRefusesWhatCannotBeBuilt) {
   const struct {
     double radius;
     int count;  // 0: refused
-  } rows[] = {{0.0, 2},        {-0.0, 2},      {-0.5, 2},        {-1.9, 2},     {-2.5, 2},
-              {-1e9, 2},       {-inf, 2},      {1e-30, 2},       {1e-6, 2},     {0.5, 4},
-              {8190.5, 16384}, {8191.0, 16384}, {8191.5, 0},     {8192.0, 0},   {1e9, 0},
-              {inf, 0},        {std::numeric_limits<double>::max(), 0}, {std::nan(""), 0}};
+  } rows[] = {{0.0, 2},
+              {-0.0, 2},
+              {-0.5, 2},
+              {-1.9, 2},
+              {-2.5, 2},
+              {-1e9, 2},
+              {-inf, 2},
+              {1e-30, 2},
+              {1e-6, 2},
+              {0.5, 4},
+              {8190.5, 16384},
+              {8191.0, 16384},
+              {8191.5, 0},
+              {8192.0, 0},
+              {1e9, 0},
+              {inf, 0},
+              {std::numeric_limits<double>::max(), 0},
+              {std::nan(""), 0}};
   for (const auto& row : rows) {
     float r = -1.0f;
     const bool built = BlurKernelRadius(row.radius, &r);

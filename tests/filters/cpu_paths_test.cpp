@@ -86,8 +86,8 @@ TEST_F(CpuPaths, PointStagesAndSharpeningFollowTheLimit) {
     EXPECT_LE(static_cast<int>(limit), static_cast<int>(path));
     const CpuPath form = ActivePointRowsPath();
     const std::string label = std::string("limit ") + CpuPathName(limit) + ", point rows " + CpuPathName(form);
-    EXPECT_EQ(form == CpuPath::kAvx512, limit == CpuPath::kAvx512 && ProcessorHasAvx512Vbmi() &&
-                                            PointRowsVectorFormsBuilt())
+    EXPECT_EQ(form == CpuPath::kAvx512,
+              limit == CpuPath::kAvx512 && ProcessorHasAvx512Vbmi() && PointRowsVectorFormsBuilt())
         << label;
     if (form == CpuPath::kAvx2) {
       EXPECT_GE(limit, CpuPath::kAvx2) << label;
@@ -114,7 +114,10 @@ TEST_F(CpuPaths, StagesOnTheLimitsPathMatchThePlainLoops) {
     void (*stage)(PixelBuffer&);
   } stages[] = {
       {"gamma", [](PixelBuffer& b) { ApplyGamma(b, 0.6); }},
-      {"auto-levels", [](PixelBuffer& b) { ApplyAutoLevels(b, ImageRegion{0, 0, b.width(), b.height()}); }},
+      {"auto-levels",
+       [](PixelBuffer& b) {
+         ApplyAutoLevels(b, ImageRegion{0, 0, b.width(), b.height()});
+       }},
       {"grayscale", [](PixelBuffer& b) { ApplyGrayscale(b, 299, 587, 114); }},
       {"sepia", [](PixelBuffer& b) { ApplySepia(b, 299, 587, 114); }},
       {"gray then sepia",

@@ -40,7 +40,8 @@ TEST(GammaTable, KnownValuesOfTheDialogsSettings) {
   for (const auto& row : rows) {
     uint8_t table[256];
     BuildGammaTable(row.gamma_val + 1.0, table);
-    for (const auto& [in, out] : row.mapping) EXPECT_EQ(table[in], out) << "GammaVal " << row.gamma_val << ", " << in;
+    for (const auto& [in, out] : row.mapping)
+      EXPECT_EQ(table[in], out) << "GammaVal " << row.gamma_val << ", " << in;
     for (int v = 1; v <= 11 && row.gamma_val == -0.5; ++v) EXPECT_EQ(table[v], 0) << "GammaVal -0.5, " << v;
   }
 }
@@ -62,7 +63,8 @@ TEST(GammaTable, MatchesTheFormulaForEveryValueAndKeepsBlackAndWhite) {
     BuildGammaTable(gamma, table);
     EXPECT_EQ(table[0], 0) << "gamma " << gamma;
     EXPECT_EQ(table[255], 255) << "gamma " << gamma;
-    for (int v = 0; v < 256; ++v) ASSERT_EQ(table[v], ReferenceGammaValue(v, gamma)) << "gamma " << gamma << ", " << v;
+    for (int v = 0; v < 256; ++v)
+      ASSERT_EQ(table[v], ReferenceGammaValue(v, gamma)) << "gamma " << gamma << ", " << v;
   }
 }
 
@@ -76,10 +78,14 @@ TEST(GammaTable, GammasTheDialogNeverOffersGiveDefinedValues) {
     double gamma;
     int black, mid, white;  // results for 0, 100 and 255; -1: identity
   } rows[] = {
-      {"GammaVal -1.5", -0.5, 255, 255, 255},    {"GammaVal -2", -1.0, 255, 255, 255},
-      {"GammaVal -1 - 1e-300", -1e-300, 255, 255, 255}, {"GammaVal -1000", -999.0, 255, 255, 255},
-      {"gamma -0", -0.0, 255, 255, 255},          {"GammaVal -inf", -kInf, 255, 255, 255},
-      {"GammaVal +inf", kInf, 0, 255, 255},       {"tiny positive gamma", 1e-300, 0, 0, 255},
+      {"GammaVal -1.5", -0.5, 255, 255, 255},
+      {"GammaVal -2", -1.0, 255, 255, 255},
+      {"GammaVal -1 - 1e-300", -1e-300, 255, 255, 255},
+      {"GammaVal -1000", -999.0, 255, 255, 255},
+      {"gamma -0", -0.0, 255, 255, 255},
+      {"GammaVal -inf", -kInf, 255, 255, 255},
+      {"GammaVal +inf", kInf, 0, 255, 255},
+      {"tiny positive gamma", 1e-300, 0, 0, 255},
       {"GammaVal NaN", kNaN, 0, 100, 255},
   };
   for (const auto& row : rows) {

@@ -14,7 +14,7 @@ struct DepthCase {
 };
 
 TEST(CreatePixelBuffer, DerivesBitCountAndColourTableFromRequest) {
-  const DepthCase cases[] = {{-1, 4, 16}, {0, 4, 16}, {1, 1, 2},   {2, 4, 16},  {4, 4, 16},
+  const DepthCase cases[] = {{-1, 4, 16}, {0, 4, 16},  {1, 1, 2},  {2, 4, 16},  {4, 4, 16},
                              {5, 8, 256}, {8, 8, 256}, {9, 24, 0}, {24, 24, 0}, {32, 24, 0}};
   for (const DepthCase& c : cases) {
     PixelBuffer buffer = CreatePixelBuffer(7, 3, c.requested);

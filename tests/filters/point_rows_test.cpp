@@ -73,9 +73,14 @@ TEST_F(PointRows, EveryStageMatchesThePlainLoopAtEveryRowLength) {
     void (*stage)(PixelBuffer&);
   } stages[] = {
       {"gamma", [](PixelBuffer& b) { ApplyGamma(b, 1.7); }},
-      {"auto-levels", [](PixelBuffer& b) { ApplyAutoLevels(b, ImageRegion{0, 0, b.width(), b.height()}); }},
+      {"auto-levels",
+       [](PixelBuffer& b) {
+         ApplyAutoLevels(b, ImageRegion{0, 0, b.width(), b.height()});
+       }},
       {"auto-levels, inner region",
-       [](PixelBuffer& b) { ApplyAutoLevels(b, ImageRegion{1, 1, b.width() - 1, b.height()}); }},
+       [](PixelBuffer& b) {
+         ApplyAutoLevels(b, ImageRegion{1, 1, b.width() - 1, b.height()});
+       }},
       {"grayscale BT709", [](PixelBuffer& b) { ApplyGrayscale(b, 212, 716, 72); }},
       {"grayscale, weights above 1000 in sum", [](PixelBuffer& b) { ApplyGrayscale(b, 1000, 1000, 1000); }},
       {"sepia Standard", [](PixelBuffer& b) { ApplySepia(b, 299, 587, 114); }},
@@ -122,7 +127,8 @@ TEST_F(PointRows, EveryColourThroughGrayscaleAndSepiaInEveryMode) {
   }
   // Weights that are no mode of the dialog but still thousandths: the
   // integer shortcut of the vector sepia must hold for them too.
-  const ChannelWeight others[] = {{333, 333, 334}, {1, 2, 997}, {999, 0, 1}, {0, 0, 0}, {1000, 1000, 1000}, {7, 500, 493}};
+  const ChannelWeight others[] = {{333, 333, 334}, {1, 2, 997},        {999, 0, 1},
+                                  {0, 0, 0},       {1000, 1000, 1000}, {7, 500, 493}};
   for (const ChannelWeight& w : others) {
     EXPECT_EQ(CompareForms(some, [&](PixelBuffer& b) { ApplySepia(b, w.red, w.green, w.blue); }), "")
         << "sepia, weights " << w.red << "/" << w.green << "/" << w.blue;
@@ -164,8 +170,8 @@ TEST_F(PointRows, EveryByteThroughEveryTable) {
           std::vector<uint8_t> mapped = bytes;
           SetCpuPathLimit(path);
           MapBytes(mapped.data() + 1, length, table);
-          EXPECT_EQ(mapped, expected) << CpuPathName(ActivePointRowsPath()) << ", length " << length
-                                      << ", offset " << offset;
+          EXPECT_EQ(mapped, expected) << CpuPathName(ActivePointRowsPath()) << ", length " << length << ", offset "
+                                      << offset;
         }
       }
     }
@@ -226,7 +232,7 @@ TEST_F(PointRows, GrayRowsFromMultipliersAndFromTablesMatchThePlainLoop) {
   const struct {
     int32_t blue, green, red;
     bool multiplied;  // what FindGrayMultipliers must find
-  } weights[] = {{114, 587, 299, true},   {72, 716, 212, true}, {81, 419, 500, true}, {0, 0, 1000, true},
+  } weights[] = {{114, 587, 299, true},    {72, 716, 212, true}, {81, 419, 500, true}, {0, 0, 1000, true},
                  {1000, 1000, 1000, true}, {1, 999, 0, true},    {333, 334, 333, true}};
   std::vector<GrayShares> all;
   for (const auto& w : weights) {

@@ -68,10 +68,10 @@ TEST(HlsToRgb, GraysPrimariesAndTheWrappedHue) {
     uint32_t hue, lightness, saturation;
     int red, green, blue;
   } rows[] = {
-      {0, 0, 0, 0, 0, 0},          {100, 240, 0, 255, 255, 255}, {7, 120, 0, 127, 127, 127},  // saturation 0
-      {0, 120, 240, 255, 0, 0},    {80, 120, 240, 0, 255, 0},    {160, 120, 240, 0, 0, 255},  // primaries
-      {40, 120, 240, 255, 255, 0},                                                            // yellow
-      {200, 120, 240, 255, 0, 255},                                                           // magenta
+      {0, 0, 0, 0, 0, 0},           {100, 240, 0, 255, 255, 255}, {7, 120, 0, 127, 127, 127},  // saturation 0
+      {0, 120, 240, 255, 0, 0},     {80, 120, 240, 0, 255, 0},    {160, 120, 240, 0, 0, 255},  // primaries
+      {40, 120, 240, 255, 255, 0},                                                             // yellow
+      {200, 120, 240, 255, 0, 255},                                                            // magenta
       {0, 60, 240, 128, 0, 0},     // hue 0: hue - 80 wraps round and blue takes the lower level
       {239, 120, 240, 255, 0, 6},  // hue + 80 passes 240 and comes back round for red
   };
@@ -92,10 +92,10 @@ TEST(ApplyGrayscale, KnownResultsOfEachMode) {
   } rows[] = {
       // Each share is truncated on its own, so white falls short except in
       // the single-channel modes.
-      {0, white, 254}, {1, white, 254}, {2, white, 253}, {3, white, 255}, {4, white, 255}, {5, white, 255},
-      {0, mid, 127},  // 38 + 75 + 14
-      {0, red, 76},    {1, red, 54},    {2, red, 127},   {3, red, 255},   {4, red, 0},     {5, red, 0},
-      {4, green, 0},   {5, green, 255}, {3, green, 0},   {0, {0, 0, 0}, 0},
+      {0, white, 254}, {1, white, 254}, {2, white, 253}, {3, white, 255}, {4, white, 255},
+      {5, white, 255}, {0, mid, 127},  // 38 + 75 + 14
+      {0, red, 76},    {1, red, 54},    {2, red, 127},   {3, red, 255},   {4, red, 0},
+      {5, red, 0},     {4, green, 0},   {5, green, 255}, {3, green, 0},   {0, {0, 0, 0}, 0},
   };
   for (const auto& row : rows) {
     const Bgr out = RunOnPixel(ApplyGrayscale, row.mode, row.in);
@@ -114,8 +114,7 @@ TEST(ApplySepia, KnownPaletteEntriesOfEachMode) {
     int level;
   };
   std::vector<Row> rows = {
-      {0, red, 71}, {3, red, 240}, {3, green, 0},
-      {3, one, 0},  // 240 / 255 is truncated
+      {0, red, 71}, {3, red, 240}, {3, green, 0}, {3, one, 0},  // 240 / 255 is truncated
   };
   for (int mode = 0; mode < 6; ++mode) {
     rows.push_back({mode, white, 240});
@@ -158,7 +157,8 @@ TEST(ToneStages, MatchTheReferenceForEveryChannelValueInEveryMode) {
 TEST(ToneStages, MatchTheReferenceOnRandomPicturesOfEveryRowPadding) {
   // Widths 1 to 9 cover every padding of a row; the odd weights are not a
   // mode of the dialog but exercise every share table.
-  const ChannelWeight weights[] = {Mode(0), Mode(1), Mode(2), Mode(3), Mode(4), Mode(5), {333, 333, 334}, {1, 2, 997}};
+  const ChannelWeight weights[] = {Mode(0), Mode(1), Mode(2),         Mode(3),
+                                   Mode(4), Mode(5), {333, 333, 334}, {1, 2, 997}};
   for (const auto& tone : kToneStages) {
     for (const ChannelWeight& w : weights) {
       for (int width = 1; width <= 9; ++width) {
@@ -185,8 +185,8 @@ TEST(ToneStages, MatchTheReferenceOnRandomPicturesOfEveryRowPadding) {
 TEST(ToneStages, NegativeOrHugeWeightsStayInsideThePictureAndItsPalette) {
   // Only the pipeline's six modes reach the stages from settings; a direct
   // caller with absurd weights still gets levels within range.
-  const ChannelWeight weights[] = {{-1000, 0, 0}, {0, -500, -500}, {INT32_MAX, INT32_MAX, INT32_MAX},
-                                   {INT32_MIN, 0, INT32_MAX}};
+  const ChannelWeight weights[] = {
+      {-1000, 0, 0}, {0, -500, -500}, {INT32_MAX, INT32_MAX, INT32_MAX}, {INT32_MIN, 0, INT32_MAX}};
   for (const ChannelWeight& w : weights) {
     PixelBuffer gray = RandomBuffer(7, 3, 99);
     ApplyGrayscale(gray, w.red, w.green, w.blue);

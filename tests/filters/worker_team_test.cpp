@@ -39,11 +39,12 @@ TEST(ThreadVariable, ParsesCountsAutoAndAnythingElseAsUnset) {
     int available;
     int expected;
   } cases[] = {
-      {nullptr, 8, 1},   {"", 8, 1},      {"1", 8, 1},      {"2", 8, 2},      {"7", 1, 7},
-      {"64", 2, 64},     {"65", 2, 64},   {"100000000000", 2, 64},
-      {"auto", 8, 8},    {"0", 8, 8},     {"auto", 200, 64}, {"auto", 0, 1},  {"00", 3, 1},
-      {"AUTO", 8, 1},    {"-2", 8, 1},    {"4x", 8, 1},     {" 4", 8, 1},     {"4 ", 8, 1},
-      {"+4", 8, 1},      {"2.5", 8, 1},   {"all", 8, 1},
+      {nullptr, 8, 1}, {"", 8, 1},     {"1", 8, 1},       {"2", 8, 2},
+      {"7", 1, 7},     {"64", 2, 64},  {"65", 2, 64},     {"100000000000", 2, 64},
+      {"auto", 8, 8},  {"0", 8, 8},    {"auto", 200, 64}, {"auto", 0, 1},
+      {"00", 3, 1},    {"AUTO", 8, 1}, {"-2", 8, 1},      {"4x", 8, 1},
+      {" 4", 8, 1},    {"4 ", 8, 1},   {"+4", 8, 1},      {"2.5", 8, 1},
+      {"all", 8, 1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ParseThreadCount(c.value, c.available), c.expected)
@@ -82,7 +83,8 @@ TEST(WorkerTeam, RunsEveryBandOnceForAnyTeamSize) {
       std::vector<std::atomic<int>> runs(static_cast<size_t>(bands));
       team.Run(bands, [&](int band) { runs[static_cast<size_t>(band)].fetch_add(1); });
       for (int b = 0; b < bands; ++b) {
-        EXPECT_EQ(runs[static_cast<size_t>(b)].load(), 1) << threads << " threads, " << bands << " bands, band " << b;
+        EXPECT_EQ(runs[static_cast<size_t>(b)].load(), 1)
+            << threads << " threads, " << bands << " bands, band " << b;
       }
       // The same team runs again.
       std::atomic<int> second{0};

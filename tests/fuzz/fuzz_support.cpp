@@ -1,4 +1,4 @@
-// File: tests/fuzz/fuzz_support.cpp
+// The typed reader and the checks the fuzz targets share.
 #include "tests/fuzz/fuzz_support.h"
 
 FuzzHost& FuzzHost::Get() {

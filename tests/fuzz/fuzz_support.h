@@ -1,5 +1,3 @@
-// File: tests/fuzz/fuzz_support.h
-//
 // What the fuzz targets share: a reader that takes typed values from the
 // fuzzer's bytes (zeros once they run out), and a host that answers the
 // plug-in's callback from plain data the target fills in: a settings store,

@@ -1,5 +1,3 @@
-// File: tests/fuzz/host_bitmap_fuzz.cpp
-//
 // The checks of a host bitmap descriptor (platforms without GDI): size
 // field, width, height, bits per pixel, stride and row order from the
 // input. A descriptor that keeps the contract gets exactly the memory it

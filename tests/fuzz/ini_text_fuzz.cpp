@@ -1,5 +1,3 @@
-// File: tests/fuzz/ini_text_fuzz.cpp
-//
 // The INI text reader and writer and the number conversions, in memory.
 // The input is the text of a settings file. Properties:
 // - reading the eleven keys (and odd names) never fails or reads outside
@@ -19,9 +17,9 @@
 
 namespace {
 
-const char* const kKeys[] = {"ToneFilter", "FilterParam", "GammaAdj",     "GammaVal",  "Defog",  "DefogVal",
-                             "AutoLevels", "USMRadius",   "USMAmount",    "USMThreshold", "USMEnable", " usmenable ",
-                             "",           "[",           "="};
+const char* const kKeys[] = {"ToneFilter", "FilterParam", "GammaAdj",  "GammaVal",  "Defog",
+                             "DefogVal",   "AutoLevels",  "USMRadius", "USMAmount", "USMThreshold",
+                             "USMEnable",  " usmenable ", "",          "[",         "="};
 
 void CheckNumbers(const std::string& text) {
   const int32_t i = ParseIniInt(text);

@@ -1,5 +1,3 @@
-// File: tests/fuzz/local_settings_fuzz.cpp
-//
 // Local settings through message 14: the input, after one control byte,
 // is the text of a settings file beside a small picture, as its own
 // ".zprop" or as the folder's "zprop.ini", and the host hands over a 24- or

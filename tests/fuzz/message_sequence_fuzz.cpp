@@ -1,5 +1,3 @@
-// File: tests/fuzz/message_sequence_fuzz.cpp
-//
 // Sequences of messages with random codes and arguments, on a fresh
 // PluginState per input, through the message table. Each message gets only
 // what a host may hand it: text or a buffer where the message reads or
@@ -28,13 +26,13 @@ struct MessageKind {
 constexpr int32_t kVaries = 0x7FFFFFFF;
 
 constexpr MessageKind kKinds[] = {
-    {0, Argument::kAny, 0},          {1, Argument::kAny, 256},          {2, Argument::kVersionBuffer, 1},
-    {3, Argument::kCallback, 1},     {4, Argument::kAny, 0},            {5, Argument::kAny, kVaries},
-    {6, Argument::kAny, 1},          {7, Argument::kAny, 1},            {8, Argument::kAny, kVaries},
-    {9, Argument::kAny, 0},          {13, Argument::kText, 0},          {14, Argument::kText, 0},
-    {21, Argument::kAny, 0},         {22, Argument::kAny, 0},           {27, Argument::kAny, 1},
-    {28, Argument::kAny, kVaries},   {29, Argument::kAny, 1},           {30, Argument::kText, 0},
-    {31, Argument::kAny, 0},         {39, Argument::kAny, 0},           {40, Argument::kAny, kVaries},
+    {0, Argument::kAny, 0},        {1, Argument::kAny, 256}, {2, Argument::kVersionBuffer, 1},
+    {3, Argument::kCallback, 1},   {4, Argument::kAny, 0},   {5, Argument::kAny, kVaries},
+    {6, Argument::kAny, 1},        {7, Argument::kAny, 1},   {8, Argument::kAny, kVaries},
+    {9, Argument::kAny, 0},        {13, Argument::kText, 0}, {14, Argument::kText, 0},
+    {21, Argument::kAny, 0},       {22, Argument::kAny, 0},  {27, Argument::kAny, 1},
+    {28, Argument::kAny, kVaries}, {29, Argument::kAny, 1},  {30, Argument::kText, 0},
+    {31, Argument::kAny, 0},       {39, Argument::kAny, 0},  {40, Argument::kAny, kVaries},
     {41, Argument::kAny, 0},
 };
 
@@ -53,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int step = 0; step < 64 && in.left() > 0; ++step) {
     const uint8_t pick = in.Byte();
     const bool known = pick < 240;
-    MessageKind kind = known ? kKinds[pick % (sizeof kKinds / sizeof kKinds[0])]
-                             : MessageKind{in.U32(), Argument::kAny, kVaries};
+    MessageKind kind =
+        known ? kKinds[pick % (sizeof kKinds / sizeof kKinds[0])] : MessageKind{in.U32(), Argument::kAny, kVaries};
     // A random code that is in the table gets what the table allows.
     for (const MessageKind& k : kKinds) {
       if (!known && k.code == kind.code) kind.p = k.p;

@@ -1,5 +1,3 @@
-// File: tests/fuzz/pipeline_messages_fuzz.cpp
-//
 // The filter pipeline as a viewer drives it: the 13 store values, a region,
 // a picture of up to 64 x 64 (24 or 32 bits, any row padding, either row
 // order) and a pattern of stop answers, through messages 3, 7, 40 and 14.
@@ -16,8 +14,8 @@
 
 namespace {
 
-const char* const kIntKeys[] = {"Enabled", "HotKey", "ToneFilter", "FilterParam", "GammaAdj", "Defog", "DefogVal",
-                                "AutoLevels", "USMAmount", "USMThreshold", "USMEnable"};
+const char* const kIntKeys[] = {"Enabled",  "HotKey",     "ToneFilter", "FilterParam",  "GammaAdj", "Defog",
+                                "DefogVal", "AutoLevels", "USMAmount",  "USMThreshold", "USMEnable"};
 const char* const kRealKeys[] = {"GammaVal", "USMRadius"};
 
 std::string IntRecord(int32_t v) {

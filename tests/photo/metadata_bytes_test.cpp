@@ -1,5 +1,3 @@
-// File: tests/photo/metadata_bytes_test.cpp
-//
 // The byte-level metadata code the Windows codecs rest on, in both builds:
 // the EXIF block made upright in either byte order, JPEG segments and PNG
 // chunks written and read back, a JPEG's encoding read from its header, and
@@ -70,16 +68,16 @@ SampleExif MakeExif(bool big, int orientation, unsigned orientation_type = 3) {
   w.bytes.insert(w.bytes.end(), {uint8_t(big ? 'M' : 'I'), uint8_t(big ? 'M' : 'I')});
   w.U16(42);
   w.U32(8);
-  w.U16(3);                                            // IFD0 at 8
-  w.Entry(0x0110, 2, 4, 0x00746163);                   // Model "cat" (in the entry, the byte order's way)
+  w.U16(3);                           // IFD0 at 8
+  w.Entry(0x0110, 2, 4, 0x00746163);  // Model "cat" (in the entry, the byte order's way)
   w.Entry(0x0112, orientation_type, 1, uint32_t(orientation));
   w.Entry(0x8769, 4, 1, 50);
   const size_t link = w.bytes.size();
-  w.U32(68);                                           // IFD1
-  w.U16(1);                                            // the EXIF directory at 50
-  w.Entry(0x9000, 7, 4, 0x30323330);                   // version
+  w.U32(68);                          // IFD1
+  w.U16(1);                           // the EXIF directory at 50
+  w.Entry(0x9000, 7, 4, 0x30323330);  // version
   w.U32(0);
-  w.U16(2);                                            // IFD1 at 68
+  w.U16(2);  // IFD1 at 68
   w.Entry(0x0201, 4, 1, 100);
   w.Entry(0x0202, 4, 1, 4);
   w.U32(0);
@@ -171,12 +169,12 @@ TEST(TiffMetadata, TheDirectorysMetadataTagsAreNamed) {
     bool tiff;
     const char* names;
   } cases[] = {
-      {{0x0100, 0x0110}, 0, true, "EXIF"},             // a camera's model in the first directory
+      {{0x0100, 0x0110}, 0, true, "EXIF"},  // a camera's model in the first directory
       {{0x0100, 0x02bc, 0x83bb, 0x8769}, 0, true, "EXIF, IPTC, XMP"},
-      {{0x0100, 0x0101, 0x0111}, 0, true, ""},         // pixels and nothing else
-      {{0x8825}, 0, true, "EXIF"},                      // GPS alone
-      {{0x0100, 0x8769}, 2 + 12 + 5, true, ""},         // cut inside the second entry
-      {{0x8769}, 1, true, ""},                          // not even the entry count
+      {{0x0100, 0x0101, 0x0111}, 0, true, ""},   // pixels and nothing else
+      {{0x8825}, 0, true, "EXIF"},               // GPS alone
+      {{0x0100, 0x8769}, 2 + 12 + 5, true, ""},  // cut inside the second entry
+      {{0x8769}, 1, true, ""},                   // not even the entry count
       {{0x8769}, 0, false, ""},
   };
   for (bool big : {false, true}) {
@@ -202,7 +200,8 @@ TEST(XmpUpright, TheOrientationAttributeOrElementBecomesOne) {
     const char* upright;
   };
   const Case cases[] = {
-      {"<rdf:Description tiff:Orientation=\"6\" tiff:Make='x'/>", "<rdf:Description tiff:Orientation=\"1\" tiff:Make='x'/>"},
+      {"<rdf:Description tiff:Orientation=\"6\" tiff:Make='x'/>",
+       "<rdf:Description tiff:Orientation=\"1\" tiff:Make='x'/>"},
       {"<a tiff:Orientation = '8'/>", "<a tiff:Orientation = '1'/>"},
       {"<tiff:Orientation>3</tiff:Orientation>", "<tiff:Orientation>1</tiff:Orientation>"},
       {"<tiff:Orientation>1</tiff:Orientation>", "<tiff:Orientation>1</tiff:Orientation>"},
@@ -234,8 +233,8 @@ PhotoMetadata Blocks(size_t exif_size = 0, size_t xmp_size = 40, size_t comment_
 
 // A JPEG's start with a JFIF segment, as an encoder writes it, then its scan.
 Bytes EncodedJpeg() {
-  return {0xff, 0xd8, 0xff, 0xe0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0,
-          0xff, 0xda, 0, 2, 0x12, 0x34, 0xff, 0xd9};
+  return {0xff, 0xd8, 0xff, 0xe0, 0, 16, 'J',  'F',  'I', 'F', 0,    1,    1,    0,
+          0,    1,    0,    1,    0, 0,  0xff, 0xda, 0,   2,   0x12, 0x34, 0xff, 0xd9};
 }
 
 TEST(JpegSegments, BlocksWrittenAreReadBackAndTheTooLargeNamed) {
@@ -310,7 +309,8 @@ TEST(JpegSegments, DamagedOrCutSegmentsGiveOnlyWholeBlocks) {
   for (const ByteDamage& c : cases) {
     const Bytes damaged = Damaged(jpeg, c);
     PhotoMetadata back;
-    EXPECT_EQ(ReadJpegMetadata(damaged.data(), damaged.size(), &back), "the IPTC block is damaged: left out") << c.what;
+    EXPECT_EQ(ReadJpegMetadata(damaged.data(), damaged.size(), &back), "the IPTC block is damaged: left out")
+        << c.what;
     EXPECT_TRUE(back.iptc.empty()) << c.what;
     EXPECT_EQ(back.exif, Blocks().exif) << c.what;
     EXPECT_EQ(back.comment, Blocks().comment) << c.what;
@@ -322,12 +322,15 @@ TEST(JpegSegments, DamagedOrCutSegmentsGiveOnlyWholeBlocks) {
   ASSERT_TRUE(AddJpegMetadata(&three, icc));
   const size_t second = 2 + 18 + 4 + 65533, number = second + 4 + 12;
   ASSERT_EQ(three.at(number), 2);
-  const ByteDamage icc_cases[] = {{"chunk 2 of 3 named 1", number, 1}, {"chunk 2 of 3 named 4", number, 4},
-                            {"chunk 2 says 2 in all", number + 1, 2}, {"chunk 2 named 0", number, 0}};
+  const ByteDamage icc_cases[] = {{"chunk 2 of 3 named 1", number, 1},
+                                  {"chunk 2 of 3 named 4", number, 4},
+                                  {"chunk 2 says 2 in all", number + 1, 2},
+                                  {"chunk 2 named 0", number, 0}};
   for (const ByteDamage& c : icc_cases) {
     const Bytes damaged = Damaged(three, c);
     PhotoMetadata back;
-    EXPECT_EQ(ReadJpegMetadata(damaged.data(), damaged.size(), &back), "the ICC profile is damaged: left out") << c.what;
+    EXPECT_EQ(ReadJpegMetadata(damaged.data(), damaged.size(), &back), "the ICC profile is damaged: left out")
+        << c.what;
     EXPECT_TRUE(back.icc.empty()) << c.what;
   }
   // Every cut: a block is read whole or not at all.
@@ -344,9 +347,9 @@ TEST(JpegSegments, DamagedOrCutSegmentsGiveOnlyWholeBlocks) {
 // components' sampling factors, then the scan.
 Bytes JpegHead(uint8_t sof, const std::vector<uint8_t>& factors, int quality, bool sixteen_bit = false) {
   // The example tables of the JPEG standard scaled as libjpeg scales them.
-  static const uint8_t kLuminance[64] = {16, 11, 12, 14, 12, 10, 16, 14, 13, 14, 18, 17, 16, 19, 24, 40,
-                                         26, 24, 22, 22, 24, 49, 35, 37, 29, 40, 58, 51, 61, 60, 57, 51,
-                                         56, 55, 64, 72, 92, 78, 64, 68, 87, 69, 55, 56, 80, 109, 81, 87,
+  static const uint8_t kLuminance[64] = {16, 11, 12,  14,  12,  10, 16, 14,  13,  14,  18,  17,  16, 19,  24,  40,
+                                         26, 24, 22,  22,  24,  49, 35, 37,  29,  40,  58,  51,  61, 60,  57,  51,
+                                         56, 55, 64,  72,  92,  78, 64, 68,  87,  69,  55,  56,  80, 109, 81,  87,
                                          95, 98, 103, 104, 103, 62, 77, 113, 121, 112, 100, 120, 92, 101, 103, 99};
   const int scale = quality < 50 ? 5000 / quality : 200 - quality * 2;
   Bytes head = {0xff, 0xd8, 0xff, 0xdb};

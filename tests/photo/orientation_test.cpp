@@ -1,5 +1,3 @@
-// File: tests/photo/orientation_test.cpp
-//
 // The JPEG EXIF orientation reader the Windows codecs fall back on: every
 // value of a real file, both byte orders, and damaged or cut files that
 // must give 0 without reading outside the bytes (the native run has ASan).
@@ -20,11 +18,20 @@ std::vector<uint8_t> Sample() {
 // reader needs: a JPEG made of SOI, one APP1 and EOI is enough.
 std::vector<uint8_t> TinyJpeg(bool big_endian, int orientation) {
   const uint8_t b = big_endian;
-  std::vector<uint8_t> tiff = {uint8_t(b ? 'M' : 'I'), uint8_t(b ? 'M' : 'I'), uint8_t(b ? 0 : 42), uint8_t(b ? 42 : 0),
-                               uint8_t(b ? 0 : 8), 0, 0, uint8_t(b ? 8 : 0), uint8_t(b ? 0 : 1), uint8_t(b ? 1 : 0)};
+  std::vector<uint8_t> tiff = {uint8_t(b ? 'M' : 'I'),
+                               uint8_t(b ? 'M' : 'I'),
+                               uint8_t(b ? 0 : 42),
+                               uint8_t(b ? 42 : 0),
+                               uint8_t(b ? 0 : 8),
+                               0,
+                               0,
+                               uint8_t(b ? 8 : 0),
+                               uint8_t(b ? 0 : 1),
+                               uint8_t(b ? 1 : 0)};
   const uint8_t entry_big[] = {0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, uint8_t(orientation), 0, 0};
   const uint8_t entry_little[] = {0x12, 0x01, 3, 0, 1, 0, 0, 0, uint8_t(orientation), 0, 0, 0};
-  tiff.insert(tiff.end(), b ? std::begin(entry_big) : std::begin(entry_little), b ? std::end(entry_big) : std::end(entry_little));
+  tiff.insert(tiff.end(), b ? std::begin(entry_big) : std::begin(entry_little),
+              b ? std::end(entry_big) : std::end(entry_little));
   tiff.insert(tiff.end(), 4, 0);
   std::vector<uint8_t> jpeg = {0xff, 0xd8, 0xff, 0xe1};
   const size_t length = 2 + 6 + tiff.size();
@@ -64,10 +71,14 @@ TEST(JpegExifOrientation, DamagedOrCutFilesGiveNone) {
     uint8_t value;
   };
   const Case cases[] = {
-      {"not a JPEG", 0, 0x00},        {"segment length past the end", 4, 0xff},
-      {"no Exif header", 6, 'X'},     {"bad byte order", 12, 'X'},
-      {"IFD offset past the end", 16, 0x7f}, {"another tag than the orientation", 22, 0x13},
-      {"orientation 9", 30, 9},       {"orientation 0", 30, 0},
+      {"not a JPEG", 0, 0x00},
+      {"segment length past the end", 4, 0xff},
+      {"no Exif header", 6, 'X'},
+      {"bad byte order", 12, 'X'},
+      {"IFD offset past the end", 16, 0x7f},
+      {"another tag than the orientation", 22, 0x13},
+      {"orientation 9", 30, 9},
+      {"orientation 0", 30, 0},
       {"not a SHORT", 24, 4},
   };
   for (const Case& c : cases) {

@@ -1,5 +1,3 @@
-// File: tests/photo/photo_codecs_test.cpp
-//
 // The photo codecs of the command line in both builds (libvips natively,
 // WIC under Wine): each format written and read back, alpha with the
 // colours hidden behind it, every EXIF orientation of a real JPEG turned
@@ -10,6 +8,7 @@
 
 #include "gtest/gtest.h"
 #include "photo/image.h"
+#include "photo/encoding_check.h"
 #include "photo/orientation.h"
 #include "photo/photo_io.h"
 #include "tests/photo/photo_samples.h"
@@ -244,7 +243,7 @@ TEST(PhotoErrors, UnreadableFilesAreNamedWithTheReason) {
     const char* name;
     std::vector<uint8_t> bytes;  // written unless the case is about a missing file
     bool write;
-    const char* reason;          // part of the message after the name
+    const char* reason;  // part of the message after the name
   };
   const std::string text = "not a picture at all";
   const Case cases[] = {
@@ -267,6 +266,53 @@ TEST(PhotoErrors, UnreadableFilesAreNamedWithTheReason) {
   Photo photo;
   EXPECT_FALSE(ReadPhoto(dir.path(), &photo, &error));
   EXPECT_EQ(error.rfind(dir.path() + ": ", 0), 0u) << error;
+}
+
+}  // namespace
+
+namespace {
+
+// The read-back check names what the bytes lack of what was asked: here
+// the bytes of one request checked against another that asks for more.
+TEST(EncodingCheck, NamesWhatTheBytesLackOfTheRequest) {
+  Photo colour;
+  colour.image = BlockPicture(4, 3);
+  EncodeOptions asked;
+  asked.format = PhotoFormat::kJpeg;
+  asked.quality = 60;
+  std::vector<uint8_t> bytes;
+  std::string error;
+  ASSERT_TRUE(EncodePhoto(colour, asked, &bytes, &error)) << error;
+  EXPECT_EQ(CheckEncoding(colour, asked, bytes).shortfall, "");
+
+  struct Case {
+    const char* name;
+    void (*more)(Photo*, EncodeOptions*);
+    const char* said;
+  };
+  const Case cases[] = {
+      {"a higher quality", [](Photo*, EncodeOptions* o) { o->quality = 90; }, "where 90 was asked"},
+      {"one gray channel",
+       [](Photo* p, EncodeOptions*) {
+         p->gray = true;
+         for (size_t i = 0; i < p->image.bgr.size(); i += 3)
+           p->image.bgr[i + 1] = p->image.bgr[i + 2] = p->image.bgr[i];
+       },
+       "colour channels for a gray picture"},
+      {"an ICC profile",
+       [](Photo* p, EncodeOptions*) {
+         p->metadata.icc = {1, 2, 3};
+       },
+       "no ICC profile"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Photo more = colour;
+    EncodeOptions options = asked;
+    c.more(&more, &options);
+    EXPECT_NE(CheckEncoding(more, options, bytes).shortfall.find(c.said), std::string::npos)
+        << CheckEncoding(more, options, bytes).shortfall;
+  }
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
-// File: tests/photo/photo_io_test.cpp
-//
 // The native photo codecs on small real files that libvips writes here:
 // every EXIF orientation of PNG, TIFF and JPEG turned upright, alpha kept
 // with the colours behind it, 16-bit files reduced with their depth
 // reported, EXIF/XMP/ICC carried into JPEG, PNG and TIFF output with the
-// orientation reset (tests/photo/photo_metadata_test.cpp: every block). (tests/photo/photo_codecs_test.cpp runs in both builds.)
+// orientation reset (tests/photo/photo_metadata_test.cpp: every block). (tests/photo/photo_codecs_test.cpp runs in
+// both builds.)
 #include <cstring>
 
 #include "gtest/gtest.h"
@@ -72,8 +71,8 @@ TEST(PhotoDepth, SixteenBitFilesAreReducedToTheirHighByteAndReported) {
   std::vector<uint16_t> rgba;
   for (int i = 0; i < width; ++i) {
     const uint16_t v = samples[i];
-    rgba.insert(rgba.end(), {v, static_cast<uint16_t>(0xffff - v), static_cast<uint16_t>(v ^ 0x5a5a),
-                             samples[(i + 3) % width]});
+    rgba.insert(rgba.end(),
+                {v, static_cast<uint16_t>(0xffff - v), static_cast<uint16_t>(v ^ 0x5a5a), samples[(i + 3) % width]});
   }
   for (const char* extension : {".png", ".tif"}) {
     for (bool with_alpha : {false, true}) {

@@ -1,5 +1,3 @@
-// File: tests/photo/photo_kinds_test.cpp
-//
 // The native codecs keep what kind of picture a file holds: CMYK turned
 // into the colours ImageMagick shows (plainly inverted without a profile,
 // through the profile with one), one gray channel while the picture stays
@@ -113,7 +111,8 @@ TEST(PhotoGray, OneChannelIsWrittenAgainWhileThePictureStaysGray) {
   const std::string gray = dir.File("gray.png");
   Shell("convert '" + source + "' -colorspace gray '" + gray + "'");
   Shell("convert '" + gray + "' '" + dir.File("gray.jpg") + "'");
-  Shell("convert '" + gray + "' -alpha set -channel A -evaluate set 50% +channel '" + dir.File("gray-alpha.png") + "'");
+  Shell("convert '" + gray + "' -alpha set -channel A -evaluate set 50% +channel '" + dir.File("gray-alpha.png") +
+        "'");
   Shell("convert '" + gray + "' -define png:color-type=2 '" + dir.File("rgb-of-gray.png") + "'");
   struct Case {
     const char* source;
@@ -161,7 +160,8 @@ struct JpegKind {
 };
 
 JpegKind IdentifyJpeg(const std::string& path) {
-  const std::string text = CommandOutput("identify -format '%Q %[jpeg:sampling-factor] %[interlace]' '" + path + "'");
+  const std::string text =
+      CommandOutput("identify -format '%Q %[jpeg:sampling-factor] %[interlace]' '" + path + "'");
   JpegKind kind;
   char sampling[64] = "", interlace[16] = "";
   if (std::sscanf(text.c_str(), "%d %63s %15s", &kind.quality, sampling, interlace) == 3) {
@@ -180,17 +180,19 @@ TEST(PhotoJpeg, QualitySubsamplingScanAndTablesOfTheSourceAreKept) {
     bool progressive;
     bool optimized;  // Huffman tables (a progressive JPEG's always are)
   };
-  const Case cases[] = {
-      {50, "2x2", true, true}, {75, "1x1", false, false}, {90, "2x2", false, true}, {95, "1x1", true, true},
-      {85, "2x1", false, false}};
+  const Case cases[] = {{50, "2x2", true, true},
+                        {75, "1x1", false, false},
+                        {90, "2x2", false, true},
+                        {95, "1x1", true, true},
+                        {85, "2x1", false, false}};
   for (const Case& c : cases) {
-    const std::string name = "q" + std::to_string(c.quality) + "-" + c.sampling + (c.progressive ? "-p" : "") +
-                             (c.optimized ? "-o" : "");
+    const std::string name =
+        "q" + std::to_string(c.quality) + "-" + c.sampling + (c.progressive ? "-p" : "") + (c.optimized ? "-o" : "");
     SCOPED_TRACE(name);
     const std::string jpeg = dir.File(name + ".jpg");
     Shell("convert '" + source + "' -quality " + std::to_string(c.quality) + " -sampling-factor " + c.sampling +
-          (c.progressive ? " -interlace JPEG" : "") + " -define jpeg:optimize-coding=" +
-          (c.optimized ? "true" : "false") + " '" + jpeg + "'");
+          (c.progressive ? " -interlace JPEG" : "") +
+          " -define jpeg:optimize-coding=" + (c.optimized ? "true" : "false") + " '" + jpeg + "'");
     const JpegKind in = IdentifyJpeg(jpeg);
     ASSERT_EQ(in.quality, c.quality);
     const Photo photo = MustRead(jpeg);

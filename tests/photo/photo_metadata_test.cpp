@@ -1,5 +1,3 @@
-// File: tests/photo/photo_metadata_test.cpp
-//
 // A photographer's metadata through the native codecs, written into the
 // inputs and read back from the outputs by exiftool: a camera JPEG (EXIF
 // with the camera, the date taken, GPS and a thumbnail; IPTC keywords,
@@ -39,9 +37,12 @@ struct Input {
 std::string CommentTag(const Input& input, PhotoFormat output) {
   if (input.comment_tag != nullptr) return input.comment_tag;
   switch (output) {
-    case PhotoFormat::kJpeg: return "File:Comment";
-    case PhotoFormat::kPng: return "PNG:Comment";
-    default: return "EXIF:ImageDescription";
+    case PhotoFormat::kJpeg:
+      return "File:Comment";
+    case PhotoFormat::kPng:
+      return "PNG:Comment";
+    default:
+      return "EXIF:ImageDescription";
   }
 }
 
@@ -58,24 +59,32 @@ TEST(PhotoMetadata, EveryBlockOfEachInputKindReachesEachOutputKindUpright) {
       "-Make=Acme -Model='TestCam 9' -DateTimeOriginal='2021:05:06 07:08:09' -GPSLatitude=48.8583 "
       "-GPSLatitudeRef=N -GPSLongitude=2.2945 -GPSLongitudeRef=E -EXIF:Orientation#=6 -XMP-tiff:Orientation#=6 "
       "-IPTC:Keywords=alpha -IPTC:Keywords=beta -IPTC:Caption-Abstract='A caption' -IPTC:By-line='Jane Doe' "
-      "-XMP-dc:Title=" + std::string(kSampleXmpMarker) + " '-ICC_Profile<=" + icc + "' ";
-  CommandOutput("exiftool -q -overwrite_original " + tags + "'-ThumbnailImage<=" + thumbnail + "' -Comment='" + kComment +
-         "' " + Quoted(camera));
+      "-XMP-dc:Title=" +
+      std::string(kSampleXmpMarker) + " '-ICC_Profile<=" + icc + "' ";
+  CommandOutput("exiftool -q -overwrite_original " + tags + "'-ThumbnailImage<=" + thumbnail + "' -Comment='" +
+                kComment + "' " + Quoted(camera));
   CommandOutput("convert " + Quoted(camera) + " " + Quoted(dir.File("imagemagick.png")));
   CommandOutput("convert " + Quoted(camera) + " -define png:exclude-chunk=eXIf -set 'Raw profile type exif' '" +
-         RawExifProfile(camera) + "' " + Quoted(dir.File("raw-profile.png")));
+                RawExifProfile(camera) + "' " + Quoted(dir.File("raw-profile.png")));
   const std::string tiff = dir.File("camera.tif");
   CommandOutput("convert " + Quoted(camera) + " -strip " + Quoted(tiff));
-  CommandOutput("exiftool -q -overwrite_original -tagsFromFile " + Quoted(camera) + " -all:all '-ICC_Profile<=" + icc +
-         "' -IFD0:ImageDescription='" + kComment + "' " + Quoted(tiff));
+  CommandOutput("exiftool -q -overwrite_original -tagsFromFile " + Quoted(camera) +
+                " -all:all '-ICC_Profile<=" + icc + "' -IFD0:ImageDescription='" + kComment + "' " + Quoted(tiff));
 
   const Input inputs[] = {{"camera.jpg", nullptr},
                           {"imagemagick.png", nullptr},
                           {"raw-profile.png", nullptr},
                           {"camera.tif", "EXIF:ImageDescription"}};
-  const char* const kFields[] = {"-Model", "-DateTimeOriginal", "-GPSLatitude", "-IPTC:Keywords",
-                                 "-IPTC:Caption-Abstract", "-IPTC:By-line", "-XMP-dc:Title",
-                                 "-ICC_Profile:ProfileDescription", "-EXIF:Orientation", "-XMP-tiff:Orientation"};
+  const char* const kFields[] = {"-Model",
+                                 "-DateTimeOriginal",
+                                 "-GPSLatitude",
+                                 "-IPTC:Keywords",
+                                 "-IPTC:Caption-Abstract",
+                                 "-IPTC:By-line",
+                                 "-XMP-dc:Title",
+                                 "-ICC_Profile:ProfileDescription",
+                                 "-EXIF:Orientation",
+                                 "-XMP-tiff:Orientation"};
   const std::string expected = std::string("TestCam 9\n2021:05:06 07:08:09\n48.8583\nalpha, beta\nA caption\n") +
                                "Jane Doe\n" + kSampleXmpMarker + "\nchromaline sample profile\n1\n1\n" + kComment +
                                "\n";
@@ -105,7 +114,8 @@ TEST(PhotoMetadata, EveryBlockOfEachInputKindReachesEachOutputKindUpright) {
       // picture, never larger than it, where the file had one (TIFF: none).
       const std::string thumbnail = CommandOutput("exiftool -b -ThumbnailImage " + Quoted(out) +
                                                   " | identify -format '%w %h' - 2>/dev/null || true");
-      const bool had = !CommandOutput("exiftool -s3 -ThumbnailLength " + Quoted(dir.File(input.name)) + " || true").empty();
+      const bool had =
+          !CommandOutput("exiftool -s3 -ThumbnailLength " + Quoted(dir.File(input.name)) + " || true").empty();
       EXPECT_EQ(thumbnail, format != PhotoFormat::kTiff && had ? "64 48" : "");
     }
   }

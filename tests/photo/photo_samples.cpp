@@ -1,5 +1,3 @@
-// File: tests/photo/photo_samples.cpp
-//
 // The pictures of the photo codec tests that need no codec: blocks of
 // colour, the EXIF orientations as pixel moves, and file bytes.
 #include <algorithm>
@@ -166,5 +164,5 @@ Photo RoundTrip(const Photo& photo, const EncodeOptions& options, const std::str
   return MustRead(path);
 }
 
-const FormatCase kLosslessFormats[3] = {{PhotoFormat::kPng, ".png"}, {PhotoFormat::kTiff, ".tif"},
-                                        {PhotoFormat::kBmp, ".bmp"}};
+const FormatCase kLosslessFormats[3] = {
+    {PhotoFormat::kPng, ".png"}, {PhotoFormat::kTiff, ".tif"}, {PhotoFormat::kBmp, ".bmp"}};

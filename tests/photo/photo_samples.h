@@ -1,10 +1,8 @@
-// File: tests/photo/photo_samples.h
-//
 // Pictures and small real files for the photo codec tests: blocks of
 // colour in every EXIF orientation; natively, files libvips writes with a
 // given orientation, alpha, 16 bits per channel, EXIF/XMP/ICC.
-#ifndef CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_
-#define CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_
+#ifndef CHROMALINE_TESTS_PHOTO_PHOTO_SAMPLES_H_
+#define CHROMALINE_TESTS_PHOTO_PHOTO_SAMPLES_H_
 
 #include <cstdint>
 #include <string>
@@ -77,4 +75,4 @@ std::string CommandOutput(const std::string& command);
 // The orientation of a file as exiftool reads it (-1 when it cannot).
 int ExifOrientationOfFile(const std::string& path);
 
-#endif  // CHROMALINE_TESTS_HOST_PHOTO_SAMPLES_H_
+#endif  // CHROMALINE_TESTS_PHOTO_PHOTO_SAMPLES_H_

@@ -1,5 +1,3 @@
-// File: tests/photo/photo_samples_vips.cpp
-//
 // The native test files, written with libvips directly (not through the
 // codecs under test), and exiftool as an outside reader of the orientation.
 #include <vips/vips.h>
@@ -40,7 +38,9 @@ void Put32(std::vector<uint8_t>* out, uint32_t v) {
 void Put32Be(std::vector<uint8_t>* out, uint32_t v) {
   out->insert(out->end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
 }
-void PutText(std::vector<uint8_t>* out, const char* text) { out->insert(out->end(), text, text + std::strlen(text)); }
+void PutText(std::vector<uint8_t>* out, const char* text) {
+  out->insert(out->end(), text, text + std::strlen(text));
+}
 
 // An EXIF block as cameras write it: "Exif" header, little-endian TIFF
 // structure, IFD0 with the image description and the orientation.
@@ -66,11 +66,14 @@ std::vector<uint8_t> SampleExif(int orientation) {
 }
 
 std::string SampleXmp() {
-  return std::string("<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>"
-                     "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
-                     "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
-                     "<dc:title>") + kSampleXmpMarker + "</dc:title></rdf:Description></rdf:RDF></x:xmpmeta>"
-                     "<?xpacket end='w'?>";
+  return std::string(
+             "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>"
+             "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+             "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
+             "<dc:title>") +
+         kSampleXmpMarker +
+         "</dc:title></rdf:Description></rdf:RDF></x:xmpmeta>"
+         "<?xpacket end='w'?>";
 }
 
 struct ImageUnref {
@@ -120,7 +123,8 @@ void MakeRgbFile(const std::string& path, const Image& stored, int orientation) 
 void MakeRgbaFile(const std::string& path, const Image& colours, const std::vector<uint8_t>& alpha, int bits) {
   const std::vector<uint8_t> rgb = Rgb(colours);
   std::vector<uint8_t> rgba;
-  for (size_t i = 0; i < alpha.size(); ++i) rgba.insert(rgba.end(), {rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2], alpha[i]});
+  for (size_t i = 0; i < alpha.size(); ++i)
+    rgba.insert(rgba.end(), {rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2], alpha[i]});
   ImageRef image = FromMemory(rgba.data(), rgba.size(), colours.width, colours.height, 4, VIPS_FORMAT_UCHAR,
                               VIPS_INTERPRETATION_sRGB);
   if (bits != 8) throw std::runtime_error("MakeRgbaFile: 8 bits only");
@@ -130,8 +134,8 @@ void MakeRgbaFile(const std::string& path, const Image& colours, const std::vect
 void MakeSixteenBitFile(const std::string& path, const std::vector<uint16_t>& rgba, int width, bool with_alpha) {
   std::vector<uint16_t> samples;
   for (int x = 0; x < width; ++x) samples.insert(samples.end(), &rgba[x * 4], &rgba[x * 4] + (with_alpha ? 4 : 3));
-  ImageRef image = FromMemory(samples.data(), samples.size() * 2, width, 1, with_alpha ? 4 : 3,
-                              VIPS_FORMAT_USHORT, VIPS_INTERPRETATION_RGB16);
+  ImageRef image = FromMemory(samples.data(), samples.size() * 2, width, 1, with_alpha ? 4 : 3, VIPS_FORMAT_USHORT,
+                              VIPS_INTERPRETATION_RGB16);
   Save(image.get(), path);
 }
 

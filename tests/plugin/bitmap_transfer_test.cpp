@@ -33,7 +33,7 @@ TEST(BitmapTransfer, RoundTripsEveryWidthAndBitmapKind) {
         }
       }
       const BitmapInfoHeader expected = {40, width, 3, 1, 24, 0, static_cast<uint32_t>(3 * buffer.stride()),
-                                         0, 0, 0, 0};
+                                         0,  0,     0, 0};
       EXPECT_EQ(std::memcmp(&buffer.header(), &expected, sizeof expected), 0) << "header exactly ours";
 
       for (int y = 0; y < 3; ++y) {

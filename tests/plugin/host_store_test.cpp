@@ -9,8 +9,8 @@
 
 namespace {
 
-const char* const kKeys[] = {"Enabled",   "HotKey",     "ToneFilter", "FilterParam", "GammaAdj",
-                             "GammaVal",  "Defog",      "DefogVal",   "AutoLevels",  "USMRadius",
+const char* const kKeys[] = {"Enabled",   "HotKey",       "ToneFilter", "FilterParam", "GammaAdj",
+                             "GammaVal",  "Defog",        "DefogVal",   "AutoLevels",  "USMRadius",
                              "USMAmount", "USMThreshold", "USMEnable"};
 const bool kReal[] = {false, false, false, false, false, true, false, false, false, true, false, false, false};
 const double kDefaults[] = {0, 0, 0, 0, 0, 0.0, 0, 10, 0, 0.5, 100, 4, 0};
@@ -25,8 +25,8 @@ class HostStore : public ::testing::Test {
   void TearDown() override {
     host_.store().Clear();
     host_.SetSilentStore(false);
-    host_.Send(7);  // leave the module with the load defaults
-    host_.Send(40, reinterpret_cast<void*>(1), 0);
+    host_.Send(kMessageLoadSettings);  // leave the module with the load defaults
+    host_.Send(kMessageEnable, reinterpret_cast<void*>(1), 0);
   }
   PluginHost host_;
 };
@@ -38,7 +38,7 @@ constexpr size_t kValue = kType + 8;
 constexpr size_t kDefault = kValue + 8;
 
 TEST_F(HostStore, LoadReadsThirteenKeysInOrderWithTheirDefaults) {
-  host_.Send(7);
+  host_.Send(kMessageLoadSettings);
   ASSERT_EQ(host_.calls().size(), 13u);
   for (size_t i = 0; i < 13; ++i) {
     const PluginHost::CallRecord& call = host_.calls()[i];
@@ -71,10 +71,10 @@ TEST_F(HostStore, SaveWritesWhatLoadRead) {
   store.SetDouble("ChromalinePlugIn", "GammaVal", 0.333);
   store.SetDouble("ChromalinePlugIn", "USMRadius", 1.0 / 3.0);
   store.SetInt("ChromalinePlugIn", "USMAmount", -7);
-  host_.Send(7);
+  host_.Send(kMessageLoadSettings);
   store.Clear();
   host_.ClearCalls();
-  EXPECT_EQ(host_.Send(6), 1);
+  EXPECT_EQ(host_.Send(kMessageSaveSettings), 1);
   ASSERT_EQ(host_.calls().size(), 13u);
   for (size_t i = 0; i < 13; ++i) {
     EXPECT_EQ(host_.calls()[i].code, 5u);
@@ -91,14 +91,14 @@ TEST_F(HostStore, SaveWritesWhatLoadRead) {
   EXPECT_EQ(store.Find("ChromalinePlugIn", "USMAmount")->integer, -7);
   EXPECT_EQ(store.Find("ChromalinePlugIn", "DefogVal")->integer, 10) << "load default";
   EXPECT_EQ(store.Find("ChromalinePlugIn", "USMThreshold")->integer, 4);
-  EXPECT_EQ(host_.Send(40, nullptr, 0), 2) << "Enabled loaded";
+  EXPECT_EQ(host_.Send(kMessageEnable, nullptr, 0), 2) << "Enabled loaded";
 }
 
 TEST_F(HostStore, SilentHostYieldsZerosNotDefaults) {
   host_.SetSilentStore(true);
-  host_.Send(7);
+  host_.Send(kMessageLoadSettings);
   host_.SetSilentStore(false);
-  host_.Send(6);
+  host_.Send(kMessageSaveSettings);
   for (const char* key : kKeys) {
     const SettingsStore::Value* v = host_.store().Find("ChromalinePlugIn", key);
     ASSERT_NE(v, nullptr) << key;

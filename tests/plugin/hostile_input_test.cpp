@@ -21,10 +21,10 @@ class HostileInput : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(host_.Load(DefaultPluginPath(), &error)) << error;
     host_.store().SetInt("ChromalinePlugIn", "Enabled", 1);
-    host_.Send(7);
-    host_.Send(40, P(1), 1);
+    host_.Send(kMessageLoadSettings);
+    host_.Send(kMessageEnable, P(1), 1);
   }
-  void TearDown() override { host_.Send(40, P(1), 0); }
+  void TearDown() override { host_.Send(kMessageEnable, P(1), 0); }
 
   // Filters `picture` beside the settings text with the host answering
   // "stop" from query `stop_from` on; returns the queries asked after it.
@@ -50,8 +50,8 @@ TEST_F(HostileInput, AHugeUnsharpRadiusFromAFileStopsWhenAsked) {
     int stop_from;
   } cases[] = {{"8191.99", 0}, {"8191.99", 3}, {"5000", 5}, {"1e300", 0}};
   for (const auto& c : cases) {
-    const std::string settings = std::string("[ChromalinePlugIn]\r\nUSMEnable=1\r\nUSMAmount=500\r\nUSMRadius=") +
-                                 c.radius + "\r\n";
+    const std::string settings =
+        std::string("[ChromalinePlugIn]\r\nUSMEnable=1\r\nUSMAmount=500\r\nUSMRadius=") + c.radius + "\r\n";
     const int after = QueriesAfterStop(settings, RandomImage(64, 48, 7), c.stop_from);
     EXPECT_LE(after, 1) << "USMRadius " << c.radius << ", stop from query " << c.stop_from;
   }

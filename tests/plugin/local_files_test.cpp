@@ -34,8 +34,8 @@ class LocalFiles : public ::testing::Test {
   }
   void TearDown() override {
     host_.store().Clear();
-    host_.Send(7);
-    host_.Send(40, P(1), 0);
+    host_.Send(kMessageLoadSettings);
+    host_.Send(kMessageEnable, P(1), 0);
   }
   // Loads the global settings from the store, switches the plug-in on.
   void Global(int tone_filter, double gamma_val = 0.0, int gamma_adj = 0) {
@@ -43,8 +43,8 @@ class LocalFiles : public ::testing::Test {
     host_.store().SetInt("ChromalinePlugIn", "ToneFilter", tone_filter);
     host_.store().SetInt("ChromalinePlugIn", "GammaAdj", gamma_adj);
     host_.store().SetDouble("ChromalinePlugIn", "GammaVal", gamma_val);
-    host_.Send(7);
-    host_.Send(40, P(1), 1);
+    host_.Send(kMessageLoadSettings);
+    host_.Send(kMessageEnable, P(1), 1);
   }
   // Message 14 for `path` on a copy of the picture; the filtered pixels.
   Image Filter(const std::string& path) {

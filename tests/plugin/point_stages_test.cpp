@@ -48,7 +48,7 @@ class PointStagesThroughThePlugin : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(host_.Load(DefaultPluginPath(), &error)) << error;
   }
-  void TearDown() override { host_.Send(40, P(1), 0); }  // the module outlives the test
+  void TearDown() override { host_.Send(kMessageEnable, P(1), 0); }  // the module outlives the test
 
   Image Filter(const Image& picture, const PointSettings& s, HostBitmap::Kind kind) {
     FilterSettings settings;
@@ -93,9 +93,9 @@ TEST_F(PointStagesThroughThePlugin, EachStageAloneAndCombinedMatchesTheReference
       {"darkening gamma, auto-levels, grayscale BT709", 1, -0.6, 1, 1, 1},
   };
   for (int mode = 0; mode < 6; ++mode) {
-    static const char* const kNames[6] = {"grayscale Standard", "grayscale BT709", "grayscale RMY",
-                                          "grayscale Red Channel", "grayscale Blue Channel",
-                                          "grayscale Green Channel"};
+    static const char* const kNames[6] = {"grayscale Standard",     "grayscale BT709",
+                                          "grayscale RMY",          "grayscale Red Channel",
+                                          "grayscale Blue Channel", "grayscale Green Channel"};
     cases.push_back({kNames[mode], 0, 0.0, 0, 1, mode});
   }
   for (const auto& [name, picture] : Pictures()) {

@@ -26,7 +26,8 @@ PixelBuffer GrainyGradient(int width, int height, uint32_t seed) {
     for (int x = 0; x < width; ++x) {
       for (int c = 0; c < 3; ++c) {
         const int base = 60 + (x * (c + 1) + y * (3 - c)) * 120 / (width + height);
-        buffer.row(y)[3 * x + c] = static_cast<uint8_t>(std::clamp(base + static_cast<int>(random() % 15) - 7, 0, 255));
+        buffer.row(y)[3 * x + c] =
+            static_cast<uint8_t>(std::clamp(base + static_cast<int>(random() % 15) - 7, 0, 255));
       }
     }
   }
@@ -43,9 +44,14 @@ TEST_F(PointStagesThreads, SameBytesAndHistogramForEveryThreadCount) {
     const char* name;
     void (*stage)(PixelBuffer&);
   } stages[] = {
-      {"auto-levels", [](PixelBuffer& b) { ApplyAutoLevels(b, ImageRegion{0, 0, b.width(), b.height()}); }},
+      {"auto-levels",
+       [](PixelBuffer& b) {
+         ApplyAutoLevels(b, ImageRegion{0, 0, b.width(), b.height()});
+       }},
       {"auto-levels, inner region",
-       [](PixelBuffer& b) { ApplyAutoLevels(b, ImageRegion{7, 65, b.width() - 3, b.height() - 1}); }},
+       [](PixelBuffer& b) {
+         ApplyAutoLevels(b, ImageRegion{7, 65, b.width() - 3, b.height() - 1});
+       }},
       {"sepia", [](PixelBuffer& b) { ApplySepia(b, 299, 587, 114); }},
       {"gamma, auto-levels, grayscale, sepia",
        [](PixelBuffer& b) {
@@ -55,9 +61,7 @@ TEST_F(PointStagesThreads, SameBytesAndHistogramForEveryThreadCount) {
          ApplySepia(b, 212, 716, 72);
        }},
   };
-  const struct {
-    int width, height;
-  } sizes[] = {{1401, 1001}, {7301, 3 * kPointBandRows + 1}};
+  const struct { int width, height; } sizes[] = {{1401, 1001}, {7301, 3 * kPointBandRows + 1}};
   for (const auto& size : sizes) {
     const PixelBuffer picture = GrainyGradient(size.width, size.height, static_cast<uint32_t>(size.width));
     ASSERT_GE(picture.pixel_bytes(), kPointThreadsMinBytes) << "the picture must be large enough for threads";

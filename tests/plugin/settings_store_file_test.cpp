@@ -27,7 +27,8 @@ TEST(SettingsStoreFile, ValuesComeBackExactly) {
   TempDir dir;
   SettingsStore store;
   const double reals[] = {1.0 / 3.0, 0.333, -0.0, 1e308, 4.9e-324, -2.5};
-  for (size_t i = 0; i < sizeof reals / sizeof reals[0]; ++i) store.SetDouble(kSection, "r" + std::to_string(i), reals[i]);
+  for (size_t i = 0; i < sizeof reals / sizeof reals[0]; ++i)
+    store.SetDouble(kSection, "r" + std::to_string(i), reals[i]);
   store.SetDouble(kSection, "nan", std::numeric_limits<double>::quiet_NaN());
   store.SetInt(kSection, "min", INT32_MIN);
   store.SetInt(kSection, "max", INT32_MAX);
@@ -102,8 +103,13 @@ TEST(SettingsStoreFile, ARealReadAsAnIntegerIsTruncatedOrZero) {
   const struct {
     double real;
     int32_t integer;
-  } cases[] = {{3.9, 3}, {-3.9, -3}, {2147483647.5, INT32_MAX}, {-2147483648.9, INT32_MIN},
-               {1e20, 0}, {-1e20, 0}, {std::numeric_limits<double>::quiet_NaN(), 0},
+  } cases[] = {{3.9, 3},
+               {-3.9, -3},
+               {2147483647.5, INT32_MAX},
+               {-2147483648.9, INT32_MIN},
+               {1e20, 0},
+               {-1e20, 0},
+               {std::numeric_limits<double>::quiet_NaN(), 0},
                {std::numeric_limits<double>::infinity(), 0}};
   for (const auto& c : cases) {
     SettingsStore store;
@@ -122,20 +128,21 @@ TEST(SettingsStoreFile, ARealReadAsAnIntegerIsTruncatedOrZero) {
 TEST(SettingsStoreFile, GlobalSettingsSurviveBetweenHostRuns) {
   TempDir dir;
   const std::string path = dir.File("store.txt");
-  Put(path, "ChromalinePlugIn\tEnabled\ti\t1\nChromalinePlugIn\tGammaVal\td\t0.33333333333333331\n"
-            "ChromalinePlugIn\tUSMAmount\ti\t250\n");
+  Put(path,
+      "ChromalinePlugIn\tEnabled\ti\t1\nChromalinePlugIn\tGammaVal\td\t0.33333333333333331\n"
+      "ChromalinePlugIn\tUSMAmount\ti\t250\n");
   std::string error;
   {
     PluginHost host;
     ASSERT_TRUE(host.Load(DefaultPluginPath(), &error)) << error;
     ASSERT_TRUE(host.store().LoadFile(path, &error)) << error;
-    host.Send(7);
+    host.Send(kMessageLoadSettings);
     host.store().Clear();
-    host.Send(6);
+    host.Send(kMessageSaveSettings);
     ASSERT_TRUE(host.store().SaveFile(path, &error)) << error;
     host.store().Clear();
-    host.Send(7);  // leave the module with the load defaults
-    host.Send(40, reinterpret_cast<void*>(1), 0);
+    host.Send(kMessageLoadSettings);  // leave the module with the load defaults
+    host.Send(kMessageEnable, reinterpret_cast<void*>(1), 0);
   }
   SettingsStore saved;
   ASSERT_TRUE(saved.LoadFile(path, &error)) << error;

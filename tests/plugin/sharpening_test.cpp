@@ -67,7 +67,7 @@ class SharpeningThroughThePlugin : public ::testing::Test {
   }
   void TearDown() override {
     host_.SetStopAnswer(nullptr);
-    host_.Send(40, P(1), 0);  // the module outlives the test
+    host_.Send(kMessageEnable, P(1), 0);  // the module outlives the test
   }
 
   Image Filter(const Image& picture, const Sharpening& s) {
@@ -203,8 +203,10 @@ TEST_F(SharpeningThroughThePlugin, RadiiAmountsAndThresholdsFromTheStoreAreSafe)
     EXPECT_EQ(FirstDifferentPixel(Filter(picture, row.settings), picture), "") << row.name;
     EXPECT_EQ(host_.stop_queries(), row.queries) << row.name;
   }
-  const Sharpening extremes[] = {{0, 10, 1, 1.5, INT32_MAX, 0},       {0, 10, 1, 1.5, INT32_MIN, INT32_MIN},
-                                 {0, 10, 1, 1.5, -250, -1},           {1, INT32_MAX, 0},
+  const Sharpening extremes[] = {{0, 10, 1, 1.5, INT32_MAX, 0},
+                                 {0, 10, 1, 1.5, INT32_MIN, INT32_MIN},
+                                 {0, 10, 1, 1.5, -250, -1},
+                                 {1, INT32_MAX, 0},
                                  {1, INT32_MIN, 1, 0.7, INT32_MIN, 2}};
   for (const Sharpening& s : extremes) {
     EXPECT_EQ(FirstDifferentPixel(Filter(picture, s), Expected(picture, s)), "")

@@ -187,10 +187,11 @@ TEST_F(SharpeningThreads, ModuleUnloadsRightAfterTheMessageAndLoadsAgain) {
   ASSERT_TRUE(host.Load(module, &error)) << error;
   // Every Filter above switched the plug-in on through message 7; this
   // module's state is new.
-  EXPECT_EQ(host.Send(40), 1) << "the reloaded module answers as switched on: its state outlived the unload";
+  EXPECT_EQ(host.Send(kMessageEnable), 1)
+      << "the reloaded module answers as switched on: its state outlived the unload";
   EXPECT_EQ(FirstDifferentPixel(FilterThroughPlugin(host, picture, BothStages()), first.result), "");
   EXPECT_EQ(FirstDifferentPixel(FilterThroughPlugin(host, picture, BothStages()), first.result), "");
-  host.Send(40, P(1), 0);
+  host.Send(kMessageEnable, P(1), 0);
 }
 
 }  // namespace

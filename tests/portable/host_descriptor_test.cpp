@@ -39,7 +39,7 @@ TEST(FilterPipeline, NoStageEnabledNeverTouchesThePixels) {
   const long page = sysconf(_SC_PAGESIZE);
   void* guarded = mmap(nullptr, static_cast<size_t>(page), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(guarded, MAP_FAILED);
-  const ChromalineHostBitmap d = {sizeof(ChromalineHostBitmap), 8, 8, 24, 24, 0,
+  const ChromalineHostBitmap d = {sizeof(ChromalineHostBitmap),        8, 8, 24, 24, 0,
                                   static_cast<unsigned char*>(guarded)};
   FilterSettings settings;  // every switch off, other values set
   settings.FilterParam = 19;

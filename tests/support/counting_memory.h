@@ -1,5 +1,3 @@
-// File: tests/support/counting_memory.h
-//
 // An allocator for the sharpening engine's blocks that counts them: bytes in
 // use, their peak, blocks still out, and (for failure tests) one allocation
 // refused on purpose. Only the calling thread allocates, so no lock.

@@ -1,5 +1,3 @@
-// File: tests/support/private_user_settings.h
-//
 // Keeps a test away from the real user's settings. While one of these
 // lives, the per-user store of the process (the settings dialog's
 // remembered sample picture) is a private one made for the test and

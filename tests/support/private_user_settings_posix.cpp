@@ -1,4 +1,4 @@
-// File: tests/support/private_user_settings_posix.cpp
+// A private XDG configuration folder for the time of one test.
 #include <cstdlib>
 #include <filesystem>
 #include <string>

@@ -1,5 +1,3 @@
-// File: tests/support/private_user_settings_win32.cpp
-//
 // The private key sits beside the real user's keys under a name no program
 // uses, and is made new here: a key that is already there belongs to
 // someone else and is left alone.
@@ -12,8 +10,8 @@
 PrivateUserSettings::PrivateUserSettings() {
   HKEY key = nullptr;
   for (int attempt = 0; attempt < 100 && key == nullptr; ++attempt) {
-    const std::string name = "Software\\Chromaline test " + std::to_string(GetCurrentProcessId()) + "." +
-                             std::to_string(attempt);
+    const std::string name =
+        "Software\\Chromaline test " + std::to_string(GetCurrentProcessId()) + "." + std::to_string(attempt);
     DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                         nullptr, &key, &disposition) != ERROR_SUCCESS) {

@@ -1,5 +1,3 @@
-// File: tests/support/process_threads.h
-//
 // For the tests of the plug-in's worker threads: how many threads this
 // process has right now (/proc/self/task natively, a Toolhelp snapshot on
 // Windows), whether the plug-in module is still loaded after its host let

@@ -1,4 +1,4 @@
-// File: tests/support/process_threads_posix.cpp
+// The threads of this process, counted from /proc/self/task.
 #include <dirent.h>
 
 #include <climits>

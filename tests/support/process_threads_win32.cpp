@@ -1,4 +1,4 @@
-// File: tests/support/process_threads_win32.cpp
+// The threads of this process, counted through a Toolhelp snapshot.
 #include <windows.h>
 #include <tlhelp32.h>
 

@@ -1,5 +1,3 @@
-// File: tests/support/reference_point_stages.cpp
-//
 // The point stages written the slow, obvious way. Where the real stages
 // turn per-pixel work into tables (or cap values to stay defined), these
 // do the arithmetic again for every channel of every pixel.
@@ -53,9 +51,8 @@ void ReferenceAutoLevels(PixelBuffer& buffer, const ImageRegion& region) {
   const int right = region.right > buffer.width() ? buffer.width() : region.right;
   const int bottom = region.bottom > buffer.height() ? buffer.height() : region.bottom;
   std::vector<int> luminances;
-  ForEachPixel(buffer, left, top, right, bottom, [&](unsigned char* p) {
-    luminances.push_back((19595 * p[2] + 38470 * p[1] + 7471 * p[0]) >> 16);
-  });
+  ForEachPixel(buffer, left, top, right, bottom,
+               [&](unsigned char* p) { luminances.push_back((19595 * p[2] + 38470 * p[1] + 7471 * p[0]) >> 16); });
   if (luminances.empty()) return;
   // The first level at which the number of pixels at or below it is
   // strictly above the fraction of all of them.
@@ -149,10 +146,10 @@ std::string FirstDifference(const PixelBuffer& actual, const PixelBuffer& expect
       const int a = actual.row(y)[i], e = expected.row(y)[i];
       if (a == e) continue;
       const int width_bytes = 3 * expected.width();
-      const std::string where = static_cast<int>(i) < width_bytes
-                                    ? "pixel (" + std::to_string(i / 3) + ", " + std::to_string(y) + ") channel " +
-                                          "BGR"[i % 3]
-                                    : "padding byte " + std::to_string(i) + " of row " + std::to_string(y);
+      const std::string where =
+          static_cast<int>(i) < width_bytes
+              ? "pixel (" + std::to_string(i / 3) + ", " + std::to_string(y) + ") channel " + "BGR"[i % 3]
+              : "padding byte " + std::to_string(i) + " of row " + std::to_string(y);
       return where + ": got " + std::to_string(a) + ", want " + std::to_string(e);
     }
   }

@@ -1,5 +1,3 @@
-// File: tests/support/reference_point_stages.h
-//
 // Plain reference versions of the point stages (gamma, auto-levels,
 // grayscale, sepia): every value is worked out per pixel straight from its
 // formula, with no tables and no regard for speed, for bit-for-bit
@@ -32,8 +30,7 @@ struct ReferenceColour {
   int red, green, blue;
 };
 ReferenceColour ReferenceSepiaColour(int level);
-int ReferenceSepiaLevel(int red, int green, int blue, int32_t red_weight, int32_t green_weight,
-                        int32_t blue_weight);
+int ReferenceSepiaLevel(int red, int green, int blue, int32_t red_weight, int32_t green_weight, int32_t blue_weight);
 void ReferenceSepia(PixelBuffer& buffer, int32_t red_weight, int32_t green_weight, int32_t blue_weight);
 
 // Pictures for the comparisons, shared by the tests of every stage. A

@@ -1,5 +1,3 @@
-// File: tests/support/reference_stages.h
-//
 // Plain reference versions of the filter stages, for bit-for-bit
 // comparisons with the real ones. Each is written to read like the
 // definition of its stage, with no regard for speed.

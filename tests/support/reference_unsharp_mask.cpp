@@ -1,5 +1,3 @@
-// File: tests/support/reference_unsharp_mask.cpp
-//
 // Literal reference of the sharpening engine; see the header. Slow on
 // purpose: nothing here is reordered, vectorised or cached.
 #include "tests/support/reference_unsharp_mask.h"

@@ -1,5 +1,3 @@
-// File: tests/support/reference_unsharp_mask.h
-//
 // The sharpening engine written the plain way: the kernel step by step, a
 // whole W x H x 3 float picture between the passes, one scalar loop per
 // pass in the defined order, the stop query where the definition puts it.

@@ -1,5 +1,3 @@
-// File: tests/support/sample_settings.h
-//
 // Filter settings with every stage switched on, for the tests and the
 // benchmarks that want the whole pipeline at work.
 #ifndef CHROMALINE_TESTS_SUPPORT_SAMPLE_SETTINGS_H_

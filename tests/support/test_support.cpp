@@ -1,4 +1,4 @@
-// File: tests/support/test_support.cpp
+// Shared helpers of the plug-in tests: seeded pictures, temp folders, the plug-in's path.
 #include "tests/support/test_support.h"
 
 #include <algorithm>
@@ -69,7 +69,7 @@ void PutGlobalSettings(SettingsStore& store, int32_t enabled, const FilterSettin
 Image FilterThroughPlugin(PluginHost& host, const Image& picture, const FilterSettings& settings,
                           HostBitmap::Kind kind, const ImageRegion& region) {
   PutGlobalSettings(host.store(), 1, settings);
-  host.Send(7);
+  host.Send(kMessageLoadSettings);
   auto bitmap = HostBitmap::Create(picture, kind);
   if (!bitmap) {
     ADD_FAILURE() << "no host bitmap for a " << picture.width << "x" << picture.height << " picture";
@@ -119,9 +119,7 @@ std::string ReadWholeFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string TempDir::File(const std::string& name) const {
-  return (std::filesystem::path(path_) / name).string();
-}
+std::string TempDir::File(const std::string& name) const { return (std::filesystem::path(path_) / name).string(); }
 
 std::string SamplesDir() {
   if (const char* dir = std::getenv("CHROMALINE_SAMPLES_DIR")) return dir;

@@ -1,5 +1,3 @@
-// File: tests/support/test_support.h
-//
 // Shared helpers of the plug-in tests: seeded pictures, temp folders, and a
 // host with the built plug-in loaded.
 #ifndef CHROMALINE_TESTS_SUPPORT_TEST_SUPPORT_H_

@@ -1,5 +1,3 @@
-// File: tests/tools/fake_gdiplus.cpp
-//
 // A stand-in gdiplus.dll for the test that the dialog loads GDI+ from the
 // system folder only: being loaded sets CHROMALINE_FAKE_GDIPLUS_LOADED in
 // the process environment, and the load then fails, so nothing of it stays.

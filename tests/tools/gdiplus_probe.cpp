@@ -1,5 +1,3 @@
-// File: tests/tools/gdiplus_probe.cpp
-//
 // Starts GDI+ the way the settings dialog does, for the test that a
 // gdiplus.dll put beside the viewer or in the current folder is never the
 // one loaded. The stand-in (fake_gdiplus.cpp) marks the process when it is

@@ -1,5 +1,3 @@
-// File: tests/tools/help_page_probe.cpp
-//
 // Follows the settings dialog's Help button from wherever a plug-in DLL was
 // put: loads the DLL, asks the system for the loaded module's file name,
 // builds the help file's path from it the way the button does, and opens

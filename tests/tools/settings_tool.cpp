@@ -1,5 +1,3 @@
-// File: tests/tools/settings_tool.cpp
-//
 // Reads and writes local settings files and INI files through the
 // plug-in core, so that a script can drive the Windows build (the system's
 // profile functions, under Wine) and the native build (the project's own

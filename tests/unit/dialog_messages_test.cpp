@@ -183,14 +183,10 @@ TEST_F(DialogMessages, HotkeyDialogOpensOnlyForItsKeyAndAKnownWindow) {
     uint32_t window;
     bool opens;
   } cases[] = {
-      {"key and window match", 1, 0x0241, 65, 7, true},
-      {"modifier byte ignored", 1, 0x0041, 65, 7, true},
-      {"another key", 1, 0x0241, 66, 7, false},
-      {"key with the modifier byte", 1, 0x0241, 0x0241, 7, false},
-      {"unknown window", 1, 0x0241, 65, 8, false},
-      {"plug-in off", 0, 0x0241, 65, 7, false},
-      {"no hotkey, key 0", 1, 0, 0, 7, false},
-      {"window with an empty path", 1, 0x0241, 65, 9, false},
+      {"key and window match", 1, 0x0241, 65, 7, true}, {"modifier byte ignored", 1, 0x0041, 65, 7, true},
+      {"another key", 1, 0x0241, 66, 7, false},         {"key with the modifier byte", 1, 0x0241, 0x0241, 7, false},
+      {"unknown window", 1, 0x0241, 65, 8, false},      {"plug-in off", 0, 0x0241, 65, 7, false},
+      {"no hotkey, key 0", 1, 0, 0, 7, false},          {"window with an empty path", 1, 0x0241, 65, 9, false},
   };
   state_.WindowPaths[9] = "";
   for (const auto& c : cases) {

@@ -40,7 +40,11 @@ TEST(SettingsFileNames, FollowTheNameRulesAsWritten) {
       {"/home/ann/p.png", "/home/ann/p.zprop", "/home/ann/zprop.ini"},
       {"D:\\a/b\\c.jpg", "D:\\a/b\\c.zprop", "D:\\a/b\\zprop.ini"},
       {"\\\\server\\share\\x.jpg", "\\\\server\\share\\x.zprop", "\\\\server\\share\\zprop.ini"},
-      {"D:\\Bilder\\\xDC" "ber.jpg", "D:\\Bilder\\\xDC" "ber.zprop", "D:\\Bilder\\zprop.ini"},
+      {"D:\\Bilder\\\xDC"
+       "ber.jpg",
+       "D:\\Bilder\\\xDC"
+       "ber.zprop",
+       "D:\\Bilder\\zprop.ini"},
       {"", ".zprop", "zprop.ini"},
   };
   for (const auto& c : cases) {
@@ -163,7 +167,7 @@ TEST(LocalSettingsFiles, WhichFileApplies) {
   const FilterSettings global = Global();
   FilterSettings defog_off = global;
   defog_off.Defog = 0;
-  defog_off.GammaVal = 0.33;    // a file applies: the base reals come through "%.2f"
+  defog_off.GammaVal = 0.33;  // a file applies: the base reals come through "%.2f"
   defog_off.USMRadius = 0.33;
   FilterSettings rounded = global;  // a file applies but sets nothing
   rounded.GammaVal = 0.33;
@@ -198,17 +202,67 @@ TEST(LocalSettingsFiles, ValuesAsTheyStandInTheFile) {
     const char* line;
     FilterSettings expected;
   } cases[] = {
-      {"DefogVal=abc", [&] { FilterSettings s = global; s.DefogVal = 0; return s; }()},
-      {"DefogVal=", [&] { FilterSettings s = global; s.DefogVal = 0; return s; }()},
+      {"DefogVal=abc",
+       [&] {
+         FilterSettings s = global;
+         s.DefogVal = 0;
+         return s;
+       }()},
+      {"DefogVal=",
+       [&] {
+         FilterSettings s = global;
+         s.DefogVal = 0;
+         return s;
+       }()},
       {"DefogVal", global},  // no "=": as if missing
-      {"Defogval = 250 ", [&] { FilterSettings s = global; s.DefogVal = 250; return s; }()},
-      {"DefogVal=-0", [&] { FilterSettings s = global; s.DefogVal = 0; return s; }()},
-      {"DefogVal=99999999999", [&] { FilterSettings s = global; s.DefogVal = 0; return s; }()},
-      {"DefogVal=\"12\"", [&] { FilterSettings s = global; s.DefogVal = 12; return s; }()},
-      {"GammaVal=1e308", [&] { FilterSettings s = global; s.GammaVal = 1e308; return s; }()},
-      {"GammaVal=1e309", [&] { FilterSettings s = global; s.GammaVal = 0.0; return s; }()},
-      {"GammaVal=nan", [&] { FilterSettings s = global; s.GammaVal = 0.0; return s; }()},
-      {"GammaVal=0.666", [&] { FilterSettings s = global; s.GammaVal = 0.666; return s; }()},
+      {"Defogval = 250 ",
+       [&] {
+         FilterSettings s = global;
+         s.DefogVal = 250;
+         return s;
+       }()},
+      {"DefogVal=-0",
+       [&] {
+         FilterSettings s = global;
+         s.DefogVal = 0;
+         return s;
+       }()},
+      {"DefogVal=99999999999",
+       [&] {
+         FilterSettings s = global;
+         s.DefogVal = 0;
+         return s;
+       }()},
+      {"DefogVal=\"12\"",
+       [&] {
+         FilterSettings s = global;
+         s.DefogVal = 12;
+         return s;
+       }()},
+      {"GammaVal=1e308",
+       [&] {
+         FilterSettings s = global;
+         s.GammaVal = 1e308;
+         return s;
+       }()},
+      {"GammaVal=1e309",
+       [&] {
+         FilterSettings s = global;
+         s.GammaVal = 0.0;
+         return s;
+       }()},
+      {"GammaVal=nan",
+       [&] {
+         FilterSettings s = global;
+         s.GammaVal = 0.0;
+         return s;
+       }()},
+      {"GammaVal=0.666",
+       [&] {
+         FilterSettings s = global;
+         s.GammaVal = 0.666;
+         return s;
+       }()},
   };
   for (const auto& c : cases) {
     Folder folder;
@@ -236,11 +290,24 @@ TEST(LocalSettingsFiles, FilesThatAreNoSettingsFilesReadWithoutHarm) {
   } cases[] = {
       {"binary junk", junk, rounded},
       {"junk around the section", junk + "\n[ChromalinePlugIn]\nUSMEnable=1\n" + junk,
-       [&] { FilterSettings s = rounded; s.USMEnable = 1; return s; }()},
+       [&] {
+         FilterSettings s = rounded;
+         s.USMEnable = 1;
+         return s;
+       }()},
       {"an enormous line", "[ChromalinePlugIn]\r\nUSMAmount=" + std::string(3 << 20, '7') + "\r\nDefog=0\r\n",
-       [&] { FilterSettings s = rounded; s.USMAmount = 0; s.Defog = 0; return s; }()},
+       [&] {
+         FilterSettings s = rounded;
+         s.USMAmount = 0;
+         s.Defog = 0;
+         return s;
+       }()},
       {"an enormous real", "[ChromalinePlugIn]\r\nGammaVal=" + std::string(100000, '9') + "\r\n",
-       [&] { FilterSettings s = rounded; s.GammaVal = 0.0; return s; }()},
+       [&] {
+         FilterSettings s = rounded;
+         s.GammaVal = 0.0;
+         return s;
+       }()},
   };
   for (const auto& c : cases) {
     Folder folder;
@@ -294,7 +361,9 @@ TEST(LocalSettingsFiles, OddPaths) {
   // A trailing dot and non-ASCII bytes: the name rules as written.
   WriteLocalSettings(folder.File("scan.").c_str(), s);
   EXPECT_TRUE(fs::exists(folder.File("scan.zprop")));
-  const std::string accented = folder.File("\xC3\x9C" "ber.jpg");  // UTF-8 natively, two ANSI letters on Windows
+  const std::string accented = folder.File(
+      "\xC3\x9C"
+      "ber.jpg");  // UTF-8 natively, two ANSI letters on Windows
   WriteLocalSettings(accented.c_str(), s);
   EXPECT_EQ(ReadLocalSettings(accented.c_str(), FilterSettings()), read_back);
 

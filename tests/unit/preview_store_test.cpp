@@ -32,7 +32,8 @@ TEST(PreviewStore, PathsComeBackAsTheyWentIn) {
       "\"quoted\"",
       "'single'",
       "a\"",
-      "Z:\\Bilder\\\xC3\x9C" "ber.png",
+      "Z:\\Bilder\\\xC3\x9C"
+      "ber.png",
       "",
   };
   for (const char* path : paths) {

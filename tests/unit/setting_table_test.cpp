@@ -1,5 +1,3 @@
-// File: tests/unit/setting_table_test.cpp
-//
 // The settings table against the records it describes: its defaults are
 // the ones a fresh FilterSettings and PluginState hold, no key is described
 // twice, and each field leads back to its own row. (The order of the keys is checked where it

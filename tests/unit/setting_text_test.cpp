@@ -1,5 +1,3 @@
-// File: tests/unit/setting_text_test.cpp
-//
 // The settings' numbers as text: the one leading-real scanner behind the
 // dialog's edits and the settings files (each reader's own rules are in
 // ui_data_exchange_test.cpp and ini_values_test.cpp), and the general

@@ -19,11 +19,24 @@ TEST(ParseLeadingInteger, TakesTheLongestLeadingNumber) {
     bool ok;
     int64_t value;
   } cases[] = {
-      {"12", true, 12},        {"12abc", true, 12},   {"  7", true, 7},     {"\t-5x", true, -5},
-      {"+9", true, 9},         {"0", true, 0},        {"007", true, 7},     {"12.9", true, 12},
-      {"1e3", true, 1},        {"0x10", true, 0},     {"", false, 0},       {"   ", false, 0},
-      {"abc", false, 0},       {"-", false, 0},       {"+ 5", false, 0},    {".5", false, 0},
-      {"99999999999999999999", true, 2147483647},     {"-99999999999999999999", true, -2147483648LL},
+      {"12", true, 12},
+      {"12abc", true, 12},
+      {"  7", true, 7},
+      {"\t-5x", true, -5},
+      {"+9", true, 9},
+      {"0", true, 0},
+      {"007", true, 7},
+      {"12.9", true, 12},
+      {"1e3", true, 1},
+      {"0x10", true, 0},
+      {"", false, 0},
+      {"   ", false, 0},
+      {"abc", false, 0},
+      {"-", false, 0},
+      {"+ 5", false, 0},
+      {".5", false, 0},
+      {"99999999999999999999", true, 2147483647},
+      {"-99999999999999999999", true, -2147483648LL},
   };
   for (const auto& c : cases) {
     const std::optional<int64_t> value = ParseLeadingInteger(c.text);
@@ -40,11 +53,10 @@ TEST(ParseLeadingReal, TakesDigitsPointAndExponent) {
     bool ok;
     double value;
   } cases[] = {
-      {"0.5", true, 0.5},     {"  -1", true, -1.0},  {"2", true, 2.0},      {"+.25", true, 0.25},
-      {"5.", true, 5.0},      {"1e2", true, 100.0},  {"1.5E-1x", true, 0.15}, {"3e", true, 3.0},
-      {"3e+", true, 3.0},     {"2.5abc", true, 2.5}, {"0.1", true, 0.1},    {"120", true, 120.0},
-      {"", false, 0},         {".", false, 0},       {"e5", false, 0},      {"-.", false, 0},
-      {"abc", false, 0},      {"inf", false, 0},     {"nan", false, 0},     {"1e-999", true, 0.0},
+      {"0.5", true, 0.5},   {"  -1", true, -1.0},    {"2", true, 2.0},  {"+.25", true, 0.25}, {"5.", true, 5.0},
+      {"1e2", true, 100.0}, {"1.5E-1x", true, 0.15}, {"3e", true, 3.0}, {"3e+", true, 3.0},   {"2.5abc", true, 2.5},
+      {"0.1", true, 0.1},   {"120", true, 120.0},    {"", false, 0},    {".", false, 0},      {"e5", false, 0},
+      {"-.", false, 0},     {"abc", false, 0},       {"inf", false, 0}, {"nan", false, 0},    {"1e-999", true, 0.0},
   };
   for (const auto& c : cases) {
     const std::optional<double> value = ParseLeadingReal(c.text);
@@ -65,8 +77,8 @@ TEST(ToneEncoding, OpensEveryFilterParamAndSavesItBack) {
     int32_t index;
     int32_t saved;  // what an unchanged OK stores (a list index outside 0-5 shows no item)
   } cases[] = {
-      {0, 0, 0, 0},   {2, 0, 2, 2},     {5, 0, 5, 5},        {6, 0, 6, -1},       {15, 0, 15, -1},
-      {-1, 0, -1, -1}, {-7, 0, -7, -1}, {0x10, 1, 0, 0x10},  {0x13, 1, 3, 0x13},  {0x15, 1, 5, 0x15},
+      {0, 0, 0, 0},      {2, 0, 2, 2},       {5, 0, 5, 5},       {6, 0, 6, -1},      {15, 0, 15, -1},
+      {-1, 0, -1, -1},   {-7, 0, -7, -1},    {0x10, 1, 0, 0x10}, {0x13, 1, 3, 0x13}, {0x15, 1, 5, 0x15},
       {0x1A, 1, 10, -1}, {0x20, 1, 0, 0x10}, {0x33, 1, 3, 0x13},
   };
   for (const auto& c : cases) {
@@ -135,8 +147,11 @@ TEST(DataExchange, EachSwitchReachesItsOwnField) {
     int32_t FilterSettings::*field;
   } cases[] = {
       {1001, nullptr},  // the plug-in's own switch
-      {1015, &FilterSettings::USMEnable}, {1022, &FilterSettings::ToneFilter}, {1023, &FilterSettings::Defog},
-      {1025, &FilterSettings::AutoLevels}, {1026, &FilterSettings::GammaAdj},
+      {1015, &FilterSettings::USMEnable},
+      {1022, &FilterSettings::ToneFilter},
+      {1023, &FilterSettings::Defog},
+      {1025, &FilterSettings::AutoLevels},
+      {1026, &FilterSettings::GammaAdj},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.id);

@@ -34,7 +34,8 @@ int RunIn(const fs::path& program, const fs::path& folder) {
   }
   CloseHandle(process.hThread);
   DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.hProcess, &code)) {
+  if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process.hProcess, &code)) {
     TerminateProcess(process.hProcess, 3);
     code = static_cast<DWORD>(-1);
   }

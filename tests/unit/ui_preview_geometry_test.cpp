@@ -17,10 +17,10 @@ TEST(PreviewGeometry, FitsAndCentresOnA272By169Pane) {
       {1600, 1200, 225, 169, 23, 225},   // fitted by height
       {1920, 1080, 272, 153, -14, 300},  // fitted by width, drawn at full height
       {1000, 3000, 56, 169, 108, 56},
-      {272, 169, 272, 169, 0, 272},      // taken unscaled
-      {100, 50, 272, 136, -33, 338},     // enlarged
+      {272, 169, 272, 169, 0, 272},   // taken unscaled
+      {100, 50, 272, 136, -33, 338},  // enlarged
       {169, 272, 105, 169, 83, 105},
-      {272, 1, 272, 1, -22848, 45968},   // a one-row picture: drawn mostly outside the pane
+      {272, 1, 272, 1, -22848, 45968},  // a one-row picture: drawn mostly outside the pane
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.image_width) + "x" + std::to_string(c.image_height));

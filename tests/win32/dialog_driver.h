@@ -1,5 +1,3 @@
-// File: tests/win32/dialog_driver.h
-//
 // Driving the plug-in's settings dialog from a second thread of the test
 // program, the way a user would: the test thread sends the message that
 // opens the dialog (and so runs its modal loop), the helper thread finds
@@ -104,7 +102,9 @@ class Dialog {
   }
   // Presses a push button without waiting for its handler (which may show
   // a message box of its own).
-  void Press(int id) const { PostMessageA(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id))); }
+  void Press(int id) const {
+    PostMessageA(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
+  }
   int Selection(int id) const { return static_cast<int>(SendMessageA(Item(id), CB_GETCURSEL, 0, 0)); }
   std::string ItemText(int id, int index) const {
     char text[256] = {};
@@ -131,9 +131,7 @@ class Dialog {
     return info.hwndFocus;
   }
   // Moves the focus to a control as the Tab key would.
-  void FocusOn(int id) const {
-    SendMessageA(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
-  }
+  void FocusOn(int id) const { SendMessageA(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE); }
 
   static constexpr int IDC_HOTKEY_ID = 1004;
 

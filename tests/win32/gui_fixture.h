@@ -1,5 +1,3 @@
-// File: tests/win32/gui_fixture.h
-//
 // The fixture of the dialog tests: the real plug-in loaded by the reference
 // host, one GUI test at a time on the desktop, a private per-user registry
 // with no remembered sample picture unless a test sets one, and the global
@@ -56,7 +54,7 @@ class GuiTest : public ::testing::Test {
     ASSERT_TRUE(host_.Load(DefaultPluginPath(), &error)) << error;
   }
   void TearDown() override {
-    host_.Send(40, P(1), 0);
+    host_.Send(kMessageEnable, P(1), 0);
     user_settings_.reset();
     desktop_.reset();
   }
@@ -65,24 +63,24 @@ class GuiTest : public ::testing::Test {
   void LoadGlobal(int32_t enabled, int32_t hotkey, const FilterSettings& s) {
     PutGlobalSettings(host_.store(), enabled, s);
     host_.store().SetInt(kSection, "HotKey", hotkey);
-    host_.Send(7);
+    host_.Send(kMessageLoadSettings);
     host_.ClearCalls();
   }
   // The global settings as message 6 saves them.
   int32_t Saved(const char* key) {
-    host_.Send(6);
+    host_.Send(kMessageSaveSettings);
     const SettingsStore::Value* value = host_.store().Find(kSection, key);
     return value != nullptr ? value->integer : -12345;
   }
   double SavedReal(const char* key) {
-    host_.Send(6);
+    host_.Send(kMessageSaveSettings);
     const SettingsStore::Value* value = host_.store().Find(kSection, key);
     return value != nullptr ? value->real : -12345.0;
   }
   // Message 5 driven by `script`; returns the message's result.
   int32_t GlobalDialog(const std::function<void(gui::Dialog&)>& script, uintptr_t parent = 0) {
     int32_t result = -1;
-    const bool shown = gui::RunWithDialog([&] { result = host_.Send(5, P(parent)); }, script);
+    const bool shown = gui::RunWithDialog([&] { result = host_.Send(kMessageGlobalDialog, P(parent)); }, script);
     EXPECT_TRUE(shown) << "no dialog appeared";
     return result;
   }

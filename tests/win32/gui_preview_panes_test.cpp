@@ -64,7 +64,8 @@ Image GrabPane(HWND pane) {
 bool AllButtonFace(const Image& image) {
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   for (size_t i = 0; i < image.bgr.size(); i += 3) {
-    if (image.bgr[i] != GetBValue(face) || image.bgr[i + 1] != GetGValue(face) || image.bgr[i + 2] != GetRValue(face)) {
+    if (image.bgr[i] != GetBValue(face) || image.bgr[i + 1] != GetGValue(face) ||
+        image.bgr[i + 2] != GetRValue(face)) {
       return false;
     }
   }
@@ -123,7 +124,9 @@ TEST_F(GuiPreviewPanes, PngSampleFillsBothPanesAndTheLowerFollowsSepiaUntilCance
     EXPECT_LE(MaxDifference(lower, sample), 1) << "no stage enabled";
     d.Click(IDC_TONE);
     d.Click(IDC_SEPIA);
-    const auto lower_pane_off = [&] { return MaxDifference(GrabPane(d.Item(IDC_FILTERED_PREVIEW)), expected_sepia); };
+    const auto lower_pane_off = [&] {
+      return MaxDifference(GrabPane(d.Item(IDC_FILTERED_PREVIEW)), expected_sepia);
+    };
     EXPECT_TRUE(gui::WaitUntil([&] { return lower_pane_off() <= 1; }))
         << "once the timer has fired, the lower pane shows the same pipeline as the host's pictures (now "
         << lower_pane_off() << " away)";
@@ -143,7 +146,8 @@ TEST_F(GuiPreviewPanes, PhotoIsFittedByHeightAndCentred) {
   GlobalDialog([&](gui::Dialog& d) {
     gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_FILTERED_PREVIEW))); });
     EXPECT_EQ(gui::DismissMessageBox(100), "") << gui::PreviewImage();
-    const bool wider = static_cast<double>(photo.height) / photo.width < static_cast<double>(kPaneHeight) / kPaneWidth;
+    const bool wider =
+        static_cast<double>(photo.height) / photo.width < static_cast<double>(kPaneHeight) / kPaneWidth;
     // Columns at the very sides: button face when the picture is narrower.
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     Image upper;
@@ -274,17 +278,16 @@ TEST_F(GuiPreviewPanes, SingleImageModeOnAFolderWithoutSampleShowsEmptyPanesAndR
   const std::string path = SaveSample(dir, PaneSizedSample());
   LoadGlobal(0, 0, FilterSettings());
   const std::string folder = dir.path() + "\\";
-  gui::RunWithDialog([&] { host_.SendText(30, folder.c_str(), 0); },
-                     [&](gui::Dialog& d) {
-                       EXPECT_TRUE(gui::WaitUntil(
-                           [&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
-                       EXPECT_TRUE(d.Enabled(IDC_LOAD_IMAGE));
-                       EXPECT_TRUE(d.Enabled(IDC_CLEAN));
-                       ChooseInOpenDialog(d, path);
-                       EXPECT_TRUE(gui::WaitUntil(
-                           [&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
-                       d.Press(IDOK);
-                     });
+  gui::RunWithDialog(
+      [&] { host_.SendText(kMessageLocalDialog, folder.c_str(), 0); },
+      [&](gui::Dialog& d) {
+        EXPECT_TRUE(gui::WaitUntil([&] { return AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
+        EXPECT_TRUE(d.Enabled(IDC_LOAD_IMAGE));
+        EXPECT_TRUE(d.Enabled(IDC_CLEAN));
+        ChooseInOpenDialog(d, path);
+        EXPECT_TRUE(gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
+        d.Press(IDOK);
+      });
   EXPECT_EQ(gui::PreviewImage(), "") << "a picture chosen here is not remembered";
 }
 
@@ -293,13 +296,13 @@ TEST_F(GuiPreviewPanes, SingleImageModeShowsThePictureAndLeavesTheRememberedSamp
   const std::string picture = SaveSample(dir, PaneSizedSample());
   gui::SetPreviewImage("Z:\\elsewhere\\remembered.png");
   LoadGlobal(0, 0, FilterSettings());
-  gui::RunWithDialog([&] { host_.SendText(30, picture.c_str(), 0); },
-                     [&](gui::Dialog& d) {
-                       EXPECT_TRUE(gui::WaitUntil(
-                           [&] { return MaxDifference(GrabPane(d.Item(IDC_SOURCE_PREVIEW)), PaneSizedSample()) <= 1; },
-                           3000));
-                       d.Press(IDOK);
-                     });
+  gui::RunWithDialog(
+      [&] { host_.SendText(kMessageLocalDialog, picture.c_str(), 0); },
+      [&](gui::Dialog& d) {
+        EXPECT_TRUE(gui::WaitUntil(
+            [&] { return MaxDifference(GrabPane(d.Item(IDC_SOURCE_PREVIEW)), PaneSizedSample()) <= 1; }, 3000));
+        d.Press(IDOK);
+      });
   EXPECT_EQ(gui::PreviewImage(), "Z:\\elsewhere\\remembered.png");
 }
 
@@ -309,14 +312,14 @@ TEST_F(GuiPreviewPanes, FolderUsesTheRememberedSampleAndLocksThePictureButtons) 
   gui::SetPreviewImage(sample);
   LoadGlobal(0, 0, FilterSettings());
   const std::string folder = dir.path() + "\\";
-  gui::RunWithDialog([&] { host_.SendText(30, folder.c_str(), 0); },
-                     [&](gui::Dialog& d) {
-                       EXPECT_TRUE(gui::WaitUntil(
-                           [&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
-                       EXPECT_FALSE(d.Enabled(IDC_LOAD_IMAGE));
-                       EXPECT_FALSE(d.Enabled(IDC_CLEAN));
-                       d.Press(IDCANCEL);
-                     });
+  gui::RunWithDialog(
+      [&] { host_.SendText(kMessageLocalDialog, folder.c_str(), 0); },
+      [&](gui::Dialog& d) {
+        EXPECT_TRUE(gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_SOURCE_PREVIEW))); }));
+        EXPECT_FALSE(d.Enabled(IDC_LOAD_IMAGE));
+        EXPECT_FALSE(d.Enabled(IDC_CLEAN));
+        d.Press(IDCANCEL);
+      });
 }
 
 }  // namespace
@@ -416,7 +419,8 @@ TEST_F(GuiPreviewPanes, ScaledSampleMatchesAPlainHalvingWithinAFewLevels) {
       int worst = 0;
       for (int y = 2; y < kPaneHeight - 2; ++y) {
         for (int x = 2; x < kPaneWidth - 2; ++x) {
-          for (int c = 0; c < 3; ++c) worst = (std::max)(worst, std::abs(upper.pixel(x, y)[c] - halved.pixel(x, y)[c]));
+          for (int c = 0; c < 3; ++c)
+            worst = (std::max)(worst, std::abs(upper.pixel(x, y)[c] - halved.pixel(x, y)[c]));
         }
       }
       return worst;

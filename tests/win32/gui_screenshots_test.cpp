@@ -41,7 +41,8 @@ class GuiScreenshots : public GuiTest {
     DeleteFileA(done.c_str());
     {
       std::ofstream ready(folder_ + name + ".ready.tmp");
-      ready << rect.left << " " << rect.top << " " << rect.right - rect.left << " " << rect.bottom - rect.top << "\n";
+      ready << rect.left << " " << rect.top << " " << rect.right - rect.left << " " << rect.bottom - rect.top
+            << "\n";
     }
     MoveFileA((folder_ + name + ".ready.tmp").c_str(), (folder_ + name + ".ready").c_str());
     EXPECT_TRUE(gui::WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000))
@@ -117,7 +118,7 @@ TEST_F(GuiScreenshots, EachModeAndAFewPresets) {
   // Single-image mode: the picture itself is the sample.
   const std::string picture = Photo(dir, "chelsea.png");
   LoadGlobal(1, 0x0046, Preset(1, 0x13, 1, 0.2, 0, 0, 1));
-  gui::RunWithDialog([&] { host_.SendText(30, picture.c_str(), 0); },
+  gui::RunWithDialog([&] { host_.SendText(kMessageLocalDialog, picture.c_str(), 0); },
                      [&](gui::Dialog& d) {
                        Photograph("single-image", d.window());
                        d.Press(IDCANCEL);

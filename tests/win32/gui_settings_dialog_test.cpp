@@ -54,12 +54,12 @@ TEST_F(GuiSettingsDialog, OpensWithTheGlobalValuesAndOkTakesThemBack) {
     d.Press(IDOK);
   });
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(host_.Send(8), 1) << "Dirty after OK";
+  EXPECT_EQ(host_.Send(kMessageQueryDirty), 1) << "Dirty after OK";
   EXPECT_EQ(SavedReal("GammaVal"), -0.25);
   EXPECT_EQ(Saved("AutoLevels"), 0);
   EXPECT_EQ(Saved("HotKey"), 0x0241);
   EXPECT_EQ(Saved("USMAmount"), 150);
-  EXPECT_EQ(host_.Send(8), 0) << "message 6 clears Dirty";
+  EXPECT_EQ(host_.Send(kMessageQueryDirty), 0) << "message 6 clears Dirty";
 }
 
 TEST_F(GuiSettingsDialog, CancelTakesNothingBack) {
@@ -70,7 +70,7 @@ TEST_F(GuiSettingsDialog, CancelTakesNothingBack) {
     d.Press(IDCANCEL);
   });
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(host_.Send(8), 0);
+  EXPECT_EQ(host_.Send(kMessageQueryDirty), 0);
   EXPECT_EQ(Saved("USMAmount"), 150);
   EXPECT_EQ(Saved("Enabled"), 1);
 }
@@ -139,7 +139,7 @@ TEST_F(GuiSettingsDialog, RefusedValuesPromptFocusSelectAndKeepTheDialogOpen) {
       d.Press(IDCANCEL);
     });
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(host_.Send(8), 0);
+    EXPECT_EQ(host_.Send(kMessageQueryDirty), 0);
   }
 }
 
@@ -150,8 +150,8 @@ TEST_F(GuiSettingsDialog, BoundaryValuesAndLeadingNumbersAreAccepted) {
     const char* key;
     double value;
   } cases[] = {
-      {IDC_GAMMA_VAL, "-1", "GammaVal", -1.0},  {IDC_GAMMA_VAL, "2", "GammaVal", 2.0},
-      {IDC_USM_RADIUS, "0.1", "USMRadius", 0.1}, {IDC_USM_RADIUS, "120", "USMRadius", 120.0},
+      {IDC_GAMMA_VAL, "-1", "GammaVal", -1.0},     {IDC_GAMMA_VAL, "2", "GammaVal", 2.0},
+      {IDC_USM_RADIUS, "0.1", "USMRadius", 0.1},   {IDC_USM_RADIUS, "120", "USMRadius", 120.0},
       {IDC_USM_THRESHOLD, "0", "USMThreshold", 0}, {IDC_USM_AMOUNT, "12abc", "USMAmount", 12},
   };
   for (const auto& c : cases) {
@@ -199,11 +199,12 @@ TEST_F(GuiSettingsDialog, SwitchDisablesEverythingAndRestoresEachGroup) {
   s.Defog = 0;
   LoadGlobal(1, 0, s);
   GlobalDialog([](gui::Dialog& d) {
-    const int filters[] = {IDC_GAMMA_ADJ, IDC_AUTO_LEVELS, IDC_DEFOG, IDC_USM_ENABLE, IDC_TONE, IDC_GRAYSCALE,
-                           IDC_SEPIA, IDC_GRAY_MODE, IDC_USM_RADIUS, IDC_USM_AMOUNT, IDC_USM_THRESHOLD,
-                           IDC_RADIUS_LABEL, IDC_AMOUNT_LABEL, IDC_THRESHOLD_LABEL, IDC_GAMMA_VAL, IDC_DEFOG_VAL,
-                           IDC_HOTKEY_LABEL, IDC_HOTKEY, IDC_ESTIMATE, IDC_LOAD_IMAGE, IDC_CLEAN,
-                           IDC_SOURCE_PREVIEW, IDC_FILTERED_PREVIEW};
+    const int filters[] = {IDC_GAMMA_ADJ,    IDC_AUTO_LEVELS,     IDC_DEFOG,           IDC_USM_ENABLE,
+                           IDC_TONE,         IDC_GRAYSCALE,       IDC_SEPIA,           IDC_GRAY_MODE,
+                           IDC_USM_RADIUS,   IDC_USM_AMOUNT,      IDC_USM_THRESHOLD,   IDC_RADIUS_LABEL,
+                           IDC_AMOUNT_LABEL, IDC_THRESHOLD_LABEL, IDC_GAMMA_VAL,       IDC_DEFOG_VAL,
+                           IDC_HOTKEY_LABEL, IDC_HOTKEY,          IDC_ESTIMATE,        IDC_LOAD_IMAGE,
+                           IDC_CLEAN,        IDC_SOURCE_PREVIEW,  IDC_FILTERED_PREVIEW};
     EXPECT_FALSE(d.Enabled(IDC_GAMMA_VAL)) << "gamma box off";
     EXPECT_FALSE(d.Enabled(IDC_DEFOG_VAL)) << "local contrast box off";
     EXPECT_TRUE(d.Enabled(IDC_USM_AMOUNT));
@@ -327,7 +328,7 @@ void WriteFile(const std::string& path) {
 }
 
 const std::vector<std::string> kWrittenDefaultsWithAmount80 = {
-    "[ChromalinePlugIn]", "ToneFilter=0", "FilterParam=0", "GammaAdj=0",  "GammaVal=0.00",    "Defog=0",
+    "[ChromalinePlugIn]", "ToneFilter=0", "FilterParam=0",  "GammaAdj=0",   "GammaVal=0.00",  "Defog=0",
     "DefogVal=10",        "AutoLevels=0", "USMRadius=0.50", "USMAmount=80", "USMThreshold=4", "USMEnable=0"};
 
 TEST_F(GuiSettingsDialog, HotkeyOpensTheSingleImageDialogAndWritesThePictureFile) {
@@ -335,9 +336,9 @@ TEST_F(GuiSettingsDialog, HotkeyOpensTheSingleImageDialogAndWritesThePictureFile
   const std::string picture = dir.File("photo.png");
   WriteFile(picture);
   LoadGlobal(1, 0x0241, FilterSettings());  // Ctrl+A
-  host_.SendText(13, picture.c_str(), 4242);
+  host_.SendText(kMessageImageShown, picture.c_str(), 4242);
   host_.ClearCalls();
-  bool shown = gui::RunWithDialog([&] { EXPECT_EQ(host_.Send(22, P(65), 4242), 0); },
+  bool shown = gui::RunWithDialog([&] { EXPECT_EQ(host_.Send(kMessageHotkey, P(65), 4242), 0); },
                                   [](gui::Dialog& d) {
                                     EXPECT_FALSE(d.Visible(IDC_ENABLE_PLUGIN));
                                     EXPECT_FALSE(d.Visible(IDC_HOTKEY_LABEL));
@@ -355,7 +356,7 @@ TEST_F(GuiSettingsDialog, HotkeyOpensTheSingleImageDialogAndWritesThePictureFile
   }
   EXPECT_EQ(notes, (std::vector<uint32_t>{19, 21, 20}));
   EXPECT_EQ(Lines(dir.File("photo.zprop")), kWrittenDefaultsWithAmount80);
-  EXPECT_EQ(host_.Send(8), 0) << "message 22 does not set Dirty";
+  EXPECT_EQ(host_.Send(kMessageQueryDirty), 0) << "message 22 does not set Dirty";
   EXPECT_EQ(Saved("USMAmount"), 100) << "nor the global settings";
 }
 
@@ -364,9 +365,9 @@ TEST_F(GuiSettingsDialog, HotkeyCancelledSendsOpenAndCloseOnly) {
   const std::string picture = dir.File("photo.png");
   WriteFile(picture);
   LoadGlobal(1, 0x0241, FilterSettings());
-  host_.SendText(13, picture.c_str(), 4242);
+  host_.SendText(kMessageImageShown, picture.c_str(), 4242);
   host_.ClearCalls();
-  gui::RunWithDialog([&] { host_.Send(22, P(65), 4242); }, [](gui::Dialog& d) { d.Press(IDCANCEL); });
+  gui::RunWithDialog([&] { host_.Send(kMessageHotkey, P(65), 4242); }, [](gui::Dialog& d) { d.Press(IDCANCEL); });
   EXPECT_EQ(host_.CallCodes(), (std::vector<uint32_t>{9, 9}));
   EXPECT_EQ(host_.calls()[0].p, 19u);
   EXPECT_EQ(host_.calls()[1].p, 20u);
@@ -375,15 +376,15 @@ TEST_F(GuiSettingsDialog, HotkeyCancelledSendsOpenAndCloseOnly) {
 
 TEST_F(GuiSettingsDialog, WrongKeyOrUnknownWindowOpensNothing) {
   LoadGlobal(1, 0x0241, FilterSettings());
-  host_.SendText(13, "Z:\\tmp\\photo.png", 4242);
+  host_.SendText(kMessageImageShown, "Z:\\tmp\\photo.png", 4242);
   host_.ClearCalls();
   // The messages return at once: a dialog would block them until closed.
   const bool shown = gui::RunWithDialog(
       [&] {
-        EXPECT_EQ(host_.Send(22, P(66), 4242), 0);
-        EXPECT_EQ(host_.Send(22, P(65), 999), 0);
-        EXPECT_EQ(host_.Send(30, nullptr, 0), 0);
-        EXPECT_EQ(host_.SendText(30, "", 0), 0);
+        EXPECT_EQ(host_.Send(kMessageHotkey, P(66), 4242), 0);
+        EXPECT_EQ(host_.Send(kMessageHotkey, P(65), 999), 0);
+        EXPECT_EQ(host_.Send(kMessageLocalDialog, nullptr, 0), 0);
+        EXPECT_EQ(host_.SendText(kMessageLocalDialog, "", 0), 0);
       },
       [](gui::Dialog& d) { d.Press(IDCANCEL); }, gui::kDialogCaption, 1500);
   EXPECT_FALSE(shown);
@@ -394,16 +395,17 @@ TEST_F(GuiSettingsDialog, Message30WritesTheFolderFileEvenWhileOff) {
   TempDir dir;
   LoadGlobal(0, 0, FilterSettings());
   const std::string folder = dir.path() + "\\";
-  const bool shown = gui::RunWithDialog([&] { EXPECT_EQ(host_.SendText(30, folder.c_str(), 0), 0); },
-                                        [](gui::Dialog& d) {
-                                          EXPECT_FALSE(d.Visible(IDC_ENABLE_PLUGIN));
-                                          d.SetText(IDC_USM_AMOUNT, "80");
-                                          d.Press(IDOK);
-                                        });
+  const bool shown =
+      gui::RunWithDialog([&] { EXPECT_EQ(host_.SendText(kMessageLocalDialog, folder.c_str(), 0), 0); },
+                         [](gui::Dialog& d) {
+                           EXPECT_FALSE(d.Visible(IDC_ENABLE_PLUGIN));
+                           d.SetText(IDC_USM_AMOUNT, "80");
+                           d.Press(IDOK);
+                         });
   EXPECT_TRUE(shown);
   EXPECT_EQ(Lines(dir.File("zprop.ini")), kWrittenDefaultsWithAmount80);
   EXPECT_TRUE(host_.calls().empty()) << "no notification, no store access";
-  EXPECT_EQ(host_.Send(40, P(0), 0), 1) << "still off";
+  EXPECT_EQ(host_.Send(kMessageEnable, P(0), 0), 1) << "still off";
 }
 
 TEST_F(GuiSettingsDialog, Message30CancelledWritesNothing) {
@@ -411,7 +413,8 @@ TEST_F(GuiSettingsDialog, Message30CancelledWritesNothing) {
   const std::string picture = dir.File("photo.png");
   WriteFile(picture);
   LoadGlobal(0, 0, FilterSettings());
-  gui::RunWithDialog([&] { host_.SendText(30, picture.c_str(), 0); }, [](gui::Dialog& d) { d.Press(IDCANCEL); });
+  gui::RunWithDialog([&] { host_.SendText(kMessageLocalDialog, picture.c_str(), 0); },
+                     [](gui::Dialog& d) { d.Press(IDCANCEL); });
   EXPECT_FALSE(Exists(dir.File("photo.zprop")));
 }
 
@@ -423,7 +426,7 @@ struct NestedCall {
 LRESULT CALLBACK NestingWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_APP) {
     auto* call = reinterpret_cast<NestedCall*>(lparam);
-    call->host->Send(5, nullptr);
+    call->host->Send(kMessageGlobalDialog, nullptr);
     return 0;
   }
   return DefWindowProcA(window, message, wparam, lparam);
@@ -436,8 +439,8 @@ TEST_F(GuiSettingsDialog, NestedDialogsKeepTheirOwnValuesAndStateHoldsWholeRecor
   klass.hInstance = GetModuleHandleA(nullptr);
   klass.lpszClassName = "ChromalineNestingHost";
   RegisterClassA(&klass);
-  HWND host_window = CreateWindowA("ChromalineNestingHost", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                   klass.hInstance, nullptr);
+  HWND host_window =
+      CreateWindowA("ChromalineNestingHost", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, klass.hInstance, nullptr);
   ASSERT_NE(host_window, nullptr);
   NestedCall call{&host_};
 
