@@ -115,14 +115,10 @@ bool WritableFolder(const std::string& output, std::map<std::string, std::string
 
 const char* ExtensionOf(PhotoFormat format) {
   switch (format) {
-    case PhotoFormat::kPng:
-      return ".png";
-    case PhotoFormat::kJpeg:
-      return ".jpg";
-    case PhotoFormat::kBmp:
-      return ".bmp";
-    case PhotoFormat::kTiff:
-      return ".tif";
+    case PhotoFormat::kPng: return ".png";
+    case PhotoFormat::kJpeg: return ".jpg";
+    case PhotoFormat::kBmp: return ".bmp";
+    case PhotoFormat::kTiff: return ".tif";
   }
   return ".png";
 }

@@ -40,6 +40,14 @@ bool ParseRegion(const std::string& text, ImageRegion* region) {
 
 using Setter = std::function<bool(FilterOptions*, const std::string&, std::string*)>;
 
+// The setter of an option without a value: it switches one field on.
+Setter Switch(bool FilterOptions::*field) {
+  return [field](FilterOptions* o, const std::string&, std::string*) {
+    o->*field = true;
+    return true;
+  };
+}
+
 struct OptionRow {
   const char* name;
   const char* short_name;  // or nullptr
@@ -64,11 +72,7 @@ const OptionRow kFilterOptionRows[] = {
        o->shipped_preset = IsPresetName(v);
        return ResolvePreset(v, &o->store, error);
      }},
-    {"--save-store", nullptr, false,
-     [](FilterOptions* o, const std::string&, std::string*) {
-       o->save_store = true;
-       return true;
-     }},
+    {"--save-store", nullptr, false, Switch(&FilterOptions::save_store)},
     {"--set", nullptr, true,
      [](FilterOptions* o, const std::string& v, std::string* error) {
        SettingAssignment setting;
@@ -107,26 +111,10 @@ const OptionRow kFilterOptionRows[] = {
        o->suffix = v;
        return true;
      }},
-    {"--recursive", "-r", false,
-     [](FilterOptions* o, const std::string&, std::string*) {
-       o->recursive = true;
-       return true;
-     }},
-    {"--in-place", nullptr, false,
-     [](FilterOptions* o, const std::string&, std::string*) {
-       o->in_place = true;
-       return true;
-     }},
-    {"--overwrite", nullptr, false,
-     [](FilterOptions* o, const std::string&, std::string*) {
-       o->overwrite = true;
-       return true;
-     }},
-    {"--ignore-local", nullptr, false,
-     [](FilterOptions* o, const std::string&, std::string*) {
-       o->ignore_local = true;
-       return true;
-     }},
+    {"--recursive", "-r", false, Switch(&FilterOptions::recursive)},
+    {"--in-place", nullptr, false, Switch(&FilterOptions::in_place)},
+    {"--overwrite", nullptr, false, Switch(&FilterOptions::overwrite)},
+    {"--ignore-local", nullptr, false, Switch(&FilterOptions::ignore_local)},
     {"--format", nullptr, true,
      [](FilterOptions* o, const std::string& v, std::string* error) {
        o->has_format = PhotoFormatFromText(v, &o->format);

@@ -76,9 +76,7 @@ int32_t PluginHost::Answer(uint32_t code, void* p, uintptr_t a) {
     case kHostGetRegion:
       if (a != 0) std::memcpy(reinterpret_cast<void*>(a), &region_, sizeof region_);
       return 1;
-    case kHostStopQuery:
-      return stop_answer_ ? stop_answer_(stop_queries_++) : (stop_queries_++, 0);
-    default:
-      return 0;
+    case kHostStopQuery: return stop_answer_ ? stop_answer_(stop_queries_++) : (stop_queries_++, 0);
+    default: return 0;
   }
 }

@@ -1,5 +1,3 @@
-// File: photo/encoding_check.cpp
-//
 // The written bytes read back with the same segment and chunk readers the
 // decoders use for metadata, so a block counts as kept only where a reader
 // of ours finds it again.

@@ -1,5 +1,3 @@
-// File: photo/encoding_check.h
-//
 // An encoder's output read back against what the run asked of it, before
 // it replaces anything: the JPEG quality (estimated from the tables), the
 // chroma subsampling, progressive or not, one channel for a gray picture,

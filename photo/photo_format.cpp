@@ -47,14 +47,10 @@ bool PhotoFormatOfBytes(const uint8_t* data, size_t size, PhotoFormat* format) {
 
 const char* PhotoFormatName(PhotoFormat format) {
   switch (format) {
-    case PhotoFormat::kPng:
-      return "png";
-    case PhotoFormat::kJpeg:
-      return "jpeg";
-    case PhotoFormat::kBmp:
-      return "bmp";
-    case PhotoFormat::kTiff:
-      return "tiff";
+    case PhotoFormat::kPng: return "png";
+    case PhotoFormat::kJpeg: return "jpeg";
+    case PhotoFormat::kBmp: return "bmp";
+    case PhotoFormat::kTiff: return "tiff";
   }
   return "?";
 }

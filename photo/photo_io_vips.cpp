@@ -68,13 +68,10 @@ std::vector<uint8_t> Blob(VipsImage* image, const char* name) {
 int SourceBits(VipsImage* image) {
   switch (image->BandFmt) {
     case VIPS_FORMAT_UCHAR:
-    case VIPS_FORMAT_CHAR:
-      return 8;
+    case VIPS_FORMAT_CHAR: return 8;
     case VIPS_FORMAT_USHORT:
-    case VIPS_FORMAT_SHORT:
-      return 16;
-    default:
-      return 32;
+    case VIPS_FORMAT_SHORT: return 16;
+    default: return 32;
   }
 }
 

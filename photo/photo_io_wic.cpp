@@ -342,14 +342,10 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
 
 const GUID& Container(PhotoFormat format) {
   switch (format) {
-    case PhotoFormat::kJpeg:
-      return GUID_ContainerFormatJpeg;
-    case PhotoFormat::kBmp:
-      return GUID_ContainerFormatBmp;
-    case PhotoFormat::kTiff:
-      return GUID_ContainerFormatTiff;
-    case PhotoFormat::kPng:
-      break;
+    case PhotoFormat::kJpeg: return GUID_ContainerFormatJpeg;
+    case PhotoFormat::kBmp: return GUID_ContainerFormatBmp;
+    case PhotoFormat::kTiff: return GUID_ContainerFormatTiff;
+    case PhotoFormat::kPng: break;
   }
   return GUID_ContainerFormatPng;
 }

@@ -9,12 +9,9 @@ namespace {
 // Where an integer setting lives in the state.
 int32_t& IntegerOf(PluginState& state, const Setting& key) {
   switch (key.plugin_field) {
-    case PluginField::kEnabled:
-      return state.Enabled;
-    case PluginField::kHotKey:
-      return state.HotKey;
-    case PluginField::kNone:
-      break;
+    case PluginField::kEnabled: return state.Enabled;
+    case PluginField::kHotKey: return state.HotKey;
+    case PluginField::kNone: break;
   }
   return state.Current.*key.int_field;
 }

@@ -60,14 +60,10 @@ int32_t OnFilterImage(PluginState& state, void* p, uint32_t a) {
 
 int32_t OnCapabilities(PluginState&, void* p, uint32_t) {
   switch (reinterpret_cast<uintptr_t>(p)) {
-    case 0:
-      return 0;
-    case 1:
-      return 1;
-    case 2:
-      return 0x10002;
-    default:
-      return -1;
+    case 0: return 0;
+    case 1: return 1;
+    case 2: return 0x10002;
+    default: return -1;
   }
 }
 

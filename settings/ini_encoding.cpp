@@ -136,8 +136,7 @@ uint32_t DecodeUtf8(unsigned lead, const unsigned char** p, const unsigned char*
       ++*p;
       if (value < 0x80) return kBad;  // an overlong form
       return value;
-    default:
-      return kBad;  // a continuation byte or a lead no character has
+    default: return kBad;  // a continuation byte or a lead no character has
   }
 }
 

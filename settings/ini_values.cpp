@@ -24,22 +24,17 @@ std::string FormatIniReal(double value) {
 }
 
 int32_t ParseIniInt(const std::string& text) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while (p != end && IsTextSpace(*p)) ++p;
-  bool negative = false;
-  if (p != end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  const char* const digits_end = SkipDecimalDigits(p, end);
-  if (digits_end == p) return 0;
+  const LeadingDigits digits = ScanLeadingDigits(text);
+  if (digits.begin == digits.end) return 0;
   // Out of range reads as no number (0), unlike the dialog's clamp: a file value is taken, never refused.
   // Accumulated in 64 bits with a stop well past the 32-bit range, so any
   // number of digits is safe.
   int64_t magnitude = 0;
-  for (; p != digits_end; ++p) {
+  for (const char* p = digits.begin; p != digits.end; ++p) {
     magnitude = magnitude * 10 + (*p - '0');
     if (magnitude > int64_t{1} << 32) return 0;
   }
-  const int64_t value = negative ? -magnitude : magnitude;
+  const int64_t value = digits.negative ? -magnitude : magnitude;
   if (value < INT32_MIN || value > INT32_MAX) return 0;
   return static_cast<int32_t>(value);
 }

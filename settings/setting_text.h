@@ -15,6 +15,24 @@ inline const char* SkipDecimalDigits(const char* p, const char* end) {
   return p;
 }
 
+// The digits of a leading decimal integer: after white space an optional
+// sign, then the digits [begin, end), empty when none follow.
+struct LeadingDigits {
+  bool negative = false;
+  const char* begin = nullptr;
+  const char* end = nullptr;
+};
+inline LeadingDigits ScanLeadingDigits(const std::string& text) {
+  const char* p = text.data();
+  const char* const text_end = p + text.size();
+  while (p != text_end && IsTextSpace(*p)) ++p;
+  LeadingDigits digits;
+  if (p != text_end && (*p == '+' || *p == '-')) digits.negative = *p++ == '-';
+  digits.begin = p;
+  digits.end = SkipDecimalDigits(p, text_end);
+  return digits;
+}
+
 // The longest leading decimal number of a text: after white space (space,
 // tab, line ends, vertical tab, form feed) an optional sign, digits with an
 // optional decimal point and at least one digit, and an exponent only when

@@ -51,15 +51,9 @@ const Setting& SettingOf(const ExchangeRow& row) {
 
 void PutRow(const ExchangeRow& row, const FilterSettings& settings, DialogControls& controls) {
   switch (row.kind) {
-    case Kind::kCheck:
-      controls.SetChecked(row.id, settings.*row.integer != 0);
-      break;
-    case Kind::kRealEdit:
-      controls.SetText(row.id, FormatReal(settings.*row.real));
-      break;
-    case Kind::kIntEdit:
-      controls.SetText(row.id, std::to_string(settings.*row.integer));
-      break;
+    case Kind::kCheck: controls.SetChecked(row.id, settings.*row.integer != 0); break;
+    case Kind::kRealEdit: controls.SetText(row.id, FormatReal(settings.*row.real)); break;
+    case Kind::kIntEdit: controls.SetText(row.id, std::to_string(settings.*row.integer)); break;
     case Kind::kTone: {
       const ToneControls tone = ToneFromFilterParam(settings.*row.integer);
       // The list has an item for each weighting; any other index selects none.
@@ -75,41 +69,40 @@ void PutRow(const ExchangeRow& row, const FilterSettings& settings, DialogContro
 
 bool TakeRow(const ExchangeRow& row, DialogControls& controls, FilterSettings& settings) {
   switch (row.kind) {
-    case Kind::kCheck:
-      settings.*row.integer = controls.IsChecked(row.id) ? 1 : 0;
-      return true;
+    case Kind::kCheck: settings.*row.integer = controls.IsChecked(row.id) ? 1 : 0; return true;
     case Kind::kTone: {
       const int32_t kind = controls.IsChecked(IDC_GRAYSCALE) ? 0 : controls.IsChecked(IDC_SEPIA) ? 1 : -1;
       settings.*row.integer = FilterParamFromTone(kind, controls.GetListSelection(row.id));
       return true;
     }
-    case Kind::kIntEdit: {
-      const std::optional<int64_t> value = ParseLeadingInteger(controls.GetText(row.id));
-      if (!value) {
-        controls.RejectValue(row.id, IntegerPrompt());
-        return false;
-      }
-      const Setting& setting = SettingOf(row);
-      if (!SettingAccepts(setting, static_cast<double>(*value))) {
-        controls.RejectValue(
-            row.id, IntegerRangePrompt(static_cast<int32_t>(setting.low), static_cast<int32_t>(setting.high)));
-        return false;
-      }
-      settings.*row.integer = static_cast<int32_t>(*value);
-      return true;
-    }
+    case Kind::kIntEdit:
     case Kind::kRealEdit: {
-      const std::optional<double> value = ParseLeadingReal(controls.GetText(row.id));
+      // An integer edit goes through the integer scanner, then is checked
+      // and stored like a real: every int32 value is exact as a double.
+      const bool real = row.kind == Kind::kRealEdit;
+      const std::string text = controls.GetText(row.id);
+      std::optional<double> value;
+      if (real) {
+        value = ParseLeadingReal(text);
+      } else if (const std::optional<int64_t> integer = ParseLeadingInteger(text)) {
+        value = static_cast<double>(*integer);
+      }
       if (!value) {
-        controls.RejectValue(row.id, NumberPrompt());
+        controls.RejectValue(row.id, real ? NumberPrompt() : IntegerPrompt());
         return false;
       }
       const Setting& setting = SettingOf(row);
       if (!SettingAccepts(setting, *value)) {
-        controls.RejectValue(row.id, NumberRangePrompt(setting.low, setting.high));
+        controls.RejectValue(row.id, real ? NumberRangePrompt(setting.low, setting.high)
+                                          : IntegerRangePrompt(static_cast<int32_t>(setting.low),
+                                                               static_cast<int32_t>(setting.high)));
         return false;
       }
-      settings.*row.real = *value;
+      if (real) {
+        settings.*row.real = *value;
+      } else {
+        settings.*row.integer = static_cast<int32_t>(*value);
+      }
       return true;
     }
   }
@@ -119,21 +112,16 @@ bool TakeRow(const ExchangeRow& row, DialogControls& controls, FilterSettings& s
 }  // namespace
 
 std::optional<int64_t> ParseLeadingInteger(const std::string& text) {
-  const char* p = text.data();
-  const char* const text_end = p + text.size();
-  while (p != text_end && IsTextSpace(*p)) ++p;
-  bool negative = false;
-  if (p != text_end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  const char* const end = SkipDecimalDigits(p, text_end);
-  if (end == p) return std::nullopt;
+  const LeadingDigits digits = ScanLeadingDigits(text);
+  if (digits.begin == digits.end) return std::nullopt;
   // Clamped, not 0 as in a settings file: the dialog must refuse a huge entry with a prompt, never take it.
   constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
   int64_t magnitude = 0;
-  for (; p != end; ++p) {
+  for (const char* p = digits.begin; p != digits.end; ++p) {
     magnitude = magnitude * 10 + (*p - '0');
     if (magnitude > kLimit) magnitude = kLimit;
   }
-  int64_t value = negative ? -magnitude : magnitude;
+  int64_t value = digits.negative ? -magnitude : magnitude;
   if (value > std::numeric_limits<int32_t>::max()) value = std::numeric_limits<int32_t>::max();
   return value;
 }
@@ -141,15 +129,12 @@ std::optional<int64_t> ParseLeadingInteger(const std::string& text) {
 std::optional<double> ParseLeadingReal(const std::string& text) {
   const LeadingReal real = ScanLeadingReal(text);
   switch (real.kind) {
-    case LeadingReal::Kind::kNone:
-      return std::nullopt;
-    case LeadingReal::Kind::kNumber:
-      return real.value;
+    case LeadingReal::Kind::kNone: return std::nullopt;
+    case LeadingReal::Kind::kNumber: return real.value;
     case LeadingReal::Kind::kTooLarge:
       // Infinite: outside every range, never wrapped into one.
       return real.negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
-    case LeadingReal::Kind::kTooSmall:
-      return real.negative ? -0.0 : 0.0;
+    case LeadingReal::Kind::kTooSmall: return real.negative ? -0.0 : 0.0;
   }
   return std::nullopt;
 }

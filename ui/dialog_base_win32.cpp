@@ -36,9 +36,7 @@ INT_PTR CALLBACK DialogBase::Proc(HWND window, UINT message, WPARAM wparam, LPAR
 
 INT_PTR DialogBase::Dispatch(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_INITDIALOG:
-      FillFromInitData();
-      return OnInit() ? TRUE : FALSE;
+    case WM_INITDIALOG: FillFromInitData(); return OnInit() ? TRUE : FALSE;
     case WM_COMMAND: {
       const int id = LOWORD(wparam);
       const int code = HIWORD(wparam);

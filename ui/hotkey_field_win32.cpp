@@ -37,8 +37,7 @@ uint16_t HotkeyField::OwnKeyValue(WPARAM key, WORD flags) {
       const WORD modifiers = (flags & KF_EXTENDED) != 0 ? HOTKEYF_EXT : 0;
       return static_cast<uint16_t>(MAKEWORD(static_cast<BYTE>(key), modifiers));
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -46,8 +45,7 @@ LRESULT CALLBACK HotkeyField::Proc(HWND window, UINT message, WPARAM wparam, LPA
   auto* self = static_cast<HotkeyField*>(GetPropA(window, kFieldProperty));
   if (self == nullptr) return DefWindowProcA(window, message, wparam, lparam);
   switch (message) {
-    case WM_GETDLGCODE:
-      return DLGC_WANTALLKEYS;
+    case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
     case WM_KEYDOWN: {
       if (wparam == VK_TAB) {
         // Shift makes no difference: the focus always moves forward.
@@ -72,8 +70,7 @@ LRESULT CALLBACK HotkeyField::Proc(HWND window, UINT message, WPARAM wparam, LPA
       self->Detach();
       return CallWindowProcA(original, window, message, wparam, lparam);
     }
-    default:
-      break;
+    default: break;
   }
   return CallWindowProcA(self->original_, window, message, wparam, lparam);
 }

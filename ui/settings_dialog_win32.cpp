@@ -179,8 +179,7 @@ bool SettingsDialog::OnCommand(int id, int code) {
       case IDC_USM_RADIUS:  // the preview follows the radius like the others
         ScheduleRefresh(kTypingDelay);
         return true;
-      default:
-        return false;
+      default: return false;
     }
   }
   if (code == CBN_SELCHANGE && id == IDC_GRAY_MODE) {
@@ -189,40 +188,19 @@ bool SettingsDialog::OnCommand(int id, int code) {
   }
   if (code != BN_CLICKED) return false;
   switch (id) {
-    case IDC_ENABLE_PLUGIN:
-      SwitchRule();
-      return true;
-    case IDC_USM_ENABLE:
-      UnsharpMaskRule();
-      return true;
-    case IDC_GAMMA_ADJ:
-      GammaRule();
-      return true;
+    case IDC_ENABLE_PLUGIN: SwitchRule(); return true;
+    case IDC_USM_ENABLE: UnsharpMaskRule(); return true;
+    case IDC_GAMMA_ADJ: GammaRule(); return true;
     case IDC_TONE:
     case IDC_GRAYSCALE:
-    case IDC_SEPIA:
-      ToneRule();
-      return true;
-    case IDC_DEFOG:
-      LocalContrastRule();
-      return true;
-    case IDC_AUTO_LEVELS:
-      ScheduleRefresh(kClickDelay);
-      return true;
-    case IDC_LOAD_IMAGE:
-      ChooseSampleImage();
-      return true;
-    case IDC_CLEAN:
-      CleanSampleImage();
-      return true;
-    case IDC_ESTIMATE:
-      previews_.Estimate();
-      return true;
-    case IDC_HELP_BUTTON:
-      OpenHelp();
-      return true;
-    default:
-      return false;
+    case IDC_SEPIA: ToneRule(); return true;
+    case IDC_DEFOG: LocalContrastRule(); return true;
+    case IDC_AUTO_LEVELS: ScheduleRefresh(kClickDelay); return true;
+    case IDC_LOAD_IMAGE: ChooseSampleImage(); return true;
+    case IDC_CLEAN: CleanSampleImage(); return true;
+    case IDC_ESTIMATE: previews_.Estimate(); return true;
+    case IDC_HELP_BUTTON: OpenHelp(); return true;
+    default: return false;
   }
 }
 

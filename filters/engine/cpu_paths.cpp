@@ -100,14 +100,10 @@ std::atomic<int> g_limit{-1};
 
 const char* CpuPathName(CpuPath path) {
   switch (path) {
-    case CpuPath::kPlain:
-      return "plain";
-    case CpuPath::kSse2:
-      return "sse2";
-    case CpuPath::kAvx2:
-      return "avx2";
-    case CpuPath::kAvx512:
-      return "avx512";
+    case CpuPath::kPlain: return "plain";
+    case CpuPath::kSse2: return "sse2";
+    case CpuPath::kAvx2: return "avx2";
+    case CpuPath::kAvx512: return "avx512";
   }
   return "?";
 }

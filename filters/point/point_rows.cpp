@@ -74,15 +74,10 @@ CpuPath ActivePointRowsPath() {
 
 void MapBytes(uint8_t* bytes, size_t count, const uint8_t (&table)[256]) {
   switch (ActivePointRowsPath()) {
-    case CpuPath::kAvx512:
-      MapBytesAvx512(bytes, count, table);
-      return;
-    case CpuPath::kAvx2:
-      MapBytesAvx2(bytes, count, table);
-      return;
+    case CpuPath::kAvx512: MapBytesAvx512(bytes, count, table); return;
+    case CpuPath::kAvx2: MapBytesAvx2(bytes, count, table); return;
     case CpuPath::kSse2:
-    case CpuPath::kPlain:
-      break;
+    case CpuPath::kPlain: break;
   }
   // Eight bytes are read and written as one word: the loads and stores of
   // the pixels then cost less than the table lookups between them.
@@ -140,8 +135,7 @@ void GrayRow(uint8_t* pixels, size_t count, const GrayShares& shares) {
       GrayRowAvx2(pixels, done, shares);
       break;
     case CpuPath::kSse2:
-    case CpuPath::kPlain:
-      break;
+    case CpuPath::kPlain: break;
   }
   for (uint8_t *p = pixels + 3 * done, *end = pixels + 3 * count; p != end; p += 3) GrayPixel(p, shares);
 }
@@ -163,8 +157,7 @@ void SepiaRow(uint8_t* pixels, size_t count, const SepiaRowArgs& args) {
       SepiaRowAvx2(pixels, done, args);
       break;
     case CpuPath::kSse2:
-    case CpuPath::kPlain:
-      break;
+    case CpuPath::kPlain: break;
   }
   for (uint8_t *p = pixels + 3 * done, *end = pixels + 3 * count; p != end; p += 3) SepiaPixel(p, args);
 }
@@ -181,8 +174,7 @@ void LuminanceRow(const uint8_t* pixels, size_t count, uint8_t* luminance) {
       LuminanceRowAvx2(pixels, done, luminance);
       break;
     case CpuPath::kSse2:
-    case CpuPath::kPlain:
-      break;
+    case CpuPath::kPlain: break;
   }
   for (size_t i = done; i < count; ++i) {
     const uint8_t* p = pixels + 3 * i;

@@ -138,32 +138,20 @@ CHROMALINE_TARGET_AVX512_VBMI inline void ScatterGray64(uint8_t* p, __m512i leve
 CHROMALINE_TARGET_AVX512_VBMI inline __m512i Widen(__m512i v, int g) {
   __m128i part;
   switch (g) {
-    case 0:
-      part = _mm512_extracti32x4_epi32(v, 0);
-      break;
-    case 1:
-      part = _mm512_extracti32x4_epi32(v, 1);
-      break;
-    case 2:
-      part = _mm512_extracti32x4_epi32(v, 2);
-      break;
-    default:
-      part = _mm512_extracti32x4_epi32(v, 3);
-      break;
+    case 0: part = _mm512_extracti32x4_epi32(v, 0); break;
+    case 1: part = _mm512_extracti32x4_epi32(v, 1); break;
+    case 2: part = _mm512_extracti32x4_epi32(v, 2); break;
+    default: part = _mm512_extracti32x4_epi32(v, 3); break;
   }
   return _mm512_cvtepu8_epi32(part);
 }
 
 CHROMALINE_TARGET_AVX512_VBMI inline __m512i InsertGroup(__m512i v, __m128i part, int g) {
   switch (g) {
-    case 0:
-      return _mm512_inserti32x4(v, part, 0);
-    case 1:
-      return _mm512_inserti32x4(v, part, 1);
-    case 2:
-      return _mm512_inserti32x4(v, part, 2);
-    default:
-      return _mm512_inserti32x4(v, part, 3);
+    case 0: return _mm512_inserti32x4(v, part, 0);
+    case 1: return _mm512_inserti32x4(v, part, 1);
+    case 2: return _mm512_inserti32x4(v, part, 2);
+    default: return _mm512_inserti32x4(v, part, 3);
   }
 }
 

@@ -7,16 +7,13 @@
 
 bool BlurPathAvailable(CpuPath path) {
   switch (path) {
-    case CpuPath::kPlain:
-      return true;
+    case CpuPath::kPlain: return true;
 #if defined(CHROMALINE_BLUR_X86)
     case CpuPath::kSse2:
     case CpuPath::kAvx2:
-    case CpuPath::kAvx512:
-      return CpuPathAllowed(path);
+    case CpuPath::kAvx512: return CpuPathAllowed(path);
 #else
-    default:
-      return false;
+    default: return false;
 #endif
   }
   return false;
@@ -28,14 +25,10 @@ BlurRowLoops BlurRowLoopsFor(std::optional<CpuPath> path) {
   const CpuPath chosen = path.value_or(CpuPathLimit());
   switch (BlurPathAvailable(chosen) ? chosen : CpuPath::kPlain) {
 #if defined(CHROMALINE_BLUR_X86)
-    case CpuPath::kSse2:
-      return {HorizontalRowSse2, VerticalBandSse2, VerticalBandSse2, SharpenRowGeneric};
-    case CpuPath::kAvx2:
-      return {HorizontalRowAvx2, VerticalBandAvx2, VerticalBandAvx2, SharpenRowAvx2};
-    case CpuPath::kAvx512:
-      return {HorizontalRowAvx512, VerticalBandAvx512, VerticalBandAvx512, SharpenRowAvx2};
+    case CpuPath::kSse2: return {HorizontalRowSse2, VerticalBandSse2, VerticalBandSse2, SharpenRowGeneric};
+    case CpuPath::kAvx2: return {HorizontalRowAvx2, VerticalBandAvx2, VerticalBandAvx2, SharpenRowAvx2};
+    case CpuPath::kAvx512: return {HorizontalRowAvx512, VerticalBandAvx512, VerticalBandAvx512, SharpenRowAvx2};
 #endif
-    default:
-      return {HorizontalRowGeneric, VerticalBandGeneric, VerticalBandGeneric, SharpenRowGeneric};
+    default: return {HorizontalRowGeneric, VerticalBandGeneric, VerticalBandGeneric, SharpenRowGeneric};
   }
 }

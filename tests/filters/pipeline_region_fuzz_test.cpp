@@ -14,12 +14,9 @@ namespace {
 
 int32_t AnyValue(std::mt19937& random, int limit) {
   switch (random() % 4) {
-    case 0:
-      return static_cast<int32_t>(random());  // anything at all
-    case 1:
-      return static_cast<int32_t>(random() % 3) - 1 + (random() % 2 ? limit : 0);  // near an edge
-    default:
-      return static_cast<int32_t>(random() % (2 * limit + 3)) - limit / 2;  // around the picture
+    case 0: return static_cast<int32_t>(random());                                       // anything at all
+    case 1: return static_cast<int32_t>(random() % 3) - 1 + (random() % 2 ? limit : 0);  // near an edge
+    default: return static_cast<int32_t>(random() % (2 * limit + 3)) - limit / 2;        // around the picture
   }
 }
 

@@ -35,8 +35,7 @@ int32_t CHROMALINE_STDCALL FuzzHost::Callback(uint32_t code, void* p, uintptr_t 
       if (n >= host.stop_after) return 1;
       return static_cast<int32_t>((host.stop_pattern >> (n % 32)) & 1);
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

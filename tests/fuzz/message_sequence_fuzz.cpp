@@ -72,12 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         text = (in.Byte() & 1) != 0 ? folder + "/" + in.Text(24) : in.Text(40);
         p = null ? nullptr : &text[0];
         break;
-      case Argument::kVersionBuffer:
-        p = null ? nullptr : version;
-        break;
-      case Argument::kCallback:
-        p = null ? nullptr : reinterpret_cast<void*>(&FuzzHost::Callback);
-        break;
+      case Argument::kVersionBuffer: p = null ? nullptr : version; break;
+      case Argument::kCallback: p = null ? nullptr : reinterpret_cast<void*>(&FuzzHost::Callback); break;
     }
     const int32_t result = HandleMessage(state, kind.code, p, a);
     if (known && kind.fixed_result != kVaries) FUZZ_CHECK(result == kind.fixed_result, "a fixed result changed");

@@ -37,12 +37,9 @@ struct Input {
 std::string CommentTag(const Input& input, PhotoFormat output) {
   if (input.comment_tag != nullptr) return input.comment_tag;
   switch (output) {
-    case PhotoFormat::kJpeg:
-      return "File:Comment";
-    case PhotoFormat::kPng:
-      return "PNG:Comment";
-    default:
-      return "EXIF:ImageDescription";
+    case PhotoFormat::kJpeg: return "File:Comment";
+    case PhotoFormat::kPng: return "PNG:Comment";
+    default: return "EXIF:ImageDescription";
   }
 }
 
