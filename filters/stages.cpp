@@ -19,8 +19,7 @@ constexpr int32_t kLocalContrastThreshold = 4;
 // working one, also when the host stopped it early. Without memory for that
 // buffer (big pictures in a 32-bit host) it sharpens the working buffer in
 // place, and without memory for that either the stage is skipped.
-void RunSharpening(PixelBuffer& buffer, double radius, int32_t amount, int32_t threshold,
-                   const StopQuery& stop) {
+void RunSharpening(PixelBuffer& buffer, double radius, int32_t amount, int32_t threshold, const StopQuery& stop) {
   PixelBuffer destination = CreatePixelBuffer(buffer.width(), buffer.height(), buffer.bit_count());
   if (!destination) {
     UnsharpMaskInPlace(buffer, radius, amount, threshold, stop);

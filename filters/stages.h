@@ -48,8 +48,7 @@ struct Stage {
   const char* switch_key;                 // that field's key in the store and the settings files
   // Runs the stage on the buffer; `region` is already clipped to it
   // (NormaliseRegion). A stage that blurs may replace the buffer.
-  void (*run)(PixelBuffer& buffer, const FilterSettings& settings, const ImageRegion& region,
-              const StopQuery& stop);
+  void (*run)(PixelBuffer& buffer, const FilterSettings& settings, const ImageRegion& region, const StopQuery& stop);
   int blurs;            // blurs it runs; each asks the stop question once per row and once per column
   const char* summary;  // the stage in force, "{Key}" standing for that setting's value
   const char* help;     // its line in the command line's help, after the switch key

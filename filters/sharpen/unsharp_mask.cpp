@@ -75,11 +75,11 @@ void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double
                      int32_t threshold, const StopQuery& stop, const BlurOptions& options) {
   switch (SeparableBlur(source, destination, radius, stop, options)) {
     case BlurOutcome::kComplete:
-      SharpenFromBlurOn(source, destination, amount, threshold, options.path,
-                        BlurThreadsFor(source.width(), source.height(), 0.0f, options.threads, options.threaded_work));
+      SharpenFromBlurOn(
+          source, destination, amount, threshold, options.path,
+          BlurThreadsFor(source.width(), source.height(), 0.0f, options.threads, options.threaded_work));
       return;
-    case BlurOutcome::kStopped:
-      return;
+    case BlurOutcome::kStopped: return;
     case BlurOutcome::kRefused:
       // The stage is skipped: the destination takes over the picture as it was.
       if (SameBlurLayout(source, destination) && &source != &destination) {

@@ -32,7 +32,7 @@
 namespace {
 
 // The smallest weights for the shortcuts of the vector loops (BlurTaps).
-constexpr float kFusedExactWeight = 1.0f / 4194304.0f;  // 2^-22
+constexpr float kFusedExactWeight = 1.0f / 4194304.0f;                  // 2^-22
 constexpr float kVectorRoundingWeight = 1.0f / 9223372036854775808.0f;  // 2^-63
 
 void* DefaultAllocate(size_t bytes, void*) { return AllocateEngineBlock(bytes); }
@@ -57,7 +57,9 @@ class EngineBlock {
   EngineBlock& operator=(const EngineBlock&) = delete;
 
   template <typename T>
-  T* as() const { return static_cast<T*>(block_); }
+  T* as() const {
+    return static_cast<T*>(block_);
+  }
   explicit operator bool() const { return block_ != nullptr; }
 
  private:
@@ -177,11 +179,13 @@ struct BlurRun {
         }
         if (float_ring) {
           const float** rows_in = static_cast<const float**>(window);
-          for (int k = 0; k < rows + 2 * n; ++k) rows_in[k] = reinterpret_cast<const float*>(WindowRow(strip, task, k));
+          for (int k = 0; k < rows + 2 * n; ++k)
+            rows_in[k] = reinterpret_cast<const float*>(WindowRow(strip, task, k));
           loops.vertical_float(taps, rows_in, rows, 0, length, dest);
         } else {
           const double** rows_in = static_cast<const double**>(window);
-          for (int k = 0; k < rows + 2 * n; ++k) rows_in[k] = reinterpret_cast<const double*>(WindowRow(strip, task, k));
+          for (int k = 0; k < rows + 2 * n; ++k)
+            rows_in[k] = reinterpret_cast<const double*>(WindowRow(strip, task, k));
           loops.vertical(taps, rows_in, rows, 0, length, dest);
         }
       }
@@ -272,8 +276,8 @@ BlurTaps FillTaps(float radius, int count, float* block) {
     columns[j] = 3 * (kernel.offsets[j] + n);
     window_rows[j] = kernel.offsets[j] + n;
   }
-  return {count, kernel.weights, columns, window_rows, smallest >= kFusedExactWeight,
-          smallest >= kVectorRoundingWeight};
+  return {
+      count, kernel.weights, columns, window_rows, smallest >= kFusedExactWeight, smallest >= kVectorRoundingWeight};
 }
 
 // Hands each of `threads` slots its pieces out of one block: all padded

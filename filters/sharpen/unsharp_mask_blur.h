@@ -76,8 +76,8 @@ enum class BlurOutcome {
 // the queries allows it (unsharp_mask_plan.h). After a stop in the
 // horizontal pass the destination is all zero; after a stop following
 // column x, columns 0 to x hold the blur and the rest is zero.
-BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius,
-                          const StopQuery& stop, const BlurOptions& options = BlurOptions());
+BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius, const StopQuery& stop,
+                          const BlurOptions& options = BlurOptions());
 
 // The sharpening step run inside the blur (SharpenWhileBlurring).
 struct BlurSharpening {

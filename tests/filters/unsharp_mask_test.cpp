@@ -87,9 +87,9 @@ void ExpectMatchesReference(const PixelBuffer& source, double radius, int32_t am
   options.path = path;
   UnsharpMaskWith(source, actual, radius, amount, threshold, engine_stop.query(), options);
   const std::string label = std::string(PathName(path)) + " path, " + std::to_string(source.width()) + " x " +
-                            std::to_string(source.height()) + ", radius " + std::to_string(radius) +
-                            ", amount " + std::to_string(amount) + ", threshold " + std::to_string(threshold) +
-                            ", stop at " + std::to_string(stop_at);
+                            std::to_string(source.height()) + ", radius " + std::to_string(radius) + ", amount " +
+                            std::to_string(amount) + ", threshold " + std::to_string(threshold) + ", stop at " +
+                            std::to_string(stop_at);
   EXPECT_TRUE(SamePixels(expected, actual)) << label << ": " << Where(expected, actual);
   EXPECT_EQ(engine_stop.asked, reference_stop.asked) << label;
 }
@@ -142,7 +142,8 @@ TEST(UnsharpMaskEngine, MatchesReferenceOnSeededRandomSettings) {
 // horizontal pass too; they must agree all the same.
 TEST(UnsharpMaskEngine, MatchesReferenceWithTinyEndWeights) {
   for (double radius : {1.0000001192092896, 3.0000002384185791, 40.000003814697266}) {
-    for (const auto& path : AvailablePaths()) ExpectMatchesReference(TexturedBuffer(70, 90, 9), radius, 100, 0, path);
+    for (const auto& path : AvailablePaths())
+      ExpectMatchesReference(TexturedBuffer(70, 90, 9), radius, 100, 0, path);
   }
 }
 
@@ -155,16 +156,16 @@ TEST(UnsharpMaskEngine, MatchesReferenceWithTinyEndWeights) {
 TEST(UnsharpMaskEngine, VectorLoopsRoundTiesAndPowersOfTwoLikeThePlainLoop) {
   const float half_step_below_2 = std::ldexp(1.0f, -23);  // half an ulp of floats just below 2
   const struct {
-    float first, second;      // the values the first two taps read
+    float first, second;  // the values the first two taps read
     float first_weight, second_weight;
   } cases[] = {
-      {2.0f - 2 * half_step_below_2, 1.0f, 1.0f, half_step_below_2},          // tie: up to 2.0
-      {2.0f - 4 * half_step_below_2, 1.0f, 1.0f, half_step_below_2},          // tie: stays below 2
-      {2.0f - 2 * half_step_below_2, 1.0f, 1.0f, 2 * half_step_below_2},      // exactly 2.0
-      {255.0f - std::ldexp(1.0f, -16), 1.0f, 1.0f, std::ldexp(1.0f, -17)},    // tie at 255
-      {1.0f - std::ldexp(1.0f, -24), 3.0f, 1.0f, std::ldexp(1.0f, -26)},      // crosses 1.0
-      {0.0f, 0.0f, 1.0f, 1.0f},                                               // zero sums
-      {std::ldexp(1.0f, -60), 7.0f, 1.0f, std::ldexp(1.0f, -62)},             // tiny sums
+      {2.0f - 2 * half_step_below_2, 1.0f, 1.0f, half_step_below_2},        // tie: up to 2.0
+      {2.0f - 4 * half_step_below_2, 1.0f, 1.0f, half_step_below_2},        // tie: stays below 2
+      {2.0f - 2 * half_step_below_2, 1.0f, 1.0f, 2 * half_step_below_2},    // exactly 2.0
+      {255.0f - std::ldexp(1.0f, -16), 1.0f, 1.0f, std::ldexp(1.0f, -17)},  // tie at 255
+      {1.0f - std::ldexp(1.0f, -24), 3.0f, 1.0f, std::ldexp(1.0f, -26)},    // crosses 1.0
+      {0.0f, 0.0f, 1.0f, 1.0f},                                             // zero sums
+      {std::ldexp(1.0f, -60), 7.0f, 1.0f, std::ldexp(1.0f, -62)},           // tiny sums
   };
   const int values = 3 * 8 * 24 + 8 * 8 + 8 + 5;  // a 24-vector block, an 8-vector one, a single one, a tail
   for (const auto& c : cases) {
@@ -217,8 +218,8 @@ TEST(UnsharpMaskEngine, AsksOncePerRowThenOncePerColumn) {
 TEST(UnsharpMaskEngine, DestinationAfterEveryKindOfStopMatchesReference) {
   const int width = 70, height = 150;  // three bands with radius 6
   const PixelBuffer source = TexturedBuffer(width, height, 77);
-  const int stops[] = {0, 1, 63, 64, 80, height - 1, height, height + 1, height + 33, height + width - 2,
-                       height + width - 1};
+  const int stops[] = {
+      0, 1, 63, 64, 80, height - 1, height, height + 1, height + 33, height + width - 2, height + width - 1};
   for (const auto& path : AvailablePaths()) {
     for (int stop_at : stops) ExpectMatchesReference(source, 6.0, 100, 4, path, stop_at);
   }
@@ -350,14 +351,31 @@ TEST(SharpenFromBlur, WorkedExamples) {
     int32_t amount, threshold;
     int expected;
   } rows[] = {
-      {200, 190, 100, 4, 210}, {250, 200, 100, 4, 255}, {10, 60, 100, 4, 0},    {104, 100, 100, 4, 104},
-      {96, 100, 100, 4, 96},   {105, 100, 100, 4, 110}, {100, 97, 50, 0, 101},   {160, 150, 10, 4, 161},
-      {155, 150, 10, 4, 155},  {180, 150, 10, 4, 183},  {152, 150, 10, 4, 152},  {90, 100, 0, -1, 90},
-      {90, 100, -50, 0, 95},   {0, 255, 100, 254, 0},   {0, 255, 100, 255, 0},   {255, 0, 100, 255, 255},
+      {200, 190, 100, 4, 210},
+      {250, 200, 100, 4, 255},
+      {10, 60, 100, 4, 0},
+      {104, 100, 100, 4, 104},
+      {96, 100, 100, 4, 96},
+      {105, 100, 100, 4, 110},
+      {100, 97, 50, 0, 101},
+      {160, 150, 10, 4, 161},
+      {155, 150, 10, 4, 155},
+      {180, 150, 10, 4, 183},
+      {152, 150, 10, 4, 152},
+      {90, 100, 0, -1, 90},
+      {90, 100, -50, 0, 95},
+      {0, 255, 100, 254, 0},
+      {0, 255, 100, 255, 0},
+      {255, 0, 100, 255, 255},
       // Extremes: no overflow, and the clamps decide.
-      {101, 100, INT32_MAX, 0, 255}, {99, 100, INT32_MAX, 0, 0}, {101, 100, INT32_MIN, 0, 0},
-      {99, 100, INT32_MIN, 0, 255},  {0, 255, INT32_MAX, INT32_MAX, 0}, {37, 200, 100, INT32_MIN, 0},
-      {37, 37, INT32_MAX, INT32_MIN, 37}, {200, 37, 1, INT32_MIN, 201},
+      {101, 100, INT32_MAX, 0, 255},
+      {99, 100, INT32_MAX, 0, 0},
+      {101, 100, INT32_MIN, 0, 0},
+      {99, 100, INT32_MIN, 0, 255},
+      {0, 255, INT32_MAX, INT32_MAX, 0},
+      {37, 200, 100, INT32_MIN, 0},
+      {37, 37, INT32_MAX, INT32_MIN, 37},
+      {200, 37, 1, INT32_MIN, 201},
   };
   for (const auto& row : rows) {
     PixelBuffer source = CreatePixelBuffer(1, 1, 24);
@@ -365,15 +383,15 @@ TEST(SharpenFromBlur, WorkedExamples) {
     source.row(0)[1] = static_cast<unsigned char>(row.original);
     destination.row(0)[1] = static_cast<unsigned char>(row.blurred);
     SharpenFromBlur(source, destination, row.amount, row.threshold);
-    EXPECT_EQ(destination.row(0)[1], row.expected)
-        << "O " << row.original << " B " << row.blurred << " amount " << row.amount << " threshold " << row.threshold;
+    EXPECT_EQ(destination.row(0)[1], row.expected) << "O " << row.original << " B " << row.blurred << " amount "
+                                                   << row.amount << " threshold " << row.threshold;
   }
 }
 
 // Every (O, B) pair on every path, with ordinary and extreme settings.
 TEST(SharpenFromBlur, EveryPairOnEveryPathMatchesReference) {
-  const int32_t settings[][2] = {{100, 4},       {10, 4},          {50, 0},         {-50, -1},
-                                 {0, -5},        {333, 255},       {INT32_MAX, 0},  {INT32_MIN, INT32_MIN},
+  const int32_t settings[][2] = {{100, 4},       {10, 4},      {50, 0},        {-50, -1},
+                                 {0, -5},        {333, 255},   {INT32_MAX, 0}, {INT32_MIN, INT32_MIN},
                                  {7, INT32_MAX}, {-1000000, 3}};
   PixelBuffer source = CreatePixelBuffer(256, 256, 24);
   PixelBuffer blur = CreatePixelBuffer(256, 256, 24);

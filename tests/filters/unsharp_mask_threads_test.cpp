@@ -93,9 +93,8 @@ EngineRun RunEngine(const PixelBuffer& source, double radius, int threads, int s
 const struct {
   int width, height;
   double radius;
-} kShapes[] = {{1, 301, 3.0},   {301, 1, 3.0},  {1, 1, 2.0},    {65, 63, 4.5},  {63, 65, 30.0},
-               {64, 129, 1.0},  {129, 64, 9.0}, {7, 200, 80.0}, {200, 9, 0.5},  {97, 71, 2.25},
-               {2, 500, 600.0}, {500, 2, 600.0}};
+} kShapes[] = {{1, 301, 3.0},  {301, 1, 3.0},  {1, 1, 2.0},   {65, 63, 4.5},  {63, 65, 30.0},  {64, 129, 1.0},
+               {129, 64, 9.0}, {7, 200, 80.0}, {200, 9, 0.5}, {97, 71, 2.25}, {2, 500, 600.0}, {500, 2, 600.0}};
 
 TEST(UnsharpMaskThreads, SameBytesAndQueriesForEveryThreadCount) {
   uint32_t seed = 1;
@@ -175,8 +174,8 @@ TEST(UnsharpMaskThreads, NoLongStretchOfWorkBetweenQueries) {
   const struct {
     int width, height;
     double radius;
-  } cases[] = {{1, 2500, 3000.0}, {2500, 1, 3000.0}, {60, 40, 3000.0}, {40, 60, 3000.0},
-               {200, 150, 150.0},  {16, 1000, 700.0},  {1000, 16, 700.0}, {333, 333, 12.0}};
+  } cases[] = {{1, 2500, 3000.0}, {2500, 1, 3000.0}, {60, 40, 3000.0},  {40, 60, 3000.0},
+               {200, 150, 150.0}, {16, 1000, 700.0}, {1000, 16, 700.0}, {333, 333, 12.0}};
   for (const auto& c : cases) {
     const PixelBuffer source = NoisyGradient(c.width, c.height, 3);
     // The plan the engine follows, to know what each query stands for.
@@ -216,9 +215,8 @@ TEST(UnsharpMaskThreads, NoLongStretchOfWorkBetweenQueries) {
 TEST(UnsharpMaskThreads, PlansForLargePicturesKeepStretchesShort) {
   const struct {
     int width, height, reach;
-  } cases[] = {{2048, 1536, 8190},  {5120, 2880, 8190}, {4432, 3324, 103}, {1, 65535, 8190},
-               {65535, 1, 8190},    {16, 60000, 8190},  {60000, 16, 8190}, {6000, 4000, 125},
-               {272, 169, 120},     {30000, 2, 8190}};
+  } cases[] = {{2048, 1536, 8190}, {5120, 2880, 8190}, {4432, 3324, 103}, {1, 65535, 8190}, {65535, 1, 8190},
+               {16, 60000, 8190},  {60000, 16, 8190},  {6000, 4000, 125}, {272, 169, 120},  {30000, 2, 8190}};
   for (const auto& c : cases) {
     const BlurGeometry geometry{c.width, c.height, c.reach, 2 * c.reach + 2};
     const BlurPlanShape shape = BlurPlanShapeFor(geometry);
@@ -227,8 +225,8 @@ TEST(UnsharpMaskThreads, PlansForLargePicturesKeepStretchesShort) {
     FillBlurPlan(geometry, shape, tasks.data(), phases.data());
     std::vector<int> ask_after(static_cast<size_t>(c.width + c.height));
     const uint64_t longest = ScheduleBlurQueries(geometry, tasks.data(), shape.tasks, ask_after.data());
-    const std::string label = std::to_string(c.width) + " x " + std::to_string(c.height) + ", reach " +
-                              std::to_string(c.reach);
+    const std::string label =
+        std::to_string(c.width) + " x " + std::to_string(c.height) + ", reach " + std::to_string(c.reach);
     const uint64_t row = uint64_t{3} * static_cast<uint64_t>(c.width) * static_cast<uint64_t>(geometry.taps);
     EXPECT_LE(longest, std::max(kBlurTaskWork, 3 * row)) << label << ": " << longest;
     // Every value of both passes is in exactly one task.

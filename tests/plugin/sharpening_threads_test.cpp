@@ -148,7 +148,7 @@ TEST_F(SharpeningThreads, StopsLeaveWhatOneThreadLeaves) {
   const int width = 400, height = 300;
   const Image picture = RandomImage(width, height, 8);
   const int pass = width + height;
-  const int stops[] = {0,    height / 2,        height - 1,        height,       height + width / 2,
+  const int stops[] = {0,        height / 2,        height - 1,        height,      height + width / 2,
                        pass - 1, pass + height / 2, pass + height + 3, 2 * pass - 1};
   for (int stop_at : stops) {
     const Observed one = Filter("1", picture, BothStages(), stop_at);
