@@ -11,6 +11,7 @@
 #include "chromaline/plugin_abi.h"
 #include "filters/filter_settings.h"
 #include "filters/pixel_buffer.h"
+#include "filters/table_view.h"
 #include "filters/engine/stop_query.h"
 
 // Gamma: every channel value v becomes 255 * (v / 255)^(1 / gamma), rounded
@@ -58,12 +59,7 @@ struct Stage {
 
 // Every stage in the order the pipeline runs them
 // ("for (const Stage& stage : kStages)").
-struct StageTable {
-  const Stage* rows;
-  size_t count;
-  const Stage* begin() const { return rows; }
-  const Stage* end() const { return rows + count; }
-};
+using StageTable = TableView<Stage>;
 extern const StageTable kStages;
 
 // True when the pipeline has any stage to run.

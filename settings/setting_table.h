@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "filters/filter_settings.h"
+#include "filters/table_view.h"
 
 // The section of the host store and of the settings files that holds the
 // keys.
@@ -49,12 +50,7 @@ struct Setting {
 };
 
 // The whole table, in its order ("for (const Setting& key : kSettings)").
-struct SettingTable {
-  const Setting* rows;
-  size_t count;
-  const Setting* begin() const { return rows; }
-  const Setting* end() const { return rows + count; }
-};
+using SettingTable = TableView<Setting>;
 extern const SettingTable kSettings;
 
 // The setting of a field of FilterSettings, or null.
