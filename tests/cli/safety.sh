@@ -370,6 +370,18 @@ else
   done
   [ -z "$(leftovers t12)" ] || fail "Ctrl+C: a temporary file was left: $(leftovers t12)"
   grep -q "not done: interrupted" t12.err || fail "Ctrl+C: the summary does not say so: $(cat t12.err)"
+  # The summary of an interrupted batch of pictures no stage changes (so
+  # copied): what was copied and what was not done make the eight.
+  interrupt_at_first_written t12u.err filter --set GammaAdj=1 --set GammaVal=0 -o t12/same t12/in; rc=$?; check
+  summary=$(grep "not done: interrupted" t12u.err)
+  copied=$(find t12/same -name '*.bmp' 2>/dev/null | wc -l)
+  counted=0
+  for said in written unchanged failed "not done"; do
+    n=$(grep -o "[0-9]* $said" <<<"$summary" | grep -o '^[0-9]*')
+    counted=$((counted + ${n:-0}))
+  done
+  [ $rc -eq 130 ] && [ "$counted" -eq 8 ] && grep -q "$copied unchanged" <<<"$summary" ||
+    fail "Ctrl+C among unchanged pictures: exit $rc, $copied copied, the summary counts $counted of 8: $(cat t12u.err)"
 
   # 13. An interrupted batch resumed: what was written is whole, the rerun
   #     leaves it alone and does the rest.
