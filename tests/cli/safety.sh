@@ -188,11 +188,14 @@ host filter $tone "$sample" t5/out.png 2>t5.err; rc=$?; check
 mkdir -p t6/sub && cp "$sample" t6/pic.png && chmod 640 t6/pic.png
 ln t6/pic.png t6/hard.png
 ln -s pic.png t6/soft.png
-for out in t6/pic.png t6/sub/../pic.png ./t6/pic.png t6/hard.png t6/soft.png; do
-  host filter $tone t6/pic.png "$out" 2>t6.err; rc=$?; check
-  [ $rc -eq 3 ] || fail "output $out names the input: exit $rc, expected 3"
-  cmp -s "$sample" t6/pic.png || fail "output $out named the input and the input changed"
-  grep -q -- "--in-place" t6.err || fail "output $out: the refusal does not name --in-place: $(cat t6.err)"
+# (--overwrite is for other files; it never makes the input an output.)
+for given in "" --overwrite; do
+  for out in t6/pic.png t6/sub/../pic.png ./t6/pic.png t6/hard.png t6/soft.png; do
+    host filter $tone $given t6/pic.png "$out" 2>t6.err; rc=$?; check
+    [ $rc -eq 3 ] || fail "$given output $out names the input: exit $rc, expected 3"
+    cmp -s "$sample" t6/pic.png || fail "$given output $out named the input and the input changed"
+    grep -q -- "--in-place" t6.err || fail "$given output $out: the refusal does not name --in-place: $(cat t6.err)"
+  done
 done
 [ -L t6/soft.png ] || fail "the symbolic link was replaced"
 host filter $tone --in-place t6/pic.png 2>/dev/null; rc=$?; check
