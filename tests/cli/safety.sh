@@ -188,11 +188,14 @@ host filter $tone "$sample" t5/out.png 2>t5.err; rc=$?; check
 mkdir -p t6/sub && cp "$sample" t6/pic.png && chmod 640 t6/pic.png
 ln t6/pic.png t6/hard.png
 ln -s pic.png t6/soft.png
-for out in t6/pic.png t6/sub/../pic.png ./t6/pic.png t6/hard.png t6/soft.png; do
-  host filter $tone t6/pic.png "$out" 2>t6.err; rc=$?; check
-  [ $rc -eq 3 ] || fail "output $out names the input: exit $rc, expected 3"
-  cmp -s "$sample" t6/pic.png || fail "output $out named the input and the input changed"
-  grep -q -- "--in-place" t6.err || fail "output $out: the refusal does not name --in-place: $(cat t6.err)"
+# (--overwrite is for other files; it never makes the input an output.)
+for given in "" --overwrite; do
+  for out in t6/pic.png t6/sub/../pic.png ./t6/pic.png t6/hard.png t6/soft.png; do
+    host filter $tone $given t6/pic.png "$out" 2>t6.err; rc=$?; check
+    [ $rc -eq 3 ] || fail "$given output $out names the input: exit $rc, expected 3"
+    cmp -s "$sample" t6/pic.png || fail "$given output $out named the input and the input changed"
+    grep -q -- "--in-place" t6.err || fail "$given output $out: the refusal does not name --in-place: $(cat t6.err)"
+  done
 done
 [ -L t6/soft.png ] || fail "the symbolic link was replaced"
 host filter $tone --in-place t6/pic.png 2>/dev/null; rc=$?; check
@@ -370,6 +373,18 @@ else
   done
   [ -z "$(leftovers t12)" ] || fail "Ctrl+C: a temporary file was left: $(leftovers t12)"
   grep -q "not done: interrupted" t12.err || fail "Ctrl+C: the summary does not say so: $(cat t12.err)"
+  # The summary of an interrupted batch of pictures no stage changes (so
+  # copied): what was copied and what was not done make the eight.
+  interrupt_at_first_written t12u.err filter --set GammaAdj=1 --set GammaVal=0 -o t12/same t12/in; rc=$?; check
+  summary=$(grep "not done: interrupted" t12u.err)
+  copied=$(find t12/same -name '*.bmp' 2>/dev/null | wc -l)
+  counted=0
+  for said in written unchanged failed "not done"; do
+    n=$(grep -o "[0-9]* $said" <<<"$summary" | grep -o '^[0-9]*')
+    counted=$((counted + ${n:-0}))
+  done
+  [ $rc -eq 130 ] && [ "$counted" -eq 8 ] && grep -q "$copied unchanged" <<<"$summary" ||
+    fail "Ctrl+C among unchanged pictures: exit $rc, $copied copied, the summary counts $counted of 8: $(cat t12u.err)"
 
   # 13. An interrupted batch resumed: what was written is whole, the rerun
   #     leaves it alone and does the rest.
@@ -398,6 +413,14 @@ host filter $tone -r -q -o t14/out t14/in 2>t14.err; rc=$?; check
 grep -q "c.png" t14.err || fail "batch: the bad picture is not named: $(cat t14.err)"
 host filter $tone -q --suffix -gray --format bmp t14/in/a.png t14/in/sub 2>/dev/null; check
 [ -s t14/in/a-gray.bmp ] && [ -s t14/in/sub/b-gray.bmp ] || fail "batch --suffix --format: wrong outputs"
+# -r -o into a folder inside the walked one: its results are not taken
+# for pictures when it is there already (the second run).
+mkdir -p t14/nest && cp "$sample" t14/nest/a.png
+for run in first second; do
+  host filter $tone -q -r --overwrite -o t14/nest/out t14/nest 2>t14.err; rc=$?; check
+  [ $rc -eq 0 ] && [ -s t14/nest/out/a.png ] && [ ! -e t14/nest/out/out ] ||
+    fail "-r -o into the walked folder, $run run: exit $rc, $(find t14/nest | tr '\n' ' '): $(cat t14.err)"
+done
 
 # 15. An output reaches the disk before it replaces the old file: the
 #     temporary file is flushed, renamed onto the output, then the folder
@@ -461,6 +484,22 @@ host filter $tone --format png "$sample" t17/x.jpg 2>t17.err; rc=$?; check
 host filter $tone --suffix "" t17/batch/a.png 2>t17.err; rc=$?; check
 [ $rc -eq 2 ] && grep -q "suffix" t17.err && cmp -s "$sample" t17/batch/a.png ||
   fail "--suffix \"\": exit $rc, expected a usage error: $(cat t17.err)"
+# An -o that is a file is refused as a whole (exit 2, the file as it was);
+# two pictures of one run with one output name: the second is refused
+# (exit 4), the first written.
+mkdir -p t17/other && cp "$sample" t17/other/a.png && echo "a file" >t17/plain
+clashes=(
+  "-o t17/plain t17/batch/a.png|2|t17/plain: is a file|"
+  "-o t17/both t17/batch/a.png t17/other/a.png|4|another picture of this run|t17/both/a.png"
+)
+for row in "${clashes[@]}"; do
+  IFS='|' read -r args want said written <<<"$row"
+  # shellcheck disable=SC2086
+  host filter $tone $args 2>t17.err; rc=$?; check
+  [ $rc -eq "$want" ] && grep -qF -- "$said" t17.err && [ "$(cat t17/plain)" = "a file" ] &&
+    { [ -z "$written" ] || [ -s "$written" ]; } ||
+    fail "$args: exit $rc, expected $want saying \"$said\"${written:+, $written written}: $(cat t17.err)"
+done
 
 # 18. A temporary a killed run left beside an output is named by the next
 #     run writing that output; removed when its writer (named in it) is
@@ -580,6 +619,17 @@ else
     grep "t21/in.jpg" t21.err | grep -q "where the original had" ||
     fail "--in-place of a quality-98 4:2:2 JPEG: exit $rc, not kept and not refused with the reason: $(cat t21.err)"
 fi
+# A JPEG written back at its own colour resolution or finer is not
+# refused: 4:4:4 and 4:2:0 sources (natively kept as they were).
+for row in "1x1|1x1" "2x2|[12]x[12]"; do
+  IFS='|' read -r factor kept <<<"$row"
+  convert "$sample" -quality 90 -sampling-factor $factor "t21/s$factor.jpg" && cp "t21/s$factor.jpg" "t21/o$factor.jpg"
+  host filter $sharpen --in-place "t21/s$factor.jpg" 2>t21.err; rc=$?; check
+  [ $rc -eq 0 ] && ! cmp -s "t21/s$factor.jpg" "t21/o$factor.jpg" &&
+    identify -format '%[jpeg:sampling-factor]' "t21/s$factor.jpg" | grep -q "^$kept," ||
+    { [ $rc -eq 4 ] && [ "$HOST_KIND" = windows ] && cmp -s "t21/s$factor.jpg" "t21/o$factor.jpg"; } ||
+    fail "--in-place of a quality-90 $factor JPEG: exit $rc, not written back at $kept: $(cat t21.err)"
+done
 
 # 22. What a run is given: --suffix never filters its own outputs, named
 #     or found (the manual's "--suffix -gray *.png" run twice); one picture
