@@ -41,7 +41,8 @@ void CheckJpeg(const Photo& photo, const EncodeOptions& options, const std::vect
   const bool like_source = options.jpeg_like_source && source.quality > 0;
   const int asked = like_source ? source.quality : options.quality;
   std::string& shortfall = check->shortfall;
-  if (written.quality < asked - 1) {
+  const bool below_asked = written.quality < asked - 1;
+  if (below_asked) {
     AddToList(&shortfall,
               "quality " + std::to_string(written.quality) + " where " + std::to_string(asked) + " was asked", "; ");
   }
@@ -63,7 +64,7 @@ void CheckJpeg(const Photo& photo, const EncodeOptions& options, const std::vect
   MissingBlocks(photo, options, gray, found, &shortfall);
   // An asked quality below the source's own is the user's choice; an
   // encoder that wrote less than both is not.
-  if (source.quality > 0 && written.quality < source.quality - kQualityTolerance && written.quality < asked - 1) {
+  if (source.quality > 0 && written.quality < source.quality - kQualityTolerance && below_asked) {
     AddToList(
         &check->lowered,
         "quality " + std::to_string(written.quality) + " where the original had " + std::to_string(source.quality),
