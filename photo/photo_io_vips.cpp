@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 
+#include "photo/cmyk_profile.h"
 #include "photo/codec_rules.h"
 #include "photo/metadata_exiv2.h"
 #include "photo/jpeg_encoding.h"
@@ -99,7 +100,7 @@ bool ToSrgb8(VipsImage* colour, ImageRef* out) {
 // down: 255 (1 - C)(1 - K) = (255 - C)(255 - K) / 255 in whole numbers, the
 // very bytes ImageMagick writes). libvips' own rule (a generic press profile)
 // gives duller colours than the picture such a file was made from; with
-// a profile, libvips converts through it (ToSrgb8). libvips hands JPEG
+// a profile, the picture goes through it (ProfiledCmykToSrgb8). libvips hands JPEG
 // CMYK over as ink amounts already: Adobe's inverted storage is undone by
 // its loader, as by ImageMagick's.
 bool PlainCmykToSrgb8(VipsImage* cmyk, ImageRef* out) {
@@ -127,6 +128,21 @@ bool PlainCmykToSrgb8(VipsImage* cmyk, ImageRef* out) {
 }
 
 bool HasProfile(VipsImage* image) { return vips_image_get_typeof(image, VIPS_META_ICC_NAME) != 0; }
+
+// CMYK through the profile it carries, to 8-bit sRGB, with the intent
+// CmykProfileIntent chose (not kUnusable). vips_colourspace goes from the
+// profile's XYZ to sRGB by libvips' own formulas instead of through an sRGB
+// profile, and is several levels off what ImageMagick and vips
+// icc_transform make of the same file.
+bool ProfiledCmykToSrgb8(VipsImage* cmyk, CmykIntent intent, ImageRef* out) {
+  const VipsIntent vips_intent = intent == CmykIntent::kRelative ? VIPS_INTENT_RELATIVE : VIPS_INTENT_PERCEPTUAL;
+  VipsImage* step = nullptr;
+  if (vips_icc_transform(cmyk, &step, "srgb", "embedded", TRUE, "intent", vips_intent, "depth", 8, nullptr) != 0) {
+    return false;
+  }
+  out->reset(step);
+  return true;
+}
 
 // The alpha band as 8 bits, scaled the way the colour is (16-bit alpha
 // keeps its high byte).
@@ -225,11 +241,23 @@ bool Decode(const std::string& path, Photo* photo) {
   if (vips_extract_band(upright.get(), &step, 0, "n", colour_bands, nullptr) != 0) return false;
   ImageRef colour(step);
   ImageRef srgb;
-  const bool plain_cmyk = cmyk && colour_bands == 4 && !HasProfile(upright.get()) &&
+  // A CMYK profile that cannot be read is taken as none, and said so.
+  const bool profiled = cmyk && colour_bands == 4 && HasProfile(upright.get());
+  CmykIntent intent = CmykIntent::kUnusable;
+  const void* icc = nullptr;
+  size_t icc_size = 0;
+  if (profiled && vips_image_get_blob(upright.get(), VIPS_META_ICC_NAME, &icc, &icc_size) == 0) {
+    intent = CmykProfileIntent(static_cast<const uint8_t*>(icc), icc_size);
+  }
+  const bool plain_cmyk = cmyk && colour_bands == 4 && intent == CmykIntent::kUnusable &&
                           (colour->BandFmt == VIPS_FORMAT_UCHAR || colour->BandFmt == VIPS_FORMAT_USHORT);
   if (plain_cmyk) {
     if (!PlainCmykToSrgb8(colour.get(), &srgb)) return false;
-    photo->notes.push_back("CMYK without a colour profile: converted to RGB by plain inversion");
+    photo->notes.push_back(profiled ? "its CMYK colour profile cannot be used (damaged, or not for CMYK): converted "
+                                      "to RGB by plain inversion"
+                                    : "CMYK without a colour profile: converted to RGB by plain inversion");
+  } else if (intent != CmykIntent::kUnusable) {
+    if (!ProfiledCmykToSrgb8(colour.get(), intent, &srgb)) return false;
   } else if (!ToSrgb8(colour.get(), &srgb)) {
     return false;
   }
