@@ -76,8 +76,10 @@ bool LikeAProfile(const uint8_t (&bgr)[3 * kPatchCount]) {
 }  // namespace
 
 bool CmykThroughProfile(IWICImagingFactory* factory, IWICBitmapSource* cmyk, const std::vector<uint8_t>& profile,
-                        bool alpha, ScopedComPtr<IWICColorTransform>* out) {
+                        ScopedComPtr<IWICColorTransform>* out) {
   out->Reset();
+  WICPixelFormatGUID format = {};
+  if (FAILED(cmyk->GetPixelFormat(&format)) || !IsEqualGUID(format, GUID_WICPixelFormat32bppCMYK)) return false;
   ScopedComPtr<IWICColorContext> from, to;
   if (profile.empty() || FAILED(ProfileContext(factory, profile, &from)) || FAILED(SrgbContext(factory, &to))) {
     return false;
@@ -89,9 +91,8 @@ bool CmykThroughProfile(IWICImagingFactory* factory, IWICBitmapSource* cmyk, con
     return false;
   }
   ScopedComPtr<IWICColorTransform> transform;
-  const WICPixelFormatGUID& target = alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
   if (FAILED(factory->CreateColorTransformer(transform.Out())) ||
-      FAILED(transform->Initialize(cmyk, from.get(), to.get(), target))) {
+      FAILED(transform->Initialize(cmyk, from.get(), to.get(), GUID_WICPixelFormat24bppBGR))) {
     return false;
   }
   *out = std::move(transform);

@@ -285,7 +285,7 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   // Windows' own rule, which the user should know.
   ScopedComPtr<IWICColorTransform> through_profile;
   if (photo->cmyk && !photo->metadata.icc.empty() &&
-      !CmykThroughProfile(factory, frame.get(), photo->metadata.icc, alpha, &through_profile)) {
+      !CmykThroughProfile(factory, frame.get(), photo->metadata.icc, &through_profile)) {
     photo->notes.push_back(
         "its CMYK colour profile is not used by the Windows build: converted to RGB by Windows' "
         "own rule, so the colours may differ from a conversion through the profile");
