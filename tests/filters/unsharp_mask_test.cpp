@@ -14,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include "chromaline/host_bitmap.h"
 #include "filters/engine/pixel_memory.h"
 #include "filters/filter_pipeline.h"
 #include "filters/stages.h"
@@ -487,32 +486,6 @@ TEST(SharpeningStages, AStopInEitherStageLeavesWhatTwoReferencePassesLeave) {
     RunStages(input, settings, ImageRegion{0, 0, 0, 0}, stop.query());
     EXPECT_TRUE(SamePixels(input, second)) << c.name << ": " << Where(input, second);
   }
-}
-
-// Message 14 holds nothing once it returns, and the next one asks for its
-// memory again, as much as the first did.
-TEST(SharpeningStages, NothingOutlivesTheCallAndTheNextCallAllocatesAfresh) {
-  constexpr int kWidth = 45, kHeight = 64;
-  std::vector<unsigned char> pixels(size_t{kWidth} * 4 * kHeight);
-  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<unsigned char>(i * 37 % 251);
-  ChromalineHostBitmap bitmap{sizeof(ChromalineHostBitmap), kWidth, kHeight, 32, kWidth * 4, 0, pixels.data()};
-  FilterSettings settings;
-  settings.Defog = 1;
-  settings.DefogVal = 30;
-  settings.USMEnable = 1;
-  settings.USMRadius = 1.5;
-  settings.USMAmount = 100;
-  settings.USMThreshold = 0;
-  const long outstanding = PixelMemoryOutstanding();
-  long requests[2];
-  for (long& r : requests) {
-    RefusePixelMemoryAt(0);
-    FilterPipeline(reinterpret_cast<BitmapHandle>(&bitmap), settings, ImageRegion{0, 0, 0, 0});
-    r = PixelMemoryRequests();
-    EXPECT_EQ(PixelMemoryOutstanding(), outstanding) << "blocks held after message 14";
-  }
-  EXPECT_GT(requests[0], 2);
-  EXPECT_EQ(requests[1], requests[0]) << "the second call asked for another amount of memory";
 }
 
 // Every allocation of a pipeline run refused in turn, pixel blocks and
