@@ -404,11 +404,11 @@ ImageRef BoxShrunk(VipsImage* picture, int factor) {
     return ImageRef();
   const size_t in_row = VIPS_IMAGE_SIZEOF_LINE(picture);
   const size_t out_row = static_cast<size_t>(width) * bands;
-  std::vector<uint32_t> sums(out_row);
+  std::vector<uint64_t> sums(out_row);
   std::vector<uint8_t> out(out_row * height);
-  const uint32_t area = static_cast<uint32_t>(factor) * static_cast<uint32_t>(factor);
+  const uint64_t area = static_cast<uint64_t>(factor) * static_cast<uint64_t>(factor);
   for (int y = 0; y < height; ++y) {
-    std::fill(sums.begin(), sums.end(), 0u);
+    std::fill(sums.begin(), sums.end(), uint64_t{0});
     for (int k = 0; k < factor; ++k) {
       const uint8_t* row =
           reinterpret_cast<const uint8_t*>(picture->data) + (static_cast<size_t>(y) * factor + k) * in_row;
