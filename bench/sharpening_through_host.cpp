@@ -1,17 +1,20 @@
 // Local contrast as a viewer meets it: the plug-in (the native module or,
 // built for Windows and run under Wine, Chromaline.dll) loaded by the
 // reference host, one 24-bit host bitmap, message 14 timed on the wall
-// clock, best of N. Also prints the process's peak memory above what it
-// held before the first message 14 (the host's bitmap), and whether the
-// bitmap came back filtered or unchanged. The peak is the resident one on
-// Linux; under Wine the committed one, which Wine does not keep up to date
-// (the DLL's figure there means nothing).
+// clock, best of N. Also prints the process's resident peak above what it
+// held before the first message 14 (the host's bitmap), the page faults and
+// system time of the first message 14, and whether the bitmap came back
+// filtered or unchanged. Under Wine the program is a Linux process too: it
+// reads the same kernel figures through the Z: drive; where they cannot be
+// read it falls back to the committed peak (which Wine does not keep up to
+// date) and prints no faults.
 //
-//   sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp]
+//   sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp] [--both]
 //
 // --size makes a textured picture of that size instead of reading one (for
 // the largest picture a 32-bit host without the large-address flag can
 // have filtered); the program keeps no copy of it beside the bitmap.
+// --both runs local contrast and the unsharp mask in one message 14.
 // Threads come from CHROMALINE_THREADS as in the viewer.
 #include <algorithm>
 #include <chrono>
@@ -25,7 +28,6 @@
 #if defined(_WIN32)
 #include <windows.h>
 #include <psapi.h>
-#else
 #endif
 
 #include "bench/bench_picture.h"
@@ -34,33 +36,34 @@
 
 namespace {
 
-// Bytes the process has committed now, and at most so far.
+// The kernel's files of this process, natively or through Wine's Z: drive.
+std::FILE* OpenProcFile(const char* name, const char* mode) {
+#if defined(_WIN32)
+  const std::string path = std::string("Z:\\proc\\self\\") + name;
+#else
+  const std::string path = std::string("/proc/self/") + name;
+#endif
+  return std::fopen(path.c_str(), mode);
+}
+
+// Resident bytes now and at most so far.
 struct Memory {
   double now = 0, peak = 0;
+  bool resident = false;  // from the kernel; else Windows' committed figures
 };
 
-// Starts the peak afresh where the system allows it (Linux: clear_refs),
-// so that reading the picture does not count.
+// Starts the resident peak afresh (clear_refs), so that reading the
+// picture does not count.
 void ResetPeak() {
-#if !defined(_WIN32)
-  if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+  if (std::FILE* f = OpenProcFile("clear_refs", "w")) {
     std::fputs("5", f);
     std::fclose(f);
   }
-#endif
 }
 
 Memory ProcessMemory() {
   Memory m;
-#if defined(_WIN32)
-  PROCESS_MEMORY_COUNTERS counters;
-  if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
-    m.now = static_cast<double>(counters.PagefileUsage);
-    m.peak = static_cast<double>(counters.PeakPagefileUsage);
-  }
-#else
-  // Resident and peak resident sizes from the kernel (VmRSS, VmHWM).
-  if (FILE* f = std::fopen("/proc/self/status", "r")) {
+  if (std::FILE* f = OpenProcFile("status", "r")) {
     char line[256];
     double kb = 0;
     while (std::fgets(line, sizeof line, f) != nullptr) {
@@ -68,9 +71,39 @@ Memory ProcessMemory() {
       if (std::sscanf(line, "VmHWM: %lf", &kb) == 1) m.peak = kb * 1024.0;
     }
     std::fclose(f);
+    m.resident = m.peak > 0;
+  }
+#if defined(_WIN32)
+  PROCESS_MEMORY_COUNTERS counters;
+  if (!m.resident && GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+    m.now = static_cast<double>(counters.PagefileUsage);
+    m.peak = static_cast<double>(counters.PeakPagefileUsage);
   }
 #endif
   return m;
+}
+
+// Minor page faults and system time of the process so far, from the
+// kernel's stat line (fields 10 and 15, counted after the command name).
+struct Faults {
+  double minor = -1, system_s = 0;
+};
+
+Faults ProcessFaults() {
+  Faults faults;
+  std::FILE* f = OpenProcFile("stat", "r");
+  if (f == nullptr) return faults;
+  char line[1024] = {};
+  const bool read = std::fgets(line, sizeof line, f) != nullptr;
+  std::fclose(f);
+  const char* rest = read ? std::strrchr(line, ')') : nullptr;
+  double minor = 0, system_ticks = 0;
+  if (rest != nullptr &&
+      std::sscanf(rest + 1, " %*c %*d %*d %*d %*d %*d %*u %lf %*f %*f %*f %*f %lf", &minor, &system_ticks) == 2) {
+    faults.minor = minor;
+    faults.system_s = system_ticks / 100.0;  // USER_HZ is 100 on Linux
+  }
+  return faults;
 }
 
 Image PictureFrom(const char* path) {
@@ -107,11 +140,11 @@ uint64_t Hash(const Image& image) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp]\n");
+    std::fprintf(stderr, "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp] [--both]\n");
     return 2;
   }
   int repeat = 1, width = 0, height = 0;
-  bool unsharp = false;
+  bool unsharp = false, both = false;
   const char* picture = nullptr;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
@@ -120,6 +153,8 @@ int main(int argc, char** argv) {
       if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2) return 2;
     } else if (std::strcmp(argv[i], "--unsharp") == 0) {
       unsharp = true;
+    } else if (std::strcmp(argv[i], "--both") == 0) {
+      both = true;
     } else {
       picture = argv[i];
     }
@@ -132,9 +167,9 @@ int main(int argc, char** argv) {
   }
   const char kSection[] = "ChromalinePlugIn";
   host.store().SetInt(kSection, "Enabled", 1);
-  host.store().SetInt(kSection, "Defog", unsharp ? 0 : 1);
+  host.store().SetInt(kSection, "Defog", unsharp && !both ? 0 : 1);
   host.store().SetInt(kSection, "DefogVal", 10);
-  host.store().SetInt(kSection, "USMEnable", unsharp ? 1 : 0);
+  host.store().SetInt(kSection, "USMEnable", unsharp || both ? 1 : 0);
   host.store().SetDouble(kSection, "USMRadius", 0.5);
   host.store().SetInt(kSection, "USMAmount", 100);
   host.store().SetInt(kSection, "USMThreshold", 4);
@@ -161,19 +196,33 @@ int main(int argc, char** argv) {
   const Memory held = ProcessMemory();
   double best = 1e30;
   bool filtered = false;
+  Faults first_call;
   for (int r = 0; r < repeat; ++r) {
+    const Faults faults_before = ProcessFaults();
     const auto start = std::chrono::steady_clock::now();
     host.FilterImage("timed.png", 1, bitmap.get());
     best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    if (r == 0) filtered = Hash(bitmap->Read()) != before;
+    if (r == 0) {
+      const Faults faults_after = ProcessFaults();
+      if (faults_before.minor >= 0 && faults_after.minor >= 0) {
+        first_call.minor = faults_after.minor - faults_before.minor;
+        first_call.system_s = faults_after.system_s - faults_before.system_s;
+      }
+      filtered = Hash(bitmap->Read()) != before;
+    }
   }
   const Memory after = ProcessMemory();
   const char* threads = std::getenv("CHROMALINE_THREADS");
   std::printf(
-      "%s %d x %d (%.1f MP), %s thread(s): message 14 %.3f s best of %d, %s; peak above the bitmap %.1f MB "
-      "(picture %.1f MB)\n",
-      unsharp ? "unsharp mask" : "local contrast", width, height, width * (double)height / 1e6,
-      threads != nullptr ? threads : "1", best, repeat, filtered ? "filtered" : "UNCHANGED",
+      "%s %d x %d (%.1f MP), %s thread(s): message 14 %.3f s best of %d, %s; %s peak above the bitmap %.1f MB "
+      "(picture %.1f MB)",
+      both ? "local contrast + unsharp mask" : unsharp ? "unsharp mask" : "local contrast", width, height,
+      width * (double)height / 1e6, threads != nullptr ? threads : "1", best, repeat,
+      filtered ? "filtered" : "UNCHANGED", after.resident ? "resident" : "committed (not kept up to date by Wine)",
       (after.peak - held.now) / 1048576.0, 3.0 * width * (double)height / 1048576.0);
+  if (first_call.minor >= 0) {
+    std::printf("; first call: %.0f page faults, %.2f s system time", first_call.minor, first_call.system_s);
+  }
+  std::printf("\n");
   return filtered ? 0 : 1;
 }
