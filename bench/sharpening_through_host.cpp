@@ -4,10 +4,12 @@
 // clock, best of N. Also prints the process's resident peak above what it
 // held before the first message 14 (the host's bitmap), the page faults and
 // system time of the first message 14, and whether the bitmap came back
-// filtered or unchanged. Under Wine the program is a Linux process too: it
-// reads the same kernel figures through the Z: drive; where they cannot be
-// read it falls back to the committed peak (which Wine does not keep up to
-// date) and prints no faults.
+// filtered or unchanged. Natively the figures come from the kernel, and the
+// peak starts afresh before message 14. On Windows they come from the
+// working set and process times; Wine fills the working set and its peak
+// from the kernel's resident figures of the Wine process (its peak counted
+// from the start: the program reaches it in message 14, since it never
+// holds more than two pictures before), and gives no page-fault count.
 //
 //   sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp] [--both]
 //
@@ -36,26 +38,45 @@
 
 namespace {
 
-// The kernel's files of this process, natively or through Wine's Z: drive.
-std::FILE* OpenProcFile(const char* name, const char* mode) {
-#if defined(_WIN32)
-  const std::string path = std::string("Z:\\proc\\self\\") + name;
-#else
-  const std::string path = std::string("/proc/self/") + name;
-#endif
-  return std::fopen(path.c_str(), mode);
-}
-
 // Resident bytes now and at most so far.
 struct Memory {
   double now = 0, peak = 0;
-  bool resident = false;  // from the kernel; else Windows' committed figures
 };
 
+// Page faults (-1: not known) and system time of the process so far.
+struct Faults {
+  double count = -1, system_s = 0;
+};
+
+#if defined(_WIN32)
+void ResetPeak() {}
+
+Memory ProcessMemory() {
+  Memory m;
+  PROCESS_MEMORY_COUNTERS counters;
+  if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+    m.now = static_cast<double>(counters.WorkingSetSize);
+    m.peak = static_cast<double>(counters.PeakWorkingSetSize);
+  }
+  return m;
+}
+
+Faults ProcessFaults() {
+  Faults faults;
+  PROCESS_MEMORY_COUNTERS counters;
+  FILETIME created, exited, kernel, user;
+  if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) &&
+      GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+    if (counters.PageFaultCount != 0) faults.count = counters.PageFaultCount;
+    faults.system_s = (static_cast<double>(kernel.dwHighDateTime) * 4294967296.0 + kernel.dwLowDateTime) / 1e7;
+  }
+  return faults;
+}
+#else
 // Starts the resident peak afresh (clear_refs), so that reading the
 // picture does not count.
 void ResetPeak() {
-  if (std::FILE* f = OpenProcFile("clear_refs", "w")) {
+  if (std::FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
     std::fputs("5", f);
     std::fclose(f);
   }
@@ -63,7 +84,7 @@ void ResetPeak() {
 
 Memory ProcessMemory() {
   Memory m;
-  if (std::FILE* f = OpenProcFile("status", "r")) {
+  if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
     char line[256];
     double kb = 0;
     while (std::fgets(line, sizeof line, f) != nullptr) {
@@ -71,27 +92,15 @@ Memory ProcessMemory() {
       if (std::sscanf(line, "VmHWM: %lf", &kb) == 1) m.peak = kb * 1024.0;
     }
     std::fclose(f);
-    m.resident = m.peak > 0;
   }
-#if defined(_WIN32)
-  PROCESS_MEMORY_COUNTERS counters;
-  if (!m.resident && GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
-    m.now = static_cast<double>(counters.PagefileUsage);
-    m.peak = static_cast<double>(counters.PeakPagefileUsage);
-  }
-#endif
   return m;
 }
 
-// Minor page faults and system time of the process so far, from the
-// kernel's stat line (fields 10 and 15, counted after the command name).
-struct Faults {
-  double minor = -1, system_s = 0;
-};
-
+// Minor faults and system time from the kernel's stat line (fields 10 and
+// 15, counted after the command name).
 Faults ProcessFaults() {
   Faults faults;
-  std::FILE* f = OpenProcFile("stat", "r");
+  std::FILE* f = std::fopen("/proc/self/stat", "r");
   if (f == nullptr) return faults;
   char line[1024] = {};
   const bool read = std::fgets(line, sizeof line, f) != nullptr;
@@ -100,11 +109,12 @@ Faults ProcessFaults() {
   double minor = 0, system_ticks = 0;
   if (rest != nullptr &&
       std::sscanf(rest + 1, " %*c %*d %*d %*d %*d %*d %*u %lf %*f %*f %*f %*f %lf", &minor, &system_ticks) == 2) {
-    faults.minor = minor;
+    faults.count = minor;
     faults.system_s = system_ticks / 100.0;  // USER_HZ is 100 on Linux
   }
   return faults;
 }
+#endif
 
 Image PictureFrom(const char* path) {
   Image image;
@@ -204,25 +214,22 @@ int main(int argc, char** argv) {
     best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     if (r == 0) {
       const Faults faults_after = ProcessFaults();
-      if (faults_before.minor >= 0 && faults_after.minor >= 0) {
-        first_call.minor = faults_after.minor - faults_before.minor;
-        first_call.system_s = faults_after.system_s - faults_before.system_s;
-      }
+      first_call.system_s = faults_after.system_s - faults_before.system_s;
+      if (faults_before.count >= 0 && faults_after.count >= 0) first_call.count = faults_after.count - faults_before.count;
       filtered = Hash(bitmap->Read()) != before;
     }
   }
   const Memory after = ProcessMemory();
   const char* threads = std::getenv("CHROMALINE_THREADS");
   std::printf(
-      "%s %d x %d (%.1f MP), %s thread(s): message 14 %.3f s best of %d, %s; %s peak above the bitmap %.1f MB "
+      "%s %d x %d (%.1f MP), %s thread(s): message 14 %.3f s best of %d, %s; resident peak above the bitmap %.1f MB "
       "(picture %.1f MB)",
       both ? "local contrast + unsharp mask" : unsharp ? "unsharp mask" : "local contrast", width, height,
       width * (double)height / 1e6, threads != nullptr ? threads : "1", best, repeat,
-      filtered ? "filtered" : "UNCHANGED", after.resident ? "resident" : "committed (not kept up to date by Wine)",
+      filtered ? "filtered" : "UNCHANGED",
       (after.peak - held.now) / 1048576.0, 3.0 * width * (double)height / 1048576.0);
-  if (first_call.minor >= 0) {
-    std::printf("; first call: %.0f page faults, %.2f s system time", first_call.minor, first_call.system_s);
-  }
+  std::printf("; first call: %.2f s system time", first_call.system_s);
+  if (first_call.count >= 0) std::printf(", %.0f page faults", first_call.count);
   std::printf("\n");
   return filtered ? 0 : 1;
 }
