@@ -45,8 +45,11 @@ echo "filtering alone: $alone"
 alone_s=${alone%% s*}
 out=$(mktemp -d)
 trap 'rm -rf "$out" "${made:-}"' EXIT
+# The help text is read once: grep -q leaving a pipe early would kill the
+# writer, and pipefail would take that for "cannot write it".
+help=$("$host" --help)
 for format in ${CHROMALINE_BENCH_FORMATS:-jpeg png}; do
-  if ! "$host" --help | grep -q "writable here:.* $format\b" || "$host" --help | grep -q "$format (not in this build)"; then
+  if ! grep -q "writable here:.* $format\b" <<<"$help" || grep -q "$format (not in this build)" <<<"$help"; then
     echo "$format: this build cannot write it"; continue
   fi
   summary=$("$host" filter --preset presets/crisp.store --format "$format" --quality 90 -o "$out/$format" \

@@ -38,8 +38,9 @@ ImageRegion NormaliseRegion(const ImageRegion& region, int width, int height) {
 void RunStages(PixelBuffer& buffer, const FilterSettings& settings, const ImageRegion& region,
                const StopQuery& stop) {
   const ImageRegion normalised = NormaliseRegion(region, buffer.width(), buffer.height());
+  StageMemory memory;  // given back before the result is written out
   for (const Stage& stage : kStages) {
-    if (stage.IsOnIn(settings)) stage.run(buffer, settings, normalised, stop);
+    if (stage.IsOnIn(settings)) stage.run(buffer, settings, normalised, stop, memory);
   }
 }
 

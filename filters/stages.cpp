@@ -5,7 +5,9 @@
 
 #include <utility>
 
+#include "filters/engine/worker_team.h"
 #include "filters/filter_pipeline.h"
+#include "filters/sharpen/unsharp_mask.h"
 
 namespace {
 
@@ -15,37 +17,47 @@ using FS = FilterSettings;
 constexpr double kLocalContrastRadiusFactor = 0.03125;
 constexpr int32_t kLocalContrastThreshold = 4;
 
-// One sharpening stage: the engine writes a new buffer that replaces the
-// working one, also when the host stopped it early. Without memory for that
-// buffer (big pictures in a 32-bit host) it sharpens the working buffer in
-// place, and without memory for that either the stage is skipped.
-void RunSharpening(PixelBuffer& buffer, double radius, int32_t amount, int32_t threshold, const StopQuery& stop) {
-  PixelBuffer destination = CreatePixelBuffer(buffer.width(), buffer.height(), buffer.bit_count());
+// One sharpening stage: the engine writes a second buffer that replaces the
+// working one, also when the host stopped it early. The replaced one is
+// kept for the next sharpening stage to write into: every outcome of the
+// engine (finished, stopped, refused) writes every pixel of it. Without
+// memory for that buffer (big pictures in a 32-bit host) it sharpens the
+// working buffer in place, and without memory for that either the stage is
+// skipped.
+void RunSharpening(PixelBuffer& buffer, double radius, int32_t amount, int32_t threshold, const StopQuery& stop,
+                   StageMemory& memory) {
+  BlurOptions options;
+  options.memory = BlurMemory{StageMemory::AllocateBlock, StageMemory::ReleaseBlock, &memory};
+  options.threads = ThreadCountFromEnvironment();
+  PixelBuffer destination = memory.TakePicture(buffer);
   if (!destination) {
-    UnsharpMaskInPlace(buffer, radius, amount, threshold, stop);
+    UnsharpMaskInPlaceWith(buffer, radius, amount, threshold, stop, options);
     return;
   }
-  UnsharpMask(buffer, destination, radius, amount, threshold, stop);
-  buffer = std::move(destination);
+  UnsharpMaskWith(buffer, destination, radius, amount, threshold, stop, options);
+  memory.KeepPicture(std::exchange(buffer, std::move(destination)));
 }
 
-void RunGamma(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery&) {
+void RunGamma(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery&, StageMemory&) {
   ApplyGamma(buffer, s.GammaVal + 1.0);
 }
 
-void RunAutoLevels(PixelBuffer& buffer, const FS&, const ImageRegion& region, const StopQuery&) {
+void RunAutoLevels(PixelBuffer& buffer, const FS&, const ImageRegion& region, const StopQuery&, StageMemory&) {
   ApplyAutoLevels(buffer, region);
 }
 
-void RunLocalContrast(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery& stop) {
-  RunSharpening(buffer, buffer.height() * kLocalContrastRadiusFactor, s.DefogVal, kLocalContrastThreshold, stop);
+void RunLocalContrast(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery& stop,
+                      StageMemory& memory) {
+  RunSharpening(buffer, buffer.height() * kLocalContrastRadiusFactor, s.DefogVal, kLocalContrastThreshold, stop,
+                memory);
 }
 
-void RunUnsharpMask(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery& stop) {
-  RunSharpening(buffer, s.USMRadius, s.USMAmount, s.USMThreshold, stop);
+void RunUnsharpMask(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery& stop,
+                    StageMemory& memory) {
+  RunSharpening(buffer, s.USMRadius, s.USMAmount, s.USMThreshold, stop, memory);
 }
 
-void RunTone(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery&) {
+void RunTone(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery&, StageMemory&) {
   const ChannelWeight w = WeightsForFilterParam(s.FilterParam);
   if (IsSepia(s.FilterParam)) {
     ApplySepia(buffer, w.red, w.green, w.blue);

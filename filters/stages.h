@@ -11,6 +11,7 @@
 #include "chromaline/plugin_abi.h"
 #include "filters/filter_settings.h"
 #include "filters/pixel_buffer.h"
+#include "filters/stage_memory.h"
 #include "filters/table_view.h"
 #include "filters/engine/stop_query.h"
 
@@ -48,8 +49,10 @@ struct Stage {
   int32_t FilterSettings::*switch_field;  // the stage runs when this is not 0
   const char* switch_key;                 // that field's key in the store and the settings files
   // Runs the stage on the buffer; `region` is already clipped to it
-  // (NormaliseRegion). A stage that blurs may replace the buffer.
-  void (*run)(PixelBuffer& buffer, const FilterSettings& settings, const ImageRegion& region, const StopQuery& stop);
+  // (NormaliseRegion). A stage that blurs may replace the buffer, and
+  // takes its memory from `memory`, which lives as long as the run.
+  void (*run)(PixelBuffer& buffer, const FilterSettings& settings, const ImageRegion& region, const StopQuery& stop,
+              StageMemory& memory);
   int blurs;            // blurs it runs; each asks the stop question once per row and once per column
   const char* summary;  // the stage in force, "{Key}" standing for that setting's value
   const char* help;     // its line in the command line's help, after the switch key

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 
+#include "photo/cmyk_profile.h"
 #include "photo/codec_rules.h"
 #include "photo/metadata_exiv2.h"
 #include "photo/jpeg_encoding.h"
@@ -99,7 +100,7 @@ bool ToSrgb8(VipsImage* colour, ImageRef* out) {
 // down: 255 (1 - C)(1 - K) = (255 - C)(255 - K) / 255 in whole numbers, the
 // very bytes ImageMagick writes). libvips' own rule (a generic press profile)
 // gives duller colours than the picture such a file was made from; with
-// a profile, libvips converts through it (ToSrgb8). libvips hands JPEG
+// a profile, the picture goes through it (ProfiledCmykToSrgb8). libvips hands JPEG
 // CMYK over as ink amounts already: Adobe's inverted storage is undone by
 // its loader, as by ImageMagick's.
 bool PlainCmykToSrgb8(VipsImage* cmyk, ImageRef* out) {
@@ -127,6 +128,21 @@ bool PlainCmykToSrgb8(VipsImage* cmyk, ImageRef* out) {
 }
 
 bool HasProfile(VipsImage* image) { return vips_image_get_typeof(image, VIPS_META_ICC_NAME) != 0; }
+
+// CMYK through the profile it carries, to 8-bit sRGB, with the intent
+// CmykProfileIntent chose (not kUnusable). vips_colourspace goes from the
+// profile's XYZ to sRGB by libvips' own formulas instead of through an sRGB
+// profile, and is several levels off what ImageMagick and vips
+// icc_transform make of the same file.
+bool ProfiledCmykToSrgb8(VipsImage* cmyk, CmykIntent intent, ImageRef* out) {
+  const VipsIntent vips_intent = intent == CmykIntent::kPerceptual ? VIPS_INTENT_PERCEPTUAL : VIPS_INTENT_RELATIVE;
+  VipsImage* step = nullptr;
+  if (vips_icc_transform(cmyk, &step, "srgb", "embedded", TRUE, "intent", vips_intent, "depth", 8, nullptr) != 0) {
+    return false;
+  }
+  out->reset(step);
+  return true;
+}
 
 // The alpha band as 8 bits, scaled the way the colour is (16-bit alpha
 // keeps its high byte).
@@ -225,11 +241,23 @@ bool Decode(const std::string& path, Photo* photo) {
   if (vips_extract_band(upright.get(), &step, 0, "n", colour_bands, nullptr) != 0) return false;
   ImageRef colour(step);
   ImageRef srgb;
-  const bool plain_cmyk = cmyk && colour_bands == 4 && !HasProfile(upright.get()) &&
+  // A CMYK profile that cannot be read is taken as none, and said so.
+  const bool profiled = cmyk && colour_bands == 4 && HasProfile(upright.get());
+  CmykIntent intent = CmykIntent::kUnusable;
+  const void* icc = nullptr;
+  size_t icc_size = 0;
+  if (profiled && vips_image_get_blob(upright.get(), VIPS_META_ICC_NAME, &icc, &icc_size) == 0) {
+    intent = CmykProfileIntent(static_cast<const uint8_t*>(icc), icc_size);
+  }
+  const bool plain_cmyk = cmyk && colour_bands == 4 && intent == CmykIntent::kUnusable &&
                           (colour->BandFmt == VIPS_FORMAT_UCHAR || colour->BandFmt == VIPS_FORMAT_USHORT);
   if (plain_cmyk) {
     if (!PlainCmykToSrgb8(colour.get(), &srgb)) return false;
-    photo->notes.push_back("CMYK without a colour profile: converted to RGB by plain inversion");
+    photo->notes.push_back(profiled ? "its CMYK colour profile cannot be used (damaged, or not for CMYK): converted "
+                                      "to RGB by plain inversion"
+                                    : "CMYK without a colour profile: converted to RGB by plain inversion");
+  } else if (intent != CmykIntent::kUnusable) {
+    if (!ProfiledCmykToSrgb8(colour.get(), intent, &srgb)) return false;
   } else if (!ToSrgb8(colour.get(), &srgb)) {
     return false;
   }
@@ -365,11 +393,48 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
   return -1;
 }
 
+// The 8-bit picture in memory (the assembled output) averaged over blocks of
+// factor x factor pixels, rounded, the odd rows and columns at the ends left
+// out: a thumbnail's first step, far cheaper on a big picture than the
+// shrink inside libvips' thumbnail.
+ImageRef BoxShrunk(VipsImage* picture, int factor) {
+  const int bands = picture->Bands;
+  const int width = picture->Xsize / factor, height = picture->Ysize / factor;
+  if (picture->BandFmt != VIPS_FORMAT_UCHAR || picture->data == nullptr || width < 1 || height < 1)
+    return ImageRef();
+  const size_t in_row = VIPS_IMAGE_SIZEOF_LINE(picture);
+  const size_t out_row = static_cast<size_t>(width) * bands;
+  std::vector<uint64_t> sums(out_row);
+  std::vector<uint8_t> out(out_row * height);
+  const uint64_t area = static_cast<uint64_t>(factor) * static_cast<uint64_t>(factor);
+  for (int y = 0; y < height; ++y) {
+    std::fill(sums.begin(), sums.end(), uint64_t{0});
+    for (int k = 0; k < factor; ++k) {
+      const uint8_t* row =
+          reinterpret_cast<const uint8_t*>(picture->data) + (static_cast<size_t>(y) * factor + k) * in_row;
+      for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
+        const uint8_t* block = row + x * factor * bands;
+        for (int i = 0; i < factor; ++i) {
+          for (int b = 0; b < bands; ++b) sums[x * bands + b] += block[i * bands + b];
+        }
+      }
+    }
+    for (size_t i = 0; i < out_row; ++i) out[y * out_row + i] = static_cast<uint8_t>((sums[i] + area / 2) / area);
+  }
+  ImageRef small(vips_image_new_from_memory_copy(out.data(), out.size(), width, height, bands, VIPS_FORMAT_UCHAR));
+  if (small) small->Type = picture->Type;
+  return small;
+}
+
 // A fresh EXIF thumbnail of the filtered, upright picture that fits in
 // side x side, as a JPEG with no metadata of its own; alpha left out.
 bool Thumbnail(VipsImage* picture, int side, std::vector<uint8_t>* jpeg) {
   VipsImage* step = nullptr;
-  if (vips_thumbnail_image(picture, &step, side, "height", side, "size", VIPS_SIZE_DOWN, nullptr) != 0) return false;
+  // libvips' thumbnail finishes from a box average at about twice the side
+  // (or from the picture itself where that cannot be made).
+  const ImageRef smaller = BoxShrunk(picture, std::max(1, std::min(picture->Xsize, picture->Ysize) / (2 * side)));
+  VipsImage* from = smaller ? smaller.get() : picture;
+  if (vips_thumbnail_image(from, &step, side, "height", side, "size", VIPS_SIZE_DOWN, nullptr) != 0) return false;
   ImageRef small(step);
   if (vips_image_hasalpha(small.get())) {
     if (vips_extract_band(small.get(), &step, 0, "n", small->Bands - 1, nullptr) != 0) return false;

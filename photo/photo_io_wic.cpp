@@ -1,7 +1,9 @@
 // The photo codecs on Windows, on the Windows Imaging Component: any format
 // a WIC decoder is installed for, turned upright from the EXIF orientation
 // with WIC's flip-rotator, converted to 8-bit BGR (and alpha) by WIC's
-// format converter; the ICC profile travels as the frame's colour context.
+// format converter (CMYK through its profile by WIC's colour transform where
+// the system has one: photo/cmyk_transform_wic); the ICC profile travels as
+// the frame's colour context.
 // Encoding goes to a stream in memory. The other metadata blocks, and how
 // a JPEG was encoded, are read from the file's bytes and written into the
 // encoded bytes here (photo/jpeg_segments, photo/png_text): Wine's WIC has
@@ -19,6 +21,7 @@
 
 #include "base/file_name.h"
 #include "base/scoped_win32.h"
+#include "photo/cmyk_transform_wic.h"
 #include "photo/codec_rules.h"
 #include "photo/jpeg_encoding.h"
 #include "photo/jpeg_segments.h"
@@ -277,10 +280,12 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   // decoder gives none). A CMYK profile no longer describes the RGB rows.
   std::vector<uint8_t> icc = IccProfile(factory, frame.get());
   if (!icc.empty()) photo->metadata.icc = std::move(icc);
-  if (photo->cmyk && !photo->metadata.icc.empty()) {
-    // WIC's converter has no way through a CMYK profile (a colour transform
-    // from it is not available under Wine either): the picture is turned
-    // into RGB by Windows' own rule, which the user should know.
+  // A CMYK picture goes through its profile where the system's colour
+  // transform does (Wine's does not); else it is turned into RGB by
+  // Windows' own rule, which the user should know.
+  ScopedComPtr<IWICColorTransform> through_profile;
+  if (photo->cmyk && !photo->metadata.icc.empty() &&
+      !CmykThroughProfile(factory, frame.get(), photo->metadata.icc, &through_profile)) {
     photo->notes.push_back(
         "its CMYK colour profile is not used by the Windows build: converted to RGB by Windows' "
         "own rule, so the colours may differ from a conversion through the profile");
@@ -305,7 +310,9 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
 
   const Turn& turn = kTurns[photo->orientation];
   ScopedComPtr<IWICBitmapFlipRotator> rotated, flipped;
-  IWICBitmapSource* source = frame.get();
+  IWICBitmapSource* const colour =
+      through_profile ? static_cast<IWICBitmapSource*>(through_profile.get()) : frame.get();
+  IWICBitmapSource* source = colour;
   if (turn.rotate != WICBitmapTransformRotate0) {
     if (FAILED(hr = Transform(factory, source, turn.rotate, &rotated))) return hr;
     source = rotated.get();
@@ -326,10 +333,10 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
     return result;
   };
   hr = copy(source);
-  if (hr == E_NOTIMPL && source != frame.get()) {
+  if (hr == E_NOTIMPL && source != colour) {
     // A flip-rotator that cannot turn (Wine's): the pixels as stored,
     // turned here.
-    hr = copy(frame.get());
+    hr = copy(colour);
     if (SUCCEEDED(hr)) TurnUpright(photo->orientation, &photo->image, &photo->alpha);
   }
   // A palette may hold transparent entries; one that holds none is no alpha.

@@ -12,6 +12,8 @@
 #   - what an output cannot hold: one line per picture on standard error,
 #     naming the picture and the blocks left out, and nothing for a
 #     picture that has none
+#   - the Windows build's CMYK JPEG with a profile: through the profile, or
+#     Windows' own rule and a note for that picture
 # (Natively the blocks are followed through every format in
 # tests/photo/photo_metadata_test.cpp.)
 # HOST is the program to run (with a Windows build: "wine-run.sh x.exe");
@@ -143,9 +145,25 @@ else
   [ "$(exiftool -s3 -ImageDescription a.tif)" = description ] || fail "into TIFF: the EXIF description was not kept"
 fi
 
-# A CMYK JPEG with its profile: the Windows build turns it into RGB by its
-# own rule and says, for that picture, that the profile was not used.
+# A CMYK JPEG with its profile: the Windows build converts it through the
+# profile where Windows' colour transform does, and otherwise (Wine, or a
+# profile Windows refuses) turns it into RGB by its own rule and says, for
+# that picture, that the profile was not used; never a mix of the two.
 if [ "$HOST_KIND" = windows ]; then
+  convert "$(dirname "$0")/../../samples/chelsea.png" -resize 160x -profile /usr/share/color/icc/sRGB.icc \
+    -profile /usr/share/color/icc/ghostscript/default_cmyk.icc -quality 95 swop.jpg
+  host filter --set GammaAdj=1 --set GammaVal=0 swop.jpg swop-out.png 2>swop.err || fail "CMYK: exit $?: $(cat swop.err)"
+  if grep -q "swop.jpg: its CMYK colour profile is not used" swop.err; then
+    convert swop.jpg -colorspace sRGB swop-want.png  # ImageMagick's plain inversion, the profile left aside
+    limit=0.005
+  else
+    convert swop.jpg -profile /usr/share/color/icc/sRGB.icc swop-want.png
+    limit=0.03
+  fi
+  rmse=$(compare -metric RMSE swop-out.png swop-want.png null: 2>&1 | sed -n 's/.*(\(.*\))$/\1/p')
+  awk -v r="${rmse:-1}" -v l="$limit" 'BEGIN { exit !(r <= l) }' ||
+    fail "CMYK with a profile: RMSE ${rmse:-?} from the conversion its notes name (at most $limit): $(cat swop.err)"
+
   python3 - cmyk.icc <<'PY'
 import struct, sys
 head = struct.pack(">II", 128 + 4, 0) + bytes([2, 0x10, 0, 0]) + b"prtrCMYKLab " + struct.pack(">6H", 2026, 1, 1, 0, 0, 0)

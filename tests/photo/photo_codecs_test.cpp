@@ -292,6 +292,12 @@ TEST(EncodingCheck, NamesWhatTheBytesLackOfTheRequest) {
   };
   const Case cases[] = {
       {"a higher quality", [](Photo*, EncodeOptions* o) { o->quality = 90; }, "where 90 was asked"},
+      {"the source's own higher quality",
+       [](Photo* p, EncodeOptions* o) {
+         p->jpeg.quality = 90;
+         o->jpeg_like_source = true;
+       },
+       "where 90 was asked"},
       {"one gray channel",
        [](Photo* p, EncodeOptions*) {
          p->gray = true;

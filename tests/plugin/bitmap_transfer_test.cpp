@@ -1,12 +1,15 @@
 // The transfer between the host's bitmaps and the 24-bit bottom-up buffer:
 // GDI DIB sections of 24 and 32 bits and a device-dependent bitmap under
-// Wine; bottom-up 24-bit and top-down 32-bit descriptors natively.
+// Wine; bottom-up 24-bit and top-down 32-bit descriptors natively. And
+// the memory of a whole pipeline call between the two transfers.
 #include <cstring>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "filters/engine/bitmap_transfer.h"
+#include "filters/engine/pixel_memory.h"
+#include "filters/filter_pipeline.h"
 #include "host/host_bitmap.h"
 #include "tests/support/test_support.h"
 
@@ -50,6 +53,30 @@ TEST(BitmapTransfer, NullHandleGivesNoBufferAndWritesNothing) {
   EXPECT_FALSE(ReadBitmapPixels(0));
   PixelBuffer buffer = CreatePixelBuffer(2, 2, 24);
   WriteBitmapPixels(0, buffer);  // must not crash
+}
+
+// A call holds nothing once it returns, and the next one asks for its
+// memory again, as much as the first did.
+TEST(FilterPipeline, NothingOutlivesTheCallAndTheNextCallAllocatesAfresh) {
+  auto bitmap = HostBitmap::Create(RandomImage(45, 64, 77u), HostBitmap::Kind::kDib32);
+  ASSERT_TRUE(bitmap);
+  FilterSettings settings;
+  settings.Defog = 1;
+  settings.DefogVal = 30;
+  settings.USMEnable = 1;
+  settings.USMRadius = 1.5;
+  settings.USMAmount = 100;
+  settings.USMThreshold = 0;
+  const long outstanding = PixelMemoryOutstanding();
+  long requests[2];
+  for (long& r : requests) {
+    RefusePixelMemoryAt(0);
+    FilterPipeline(bitmap->handle(), settings, ImageRegion{0, 0, 0, 0});
+    r = PixelMemoryRequests();
+    EXPECT_EQ(PixelMemoryOutstanding(), outstanding) << "blocks held after the call";
+  }
+  EXPECT_GT(requests[0], 2);
+  EXPECT_EQ(requests[1], requests[0]) << "the second call asked for another amount of memory";
 }
 
 }  // namespace

@@ -144,20 +144,23 @@ TEST_F(GuiPreviewPanes, PhotoIsFittedByHeightAndCentred) {
   gui::SetPreviewImage(SaveSample(dir, photo));
   LoadGlobal(1, 0, FilterSettings());
   GlobalDialog([&](gui::Dialog& d) {
-    gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_FILTERED_PREVIEW))); });
+    EXPECT_TRUE(gui::WaitUntil([&] { return !AllButtonFace(GrabPane(d.Item(IDC_FILTERED_PREVIEW))); }));
     EXPECT_EQ(gui::DismissMessageBox(100), "") << gui::PreviewImage();
     const bool wider =
         static_cast<double>(photo.height) / photo.width < static_cast<double>(kPaneHeight) / kPaneWidth;
     // Columns at the very sides: button face when the picture is narrower.
+    // An upper pane not yet painted is button face throughout, so the wait
+    // is for a painted pane with the right sides.
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     Image upper;
-    auto left_is_face = [&] {
+    auto fitted = [&] {
       upper = GrabPane(d.Item(IDC_SOURCE_PREVIEW));
       const uint8_t* left = upper.pixel(0, kPaneHeight / 2);
-      return left[0] == GetBValue(face) && left[1] == GetGValue(face) && left[2] == GetRValue(face);
+      const bool left_is_face =
+          left[0] == GetBValue(face) && left[1] == GetGValue(face) && left[2] == GetRValue(face);
+      return !AllButtonFace(upper) && left_is_face == !wider;
     };
-    EXPECT_TRUE(gui::WaitUntil([&] { return left_is_face() == !wider; })) << photo.width << "x" << photo.height;
-    EXPECT_FALSE(AllButtonFace(upper));
+    EXPECT_TRUE(gui::WaitUntil(fitted)) << photo.width << "x" << photo.height;
     EXPECT_FALSE(AllButtonFace(GrabPane(d.Item(IDC_FILTERED_PREVIEW))));
     d.Press(IDCANCEL);
   });
