@@ -167,10 +167,12 @@ TEST(PhotoCmyk, ConvertedAsImageMagickConvertsIt) {
     if (std::string(damaged.begin() + entry, damaged.begin() + entry + 3) == "A2B") damaged[entry] = 'x';
   }
   WriteBytes(dir.File("damaged.icc"), damaged);
+  std::copy_n("xxxx", 4, damaged.begin() + 36);  // and no profile signature: unreadable
+  WriteBytes(dir.File("unreadable.icc"), damaged);
   Shell("convert '" + dir.File("swop.jpg") + "' -alpha set -channel A -evaluate set 60% +channel '" +
         dir.File("swop-alpha.tif") + "'");
-  for (const char* name : {"damaged", "rgb"}) {
-    const std::string icc = std::string(name) == "rgb" ? srgb_icc : dir.File("damaged.icc");
+  for (const char* name : {"damaged", "unreadable", "rgb"}) {
+    const std::string icc = std::string(name) == "rgb" ? srgb_icc : dir.File(std::string(name) + ".icc");
     Shell("cp '" + dir.File("plain.jpg") + "' '" + dir.File(std::string(name) + ".jpg") + "' && exiftool -q " +
           "-overwrite_original '-ICC_Profile<=" + icc + "' '" + dir.File(std::string(name) + ".jpg") + "'");
   }
@@ -201,6 +203,8 @@ TEST(PhotoCmyk, ConvertedAsImageMagickConvertsIt) {
       {"ps.jpg", through, 1.0, true, nullptr},
       // A profile that cannot be used is none.
       {"damaged.jpg", "-colorspace sRGB", 0.0, false,
+       "its CMYK colour profile cannot be used (damaged, or not for CMYK): converted to RGB by plain inversion"},
+      {"unreadable.jpg", "-colorspace sRGB", 0.0, false,
        "its CMYK colour profile cannot be used (damaged, or not for CMYK): converted to RGB by plain inversion"},
       {"rgb.jpg", "-colorspace sRGB", 0.0, false,
        "its CMYK colour profile cannot be used (damaged, or not for CMYK): converted to RGB by plain inversion"},
