@@ -15,7 +15,7 @@
 
 namespace {
 
-enum class Acts { kLikeAProfile, kPlain, kCyanReddest };
+enum class Acts { kLikeAProfile, kPlain, kCyanReddest, kBlueAsRed, kOneGray };
 
 // Converts to 24-bit BGR with WIC's format converter, then acts as told;
 // refuses what it was not asked for (a destination other than sRGB).
@@ -68,10 +68,15 @@ class StandInTransform final : public IWICColorTransform {
         for (int c = 0; c < 3; ++c) bgr[i + c] = static_cast<BYTE>(bgr[i + c] / 2 + 64);  // paper and ink toned
       } else if (acts_ == Acts::kCyanReddest) {
         std::swap(bgr[i], bgr[i + 2]);
+      } else if (acts_ == Acts::kBlueAsRed) {
+        bgr[i] = bgr[i + 2];  // cyan comes out green
+      } else if (acts_ == Acts::kOneGray) {
+        bgr[i] = bgr[i + 1] = bgr[i + 2] = 128;
       }
     }
     return hr;
   }
+
  private:
   virtual ~StandInTransform() {
     if (converter_) converter_->Release();
@@ -198,6 +203,8 @@ TEST(CmykTransformWic, UsedOnlyWhereItActsLikeAProfile) {
       {"like a profile", Acts::kLikeAProfile, &GUID_WICPixelFormat32bppCMYK, true},
       {"the converter's bytes (Wine)", Acts::kPlain, &GUID_WICPixelFormat32bppCMYK, false},
       {"cyan with the most red", Acts::kCyanReddest, &GUID_WICPixelFormat32bppCMYK, false},
+      {"cyan with as much red as blue", Acts::kBlueAsRed, &GUID_WICPixelFormat32bppCMYK, false},
+      {"paper as dark as ink", Acts::kOneGray, &GUID_WICPixelFormat32bppCMYK, false},
       {"16-bit CMYK, not tried", Acts::kLikeAProfile, &GUID_WICPixelFormat64bppCMYK, false},
   };
   for (const Case& c : cases) {
