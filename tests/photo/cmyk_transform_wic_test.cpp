@@ -15,7 +15,7 @@
 
 namespace {
 
-enum class Acts { kLikeAProfile, kPlain, kCyanReddest, kBlueAsRed, kOneGray };
+enum class Acts { kLikeAProfile, kPlain, kCyanReddest, kBlueAsRed, kRedFlat };
 
 // Converts to 24-bit BGR with WIC's format converter, then acts as told;
 // refuses what it was not asked for (a destination other than sRGB).
@@ -70,8 +70,8 @@ class StandInTransform final : public IWICColorTransform {
         std::swap(bgr[i], bgr[i + 2]);
       } else if (acts_ == Acts::kBlueAsRed) {
         bgr[i] = bgr[i + 2];  // cyan comes out green
-      } else if (acts_ == Acts::kOneGray) {
-        bgr[i] = bgr[i + 1] = bgr[i + 2] = 128;
+      } else if (acts_ == Acts::kRedFlat) {
+        bgr[i + 2] = 128;  // paper as red as ink
       }
     }
     return hr;
@@ -204,7 +204,7 @@ TEST(CmykTransformWic, UsedOnlyWhereItActsLikeAProfile) {
       {"the converter's bytes (Wine)", Acts::kPlain, &GUID_WICPixelFormat32bppCMYK, false},
       {"cyan with the most red", Acts::kCyanReddest, &GUID_WICPixelFormat32bppCMYK, false},
       {"cyan with as much red as blue", Acts::kBlueAsRed, &GUID_WICPixelFormat32bppCMYK, false},
-      {"paper as dark as ink", Acts::kOneGray, &GUID_WICPixelFormat32bppCMYK, false},
+      {"paper as red as ink", Acts::kRedFlat, &GUID_WICPixelFormat32bppCMYK, false},
       {"16-bit CMYK, not tried", Acts::kLikeAProfile, &GUID_WICPixelFormat64bppCMYK, false},
   };
   for (const Case& c : cases) {
