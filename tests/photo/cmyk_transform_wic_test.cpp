@@ -3,7 +3,9 @@
 // the way through a profile cannot be met there otherwise): one that acts
 // like a profile is used, one that hands back the format converter's bytes
 // or gives colours no CMYK profile would is not, nor is any on CMYK it
-// was not tried on. The real transform under Wine: tests/cli/metadata.sh.
+// was not tried on; a picture read through one that is comes out in its
+// colours, turned upright. The real transform under Wine:
+// tests/cli/metadata.sh.
 #include <windows.h>
 #include <wincodec.h>
 
@@ -12,6 +14,9 @@
 
 #include "gtest/gtest.h"
 #include "photo/cmyk_transform_wic.h"
+#include "photo/photo_io_wic.h"
+#include "tests/photo/photo_samples.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -111,11 +116,17 @@ class StandInFactory : public IWICImagingFactory {
                                                    UINT stride, UINT size, BYTE* bytes, IWICBitmap** out) override {
     return real_->CreateBitmapFromMemory(width, height, format, stride, size, bytes, out);
   }
-  // Nothing else is asked for.
-  HRESULT STDMETHODCALLTYPE CreateDecoderFromFilename(LPCWSTR, const GUID*, DWORD, WICDecodeOptions,
-                                                      IWICBitmapDecoder**) override {
-    return E_NOTIMPL;
+  HRESULT STDMETHODCALLTYPE CreateDecoderFromFilename(LPCWSTR name, const GUID* vendor, DWORD access,
+                                                      WICDecodeOptions options, IWICBitmapDecoder** out) override {
+    return real_->CreateDecoderFromFilename(name, vendor, access, options, out);
   }
+  HRESULT STDMETHODCALLTYPE CreateComponentInfo(REFCLSID id, IWICComponentInfo** out) override {
+    return real_->CreateComponentInfo(id, out);
+  }
+  HRESULT STDMETHODCALLTYPE CreateBitmapFlipRotator(IWICBitmapFlipRotator** out) override {
+    return real_->CreateBitmapFlipRotator(out);
+  }
+  // Nothing else is asked for by the reader.
   HRESULT STDMETHODCALLTYPE CreateDecoderFromStream(IStream*, const GUID*, WICDecodeOptions,
                                                     IWICBitmapDecoder**) override {
     return E_NOTIMPL;
@@ -124,13 +135,11 @@ class StandInFactory : public IWICImagingFactory {
                                                         IWICBitmapDecoder**) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE CreateComponentInfo(REFCLSID, IWICComponentInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CreateDecoder(REFGUID, const GUID*, IWICBitmapDecoder**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CreateEncoder(REFGUID, const GUID*, IWICBitmapEncoder**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CreatePalette(IWICPalette**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CreateBitmapScaler(IWICBitmapScaler**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CreateBitmapClipper(IWICBitmapClipper**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CreateBitmapFlipRotator(IWICBitmapFlipRotator**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CreateStream(IWICStream**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE CreateBitmap(UINT, UINT, REFWICPixelFormatGUID, WICBitmapCreateCacheOption,
                                          IWICBitmap**) override {
@@ -227,6 +236,42 @@ TEST(CmykTransformWic, UsedOnlyWhereItActsLikeAProfile) {
     std::vector<uint8_t> want = Rows(plain.get(), width, height);
     for (uint8_t& v : want) v = static_cast<uint8_t>(v / 2 + 64);
     EXPECT_EQ(Rows(through.get(), width, height), want);
+  }
+}
+
+// The reader with a stand-in transform: its colours and no note where it
+// acts like a profile, else the plain conversion and the note; upright
+// either way (Wine's flip-rotator cannot turn: the rows are turned after).
+TEST(CmykTransformWic, ThePictureIsReadThroughTheTransformChosen) {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+  ScopedComPtr<IWICImagingFactory> real;
+  ASSERT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                             reinterpret_cast<void**>(real.Out())),
+            S_OK);
+  TempDir dir;
+  const std::string kNote =
+      "its CMYK colour profile is not used by the Windows build: converted to RGB by Windows' own rule, so the "
+      "colours may differ from a conversion through the profile";
+  for (int orientation : {1, 6}) {
+    std::vector<uint8_t> jpeg = ReadBytes(std::string(CHROMALINE_SOURCE_DIR) + "/tests/data/photo/cmyk.jpg");
+    ASSERT_TRUE(SetJpegOrientation(&jpeg, orientation));
+    const std::string path = dir.File("cmyk" + std::to_string(orientation) + ".jpg");
+    WriteBytes(path, jpeg);
+    Photo plain, through;
+    std::string error;
+    ASSERT_TRUE(ReadPhotoWith(real.get(), path, &plain, &error)) << error;
+    EXPECT_EQ(plain.notes, std::vector<std::string>{kNote});  // Wine's own transform
+    for (Acts acts : {Acts::kLikeAProfile, Acts::kPlain}) {
+      SCOPED_TRACE("orientation " + std::to_string(orientation) + (acts == Acts::kPlain ? ", plain" : ""));
+      StandInFactory factory(real.get(), acts);
+      ASSERT_TRUE(ReadPhotoWith(&factory, path, &through, &error)) << error;
+      Image want = plain.image;
+      if (acts == Acts::kLikeAProfile) {
+        for (uint8_t& v : want.bgr) v = static_cast<uint8_t>(v / 2 + 64);
+      }
+      EXPECT_EQ(FirstDifferentPixel(through.image, want), "");
+      EXPECT_EQ(through.notes, acts == Acts::kPlain ? std::vector<std::string>{kNote} : std::vector<std::string>{});
+    }
   }
 }
 
