@@ -16,9 +16,8 @@
 namespace {
 
 CHROMALINE_TARGET_AVX2_FMA inline __m256d RoundToFloat4(__m256d sum) {
-  const __m256i exponent = _mm256_and_si256(_mm256_castpd_si256(sum), _mm256_set1_epi64x(kExponentBits));
-  const __m256d magic = _mm256_castsi256_pd(_mm256_add_epi64(exponent, _mm256_set1_epi64x(kMagicOffset)));
-  return _mm256_sub_pd(_mm256_add_pd(sum, magic), magic);
+  const __m256d c = _mm256_mul_pd(sum, _mm256_set1_pd(kSplitter));
+  return _mm256_sub_pd(c, _mm256_sub_pd(c, sum));
 }
 
 // One tap on four double lanes: the product is exact, so the fused
@@ -35,6 +34,9 @@ CHROMALINE_TARGET_AVX2_FMA inline __m256d Tap4(__m256d sum, const float* p, __m2
   return TapFloats4(sum, p, w);
 }
 
+CHROMALINE_TARGET_AVX2_FMA inline __m256d Load4(const double* p) { return _mm256_loadu_pd(p); }
+CHROMALINE_TARGET_AVX2_FMA inline __m256d Load4(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
+
 CHROMALINE_TARGET_AVX2_FMA inline void StoreEightAsDoubles(__m256 sum, double* out) {
   _mm256_storeu_pd(out, _mm256_cvtps_pd(_mm256_castps256_ps128(sum)));
   _mm256_storeu_pd(out + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(sum, 1)));
@@ -45,43 +47,84 @@ CHROMALINE_TARGET_AVX2_FMA inline __m128i LowBytes4(__m256d sum) {
   return _mm_and_si128(_mm256_cvttpd_epi32(sum), _mm_set1_epi32(0xFF));
 }
 
+// One tap of one output row over a chunk: `vectors` sums, kept in memory.
+template <typename Row>
+CHROMALINE_TARGET_AVX2_FMA inline void TapChunk(const Row* p, float weight, double* sums, int vectors) {
+  const __m256d w = _mm256_set1_pd(weight);
+  double* const end = sums + 4 * vectors;
+  CHROMALINE_UNROLL_4 for (double* s = sums; s != end; s += 4, p += 4) {
+    _mm256_storeu_pd(s, RoundToFloat4(_mm256_fmadd_pd(Load4(p), w, _mm256_loadu_pd(s))));
+  }
+}
+
+// One intermediate row read once for two output rows: tap `upper` of the
+// upper row and tap `lower` of the row below, which read the same row.
+template <typename Row>
+CHROMALINE_TARGET_AVX2_FMA inline void TapChunkTwice(const Row* p, float upper, float lower, double* upper_sums,
+                                                     double* lower_sums, int vectors) {
+  const __m256d wu = _mm256_set1_pd(upper);
+  const __m256d wl = _mm256_set1_pd(lower);
+  double* const end = upper_sums + 4 * vectors;
+  double* l = lower_sums;
+  CHROMALINE_UNROLL_4 for (double* u = upper_sums; u != end; u += 4, l += 4, p += 4) {
+    const __m256d x = Load4(p);
+    _mm256_storeu_pd(u, RoundToFloat4(_mm256_fmadd_pd(x, wu, _mm256_loadu_pd(u))));
+    _mm256_storeu_pd(l, RoundToFloat4(_mm256_fmadd_pd(x, wl, _mm256_loadu_pd(l))));
+  }
+}
+
+// A chunk's sums to their low eight bits.
+CHROMALINE_TARGET_AVX2_FMA inline void StoreLowBytes(const double* sums, int vectors, unsigned char* dest) {
+  int v = 0;
+  for (; v + 4 <= vectors; v += 4) {
+    const __m128i lo =
+        _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v)), LowBytes4(_mm256_loadu_pd(sums + 4 * v + 4)));
+    const __m128i hi =
+        _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v + 8)), LowBytes4(_mm256_loadu_pd(sums + 4 * v + 12)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + 4 * v), _mm_packus_epi16(lo, hi));
+  }
+  for (; v < vectors; ++v) {
+    const __m128i words = _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v)), _mm_setzero_si128());
+    const int packed = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+    for (int k = 0; k < 4; ++k) dest[4 * v + k] = static_cast<unsigned char>(packed >> (8 * k));
+  }
+}
+
 // Sums live in a small array rather than in registers: for each tap the
-// loop sweeps the whole strip, so every vector of the strip is an
-// independent chain and the add-and-round latency never stalls it, even
-// with the eight vector registers of 32-bit code.
+// loop sweeps the whole chunk, so every vector of it is an independent
+// chain and the add-and-round latency never stalls it, even with the eight
+// vector registers of 32-bit code. Output rows go in pairs, step by step:
+// at step t the upper row takes its tap t and the lower row its tap t - 1,
+// so each row still takes its taps in order, and where both taps read the
+// same intermediate row (everywhere but next to a repeated offset) each
+// vector of it is loaded once for both.
 template <typename Row>
 CHROMALINE_TARGET_AVX2_FMA void VerticalBandRows(const BlurTaps& taps, const Row* const* window, int out_rows,
                                                  int first, int last, unsigned char* const* dest_rows) {
   constexpr int kChunk = 256;
-  double sums[kChunk];
-  for (int r = 0; r < out_rows; ++r) {
-    const Row* const* rows = window + r;
-    unsigned char* dest = dest_rows[r];
+  alignas(32) double sums[2][kChunk];
+  for (int r = 0; r < out_rows; r += 2) {
+    const int rows = out_rows - r < 2 ? 1 : 2;
     for (int begin = first; begin < last; begin += kChunk) {
       const int end = last - begin < kChunk ? last : begin + kChunk;
       const int vectors = (end - begin) / 4;
-      for (int v = 0; v < vectors; ++v) _mm256_storeu_pd(sums + 4 * v, _mm256_setzero_pd());
-      for (int j = 0; j < taps.count; ++j) {
-        const __m256d w = _mm256_set1_pd(taps.weights[j]);
-        const Row* p = rows[taps.rows[j]] + begin;
-        CHROMALINE_UNROLL_4 for (int v = 0; v < vectors; ++v) {
-          _mm256_storeu_pd(sums + 4 * v, Tap4(_mm256_loadu_pd(sums + 4 * v), p + 4 * v, w));
+      for (int q = 0; q < rows; ++q) {
+        for (int v = 0; v < vectors; ++v) _mm256_storeu_pd(sums[q] + 4 * v, _mm256_setzero_pd());
+      }
+      for (int t = 0; t < taps.count + rows - 1; ++t) {
+        const Row* upper = t < taps.count ? window[r + taps.rows[t]] + begin : nullptr;
+        const Row* lower = rows == 2 && t > 0 ? window[r + 1 + taps.rows[t - 1]] + begin : nullptr;
+        if (upper != nullptr && upper == lower) {
+          TapChunkTwice(upper, taps.weights[t], taps.weights[t - 1], sums[0], sums[1], vectors);
+          continue;
         }
+        if (upper != nullptr) TapChunk(upper, taps.weights[t], sums[0], vectors);
+        if (lower != nullptr) TapChunk(lower, taps.weights[t - 1], sums[1], vectors);
       }
-      int v = 0;
-      for (; v + 4 <= vectors; v += 4) {
-        const __m128i lo =
-            _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v)), LowBytes4(_mm256_loadu_pd(sums + 4 * v + 4)));
-        const __m128i hi = _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v + 8)),
-                                            LowBytes4(_mm256_loadu_pd(sums + 4 * v + 12)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dest + begin + 4 * v), _mm_packus_epi16(lo, hi));
+      for (int q = 0; q < rows; ++q) StoreLowBytes(sums[q], vectors, dest_rows[r + q] + begin);
+      if (begin + 4 * vectors < end) {
+        VerticalBandGeneric(taps, window + r, rows, begin + 4 * vectors, end, dest_rows + r);
       }
-      for (; v < vectors; ++v) {
-        const __m128i words = _mm_packus_epi32(LowBytes4(_mm256_loadu_pd(sums + 4 * v)), _mm_setzero_si128());
-        const int packed = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
-        for (int k = 0; k < 4; ++k) dest[begin + 4 * v + k] = static_cast<unsigned char>(packed >> (8 * k));
-      }
-      if (begin + 4 * vectors < end) VerticalBandGeneric(taps, rows, 1, begin + 4 * vectors, end, dest_rows + r);
     }
   }
 }
