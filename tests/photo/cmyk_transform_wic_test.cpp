@@ -187,12 +187,19 @@ std::vector<uint8_t> Rows(IWICBitmapSource* source, UINT width, UINT height) {
   return bgr;
 }
 
-TEST(CmykTransformWic, UsedOnlyWhereItActsLikeAProfile) {
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-  ScopedComPtr<IWICImagingFactory> real;
-  ASSERT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                             reinterpret_cast<void**>(real.Out())),
-            S_OK);
+// The system's imaging factory, COM started on the test's thread.
+class CmykTransformWic : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    ASSERT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                               reinterpret_cast<void**>(real_.Out())),
+              S_OK);
+  }
+  ScopedComPtr<IWICImagingFactory> real_;
+};
+
+TEST_F(CmykTransformWic, UsedOnlyWhereItActsLikeAProfile) {
   // A CMYK printer profile's header and no tags: the stand-in reads none.
   std::vector<uint8_t> profile(132);
   profile[3] = 132;
@@ -218,18 +225,18 @@ TEST(CmykTransformWic, UsedOnlyWhereItActsLikeAProfile) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    StandInFactory factory(real.get(), c.acts);
+    StandInFactory factory(real_.get(), c.acts);
     const UINT stride = IsEqualGUID(*c.format, GUID_WICPixelFormat32bppCMYK) ? width * 4 : width * 8;
     ScopedComPtr<IWICBitmap> cmyk;
     ASSERT_EQ(
-        real->CreateBitmapFromMemory(width, height, *c.format, stride, stride * height, ink.data(), cmyk.Out()),
+        real_->CreateBitmapFromMemory(width, height, *c.format, stride, stride * height, ink.data(), cmyk.Out()),
         S_OK);
     ScopedComPtr<IWICColorTransform> through;
     EXPECT_EQ(CmykThroughProfile(&factory, cmyk.get(), profile, &through), c.used);
     EXPECT_EQ(static_cast<bool>(through), c.used);
     if (!c.used || !through) continue;
     ScopedComPtr<IWICFormatConverter> plain;
-    ASSERT_EQ(real->CreateFormatConverter(plain.Out()), S_OK);
+    ASSERT_EQ(real_->CreateFormatConverter(plain.Out()), S_OK);
     ASSERT_EQ(plain->Initialize(cmyk.get(), GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
                                 WICBitmapPaletteTypeCustom),
               S_OK);
@@ -242,12 +249,7 @@ TEST(CmykTransformWic, UsedOnlyWhereItActsLikeAProfile) {
 // The reader with a stand-in transform: its colours and no note where it
 // acts like a profile, else the plain conversion and the note; upright
 // either way (Wine's flip-rotator cannot turn: the rows are turned after).
-TEST(CmykTransformWic, ThePictureIsReadThroughTheTransformChosen) {
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-  ScopedComPtr<IWICImagingFactory> real;
-  ASSERT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                             reinterpret_cast<void**>(real.Out())),
-            S_OK);
+TEST_F(CmykTransformWic, ThePictureIsReadThroughTheTransformChosen) {
   TempDir dir;
   const std::string kNote =
       "its CMYK colour profile is not used by the Windows build: converted to RGB by Windows' own rule, so the "
@@ -259,11 +261,11 @@ TEST(CmykTransformWic, ThePictureIsReadThroughTheTransformChosen) {
     WriteBytes(path, jpeg);
     Photo plain, through;
     std::string error;
-    ASSERT_TRUE(ReadPhotoWith(real.get(), path, &plain, &error)) << error;
+    ASSERT_TRUE(ReadPhotoWith(real_.get(), path, &plain, &error)) << error;
     EXPECT_EQ(plain.notes, std::vector<std::string>{kNote});  // Wine's own transform
     for (Acts acts : {Acts::kLikeAProfile, Acts::kPlain}) {
       SCOPED_TRACE("orientation " + std::to_string(orientation) + (acts == Acts::kPlain ? ", plain" : ""));
-      StandInFactory factory(real.get(), acts);
+      StandInFactory factory(real_.get(), acts);
       ASSERT_TRUE(ReadPhotoWith(&factory, path, &through, &error)) << error;
       Image want = plain.image;
       if (acts == Acts::kLikeAProfile) {
