@@ -88,6 +88,11 @@ Image VipsThroughProfile(const std::string& path, const std::string& srgb_icc) {
   VipsImage* out = nullptr;
   if (in && vips_icc_transform(in, &out, srgb_icc.c_str(), "embedded", TRUE, "intent", VIPS_INTENT_PERCEPTUAL,
                                nullptr) == 0) {
+    VipsImage* colour = nullptr;
+    if (vips_extract_band(out, &colour, 0, "n", 3, nullptr) == 0) {  // any alpha left out
+      g_object_unref(out);
+      out = colour;
+    }
     size_t size = 0;
     uint8_t* rgb = static_cast<uint8_t*>(vips_image_write_to_memory(out, &size));
     image.width = out->Xsize;
@@ -155,11 +160,19 @@ TEST(PhotoCmyk, ConvertedAsImageMagickConvertsIt) {
   Shell("convert '" + source + "' -colorspace CMYK -quality 95 '" + dir.File("plain.jpg") + "'");
   WriteBytes(dir.File("darker.icc"), DarkerPerceptual(ReadBytes(press + "default_cmyk.icc")));
   make("darker.jpg", dir.File("darker.icc"));
+  // Damaged: the tables from CMYK renamed, those to CMYK kept (a profile
+  // to print with, of no use to read a picture).
   std::vector<uint8_t> damaged = ReadBytes(press + "default_cmyk.icc");
-  std::fill_n(damaged.begin() + 128, 4, 0);  // no tags: no table to read CMYK with
+  for (size_t entry = 132; entry < 132 + 12 * size_t(damaged[131]); entry += 12) {
+    if (std::string(damaged.begin() + entry, damaged.begin() + entry + 3) == "A2B") damaged[entry] = 'x';
+  }
   WriteBytes(dir.File("damaged.icc"), damaged);
-  for (const char* name : {"damaged", "rgb"}) {
-    const std::string icc = std::string(name) == "rgb" ? srgb_icc : dir.File("damaged.icc");
+  std::copy_n("xxxx", 4, damaged.begin() + 36);  // and no profile signature: unreadable
+  WriteBytes(dir.File("unreadable.icc"), damaged);
+  Shell("convert '" + dir.File("swop.jpg") + "' -alpha set -channel A -evaluate set 60% +channel '" +
+        dir.File("swop-alpha.tif") + "'");
+  for (const char* name : {"damaged", "unreadable", "rgb"}) {
+    const std::string icc = std::string(name) == "rgb" ? srgb_icc : dir.File(std::string(name) + ".icc");
     Shell("cp '" + dir.File("plain.jpg") + "' '" + dir.File(std::string(name) + ".jpg") + "' && exiftool -q " +
           "-overwrite_original '-ICC_Profile<=" + icc + "' '" + dir.File(std::string(name) + ".jpg") + "'");
   }
@@ -183,12 +196,15 @@ TEST(PhotoCmyk, ConvertedAsImageMagickConvertsIt) {
       {"swop.jpg", through, 0.5, true, nullptr},
       // Perceptual and colorimetric apart: the perceptual (9.4 between them).
       {"darker.jpg", through, 0.5, true, nullptr},
+      {"swop-alpha.tif", through, 0.5, true, nullptr},  // the alpha band kept aside
       // A perceptual table alone (for another intent libvips would warn
       // and use its own press profile, 22 off): libvips' two steps through
       // Lab keep the deepest shadows a little apart from ImageMagick's one.
       {"ps.jpg", through, 1.0, true, nullptr},
       // A profile that cannot be used is none.
       {"damaged.jpg", "-colorspace sRGB", 0.0, false,
+       "its CMYK colour profile cannot be used (damaged, or not for CMYK): converted to RGB by plain inversion"},
+      {"unreadable.jpg", "-colorspace sRGB", 0.0, false,
        "its CMYK colour profile cannot be used (damaged, or not for CMYK): converted to RGB by plain inversion"},
       {"rgb.jpg", "-colorspace sRGB", 0.0, false,
        "its CMYK colour profile cannot be used (damaged, or not for CMYK): converted to RGB by plain inversion"},
