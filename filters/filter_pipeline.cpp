@@ -35,13 +35,24 @@ ImageRegion NormaliseRegion(const ImageRegion& region, int width, int height) {
   return r;
 }
 
-void RunStages(PixelBuffer& buffer, const FilterSettings& settings, const ImageRegion& region,
-               const StopQuery& stop) {
+namespace {
+
+// The stages over a buffer read from `bitmap` (0: a buffer of no bitmap).
+void RunStagesFrom(BitmapHandle bitmap, PixelBuffer& buffer, const FilterSettings& settings,
+                   const ImageRegion& region, const StopQuery& stop) {
   const ImageRegion normalised = NormaliseRegion(region, buffer.width(), buffer.height());
   StageMemory memory;  // given back before the result is written out
+  memory.source().bitmap = bitmap;
   for (const Stage& stage : kStages) {
     if (stage.IsOnIn(settings)) stage.run(buffer, settings, normalised, stop, memory);
   }
+}
+
+}  // namespace
+
+void RunStages(PixelBuffer& buffer, const FilterSettings& settings, const ImageRegion& region,
+               const StopQuery& stop) {
+  RunStagesFrom(0, buffer, settings, region, stop);
 }
 
 void FilterPipeline(BitmapHandle bitmap, const FilterSettings& settings, const ImageRegion& region,
@@ -49,6 +60,6 @@ void FilterPipeline(BitmapHandle bitmap, const FilterSettings& settings, const I
   if (!AnyStageEnabled(settings)) return;
   PixelBuffer buffer = ReadBitmapPixels(bitmap);
   if (!buffer) return;
-  RunStages(buffer, settings, region, stop);  // reads the rectangle, never changes it
+  RunStagesFrom(bitmap, buffer, settings, region, stop);  // reads the rectangle, never changes it
   WriteBitmapPixels(bitmap, buffer);
 }

@@ -7,6 +7,8 @@
 
 #include "filters/engine/worker_team.h"
 #include "filters/filter_pipeline.h"
+#include "filters/point/auto_levels.h"
+#include "filters/point/gamma.h"
 #include "filters/sharpen/unsharp_mask.h"
 
 namespace {
@@ -17,8 +19,21 @@ using FS = FilterSettings;
 constexpr double kLocalContrastRadiusFactor = 0.03125;
 constexpr int32_t kLocalContrastThreshold = 4;
 
-// One sharpening stage: the engine writes a second buffer that replaces the
-// working one, also when the host stopped it early. The replaced one is
+// The working buffer's rows read again for UnsharpMaskOverSource.
+struct SourceOfBuffer {
+  const BufferSource* source;
+  int width, height;
+
+  static bool Read(int first, int count, unsigned char* out, void* context) {
+    const auto& self = *static_cast<const SourceOfBuffer*>(context);
+    return self.source->ReadRows(self.width, self.height, first, count, out);
+  }
+};
+
+// One sharpening stage. When the working buffer can be read again from the
+// host's bitmap, the engine needs that one picture alone: it blurs over it
+// and sharpens from the source read again. Otherwise the engine writes a
+// second buffer that replaces the working one, also when the host stopped it early. The replaced one is
 // kept for the next sharpening stage to write into: every outcome of the
 // engine (finished, stopped, refused) writes every pixel of it. Without
 // memory for that buffer (big pictures in a 32-bit host) it sharpens the
@@ -29,6 +44,14 @@ void RunSharpening(PixelBuffer& buffer, double radius, int32_t amount, int32_t t
   BlurOptions options;
   options.memory = BlurMemory{StageMemory::AllocateBlock, StageMemory::ReleaseBlock, &memory};
   options.threads = ThreadCountFromEnvironment();
+  BufferSource& source = memory.source();
+  if (source.bitmap != 0) {
+    SourceOfBuffer rows{&source, buffer.width(), buffer.height()};
+    const bool done = UnsharpMaskOverSource(buffer, radius, amount, threshold, stop, options,
+                                            SourceRows{SourceOfBuffer::Read, &rows});
+    source.Forget();  // from here on the buffer is no longer the bitmap's
+    if (done) return;
+  }
   PixelBuffer destination = memory.TakePicture(buffer);
   if (!destination) {
     UnsharpMaskInPlaceWith(buffer, radius, amount, threshold, stop, options);
@@ -38,12 +61,18 @@ void RunSharpening(PixelBuffer& buffer, double radius, int32_t amount, int32_t t
   memory.KeepPicture(std::exchange(buffer, std::move(destination)));
 }
 
-void RunGamma(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery&, StageMemory&) {
+void RunGamma(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery&, StageMemory& memory) {
   ApplyGamma(buffer, s.GammaVal + 1.0);
+  uint8_t table[256];
+  BuildGammaTable(s.GammaVal + 1.0, table);
+  memory.source().AddGamma(table);
 }
 
-void RunAutoLevels(PixelBuffer& buffer, const FS&, const ImageRegion& region, const StopQuery&, StageMemory&) {
-  ApplyAutoLevels(buffer, region);
+void RunAutoLevels(PixelBuffer& buffer, const FS&, const ImageRegion& region, const StopQuery&,
+                   StageMemory& memory) {
+  uint8_t table[256];
+  ImageRegion applied;
+  if (ApplyAutoLevelsTelling(buffer, region, table, applied)) memory.source().AddLevels(table, applied);
 }
 
 void RunLocalContrast(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery& stop,
@@ -57,7 +86,8 @@ void RunUnsharpMask(PixelBuffer& buffer, const FS& s, const ImageRegion&, const 
   RunSharpening(buffer, s.USMRadius, s.USMAmount, s.USMThreshold, stop, memory);
 }
 
-void RunTone(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery&, StageMemory&) {
+void RunTone(PixelBuffer& buffer, const FS& s, const ImageRegion&, const StopQuery&, StageMemory& memory) {
+  memory.source().Forget();
   const ChannelWeight w = WeightsForFilterParam(s.FilterParam);
   if (IsSepia(s.FilterParam)) {
     ApplySepia(buffer, w.red, w.green, w.blue);

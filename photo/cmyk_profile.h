@@ -6,12 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// The rendering intent a CMYK profile's colours are read with.
-//   kRelative:   relative colorimetric, no black-point compensation, as
-//                ImageMagick's -profile and vips icc_transform convert;
-//   kPerceptual: the profile's perceptual table, for a profile that has no
-//                colorimetric one (libvips would quietly use its own
-//                press profile instead);
+// The rendering intent a CMYK profile's colours are read with, never with
+// black-point compensation:
+//   kPerceptual: the profile's perceptual table, its default one, which
+//                ImageMagick's -profile reads (vips icc_transform reads
+//                the colorimetric one unless asked; most press profiles
+//                hold one table for both);
+//   kRelative:   relative colorimetric, for a profile without a perceptual
+//                table;
 //   kUnusable:   no CMYK profile that can be read (damaged, of another
 //                colour space, or without a table to read CMYK with).
 enum class CmykIntent { kUnusable, kRelative, kPerceptual };

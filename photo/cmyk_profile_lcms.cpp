@@ -1,8 +1,7 @@
 // A CMYK profile is opened with lcms (the library libvips transforms with)
-// only to see which of its tables libvips can read CMYK with: libvips
-// asks for relative colorimetric and, where the profile has no such
-// table, warns and converts through its own generic press profile, which
-// is far from the picture's colours.
+// only to see which of its tables libvips can read CMYK with: libvips,
+// asked for an intent the profile has no table for, warns and converts
+// through its own generic press profile, far from the picture's colours.
 #include "photo/cmyk_profile.h"
 
 #include <lcms2.h>
@@ -13,10 +12,10 @@ CmykIntent CmykProfileIntent(const uint8_t* icc, size_t size) {
   if (!profile) return CmykIntent::kUnusable;
   CmykIntent intent = CmykIntent::kUnusable;
   if (cmsGetColorSpace(profile) == cmsSigCmykData) {
-    if (cmsIsIntentSupported(profile, INTENT_RELATIVE_COLORIMETRIC, LCMS_USED_AS_INPUT)) {
-      intent = CmykIntent::kRelative;
-    } else if (cmsIsIntentSupported(profile, INTENT_PERCEPTUAL, LCMS_USED_AS_INPUT)) {
+    if (cmsIsIntentSupported(profile, INTENT_PERCEPTUAL, LCMS_USED_AS_INPUT)) {
       intent = CmykIntent::kPerceptual;
+    } else if (cmsIsIntentSupported(profile, INTENT_RELATIVE_COLORIMETRIC, LCMS_USED_AS_INPUT)) {
+      intent = CmykIntent::kRelative;
     }
   }
   cmsCloseProfile(profile);

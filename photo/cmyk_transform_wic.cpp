@@ -2,8 +2,8 @@
 // found out by what it does, not by asking which system this is: a few
 // patches of ink go through it and through the format converter, and a
 // transform that fails, gives the converter's bytes, or gives colours no
-// CMYK profile would (ink lighter than paper, cyan with the most red) is
-// not used.
+// CMYK profile would (paper not lighter than full ink, cyan not the least
+// red) is not used.
 #include "photo/cmyk_transform_wic.h"
 
 #include <cstring>
@@ -12,9 +12,9 @@ namespace {
 
 // 32-bit CMYK patches, ink amounts: paper, full ink, cyan, magenta,
 // yellow, half of each.
-const uint8_t kPatches[] = {0, 0,   0, 0, 255, 255, 255, 255, 255, 0,   0,   0,
-                            0, 255, 0, 0, 0,   0,   255, 0,   128, 128, 128, 128};
-const UINT kPatchCount = sizeof(kPatches) / 4;
+const uint8_t kPatches[][4] = {{0, 0, 0, 0},   {255, 255, 255, 255}, {255, 0, 0, 0},
+                               {0, 255, 0, 0}, {0, 0, 255, 0},       {128, 128, 128, 128}};
+const UINT kPatchCount = sizeof(kPatches) / sizeof(kPatches[0]);
 
 HRESULT SrgbContext(IWICImagingFactory* factory, ScopedComPtr<IWICColorContext>* out) {
   HRESULT hr = factory->CreateColorContext(out->Out());
@@ -29,13 +29,14 @@ HRESULT ProfileContext(IWICImagingFactory* factory, const std::vector<uint8_t>& 
   return hr;
 }
 
-// The patches as 24-bit BGR, through `transform` or, when null, the
-// format converter.
+// The patches as 24-bit BGR, through the colour transform when
+// `transform`, else through the format converter.
 bool Probe(IWICImagingFactory* factory, IWICColorContext* from, IWICColorContext* to, bool transform,
            uint8_t (*bgr)[3 * kPatchCount]) {
   ScopedComPtr<IWICBitmap> patches;
   if (FAILED(factory->CreateBitmapFromMemory(kPatchCount, 1, GUID_WICPixelFormat32bppCMYK, 4 * kPatchCount,
-                                             sizeof(kPatches), const_cast<uint8_t*>(kPatches), patches.Out()))) {
+                                             sizeof(kPatches), const_cast<uint8_t*>(&kPatches[0][0]),
+                                             patches.Out()))) {
     return false;
   }
   ScopedComPtr<IWICColorTransform> through;
@@ -76,8 +77,10 @@ bool LikeAProfile(const uint8_t (&bgr)[3 * kPatchCount]) {
 }  // namespace
 
 bool CmykThroughProfile(IWICImagingFactory* factory, IWICBitmapSource* cmyk, const std::vector<uint8_t>& profile,
-                        bool alpha, ScopedComPtr<IWICColorTransform>* out) {
+                        ScopedComPtr<IWICColorTransform>* out) {
   out->Reset();
+  WICPixelFormatGUID format = {};
+  if (FAILED(cmyk->GetPixelFormat(&format)) || !IsEqualGUID(format, GUID_WICPixelFormat32bppCMYK)) return false;
   ScopedComPtr<IWICColorContext> from, to;
   if (profile.empty() || FAILED(ProfileContext(factory, profile, &from)) || FAILED(SrgbContext(factory, &to))) {
     return false;
@@ -89,9 +92,8 @@ bool CmykThroughProfile(IWICImagingFactory* factory, IWICBitmapSource* cmyk, con
     return false;
   }
   ScopedComPtr<IWICColorTransform> transform;
-  const WICPixelFormatGUID& target = alpha ? GUID_WICPixelFormat32bppBGRA : GUID_WICPixelFormat24bppBGR;
   if (FAILED(factory->CreateColorTransformer(transform.Out())) ||
-      FAILED(transform->Initialize(cmyk, from.get(), to.get(), target))) {
+      FAILED(transform->Initialize(cmyk, from.get(), to.get(), GUID_WICPixelFormat24bppBGR))) {
     return false;
   }
   *out = std::move(transform);

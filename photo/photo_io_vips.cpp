@@ -135,7 +135,7 @@ bool HasProfile(VipsImage* image) { return vips_image_get_typeof(image, VIPS_MET
 // profile, and is several levels off what ImageMagick and vips
 // icc_transform make of the same file.
 bool ProfiledCmykToSrgb8(VipsImage* cmyk, CmykIntent intent, ImageRef* out) {
-  const VipsIntent vips_intent = intent == CmykIntent::kRelative ? VIPS_INTENT_RELATIVE : VIPS_INTENT_PERCEPTUAL;
+  const VipsIntent vips_intent = intent == CmykIntent::kPerceptual ? VIPS_INTENT_PERCEPTUAL : VIPS_INTENT_RELATIVE;
   VipsImage* step = nullptr;
   if (vips_icc_transform(cmyk, &step, "srgb", "embedded", TRUE, "intent", vips_intent, "depth", 8, nullptr) != 0) {
     return false;

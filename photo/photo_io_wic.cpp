@@ -27,6 +27,7 @@
 #include "photo/jpeg_segments.h"
 #include "photo/orientation.h"
 #include "photo/photo_io.h"
+#include "photo/photo_io_wic.h"
 #include "photo/png_text.h"
 
 namespace {
@@ -285,7 +286,7 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
   // Windows' own rule, which the user should know.
   ScopedComPtr<IWICColorTransform> through_profile;
   if (photo->cmyk && !photo->metadata.icc.empty() &&
-      !CmykThroughProfile(factory, frame.get(), photo->metadata.icc, alpha, &through_profile)) {
+      !CmykThroughProfile(factory, frame.get(), photo->metadata.icc, &through_profile)) {
     photo->notes.push_back(
         "its CMYK colour profile is not used by the Windows build: converted to RGB by Windows' "
         "own rule, so the colours may differ from a conversion through the profile");
@@ -505,7 +506,7 @@ const char* PhotoCodecLimits() {
          "  JPEG input: the decoder is Windows' own, so pixels differ slightly from the Linux build's.\n";
 }
 
-bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
+bool ReadPhotoWith(IWICImagingFactory* factory, const std::string& path, Photo* photo, std::string* error) {
   *photo = Photo();
   // The system's reason first: WIC's messages for a missing file are vague.
   FILE* file = OpenFile(path, "rb");
@@ -514,16 +515,25 @@ bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
     return false;
   }
   std::fclose(file);
-  ScopedCom com;
-  ScopedComPtr<IWICImagingFactory> factory;
-  HRESULT hr = Factory(&factory);
-  if (SUCCEEDED(hr)) hr = Decode(factory.get(), path, photo);
+  const HRESULT hr = Decode(factory, path, photo);
   if (FAILED(hr)) {
     *error = path + ": cannot be read as a picture (" + Reason(hr) + ")";
     *photo = Photo();
     return false;
   }
   return true;
+}
+
+bool ReadPhoto(const std::string& path, Photo* photo, std::string* error) {
+  ScopedCom com;
+  ScopedComPtr<IWICImagingFactory> factory;
+  const HRESULT hr = Factory(&factory);
+  if (FAILED(hr)) {
+    *photo = Photo();
+    *error = path + ": cannot be read as a picture (" + Reason(hr) + ")";
+    return false;
+  }
+  return ReadPhotoWith(factory.get(), path, photo, error);
 }
 
 bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<uint8_t>* bytes, std::string* error) {

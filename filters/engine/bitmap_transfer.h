@@ -15,6 +15,13 @@ using BitmapHandle = uintptr_t;
 // null handle, a bitmap of no or absurd size, or when memory runs out.
 PixelBuffer ReadBitmapPixels(BitmapHandle bitmap);
 
+// Image rows first .. first + count - 1 (from the top) of the bitmap, as
+// ReadBitmapPixels would give them, into `out`: 24-bit rows of
+// RowStride(width, 24) bytes, stored bottom-up like a PixelBuffer's (the
+// last of the rows first). False, with `out` undefined, when the bitmap is
+// not `width` x `height` or the rows cannot be read.
+bool ReadBitmapRows(BitmapHandle bitmap, int width, int height, int first, int count, unsigned char* out);
+
 // Replaces the bitmap's pixels with the buffer's (same width and height).
 void WriteBitmapPixels(BitmapHandle bitmap, const PixelBuffer& buffer);
 

@@ -46,6 +46,22 @@ PixelBuffer ReadBitmapPixels(BitmapHandle bitmap) {
   return buffer;
 }
 
+bool ReadBitmapRows(BitmapHandle bitmap, int width, int height, int first, int count, unsigned char* out) {
+  if (bitmap == 0 || first < 0 || count < 1 || first > height - count) return false;
+  BITMAP info = {};
+  if (GetObjectA(AsBitmap(bitmap), sizeof info, &info) == 0) return false;
+  if (info.bmWidth != width || info.bmHeight != height) return false;
+  // The header of the whole picture, so that scan lines count as in
+  // ReadBitmapPixels: from the bottom.
+  BITMAPINFO header = {};
+  header.bmiHeader = PreparedHeader(width, height);
+  HDC screen = GetDC(nullptr);
+  const int copied = GetDIBits(screen, AsBitmap(bitmap), static_cast<UINT>(height - first - count),
+                               static_cast<UINT>(count), out, &header, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  return copied == count;
+}
+
 void WriteBitmapPixels(BitmapHandle bitmap, const PixelBuffer& buffer) {
   if (bitmap == 0 || !buffer) return;
   SetDIBits(nullptr, AsBitmap(bitmap), 0, static_cast<UINT>(buffer.height()), buffer.pixels(),

@@ -48,6 +48,24 @@ PixelBuffer ReadBitmapPixels(BitmapHandle bitmap) {
   return buffer;
 }
 
+bool ReadBitmapRows(BitmapHandle bitmap, int width, int height, int first, int count, unsigned char* out) {
+  const ChromalineHostBitmap* d = CheckedDescriptor(bitmap);
+  if (d == nullptr || d->width != width || d->height != height) return false;
+  if (first < 0 || count < 1 || first > height - count) return false;
+  const int step = d->bits_per_pixel / 8;
+  const size_t stride = static_cast<size_t>(RowStride(width, 24));
+  for (int k = 0; k < count; ++k) {
+    const unsigned char* in = HostRow(*d, first + k);
+    unsigned char* row = out + static_cast<size_t>(count - 1 - k) * stride;
+    for (int x = 0; x < width; ++x, in += step, row += 3) {
+      row[0] = in[0];
+      row[1] = in[1];
+      row[2] = in[2];
+    }
+  }
+  return true;
+}
+
 void WriteBitmapPixels(BitmapHandle bitmap, const PixelBuffer& buffer) {
   const ChromalineHostBitmap* d = CheckedDescriptor(bitmap);
   if (d == nullptr || !buffer || buffer.width() != d->width || buffer.height() != d->height) return;

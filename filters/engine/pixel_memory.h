@@ -27,6 +27,12 @@ void RefusePixelMemoryAt(long nth);
 long PixelMemoryRequests();
 // Blocks of either kind handed out and not yet released.
 long PixelMemoryOutstanding();
+// The most bytes held at once since the last ResetPixelMemoryPeak, above
+// what was held then: of both kinds, and of pixel blocks alone. -1 when more
+// blocks were held at once than the counter keeps sizes for.
+long long PixelMemoryPeakBytes();
+long long PixelBlockPeakBytes();
+void ResetPixelMemoryPeak();
 
 // The platform's pixel blocks (pixel_memory_win32.cpp, _portable.cpp).
 unsigned char* AllocateSystemPixelBlock(size_t bytes);

@@ -105,9 +105,16 @@ void BuildLevelsTable(int32_t out_min, int32_t out_max, int32_t lo, int32_t hi, 
 }
 
 void ApplyAutoLevels(PixelBuffer& buffer, const ImageRegion& region) {
+  uint8_t applied[256];
+  ImageRegion applied_region;
+  ApplyAutoLevelsTelling(buffer, region, applied, applied_region);
+}
+
+bool ApplyAutoLevelsTelling(PixelBuffer& buffer, const ImageRegion& region, uint8_t (&table)[256],
+                            ImageRegion& applied_region) {
   std::memset(g_levels, 0, sizeof g_levels);
   std::memset(g_histogram, 0, sizeof g_histogram);
-  if (!buffer || buffer.bit_count() != 24) return;
+  if (!buffer || buffer.bit_count() != 24) return false;
   // The pipeline hands over a normalised region; held to the picture once
   // more so that no caller can make the stage reach outside the buffer.
   ImageRegion r = region;
@@ -115,7 +122,7 @@ void ApplyAutoLevels(PixelBuffer& buffer, const ImageRegion& region) {
   r.top = std::max(r.top, 0);
   r.right = std::min(r.right, buffer.width());
   r.bottom = std::min(r.bottom, buffer.height());
-  if (r.left >= r.right || r.top >= r.bottom) return;  // no pixel to count or change
+  if (r.left >= r.right || r.top >= r.bottom) return false;  // no pixel to count or change
 
   CountRegion(buffer, r);
   const int32_t hi = FindPercentileLevel(kHighFraction);
@@ -123,10 +130,9 @@ void ApplyAutoLevels(PixelBuffer& buffer, const ImageRegion& region) {
   // With hi <= lo the region is (nearly) one luminance level: a flat
   // picture, a single pixel. There is no range to stretch, and the cleared
   // table would turn the region black, so the region is left as it is.
-  if (hi <= lo) return;
+  if (hi <= lo) return false;
   BuildLevelsTable(0, 255, lo, hi, 1.0f);
 
-  uint8_t table[256];
   for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>(g_levels[i] & 0xFF);
   // The table is nearly always a plain stretch, which vector forms can work
   // out faster than they can look it up.
@@ -135,4 +141,6 @@ void ApplyAutoLevels(PixelBuffer& buffer, const ImageRegion& region) {
   ForEachRowBand(r.top, r.bottom, RegionBytes(r), [&](int, int first, int end) {
     for (int y = first; y < end; ++y) MapBytes(buffer.row(y) + static_cast<size_t>(r.left) * 3, run, table, stretch);
   });
+  applied_region = r;
+  return true;
 }

@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+#include "chromaline/plugin_abi.h"
+#include "filters/pixel_buffer.h"
 #include "filters/point/point_rows.h"  // Luminance, the measure the histogram counts
 
 // The module-wide histogram (pixels per luminance level) and levels table
@@ -28,5 +30,11 @@ int32_t FindPercentileLevel(float fraction);
 // in between ((i - lo) / (hi - lo))^exponent * (out_max - out_min) + out_min
 // in double precision, held to 0..255 and truncated.
 void BuildLevelsTable(int32_t out_min, int32_t out_max, int32_t lo, int32_t hi, float exponent);
+
+// ApplyAutoLevels that also tells what it did: true when it changed the
+// region's bytes, then with the byte table it mapped them through and the
+// region as it was held to the picture; false when it left every byte.
+bool ApplyAutoLevelsTelling(PixelBuffer& buffer, const ImageRegion& region, uint8_t (&applied)[256],
+                            ImageRegion& applied_region);
 
 #endif  // CHROMALINE_FILTERS_POINT_AUTO_LEVELS_H_

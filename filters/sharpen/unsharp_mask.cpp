@@ -17,6 +17,8 @@ namespace {
 
 // Rows per band of the sharpening step when it runs on several threads.
 constexpr int kSharpenBandRows = 32;
+// Rows of the source read again at a time (UnsharpMaskOverSource).
+constexpr int kSourceBandRows = 64;
 
 // The sharpening parameters of one call. The result depends only on the
 // pair (O, B): the plain loop looks it up in a table made once per call (or
@@ -42,6 +44,35 @@ class SharpenTable {
  private:
   SharpenParameters parameters_;
   unsigned char* table_;
+};
+
+// A block from BlurMemory (malloc and free by default), released when it
+// goes out of scope.
+class MemoryBlock {
+ public:
+  MemoryBlock(const BlurMemory& memory, size_t bytes) : memory_(memory) {
+    if (memory_.allocate == nullptr || memory_.release == nullptr) {
+      block_ = static_cast<unsigned char*>(AllocateEngineBlock(bytes));
+      return;
+    }
+    block_ = static_cast<unsigned char*>(memory_.allocate(bytes, memory_.context));
+  }
+  ~MemoryBlock() {
+    if (block_ == nullptr) return;
+    if (memory_.allocate == nullptr || memory_.release == nullptr) {
+      FreeEngineBlock(block_);
+    } else {
+      memory_.release(block_, memory_.context);
+    }
+  }
+  MemoryBlock(const MemoryBlock&) = delete;
+  MemoryBlock& operator=(const MemoryBlock&) = delete;
+
+  unsigned char* get() const { return block_; }
+
+ private:
+  BlurMemory memory_;
+  unsigned char* block_ = nullptr;
 };
 
 }  // namespace
@@ -94,6 +125,46 @@ void UnsharpMaskInPlaceWith(PixelBuffer& picture, double radius, int32_t amount,
   const SharpenTable table(amount, threshold);
   SharpenWhileBlurring(picture, radius, BlurSharpening{BlurRowLoopsFor(options.path).sharpen, table.parameters()},
                        stop, options);
+}
+
+bool UnsharpMaskOverSource(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
+                           const StopQuery& stop, const BlurOptions& options, const SourceRows& source) {
+  if (!SameBlurLayout(picture, picture) || source.read == nullptr) return false;
+  const int height = picture.height();
+  const size_t stride = picture.stride();
+  const size_t values = size_t{3} * static_cast<size_t>(picture.width());
+  const int band_rows = std::min(height, kSourceBandRows);
+  const MemoryBlock band(options.memory, static_cast<size_t>(band_rows) * stride);
+  if (band.get() == nullptr) return false;
+  // Band row k (from the top) of a band of `count` rows.
+  const auto band_row = [&](int count, int k) { return band.get() + static_cast<size_t>(count - 1 - k) * stride; };
+  for (int first = 0; first < height; first += band_rows) {
+    const int count = std::min(band_rows, height - first);
+    if (!source.read(first, count, band.get(), source.context)) return false;
+    for (int k = 0; k < count; ++k) {
+      if (std::memcmp(band_row(count, k), picture.row(first + k), values) != 0) return false;
+    }
+  }
+  switch (BlurInPlace(picture, radius, stop, options)) {
+    case BlurOutcome::kRefused: return false;
+    case BlurOutcome::kStopped: return true;
+    case BlurOutcome::kComplete: break;
+  }
+  // Made once the blur's blocks are given back; without memory for it the
+  // loops work each value out.
+  const SharpenTable table(amount, threshold);
+  // The blur refuses rows whose values int cannot count.
+  const SharpenRowLoop sharpen = BlurRowLoopsFor(options.path).sharpen;
+  for (int first = 0; first < height; first += band_rows) {
+    const int count = std::min(band_rows, height - first);
+    // The same bitmap was read a moment ago; a read that fails now leaves
+    // these rows blurred.
+    if (!source.read(first, count, band.get(), source.context)) continue;
+    for (int k = 0; k < count; ++k) {
+      sharpen(band_row(count, k), picture.row(first + k), static_cast<int>(values), table.parameters());
+    }
+  }
+  return true;
 }
 
 void UnsharpMaskInPlace(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,

@@ -37,4 +37,23 @@ void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double
 void UnsharpMaskInPlaceWith(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
                             const StopQuery& stop, const BlurOptions& options);
 
+// Where the rows of a picture's source can be had again: `read` writes
+// image rows first .. first + count - 1 (from the top) into `out`, stored
+// bottom-up with the picture's stride as a PixelBuffer holds them, and
+// returns false when it cannot.
+struct SourceRows {
+  bool (*read)(int first, int count, unsigned char* out, void* context) = nullptr;
+  void* context = nullptr;
+};
+
+// UnsharpMaskWith's result and queries written over `picture` alone, for a
+// picture whose source rows can be read again: the picture becomes its own
+// blur (BlurInPlace), and then, band by band, the source rows are read
+// again and the sharpened rows written over the blurred ones. Before
+// anything is written the source is read once and compared with the
+// picture. False, with the picture untouched, when they differ, a read
+// fails or memory is refused; the caller then takes another way.
+bool UnsharpMaskOverSource(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
+                           const StopQuery& stop, const BlurOptions& options, const SourceRows& source);
+
 #endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_H_

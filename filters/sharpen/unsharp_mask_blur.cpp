@@ -117,8 +117,9 @@ struct BlurRun {
   int window_size;
   int band_rows;
   std::atomic<uint64_t>* work_counter;
-  // Sharpening over the source rows (SharpenWhileBlurring): the picture,
-  // and per slot a band block of band_rows rows of band_values values.
+  // Over the source rows (SharpenWhileBlurring, BlurInPlace): the picture,
+  // and per slot a band block of band_rows rows of band_values values; no
+  // sharpening when the blur itself is kept.
   PixelBuffer* in_place;
   const BlurSharpening* sharpening;
   unsigned char* bands;
@@ -194,13 +195,14 @@ struct BlurRun {
     if (work_counter != nullptr) work_counter->fetch_add(task.work);
   }
 
-  // The band's rows sharpened from their source rows and written over them.
+  // The band's rows (sharpened from their source rows unless the blur is
+  // kept) written over them.
   void SharpenBand(const BlurTask& task, unsigned char* band) const {
     const int length = task.end_value - task.first_value;
     for (int y = task.first_row; y < task.end_row; ++y) {
       unsigned char* row = in_place->row(y) + task.first_value;
       unsigned char* blurred = band + static_cast<size_t>(y - task.first_row) * band_values;
-      sharpening->sharpen(row, blurred, length, sharpening->parameters);
+      if (sharpening != nullptr) sharpening->sharpen(row, blurred, length, sharpening->parameters);
       std::memcpy(row, blurred, static_cast<size_t>(length));
     }
   }
@@ -222,7 +224,7 @@ struct BlurRun {
     for (; next_query < queries && ask_after[next_query] < done; ++next_query) {
       if (stop->ShouldStop()) {
         stopped_at = next_query;
-        if (in_place == nullptr || next_query < geometry.height) return false;
+        if (sharpening == nullptr || next_query < geometry.height) return false;
         // Sharpening over the picture keeps no blur of the bands already
         // done (there was no room for a second picture), so a stop this
         // late cannot leave blurred columns: the queries end, the work
@@ -383,7 +385,7 @@ BlurOutcome RunBlur(const PixelBuffer& source, PixelBuffer* destination, PixelBu
   run.stop = &stop;
   run.Run(shape.tasks, ready_block.as<int>(), threads);
   if (run.stopped_at < 0) return BlurOutcome::kComplete;
-  if (in_place != nullptr) {
+  if (sharpening != nullptr) {
     // A stop at a row's query leaves the picture black, as a blur into a
     // second buffer would; after a column's the result is whole.
     if (run.stopped_at < height) std::memset(in_place->pixels(), 0, in_place->pixel_bytes());
@@ -391,7 +393,11 @@ BlurOutcome RunBlur(const PixelBuffer& source, PixelBuffer* destination, PixelBu
   }
   // After a row's query nothing is blurred yet; after column x's, the
   // columns up to x are.
-  ClearFrom(*destination, run.stopped_at < height ? 0 : 3 * (run.stopped_at - height + 1));
+  // The same holds for a blur kept over the picture: a band is written over
+  // its rows only once the horizontal rows it reads are done, so columns up
+  // to x hold the blur in every row by column x's query.
+  ClearFrom(destination != nullptr ? *destination : *in_place,
+            run.stopped_at < height ? 0 : 3 * (run.stopped_at - height + 1));
   return BlurOutcome::kStopped;
 }
 
@@ -401,6 +407,11 @@ BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, d
                           const BlurOptions& options) {
   if (&source == &destination || !SameBlurLayout(source, destination)) return BlurOutcome::kRefused;
   return RunBlur(source, &destination, nullptr, nullptr, radius, stop, options);
+}
+
+BlurOutcome BlurInPlace(PixelBuffer& picture, double radius, const StopQuery& stop, const BlurOptions& options) {
+  if (!SameBlurLayout(picture, picture)) return BlurOutcome::kRefused;
+  return RunBlur(picture, nullptr, &picture, nullptr, radius, stop, options);
 }
 
 BlurOutcome SharpenWhileBlurring(PixelBuffer& picture, double radius, const BlurSharpening& sharpening,

@@ -98,4 +98,12 @@ struct BlurSharpening {
 BlurOutcome SharpenWhileBlurring(PixelBuffer& picture, double radius, const BlurSharpening& sharpening,
                                  const StopQuery& stop, const BlurOptions& options = BlurOptions());
 
+// The blur of `picture` written over the picture itself, band by band as
+// SharpenWhileBlurring does, without the sharpening: the same bytes, the
+// same queries and, after a stop, the same state as SeparableBlur into a
+// second buffer (all zero after a row's query; after column x's, columns 0
+// to x blurred and the rest zero). kRefused leaves the picture untouched.
+BlurOutcome BlurInPlace(PixelBuffer& picture, double radius, const StopQuery& stop,
+                        const BlurOptions& options = BlurOptions());
+
 #endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_BLUR_H_

@@ -10,9 +10,8 @@
 namespace {
 
 inline __m128d RoundToFloat(__m128d sum) {
-  const __m128i exponent = _mm_and_si128(_mm_castpd_si128(sum), _mm_set1_epi64x(kExponentBits));
-  const __m128d magic = _mm_castsi128_pd(_mm_add_epi64(exponent, _mm_set1_epi64x(kMagicOffset)));
-  return _mm_sub_pd(_mm_add_pd(sum, magic), magic);
+  const __m128d c = _mm_mul_pd(sum, _mm_set1_pd(kSplitter));
+  return _mm_sub_pd(c, _mm_sub_pd(c, sum));
 }
 
 inline __m128d LoadTwoFloats(const float* p) {

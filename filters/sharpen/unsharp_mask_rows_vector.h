@@ -65,6 +65,14 @@ constexpr int64_t kExponentBits = 0x7FF0000000000000;
 constexpr int64_t kMagicOffset = 0x01D8000000000000;  // (29 << 52) | (1 << 51)
 constexpr int64_t kTopMantissaBit = int64_t{1} << 51;
 
+// The same rounding in three operations (the SSE2 and AVX2 loops): with
+// c = sum * (2^29 + 1), c - (c - sum) is the sum rounded to 24 significant
+// bits, ties to even, for every sum from the smallest normal float to far
+// beyond 256 (Veltkamp's splitting, each step rounded to double). One
+// multiplication and two subtractions, against a logical and, an integer
+// addition, an addition and a subtraction.
+constexpr double kSplitter = 536870913.0;  // 2^29 + 1
+
 // SSE2 (every processor the plug-in runs on): two double lanes.
 void HorizontalRowSse2(const BlurTaps& taps, const float* padded, int values, double* out);
 void VerticalBandSse2(const BlurTaps& taps, const double* const* window, int out_rows, int first, int last,

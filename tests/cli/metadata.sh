@@ -89,6 +89,17 @@ else
     [ "$(identify -format '%w %h' thumb.jpg 2>&1)" = "24 32" ] && [ "$(saturation thumb.jpg | cut -c1-3)" = "0" -o "$(saturation thumb.jpg | cut -c1-3)" = "0.0" ] ||
       fail "$out: the thumbnail is not the filtered upright picture: $(identify -format '%w %h' thumb.jpg 2>&1), saturation $(saturation thumb.jpg)"
   done
+  # From a picture many times its size (averaged in blocks first): it looks
+  # like the output, each colour in its corner.
+  convert -size 960x1280 xc: -sparse-color bilinear '0,0 red 959,0 lime 0,1279 blue 959,1279 yellow' big.jpg
+  convert big.jpg -resize 120x160 big-thumb.jpg
+  exiftool -q -overwrite_original "-ThumbnailImage<=big-thumb.jpg" big.jpg
+  host filter --set GammaAdj=1 --set GammaVal=0.4 big.jpg big-out.jpg 2>/dev/null
+  exiftool -b -ThumbnailImage big-out.jpg >thumb.jpg
+  convert big-out.jpg -resize '120x160!' big-small.png
+  error=$(compare -metric RMSE thumb.jpg big-small.png null: 2>&1 | sed 's/.*(\(.*\))/\1/')
+  [ "$(identify -format '%w %h' thumb.jpg 2>&1)" = "120 160" ] && awk -v e="$error" 'BEGIN { exit !(e < 0.03) }' ||
+    fail "big.jpg: the thumbnail is not the filtered picture made small: $(identify -format '%w %h' thumb.jpg 2>&1), RMSE $error"
 fi
 # One EXIF block in the PNG: a second would be read as a loop of directories.
 exif_chunks=$(python3 -c 'import sys; print(open(sys.argv[1], "rb").read().count(b"eXIf"))' camera-out.png)

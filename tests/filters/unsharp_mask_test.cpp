@@ -536,4 +536,48 @@ TEST(SharpeningStages, EachRefusedAllocationSkipsAStageWholeAndLeaksNothing) {
   }
 }
 
+// The picture sharpened over itself from source rows read again: the same
+// bytes as a second picture when the rows are the picture's own, and the
+// picture untouched when one byte of them differs or a read fails.
+TEST(SharpeningOverSource, RowsThatDifferOrFailLeaveThePictureUntouched) {
+  constexpr int kWidth = 37, kHeight = 150;  // three bands of source rows
+  struct Case {
+    const char* name;
+    int differ_row;  // -1: none
+    int fail_read;   // the read (from 1) that fails; 0: none
+    bool done;
+  } cases[] = {
+      {"the picture's own rows", -1, 0, true},       {"the first row differs", 0, 0, false},
+      {"a row of the second band", 100, 0, false},  {"the last row differs", kHeight - 1, 0, false},
+      {"the first read fails", -1, 1, false},        {"the last band's read fails", -1, 3, false},
+  };
+  struct Source {
+    const PixelBuffer* picture;
+    const Case* c;
+    int reads = 0;
+    static bool Read(int first, int count, unsigned char* out, void* context) {
+      auto& self = *static_cast<Source*>(context);
+      if (++self.reads == self.c->fail_read) return false;
+      const size_t stride = self.picture->stride();
+      for (int k = 0; k < count; ++k) {
+        unsigned char* row = out + static_cast<size_t>(count - 1 - k) * stride;
+        std::memcpy(row, self.picture->row(first + k), stride);
+        if (first + k == self.c->differ_row) row[3 * kWidth - 1] ^= 1;
+      }
+      return true;
+    }
+  };
+  const PixelBuffer original = TexturedBuffer(kWidth, kHeight, 21);
+  PixelBuffer sharpened = CreatePixelBuffer(kWidth, kHeight, 24);
+  UnsharpMaskWith(original, sharpened, 3.5, 120, 2, StopQuery(), BlurOptions());
+  for (const Case& c : cases) {
+    PixelBuffer picture = TexturedBuffer(kWidth, kHeight, 21);
+    Source source{&original, &c};
+    const bool done = UnsharpMaskOverSource(picture, 3.5, 120, 2, StopQuery(), BlurOptions(),
+                                            SourceRows{Source::Read, &source});
+    EXPECT_EQ(done, c.done) << c.name;
+    EXPECT_TRUE(SamePixels(picture, c.done ? sharpened : original)) << c.name << ": " << Where(picture, original);
+  }
+}
+
 }  // namespace

@@ -5,6 +5,9 @@
 #                 patch the orientation value to each of 1..8)
 #   palette.png   the same blocks as an 8-bit palette PNG, no transparency
 #   palette-transparent.png  the same with the first block transparent
+#   cmyk.jpg      the same blocks in CMYK, orientation 1, with a CMYK printer
+#                 profile of a header and no tags (made here, no one's
+#                 profile: the tests' stand-in colour transform reads none)
 # Needs python3, libvips' command line (libvips-tools) or ImageMagick, and exiftool.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -25,3 +28,12 @@ exiftool -q -n -overwrite_original -Orientation=1 -ImageDescription="chromaline 
 cp "$tmp/oriented.jpg" oriented.jpg
 convert "$tmp/blocks.ppm" PNG8:palette.png
 convert "$tmp/blocks.ppm" -transparent 'rgb(0,30,40)' PNG8:palette-transparent.png
+python3 - "$tmp/cmyk.icc" <<'PY'
+import struct, sys
+head = struct.pack(">II", 128 + 4, 0) + bytes([2, 0x10, 0, 0]) + b"prtrCMYKLab " + struct.pack(">6H", 2026, 1, 1, 0, 0, 0)
+head += b"acsp" + bytes(128 - len(head) - 4)
+open(sys.argv[1], "wb").write(head + struct.pack(">I", 0))
+PY
+convert "$tmp/blocks.ppm" -colorspace CMYK -quality 95 -sampling-factor 1x1 "$tmp/cmyk.jpg"
+exiftool -q -n -overwrite_original -Orientation=1 "-ICC_Profile<=$tmp/cmyk.icc" "$tmp/cmyk.jpg"
+cp "$tmp/cmyk.jpg" cmyk.jpg
