@@ -137,4 +137,20 @@ TEST(StageMemory, TheSecondSharpeningStageAsksForNoFreshPictureOrBlock) {
   EXPECT_EQ(run(1, 1), local_contrast + 1);
 }
 
+// The peak counts what is held at once above what was held at the reset:
+// a block given back no longer counts, one held before the reset never.
+TEST(PixelMemory, PeakCountsTheBytesHeldAtOnceSinceTheReset) {
+  unsigned char* before = AllocatePixelBlock(64);
+  ResetPixelMemoryPeak();
+  void* engine = AllocateEngineBlock(1000);
+  unsigned char* pixels = AllocatePixelBlock(300);
+  FreeEngineBlock(engine);
+  void* smaller = AllocateEngineBlock(500);
+  EXPECT_EQ(PixelMemoryPeakBytes(), 1300);
+  EXPECT_EQ(PixelBlockPeakBytes(), 300);
+  FreeEngineBlock(smaller);
+  FreePixelBlock(pixels);
+  FreePixelBlock(before);
+}
+
 }  // namespace

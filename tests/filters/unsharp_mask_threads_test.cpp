@@ -65,12 +65,20 @@ struct Recorder {
   }
 };
 
-// With `in_place` the engine sharpens a copy of the source over itself.
+// Source rows read again from `source` itself (UnsharpMaskOverSource).
+bool ReadSourceRows(int first, int count, unsigned char* out, void* context) {
+  const auto& source = *static_cast<const PixelBuffer*>(context);
+  std::memcpy(out, source.row(first + count - 1), static_cast<size_t>(count) * source.stride());
+  return true;
+}
+
+// With `in_place` the engine sharpens a copy of the source over itself;
+// with `over_source` it does so from the source's rows read again.
 EngineRun RunEngine(const PixelBuffer& source, double radius, int threads, int stop_at = -1,
-                    std::optional<CpuPath> path = std::nullopt, bool in_place = false) {
+                    std::optional<CpuPath> path = std::nullopt, bool in_place = false, bool over_source = false) {
   EngineRun run;
   run.result = CreatePixelBuffer(source.width(), source.height(), 24);
-  if (in_place) std::memcpy(run.result.pixels(), source.pixels(), source.pixel_bytes());
+  if (in_place || over_source) std::memcpy(run.result.pixels(), source.pixels(), source.pixel_bytes());
   std::atomic<uint64_t> work{0};
   Recorder recorder{stop_at, std::this_thread::get_id(), &work, &run};
   BlurOptions options;
@@ -79,7 +87,10 @@ EngineRun RunEngine(const PixelBuffer& source, double radius, int threads, int s
   options.work_counter = &work;
   options.path = path;
   const StopQuery stop{&Recorder::Ask, &recorder};
-  if (in_place) {
+  if (over_source) {
+    EXPECT_TRUE(UnsharpMaskOverSource(run.result, radius, 150, 2, stop, options,
+                                      SourceRows{ReadSourceRows, const_cast<PixelBuffer*>(&source)}));
+  } else if (in_place) {
     UnsharpMaskInPlaceWith(run.result, radius, 150, 2, stop, options);
   } else {
     UnsharpMaskWith(source, run.result, radius, 150, 2, stop, options);
@@ -142,6 +153,15 @@ TEST(UnsharpMaskThreads, StopsLeaveTheSamePictureOnEveryThreadCount) {
         EXPECT_EQ(run.asked, reference_asked) << label;
         EXPECT_TRUE(SamePixels(run.result, expected)) << label;
         EXPECT_TRUE(run.all_on_caller) << label;
+        // Sharpened over the picture from its source read again: the same,
+        // and on one thread no work beyond the second picture's after a stop.
+        const EngineRun over = RunEngine(source, shape.radius, threads, stop_at, std::nullopt, false, true);
+        EXPECT_EQ(over.asked, reference_asked) << label << ", over the source";
+        EXPECT_TRUE(SamePixels(over.result, expected)) << label << ", over the source";
+        EXPECT_TRUE(over.all_on_caller) << label << ", over the source";
+        if (threads == 1) {
+          EXPECT_EQ(over.work_at_end, run.work_at_end) << label << ", over the source";
+        }
       }
     }
   }
