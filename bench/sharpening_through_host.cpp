@@ -15,7 +15,8 @@
 //
 // --size makes a textured picture of that size instead of reading one (for
 // the largest picture a 32-bit host without the large-address flag can
-// have filtered); the program keeps no copy of it beside the bitmap.
+// have filtered); the program fills the bitmap in place and keeps no copy
+// of the picture beside it.
 // --both runs local contrast and the unsharp mask in one message 14.
 // Threads come from CHROMALINE_THREADS as in the viewer.
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #if defined(_WIN32)
@@ -33,6 +35,7 @@
 #endif
 
 #include "bench/bench_picture.h"
+#include "chromaline/host_bitmap.h"
 #include "host/host_bitmap.h"
 #include "host/plugin_host.h"
 
@@ -116,34 +119,109 @@ Faults ProcessFaults() {
 }
 #endif
 
-Image PictureFrom(const char* path) {
-  Image image;
-  const PixelBuffer buffer = LoadBenchPicture(path);
-  if (!buffer) return image;
-  image.width = buffer.width();
-  image.height = buffer.height();
-  image.bgr.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3);
-  for (int y = 0; y < image.height; ++y) std::memcpy(image.pixel(0, y), buffer.row(y), size_t{3} * image.width);
-  return image;
-}
-
-Image TexturedPicture(int width, int height) {
-  Image image;
-  image.width = width;
-  image.height = height;
-  image.bgr.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
-  uint32_t state = 12345;
-  for (size_t i = 0; i < image.bgr.size(); ++i) {
-    state = state * 1664525u + 1013904223u;
-    image.bgr[i] = static_cast<uint8_t>(((i / 3) % 251 + (state >> 28)) & 0xFF);
+// A 24-bit bottom-up bitmap of the host's kind (a DIB section on Windows, a
+// descriptor elsewhere) whose rows the program fills and reads in place, so
+// that the largest pictures need no second copy beside it.
+class RowBitmap : public HostBitmap {
+ public:
+  static std::unique_ptr<RowBitmap> Create(int width, int height) {
+    if (width < 1 || height < 1) return nullptr;
+    std::unique_ptr<RowBitmap> bitmap(new RowBitmap);
+    bitmap->width_ = width;
+    bitmap->height_ = height;
+    bitmap->stride_ = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+#if defined(_WIN32)
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    bitmap->section_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap->section_ == nullptr) return nullptr;
+    bitmap->bits_ = static_cast<unsigned char*>(bits);
+#else
+    bitmap->owned_.reset(new (std::nothrow) unsigned char[bitmap->stride_ * static_cast<size_t>(height)]);
+    if (!bitmap->owned_) return nullptr;
+    bitmap->bits_ = bitmap->owned_.get();
+    bitmap->descriptor_ = ChromalineHostBitmap{sizeof(ChromalineHostBitmap), width, height, 24,
+                                               static_cast<int32_t>(bitmap->stride_), 0, bitmap->bits_};
+#endif
+    return bitmap;
   }
-  return image;
+  ~RowBitmap() override {
+#if defined(_WIN32)
+    if (section_ != nullptr) DeleteObject(section_);
+#endif
+  }
+
+  uintptr_t handle() const override {
+#if defined(_WIN32)
+    return reinterpret_cast<uintptr_t>(section_);
+#else
+    return reinterpret_cast<uintptr_t>(&descriptor_);
+#endif
+  }
+  Image Read() const override {
+    Image image;
+    image.width = width_;
+    image.height = height_;
+    image.bgr.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 3);
+    for (int y = 0; y < height_; ++y) std::memcpy(image.pixel(0, y), row(y), size_t{3} * width_);
+    return image;
+  }
+
+  // Row y counted from the top.
+  unsigned char* row(int y) const { return bits_ + static_cast<size_t>(height_ - 1 - y) * stride_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+  uint64_t Hash() const {
+    uint64_t h = 1469598103934665603ull;
+    for (int y = 0; y < height_; ++y) {
+      const unsigned char* r = row(y);
+      for (int i = 0; i < 3 * width_; ++i) h = (h ^ r[i]) * 1099511628211ull;
+    }
+    return h;
+  }
+
+ private:
+  RowBitmap() = default;
+  int width_ = 0, height_ = 0;
+  size_t stride_ = 0;
+  unsigned char* bits_ = nullptr;
+#if defined(_WIN32)
+  HBITMAP section_ = nullptr;
+#else
+  std::unique_ptr<unsigned char[]> owned_;
+  ChromalineHostBitmap descriptor_{};
+#endif
+};
+
+std::unique_ptr<RowBitmap> PictureFrom(const char* path) {
+  const PixelBuffer buffer = LoadBenchPicture(path);
+  if (!buffer) return nullptr;
+  std::unique_ptr<RowBitmap> bitmap = RowBitmap::Create(buffer.width(), buffer.height());
+  if (!bitmap) return nullptr;
+  for (int y = 0; y < buffer.height(); ++y) std::memcpy(bitmap->row(y), buffer.row(y), size_t{3} * buffer.width());
+  return bitmap;
 }
 
-uint64_t Hash(const Image& image) {
-  uint64_t h = 1469598103934665603ull;
-  for (uint8_t v : image.bgr) h = (h ^ v) * 1099511628211ull;
-  return h;
+std::unique_ptr<RowBitmap> TexturedPicture(int width, int height) {
+  std::unique_ptr<RowBitmap> bitmap = RowBitmap::Create(width, height);
+  if (!bitmap) return nullptr;
+  uint32_t state = 12345;
+  size_t i = 0;
+  for (int y = 0; y < height; ++y) {
+    unsigned char* r = bitmap->row(y);
+    for (int v = 0; v < 3 * width; ++v, ++i) {
+      state = state * 1664525u + 1013904223u;
+      r[v] = static_cast<uint8_t>(((i / 3) % 251 + (state >> 28)) & 0xFF);
+    }
+  }
+  return bitmap;
 }
 
 }  // namespace
@@ -185,23 +263,18 @@ int main(int argc, char** argv) {
   host.store().SetInt(kSection, "USMThreshold", 4);
   host.Send(kMessageLoadSettings);
 
-  std::unique_ptr<HostBitmap> bitmap;
-  uint64_t before = 0;
-  {
-    Image image = picture != nullptr ? PictureFrom(picture) : TexturedPicture(width, height);
-    if (image.width <= 0) {
-      std::fprintf(stderr, "cannot read the picture\n");
-      return 3;
-    }
-    width = image.width;
-    height = image.height;
-    before = Hash(image);
-    bitmap = HostBitmap::Create(image, HostBitmap::Kind::kDib24);
-  }
+  const std::unique_ptr<RowBitmap> bitmap = picture != nullptr ? PictureFrom(picture) : TexturedPicture(width, height);
   if (!bitmap) {
-    std::fprintf(stderr, "no host bitmap of %d x %d\n", width, height);
+    if (picture != nullptr) {
+      std::fprintf(stderr, "cannot read %s, or no host bitmap of its size\n", picture);
+    } else {
+      std::fprintf(stderr, "no host bitmap of %d x %d\n", width, height);
+    }
     return 3;
   }
+  width = bitmap->width();
+  height = bitmap->height();
+  const uint64_t before = bitmap->Hash();
   ResetPeak();
   const Memory held = ProcessMemory();
   double best = 1e30;
@@ -216,7 +289,7 @@ int main(int argc, char** argv) {
       const Faults faults_after = ProcessFaults();
       first_call.system_s = faults_after.system_s - faults_before.system_s;
       if (faults_before.count >= 0 && faults_after.count >= 0) first_call.count = faults_after.count - faults_before.count;
-      filtered = Hash(bitmap->Read()) != before;
+      filtered = bitmap->Hash() != before;
     }
   }
   const Memory after = ProcessMemory();

@@ -145,8 +145,9 @@ CHROMALINE_TARGET_AVX2_FMA inline void HorizontalFloatBlock(const BlurTaps& taps
   for (int j = 0; j < taps.count; ++j) {
     const __m256 w = _mm256_set1_ps(taps.weights[j]);
     const float* p = padded + taps.columns[j];
-    CHROMALINE_UNROLL for (int k = 0; k < kVectors; ++k) sum[k] =
-        _mm256_fmadd_ps(_mm256_loadu_ps(p + 8 * k), w, sum[k]);
+    CHROMALINE_UNROLL for (int k = 0; k < kVectors; ++k) {
+      sum[k] = _mm256_fmadd_ps(_mm256_loadu_ps(p + 8 * k), w, sum[k]);
+    }
   }
   CHROMALINE_UNROLL for (int k = 0; k < kVectors; ++k) StoreEightAsDoubles(sum[k], out + 8 * k);
 }

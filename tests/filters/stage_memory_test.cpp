@@ -2,12 +2,14 @@
 // again instead of fresh ones, fresh memory asked again once the idle
 // blocks are given back, and nothing kept past the run.
 #include <cstring>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "filters/engine/pixel_memory.h"
 #include "filters/filter_pipeline.h"
 #include "filters/stage_memory.h"
+#include "tests/support/sample_settings.h"
 
 namespace {
 
@@ -56,35 +58,58 @@ TEST(StageMemory, AGivenBackBlockServesTheSmallestRequestItHolds) {
       StageMemory::ReleaseBlock(second, &memory);
       StageMemory::ReleaseBlock(block, &memory);
     }
+    // More blocks at once than the memory keeps track of: the others go
+    // back to the system when given back.
+    std::vector<void*> many(40);
+    for (void*& b : many) b = StageMemory::AllocateBlock(8, &memory);
+    for (void* b : many) StageMemory::ReleaseBlock(b, &memory);
   }
   EXPECT_EQ(PixelMemoryOutstanding(), outstanding) << "blocks kept past the end of the run";
 }
 
-TEST(StageMemory, ARefusedRequestIsAskedAgainOnlyAfterIdleBlocksAreGivenBack) {
+// A refused request is made once more when idle memory (a block, the kept
+// picture) could be given back first, and stands when there was none.
+TEST(StageMemory, ARefusedRequestIsAskedAgainOnlyAfterIdleMemoryIsGivenBack) {
+  struct Case {
+    const char* name;
+    bool idle_block, kept_picture, picture;  // what is idle; what is asked for
+    bool granted;
+  } cases[] = {
+      {"a block, nothing idle", false, false, false, false},
+      {"a block, a block idle", true, false, false, true},
+      {"a block, a picture kept", false, true, false, true},
+      {"a picture, nothing idle", false, false, true, false},
+      {"a picture, a block idle", true, false, true, true},
+      {"a picture, another size kept", false, true, true, true},
+  };
   const long outstanding = PixelMemoryOutstanding();
-  {
-    StageMemory memory;
-    void* block = nullptr;
-    EXPECT_EQ(Requests([&] { block = StageMemory::AllocateBlock(64, &memory); }, 1), 1);
-    EXPECT_EQ(block, nullptr) << "with nothing idle, a refusal stands";
-
-    void* held = StageMemory::AllocateBlock(64, &memory);
-    void* idle = StageMemory::AllocateBlock(64, &memory);
-    StageMemory::ReleaseBlock(idle, &memory);
-    EXPECT_EQ(Requests([&] { block = StageMemory::AllocateBlock(4096, &memory); }, 1), 2);
-    EXPECT_NE(block, nullptr) << "asked again after the idle block went back";
-    EXPECT_EQ(PixelMemoryOutstanding(), outstanding + 2) << "the idle block given back, the held one kept";
-    StageMemory::ReleaseBlock(block, &memory);
-    StageMemory::ReleaseBlock(held, &memory);
-
-    // The same for a picture: the kept one is given back first.
-    const PixelBuffer like = CreatePixelBuffer(5, 3, 24);
-    memory.KeepPicture(CreatePixelBuffer(7, 3, 24));
-    PixelBuffer picture;
-    EXPECT_EQ(Requests([&] { picture = memory.TakePicture(like); }, 1), 2);
-    EXPECT_TRUE(picture);
+  for (const Case& c : cases) {
+    {
+      StageMemory memory;
+      void* held = StageMemory::AllocateBlock(64, &memory);  // in use: never given back
+      if (c.idle_block) StageMemory::ReleaseBlock(StageMemory::AllocateBlock(64, &memory), &memory);
+      if (c.kept_picture) memory.KeepPicture(CreatePixelBuffer(7, 3, 24));
+      const PixelBuffer like = CreatePixelBuffer(5, 3, 24);
+      PixelBuffer picture;
+      void* block = nullptr;
+      const long requests = Requests(
+          [&] {
+            if (c.picture) {
+              picture = memory.TakePicture(like);
+            } else {
+              block = StageMemory::AllocateBlock(4096, &memory);
+            }
+          },
+          1);
+      EXPECT_EQ(c.picture ? static_cast<bool>(picture) : block != nullptr, c.granted) << c.name;
+      EXPECT_EQ(requests, c.granted ? 2 : 1) << c.name;
+      EXPECT_EQ(PixelMemoryOutstanding(), outstanding + 2 + (c.granted ? 1 : 0))
+          << c.name << ": idle memory given back, the held block and `like` kept";
+      StageMemory::ReleaseBlock(block, &memory);
+      StageMemory::ReleaseBlock(held, &memory);
+    }
+    EXPECT_EQ(PixelMemoryOutstanding(), outstanding) << c.name;
   }
-  EXPECT_EQ(PixelMemoryOutstanding(), outstanding);
 }
 
 TEST(StageMemory, TheKeptPictureIsTakenOnlyForA24BitPictureOfItsSize) {
@@ -120,10 +145,7 @@ TEST(StageMemory, TheKeptPictureIsTakenOnlyForA24BitPictureOfItsSize) {
 // block the first one's blocks could hold: one fresh request (its table of
 // sharpened values) besides what the first stage asked.
 TEST(StageMemory, TheSecondSharpeningStageAsksForNoFreshPictureOrBlock) {
-  FilterSettings settings;
-  settings.DefogVal = 30;
-  settings.USMRadius = 1.5;
-  settings.USMAmount = 100;
+  FilterSettings settings = SharpeningOnly(30, 1.5, 100, 4);
   auto run = [&](int32_t local_contrast, int32_t unsharp_mask) {
     settings.Defog = local_contrast;
     settings.USMEnable = unsharp_mask;

@@ -23,6 +23,7 @@
 #include "tests/support/counting_memory.h"
 #include "tests/support/reference_point_stages.h"
 #include "tests/support/reference_unsharp_mask.h"
+#include "tests/support/sample_settings.h"
 
 namespace {
 
@@ -440,13 +441,7 @@ TEST(SharpeningStages, LocalContrastThenUnsharpMaskMatchTwoReferencePasses) {
   ReferenceUnsharpMask(buffer, first, 18.75, 10, 4, StopQuery());
   ReferenceUnsharpMask(first, second, 1.5, 140, 2, StopQuery());
 
-  FilterSettings settings;
-  settings.Defog = 1;
-  settings.DefogVal = 10;
-  settings.USMEnable = 1;
-  settings.USMRadius = 1.5;
-  settings.USMAmount = 140;
-  settings.USMThreshold = 2;
+  const FilterSettings settings = SharpeningOnly(10, 1.5, 140, 2);
   StopScript script;
   RunStages(buffer, settings, ImageRegion{0, 0, 0, 0}, script.query());
   EXPECT_TRUE(SamePixels(buffer, second)) << Where(buffer, second);
@@ -467,13 +462,7 @@ TEST(SharpeningStages, AStopInEitherStageLeavesWhatTwoReferencePassesLeave) {
       {"unsharp mask, the first row", kQueries}, {"unsharp mask, a row", kQueries + 20},
       {"unsharp mask, a column", kQueries + kHeight + 11}, {"unsharp mask, the last column", 2 * kQueries - 1},
   };
-  FilterSettings settings;
-  settings.Defog = 1;
-  settings.DefogVal = 60;
-  settings.USMEnable = 1;
-  settings.USMRadius = 2.5;
-  settings.USMAmount = 150;
-  settings.USMThreshold = 1;
+  const FilterSettings settings = SharpeningOnly(60, 2.5, 150, 1);
   for (const Case& c : cases) {
     PixelBuffer input = TexturedBuffer(kWidth, kHeight, 9);
     PixelBuffer first = CreatePixelBuffer(kWidth, kHeight, 24), second = CreatePixelBuffer(kWidth, kHeight, 24);

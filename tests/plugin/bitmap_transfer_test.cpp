@@ -11,6 +11,7 @@
 #include "filters/engine/pixel_memory.h"
 #include "filters/filter_pipeline.h"
 #include "host/host_bitmap.h"
+#include "tests/support/sample_settings.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -60,13 +61,7 @@ TEST(BitmapTransfer, NullHandleGivesNoBufferAndWritesNothing) {
 TEST(FilterPipeline, NothingOutlivesTheCallAndTheNextCallAllocatesAfresh) {
   auto bitmap = HostBitmap::Create(RandomImage(45, 64, 77u), HostBitmap::Kind::kDib32);
   ASSERT_TRUE(bitmap);
-  FilterSettings settings;
-  settings.Defog = 1;
-  settings.DefogVal = 30;
-  settings.USMEnable = 1;
-  settings.USMRadius = 1.5;
-  settings.USMAmount = 100;
-  settings.USMThreshold = 0;
+  const FilterSettings settings = SharpeningOnly(30, 1.5, 100, 0);
   const long outstanding = PixelMemoryOutstanding();
   long requests[2];
   for (long& r : requests) {

@@ -44,4 +44,16 @@ inline FilterSettings EveryStageEveryday() {
   return s;
 }
 
+// Local contrast and the unsharp mask alone: the two stages that blur.
+inline FilterSettings SharpeningOnly(int32_t defog_val, double usm_radius, int32_t usm_amount, int32_t usm_threshold) {
+  FilterSettings s;
+  s.Defog = 1;
+  s.DefogVal = defog_val;
+  s.USMEnable = 1;
+  s.USMRadius = usm_radius;
+  s.USMAmount = usm_amount;
+  s.USMThreshold = usm_threshold;
+  return s;
+}
+
 #endif  // CHROMALINE_TESTS_SUPPORT_SAMPLE_SETTINGS_H_
