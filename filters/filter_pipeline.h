@@ -13,7 +13,9 @@
 #include "filters/engine/stop_query.h"
 
 // Filters the bitmap in place. With no stage enabled, or a null handle, the
-// bitmap is neither read nor written.
+// bitmap is neither read nor written. A sharpening stage with only gamma
+// and auto-levels before it reads its source rows from the bitmap again
+// rather than keeping a second picture (stages.cpp, RunSharpening).
 void FilterPipeline(BitmapHandle bitmap, const FilterSettings& settings, const ImageRegion& region,
                     const StopQuery& stop = StopQuery());
 
