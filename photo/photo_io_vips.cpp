@@ -403,23 +403,25 @@ ImageRef BoxShrunk(VipsImage* picture, int factor) {
   if (picture->BandFmt != VIPS_FORMAT_UCHAR || picture->data == nullptr || width < 1 || height < 1)
     return ImageRef();
   const size_t in_row = VIPS_IMAGE_SIZEOF_LINE(picture);
+  const size_t columns = static_cast<size_t>(width) * factor * bands;  // the values the blocks cover
   const size_t out_row = static_cast<size_t>(width) * bands;
-  std::vector<uint64_t> sums(out_row);
+  std::vector<uint32_t> column_sums(columns);  // a block row's values summed down its rows (255 x factor at most)
   std::vector<uint8_t> out(out_row * height);
   const uint64_t area = static_cast<uint64_t>(factor) * static_cast<uint64_t>(factor);
   for (int y = 0; y < height; ++y) {
-    std::fill(sums.begin(), sums.end(), uint64_t{0});
+    std::fill(column_sums.begin(), column_sums.end(), 0u);
     for (int k = 0; k < factor; ++k) {
       const uint8_t* row =
           reinterpret_cast<const uint8_t*>(picture->data) + (static_cast<size_t>(y) * factor + k) * in_row;
-      for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
-        const uint8_t* block = row + x * factor * bands;
-        for (int i = 0; i < factor; ++i) {
-          for (int b = 0; b < bands; ++b) sums[x * bands + b] += block[i * bands + b];
-        }
+      for (size_t i = 0; i < columns; ++i) column_sums[i] += row[i];
+    }
+    for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
+      for (int b = 0; b < bands; ++b) {
+        uint64_t sum = 0;
+        for (int i = 0; i < factor; ++i) sum += column_sums[(x * factor + i) * bands + b];
+        out[y * out_row + x * bands + b] = static_cast<uint8_t>((sum + area / 2) / area);
       }
     }
-    for (size_t i = 0; i < out_row; ++i) out[y * out_row + i] = static_cast<uint8_t>((sums[i] + area / 2) / area);
   }
   ImageRef small(vips_image_new_from_memory_copy(out.data(), out.size(), width, height, bands, VIPS_FORMAT_UCHAR));
   if (small) small->Type = picture->Type;

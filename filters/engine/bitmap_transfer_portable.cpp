@@ -24,6 +24,19 @@ unsigned char* HostRow(const ChromalineHostBitmap& d, int y) {
   return d.pixels + static_cast<size_t>(memory_row) * static_cast<size_t>(d.stride);
 }
 
+// One host row of `step` bytes per pixel as 24-bit pixels.
+void CopyRowTo24(const unsigned char* in, int step, int width, unsigned char* out) {
+  if (step == 3) {
+    std::memcpy(out, in, static_cast<size_t>(width) * 3);
+    return;
+  }
+  for (int x = 0; x < width; ++x, in += step, out += 3) {
+    out[0] = in[0];
+    out[1] = in[1];
+    out[2] = in[2];
+  }
+}
+
 }  // namespace
 
 PixelBuffer ReadBitmapPixels(BitmapHandle bitmap) {
@@ -32,19 +45,7 @@ PixelBuffer ReadBitmapPixels(BitmapHandle bitmap) {
   PixelBuffer buffer = CreatePixelBuffer(d->width, d->height, 24);
   if (!buffer) return buffer;
   const int step = d->bits_per_pixel / 8;
-  for (int y = 0; y < d->height; ++y) {
-    const unsigned char* in = HostRow(*d, y);
-    unsigned char* out = buffer.row(y);
-    if (step == 3) {
-      std::memcpy(out, in, static_cast<size_t>(d->width) * 3);
-    } else {
-      for (int x = 0; x < d->width; ++x, in += 4, out += 3) {
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
-      }
-    }
-  }
+  for (int y = 0; y < d->height; ++y) CopyRowTo24(HostRow(*d, y), step, d->width, buffer.row(y));
   return buffer;
 }
 
@@ -55,13 +56,7 @@ bool ReadBitmapRows(BitmapHandle bitmap, int width, int height, int first, int c
   const int step = d->bits_per_pixel / 8;
   const size_t stride = static_cast<size_t>(RowStride(width, 24));
   for (int k = 0; k < count; ++k) {
-    const unsigned char* in = HostRow(*d, first + k);
-    unsigned char* row = out + static_cast<size_t>(count - 1 - k) * stride;
-    for (int x = 0; x < width; ++x, in += step, row += 3) {
-      row[0] = in[0];
-      row[1] = in[1];
-      row[2] = in[2];
-    }
+    CopyRowTo24(HostRow(*d, first + k), step, width, out + static_cast<size_t>(count - 1 - k) * stride);
   }
   return true;
 }
