@@ -17,7 +17,7 @@
 #include "photo/codec_rules.h"
 #include "photo/jpeg_encoding.h"
 #include "photo/jpeg_segments.h"
-#include "photo/png_text.h"
+#include "photo/png_chunks.h"
 
 namespace {
 

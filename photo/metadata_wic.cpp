@@ -2,7 +2,7 @@
 // the ICC profile of JPEG and PNG files are read from the file's bytes
 // (the decoder's ICC profile first, for every format) and written into the
 // bytes WIC encoded for JPEG and PNG output (photo/jpeg_segments,
-// photo/png_text), a JPEG block only where it fits its segments. TIFF
+// photo/png_chunks), a JPEG block only where it fits its segments. TIFF
 // output gets the ICC profile alone, where the system's TIFF encoder takes
 // a colour context; BMP nothing.
 #include <windows.h>

@@ -6,7 +6,7 @@
 // the frame's colour context.
 // Encoding goes to a stream in memory. The other metadata blocks, and how
 // a JPEG was encoded, are read from the file's bytes and written into the
-// encoded bytes here (photo/jpeg_segments, photo/png_text): Wine's WIC has
+// encoded bytes here (photo/jpeg_segments, photo/png_chunks): Wine's WIC has
 // no JPEG metadata reader and few writers.
 #include <windows.h>
 #include <wincodec.h>
@@ -25,10 +25,10 @@
 #include "photo/codec_rules.h"
 #include "photo/jpeg_encoding.h"
 #include "photo/jpeg_segments.h"
-#include "photo/orientation.h"
+#include "photo/tiff_directory.h"
 #include "photo/photo_io.h"
 #include "photo/photo_io_wic.h"
-#include "photo/png_text.h"
+#include "photo/png_chunks.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // text ones (the image data is skipped, never inflated), the metadata blocks
 // of a file's chunks, and chunks put into encoded bytes. Every length is
 // checked against the bytes at hand.
-#include "photo/png_text.h"
+#include "photo/png_chunks.h"
 
 #include <zlib.h>
 

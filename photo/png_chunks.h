@@ -7,8 +7,8 @@
 // only by turning the eXIf chunk into a text chunk as well. For codecs that
 // read and write no PNG metadata (the Windows ones), every block: EXIF,
 // XMP, IPTC and the comment.
-#ifndef CHROMALINE_PHOTO_PNG_TEXT_H_
-#define CHROMALINE_PHOTO_PNG_TEXT_H_
+#ifndef CHROMALINE_PHOTO_PNG_CHUNKS_H_
+#define CHROMALINE_PHOTO_PNG_CHUNKS_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -58,4 +58,4 @@ std::string ReadPngMetadata(const uint8_t* data, size_t size, PhotoMetadata* met
 // (or the profile cannot be compressed).
 bool AddPngMetadata(std::vector<uint8_t>* png, const PhotoMetadata& metadata);
 
-#endif  // CHROMALINE_PHOTO_PNG_TEXT_H_
+#endif  // CHROMALINE_PHOTO_PNG_CHUNKS_H_

@@ -3,7 +3,7 @@
 // directory, edits an EXIF block (and an XMP packet) to describe the upright
 // picture, every offset checked against the bytes at hand (the file may be
 // damaged or hostile), and moves pixels to undo an orientation.
-#include "photo/orientation.h"
+#include "photo/tiff_directory.h"
 
 #include <cstring>
 

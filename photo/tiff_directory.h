@@ -2,8 +2,8 @@
 // and flip-rotator come first; these are what the codecs fall back on where
 // those parts are missing (Wine's WIC reads no JPEG metadata and its
 // flip-rotator only flips upside down).
-#ifndef CHROMALINE_PHOTO_ORIENTATION_H_
-#define CHROMALINE_PHOTO_ORIENTATION_H_
+#ifndef CHROMALINE_PHOTO_TIFF_DIRECTORY_H_
+#define CHROMALINE_PHOTO_TIFF_DIRECTORY_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -48,4 +48,4 @@ void ResetXmpOrientation(std::vector<uint8_t>* xmp);
 // 8 turned right (shown turned left).
 void TurnUpright(int orientation, Image* image, std::vector<uint8_t>* alpha);
 
-#endif  // CHROMALINE_PHOTO_ORIENTATION_H_
+#endif  // CHROMALINE_PHOTO_TIFF_DIRECTORY_H_

@@ -10,8 +10,8 @@
 #include "gtest/gtest.h"
 #include "photo/jpeg_encoding.h"
 #include "photo/jpeg_segments.h"
-#include "photo/orientation.h"
-#include "photo/png_text.h"
+#include "photo/tiff_directory.h"
+#include "photo/png_chunks.h"
 #include "tests/photo/photo_samples.h"
 
 namespace {

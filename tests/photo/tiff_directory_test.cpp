@@ -4,7 +4,7 @@
 #include <string>
 
 #include "gtest/gtest.h"
-#include "photo/orientation.h"
+#include "photo/tiff_directory.h"
 #include "tests/photo/photo_samples.h"
 #include "tests/support/test_support.h"
 
