@@ -12,6 +12,7 @@
 #include "photo/codec_rules.h"
 #include "photo/jpeg_segments.h"
 #include "photo/photo_io.h"
+#include "photo/png_chunks.h"
 
 namespace {
 
@@ -48,8 +49,11 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   if (!options.keep_metadata) return "";
   const PhotoMetadata& m = photo.metadata;
   if (options.format == PhotoFormat::kPng) return "";
-  if (options.format == PhotoFormat::kJpeg) return JpegMetadataTooLarge(m);
-  std::string text;
+  const bool jpeg = options.format == PhotoFormat::kJpeg;
+  std::string text = jpeg ? JpegMetadataTooLarge(m) : "";
+  const std::string png_text = PngTextWithoutPlace(m, jpeg);
+  if (!png_text.empty()) AddToList(&text, png_text);
+  if (jpeg) return text;
   if (!m.exif.empty()) AddToList(&text, "EXIF");
   if (!m.iptc.empty()) AddToList(&text, "IPTC");
   if (!m.xmp.empty()) AddToList(&text, "XMP");

@@ -1,13 +1,17 @@
-// Reads the orientation from an EXIF block (found in a JPEG's segments by
-// photo/jpeg_segments) and the metadata tags of a TIFF file's first
-// directory, edits an EXIF block (and an XMP packet) to describe the upright
-// picture, every offset checked against the bytes at hand (the file may be
-// damaged or hostile), and moves pixels to undo an orientation.
+// TIFF directories read and edited in place: the orientation of an EXIF
+// block (found in a JPEG's segments by photo/jpeg_segments, or in a PNG's
+// chunks), the tags of a TIFF file's first directory, an EXIF block made to
+// describe the upright picture, tags added to a directory. Every offset is
+// checked against the bytes at hand (the file may be damaged or hostile).
 #include "photo/tiff_directory.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
+#include <iterator>
 
 #include "photo/codec_rules.h"
+#include "photo/jpeg_encoding.h"
 #include "photo/jpeg_segments.h"
 
 namespace {
@@ -65,45 +69,6 @@ void Put32(uint8_t* at, uint32_t value, bool big_endian) {
   Put16(at + (big_endian ? 2 : 0), static_cast<uint16_t>(value), big_endian);
 }
 
-// Upright position (x, y) of a width x height upright picture -> its
-// position in the stored pixels.
-void StoredPosition(int orientation, int x, int y, int width, int height, int* sx, int* sy) {
-  switch (orientation) {
-    case 2:
-      *sx = width - 1 - x;
-      *sy = y;
-      break;
-    case 3:
-      *sx = width - 1 - x;
-      *sy = height - 1 - y;
-      break;
-    case 4:
-      *sx = x;
-      *sy = height - 1 - y;
-      break;
-    case 5:
-      *sx = y;
-      *sy = x;
-      break;
-    case 6:
-      *sx = y;
-      *sy = width - 1 - x;
-      break;
-    case 7:
-      *sx = height - 1 - y;
-      *sy = width - 1 - x;
-      break;
-    case 8:
-      *sx = height - 1 - y;
-      *sy = x;
-      break;
-    default:
-      *sx = x;
-      *sy = y;
-      break;
-  }
-}
-
 }  // namespace
 
 uint32_t TiffFirstDirectory(const uint8_t* header) {
@@ -148,85 +113,177 @@ int ExifOrientation(const std::vector<uint8_t>& exif) {
   return TiffOrientation(exif.data() + start, exif.size() - start);
 }
 
-bool MakeExifUpright(std::vector<uint8_t>* exif, bool* had_thumbnail) {
+bool TiffLayoutTag(uint16_t tag) {
+  static const uint16_t kTags[] = {0x00fe, 0x00ff, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x010a, 0x0111, 0x0115,
+                                   0x0116, 0x0117, 0x011c, 0x013d, 0x0140, 0x0142, 0x0143, 0x0144, 0x0145, 0x014a,
+                                   0x0152, 0x0153, 0x015b, 0x0201, 0x0202, 0x0212, 0x02bc, 0x83bb, 0x8649, 0x8773};
+  return std::find(std::begin(kTags), std::end(kTags), tag) != std::end(kTags);
+}
+
+bool ReadTiffHead(std::FILE* file, TiffHead* head) {
+  head->directory.clear();
+  if (std::fseek(file, 0, SEEK_SET) != 0 || std::fread(head->header, 1, 8, file) != 8) return false;
+  const uint32_t at = TiffFirstDirectory(head->header);
+  if (at < 8 || at > static_cast<uint32_t>(LONG_MAX) || std::fseek(file, static_cast<long>(at), SEEK_SET) != 0) {
+    return false;
+  }
+  head->directory.resize(2 + 4096 * 12);
+  head->directory.resize(std::fread(head->directory.data(), 1, head->directory.size(), file));
+  return true;
+}
+
+uint32_t TiffDirectoryNumber(const TiffHead& head, uint16_t tag) {
+  if (!TiffHeader(head.header)) return 0;
+  const Reader r(head.directory.data(), head.directory.size(), head.header[0] == 'M');
+  if (!r.Has(0, 2)) return 0;
+  const size_t entries = r.U16(0);
+  for (size_t i = 0; i < entries && r.Has(2 + i * 12, 12); ++i) {
+    const size_t entry = 2 + i * 12;
+    if (r.U16(entry) != tag || r.U32(entry + 4) != 1) continue;
+    const uint16_t type = r.U16(entry + 2);
+    return type == 3 ? r.U16(entry + 8) : type == 4 ? r.U32(entry + 8) : 0;
+  }
+  return 0;
+}
+
+bool MakeExifUpright(std::vector<uint8_t>* exif, int width, int height, int* thumbnail_side) {
   const size_t start = ExifTiffStart(exif->data(), exif->size());
   uint8_t* tiff = exif->data() + start;
   const size_t size = exif->size() - start;
   if (size < 8 || !TiffHeader(tiff)) return false;
   const Reader r(tiff, size, tiff[0] == 'M');
+  const bool big = r.big_endian();
   const size_t ifd = r.U32(4);
   if (!r.Has(ifd, 2)) return false;
   const size_t entries = r.U16(ifd);
   const size_t next = ifd + 2 + entries * 12;  // the link to IFD1
   if (!r.Has(next, 4)) return false;
-  size_t orientation = 0;  // the entry, 0 when there is none
+  size_t orientation = 0, exif_ifd = 0;  // 0 when there is none
   for (size_t i = 0; i < entries; ++i) {
     const size_t entry = ifd + 2 + i * 12;
     const uint16_t tag = r.U16(entry), type = r.U16(entry + 2);
     const uint32_t count = r.U32(entry + 4);
     if (tag == 0x8769 || tag == 0x8825) {  // the EXIF and GPS directories
       if (type != 4 || count != 1 || !r.Has(r.U32(entry + 8), 2)) return false;
+      if (tag == 0x8769) exif_ifd = r.U32(entry + 8);
     } else if (tag == 0x0112) {
       if ((type != 3 && type != 4) || count != 1) return false;
       orientation = entry;
     }
   }
-  const bool big = r.big_endian();
+  // The EXIF directory's pixel dimensions, as LONG (libtiff refuses a
+  // SHORT there): the value fits the entry either way.
+  size_t dimensions[2] = {0, 0};
+  if (exif_ifd != 0) {
+    const size_t count = r.U16(exif_ifd);
+    for (size_t i = 0; i < count; ++i) {
+      const size_t entry = exif_ifd + 2 + i * 12;
+      if (!r.Has(entry, 12)) return false;
+      const uint16_t tag = r.U16(entry), type = r.U16(entry + 2);
+      if (tag != 0xa002 && tag != 0xa003) continue;
+      if ((type != 3 && type != 4) || r.U32(entry + 4) != 1) return false;
+      dimensions[tag - 0xa002] = entry;
+    }
+  }
+  int side = 0;
+  const size_t ifd1 = r.U32(next);
+  if (ifd1 != 0) {
+    side = 160;  // a thumbnail of a kind we cannot measure: the usual 160 x 120
+    uint32_t at = 0, length = 0;
+    for (size_t i = 0; r.Has(ifd1, 2) && i < r.U16(ifd1) && r.Has(ifd1 + 2 + i * 12, 12); ++i) {
+      const size_t entry = ifd1 + 2 + i * 12;
+      if (r.U16(entry) == 0x0201) at = r.U32(entry + 8);
+      if (r.U16(entry) == 0x0202) length = r.U32(entry + 8);
+    }
+    int w = 0, h = 0;
+    if (at != 0 && r.Has(at, length) && JpegFrameSize(tiff + at, length, &w, &h) && std::max(w, h) > 0) {
+      side = std::max(w, h);
+    }
+  }
   if (orientation != 0) {
     if (r.U16(orientation + 2) == 3) Put16(tiff + orientation + 8, 1, big);
     else Put32(tiff + orientation + 8, 1, big);
   }
-  if (had_thumbnail) *had_thumbnail = r.U32(next) != 0;
-  Put32(tiff + next, 0, big);
+  for (size_t k = 0; k < 2; ++k) {
+    if (dimensions[k] == 0) continue;
+    Put16(tiff + dimensions[k] + 2, 4, big);
+    Put32(tiff + dimensions[k] + 8, static_cast<uint32_t>(k == 0 ? width : height), big);
+  }
+  // The layout tags out, the entries after them moved up; the link to IFD1
+  // cut after the last.
+  size_t kept = 0;
+  for (size_t i = 0; i < entries; ++i) {
+    uint8_t* entry = tiff + ifd + 2 + i * 12;
+    if (TiffLayoutTag(r.U16(ifd + 2 + i * 12))) continue;
+    if (kept != i) std::memmove(tiff + ifd + 2 + kept * 12, entry, 12);
+    ++kept;
+  }
+  Put16(tiff + ifd, static_cast<uint16_t>(kept), big);
+  Put32(tiff + ifd + 2 + kept * 12, 0, big);
+  *thumbnail_side = side;
   return true;
 }
 
-void ResetXmpOrientation(std::vector<uint8_t>* xmp) {
-  static const char kName[] = "tiff:Orientation";
-  const size_t name = sizeof(kName) - 1;
-  uint8_t* const end = xmp->data() + xmp->size();
-  for (uint8_t* at = xmp->data(); static_cast<size_t>(end - at) > name;) {
-    uint8_t* found = static_cast<uint8_t*>(std::memchr(at, 't', static_cast<size_t>(end - at) - name));
-    if (found == nullptr) return;
-    at = found + 1;
-    if (std::memcmp(found, kName, name) != 0) continue;
-    uint8_t* p = found + name;
-    while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
-    if (p < end && *p == '=') {  // an attribute: ="6" or ='6'
-      ++p;
-      while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
-      if (p == end || (*p != '"' && *p != '\'')) continue;
-      ++p;
-    } else if (p < end && *p == '>') {  // an element: >6<
-      ++p;
-    } else {
-      continue;
-    }
-    if (end - p >= 2 && *p >= '2' && *p <= '8' && (p[1] == '"' || p[1] == '\'' || p[1] == '<')) *p = '1';
+bool AddTiffTags(std::vector<uint8_t>* bytes, size_t start, const std::vector<TiffTag>& tags) {
+  if (bytes->size() < start || bytes->size() - start < 8 || !TiffHeader(bytes->data() + start)) return false;
+  const Reader r(bytes->data() + start, bytes->size() - start, (*bytes)[start] == 'M');
+  const bool big = r.big_endian();
+  const size_t ifd = r.U32(4);
+  if (!r.Has(ifd, 2) || !r.Has(ifd + 2, size_t{r.U16(ifd)} * 12 + 4)) return false;
+  const size_t entries = r.U16(ifd);
+  std::vector<std::vector<uint8_t>> directory;  // the entries, 12 bytes each, in tag order
+  std::vector<uint16_t> present;
+  for (size_t i = 0; i < entries; ++i) {
+    const uint8_t* entry = bytes->data() + start + ifd + 2 + i * 12;
+    directory.emplace_back(entry, entry + 12);
+    present.push_back(r.U16(ifd + 2 + i * 12));
   }
-}
-
-void TurnUpright(int orientation, Image* image, std::vector<uint8_t>* alpha) {
-  if (orientation < 2 || orientation > 8) return;
-  const bool swapped = orientation >= 5;
-  const int width = swapped ? image->height : image->width;
-  const int height = swapped ? image->width : image->height;
-  const int stored_width = image->width;
-  Image upright;
-  upright.width = width;
-  upright.height = height;
-  upright.bgr.resize(image->bgr.size());
-  std::vector<uint8_t> upright_alpha(alpha->size());
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      int sx = 0, sy = 0;
-      StoredPosition(orientation, x, y, width, height, &sx, &sy);
-      std::memcpy(upright.pixel(x, y), image->pixel(sx, sy), 3);
-      if (!alpha->empty()) {
-        upright_alpha[static_cast<size_t>(y) * width + x] = (*alpha)[static_cast<size_t>(sy) * stored_width + sx];
+  std::vector<const TiffTag*> added;
+  for (const TiffTag& tag : tags) {
+    if (std::find(present.begin(), present.end(), tag.tag) == present.end()) added.push_back(&tag);
+  }
+  if (added.empty()) return true;
+  const uint32_t link = r.U32(ifd + 2 + entries * 12);
+  std::vector<uint8_t> out(*bytes);
+  if ((out.size() - start) % 2 != 0) out.push_back(0);  // a directory starts on a word
+  const size_t at = out.size() - start;
+  const size_t count = entries + added.size();
+  size_t values = at + 2 + count * 12 + 4;               // where the next long value goes
+  if (at > 0xf0000000u || count > 0xffff) return false;  // offsets are 32 bits
+  std::vector<uint8_t> tail;                             // the long values, after the directory
+  for (const TiffTag* tag : added) {
+    std::vector<uint8_t> entry(12, 0);
+    Put16(entry.data(), tag->tag, big);
+    Put16(entry.data() + 2, tag->type, big);
+    if (tag->type == 2) {
+      const uint32_t length = static_cast<uint32_t>(tag->text.size() + 1);
+      Put32(entry.data() + 4, length, big);
+      if (length <= 4) {
+        std::memcpy(entry.data() + 8, tag->text.c_str(), length);
+      } else {
+        Put32(entry.data() + 8, static_cast<uint32_t>(values + tail.size()), big);
+        tail.insert(tail.end(), tag->text.begin(), tag->text.end());
+        tail.push_back(0);
+        if (tail.size() % 2 != 0) tail.push_back(0);
       }
+    } else {
+      Put32(entry.data() + 4, 1, big);
+      if (tag->type == 3) Put16(entry.data() + 8, static_cast<uint16_t>(tag->number), big);
+      else Put32(entry.data() + 8, tag->number, big);
     }
+    directory.push_back(entry);
   }
-  *image = std::move(upright);
-  *alpha = std::move(upright_alpha);
+  const auto tag_of = [big](const std::vector<uint8_t>& e) { return Reader(e.data(), 12, big).U16(0); };
+  std::stable_sort(
+      directory.begin(), directory.end(),
+      [&](const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) { return tag_of(a) < tag_of(b); });
+  std::vector<uint8_t> written(2 + count * 12 + 4);
+  Put16(written.data(), static_cast<uint16_t>(count), big);
+  for (size_t i = 0; i < count; ++i) std::memcpy(written.data() + 2 + i * 12, directory[i].data(), 12);
+  Put32(written.data() + 2 + count * 12, link, big);
+  out.insert(out.end(), written.begin(), written.end());
+  out.insert(out.end(), tail.begin(), tail.end());
+  Put32(out.data() + start + 4, static_cast<uint32_t>(at), big);
+  *bytes = std::move(out);
+  return true;
 }
