@@ -489,7 +489,7 @@ const char* PhotoCodecLimits() {
          "  EXIF, IPTC, XMP and the comment are read from JPEG and PNG files and written into JPEG and\n"
          "  PNG files (a JPEG segment holds at most 64 KB: a larger block is left out); a TIFF or BMP\n"
          "  file is written without them, and each picture says which it had. Of TIFF and other files,\n"
-         "  only the ICC profile is read.\n"
+         "  only the ICC profile is read (--in-place leaves a TIFF file that has more as it is).\n"
          "  The ICC profile is kept in JPEG and PNG, and in TIFF where the Windows encoder takes a colour\n"
          "  context (not under Wine).\n"
          "  A gray picture with alpha is written in colour.\n"

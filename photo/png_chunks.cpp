@@ -202,7 +202,7 @@ void DropPngChunks(std::vector<uint8_t>* png, const char* type) {
 bool ZoneSuffix(const char* zone, char* out, size_t size) {
   while (*zone == ' ') ++zone;
   int hours = 0, minutes = 0, n = 0;
-  char sign = 0, suffix[8] = "";
+  char sign = 0, suffix[32] = "";
   if (*zone == '\0') {
   } else if (std::strcmp(zone, "Z") == 0) {
     std::strcpy(suffix, "Z");
@@ -210,7 +210,7 @@ bool ZoneSuffix(const char* zone, char* out, size_t size) {
     zone += n;
     if (*zone == ':') ++zone;
     if (*zone != '\0' && (std::sscanf(zone, "%2d%n", &minutes, &n) != 1 || n != 2 || zone[n] != '\0')) return false;
-    if (hours > 14 || minutes > 59) return false;
+    if (hours < 0 || hours > 14 || minutes < 0 || minutes > 59) return false;
     std::snprintf(suffix, sizeof suffix, "%c%02d:%02d", sign, hours, minutes);
   } else {
     return false;
@@ -507,33 +507,37 @@ void PutPngTextInPlace(PhotoMetadata* m) {
 
 bool XmpDate(const std::string& text, std::string* iso) {
   int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, n = 0;
-  char zone[8] = {};
+  const auto valid = [&] {
+    return y >= 0 && y <= 9999 && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h >= 0 && h <= 23 && mi >= 0 &&
+           mi <= 59 && s >= 0 && s <= 60;
+  };
   const char* c = text.c_str();
   while (*c == ' ') ++c;
-  char out[40];
+  char out[96];
   // ISO 8601 ("2026-12-08T12:00:00+01:00", the date alone) and EXIF's
   // "2026:12:08 12:00:00".
   char sep = 0, dsep = 0;
   if (std::sscanf(c, "%4d%c%2d%*c%2d%n", &y, &dsep, &mo, &d, &n) == 4 && (dsep == '-' || dsep == ':') && n == 10) {
     const char* rest = c + n;
     if (*rest == '\0') {
+      if (!valid()) return false;
       std::snprintf(out, sizeof out, "%04d-%02d-%02d", y, mo, d);
     } else if (std::sscanf(rest, "%c%2d:%2d%n", &sep, &h, &mi, &n) == 3 && (sep == 'T' || sep == ' ') && n == 6) {
       rest += n;
       if (std::sscanf(rest, ":%2d%n", &s, &n) == 1 && n == 3) rest += n;
       while (*rest == '.' || (*rest >= '0' && *rest <= '9')) ++rest;  // fractions of a second
+      if (!valid()) return false;
       std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d", y, mo, d, h, mi, s);
       if (!ZoneSuffix(rest, out, sizeof out)) return false;
     } else {
       return false;
     }
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return false;
     *iso = out;
     return true;
   }
   // RFC 1123, PNG's own suggestion: "Tue, 08 Dec 2026 12:00:00 GMT".
   static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
-  char month[4] = {};
+  char month[4] = {}, zone[8] = {};
   if (std::strchr(c, ',') != nullptr) c = std::strchr(c, ',') + 1;
   if (std::sscanf(c, "%2d %3s %4d %2d:%2d%n", &d, month, &y, &h, &mi, &n) != 5) return false;
   const char* rest = c + n;
@@ -541,7 +545,7 @@ bool XmpDate(const std::string& text, std::string* iso) {
   const char* found = std::strstr(kMonths, month);
   if (std::strlen(month) != 3 || found == nullptr || (found - kMonths) % 3 != 0) return false;
   mo = static_cast<int>(found - kMonths) / 3 + 1;
-  if (d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return false;
+  if (!valid()) return false;
   std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d", y, mo, d, h, mi, s);
   while (*rest == ' ') ++rest;
   if (std::sscanf(rest, "%7s", zone) == 1 &&

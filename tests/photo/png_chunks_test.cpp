@@ -40,8 +40,9 @@ const Chunks kCarried = {
     {"cHRM", Bytes(32, 1)},
     {"sRGB", {0}},
     {"tEXt", Data(std::string("Title\0Caf\xe9", 10))},
-    {"zTXt", Data(std::string("Description\0\0", 13) +
-                  "\x78\x9c\xab\xca\x2c\x28\x48\x4d\x51\x28\x49\xad\x28\x01\x00\x1a\xf1\x04\x72")},
+    {"zTXt", Data(std::string("Description\0\0\x78\x9c\xab\xca\x2c\x28\x48\x4d\x51\x28\x49\xad\x28\x01\x00\x1a\xf1"
+                              "\x04\x72",
+                              32))},
     {"iTXt", Data(std::string("Note\0\0\0fr\0Remarque\0une note", 26))},
     {"prVt", {1, 2, 3}},  // a private chunk marked safe to copy
     {"tEXt", Data(std::string("Comment\0kept", 12))},
@@ -51,10 +52,12 @@ TEST(PngChunks, EveryTextAndColourChunkIsCarriedAsItIs) {
   Chunks file = {{"bKGD", {0, 1, 0, 2, 0, 3}}, {"tIME", Bytes(7, 1)}, {"prVT", {4}}};  // not carried
   file.insert(file.begin() + 1, kCarried.begin(), kCarried.end());
   const std::string packet = "<x:xmpmeta><rdf:RDF><rdf:Description/></rdf:RDF></x:xmpmeta>";
-  file.push_back({"zTXt", Data(std::string("XML:com.adobe.xmp\0\0", 19) +
-                               "\x78\x9c\xb3\xa9\xb0\xaa\xc8\x2d\xc8\x4d\x2d\x49\xb4\xb3\x29\x4a\x49\xb3\x0a\x72\x71"
-                               "\x83\x30\x5c\x52\x8b\x93\x8b\x32\x0b\x4a\x32\xf3\xf3\xf4\xed\x6c\xf4\xe1\x72\xfa\x08"
-                               "\x0d\x00\x83\xc8\x14\xea")});
+  Bytes xmp_chunk = Data(std::string("XML:com.adobe.xmp\0\0", 19));
+  xmp_chunk.insert(xmp_chunk.end(),
+                   {0x78, 0x9c, 0xb3, 0xa9, 0xb0, 0xaa, 0xc8, 0x2d, 0xc8, 0x4d, 0x2d, 0x49, 0xb4, 0xb3, 0x29, 0x4a,
+                    0x49, 0xb3, 0x0a, 0x72, 0x71, 0x83, 0x30, 0x5c, 0x52, 0x8b, 0x93, 0x8b, 0x32, 0x0b, 0x4a, 0x32,
+                    0xf3, 0xf3, 0xf4, 0xed, 0x6c, 0xf4, 0xe1, 0x72, 0xfa, 0x08, 0x0d, 0x00, 0x83, 0xc8, 0x14, 0xea});
+  file.push_back({"zTXt", xmp_chunk});
   const Bytes png = PngFile(file);
   PhotoMetadata read;
   EXPECT_EQ(ReadPngMetadata(png.data(), png.size(), &read), "");
@@ -90,7 +93,7 @@ TEST(PngText, StandardKeywordsTakeTheirXmpAndExifPlacesAndTheRestIsNamed) {
   PhotoMetadata m;
   m.png_chunks = ChunkBytes({
       {"tEXt", Data(std::string("Title\0Caf\xe9", 10))},
-      {"iTXt", Data(std::string("Author\0\0\0en\0\0Ann \xc3\x93", 20))},
+      {"iTXt", Data(std::string("Author\0\0\0en\0\0Ann \xc3\x93", 19))},
       {"tEXt", Data(std::string("Creation Time\0Tue, 08 Dec 2026 12:00:00 GMT", 43))},
       {"tEXt", Data(std::string("Software\0paint", 14))},
       {"tEXt", Data(std::string("Copyright\0cc", 12))},
