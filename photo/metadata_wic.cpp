@@ -52,8 +52,10 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   const bool jpeg = options.format == PhotoFormat::kJpeg;
   std::string text = jpeg ? JpegMetadataTooLarge(m) : "";
   const std::string png_text = PngTextWithoutPlace(m, jpeg);
-  if (!png_text.empty()) AddToList(&text, png_text);
-  if (jpeg) return text;
+  if (jpeg) {
+    if (!png_text.empty()) AddToList(&text, png_text);
+    return text;
+  }
   if (!m.exif.empty()) AddToList(&text, "EXIF");
   if (!m.iptc.empty()) AddToList(&text, "IPTC");
   if (!m.xmp.empty()) AddToList(&text, "XMP");
@@ -61,5 +63,6 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   if (!m.icc.empty() && (options.format == PhotoFormat::kBmp || !TiffTakesProfile(m.icc))) {
     AddToList(&text, "ICC profile");
   }
+  if (!png_text.empty()) AddToList(&text, png_text);
   return text;
 }

@@ -407,12 +407,12 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
       return vips_pngsave_buffer(image, buffer, size, "compression", 6, "filter", VIPS_FOREIGN_PNG_FILTER_ALL,
                                  "strip", strip, nullptr);
     case PhotoFormat::kTiff: {
-      // A TIFF's own compression where libtiff has it, else LZW.
-      VipsForeignTiffCompression compression = VIPS_FOREIGN_TIFF_COMPRESSION_LZW;
-      if (photo.tiff_compression == 1) compression = VIPS_FOREIGN_TIFF_COMPRESSION_NONE;
-      if (photo.tiff_compression == 8 || photo.tiff_compression == 32946)
-        compression = VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE;
-      if (photo.tiff_compression == 32773) compression = VIPS_FOREIGN_TIFF_COMPRESSION_PACKBITS;
+      // A TIFF's own compression (photo/tiff_directory), else LZW.
+      const int kept = TiffCompressionKept(photo.tiff_compression);
+      const VipsForeignTiffCompression compression = kept == 1       ? VIPS_FOREIGN_TIFF_COMPRESSION_NONE
+                                                     : kept == 8     ? VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE
+                                                     : kept == 32773 ? VIPS_FOREIGN_TIFF_COMPRESSION_PACKBITS
+                                                                     : VIPS_FOREIGN_TIFF_COMPRESSION_LZW;
       const VipsForeignTiffPredictor predictor =
           compression == VIPS_FOREIGN_TIFF_COMPRESSION_NONE || compression == VIPS_FOREIGN_TIFF_COMPRESSION_PACKBITS
               ? VIPS_FOREIGN_TIFF_PREDICTOR_NONE

@@ -392,11 +392,12 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
       SetOption(bag.get(), L"JpegYCrCbSubsampling", value);
     }
   } else if (options.format == PhotoFormat::kTiff) {
-    // A TIFF's own compression where WIC has it, else LZW.
-    WICTiffCompressionOption compression = WICTiffCompressionLZW;
-    if (photo.tiff_compression == 1) compression = WICTiffCompressionNone;
-    if (photo.tiff_compression == 8 || photo.tiff_compression == 32946) compression = WICTiffCompressionZIP;
-    if (photo.tiff_compression == 32773) compression = WICTiffCompressionRLE;
+    // A TIFF's own compression (photo/tiff_directory), else LZW.
+    const int kept = TiffCompressionKept(photo.tiff_compression);
+    const WICTiffCompressionOption compression = kept == 1       ? WICTiffCompressionNone
+                                                 : kept == 8     ? WICTiffCompressionZIP
+                                                 : kept == 32773 ? WICTiffCompressionRLE
+                                                                 : WICTiffCompressionLZW;
     value.vt = VT_UI1;
     value.bVal = static_cast<BYTE>(compression);
     SetOption(bag.get(), L"TiffCompressionMethod", value);

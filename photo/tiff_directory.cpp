@@ -113,6 +113,22 @@ int ExifOrientation(const std::vector<uint8_t>& exif) {
   return TiffOrientation(exif.data() + start, exif.size() - start);
 }
 
+int TiffCompressionKept(int source) {
+  if (source == 32946) return 8;
+  return source == 1 || source == 8 || source == 32773 ? source : 5;
+}
+
+std::string TiffCompressionName(int compression) {
+  switch (compression) {
+    case 1: return "none";
+    case 5: return "LZW";
+    case 8:
+    case 32946: return "Deflate";
+    case 32773: return "PackBits";
+  }
+  return "compression " + std::to_string(compression);
+}
+
 bool TiffLayoutTag(uint16_t tag) {
   static const uint16_t kTags[] = {0x00fe, 0x00ff, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x010a, 0x0111, 0x0115,
                                    0x0116, 0x0117, 0x011c, 0x013d, 0x0140, 0x0142, 0x0143, 0x0144, 0x0145, 0x014a,

@@ -43,6 +43,13 @@ uint32_t TiffFirstDirectory(const uint8_t* header);
 // compression, 259; the rows per strip, 278); 0 when it holds none.
 uint32_t TiffDirectoryNumber(const TiffHead& head, uint16_t tag);
 
+// The compression a TIFF written from a file of `source` compression has
+// (the Compression tag's values): none (1), LZW (5), Deflate (8; Adobe's 32946
+// too) and PackBits (32773) kept, anything else LZW. And a compression's
+// name ("LZW").
+int TiffCompressionKept(int source);
+std::string TiffCompressionName(int compression);
+
 // Tags of IFD0 that describe how a TIFF file lays out its pixels, and the
 // blocks a TIFF file keeps in tags (XMP, IPTC, ICC profile, Photoshop
 // resources): none of them belongs in the EXIF block of another file.

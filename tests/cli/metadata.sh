@@ -246,7 +246,7 @@ grep -q "left out" texts.err && fail "texts.png --in-place said something was le
 for out in texts-out.jpg texts-out.tif; do
   host filter --set ToneFilter=1 texts.png "$out" 2>err.txt || { fail "texts.png -> $out: $(cat err.txt)"; continue; }
   if [ "$HOST_KIND" = windows ] && [ "$out" = texts-out.tif ]; then
-    grep -q "texts.png -> texts-out.tif: left out, .*PNG text Title, Author, Copyright, Software, Creation Time, .*date:create" err.txt ||
+    grep -q "texts.png -> texts-out.tif: left out, .* tiff file: XMP, PNG text .*Author, .*Title, Description, Note$" err.txt ||
       fail "texts.png -> $out: the PNG text left out is not named: $(cat err.txt)"
     continue
   fi
@@ -264,8 +264,11 @@ done
 for kind in LZW Zip None; do
   convert -size 16x12 gradient:red-blue -depth 8 -compress $kind "c-$kind.tif"
   host filter --set ToneFilter=1 "c-$kind.tif" "c-$kind-out.tif" 2>err.txt || fail "c-$kind.tif: $(cat err.txt)"
+  # (Wine's encoder writes every TIFF uncompressed, and each picture says so.)
   [ "$(identify -format %C "c-$kind-out.tif")" = "$(identify -format %C "c-$kind.tif")" ] ||
-    fail "c-$kind.tif written $(identify -format %C "c-$kind-out.tif"), not $(identify -format %C "c-$kind.tif")"
+    { [ "$HOST_KIND" = windows ] && [ $kind != None ] &&
+      grep -q "c-$kind.tif -> c-$kind-out.tif: the encoder did not do all that was asked: compression none where" err.txt; } ||
+    fail "c-$kind.tif written $(identify -format %C "c-$kind-out.tif"), not $(identify -format %C "c-$kind.tif"): $(cat err.txt)"
   # (exiftool counts Adobe's Deflate, 8, as no baseline compression.)
   warnings=$(exiftool -validate -warning -a "c-$kind-out.tif" | grep -v "Validate *: \|0x0103 Compression")
   [ -z "$warnings" ] || fail "c-$kind-out.tif: $warnings"

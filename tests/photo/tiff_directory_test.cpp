@@ -165,8 +165,8 @@ TEST(ExifUpright, LayoutTagsGoThePixelDimensionsFollowAndTheThumbnailIsMeasured)
   for (bool big : {false, true}) {
     SCOPED_TRACE(big ? "MM" : "II");
     const OrderedWriter camera = CameraExif(big);
-    std::vector<uint8_t> exif = {'E', 'x', 'i', 'f', 0, 0};
-    exif.insert(exif.end(), camera.bytes.begin(), camera.bytes.end());
+    std::vector<uint8_t> exif = camera.bytes;
+    exif.insert(exif.begin(), {'E', 'x', 'i', 'f', 0, 0});
     int side = 0;
     ASSERT_TRUE(MakeExifUpright(&exif, 20, 10, &side));
     EXPECT_EQ(side, 48);
