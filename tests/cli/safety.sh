@@ -85,6 +85,8 @@ interrupt_at_first_written() {
   wait "$pid"
 }
 sample=$SOURCE_DIR/samples/coffee.png
+small=small.png  # for the cases where the picture's size does not matter
+convert "$sample" -resize 60x40 "$small"
 tone="--set ToneFilter=1"
 
 # 1. A picture named like the old temporary name is still there.
@@ -256,16 +258,16 @@ grep -q "GammaAdj	i	1" t8/p.store || fail "--save-store did not write GammaAdj"
 host filter --store t8/missing.store "$sample" t8/d.png 2>t8.err; rc=$?; check
 [ $rc -eq 3 ] && grep -q "t8/missing.store" t8.err || fail "a missing store: exit $rc: $(cat t8.err)"
 # A missing store is made by --save-store.
-host filter --store t8/new.store --set Defog=1 --save-store "$sample" t8/e.png 2>t8.err; rc=$?; check
+host filter --store t8/new.store --set Defog=1 --save-store "$small" t8/e.png 2>t8.err; rc=$?; check
 [ $rc -eq 0 ] && grep -q "Defog	i	1" t8/new.store || fail "--save-store of a missing store: exit $rc: $(cat t8.err)"
 # A --preset value with a "." or a "/" is a store's path, never a preset's
 # name: read like --store, and written back by --save-store.
 printf 'ChromalinePlugIn\tToneFilter\ti\t1\n' >mine.store
-host filter --preset mine.store "$sample" t8/mine.png 2>t8.err; rc=$?; check
-host filter --store mine.store "$sample" t8/store.png 2>/dev/null
+host filter --preset mine.store "$small" t8/mine.png 2>t8.err; rc=$?; check
+host filter --store mine.store "$small" t8/store.png 2>/dev/null
 [ $rc -eq 0 ] && host compare t8/mine.png t8/store.png >/dev/null ||
   fail "--preset mine.store: exit $rc, not the store mine.store: $(cat t8.err)"
-host filter --preset ./mine.store --set Defog=1 --save-store "$sample" t8/saved.png 2>t8.err; rc=$?; check
+host filter --preset ./mine.store --set Defog=1 --save-store "$small" t8/saved.png 2>t8.err; rc=$?; check
 [ $rc -eq 0 ] && grep -q "Defog	i	1" mine.store ||
   fail "--preset ./mine.store --save-store: exit $rc, the store not written back: $(cat t8.err)"
 
@@ -312,8 +314,8 @@ host filter --set ToneFilter=1 "$sample" t9/x.xyz 2>t9.err; rc=$?; check
 # The presets are found beside the program, never in the current folder,
 # and hold the stages the manual names.
 mkdir presets && printf 'ChromalinePlugIn\tToneFilter\ti\t1\n' >presets/crisp.store
-host filter --preset crisp "$sample" t9/crisp.png 2>/dev/null; check
-host filter --store "$SOURCE_DIR/presets/crisp.store" "$sample" t9/crisp-store.png 2>/dev/null
+host filter --preset crisp "$small" t9/crisp.png 2>/dev/null; check
+host filter --store "$SOURCE_DIR/presets/crisp.store" "$small" t9/crisp-store.png 2>/dev/null
 host compare t9/crisp.png t9/crisp-store.png >/dev/null || fail "--preset crisp read ./presets/crisp.store"
 shipped=(
   "crisp|unsharp mask (radius 1.2, amount 180 %, threshold 2)"
@@ -323,8 +325,8 @@ shipped=(
 )
 for row in "${shipped[@]}"; do
   IFS='|' read -r preset stages <<<"$row"
-  host filter -v --preset "$preset" "$sample" "t9/$preset.bmp" 2>t9.err; rc=$?; check
-  [ $rc -eq 0 ] && grep -qF "coffee.png: $stages [from" t9.err || fail "--preset $preset: exit $rc, not $stages: $(cat t9.err)"
+  host filter -v --preset "$preset" "$small" "t9/$preset.bmp" 2>t9.err; rc=$?; check
+  [ $rc -eq 0 ] && grep -qF "small.png: $stages [from" t9.err || fail "--preset $preset: exit $rc, not $stages: $(cat t9.err)"
 done
 # Names in any case (keys and presets), the store's spelling wins; the same picture as exact names.
 host filter --preset CRISP "$sample" t9/upper.png 2>t9.err; rc=$?; check
@@ -362,7 +364,7 @@ for args in "${do_nothing[@]}"; do
 done
 # Enabled held as a real: 1 filters as an integer 1 does.
 printf 'ChromalinePlugIn\tEnabled\td\t1\nChromalinePlugIn\tToneFilter\ti\t1\n' >t10/on-real.store
-host filter --store t10/on-real.store t10/pic.png t10/on-real.png 2>t10.err; rc=$?; check
+host filter --store t10/on-real.store "$small" t10/on-real.png 2>t10.err; rc=$?; check
 [ $rc -eq 0 ] && [ -s t10/on-real.png ] || fail "a store holding Enabled d 1: exit $rc, not filtered: $(cat t10.err)"
 mkdir t10/own && cp "$sample" t10/own/pic.png
 printf '[ChromalinePlugIn]\r\nUSMEnable=1\r\nUSMAmount=9999\r\nUSMRadius=-5.00\r\n' >t10/own/pic.zprop
@@ -382,7 +384,7 @@ host filter --store t10/wide.store --suffix _w t10/z/p.png 2>t10.err; rc=$?; che
 # Two folders' zprop.ini, each holding the value for two pictures: one
 # warning per file, not per picture, nor one for the run.
 mkdir -p t10/walk/sub
-for f in t10/walk/a.png t10/walk/b.png t10/walk/sub/c.png t10/walk/sub/d.png; do cp "$sample" "$f"; done
+for f in t10/walk/a.png t10/walk/b.png t10/walk/sub/c.png t10/walk/sub/d.png; do cp "$small" "$f"; done
 for d in t10/walk t10/walk/sub; do printf '[ChromalinePlugIn]\r\nUSMEnable=1\r\nUSMAmount=9999\r\n' >"$d/zprop.ini"; done
 host filter -r --suffix _w t10/walk 2>t10.err; rc=$?; check
 [ $rc -eq 0 ] && [ "$(grep -c "USMAmount 9999" t10.err)" = 2 ] && grep -Eq "walk[/\\]zprop.ini: USMAmount 9999" t10.err &&
@@ -408,12 +410,12 @@ host filter $tone -q missing.png t11.png 2>t11.err; rc=$?; check
 host compare "$sample" t9/exact.png >/dev/null 2>&1; rc=$?; check
 [ $rc -eq 1 ] || fail "compare of two different pictures: exit $rc, expected 1"
 # --plugin is the plug-in loaded; --bitmap 32 and ddb give the pixels 24 gives.
-host filter $tone --plugin nowhere/none.so "$sample" t11.png 2>t11.err; rc=$?; check
+host filter $tone --plugin nowhere/none.so "$small" t11.png 2>t11.err; rc=$?; check
 [ $rc -eq 3 ] && grep -q "nowhere.none.so" t11.err && [ ! -e t11.png ] ||
   fail "--plugin nowhere/none.so: exit $rc, not refused naming it: $(cat t11.err)"
-host filter $sharpen "$sample" t11-24.png 2>/dev/null
+host filter $sharpen "$small" t11-24.png 2>/dev/null
 for kind in 32 ddb; do
-  host filter $sharpen --bitmap $kind "$sample" "t11-$kind.png" 2>t11.err; rc=$?; check
+  host filter $sharpen --bitmap $kind "$small" "t11-$kind.png" 2>t11.err; rc=$?; check
   [ $rc -eq 0 ] && host compare t11-24.png "t11-$kind.png" >/dev/null || fail "--bitmap $kind: exit $rc, not the pixels of 24: $(cat t11.err)"
 done
 
@@ -715,7 +717,7 @@ host filter $tone --suffix -gray t22/coffee.png t22/coffee-gray.png 2>t22.err; r
 [ $rc -eq 0 ] && [ ! -e t22/coffee-gray-gray.png ] && grep "coffee-gray.png" t22.err | grep -q "suffix" ||
   fail "--suffix -gray given its own output: exit $rc, $(ls t22 | tr '\n' ' '): $(cat t22.err)"
 # The same over a folder walk: the second run takes no output for a picture.
-mkdir -p t22/walk/sub && cp "$sample" t22/walk/a.png && cp "$sample" t22/walk/sub/b.png
+mkdir -p t22/walk/sub && cp "$small" t22/walk/a.png && cp "$small" t22/walk/sub/b.png
 for run in first second; do
   host filter $tone -r --suffix -gray t22/walk 2>t22.err; rc=$?; check
   found=$(find t22/walk -type f | LC_ALL=C sort | tr '\n' ' ')
@@ -732,9 +734,9 @@ host filter -o t22/pairs t22/in 2>t22.err; rc=$?; check
   fail "a batch where only a.png's own settings file switches a stage on: exit $rc: $(cat t22.err)"
 # --ignore-local: the picture's own file (sepia here) does not apply; the
 # global settings do, and the output is where it was asked.
-mkdir t22/local && cp "$sample" t22/local/p.png && printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t22/local/p.zprop
+mkdir t22/local && cp "$small" t22/local/p.png && printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t22/local/p.zprop
 host filter --set USMEnable=1 --ignore-local t22/local/p.png t22/local/out.png 2>t22.err; rc=$?; check
-host filter --set USMEnable=1 "$sample" t22/sharpened.png 2>/dev/null
+host filter --set USMEnable=1 "$small" t22/sharpened.png 2>/dev/null
 [ $rc -eq 0 ] && host compare t22/local/out.png t22/sharpened.png >/dev/null ||
   fail "--ignore-local: exit $rc, not the global settings alone: $(cat t22.err)"
 
