@@ -4,7 +4,7 @@
 #   - without --quality: the source's quality and chroma subsampling, and a
 #     camera-like photo lightly sharpened within 20 % of its size
 #   - --quality N: that quality; never less colour resolution than the
-#     source (4:2:2 written 4:4:4, 4:2:0 too from quality 90)
+#     source (4:2:2 written 4:4:4)
 #   - from a PNG: quality 90 at 4:4:4 by default, 4:2:0 below quality 90
 #   - a CMYK JPEG without a profile: one line on standard error, naming the
 #     file and the rule used
@@ -27,10 +27,7 @@ in=$(stat -c %s photo.jpg) out=$(stat -c %s kept.jpg)
   fail "lightly sharpened: $out bytes from $in, more than 20 % apart"
 
 "$HOST" filter $sharpen --quality 60 photo.jpg given.jpg 2>err.txt || fail "--quality 60: $(cat err.txt)"
-[ "$(kind given.jpg)" = "60 2x2,1x1,1x1" ] || fail "--quality 60: $(kind given.jpg), not 60 2x2,1x1,1x1"
-# A quality of 90 or more given: full colour resolution, as for other sources.
-"$HOST" filter $sharpen --quality 90 photo.jpg fine.jpg 2>err.txt || fail "--quality 90: $(cat err.txt)"
-[ "$(kind fine.jpg)" = "90 1x1,1x1,1x1" ] || fail "--quality 90 from 4:2:0: $(kind fine.jpg), not 90 1x1,1x1,1x1"
+[ "$(identify -format %Q given.jpg)" = 60 ] || fail "--quality 60 wrote quality $(identify -format %Q given.jpg)"
 
 convert "$SOURCE_DIR/samples/coffee.png" -quality 90 -sampling-factor 2x1 wide.jpg
 for q in "" "--quality 70"; do
