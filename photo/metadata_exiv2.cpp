@@ -1,5 +1,6 @@
 // exiv2 reads the blocks of a picture file libvips does not hand over, and
-// writes into libvips' JPEG and TIFF output what libvips leaves out there.
+// writes into libvips' TIFF output what libvips leaves out there (a JPEG's
+// header segments are all written by photo/jpeg_segments).
 // PNG output needs no exiv2 pass (it would turn the eXIf chunk into a text
 // chunk): libvips writes its EXIF, XMP, ICC profile and comment, and one
 // text chunk of our own adds the IPTC block.
@@ -242,16 +243,15 @@ bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat form
     }
     return true;
   }
-  const bool tiff = format == PhotoFormat::kTiff;
-  if (format != PhotoFormat::kJpeg && !tiff) return true;
-  if (metadata.iptc.empty() && metadata.comment.empty() && (!tiff || metadata.exif.empty())) return true;
+  if (format != PhotoFormat::kTiff) return true;
+  if (metadata.iptc.empty() && metadata.comment.empty() && metadata.exif.empty()) return true;
   StartExiv2();
   try {
     const std::unique_ptr<Exiv2::Image> image =
         Own(Exiv2::ImageFactory::open(bytes->data(), static_cast<long>(bytes->size())));
     image->readMetadata();
     Exiv2::ExifData& exif = image->exifData();
-    if (tiff && !metadata.exif.empty()) {
+    if (!metadata.exif.empty()) {
       // Tag by tag into what libvips wrote: its layout tags stay (the kept
       // block has none), the kept block's tags win elsewhere, except those
       // that describe compressed data only (components, bits per pixel,
@@ -274,8 +274,7 @@ bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat form
     }
     if (!metadata.comment.empty()) {
       const Exiv2::ExifKey description("Exif.Image.ImageDescription");
-      if (!tiff) image->setComment(metadata.comment);
-      else if (exif.findKey(description) == exif.end()) exif[description.key()] = metadata.comment;
+      if (exif.findKey(description) == exif.end()) exif[description.key()] = metadata.comment;
     }
     image->writeXmpFromPacket(true);  // libvips' packet as it is
     image->writeMetadata();
@@ -298,6 +297,7 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   const bool bmp = options.format == PhotoFormat::kBmp;  // a BMP file has no place for any of them
   // A TIFF file's one image description holds the EXIF one first.
   const bool tiff_comment = options.format == PhotoFormat::kTiff && !m.comment.empty() && ExifHasDescription(m.exif);
+  if (options.format == PhotoFormat::kJpeg) return JpegMetadataTooLarge(m);
   std::string text;
   if (bmp && !m.exif.empty()) AddToList(&text, "EXIF");
   if (bmp && !m.iptc.empty()) AddToList(&text, "IPTC");

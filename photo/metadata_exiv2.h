@@ -34,8 +34,8 @@ FileMetadata ReadMetadataExiv2(const std::string& path);
 void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::string* note);
 
 // Writes into the bytes libvips encoded what libvips does not write there:
-// IPTC and the comment into JPEG, EXIF, IPTC and the comment (as the image
-// description) into TIFF, through exiv2; IPTC into PNG as a text chunk.
+// EXIF, IPTC and the comment (as the image description) into TIFF, through
+// exiv2; IPTC into PNG as a text chunk. (JPEG: AddJpegMetadata.)
 // False with the reason in *error.
 bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat format, std::vector<uint8_t>* bytes,
                                  std::string* error);

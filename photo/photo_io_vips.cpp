@@ -16,8 +16,9 @@
 
 #include "photo/cmyk_profile.h"
 #include "photo/codec_rules.h"
-#include "photo/metadata_exiv2.h"
 #include "photo/jpeg_encoding.h"
+#include "photo/jpeg_segments.h"
+#include "photo/metadata_exiv2.h"
 #include "photo/photo_io.h"
 
 namespace {
@@ -199,6 +200,18 @@ void SwapRedBlue(const uint8_t* from, uint8_t* to, size_t pixels, size_t to_step
   }
 }
 
+// How a JPEG file was encoded, and its XMP packet with any extended part
+// merged in (libvips and exiv2 hand over the standard packet alone), from
+// the file's head; what could not be merged goes to *problem.
+void ReadJpegHeadOf(const std::string& path, Photo* photo, std::vector<uint8_t>* xmp, std::string* problem) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return;
+  const std::vector<uint8_t> head = ReadJpegHead(file);
+  std::fclose(file);
+  JpegEncodingFromHead(head.data(), head.size(), &photo->jpeg);
+  AddToList(problem, ReadJpegXmp(head.data(), head.size(), xmp), "; ");
+}
+
 bool Decode(const std::string& path, Photo* photo) {
   FileMetadata found = ReadMetadataExiv2(path);
   VipsImage* step = Open(path, found.orientation, &photo->orientation);
@@ -207,8 +220,10 @@ bool Decode(const std::string& path, Photo* photo) {
   if (vips_autorot(file.get(), &step, nullptr) != 0) return false;
   ImageRef upright(step);
   const char* loader = nullptr;
+  std::vector<uint8_t> jpeg_xmp;
+  std::string problem = found.problem;
   if (vips_image_get_string(file.get(), "vips-loader", &loader) == 0 && std::strcmp(loader, "jpegload") == 0) {
-    ReadJpegEncoding(path, &photo->jpeg);
+    ReadJpegHeadOf(path, photo, &jpeg_xmp, &problem);
   }
 
   // libvips gives pixels per millimetre, 1 where the file gave none (it
@@ -224,7 +239,7 @@ bool Decode(const std::string& path, Photo* photo) {
   photo->palette = vips_image_get_typeof(file.get(), "palette-bit-depth") != 0 ||
                    vips_image_get_typeof(file.get(), "palette") != 0;
   photo->metadata.exif = Blob(upright.get(), VIPS_META_EXIF_NAME);
-  photo->metadata.xmp = Blob(upright.get(), VIPS_META_XMP_NAME);
+  photo->metadata.xmp = jpeg_xmp.empty() ? Blob(upright.get(), VIPS_META_XMP_NAME) : std::move(jpeg_xmp);
   // A CMYK profile no longer describes the sRGB rows the filters get.
   if (!cmyk) photo->metadata.icc = Blob(upright.get(), VIPS_META_ICC_NAME);
   PhotoMetadata& meta = photo->metadata;
@@ -232,7 +247,6 @@ bool Decode(const std::string& path, Photo* photo) {
   if (meta.xmp.empty()) meta.xmp = std::move(found.blocks.xmp);
   meta.iptc = std::move(found.blocks.iptc);
   meta.comment = std::move(found.blocks.comment);
-  std::string problem = found.problem;
   MakeMetadataUpright(&meta, upright->Xsize, upright->Ysize, &problem);
   if (!problem.empty()) photo->notes.push_back(problem);
 
@@ -348,8 +362,11 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
 // bench/photo_codecs_speed).
 // JPEG: a JPEG's own quality and kind of Huffman tables where asked, else
 // the quality given and standard tables; the chroma subsampling of a JPEG
-// source or finer, else libvips' rule (full-resolution colour from quality
-// 90 up); progressive whenever the source was.
+// source or finer, whatever the quality, else libvips' rule (full-resolution
+// colour from quality 90 up); progressive whenever the source was. No
+// metadata: the header segments are the photo's own, put in after
+// (AddJpegMetadata), as libvips would add an EXIF block to a JPEG that had
+// none and leave out its JFIF segment.
 int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, bool with_alpha, void** buffer,
          size_t* size) {
   const gboolean strip = options.keep_metadata ? FALSE : TRUE;
@@ -364,7 +381,6 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
       if (source.quality > 0 && !photo.gray) {
         const bool half_both = source.subsampling_x == 2 && source.subsampling_y == 2;
         subsample = half_both ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF;
-        if (!like_source && options.quality >= 90) subsample = VIPS_FOREIGN_SUBSAMPLE_OFF;
       }
       // Optimised Huffman tables make the file a tenth to a quarter smaller
       // but cost a second pass over the whole picture (bench/
@@ -375,7 +391,7 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
       const gboolean optimize = like_source && source.optimized_huffman ? TRUE : FALSE;
       return vips_jpegsave_buffer(image, buffer, size, "Q", like_source ? source.quality : options.quality,
                                   "subsample_mode", subsample, "interlace", source.progressive ? TRUE : FALSE,
-                                  "optimize_coding", optimize, "strip", strip, nullptr);
+                                  "optimize_coding", optimize, "strip", TRUE, nullptr);
     }
     case PhotoFormat::kPng:
       return vips_pngsave_buffer(image, buffer, size, "compression", 6, "filter", VIPS_FOREIGN_PNG_FILTER_ALL,
@@ -452,17 +468,19 @@ bool Thumbnail(VipsImage* picture, int side, std::vector<uint8_t>* jpeg) {
 }
 
 // The EXIF block of a JPEG or PNG output carries a new thumbnail where the
-// file had one. Without it the block goes as it is, thumbnail-less.
-void RemakeThumbnail(const Photo& photo, const EncodeOptions& options, VipsImage* assembled) {
+// file had one (set on the assembled image too, for the PNG saver). Without
+// it the block goes as it is, thumbnail-less.
+std::vector<uint8_t> RemakeThumbnail(const Photo& photo, const EncodeOptions& options, VipsImage* assembled) {
   const PhotoMetadata& meta = photo.metadata;
   const bool holds = options.format == PhotoFormat::kJpeg || options.format == PhotoFormat::kPng;
-  if (!options.keep_metadata || !holds || meta.thumbnail_side <= 0 || meta.exif.empty()) return;
+  if (!options.keep_metadata || !holds || meta.thumbnail_side <= 0 || meta.exif.empty()) return meta.exif;
   std::vector<uint8_t> jpeg, exif = meta.exif;
   if (!Thumbnail(assembled, meta.thumbnail_side, &jpeg) || !PutExifThumbnail(&exif, jpeg)) {
     vips_error_clear();
-    return;
+    return meta.exif;
   }
   vips_image_set_blob_copy(assembled, VIPS_META_EXIF_NAME, exif.data(), exif.size());
+  return exif;
 }
 
 }  // namespace
@@ -502,7 +520,12 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   const bool gray = photo.gray && AllGray(photo.image);
   std::vector<uint8_t> rows;
   ImageRef assembled = Assemble(photo, gray, with_alpha, options.keep_metadata, &rows);
-  if (assembled) RemakeThumbnail(photo, options, assembled.get());
+  PhotoMetadata kept;
+  if (assembled && options.keep_metadata) {
+    kept = photo.metadata;
+    kept.exif = RemakeThumbnail(photo, options, assembled.get());
+    if (!ProfileFits(kept.icc, gray)) kept.icc.clear();
+  }
   void* buffer = nullptr;
   size_t size = 0;
   if (!assembled || Save(assembled.get(), photo, options, with_alpha, &buffer, &size) != 0) {
@@ -512,6 +535,13 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   const uint8_t* data = static_cast<const uint8_t*>(buffer);
   bytes->assign(data, data + size);
   g_free(buffer);
+  if (options.format == PhotoFormat::kJpeg) {
+    if (!AddJpegMetadata(bytes, JfifPayload(photo), kept)) {
+      *error = "cannot encode as jpeg (the encoder's output cannot be read back as a JPEG file)";
+      return false;
+    }
+    return true;
+  }
   if (options.keep_metadata && !AddMetadataLibvipsLeavesOut(photo.metadata, options.format, bytes, error)) {
     *error = std::string("cannot encode as ") + PhotoFormatName(options.format) + " (" + *error + ")";
     return false;
