@@ -55,10 +55,10 @@ bool ForEachJpegSegment(const uint8_t* data, size_t size,
 std::vector<uint8_t> ReadJpegHead(std::FILE* file);
 
 // What is wrong with the bytes of a JPEG file a decoder refused, for the
-// message that names it: "its JPEG header is damaged" (a segment runs past
-// the file or is cut, no frame or no table before the scan), "not a
-// complete JPEG file ..." (no end-of-image marker after the scan); empty
-// when the bytes are no JPEG or look whole.
+// message that names it: "not a complete JPEG file: ..." (it ends inside a
+// header segment, or has no end-of-image marker after the scan), "its JPEG
+// header is damaged" (a segment that is none, no frame or no table before
+// the scan); empty when the bytes are no JPEG or look whole.
 std::string JpegDamage(const uint8_t* data, size_t size);
 
 // The EXIF block (APP1 "Exif"), the XMP packet (APP1, Adobe's name, with

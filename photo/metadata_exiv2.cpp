@@ -183,7 +183,21 @@ bool PutExifThumbnail(std::vector<uint8_t>* exif, const std::vector<uint8_t>& jp
   try {
     Exiv2::ExifData data;
     const Exiv2::ByteOrder order = DecodeExif(*exif, &data);
-    Exiv2::ExifThumb(data).setJpegThumbnail(jpeg.data(), static_cast<long>(jpeg.size()));
+    // With the resolution tags a thumbnail's directory must have: the
+    // picture's own where IFD0 gives them, else 72 dots per inch.
+    Exiv2::URational x(72, 1), y(72, 1);
+    uint16_t unit = 2;
+    const auto xres = data.findKey(Exiv2::ExifKey("Exif.Image.XResolution"));
+    const auto yres = data.findKey(Exiv2::ExifKey("Exif.Image.YResolution"));
+    const auto unit_tag = data.findKey(Exiv2::ExifKey("Exif.Image.ResolutionUnit"));
+    if (xres != data.end() && yres != data.end() && xres->toRational().second > 0 && yres->toRational().second > 0) {
+      x = Exiv2::URational(static_cast<uint32_t>(xres->toRational().first),
+                           static_cast<uint32_t>(xres->toRational().second));
+      y = Exiv2::URational(static_cast<uint32_t>(yres->toRational().first),
+                           static_cast<uint32_t>(yres->toRational().second));
+      if (unit_tag != data.end()) unit = static_cast<uint16_t>(unit_tag->toLong());
+    }
+    Exiv2::ExifThumb(data).setJpegThumbnail(jpeg.data(), static_cast<long>(jpeg.size()), x, y, unit);
     std::vector<uint8_t> with = EncodeExif(data, order);
     if (with.empty()) return false;
     *exif = std::move(with);

@@ -143,7 +143,7 @@ convert -size 16x12 xc:orange -units PixelsPerCentimeter -density 37 cm.jpg
 convert -size 16x12 xc:orange -units PixelsPerCentimeter -density 37 cm.png
 for pair in cm.jpg:"1.01 cm 37 37" cm.png:"1.01 inches 94 94" camera.jpg:"1.01 None 1 1"; do
   in=${pair%%:*} want=${pair#*:}
-  out=jfif-${in%.*}.jpg
+  out=jfif-${in/./-}.jpg
   host filter --set GammaAdj=1 --set GammaVal=0.4 "$in" "$out" 2>err.txt || fail "$in -> $out: $(cat err.txt)"
   jfif=$(exiftool -s3 -JFIF:JFIFVersion -JFIF:ResolutionUnit -JFIF:XResolution -JFIF:YResolution "$out" | tr '\n' ' ')
   [ "$jfif" = "$want " ] || fail "$in -> $out: JFIF '$jfif', not '$want'"
@@ -151,13 +151,15 @@ for pair in cm.jpg:"1.01 cm 37 37" cm.png:"1.01 inches 94 94" camera.jpg:"1.01 N
     fail "$in -> $out: exiftool warns: $(exiftool -validate -warning -a "$out")"
   [ "$(exiftool -s3 -n -ExifIFD:ColorSpace "$out")" != 65535 ] || fail "$in -> $out: EXIF colour space uncalibrated"
 done
-[ -z "$(exiftool -s3 -EXIF:all jfif-cm.jpg jfif-cm.png)" ] || fail "a JPEG from a plain JPEG or PNG gained an EXIF block"
-[ "$(tag EXIF:Model jfif-camera.jpg)" = TestCam ] || fail "camera.jpg: EXIF lost beside its JFIF segment"
+for out in jfif-cm-jpg.jpg jfif-cm-png.jpg; do
+  [ -z "$(exiftool -s3 -EXIF:all "$out")" ] || fail "$out: a JPEG from a plain JPEG or PNG gained an EXIF block"
+done
+[ "$(tag EXIF:Model jfif-camera-jpg.jpg)" = TestCam ] || fail "camera.jpg: EXIF lost beside its JFIF segment"
 
 # XMP too large for one JPEG segment: exiftool writes it as a standard
 # packet naming an extended part by its digest. All of it is kept.
 python3 -c 'print("".join(chr(97 + i % 26) for i in range(150000)), end="")' >desc.txt
-convert -size 32x24 gradient:red-blue xmp.jpg
+convert -size 32x24 gradient:red-blue -quality 75 -sampling-factor 2x2 xmp.jpg  # as Wine's encoder writes
 exiftool -q -overwrite_original "-XMP-dc:Description<=desc.txt" -XMP-dc:Title=title -Model=TestCam xmp.jpg
 [ -n "$(exiftool -s3 -HasExtendedXMP xmp.jpg)" ] || fail "the sample has no extended XMP"
 # The extended part put together from the chunks: whole, and named by the
@@ -183,7 +185,8 @@ PY
 }
 cp xmp.jpg xmp-in-place.jpg
 host filter --preset crisp --in-place xmp-in-place.jpg 2>err.txt || fail "extended XMP, --in-place: $(cat err.txt)"
-[ -s err.txt ] && fail "extended XMP, --in-place: said $(cat err.txt)"
+grep -q "xmp-in-place\.jpg: " err.txt && fail "extended XMP, --in-place: said $(cat err.txt)"
+cmp -s xmp.jpg xmp-in-place.jpg && fail "extended XMP, --in-place: the picture was not written again"
 host filter --set ToneFilter=1 xmp.jpg xmp-out.png 2>err.txt || fail "extended XMP into PNG: $(cat err.txt)"
 outs="xmp-in-place.jpg xmp-out.png"
 if [ "$HOST_KIND" != windows ]; then
@@ -223,7 +226,8 @@ grep -q "xmp-cut\.jpg: its extended XMP is incomplete or damaged: only the stand
   fail "damaged extended XMP: title '$(tag XMP-dc:Title xmp-cut-out.jpg)', digest '$(exiftool -s3 -HasExtendedXMP xmp-cut-out.jpg)'"
 
 # A damaged JPEG is refused, naming it and what is wrong.
-head -c 400 camera.jpg >cut.jpg
+convert "$(dirname "$0")/../../samples/chelsea.png" -quality 90 whole.jpg
+head -c $(($(stat -c %s whole.jpg) / 2)) whole.jpg >cut.jpg
 host filter --set ToneFilter=1 cut.jpg cut-out.png 2>err.txt && fail "a cut JPEG was read: $(cat err.txt)"
 if [ "$HOST_KIND" = windows ]; then
   grep -q "cut\.jpg: cannot be read as a picture (not a complete JPEG file" err.txt || fail "a cut JPEG: $(cat err.txt)"
@@ -238,7 +242,7 @@ fi
 # as sepia comes out in colour without it, and without a note of a
 # missing profile.
 convert -size 64x48 gradient:red-blue -quality 85 q85.jpg
-host filter --preset crisp --in-place --quality 60 q85.jpg 2>err.txt || fail "--in-place --quality 60: exit $?: $(cat err.txt)"
+host filter --set GammaAdj=1 --set GammaVal=0.4 --in-place --quality 60 q85.jpg 2>err.txt || fail "--in-place --quality 60: exit $?: $(cat err.txt)"
 grep -q "encoder" err.txt && fail "--in-place --quality 60: $(cat err.txt)"
 [ "$HOST_KIND" = windows ] || [ "$(identify -format %Q q85.jpg)" = 60 ] ||
   fail "--in-place --quality 60 wrote quality $(identify -format %Q q85.jpg)"

@@ -334,6 +334,32 @@ TEST(JpegHeader, TheEncodersSegmentsGiveWayToThePhotosOwn) {
   EXPECT_FALSE(AddJpegMetadata(&cut, jfif, PhotoMetadata()));
 }
 
+TEST(JpegHeader, WhatIsWrongWithADamagedFileIsNamed) {
+  const Bytes whole = EncoderHead();
+  const size_t frame = 2 + 18 + 20 + 11 + 69;  // after SOI, JFIF, EXIF, COM, DQT
+  ASSERT_EQ(whole[frame + 1], 0xc0);
+  const auto cut = [&](size_t size) { return Bytes(whole.begin(), whole.begin() + size); };
+  Bytes no_frame = whole, not_a_segment = whole;
+  no_frame[frame + 1] = 0xe5;
+  not_a_segment[frame] = 0x00;
+  const std::string ends = "not a complete JPEG file: it ends ";
+  const struct {
+    const char* what;
+    Bytes bytes;
+    std::string damage;
+  } cases[] = {
+      {"whole", whole, ""},
+      {"cut in the scan", cut(whole.size() - 1), ends + "before its end-of-image marker"},
+      {"cut at the scan", cut(whole.size() - 3), ends + "before its end-of-image marker"},
+      {"cut inside a segment", cut(frame + 6), ends + "inside its header"},
+      {"cut inside a length", cut(frame + 3), ends + "inside its header"},
+      {"no frame", no_frame, "its JPEG header is damaged"},
+      {"a segment that is none", not_a_segment, "its JPEG header is damaged"},
+      {"no JPEG", Bytes({'G', 'I', 'F', '8', '9', 'a'}), ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(JpegDamage(c.bytes.data(), c.bytes.size()), c.damage) << c.what;
+}
+
 TEST(JpegHeader, TheJfifSegmentIsTheSourcesOrMadeFromTheResolution) {
   const auto source = [](int version, int unit, int x, int y) {
     Photo photo;
