@@ -159,7 +159,7 @@ done
 # XMP too large for one JPEG segment: exiftool writes it as a standard
 # packet naming an extended part by its digest. All of it is kept.
 python3 -c 'print("".join(chr(97 + i % 26) for i in range(150000)), end="")' >desc.txt
-convert -size 32x24 gradient:red-blue -quality 75 -sampling-factor 2x2 xmp.jpg  # as Wine's encoder writes
+convert "$(dirname "$0")/../../samples/chelsea.png" -resize 64x -quality 75 -sampling-factor 2x2 xmp.jpg  # as Wine's encoder writes
 exiftool -q -overwrite_original "-XMP-dc:Description<=desc.txt" -XMP-dc:Title=title -Model=TestCam xmp.jpg
 [ -n "$(exiftool -s3 -HasExtendedXMP xmp.jpg)" ] || fail "the sample has no extended XMP"
 # The extended part put together from the chunks: whole, and named by the
