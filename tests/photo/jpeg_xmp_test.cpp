@@ -63,11 +63,11 @@ const std::string kExtensionName("http://ns.adobe.com/xmp/extension/\0", 35);
 
 // A packet as exiftool writes it: wrapper, one description per namespace,
 // padding.
-std::string Packet(const std::string& nodes) {
+std::string Packet(const std::string& nodes, size_t padding = 2000) {
   return "<?xpacket begin='\xef\xbb\xbf' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
          "<x:xmpmeta xmlns:x='adobe:ns:meta/'>\n<rdf:RDF "
          "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>\n" +
-         nodes + "</rdf:RDF>\n</x:xmpmeta>\n" + std::string(2000, ' ') + "\n<?xpacket end='w'?>";
+         nodes + "</rdf:RDF>\n</x:xmpmeta>\n" + std::string(padding, ' ') + "\n<?xpacket end='w'?>";
 }
 
 std::string Title() {
@@ -237,6 +237,46 @@ TEST(ExtendedXmp, DamagedOrMissingTheStandardPacketIsKeptAndItIsSaid) {
 // The segments of a JPEG written with a packet: one standard packet that
 // fits, chunks of the whole part each with its length and offset, the
 // part's digest named in the standard packet.
+// The segments' XMP: the standard packet and the extended part read back.
+std::pair<std::string, std::string> WrittenXmp(const std::string& packet) {
+  PhotoMetadata m;
+  m.xmp.assign(packet.begin(), packet.end());
+  Bytes jpeg = {0xff, 0xd8, 0xff, 0xda, 0, 2, 0xff, 0xd9};
+  EXPECT_TRUE(AddJpegMetadata(&jpeg, {}, m));
+  std::pair<std::string, std::string> parts;
+  for (const auto& segment : Segments(jpeg)) {
+    const Bytes& p = segment.second;
+    if (Starts(p, kXmpName)) parts.first.assign(p.begin() + 29, p.end());
+    if (Starts(p, kExtensionName)) parts.second.append(p.begin() + 75, p.end());
+  }
+  return parts;
+}
+
+TEST(ExtendedXmp, APacketOrAStandardPartOfTheLimitFitsWhole) {
+  const std::string node = " <rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'>\n"
+                           "  <dc:description><rdf:Alt><rdf:li xml:lang='x-default'>" +
+                           Description(70000) + "</rdf:li></rdf:Alt></dc:description>\n </rdf:Description>\n";
+  // A packet of 65504 bytes is one segment's; one more byte splits it.
+  const std::string small = Packet(Title());
+  for (size_t extra : {0, 1}) {
+    const std::string packet = Packet(Title(), 2000 + 65504 - small.size() + extra);
+    const auto parts = WrittenXmp(packet);
+    EXPECT_EQ(parts.first == packet, extra == 0) << packet.size() << " bytes";
+    EXPECT_EQ(parts.second.empty(), extra == 0) << packet.size() << " bytes";
+  }
+  // A standard part of 65504 bytes keeps the rest; one more byte moves
+  // the next largest node too.
+  const size_t standard = WrittenXmp(Packet(Title() + node)).first.size();
+  for (size_t extra : {0, 1}) {
+    const auto parts = WrittenXmp(Packet(Title() + node, 2000 + 65504 - standard + extra));
+    if (extra == 0) {
+      EXPECT_EQ(parts.first.size(), 65504u);
+    }
+    EXPECT_EQ(Count(parts.first, "title &gt; all"), extra == 0 ? 1u : 0u) << "padding " << extra;
+    EXPECT_EQ(Count(parts.second, "title &gt; all"), extra == 0 ? 0u : 1u) << "padding " << extra;
+  }
+}
+
 TEST(ExtendedXmp, WrittenAsStandardAndExtendedSegmentsAndReadBack) {
   for (size_t size : {size_t{60000}, size_t{65504 - 700}, size_t{150000}, size_t{400000}}) {
     SCOPED_TRACE("description of " + std::to_string(size));
@@ -310,7 +350,7 @@ Bytes EncoderHead() {
 
 TEST(JpegHeader, TheEncodersSegmentsGiveWayToThePhotosOwn) {
   Bytes jpeg = EncoderHead();
-  const Bytes jfif = {'J', 'F', 'I', 'F', 0, 1, 2, 2, 0, 37, 0, 37, 0, 0};
+  const Bytes jfif = {'J', 'F', 'I', 'F', 0, 1, 2, 2, 0, 37, 0, 38, 0, 0};
   ASSERT_TRUE(AddJpegMetadata(&jpeg, jfif, PhotoMetadata()));
   const auto segments = Segments(jpeg);
   ASSERT_EQ(segments.size(), 3u);
@@ -324,7 +364,7 @@ TEST(JpegHeader, TheEncodersSegmentsGiveWayToThePhotosOwn) {
   EXPECT_EQ(read.jfif_version, 0x0102);
   EXPECT_EQ(read.density_unit, 2);
   EXPECT_EQ(read.density_x, 37);
-  EXPECT_EQ(read.density_y, 37);
+  EXPECT_EQ(read.density_y, 38);
   // No JFIF to give: none at all.
   Bytes bare = EncoderHead();
   ASSERT_TRUE(AddJpegMetadata(&bare, {}, PhotoMetadata()));
@@ -352,6 +392,7 @@ TEST(JpegHeader, WhatIsWrongWithADamagedFileIsNamed) {
       {"cut in the scan", cut(whole.size() - 1), ends + "before its end-of-image marker"},
       {"cut at the scan", cut(whole.size() - 3), ends + "before its end-of-image marker"},
       {"cut inside a segment", cut(frame + 6), ends + "inside its header"},
+      {"cut a byte short of a segment's end", cut(frame + 12), ends + "inside its header"},
       {"cut inside a length", cut(frame + 3), ends + "inside its header"},
       {"no frame", no_frame, "its JPEG header is damaged"},
       {"a segment that is none", not_a_segment, "its JPEG header is damaged"},
@@ -377,7 +418,7 @@ TEST(JpegHeader, TheJfifSegmentIsTheSourcesOrMadeFromTheResolution) {
     return photo;
   };
   Photo turned = source(0x0102, 1, 72, 300);
-  turned.orientation = 6;
+  turned.orientation = 5;  // transposed: the first of the quarter turns
   Photo mirrored = source(0x0102, 1, 72, 300);
   mirrored.orientation = 4;
   const struct {
