@@ -159,7 +159,8 @@ std::string JpegDamage(const uint8_t* data, size_t size) {
     // Cut inside a segment, or a segment that is no segment.
     size_t at = scan == 0 ? 2 : scan;
     while (at + 1 < size && data[at] == 0xff && data[at + 1] == 0xff) ++at;
-    const bool cut = size - at < 4 || (data[at] == 0xff && (size_t{data[at + 2]} << 8 | data[at + 3]) > size - at - 2);
+    const bool cut =
+        size - at < 4 || (data[at] == 0xff && (size_t{data[at + 2]} << 8 | data[at + 3]) > size - at - 2);
     return cut ? "not a complete JPEG file: it ends inside its header" : "its JPEG header is damaged";
   }
   JpegEncoding encoding;

@@ -253,9 +253,10 @@ std::pair<std::string, std::string> WrittenXmp(const std::string& packet) {
 }
 
 TEST(ExtendedXmp, APacketOrAStandardPartOfTheLimitFitsWhole) {
-  const std::string node = " <rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'>\n"
-                           "  <dc:description><rdf:Alt><rdf:li xml:lang='x-default'>" +
-                           Description(70000) + "</rdf:li></rdf:Alt></dc:description>\n </rdf:Description>\n";
+  const std::string node =
+      " <rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'>\n"
+      "  <dc:description><rdf:Alt><rdf:li xml:lang='x-default'>" +
+      Description(70000) + "</rdf:li></rdf:Alt></dc:description>\n </rdf:Description>\n";
   // A packet of 65504 bytes is one segment's; one more byte splits it.
   const std::string small = Packet(Title());
   for (size_t extra : {0, 1}) {
