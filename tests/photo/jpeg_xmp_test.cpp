@@ -327,6 +327,19 @@ TEST(ExtendedXmp, WrittenAsStandardAndExtendedSegmentsAndReadBack) {
     EXPECT_EQ(Count(back, "title &gt; all"), 1u);
     EXPECT_EQ(Count(back, "HasExtendedXMP"), 0u);
   }
+  // What a JPEG output cannot hold is named by both builds' codecs.
+  Photo photo;
+  photo.metadata.xmp.assign(kLongDescription.begin(), kLongDescription.end());  // no RDF to split
+  photo.metadata.exif.assign(70000, 0);
+  EncodeOptions options;
+  options.format = PhotoFormat::kJpeg;
+  EXPECT_EQ(MetadataLeftOut(photo, options), "EXIF, XMP");
+  const std::string extended =
+      Packet(Title() + " <rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'>" +
+             "<dc:description>" + kLongDescription + "</dc:description></rdf:Description>\n");
+  photo.metadata.xmp.assign(extended.begin(), extended.end());
+  photo.metadata.exif.clear();
+  EXPECT_EQ(MetadataLeftOut(photo, options), "");
   // Too large and no RDF to split: left out, and named.
   PhotoMetadata plain;
   plain.xmp.assign(70000, 'x');
