@@ -67,7 +67,18 @@ struct Header {
   bool progressive = false;
   bool optimized_huffman = false;
   bool damaged = false;
+  int jfif_version = 0, density_unit = 0, density_x = 0, density_y = 0;
 };
+
+// The first JFIF segment: "JFIF\0", the version, the unit, the densities
+// (and a thumbnail's size, not needed here).
+void ReadJfif(const uint8_t* p, size_t size, Header* header) {
+  if (header->jfif_version != 0 || size < 12 || std::memcmp(p, "JFIF", 5) != 0) return;
+  header->jfif_version = p[5] << 8 | p[6];
+  header->density_unit = p[7];
+  header->density_x = p[8] << 8 | p[9];
+  header->density_y = p[10] << 8 | p[11];
+}
 
 void ReadTables(const uint8_t* p, size_t size, Header* header) {
   while (size > 0) {
@@ -140,6 +151,7 @@ bool JpegEncodingFromHead(const uint8_t* data, size_t size, JpegEncoding* encodi
     if (marker == 0xdb) ReadTables(p, length, &header);
     else if (marker == 0xc4) ReadHuffmanTables(p, length, &header);
     else if (FrameMarker(marker)) ReadFrame(marker, p, length, &header);
+    else if (marker == 0xe0) ReadJfif(p, length, &header);
     return !header.damaged;
   });
   if (!walked || header.damaged || !header.frame) return false;
@@ -168,6 +180,10 @@ bool JpegEncodingFromHead(const uint8_t* data, size_t size, JpegEncoding* encodi
   read.progressive = header.progressive;
   read.components = static_cast<int>(components.size());
   read.optimized_huffman = header.optimized_huffman;
+  read.jfif_version = header.jfif_version;
+  read.density_unit = header.density_unit;
+  read.density_x = header.density_x;
+  read.density_y = header.density_y;
   *encoding = read;
   return true;
 }

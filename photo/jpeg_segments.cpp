@@ -4,9 +4,12 @@
 #include "photo/jpeg_segments.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "photo/codec_rules.h"
+#include "photo/jpeg_encoding.h"
+#include "photo/jpeg_xmp.h"
 
 namespace {
 
@@ -14,6 +17,9 @@ constexpr uint16_t kIptcResource = 0x0404;
 constexpr char kIcc[] = "ICC_PROFILE";  // and its NUL, then the chunk's number and the count
 constexpr size_t kIccSize = sizeof(kIcc) + 2;
 constexpr size_t kIccChunk = kMostJpegPayload - kIccSize;
+constexpr char kJfif[] = "JFIF";  // and its NUL
+constexpr size_t kJfifSize = 14;
+constexpr size_t kMostXmpChunk = kMostJpegPayload - kExtendedXmpHeadSize;
 // A head larger than this is no picture's header.
 constexpr size_t kMostHead = 64u << 20;
 
@@ -141,6 +147,48 @@ std::vector<uint8_t> ReadJpegHead(std::FILE* file) {
   return head;
 }
 
+std::string JpegDamage(const uint8_t* data, size_t size) {
+  if (size < 3 || data[0] != 0xff || data[1] != 0xd8 || data[2] != 0xff) return "";
+  // The scan's start, after the header segments.
+  size_t scan = 0;
+  const bool walked = ForEachJpegSegment(data, size, [&](uint8_t, const uint8_t* payload, size_t length) {
+    scan = static_cast<size_t>(payload + length - data);
+    return true;
+  });
+  if (!walked) {
+    // Cut inside a segment, or a segment that is no segment.
+    size_t at = scan == 0 ? 2 : scan;
+    while (at + 1 < size && data[at] == 0xff && data[at + 1] == 0xff) ++at;
+    const bool cut =
+        size - at < 4 || (data[at] == 0xff && (size_t{data[at + 2]} << 8 | data[at + 3]) > size - at - 2);
+    return cut ? "not a complete JPEG file: it ends inside its header" : "its JPEG header is damaged";
+  }
+  JpegEncoding encoding;
+  if (!JpegEncodingFromHead(data, size, &encoding)) return "its JPEG header is damaged";
+  // Entropy-coded data never holds 0xff 0xd9: bytes stuffed after 0xff are 0.
+  for (size_t at = scan; at + 1 < size; ++at) {
+    if (data[at] == 0xff && data[at + 1] == 0xd9) return "";
+  }
+  return "not a complete JPEG file: it ends before its end-of-image marker";
+}
+
+std::string ReadJpegXmp(const uint8_t* data, size_t size, std::vector<uint8_t>* xmp) {
+  std::vector<ExtendedXmpChunk> chunks;
+  bool standard = false;
+  ForEachJpegSegment(data, size, [&](uint8_t marker, const uint8_t* payload, size_t length) {
+    ExtendedXmpChunk chunk;
+    if (marker != 0xe1) return true;
+    if (!standard && Starts(payload, length, kXmpSignature, kXmpSignatureSize)) {
+      xmp->assign(payload + kXmpSignatureSize, payload + length);
+      standard = true;
+    } else if (ReadExtendedXmpChunk(payload, length, &chunk)) {
+      chunks.push_back(chunk);
+    }
+    return true;
+  });
+  return MergeExtendedXmp(chunks, xmp);
+}
+
 std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* metadata) {
   std::vector<uint8_t> resources;
   std::vector<std::vector<uint8_t>> icc_chunks;
@@ -148,9 +196,6 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
   ForEachJpegSegment(data, size, [&](uint8_t marker, const uint8_t* payload, size_t length) {
     if (marker == 0xe1 && metadata->exif.empty() && Starts(payload, length, kExifSignature, kExifSignatureSize)) {
       metadata->exif.assign(payload, payload + length);
-    } else if (marker == 0xe1 && metadata->xmp.empty() &&
-               Starts(payload, length, kXmpSignature, kXmpSignatureSize)) {
-      metadata->xmp.assign(payload + kXmpSignatureSize, payload + length);
     } else if (marker == 0xed && Starts(payload, length, kPhotoshopSignature, kPhotoshopSignatureSize)) {
       // Resources too large for one segment go on in the next ones.
       resources.insert(resources.end(), payload + kPhotoshopSignatureSize, payload + length);
@@ -170,14 +215,15 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
     }
     return true;
   });
-  std::string problem;
+  std::string problem = ReadJpegXmp(data, size, &metadata->xmp);
+  bool icc_missing = false;
   for (const std::vector<uint8_t>& chunk : icc_chunks) {
-    icc_damaged = icc_damaged || chunk.empty();
+    icc_missing = icc_missing || chunk.empty();
     metadata->icc.insert(metadata->icc.end(), chunk.begin(), chunk.end());
   }
-  if (icc_damaged) {
+  if (icc_damaged || icc_missing) {
     metadata->icc.clear();
-    problem = "the ICC profile is damaged: left out";
+    AddToList(&problem, "the ICC profile is damaged: left out", "; ");
   }
   if (!resources.empty() && !IptcFromPhotoshop(resources.data(), resources.size(), &metadata->iptc)) {
     metadata->iptc.clear();
@@ -188,48 +234,112 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
 
 std::string JpegMetadataTooLarge(const PhotoMetadata& m) {
   std::string text;
+  JpegXmp xmp;
   if (!m.exif.empty() && !Fits(ExifPayload(m.exif))) AddToList(&text, "EXIF");
   if (!m.iptc.empty() && !Fits(kPhotoshopSignatureSize + IptcResource(m.iptc).size())) AddToList(&text, "IPTC");
-  if (!m.xmp.empty() && !Fits(kXmpSignatureSize + m.xmp.size())) AddToList(&text, "XMP");
+  if (!m.xmp.empty() && !SplitXmpForJpeg(m.xmp, kMostJpegPayload - kXmpSignatureSize, &xmp)) AddToList(&text, "XMP");
   if (!m.comment.empty() && !Fits(m.comment.size())) AddToList(&text, "comment");
   if (!IccFits(m.icc.size())) AddToList(&text, "ICC profile");
   return text;
 }
 
-bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const PhotoMetadata& m) {
-  if (jpeg->size() < 4 || (*jpeg)[0] != 0xff || (*jpeg)[1] != 0xd8) return false;
-  size_t at = 2;
-  // After a JFIF segment: readers look for it right after the start.
-  if ((*jpeg)[2] == 0xff && (*jpeg)[3] == 0xe0 && jpeg->size() >= 6) {
-    const size_t length = size_t{(*jpeg)[4]} << 8 | (*jpeg)[5];
-    if (length <= jpeg->size() - 4) at += 2 + length;
+std::vector<uint8_t> JfifPayload(const Photo& photo) {
+  const JpegEncoding& source = photo.jpeg;
+  int version = 0x0101, unit = 0, x = 1, y = 1;
+  if (source.quality > 0) {
+    if (source.jfif_version == 0) return {};
+    version = source.jfif_version;
+    unit = source.density_unit;
+    x = source.density_x;
+    y = source.density_y;
+    if (photo.orientation >= 5) std::swap(x, y);  // turned a quarter: across is down
+  } else if (photo.dpi_x > 0 && photo.dpi_y > 0) {
+    const auto whole = [](double dpi) {
+      return static_cast<int>(std::min(65535.0, std::max(1.0, std::round(dpi))));
+    };
+    unit = 1;
+    x = whole(photo.dpi_x);
+    y = whole(photo.dpi_y);
   }
-  std::vector<uint8_t> segments;
+  return {'J',
+          'F',
+          'I',
+          'F',
+          0,
+          uint8_t(version >> 8),
+          uint8_t(version),
+          uint8_t(unit),
+          uint8_t(x >> 8),
+          uint8_t(x),
+          uint8_t(y >> 8),
+          uint8_t(y),
+          0,
+          0};
+}
+
+namespace {
+
+// Whether the encoder's segment is one of those the photo's own replace.
+bool MetadataSegment(uint8_t marker, const uint8_t* payload, size_t size) {
+  switch (marker) {
+    case 0xe0: return Starts(payload, size, kJfif, sizeof(kJfif)) || Starts(payload, size, "JFXX", 5);
+    case 0xe1: return true;  // EXIF, XMP and its extension
+    case 0xe2: return Starts(payload, size, kIcc, sizeof(kIcc));
+    case 0xed: return Starts(payload, size, kPhotoshopSignature, kPhotoshopSignatureSize);
+    case 0xfe: return true;
+    default: return false;
+  }
+}
+
+void PutXmp(std::vector<uint8_t>* segments, const std::vector<uint8_t>& packet) {
+  JpegXmp xmp;
+  if (packet.empty() || !SplitXmpForJpeg(packet, kMostJpegPayload - kXmpSignatureSize, &xmp)) return;
+  PutSegment(segments, 0xe1, kXmpSignature, kXmpSignatureSize, reinterpret_cast<const uint8_t*>(xmp.standard.data()),
+             xmp.standard.size());
+  const size_t length = xmp.extended.size();
+  for (size_t at = 0; at < length; at += kMostXmpChunk) {
+    std::vector<uint8_t> head(kExtendedXmpSignature, kExtendedXmpSignature + kExtendedXmpSignatureSize);
+    head.insert(head.end(), xmp.digest.begin(), xmp.digest.end());
+    for (const size_t number : {length, at}) {
+      head.insert(head.end(), {uint8_t(number >> 24), uint8_t(number >> 16), uint8_t(number >> 8), uint8_t(number)});
+    }
+    PutSegment(segments, 0xe1, reinterpret_cast<const char*>(head.data()), head.size(),
+               reinterpret_cast<const uint8_t*>(xmp.extended.data()) + at, std::min(kMostXmpChunk, length - at));
+  }
+}
+
+}  // namespace
+
+bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const std::vector<uint8_t>& jfif, const PhotoMetadata& m) {
+  // The encoder's segments before its first scan, but those replaced here.
+  std::vector<uint8_t> kept;
+  size_t scan = 0;
+  const uint8_t* const start = jpeg->data();
+  const bool walked =
+      ForEachJpegSegment(start, jpeg->size(), [&](uint8_t marker, const uint8_t* payload, size_t size) {
+        if (!MetadataSegment(marker, payload, size)) kept.insert(kept.end(), payload - 4, payload + size);
+        scan = static_cast<size_t>(payload + size - start);
+        return true;
+      });
+  // The scan after the last segment, past any fill bytes: an encoder's
+  // output without one is cut.
+  if (scan == 0) scan = 2;
+  while (scan + 1 < jpeg->size() && (*jpeg)[scan] == 0xff && (*jpeg)[scan + 1] == 0xff) ++scan;
+  if (!walked || scan + 1 >= jpeg->size() || (*jpeg)[scan] != 0xff || (*jpeg)[scan + 1] != 0xda) return false;
+  std::vector<uint8_t> segments = {0xff, 0xd8};
+  if (!jfif.empty()) PutSegment(&segments, 0xe0, "", 0, jfif.data(), jfif.size());
   if (!m.exif.empty() && Fits(ExifPayload(m.exif))) {
     const bool headed = ExifPayload(m.exif) == m.exif.size();
     PutSegment(&segments, 0xe1, kExifSignature, headed ? 0 : kExifSignatureSize, m.exif.data(), m.exif.size());
   }
-  if (!m.xmp.empty() && Fits(kXmpSignatureSize + m.xmp.size())) {
-    PutSegment(&segments, 0xe1, kXmpSignature, kXmpSignatureSize, m.xmp.data(), m.xmp.size());
-  }
+  PutXmp(&segments, m.xmp);
   if (!m.icc.empty() && IccFits(m.icc.size())) {
     const size_t count = (m.icc.size() + kIccChunk - 1) / kIccChunk;
     for (size_t i = 0; i < count; ++i) {
       const size_t at = i * kIccChunk, size = std::min(kIccChunk, m.icc.size() - at);
-      const char signature[kIccSize] = {'I',
-                                        'C',
-                                        'C',
-                                        '_',
-                                        'P',
-                                        'R',
-                                        'O',
-                                        'F',
-                                        'I',
-                                        'L',
-                                        'E',
-                                        0,
-                                        static_cast<char>(i + 1),
-                                        static_cast<char>(count)};
+      char signature[kIccSize] = "ICC_PROFILE";
+      signature[kIccSize - 2] = static_cast<char>(i + 1);
+      signature[kIccSize - 1] = static_cast<char>(count);
       PutSegment(&segments, 0xe2, signature, kIccSize, m.icc.data() + at, size);
     }
   }
@@ -242,6 +352,8 @@ bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const PhotoMetadata& m) {
   if (!m.comment.empty() && Fits(m.comment.size())) {
     PutSegment(&segments, 0xfe, "", 0, reinterpret_cast<const uint8_t*>(m.comment.data()), m.comment.size());
   }
-  jpeg->insert(jpeg->begin() + static_cast<std::ptrdiff_t>(at), segments.begin(), segments.end());
+  segments.insert(segments.end(), kept.begin(), kept.end());
+  segments.insert(segments.end(), jpeg->begin() + static_cast<std::ptrdiff_t>(scan), jpeg->end());
+  jpeg->swap(segments);
   return true;
 }

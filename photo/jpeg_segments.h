@@ -54,12 +54,21 @@ bool ForEachJpegSegment(const uint8_t* data, size_t size,
 // header segment is), read segment by segment; empty when it is no JPEG.
 std::vector<uint8_t> ReadJpegHead(std::FILE* file);
 
-// The EXIF block (APP1 "Exif"), the XMP packet (APP1, Adobe's name), the
-// ICC profile (APP2 chunks), the IPTC records (APP13 Photoshop resource
-// 0x0404) and the comment (the first COM) of a JPEG file's head. Returns
-// what could not be read ("the IPTC block is damaged: left out"), empty
-// when all could.
+// What is wrong with the bytes of a JPEG file a decoder refused, for the
+// message that names it: "not a complete JPEG file: ..." (it ends inside a
+// header segment, or has no end-of-image marker after the scan), "its JPEG
+// header is damaged" (a segment that is none, no frame or no table before
+// the scan); empty when the bytes are no JPEG or look whole.
+std::string JpegDamage(const uint8_t* data, size_t size);
+
+// The EXIF block (APP1 "Exif"), the XMP packet (APP1, Adobe's name, with
+// its extended part merged in: photo/jpeg_xmp.h), the ICC profile (APP2
+// chunks), the IPTC records (APP13 Photoshop resource 0x0404) and the
+// comment (the first COM) of a JPEG file's head. Returns what could not be
+// read ("the IPTC block is damaged: left out"), empty when all could.
 std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* metadata);
+// The XMP packet alone, as above; *xmp stays empty when there is none.
+std::string ReadJpegXmp(const uint8_t* data, size_t size, std::vector<uint8_t>* xmp);
 
 // The IPTC records (resource 0x0404) in Photoshop's image resources, the
 // payload of APP13 after its signature; false when a resource is cut or
@@ -67,14 +76,26 @@ std::string ReadJpegMetadata(const uint8_t* data, size_t size, PhotoMetadata* me
 bool IptcFromPhotoshop(const uint8_t* data, size_t size, std::vector<uint8_t>* iptc);
 
 // The names of the blocks (EXIF, IPTC, XMP, comment) too large for a JPEG
-// segment, and an ICC profile too large for its 255 chunks, as a list
-// ("EXIF, XMP"); empty when all fit.
+// segment (XMP: too large even split into a standard and an extended part),
+// and an ICC profile too large for its 255 chunks, as a list ("EXIF,
+// XMP"); empty when all fit.
 std::string JpegMetadataTooLarge(const PhotoMetadata& metadata);
 
-// Puts the EXIF block, the XMP packet, the ICC profile, the IPTC records and
-// the comment that fit into the bytes of a whole JPEG file, after its start of
-// image and the JFIF segment that may follow it. False when the bytes do
-// not start a JPEG.
-bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const PhotoMetadata& metadata);
+// The payload of the JFIF segment a JPEG written from the photo starts
+// with: a JPEG source's own (its densities swapped where the picture was
+// turned a quarter), none for a JPEG source that had none (empty), else
+// version 1.01 with the resolution in whole dots per inch, rounded, or an
+// aspect ratio of 1:1 where the photo gave none.
+std::vector<uint8_t> JfifPayload(const Photo& photo);
+
+// Makes the header of the bytes an encoder wrote hold what the photo holds:
+// the encoder's own JFIF, EXIF, XMP, ICC, Photoshop (IPTC) and comment
+// segments before its first scan are taken out, and in their place, after
+// the start of image: the JFIF segment given (none when empty), the EXIF
+// block, the XMP packet (split into standard and extended segments where
+// it must be), the ICC profile, the IPTC records and the comment that fit.
+// The encoder's other segments stay as they were. False when the bytes do
+// not start a JPEG or a segment runs past them.
+bool AddJpegMetadata(std::vector<uint8_t>* jpeg, const std::vector<uint8_t>& jfif, const PhotoMetadata& metadata);
 
 #endif  // CHROMALINE_PHOTO_JPEG_SEGMENTS_H_

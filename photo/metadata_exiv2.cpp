@@ -1,5 +1,6 @@
 // exiv2 reads the blocks of a picture file libvips does not hand over, and
-// writes into libvips' JPEG and TIFF output what libvips leaves out there.
+// writes into libvips' TIFF output what libvips leaves out there (a JPEG's
+// header segments are all written by photo/jpeg_segments).
 // PNG output needs no exiv2 pass (it would turn the eXIf chunk into a text
 // chunk): libvips writes the pixels and the resolution, photo/png_chunks
 // every chunk of metadata.
@@ -124,7 +125,21 @@ bool PutExifThumbnail(std::vector<uint8_t>* exif, const std::vector<uint8_t>& jp
   try {
     Exiv2::ExifData data;
     const Exiv2::ByteOrder order = DecodeExif(*exif, &data);
-    Exiv2::ExifThumb(data).setJpegThumbnail(jpeg.data(), static_cast<long>(jpeg.size()));
+    // With the resolution tags a thumbnail's directory must have: the
+    // picture's own where IFD0 gives them, else 72 dots per inch.
+    Exiv2::URational x(72, 1), y(72, 1);
+    uint16_t unit = 2;
+    const auto xres = data.findKey(Exiv2::ExifKey("Exif.Image.XResolution"));
+    const auto yres = data.findKey(Exiv2::ExifKey("Exif.Image.YResolution"));
+    const auto unit_tag = data.findKey(Exiv2::ExifKey("Exif.Image.ResolutionUnit"));
+    if (xres != data.end() && yres != data.end() && xres->toRational().second > 0 && yres->toRational().second > 0) {
+      x = Exiv2::URational(static_cast<uint32_t>(xres->toRational().first),
+                           static_cast<uint32_t>(xres->toRational().second));
+      y = Exiv2::URational(static_cast<uint32_t>(yres->toRational().first),
+                           static_cast<uint32_t>(yres->toRational().second));
+      if (unit_tag != data.end()) unit = static_cast<uint16_t>(unit_tag->toLong());
+    }
+    Exiv2::ExifThumb(data).setJpegThumbnail(jpeg.data(), static_cast<long>(jpeg.size()), x, y, unit);
     std::vector<uint8_t> with = EncodeExif(data, order);
     if (with.empty()) return false;
     *exif = std::move(with);
@@ -161,16 +176,15 @@ bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat form
     }
     return true;
   }
-  const bool tiff = format == PhotoFormat::kTiff;
-  if (format != PhotoFormat::kJpeg && !tiff) return true;
-  if (metadata.iptc.empty() && metadata.comment.empty() && (!tiff || metadata.exif.empty())) return true;
+  if (format != PhotoFormat::kTiff) return true;
+  if (metadata.iptc.empty() && metadata.comment.empty() && metadata.exif.empty()) return true;
   StartExiv2();
   try {
     const std::unique_ptr<Exiv2::Image> image =
         Own(Exiv2::ImageFactory::open(bytes->data(), static_cast<long>(bytes->size())));
     image->readMetadata();
     Exiv2::ExifData& exif = image->exifData();
-    if (tiff && !metadata.exif.empty()) {
+    if (!metadata.exif.empty()) {
       // Tag by tag into what libvips wrote: its layout tags stay (the kept
       // block has none), the kept block's tags win elsewhere, except those
       // that describe compressed data only (components, bits per pixel,
@@ -193,8 +207,7 @@ bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat form
     }
     if (!metadata.comment.empty()) {
       const Exiv2::ExifKey description("Exif.Image.ImageDescription");
-      if (!tiff) image->setComment(metadata.comment);
-      else if (exif.findKey(description) == exif.end()) exif[description.key()] = metadata.comment;
+      if (exif.findKey(description) == exif.end()) exif[description.key()] = metadata.comment;
     }
     image->writeXmpFromPacket(true);  // libvips' packet as it is
     image->writeMetadata();
@@ -217,7 +230,7 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   const bool bmp = options.format == PhotoFormat::kBmp;  // a BMP file has no place for any of them
   // A TIFF file's one image description holds the EXIF one first.
   const bool tiff_comment = options.format == PhotoFormat::kTiff && !m.comment.empty() && ExifHasDescription(m.exif);
-  std::string text;
+  std::string text = options.format == PhotoFormat::kJpeg ? JpegMetadataTooLarge(m) : "";
   if (bmp && !m.exif.empty()) AddToList(&text, "EXIF");
   if (bmp && !m.iptc.empty()) AddToList(&text, "IPTC");
   if (bmp && !m.xmp.empty()) AddToList(&text, "XMP");

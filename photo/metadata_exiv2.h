@@ -26,9 +26,9 @@ bool PutExifThumbnail(std::vector<uint8_t>* exif, const std::vector<uint8_t>& jp
 FileMetadata ReadMetadataExiv2(const std::string& path);
 
 // Writes into the bytes libvips encoded what libvips does not write there:
-// IPTC and the comment into JPEG, EXIF, IPTC and the comment (as the image
-// description) into TIFF, through exiv2; every chunk of metadata into PNG
-// (photo/png_chunks, as in the Windows build).
+// EXIF, IPTC and the comment (as the image description) into TIFF, through
+// exiv2; every chunk of metadata into PNG (photo/png_chunks, as in the
+// Windows build). (JPEG: AddJpegMetadata.)
 // False with the reason in *error.
 bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat format, std::vector<uint8_t>* bytes,
                                  std::string* error);

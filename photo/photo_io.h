@@ -31,6 +31,13 @@ struct JpegEncoding {
   bool progressive = false;
   bool optimized_huffman = false;  // Huffman tables made for the picture rather than the standard ones
   int components = 0;              // colour channels stored (1: gray)
+  // Its JFIF segment as stored: the version (major * 256 + minor; 0: the
+  // file had none), the density unit (0: an aspect ratio only, 1: per inch,
+  // 2: per centimetre) and the densities across and down.
+  int jfif_version = 0;
+  int density_unit = 0;
+  int density_x = 0;
+  int density_y = 0;
 };
 
 // What travels with a picture from its file to the output. Natively the

@@ -16,8 +16,9 @@
 
 #include "photo/cmyk_profile.h"
 #include "photo/codec_rules.h"
-#include "photo/metadata_exiv2.h"
 #include "photo/jpeg_encoding.h"
+#include "photo/jpeg_segments.h"
+#include "photo/metadata_exiv2.h"
 #include "photo/photo_io.h"
 #include "photo/png_chunks.h"
 #include "photo/tiff_directory.h"
@@ -221,6 +222,18 @@ bool ReadHeadBytes(const std::string& path, FileMetadata* found, Photo* photo) {
   return true;
 }
 
+// How a JPEG file was encoded, and its XMP packet with any extended part
+// merged in (libvips and exiv2 hand over the standard packet alone), from
+// the file's head; what could not be merged goes to *problem.
+void ReadJpegHeadOf(const std::string& path, Photo* photo, std::vector<uint8_t>* xmp, std::string* problem) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return;
+  const std::vector<uint8_t> head = ReadJpegHead(file);
+  std::fclose(file);
+  JpegEncodingFromHead(head.data(), head.size(), &photo->jpeg);
+  AddToList(problem, ReadJpegXmp(head.data(), head.size(), xmp), "; ");
+}
+
 bool Decode(const std::string& path, Photo* photo) {
   FileMetadata found;
   const bool png = ReadHeadBytes(path, &found, photo);
@@ -231,8 +244,10 @@ bool Decode(const std::string& path, Photo* photo) {
   if (vips_autorot(file.get(), &step, nullptr) != 0) return false;
   ImageRef upright(step);
   const char* loader = nullptr;
+  std::vector<uint8_t> jpeg_xmp;
+  std::string problem = found.problem;
   if (vips_image_get_string(file.get(), "vips-loader", &loader) == 0 && std::strcmp(loader, "jpegload") == 0) {
-    ReadJpegEncoding(path, &photo->jpeg);
+    ReadJpegHeadOf(path, photo, &jpeg_xmp, &problem);
   }
 
   // libvips gives pixels per millimetre, 1 where the file gave none (it
@@ -252,7 +267,7 @@ bool Decode(const std::string& path, Photo* photo) {
     meta = std::move(found.blocks);
   } else {
     meta.exif = Blob(upright.get(), VIPS_META_EXIF_NAME);
-    meta.xmp = Blob(upright.get(), VIPS_META_XMP_NAME);
+    meta.xmp = jpeg_xmp.empty() ? Blob(upright.get(), VIPS_META_XMP_NAME) : std::move(jpeg_xmp);
     // A CMYK profile no longer describes the sRGB rows the filters get.
     if (!cmyk) meta.icc = Blob(upright.get(), VIPS_META_ICC_NAME);
     if (meta.exif.empty()) meta.exif = std::move(found.blocks.exif);
@@ -260,7 +275,6 @@ bool Decode(const std::string& path, Photo* photo) {
     meta.iptc = std::move(found.blocks.iptc);
     meta.comment = std::move(found.blocks.comment);
   }
-  std::string problem = found.problem;
   MakeMetadataUpright(&meta, upright->Xsize, upright->Ysize, &problem);
   if (!problem.empty()) photo->notes.push_back(problem);
 
@@ -374,8 +388,11 @@ ImageRef Assemble(const Photo& photo, const PhotoMetadata& meta, bool gray, bool
 // bench/photo_codecs_speed).
 // JPEG: a JPEG's own quality and kind of Huffman tables where asked, else
 // the quality given and standard tables; the chroma subsampling of a JPEG
-// source or finer, else libvips' rule (full-resolution colour from quality
-// 90 up); progressive whenever the source was.
+// source or finer, whatever the quality, else libvips' rule (full-resolution
+// colour from quality 90 up); progressive whenever the source was. No
+// metadata: the header segments are the photo's own, put in after
+// (AddJpegMetadata), as libvips would add an EXIF block to a JPEG that had
+// none and leave out its JFIF segment.
 int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, bool with_alpha, void** buffer,
          size_t* size) {
   const gboolean strip = options.keep_metadata ? FALSE : TRUE;
@@ -390,7 +407,6 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
       if (source.quality > 0 && !photo.gray) {
         const bool half_both = source.subsampling_x == 2 && source.subsampling_y == 2;
         subsample = half_both ? VIPS_FOREIGN_SUBSAMPLE_ON : VIPS_FOREIGN_SUBSAMPLE_OFF;
-        if (!like_source && options.quality >= 90) subsample = VIPS_FOREIGN_SUBSAMPLE_OFF;
       }
       // Optimised Huffman tables make the file a tenth to a quarter smaller
       // but cost a second pass over the whole picture (bench/
@@ -401,7 +417,7 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
       const gboolean optimize = like_source && source.optimized_huffman ? TRUE : FALSE;
       return vips_jpegsave_buffer(image, buffer, size, "Q", like_source ? source.quality : options.quality,
                                   "subsample_mode", subsample, "interlace", source.progressive ? TRUE : FALSE,
-                                  "optimize_coding", optimize, "strip", strip, nullptr);
+                                  "optimize_coding", optimize, "strip", TRUE, nullptr);
     }
     case PhotoFormat::kPng:
       return vips_pngsave_buffer(image, buffer, size, "compression", 6, "filter", VIPS_FOREIGN_PNG_FILTER_ALL,
@@ -555,6 +571,13 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   const uint8_t* data = static_cast<const uint8_t*>(buffer);
   bytes->assign(data, data + size);
   g_free(buffer);
+  if (options.format == PhotoFormat::kJpeg) {
+    if (!AddJpegMetadata(bytes, JfifPayload(photo), options.keep_metadata ? kept : PhotoMetadata())) {
+      *error = "cannot encode as jpeg (the encoder's output cannot be read back as a JPEG file)";
+      return false;
+    }
+    return true;
+  }
   if (options.keep_metadata && !AddMetadataLibvipsLeavesOut(kept, options.format, bytes, error)) {
     *error = std::string("cannot encode as ") + PhotoFormatName(options.format) + " (" + *error + ")";
     return false;

@@ -61,6 +61,27 @@ std::string Reason(HRESULT hr) {
   return code;
 }
 
+// Why the decoder refused a file: for a JPEG, what its bytes show is wrong
+// (the decoders' own errors say little: Wine's "Call failed"), else WIC's
+// reason.
+std::string DecodeFailure(const std::string& path, HRESULT hr) {
+  FILE* file = OpenFile(path, "rb");
+  std::vector<uint8_t> bytes;
+  if (file) {
+    uint8_t block[65536];
+    size_t read = 0;
+    while ((read = std::fread(block, 1, sizeof block, file)) > 0) bytes.insert(bytes.end(), block, block + read);
+    std::fclose(file);
+  }
+  const std::string damage = JpegDamage(bytes.data(), bytes.size());
+  if (!damage.empty()) return damage;
+  PhotoFormat format = PhotoFormat::kPng;
+  if (hr == E_FAIL && PhotoFormatOfBytes(bytes.data(), bytes.size(), &format) && format == PhotoFormat::kJpeg) {
+    return "damaged JPEG picture data";
+  }
+  return Reason(hr);
+}
+
 HRESULT Factory(ScopedComPtr<IWICImagingFactory>* factory) {
   return CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                           reinterpret_cast<void**>(factory->Out()));
@@ -512,7 +533,7 @@ bool ReadPhotoWith(IWICImagingFactory* factory, const std::string& path, Photo* 
   std::fclose(file);
   const HRESULT hr = Decode(factory, path, photo);
   if (FAILED(hr)) {
-    *error = path + ": cannot be read as a picture (" + Reason(hr) + ")";
+    *error = path + ": cannot be read as a picture (" + DecodeFailure(path, hr) + ")";
     *photo = Photo();
     return false;
   }
@@ -562,13 +583,15 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   }
   // The blocks WIC does not write (MetadataLeftOut names what cannot be
   // held), the ICC profile where it describes the rows written; a PNG's
-  // text in its XMP and EXIF places in a JPEG.
+  // text in its XMP and EXIF places in a JPEG; a JPEG's JFIF segment the
+  // source's own (WIC's would have the density cut to whole dots per inch).
   const bool jpeg = options.format == PhotoFormat::kJpeg;
-  if (!options.keep_metadata || (!jpeg && options.format != PhotoFormat::kPng)) return true;
-  PhotoMetadata kept = photo.metadata;
+  if (!jpeg && (!options.keep_metadata || options.format != PhotoFormat::kPng)) return true;
+  PhotoMetadata kept;
+  if (options.keep_metadata) kept = photo.metadata;
   if (!ProfileFits(kept.icc, gray)) kept.icc.clear();
   if (jpeg) PutPngTextInPlace(&kept);
-  if (!(jpeg ? AddJpegMetadata(bytes, kept) : AddPngMetadata(bytes, kept))) {
+  if (!(jpeg ? AddJpegMetadata(bytes, JfifPayload(photo), kept) : AddPngMetadata(bytes, kept))) {
     *error = std::string("cannot encode as ") + PhotoFormatName(options.format) +
              " (the encoder's output has no place for the metadata)";
     return false;

@@ -6,7 +6,18 @@
 #     orientations say 1 and the thumbnail of the old pixels is remade from
 #     the filtered picture (the Windows build says it cannot); from
 #     a PNG's chunks as well; one EXIF block in a PNG
-#   - the resolution (JFIF density, PNG pHYs) is kept
+#   - the resolution (JFIF density, PNG pHYs) is kept; a JPEG's JFIF
+#     segment is its own again (version, unit, densities), a plain JPEG
+#     gains no EXIF block, no EXIF says "uncalibrated" for an sRGB picture,
+#     and exiftool finds nothing to warn of
+#   - XMP too large for one JPEG segment (extended XMP) is kept whole:
+#     standard and extended segments named by the digest in JPEG, one
+#     packet in PNG and TIFF; a damaged extended part leaves the standard
+#     packet, no digest naming nothing, and a note
+#   - a damaged JPEG is refused with what is wrong with it, naming it
+#   - the output check: a quality below the source's that the user asked
+#     for is written with --in-place, a progressive source gives no note, a
+#     gray JPEG with a gray profile written as sepia drops the profile
 #   - a gray JPEG stays one channel (a JPEG's quality and subsampling kept:
 #     tests/cli/photo_kinds.sh; Wine's encoder writes its own)
 #   - what an output cannot hold: one line per picture on standard error,
@@ -130,6 +141,127 @@ for pair in dense.jpg:72 dense.png:300; do
     [ "$(printf '%.0f %.0f' $seen)" = "$dpi $dpi" ] || fail "$in -> $out: resolution $seen, not $dpi dpi"
   done
 done
+
+# A JPEG's own JFIF segment comes out again (37 dots per centimetre), and
+# nothing is added to it: no EXIF block, so no colour space "uncalibrated";
+# the resolution of another format becomes whole dots per inch, rounded
+# (3700 a metre: 93.98 dpi, 94).
+convert -size 16x12 xc:orange -units PixelsPerCentimeter -density 37 cm.jpg
+convert -size 16x12 xc:orange -units PixelsPerCentimeter -density 37 cm.png
+for pair in cm.jpg:"1.01 cm 37 37" cm.png:"1.01 inches 94 94" camera.jpg:"1.01 None 1 1"; do
+  in=${pair%%:*} want=${pair#*:}
+  out=jfif-${in/./-}.jpg
+  host filter --set GammaAdj=1 --set GammaVal=0.4 "$in" "$out" 2>err.txt || fail "$in -> $out: $(cat err.txt)"
+  jfif=$(exiftool -s3 -JFIF:JFIFVersion -JFIF:ResolutionUnit -JFIF:XResolution -JFIF:YResolution "$out" | tr '\n' ' ')
+  [ "$jfif" = "$want " ] || fail "$in -> $out: JFIF '$jfif', not '$want'"
+  [ "$(exiftool -validate -warning -a "$out" | tr -d ' ')" = "Validate:OK" ] ||
+    fail "$in -> $out: exiftool warns: $(exiftool -validate -warning -a "$out")"
+  [ "$(exiftool -s3 -n -ExifIFD:ColorSpace "$out")" != 65535 ] || fail "$in -> $out: EXIF colour space uncalibrated"
+done
+for out in jfif-cm-jpg.jpg jfif-cm-png.jpg; do
+  [ -z "$(exiftool -s3 -EXIF:all "$out")" ] || fail "$out: a JPEG from a plain JPEG or PNG gained an EXIF block"
+done
+[ "$(tag EXIF:Model jfif-camera-jpg.jpg)" = TestCam ] || fail "camera.jpg: EXIF lost beside its JFIF segment"
+
+# XMP too large for one JPEG segment: exiftool writes it as a standard
+# packet naming an extended part by its digest. All of it is kept.
+python3 -c 'print("".join(chr(97 + i % 26) for i in range(150000)), end="")' >desc.txt
+convert "$(dirname "$0")/../../samples/chelsea.png" -resize 64x -quality 75 -sampling-factor 2x2 xmp.jpg  # as Wine's encoder writes
+exiftool -q -overwrite_original "-XMP-dc:Description<=desc.txt" -XMP-dc:Title=title -Model=TestCam xmp.jpg
+[ -n "$(exiftool -s3 -HasExtendedXMP xmp.jpg)" ] || fail "the sample has no extended XMP"
+# The extended part put together from the chunks: whole, and named by the
+# upper-case hex MD5 of its bytes; printed as "digest named, digest found".
+extended() {
+  python3 - "$1" <<'PY'
+import hashlib, re, sys
+d = open(sys.argv[1], "rb").read()
+at, standard, part = 2, b"", {}
+while d[at + 1] != 0xda:
+    n = d[at + 2] << 8 | d[at + 3]
+    p = d[at + 4:at + 2 + n]
+    if p.startswith(b"http://ns.adobe.com/xap/1.0/\0"):
+        standard = p[29:]
+    if p.startswith(b"http://ns.adobe.com/xmp/extension/\0"):
+        part[int.from_bytes(p[71:75], "big")] = p[75:]
+        length = int.from_bytes(p[67:71], "big")
+    at += 2 + n
+whole = b"".join(part[k] for k in sorted(part))
+named = re.search(rb"HasExtendedXMP(?:>|=['\"])([0-9A-Fa-f]{32})", standard)
+print(named.group(1).decode() if named else "-", hashlib.md5(whole).hexdigest().upper() if part and len(whole) == length else "-")
+PY
+}
+cp xmp.jpg xmp-in-place.jpg
+host filter --preset crisp --in-place xmp-in-place.jpg 2>err.txt || fail "extended XMP, --in-place: $(cat err.txt)"
+grep -q "xmp-in-place\.jpg: " err.txt && fail "extended XMP, --in-place: said $(cat err.txt)"
+cmp -s xmp.jpg xmp-in-place.jpg && fail "extended XMP, --in-place: the picture was not written again"
+host filter --set ToneFilter=1 xmp.jpg xmp-out.png 2>err.txt || fail "extended XMP into PNG: $(cat err.txt)"
+outs="xmp-in-place.jpg xmp-out.png"
+if [ "$HOST_KIND" != windows ]; then
+  host filter --set ToneFilter=1 xmp.jpg xmp-out.tif 2>err.txt || fail "extended XMP into TIFF: $(cat err.txt)"
+  outs="$outs xmp-out.tif"
+fi
+for out in $outs; do
+  exiftool -b -XMP-dc:Description "$out" >desc-out.txt
+  cmp -s desc.txt desc-out.txt || fail "$out: the long description is not all there ($(stat -c %s desc-out.txt) bytes)"
+  [ "$(tag XMP-dc:Title "$out")" = title ] || fail "$out: XMP title '$(tag XMP-dc:Title "$out")'"
+  case $out in
+    *.jpg) read -r named found <<<"$(extended "$out")"
+      [ "$named" != - ] && [ "$named" = "$found" ] || fail "$out: extended XMP named $named, its digest $found" ;;
+    *) [ -z "$(exiftool -s3 -HasExtendedXMP "$out")" ] || fail "$out: one packet names an extended part" ;;
+  esac
+  [ "$(exiftool -validate -warning -a "$out" | tr -d ' ')" = "Validate:OK" ] ||
+    fail "$out: exiftool warns: $(exiftool -validate -warning -a "$out")"
+done
+# The middle chunk gone: the standard packet is kept without the digest
+# that would name nothing, and the picture says so.
+python3 - xmp.jpg xmp-cut.jpg <<'PY'
+import sys
+d = open(sys.argv[1], "rb").read()
+at, chunks = 2, []
+while d[at + 1] != 0xda:
+    n = d[at + 2] << 8 | d[at + 3]
+    if d[at + 4:at + 4 + 35] == b"http://ns.adobe.com/xmp/extension/\0":
+        chunks.append((at, at + 2 + n))
+    at += 2 + n
+cut = chunks[1]
+open(sys.argv[2], "wb").write(d[:cut[0]] + d[cut[1]:])
+PY
+host filter --set ToneFilter=1 xmp-cut.jpg xmp-cut-out.jpg 2>err.txt || fail "damaged extended XMP: exit $?: $(cat err.txt)"
+grep -q "xmp-cut\.jpg: its extended XMP is incomplete or damaged: only the standard XMP kept" err.txt ||
+  fail "damaged extended XMP: no note: $(cat err.txt)"
+[ "$(tag XMP-dc:Title xmp-cut-out.jpg)" = title ] && [ -z "$(exiftool -s3 -HasExtendedXMP xmp-cut-out.jpg)" ] ||
+  fail "damaged extended XMP: title '$(tag XMP-dc:Title xmp-cut-out.jpg)', digest '$(exiftool -s3 -HasExtendedXMP xmp-cut-out.jpg)'"
+
+# A damaged JPEG is refused, naming it and what is wrong.
+convert "$(dirname "$0")/../../samples/chelsea.png" -quality 90 whole.jpg
+head -c $(($(stat -c %s whole.jpg) / 2)) whole.jpg >cut.jpg
+host filter --set ToneFilter=1 cut.jpg cut-out.png 2>err.txt && fail "a cut JPEG was read: $(cat err.txt)"
+if [ "$HOST_KIND" = windows ]; then
+  grep -q "cut\.jpg: cannot be read as a picture (not a complete JPEG file" err.txt || fail "a cut JPEG: $(cat err.txt)"
+else
+  grep -q "cut\.jpg: cannot be read as a picture (" err.txt || fail "a cut JPEG: $(cat err.txt)"
+fi
+[ -e cut-out.png ] && fail "a cut JPEG left an output"
+
+# The output check. A quality below the source's own, asked for, is
+# written in place (the encoder did not lower it); a progressive source
+# gives no note of a shortfall; a gray JPEG with a real gray profile written
+# as sepia comes out in colour without it, and without a note of a
+# missing profile.
+convert -size 64x48 gradient:red-blue -quality 85 q85.jpg
+host filter --set GammaAdj=1 --set GammaVal=0.4 --in-place --quality 60 q85.jpg 2>err.txt || fail "--in-place --quality 60: exit $?: $(cat err.txt)"
+grep -q "encoder" err.txt && fail "--in-place --quality 60: $(cat err.txt)"
+[ "$HOST_KIND" = windows ] || [ "$(identify -format %Q q85.jpg)" = 60 ] ||
+  fail "--in-place --quality 60 wrote quality $(identify -format %Q q85.jpg)"
+convert -size 64x48 gradient:red-blue -interlace JPEG progressive.jpg
+host filter --preset crisp progressive.jpg progressive-out.jpg 2>err.txt || fail "progressive: exit $?: $(cat err.txt)"
+grep -q "encoder did not" err.txt && fail "progressive: a spurious note: $(cat err.txt)"
+convert -size 32x24 gradient:white-black -colorspace Gray -profile /usr/share/color/icc/ghostscript/default_gray.icc gray-icc.jpg
+[ "$(exiftool -s3 -ColorSpaceData gray-icc.jpg)" = GRAY ] || fail "the gray sample has no gray profile"
+host filter --set ToneFilter=1 --set FilterParam=16 gray-icc.jpg sepia.jpg 2>err.txt || fail "sepia: exit $?: $(cat err.txt)"
+grep -q "ICC" err.txt && fail "sepia from a gray profile: $(cat err.txt)"
+[ "$(identify -format %[channels] sepia.jpg)" != gray ] && [ -z "$(exiftool -s3 -ColorSpaceData sepia.jpg)" ] ||
+  fail "sepia from gray: $(identify -format %[channels] sepia.jpg), profile '$(exiftool -s3 -ColorSpaceData sepia.jpg)'"
 
 # A gray JPEG stays gray.
 convert -size 32x24 gradient:white-black -colorspace Gray gray.jpg

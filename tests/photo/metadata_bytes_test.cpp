@@ -213,6 +213,9 @@ PhotoMetadata Blocks(size_t exif_size = 0, size_t xmp_size = 40, size_t comment_
   return m;
 }
 
+// The JFIF segment's payload of EncodedJpeg.
+const Bytes kJfif = {'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
+
 // A JPEG's start with a JFIF segment, as an encoder writes it, then its scan.
 Bytes EncodedJpeg() {
   return {0xff, 0xd8, 0xff, 0xe0, 0, 16, 'J',  'F',  'I', 'F', 0,    1,    1,    0,
@@ -235,7 +238,7 @@ TEST(JpegSegments, BlocksWrittenAreReadBackAndTheTooLargeNamed) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(JpegMetadataTooLarge(c.blocks), c.too_large);
     Bytes jpeg = EncodedJpeg();
-    ASSERT_TRUE(AddJpegMetadata(&jpeg, c.blocks));
+    ASSERT_TRUE(AddJpegMetadata(&jpeg, kJfif, c.blocks));
     const Bytes encoded = EncodedJpeg();
     EXPECT_EQ(Bytes(jpeg.begin(), jpeg.begin() + 20), Bytes(encoded.begin(), encoded.begin() + 20))
         << "the JFIF segment stays first";
@@ -258,7 +261,7 @@ TEST(JpegSegments, BlocksWrittenAreReadBackAndTheTooLargeNamed) {
     const bool fits = size <= 255 * 65519;
     EXPECT_EQ(JpegMetadataTooLarge(icc), fits ? "" : "ICC profile");
     Bytes jpeg = EncodedJpeg();
-    ASSERT_TRUE(AddJpegMetadata(&jpeg, icc));
+    ASSERT_TRUE(AddJpegMetadata(&jpeg, kJfif, icc));
     PhotoMetadata back;
     EXPECT_EQ(ReadJpegMetadata(jpeg.data(), jpeg.size(), &back), "");
     EXPECT_EQ(back.icc, fits ? icc.icc : Bytes());
@@ -268,17 +271,17 @@ TEST(JpegSegments, BlocksWrittenAreReadBackAndTheTooLargeNamed) {
   bare.exif = Blocks().exif;
   bare.exif.erase(bare.exif.begin(), bare.exif.begin() + 6);
   Bytes jpeg = EncodedJpeg();
-  ASSERT_TRUE(AddJpegMetadata(&jpeg, bare));
+  ASSERT_TRUE(AddJpegMetadata(&jpeg, kJfif, bare));
   PhotoMetadata back;
   ReadJpegMetadata(jpeg.data(), jpeg.size(), &back);
   EXPECT_EQ(back.exif, Blocks().exif);
   Bytes not_jpeg = {'G', 'I', 'F', '8'};
-  EXPECT_FALSE(AddJpegMetadata(&not_jpeg, bare));
+  EXPECT_FALSE(AddJpegMetadata(&not_jpeg, kJfif, bare));
 }
 
 TEST(JpegSegments, DamagedOrCutSegmentsGiveOnlyWholeBlocks) {
   Bytes jpeg = EncodedJpeg();
-  ASSERT_TRUE(AddJpegMetadata(&jpeg, Blocks()));
+  ASSERT_TRUE(AddJpegMetadata(&jpeg, kJfif, Blocks()));
   // The Photoshop resource: after SOI, JFIF (18), EXIF and XMP segments.
   const size_t exif_segment = 4 + Blocks().exif.size();
   const size_t resource = 2 + 18 + exif_segment + 4 + 29 + 40 + 4 + 14 + 300 + 4 + 14;
@@ -301,7 +304,7 @@ TEST(JpegSegments, DamagedOrCutSegmentsGiveOnlyWholeBlocks) {
   PhotoMetadata icc;
   icc.icc.assign(140000, 9);  // three chunks
   Bytes three = EncodedJpeg();
-  ASSERT_TRUE(AddJpegMetadata(&three, icc));
+  ASSERT_TRUE(AddJpegMetadata(&three, kJfif, icc));
   const size_t second = 2 + 18 + 4 + 65533, number = second + 4 + 12;
   ASSERT_EQ(three.at(number), 2);
   const ByteDamage icc_cases[] = {{"chunk 2 of 3 named 1", number, 1},
