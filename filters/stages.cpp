@@ -34,8 +34,10 @@ enum class SharpeningWay {
 // host's bitmap, through the byte tables of the stages since, reads back
 // exactly as the buffer; else into a second picture when one can be had
 // (the one an earlier stage replaced, or a new one: `destination`); else
-// in place. Whichever way is taken, a blur refused its memory leaves the
-// buffer as it was: the stage is skipped.
+// in place, the way that needs least. Over the source needs what in place
+// needs and a band of source rows: refused its memory, it runs in place.
+// The other two, refused memory for their blur, leave the buffer as it
+// was: the stage is skipped.
 SharpeningWay ChooseSharpeningWay(const PixelBuffer& buffer, StageMemory& memory, const BlurMemory& blocks,
                                   PixelBuffer& destination) {
   const SourceRows& source = memory.source();
@@ -59,13 +61,18 @@ void RunSharpening(PixelBuffer& buffer, double radius, int32_t amount, int32_t t
   options.threads = ThreadCountFromEnvironment();
   PixelBuffer destination;
   switch (ChooseSharpeningWay(buffer, memory, options.memory, destination)) {
-    case SharpeningWay::kOverSource:
-      UnsharpMaskOverSource(buffer, radius, amount, threshold, stop, options, memory.source());
-      return;
     case SharpeningWay::kSecondPicture:
       UnsharpMaskWith(buffer, destination, radius, amount, threshold, stop, options);
       memory.KeepPicture(std::exchange(buffer, std::move(destination)));
       return;
+    case SharpeningWay::kOverSource:
+      if (UnsharpMaskOverSource(buffer, radius, amount, threshold, stop, options, memory.source()) !=
+          BlurOutcome::kRefused) {
+        return;
+      }
+      // Refused, it left the buffer untouched; in place is the same blur
+      // without the band of source rows.
+      [[fallthrough]];
     case SharpeningWay::kInPlace: UnsharpMaskInPlaceWith(buffer, radius, amount, threshold, stop, options); return;
   }
 }
