@@ -134,8 +134,8 @@ TEST(StageMemory, TheKeptPictureIsTakenOnlyForA24BitPictureOfItsSize) {
       for (size_t i = 0; i < picture.stride(); ++i) {
         const bool padding = i >= static_cast<size_t>(picture.width()) * 3;
         const int expected = c.taken && !padding ? 0xC3 : 0;
-        ASSERT_EQ(picture.row(y)[i], expected) << c.width << " x " << c.height << " x " << c.bits << " row " << y
-                                               << " byte " << i;
+        ASSERT_EQ(picture.row(y)[i], expected)
+            << c.width << " x " << c.height << " x " << c.bits << " row " << y << " byte " << i;
       }
     }
   }
@@ -164,8 +164,13 @@ TEST(StageMemory, TheSecondSharpeningStageAsksForNoFreshPictureOrBlock) {
 TEST(PixelMemory, PeakCountsTheBytesHeldAtOnceSinceTheReset) {
   unsigned char* before = AllocatePixelBlock(64);
   ResetPixelMemoryPeak();
+  EXPECT_EQ(PixelMemoryPeakBytes(), 0);
+  EXPECT_EQ(PixelBlockPeakBytes(), 0);
   void* engine = AllocateEngineBlock(1000);
   unsigned char* pixels = AllocatePixelBlock(300);
+  FreePixelBlock(pixels);
+  pixels = AllocatePixelBlock(300);
+  EXPECT_EQ(PixelBlockPeakBytes(), 300) << "a pixel block given back still counted";
   FreeEngineBlock(engine);
   void* smaller = AllocateEngineBlock(500);
   EXPECT_EQ(PixelMemoryPeakBytes(), 1300);

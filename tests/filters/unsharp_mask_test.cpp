@@ -591,10 +591,15 @@ TEST(SharpeningOverSource, OnlyRowsThatReadBackExactlyMatchAndGiveTheSecondPictu
     EXPECT_EQ(UnsharpMaskOverSource(picture, 3.5, 120, 2, StopQuery(), BlurOptions(), rows), BlurOutcome::kComplete);
     EXPECT_TRUE(SamePixels(picture, sharpened)) << c.name << ": " << Where(picture, sharpened);
   }
-  // Rows of another picture size never match.
+  // Rows of another picture size never match, and rows beyond the
+  // picture are never asked of the reader.
   const PixelBuffer taller = TexturedBuffer(kWidth, kHeight + 1, 21);
   Source source{&original, &cases[0]};
-  EXPECT_FALSE(SourceRows(kWidth, kHeight, Source::Read, &source).Matches(taller, band.data(), kSourceBandRows));
+  const SourceRows rows(kWidth, kHeight, Source::Read, &source);
+  EXPECT_FALSE(rows.Matches(taller, band.data(), kSourceBandRows));
+  EXPECT_FALSE(rows.Read(kHeight - 1, 2, band.data()));
+  EXPECT_FALSE(rows.Read(-1, 1, band.data()));
+  EXPECT_EQ(source.reads, 0);
 }
 
 }  // namespace
