@@ -42,9 +42,11 @@ void RunStagesFrom(BitmapHandle bitmap, PixelBuffer& buffer, const FilterSetting
                    const ImageRegion& region, const StopQuery& stop) {
   const ImageRegion normalised = NormaliseRegion(region, buffer.width(), buffer.height());
   StageMemory memory;  // given back before the result is written out
-  memory.source().bitmap = bitmap;
+  memory.source() = SourceRows::OfBitmap(bitmap, buffer.width(), buffer.height());
   for (const Stage& stage : kStages) {
-    if (stage.IsOnIn(settings)) stage.run(buffer, settings, normalised, stop, memory);
+    if (!stage.IsOnIn(settings)) continue;
+    stage.run(buffer, settings, normalised, stop, memory);
+    if (!stage.byte_table) memory.source().Forget();
   }
 }
 

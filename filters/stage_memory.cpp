@@ -5,38 +5,6 @@
 #include <utility>
 
 #include "filters/engine/pixel_memory.h"
-#include "filters/point/point_rows.h"
-
-void BufferSource::AddGamma(const uint8_t (&table)[256]) {
-  // Gamma runs before auto-levels; any other order is not one this
-  // recipe can repeat.
-  if (levels) Forget();
-  gamma = true;
-  std::memcpy(gamma_table, table, sizeof gamma_table);
-}
-
-void BufferSource::AddLevels(const uint8_t (&table)[256], const ImageRegion& region) {
-  if (levels) Forget();
-  levels = true;
-  std::memcpy(levels_table, table, sizeof levels_table);
-  levels_region = region;
-}
-
-bool BufferSource::ReadRows(int width, int height, int first, int count, unsigned char* out) const {
-  if (bitmap == 0 || !ReadBitmapRows(bitmap, width, height, first, count, out)) return false;
-  const size_t stride = static_cast<size_t>(RowStride(width, 24));
-  const ByteStretch stretch = FindByteStretch(levels_table);
-  for (int k = 0; k < count; ++k) {
-    const int y = first + k;
-    uint8_t* row = out + static_cast<size_t>(count - 1 - k) * stride;
-    if (gamma) MapBytes(row, static_cast<size_t>(width) * 3, gamma_table);
-    if (levels && y >= levels_region.top && y < levels_region.bottom) {
-      MapBytes(row + static_cast<size_t>(levels_region.left) * 3,
-               static_cast<size_t>(levels_region.right - levels_region.left) * 3, levels_table, stretch);
-    }
-  }
-  return true;
-}
 
 StageMemory::~StageMemory() {
   for (Block& b : blocks_) FreeEngineBlock(b.block);

@@ -11,33 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "chromaline/plugin_abi.h"
-#include "filters/engine/bitmap_transfer.h"
 #include "filters/pixel_buffer.h"
-
-// How the working buffer can be made again, any band of rows at a time:
-// the host's bitmap read again, then mapped through the byte tables of the
-// point stages that ran since (gamma over every byte, then auto-levels over
-// its region). No bitmap: the buffer cannot be made again.
-struct BufferSource {
-  BitmapHandle bitmap = 0;
-  bool gamma = false;
-  uint8_t gamma_table[256] = {};
-  bool levels = false;
-  uint8_t levels_table[256] = {};
-  ImageRegion levels_region = {};
-
-  // The point stages record themselves; a stage that changes the buffer in
-  // any other way forgets the bitmap.
-  void AddGamma(const uint8_t (&table)[256]);
-  void AddLevels(const uint8_t (&table)[256], const ImageRegion& region);
-  void Forget() { bitmap = 0; }
-
-  // Image rows first .. first + count - 1 of a width x height buffer, as
-  // the stages so far left them, into `out` (bottom-up rows of the
-  // buffer's stride). False when there is no bitmap or it cannot be read.
-  bool ReadRows(int width, int height, int first, int count, unsigned char* out) const;
-};
+#include "filters/source_rows.h"
 
 class StageMemory {
  public:
@@ -63,8 +38,10 @@ class StageMemory {
   static void* AllocateBlock(size_t bytes, void* memory);
   static void ReleaseBlock(void* block, void* memory);
 
-  // Where the working buffer can be had again from.
-  BufferSource& source() { return source_; }
+  // Where the working buffer can be had again from: the pipeline sets the
+  // host's bitmap, a byte-table stage adds its table, and the pipeline
+  // forgets it after any other stage.
+  SourceRows& source() { return source_; }
 
  private:
   // Gives the idle engine blocks and the kept picture back; false when
@@ -81,7 +58,7 @@ class StageMemory {
   static constexpr int kBlocks = 16;
   Block blocks_[kBlocks] = {};
   PixelBuffer spare_;
-  BufferSource source_;
+  SourceRows source_;
 };
 
 #endif  // CHROMALINE_FILTERS_STAGE_MEMORY_H_

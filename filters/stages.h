@@ -16,7 +16,8 @@
 #include "filters/engine/stop_query.h"
 
 // Gamma: every channel value v becomes 255 * (v / 255)^(1 / gamma), rounded
-// half up, through a 256-entry table.
+// half up, through a 256-entry table (BuildGammaTable, ApplyGammaTable in
+// filters/point/gamma.h).
 void ApplyGamma(PixelBuffer& buffer, double gamma);
 
 // Auto-levels over a normalised region (columns left..right-1, rows
@@ -56,6 +57,11 @@ struct Stage {
   int blurs;            // blurs it runs; each asks the stop question once per row and once per column
   const char* summary;  // the stage in force, "{Key}" standing for that setting's value
   const char* help;     // its line in the command line's help, after the switch key
+  // Whether the stage maps each byte of a region through a table, and
+  // records that table and region (memory.source().AddTable): the buffer
+  // can then still be made again from the host's bitmap. After any other
+  // stage the pipeline forgets the bitmap.
+  bool byte_table;
 
   bool IsOnIn(const FilterSettings& settings) const { return settings.*switch_field != 0; }
 };

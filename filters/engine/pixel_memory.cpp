@@ -1,8 +1,11 @@
 // The counter every pixel and engine block passes, and the test's refusal.
+// It costs an allocation a few atomic additions and no lock: each block
+// carries its own size in a header in front of it, so that a block given
+// back is counted off without looking anything up.
 #include "filters/engine/pixel_memory.h"
 
-#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -11,100 +14,68 @@ std::atomic<long> g_refuse_at{0};
 std::atomic<long> g_requests{0};
 std::atomic<long> g_outstanding{0};
 
-// The size of every block held, for the peak: a small table under a spin
-// lock (a pipeline run holds a few dozen blocks at most).
-struct HeldBlock {
-  const void* block;
-  size_t bytes;
-  bool pixels;
-};
-// Both kinds [0] and pixel blocks alone [1]: held now, held at the last
-// reset, and the most held since.
+// Bytes held now and the most held at once since the last reset, of both
+// kinds [0] and of pixel blocks alone [1], and what was held at the reset.
 struct HeldBytes {
-  long long now, base, peak;
+  std::atomic<long long> now{0}, peak{0}, base{0};
 };
-constexpr int kHeldBlocks = 256;
-HeldBlock g_held[kHeldBlocks];
-std::atomic_flag g_held_lock = ATOMIC_FLAG_INIT;
-HeldBytes g_bytes[2] = {};
-bool g_held_overflow = false;
+HeldBytes g_bytes[2];
 
-class HeldLock {
- public:
-  HeldLock() {
-    while (g_held_lock.test_and_set(std::memory_order_acquire)) {
-    }
-  }
-  ~HeldLock() { g_held_lock.clear(std::memory_order_release); }
-  HeldLock(const HeldLock&) = delete;
-  HeldLock& operator=(const HeldLock&) = delete;
-};
+// In front of every block: its size, in a header that keeps the block as
+// aligned as the system's own blocks (16 bytes).
+constexpr size_t kHeader = 16;
 
 void Count(HeldBytes& counter, long long change) {
-  counter.now += change;
-  counter.peak = std::max(counter.peak, counter.now);
-}
-
-void Hold(const void* block, size_t bytes, bool pixels) {
-  const HeldLock lock;
-  for (HeldBlock& held : g_held) {
-    if (held.block == nullptr) {
-      held = HeldBlock{block, bytes, pixels};
-      Count(g_bytes[0], static_cast<long long>(bytes));
-      if (pixels) Count(g_bytes[1], static_cast<long long>(bytes));
-      return;
-    }
-  }
-  g_held_overflow = true;
-}
-
-void LetGo(const void* block) {
-  const HeldLock lock;
-  for (HeldBlock& held : g_held) {
-    if (held.block == block) {
-      Count(g_bytes[0], -static_cast<long long>(held.bytes));
-      if (held.pixels) Count(g_bytes[1], -static_cast<long long>(held.bytes));
-      held = HeldBlock{};
-      return;
-    }
+  const long long now = counter.now.fetch_add(change) + change;
+  long long peak = counter.peak.load();
+  while (now > peak && !counter.peak.compare_exchange_weak(peak, now)) {
   }
 }
 
 // Counts a request; false when it is the one to refuse.
-bool Granted() {
+bool Granted(size_t bytes) {
   const long request = g_requests.fetch_add(1) + 1;
-  return request != g_refuse_at.load();
+  // A size the header cannot be added to is refused, never wrapped.
+  return request != g_refuse_at.load() && bytes <= SIZE_MAX - kHeader;
 }
 
+// The block behind the header at `raw` (nullptr stays nullptr), counted.
 template <typename Block>
-Block* Counted(Block* block, size_t bytes, bool pixels) {
-  if (block != nullptr) {
-    g_outstanding.fetch_add(1);
-    Hold(block, bytes, pixels);
-  }
-  return block;
+Block* Counted(Block* raw, size_t bytes, bool pixels) {
+  if (raw == nullptr) return nullptr;
+  *reinterpret_cast<size_t*>(raw) = bytes;
+  g_outstanding.fetch_add(1);
+  Count(g_bytes[0], static_cast<long long>(bytes));
+  if (pixels) Count(g_bytes[1], static_cast<long long>(bytes));
+  return reinterpret_cast<Block*>(reinterpret_cast<unsigned char*>(raw) + kHeader);
+}
+
+// The header of `block`, counted off.
+unsigned char* LetGo(void* block, bool pixels) {
+  unsigned char* raw = static_cast<unsigned char*>(block) - kHeader;
+  const auto bytes = static_cast<long long>(*reinterpret_cast<size_t*>(raw));
+  g_outstanding.fetch_sub(1);
+  Count(g_bytes[0], -bytes);
+  if (pixels) Count(g_bytes[1], -bytes);
+  return raw;
 }
 
 }  // namespace
 
 unsigned char* AllocatePixelBlock(size_t bytes) {
-  return Granted() ? Counted(AllocateSystemPixelBlock(bytes), bytes, true) : nullptr;
+  return Granted(bytes) ? Counted(AllocateSystemPixelBlock(bytes + kHeader), bytes, true) : nullptr;
 }
 
 void FreePixelBlock(unsigned char* block) {
-  if (block == nullptr) return;
-  g_outstanding.fetch_sub(1);
-  LetGo(block);
-  FreeSystemPixelBlock(block);
+  if (block != nullptr) FreeSystemPixelBlock(LetGo(block, true));
 }
 
-void* AllocateEngineBlock(size_t bytes) { return Granted() ? Counted(std::malloc(bytes), bytes, false) : nullptr; }
+void* AllocateEngineBlock(size_t bytes) {
+  return Granted(bytes) ? Counted(std::malloc(bytes + kHeader), bytes, false) : nullptr;
+}
 
 void FreeEngineBlock(void* block) {
-  if (block == nullptr) return;
-  g_outstanding.fetch_sub(1);
-  LetGo(block);
-  std::free(block);
+  if (block != nullptr) std::free(LetGo(block, false));
 }
 
 void RefusePixelMemoryAt(long nth) {
@@ -117,18 +88,14 @@ long PixelMemoryRequests() { return g_requests.load(); }
 
 long PixelMemoryOutstanding() { return g_outstanding.load(); }
 
-long long PixelMemoryPeakBytes() {
-  const HeldLock lock;
-  return g_held_overflow ? -1 : g_bytes[0].peak - g_bytes[0].base;
-}
+long long PixelMemoryPeakBytes() { return g_bytes[0].peak.load() - g_bytes[0].base.load(); }
 
-long long PixelBlockPeakBytes() {
-  const HeldLock lock;
-  return g_held_overflow ? -1 : g_bytes[1].peak - g_bytes[1].base;
-}
+long long PixelBlockPeakBytes() { return g_bytes[1].peak.load() - g_bytes[1].base.load(); }
 
 void ResetPixelMemoryPeak() {
-  const HeldLock lock;
-  for (HeldBytes& counter : g_bytes) counter.base = counter.peak = counter.now;
-  g_held_overflow = false;
+  for (HeldBytes& counter : g_bytes) {
+    const long long now = counter.now.load();
+    counter.base.store(now);
+    counter.peak.store(now);
+  }
 }

@@ -28,8 +28,9 @@ long PixelMemoryRequests();
 // Blocks of either kind handed out and not yet released.
 long PixelMemoryOutstanding();
 // The most bytes held at once since the last ResetPixelMemoryPeak, above
-// what was held then: of both kinds, and of pixel blocks alone. -1 when more
-// blocks were held at once than the counter keeps sizes for.
+// what was held then: of both kinds, and of pixel blocks alone. Counting
+// takes no lock (each block carries its size), so the figures are exact
+// whenever no other thread allocates at the moment they are read or reset.
 long long PixelMemoryPeakBytes();
 long long PixelBlockPeakBytes();
 void ResetPixelMemoryPeak();

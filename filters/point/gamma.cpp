@@ -35,9 +35,13 @@ void BuildGammaTable(double gamma, uint8_t (&table)[256]) {
 }
 
 void ApplyGamma(PixelBuffer& buffer, double gamma) {
-  if (!buffer || buffer.bit_count() != 24 || buffer.width() <= 0 || buffer.height() <= 0) return;
   uint8_t table[256];
   BuildGammaTable(gamma, table);
+  ApplyGammaTable(buffer, table);
+}
+
+void ApplyGammaTable(PixelBuffer& buffer, const uint8_t (&table)[256]) {
+  if (!buffer || buffer.bit_count() != 24 || buffer.width() <= 0 || buffer.height() <= 0) return;
   const size_t stride = buffer.stride();
   const size_t row_bytes = static_cast<size_t>(buffer.width()) * 3;
   if (stride == row_bytes) {

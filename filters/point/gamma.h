@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "filters/pixel_buffer.h"
+
 // Entry v is 255 * (v / 255)^(1 / gamma), rounded half up and capped at 255.
 // Gammas the settings dialog never offers are mapped soundly rather than
 // left to undefined conversions:
@@ -15,5 +17,8 @@
 //     other value becomes 255;
 //   gamma not a number: no curve at all, the table is the identity.
 void BuildGammaTable(double gamma, uint8_t (&table)[256]);
+
+// Maps every channel value of a 24-bit picture through `table`.
+void ApplyGammaTable(PixelBuffer& buffer, const uint8_t (&table)[256]);
 
 #endif  // CHROMALINE_FILTERS_POINT_GAMMA_H_

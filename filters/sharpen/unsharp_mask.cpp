@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "filters/engine/pixel_memory.h"
+#include "filters/engine/engine_block.h"
 #include "filters/engine/worker_team.h"
 #include "filters/sharpen/unsharp_mask_rows.h"
 #include "filters/stages.h"
@@ -17,62 +17,28 @@ namespace {
 
 // Rows per band of the sharpening step when it runs on several threads.
 constexpr int kSharpenBandRows = 32;
-// Rows of the source read again at a time (UnsharpMaskOverSource).
-constexpr int kSourceBandRows = 64;
 
 // The sharpening parameters of one call. The result depends only on the
-// pair (O, B): the plain loop looks it up in a table made once per call (or
-// works it out when there is no memory for the table).
+// pair (O, B): the plain loop looks it up in a table made once per call
+// from the engine's memory, or works it out when there is no memory for
+// the table.
 class SharpenTable {
  public:
-  SharpenTable(int32_t amount, int32_t threshold)
-      : parameters_{amount * 0.01, threshold, nullptr},
-        table_(static_cast<unsigned char*>(AllocateEngineBlock(256 * 256))) {
-    if (table_ != nullptr) {
-      for (int o = 0; o < 256; ++o) {
-        for (int b = 0; b < 256; ++b) table_[o * 256 + b] = SharpenedValue(o, b, parameters_.amount, threshold);
-      }
+  SharpenTable(int32_t amount, int32_t threshold, const BlurMemory& memory)
+      : block_(memory, 256 * 256), parameters_{amount * 0.01, threshold, nullptr} {
+    unsigned char* table = block_.as<unsigned char>();
+    if (table == nullptr) return;
+    for (int o = 0; o < 256; ++o) {
+      for (int b = 0; b < 256; ++b) table[o * 256 + b] = SharpenedValue(o, b, parameters_.amount, threshold);
     }
-    parameters_.table = table_;
+    parameters_.table = table;
   }
-  ~SharpenTable() { FreeEngineBlock(table_); }
-  SharpenTable(const SharpenTable&) = delete;
-  SharpenTable& operator=(const SharpenTable&) = delete;
 
   const SharpenParameters& parameters() const { return parameters_; }
 
  private:
+  EngineBlock block_;
   SharpenParameters parameters_;
-  unsigned char* table_;
-};
-
-// A block from BlurMemory (malloc and free by default), released when it
-// goes out of scope.
-class MemoryBlock {
- public:
-  MemoryBlock(const BlurMemory& memory, size_t bytes) : memory_(memory) {
-    if (memory_.allocate == nullptr || memory_.release == nullptr) {
-      block_ = static_cast<unsigned char*>(AllocateEngineBlock(bytes));
-      return;
-    }
-    block_ = static_cast<unsigned char*>(memory_.allocate(bytes, memory_.context));
-  }
-  ~MemoryBlock() {
-    if (block_ == nullptr) return;
-    if (memory_.allocate == nullptr || memory_.release == nullptr) {
-      FreeEngineBlock(block_);
-    } else {
-      memory_.release(block_, memory_.context);
-    }
-  }
-  MemoryBlock(const MemoryBlock&) = delete;
-  MemoryBlock& operator=(const MemoryBlock&) = delete;
-
-  unsigned char* get() const { return block_; }
-
- private:
-  BlurMemory memory_;
-  unsigned char* block_ = nullptr;
 };
 
 }  // namespace
@@ -83,9 +49,9 @@ void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_
 }
 
 void SharpenFromBlurOn(const PixelBuffer& source, PixelBuffer& destination, int32_t amount, int32_t threshold,
-                       std::optional<CpuPath> path, int threads) {
+                       std::optional<CpuPath> path, int threads, const BlurMemory& memory) {
   if (!SameBlurLayout(source, destination)) return;
-  const SharpenTable table(amount, threshold);
+  const SharpenTable table(amount, threshold, memory);
   const SharpenParameters& parameters = table.parameters();
   const SharpenRowLoop sharpen = BlurRowLoopsFor(path).sharpen;
   const size_t values = size_t{3} * static_cast<size_t>(source.width());
@@ -108,7 +74,8 @@ void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double
     case BlurOutcome::kComplete:
       SharpenFromBlurOn(
           source, destination, amount, threshold, options.path,
-          BlurThreadsFor(source.width(), source.height(), 0.0f, options.threads, options.threaded_work));
+          BlurThreadsFor(source.width(), source.height(), 0.0f, options.threads, options.threaded_work),
+          options.memory);
       return;
     case BlurOutcome::kStopped: return;
     case BlurOutcome::kRefused:
@@ -122,49 +89,38 @@ void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double
 
 void UnsharpMaskInPlaceWith(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
                             const StopQuery& stop, const BlurOptions& options) {
-  const SharpenTable table(amount, threshold);
+  const SharpenTable table(amount, threshold, options.memory);
   SharpenWhileBlurring(picture, radius, BlurSharpening{BlurRowLoopsFor(options.path).sharpen, table.parameters()},
                        stop, options);
 }
 
-bool UnsharpMaskOverSource(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
-                           const StopQuery& stop, const BlurOptions& options, const SourceRows& source) {
-  if (!SameBlurLayout(picture, picture) || source.read == nullptr) return false;
+BlurOutcome UnsharpMaskOverSource(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
+                                  const StopQuery& stop, const BlurOptions& options, const SourceRows& source) {
+  if (!SameBlurLayout(picture, picture) || !source.Readable()) return BlurOutcome::kRefused;
   const int height = picture.height();
   const size_t stride = picture.stride();
-  const size_t values = size_t{3} * static_cast<size_t>(picture.width());
   const int band_rows = std::min(height, kSourceBandRows);
-  const MemoryBlock band(options.memory, static_cast<size_t>(band_rows) * stride);
-  if (band.get() == nullptr) return false;
-  // Band row k (from the top) of a band of `count` rows.
-  const auto band_row = [&](int count, int k) { return band.get() + static_cast<size_t>(count - 1 - k) * stride; };
-  for (int first = 0; first < height; first += band_rows) {
-    const int count = std::min(band_rows, height - first);
-    if (!source.read(first, count, band.get(), source.context)) return false;
-    for (int k = 0; k < count; ++k) {
-      if (std::memcmp(band_row(count, k), picture.row(first + k), values) != 0) return false;
-    }
-  }
-  switch (BlurInPlace(picture, radius, stop, options)) {
-    case BlurOutcome::kRefused: return false;
-    case BlurOutcome::kStopped: return true;
-    case BlurOutcome::kComplete: break;
-  }
-  // Made once the blur's blocks are given back; without memory for it the
-  // loops work each value out.
-  const SharpenTable table(amount, threshold);
+  const EngineBlock band(options.memory, static_cast<uint64_t>(band_rows) * stride);
+  if (!band) return BlurOutcome::kRefused;
+  const BlurOutcome blurred = BlurInPlace(picture, radius, stop, options);
+  if (blurred != BlurOutcome::kComplete) return blurred;
+  // Made once the blur's blocks are given back.
+  const SharpenTable table(amount, threshold, options.memory);
   // The blur refuses rows whose values int cannot count.
+  const int values = 3 * picture.width();
   const SharpenRowLoop sharpen = BlurRowLoopsFor(options.path).sharpen;
+  unsigned char* rows = band.as<unsigned char>();
   for (int first = 0; first < height; first += band_rows) {
     const int count = std::min(band_rows, height - first);
-    // The same bitmap was read a moment ago; a read that fails now leaves
-    // these rows blurred.
-    if (!source.read(first, count, band.get(), source.context)) continue;
+    // The same rows were read a moment ago (SourceRows::Matches); a read
+    // that fails now leaves these rows blurred.
+    if (!source.Read(first, count, rows)) continue;
     for (int k = 0; k < count; ++k) {
-      sharpen(band_row(count, k), picture.row(first + k), static_cast<int>(values), table.parameters());
+      sharpen(rows + static_cast<size_t>(count - 1 - k) * stride, picture.row(first + k), values,
+              table.parameters());
     }
   }
-  return true;
+  return BlurOutcome::kComplete;
 }
 
 void UnsharpMaskInPlace(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,

@@ -15,6 +15,7 @@
 #include "filters/sharpen/blur_kernel.h"
 #include "filters/sharpen/unsharp_mask_blur.h"
 #include "filters/sharpen/unsharp_mask_dispatch.h"
+#include "filters/source_rows.h"
 
 // The sharpening step: `destination` holds the blur of `source` and receives
 // the sharpened picture. Per channel, with O the source value, B the blurred
@@ -25,8 +26,9 @@ void SharpenFromBlur(const PixelBuffer& source, PixelBuffer& destination, int32_
                      std::optional<CpuPath> path = std::nullopt);
 
 // The same over bands of rows on `threads` threads (the caller included).
+// Its table of sharpened values comes from `memory`.
 void SharpenFromBlurOn(const PixelBuffer& source, PixelBuffer& destination, int32_t amount, int32_t threshold,
-                       std::optional<CpuPath> path, int threads);
+                       std::optional<CpuPath> path, int threads, const BlurMemory& memory = BlurMemory());
 
 // UnsharpMask with a choice of memory and path. A refused blur copies the
 // source into the destination: the stage then leaves the picture as it was.
@@ -37,23 +39,17 @@ void UnsharpMaskWith(const PixelBuffer& source, PixelBuffer& destination, double
 void UnsharpMaskInPlaceWith(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
                             const StopQuery& stop, const BlurOptions& options);
 
-// Where the rows of a picture's source can be had again: `read` writes
-// image rows first .. first + count - 1 (from the top) into `out`, stored
-// bottom-up with the picture's stride as a PixelBuffer holds them, and
-// returns false when it cannot.
-struct SourceRows {
-  bool (*read)(int first, int count, unsigned char* out, void* context) = nullptr;
-  void* context = nullptr;
-};
+// UnsharpMaskWith's result and queries written over `picture` alone, for
+// a picture that `source` reads back exactly (SourceRows::Matches, the
+// caller's check): the picture becomes its own blur (BlurInPlace), and
+// then, band by band, the source rows are read again and the sharpened
+// rows written over the blurred ones. Besides the blur's memory it needs a
+// band of 64 source rows. kRefused, with the picture untouched, when that
+// band or the blur's memory is refused; kStopped as BlurInPlace leaves it.
+BlurOutcome UnsharpMaskOverSource(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
+                                  const StopQuery& stop, const BlurOptions& options, const SourceRows& source);
 
-// UnsharpMaskWith's result and queries written over `picture` alone, for a
-// picture whose source rows can be read again: the picture becomes its own
-// blur (BlurInPlace), and then, band by band, the source rows are read
-// again and the sharpened rows written over the blurred ones. Before
-// anything is written the source is read once and compared with the
-// picture. False, with the picture untouched, when they differ, a read
-// fails or memory is refused; the caller then takes another way.
-bool UnsharpMaskOverSource(PixelBuffer& picture, double radius, int32_t amount, int32_t threshold,
-                           const StopQuery& stop, const BlurOptions& options, const SourceRows& source);
+// Rows of source read again at a time by UnsharpMaskOverSource.
+constexpr int kSourceBandRows = 64;
 
 #endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_H_

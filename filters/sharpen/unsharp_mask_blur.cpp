@@ -21,8 +21,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
-#include "filters/engine/pixel_memory.h"
+#include "filters/engine/engine_block.h"
 #include "filters/engine/worker_team.h"
 #include "filters/sharpen/blur_kernel.h"
 #include "filters/sharpen/unsharp_mask_dispatch.h"
@@ -34,38 +35,6 @@ namespace {
 // The smallest weights for the shortcuts of the vector loops (BlurTaps).
 constexpr float kFusedExactWeight = 1.0f / 4194304.0f;                  // 2^-22
 constexpr float kVectorRoundingWeight = 1.0f / 9223372036854775808.0f;  // 2^-63
-
-void* DefaultAllocate(size_t bytes, void*) { return AllocateEngineBlock(bytes); }
-void DefaultRelease(void* block, void*) { FreeEngineBlock(block); }
-
-// A block from BlurMemory, released when it goes out of scope.
-class EngineBlock {
- public:
-  EngineBlock(const BlurMemory& memory, uint64_t bytes) : memory_(memory) {
-    if (memory_.allocate == nullptr || memory_.release == nullptr) {
-      memory_.allocate = DefaultAllocate;
-      memory_.release = DefaultRelease;
-    }
-    // A size that does not fit this platform's address space is a failure,
-    // never a wrapped-round smaller block.
-    if (bytes > 0 && bytes <= SIZE_MAX) block_ = memory_.allocate(static_cast<size_t>(bytes), memory_.context);
-  }
-  ~EngineBlock() {
-    if (block_ != nullptr) memory_.release(block_, memory_.context);
-  }
-  EngineBlock(const EngineBlock&) = delete;
-  EngineBlock& operator=(const EngineBlock&) = delete;
-
-  template <typename T>
-  T* as() const {
-    return static_cast<T*>(block_);
-  }
-  explicit operator bool() const { return block_ != nullptr; }
-
- private:
-  BlurMemory memory_;
-  void* block_ = nullptr;
-};
 
 // Values [first, end) of a source row padded with n edge pixels either
 // side, plus the 6n values the taps read beyond them.
@@ -94,10 +63,19 @@ void ClearFrom(PixelBuffer& destination, int from_byte) {
   for (int y = 0; y < destination.height(); ++y) std::memset(destination.row(y) + from_byte, 0, bytes);
 }
 
+// What a blur writes, and where.
+enum class BlurMode {
+  kIntoDestination,       // the blur into a second picture (SeparableBlur)
+  kKeptOverPicture,       // the blur over the picture itself (BlurInPlace)
+  kSharpenedOverPicture,  // the sharpened result over the picture (SharpenWhileBlurring)
+};
+
 // Everything one blur shares between its threads.
 struct BlurRun {
+  BlurMode mode;
   const PixelBuffer* source;
-  PixelBuffer* destination;
+  // The destination, or for the modes over the picture the picture itself.
+  PixelBuffer* target;
   BlurGeometry geometry;
   BlurTaps taps;
   BlurRowLoops loops;
@@ -117,10 +95,8 @@ struct BlurRun {
   int window_size;
   int band_rows;
   std::atomic<uint64_t>* work_counter;
-  // Over the source rows (SharpenWhileBlurring, BlurInPlace): the picture,
-  // and per slot a band block of band_rows rows of band_values values; no
-  // sharpening when the blur itself is kept.
-  PixelBuffer* in_place;
+  // Over the picture: per slot a band block of band_rows rows of
+  // band_values values; the sharpening only in kSharpenedOverPicture.
   const BlurSharpening* sharpening;
   unsigned char* bands;
   size_t band_values;
@@ -169,14 +145,15 @@ struct BlurRun {
       unsigned char** dest = dest_rows + static_cast<size_t>(slot) * static_cast<size_t>(band_rows);
       const int rows = task.end_row - task.first_row;
       unsigned char* const band =
-          in_place != nullptr ? bands + static_cast<size_t>(slot) * static_cast<size_t>(band_rows) * band_values
-                              : nullptr;
+          mode != BlurMode::kIntoDestination
+              ? bands + static_cast<size_t>(slot) * static_cast<size_t>(band_rows) * band_values
+              : nullptr;
       for (int first = task.first_value; first < task.end_value; first += kStripValues) {
         const int strip = first / kStripValues;
         const int length = std::min(kStripValues, task.end_value - first);
         for (int k = 0; k < rows; ++k) {
           dest[k] = band != nullptr ? band + static_cast<size_t>(k) * band_values + (first - task.first_value)
-                                    : destination->row(task.first_row + k) + first;
+                                    : target->row(task.first_row + k) + first;
         }
         if (float_ring) {
           const float** rows_in = static_cast<const float**>(window);
@@ -200,9 +177,9 @@ struct BlurRun {
   void SharpenBand(const BlurTask& task, unsigned char* band) const {
     const int length = task.end_value - task.first_value;
     for (int y = task.first_row; y < task.end_row; ++y) {
-      unsigned char* row = in_place->row(y) + task.first_value;
+      unsigned char* row = target->row(y) + task.first_value;
       unsigned char* blurred = band + static_cast<size_t>(y - task.first_row) * band_values;
-      if (sharpening != nullptr) sharpening->sharpen(row, blurred, length, sharpening->parameters);
+      if (mode == BlurMode::kSharpenedOverPicture) sharpening->sharpen(row, blurred, length, sharpening->parameters);
       std::memcpy(row, blurred, static_cast<size_t>(length));
     }
   }
@@ -224,7 +201,7 @@ struct BlurRun {
     for (; next_query < queries && ask_after[next_query] < done; ++next_query) {
       if (stop->ShouldStop()) {
         stopped_at = next_query;
-        if (sharpening == nullptr || next_query < geometry.height) return false;
+        if (mode != BlurMode::kSharpenedOverPicture || next_query < geometry.height) return false;
         // Sharpening over the picture keeps no blur of the bands already
         // done (there was no room for a second picture), so a stop this
         // late cannot leave blurred columns: the queries end, the work
@@ -307,97 +284,125 @@ int BlurThreadsFor(int width, int height, float radius, int threads, uint64_t th
 
 namespace {
 
-// The blur into `destination`, or with `in_place` the blur and sharpening
-// over the source (SharpenWhileBlurring).
-BlurOutcome RunBlur(const PixelBuffer& source, PixelBuffer* destination, PixelBuffer* in_place,
-                    const BlurSharpening* sharpening, double radius, const StopQuery& stop,
-                    const BlurOptions& options) {
+// The blocks of one blur. The ring holds doubles unless they cannot be had
+// (big pictures in a 32-bit process): then floats, half the bytes and the
+// same values. Slots and band blocks for several threads, unless those
+// cannot be had: then the caller does it all.
+struct BlurBlocks {
+  std::optional<EngineBlock> kernel, tasks, phases, queries, ring, ready, slots, bands;
+
+  // Everything but the band blocks; false when one thread's cannot be had.
+  bool Take(const BlurMemory& memory, BlurLayout& layout, int& threads) {
+    const BlurPlanShape& shape = layout.shape;
+    const BlurGeometry& g = layout.geometry;
+    kernel.emplace(memory, uint64_t{4} * 4 * static_cast<uint64_t>(g.taps));
+    tasks.emplace(memory, sizeof(BlurTask) * static_cast<uint64_t>(shape.tasks));
+    phases.emplace(memory, sizeof(BlurPhase) * static_cast<uint64_t>(shape.phases));
+    queries.emplace(memory, sizeof(int) * (static_cast<uint64_t>(g.width) + static_cast<uint64_t>(g.height)));
+    ring.emplace(memory, layout.float_ring ? 0 : layout.ring_bytes());
+    if (!*ring) {
+      layout.float_ring = true;
+      ring.emplace(memory, layout.ring_bytes());
+    }
+    ready.emplace(memory, sizeof(int) * static_cast<uint64_t>(shape.tasks));
+    if (!*kernel || !*tasks || !*phases || !*queries || !*ring || !*ready) return false;
+    slots.emplace(memory, threads > 1 ? layout.slot_bytes * static_cast<uint64_t>(threads) : 0);
+    if (*slots) return true;
+    threads = 1;
+    slots.emplace(memory, layout.slot_bytes);
+    return static_cast<bool>(*slots);
+  }
+
+  // A band block of `band_bytes` per thread (none for 0 bytes); false when
+  // one thread's cannot be had. Slots placed for several threads serve one
+  // as well.
+  bool TakeBands(const BlurMemory& memory, uint64_t band_bytes, int& threads) {
+    bands.emplace(memory, threads > 1 ? band_bytes * static_cast<uint64_t>(threads) : 0);
+    if (band_bytes == 0 || *bands) return true;
+    threads = 1;
+    bands.emplace(memory, band_bytes);
+    return static_cast<bool>(*bands);
+  }
+};
+
+// The widest vertical task of the plan, in values.
+int WidestVerticalTask(const BlurTask* tasks, int count) {
+  int widest = 0;
+  for (int t = 0; t < count; ++t) {
+    if (!tasks[t].horizontal) widest = std::max(widest, tasks[t].end_value - tasks[t].first_value);
+  }
+  return widest;
+}
+
+// The target as the defined order of work leaves it after a stop at query
+// `stopped_at`.
+void LeaveStopped(BlurMode mode, int stopped_at, PixelBuffer& target) {
+  const int height = target.height();
+  if (mode == BlurMode::kSharpenedOverPicture) {
+    // A stop at a row's query leaves the picture black, as a blur into a
+    // second buffer would; after a column's the result is whole.
+    if (stopped_at < height) std::memset(target.pixels(), 0, target.pixel_bytes());
+    return;
+  }
+  // After a row's query nothing is blurred yet; after column x's, the
+  // columns up to x are. The same holds for a blur kept over the picture:
+  // a band is written over its rows only once the horizontal rows it reads
+  // are done, so columns up to x hold the blur in every row by column x's
+  // query.
+  ClearFrom(target, stopped_at < height ? 0 : 3 * (stopped_at - height + 1));
+}
+
+// The blur of `source` in `mode`, written to `target` (the source itself
+// for the modes over the picture); `sharpening` only for
+// kSharpenedOverPicture.
+BlurOutcome RunBlur(BlurMode mode, const PixelBuffer& source, PixelBuffer& target, const BlurSharpening* sharpening,
+                    double radius, const StopQuery& stop, const BlurOptions& options) {
   float r = 0.0f;
   if (!BlurKernelRadius(radius, &r)) return BlurOutcome::kRefused;
   const int width = source.width();
-  const int height = source.height();
   const int count = BlurTapCount(r);
   // The loops index a padded row of 3 * (W + 2n) values with int; a row
   // that long (hundreds of millions of pixels) is refused, not wrapped.
   if (int64_t{3} * (int64_t{width} + count - 2) > INT32_MAX) return BlurOutcome::kRefused;
-  const BlurMemory& memory = options.memory;
-  BlurLayout layout(width, height, count);
+  BlurLayout layout(width, source.height(), count);
   const BlurPlanShape& shape = layout.shape;
-  int threads = BlurThreadsFor(width, height, r, options.threads, options.threaded_work);
+  int threads = BlurThreadsFor(width, source.height(), r, options.threads, options.threaded_work);
+  BlurBlocks blocks;
+  if (!blocks.Take(options.memory, layout, threads)) return BlurOutcome::kRefused;
 
-  EngineBlock kernel_block(memory, uint64_t{4} * 4 * static_cast<uint64_t>(count));
-  EngineBlock tasks_block(memory, sizeof(BlurTask) * static_cast<uint64_t>(shape.tasks));
-  EngineBlock phases_block(memory, sizeof(BlurPhase) * static_cast<uint64_t>(shape.phases));
-  EngineBlock queries_block(memory, sizeof(int) * (static_cast<uint64_t>(width) + static_cast<uint64_t>(height)));
-  // A ring of doubles that cannot be had (big pictures in a 32-bit
-  // process) is asked for again as floats: half the bytes, the same values.
-  EngineBlock double_ring(memory, layout.float_ring ? 0 : layout.ring_bytes());
-  if (!double_ring) layout.float_ring = true;
-  EngineBlock float_ring(memory, double_ring ? 0 : layout.ring_bytes());
-  const EngineBlock& ring_block = double_ring ? double_ring : float_ring;
-  EngineBlock ready_block(memory, sizeof(int) * static_cast<uint64_t>(shape.tasks));
-  if (!kernel_block || !tasks_block || !phases_block || !queries_block || !ring_block || !ready_block) {
+  BlurRun run{};
+  run.mode = mode;
+  run.tasks = blocks.tasks->as<BlurTask>();
+  run.ask_after = blocks.queries->as<int>();
+  FillBlurPlan(layout.geometry, shape, blocks.tasks->as<BlurTask>(), blocks.phases->as<BlurPhase>());
+  ScheduleBlurQueries(layout.geometry, run.tasks, shape.tasks, blocks.queries->as<int>());
+  // Over the picture: a band block per slot, as wide as the widest vertical
+  // task.
+  const int band_values = mode == BlurMode::kIntoDestination ? 0 : WidestVerticalTask(run.tasks, shape.tasks);
+  if (!blocks.TakeBands(options.memory, static_cast<uint64_t>(shape.band_rows) * static_cast<uint64_t>(band_values),
+                        threads)) {
     return BlurOutcome::kRefused;
   }
-  // Without memory for several threads' slots the caller does it all.
-  EngineBlock many_slots(memory, threads > 1 ? layout.slot_bytes * static_cast<uint64_t>(threads) : 0);
-  if (!many_slots) threads = 1;
-  EngineBlock one_slot(memory, threads > 1 ? 0 : layout.slot_bytes);
-  if (threads == 1 && !one_slot) return BlurOutcome::kRefused;
 
-  BlurTask* tasks = tasks_block.as<BlurTask>();
-  int* ask_after = queries_block.as<int>();
-  FillBlurPlan(layout.geometry, shape, tasks, phases_block.as<BlurPhase>());
-  ScheduleBlurQueries(layout.geometry, tasks, shape.tasks, ask_after);
-  // In place: a band block per slot, as wide as the widest vertical task.
-  int band_values = 0;
-  for (int t = 0; t < shape.tasks; ++t) {
-    if (!tasks[t].horizontal) band_values = std::max(band_values, tasks[t].end_value - tasks[t].first_value);
-  }
-  const uint64_t band_bytes =
-      in_place != nullptr ? static_cast<uint64_t>(shape.band_rows) * static_cast<uint64_t>(band_values) : 0;
-  EngineBlock many_bands(memory, threads > 1 ? band_bytes * static_cast<uint64_t>(threads) : 0);
-  if (band_bytes > 0 && !many_bands) threads = 1;
-  EngineBlock one_band(memory, threads > 1 ? 0 : band_bytes);
-  if (band_bytes > 0 && threads == 1 && !one_band) return BlurOutcome::kRefused;
-
-  const BlurTaps taps = FillTaps(r, count, kernel_block.as<float>());
-  BlurRun run{};
   run.source = &source;
-  run.destination = destination;
-  run.in_place = in_place;
+  run.target = &target;
   run.sharpening = sharpening;
-  run.bands = threads > 1 ? many_bands.as<unsigned char>() : one_band.as<unsigned char>();
+  run.bands = blocks.bands->as<unsigned char>();
   run.band_values = static_cast<size_t>(band_values);
   run.geometry = layout.geometry;
-  run.taps = taps;
-  run.loops = BlurRowLoopsFor(taps.vector_rounding_exact ? options.path : std::optional<CpuPath>(CpuPath::kPlain));
-  run.tasks = tasks;
-  run.ask_after = ask_after;
-  run.ring = ring_block.as<char>();
+  run.taps = FillTaps(r, count, blocks.kernel->as<float>());
+  run.loops =
+      BlurRowLoopsFor(run.taps.vector_rounding_exact ? options.path : std::optional<CpuPath>(CpuPath::kPlain));
+  run.ring = blocks.ring->as<char>();
   run.float_ring = layout.float_ring;
   run.strip_doubles = layout.strip_doubles;
   run.ring_rows = shape.ring_rows;
-  // Slots placed for several threads serve one as well (when the band
-  // blocks for several could not be had).
-  PlaceSlots(many_slots ? many_slots.as<char>() : one_slot.as<char>(), layout, threads, run);
+  PlaceSlots(blocks.slots->as<char>(), layout, threads, run);
   run.work_counter = options.work_counter;
   run.stop = &stop;
-  run.Run(shape.tasks, ready_block.as<int>(), threads);
+  run.Run(shape.tasks, blocks.ready->as<int>(), threads);
   if (run.stopped_at < 0) return BlurOutcome::kComplete;
-  if (sharpening != nullptr) {
-    // A stop at a row's query leaves the picture black, as a blur into a
-    // second buffer would; after a column's the result is whole.
-    if (run.stopped_at < height) std::memset(in_place->pixels(), 0, in_place->pixel_bytes());
-    return BlurOutcome::kStopped;
-  }
-  // After a row's query nothing is blurred yet; after column x's, the
-  // columns up to x are.
-  // The same holds for a blur kept over the picture: a band is written over
-  // its rows only once the horizontal rows it reads are done, so columns up
-  // to x hold the blur in every row by column x's query.
-  ClearFrom(destination != nullptr ? *destination : *in_place,
-            run.stopped_at < height ? 0 : 3 * (run.stopped_at - height + 1));
+  LeaveStopped(mode, run.stopped_at, target);
   return BlurOutcome::kStopped;
 }
 
@@ -406,16 +411,16 @@ BlurOutcome RunBlur(const PixelBuffer& source, PixelBuffer* destination, PixelBu
 BlurOutcome SeparableBlur(const PixelBuffer& source, PixelBuffer& destination, double radius, const StopQuery& stop,
                           const BlurOptions& options) {
   if (&source == &destination || !SameBlurLayout(source, destination)) return BlurOutcome::kRefused;
-  return RunBlur(source, &destination, nullptr, nullptr, radius, stop, options);
+  return RunBlur(BlurMode::kIntoDestination, source, destination, nullptr, radius, stop, options);
 }
 
 BlurOutcome BlurInPlace(PixelBuffer& picture, double radius, const StopQuery& stop, const BlurOptions& options) {
   if (!SameBlurLayout(picture, picture)) return BlurOutcome::kRefused;
-  return RunBlur(picture, nullptr, &picture, nullptr, radius, stop, options);
+  return RunBlur(BlurMode::kKeptOverPicture, picture, picture, nullptr, radius, stop, options);
 }
 
 BlurOutcome SharpenWhileBlurring(PixelBuffer& picture, double radius, const BlurSharpening& sharpening,
                                  const StopQuery& stop, const BlurOptions& options) {
   if (!SameBlurLayout(picture, picture)) return BlurOutcome::kRefused;
-  return RunBlur(picture, nullptr, &picture, &sharpening, radius, stop, options);
+  return RunBlur(BlurMode::kSharpenedOverPicture, picture, picture, &sharpening, radius, stop, options);
 }

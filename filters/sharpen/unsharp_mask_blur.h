@@ -18,18 +18,10 @@
 #include <optional>
 
 #include "filters/engine/cpu_paths.h"
+#include "filters/engine/engine_block.h"
 #include "filters/engine/stop_query.h"
 #include "filters/pixel_buffer.h"
 #include "filters/sharpen/unsharp_mask_rows.h"
-
-// Where the engine's own blocks (kernel, intermediate rows, scratch rows)
-// come from. The defaults are malloc and free; tests substitute failing and
-// counting versions.
-struct BlurMemory {
-  void* (*allocate)(size_t bytes, void* context) = nullptr;
-  void (*release)(void* block, void* context) = nullptr;
-  void* context = nullptr;
-};
 
 // Below this much work a blur stays on the calling thread: starting and
 // joining threads would cost about as much as they save. The preview pane
@@ -38,6 +30,8 @@ struct BlurMemory {
 constexpr uint64_t kThreadedBlurWork = uint64_t{1} << 27;
 
 struct BlurOptions {
+  // Where the engine's blocks come from (kernel, plan, ring, slots, bands,
+  // the table of sharpened values).
   BlurMemory memory;
   // Which row loops run (unsharp_mask_dispatch.h): none named, the widest
   // this processor allows; a named path exists so that tests can compare

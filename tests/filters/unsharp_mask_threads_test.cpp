@@ -6,8 +6,11 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,7 +69,7 @@ struct Recorder {
 };
 
 // Source rows read again from `source` itself (UnsharpMaskOverSource).
-bool ReadSourceRows(int first, int count, unsigned char* out, void* context) {
+bool ReadSourceRows(int, int, int first, int count, unsigned char* out, void* context) {
   const auto& source = *static_cast<const PixelBuffer*>(context);
   std::memcpy(out, source.row(first + count - 1), static_cast<size_t>(count) * source.stride());
   return true;
@@ -88,8 +91,8 @@ EngineRun RunEngine(const PixelBuffer& source, double radius, int threads, int s
   options.path = path;
   const StopQuery stop{&Recorder::Ask, &recorder};
   if (over_source) {
-    EXPECT_TRUE(UnsharpMaskOverSource(run.result, radius, 150, 2, stop, options,
-                                      SourceRows{ReadSourceRows, const_cast<PixelBuffer*>(&source)}));
+    const SourceRows rows(source.width(), source.height(), ReadSourceRows, const_cast<PixelBuffer*>(&source));
+    EXPECT_NE(UnsharpMaskOverSource(run.result, radius, 150, 2, stop, options, rows), BlurOutcome::kRefused);
   } else if (in_place) {
     UnsharpMaskInPlaceWith(run.result, radius, 150, 2, stop, options);
   } else {
@@ -357,6 +360,56 @@ TEST(UnsharpMaskThreads, SmallPicturesStayOnTheCallingThread) {
   EXPECT_EQ(BlurThreadsFor(4432, 3324, 103.0f, 8), 8);
   EXPECT_EQ(BlurThreadsFor(4432, 3324, 103.0f, 1), 1);
   EXPECT_EQ(BlurThreadsFor(4432, 3324, 103.0f, 500), kMaxWorkerThreads);
+}
+
+// The rows each thread sharpened from, seen by a row loop that wraps the
+// plain one: SharpenWhileBlurring hands it the band block's rows.
+struct BandRowsSeen {
+  std::mutex mutex;
+  std::map<std::thread::id, std::set<const unsigned char*>> rows;
+};
+BandRowsSeen* g_band_rows = nullptr;
+
+void RecordingSharpen(const unsigned char* original, unsigned char* blurred, int values,
+                      const SharpenParameters& parameters) {
+  {
+    const std::lock_guard<std::mutex> lock(g_band_rows->mutex);
+    g_band_rows->rows[std::this_thread::get_id()].insert(blurred);
+  }
+  BlurRowLoopsFor(CpuPath::kPlain).sharpen(original, blurred, values, parameters);
+}
+
+// Each thread blurs its bands into a band block of its own: no row of a
+// band block is used on two threads, and the bytes are the reference's.
+// Run again until the vertical pass did run on two threads at least.
+TEST(UnsharpMaskThreads, EachThreadSharpensFromABandBlockOfItsOwn) {
+  const PixelBuffer source = NoisyGradient(301, 260, 11);
+  PixelBuffer expected = CreatePixelBuffer(301, 260, 24);
+  ReferenceUnsharpMask(source, expected, 3.0, 150, 2, StopQuery());
+  BandRowsSeen seen;
+  g_band_rows = &seen;
+  const BlurSharpening sharpening{RecordingSharpen, SharpenParameters{150 * 0.01, 2, nullptr}};
+  for (int threads : {2, 3}) {
+    for (int attempt = 0; attempt < 100 && seen.rows.size() < 2; ++attempt) {
+      seen.rows.clear();
+      PixelBuffer picture = CreatePixelBuffer(source.width(), source.height(), 24);
+      std::memcpy(picture.pixels(), source.pixels(), source.pixel_bytes());
+      BlurOptions options;
+      options.threads = threads;
+      options.threaded_work = 0;
+      ASSERT_EQ(SharpenWhileBlurring(picture, 3.0, sharpening, StopQuery(), options), BlurOutcome::kComplete);
+      EXPECT_TRUE(SamePixels(picture, expected)) << threads << " threads";
+      std::set<const unsigned char*> used;
+      for (const auto& [thread, rows] : seen.rows) {
+        for (const unsigned char* row : rows) {
+          EXPECT_TRUE(used.insert(row).second) << threads << " threads: a band row used on two threads";
+        }
+      }
+    }
+    EXPECT_GE(seen.rows.size(), 2u) << threads << " threads: the vertical pass never ran on two";
+    seen.rows.clear();
+  }
+  g_band_rows = nullptr;
 }
 
 }  // namespace

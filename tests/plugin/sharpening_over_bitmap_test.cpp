@@ -45,7 +45,9 @@ Image NarrowImage(int width, int height, uint32_t seed) {
 }
 
 enum class Stop { kNone, kRow, kColumn, kLastColumn };
-enum class Levels { kOff, kRegion, kFlat };
+// Auto-levels off, over a region that reaches the right edge alone, over
+// the flat block, over a region short of every edge.
+enum class Levels { kOff, kRegion, kFlat, kInner };
 
 struct Case {
   const char* name;
@@ -75,6 +77,8 @@ TEST_F(SharpeningOverBitmap, SameBytesQueriesAsASecondPictureAndOnePictureHeld) 
       {"the last column's stop", 37, 40, Stop::kLastColumn, 0, true, Levels::kFlat, false, nullptr},
       {"flat region", 31, 67, Stop::kNone, 0, true, Levels::kFlat, false, nullptr},
       {"one column", 1, 70, Stop::kNone, 0, true, Levels::kRegion, false, nullptr},
+      {"a region short of every edge", 60, 40, Stop::kNone, 0, false, Levels::kInner, false, nullptr},
+      {"gamma, a region short of every edge", 60, 40, Stop::kNone, 0, true, Levels::kInner, false, nullptr},
       {"then unsharp mask", 45, 70, Stop::kNone, 0, true, Levels::kRegion, true, nullptr},
       {"a column's stop, then unsharp mask", 45, 70, Stop::kColumn, 30, false, Levels::kRegion, true, nullptr},
       {"unsharp mask alone", 45, 70, Stop::kNone, 0, true, Levels::kRegion, true, nullptr, false},
@@ -99,8 +103,9 @@ TEST_F(SharpeningOverBitmap, SameBytesQueriesAsASecondPictureAndOnePictureHeld) 
       settings.USMRadius = 2.5;
       settings.USMAmount = 150;
       settings.USMThreshold = 1;
-      const ImageRegion region = c.levels == Levels::kFlat ? ImageRegion{2, 1, 9, 10}
-                                                           : ImageRegion{c.width / 4, 3, c.width, c.height - 2};
+      const ImageRegion region = c.levels == Levels::kFlat    ? ImageRegion{2, 1, 9, 10}
+                                 : c.levels == Levels::kInner ? ImageRegion{5, 3, 30, 38}
+                                                              : ImageRegion{c.width / 4, 3, c.width, c.height - 2};
       const int stop_at = c.stop == Stop::kNone     ? -1
                           : c.stop == Stop::kRow    ? c.at
                           : c.stop == Stop::kColumn ? c.height + c.at
@@ -165,8 +170,7 @@ TEST_F(SharpeningOverBitmap, EachRefusedAllocationGivesTheWholeResultOrNoChange)
   ASSERT_GT(requests, 3);
   for (long n = 1; n <= requests; ++n) {
     const Image result = run(n, nullptr);
-    EXPECT_TRUE(result.bgr == whole.bgr || result.bgr == picture.bgr)
-        << "allocation " << n << " of " << requests;
+    EXPECT_TRUE(result.bgr == whole.bgr || result.bgr == picture.bgr) << "allocation " << n << " of " << requests;
   }
 }
 

@@ -13,7 +13,8 @@
 #include "filters/sharpen/unsharp_mask.h"
 
 struct CountingMemory {
-  int fail_at = -1;  // the allocation refused (numbered from 0); -1: none
+  int fail_at = -1;          // the allocation refused (numbered from 0); -1: none
+  size_t refused_bytes = 0;  // the size it asked for
   int allocations = 0;
   int outstanding = 0;
   uint64_t bytes = 0, peak = 0;
@@ -21,7 +22,10 @@ struct CountingMemory {
 
   static void* Allocate(size_t size, void* context) {
     auto* m = static_cast<CountingMemory*>(context);
-    if (m->allocations++ == m->fail_at) return nullptr;
+    if (m->allocations++ == m->fail_at) {
+      m->refused_bytes = size;
+      return nullptr;
+    }
     void* block = std::malloc(size);
     if (block == nullptr) return nullptr;
     m->live.emplace_back(block, size);
