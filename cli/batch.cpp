@@ -198,7 +198,9 @@ class Outcomes {
     const Job& job = b_.jobs[i];
     switch (m.kind) {
       case 'n': shown_.Note(position, m.Text(1)); break;
-      case 's': Started(position, i, static_cast<int>(m.Number(1)), static_cast<int>(m.Number(2)), m.Number(3)); break;
+      case 's':
+        Started(position, i, static_cast<int>(m.Number(1)), static_cast<int>(m.Number(2)), m.Number(3));
+        break;
       case 'q': shown_.OnStopQuery(position, static_cast<int>(m.Number(1))); break;
       case 'f': shown_.EndPicture(position, static_cast<double>(m.Number(1)) / 1e6); break;
       case 'd': Ended(position, job, m); break;
@@ -213,10 +215,10 @@ class Outcomes {
       const std::string source = o_.ignore_local         ? "global settings (--ignore-local)"
                                  : b_.sources[i].empty() ? "global settings"
                                                          : b_.sources[i];
-      shown_.Note(position, job.input + ": " + DescribeStages(b_.in_force[i]) + " [from " + source + "]" +
-                                (orientation != 1
-                                     ? ", turned upright from EXIF orientation " + std::to_string(orientation)
-                                     : ""));
+      shown_.Note(
+          position,
+          job.input + ": " + DescribeStages(b_.in_force[i]) + " [from " + source + "]" +
+              (orientation != 1 ? ", turned upright from EXIF orientation " + std::to_string(orientation) : ""));
     }
     shown_.StartPicture(position, job.input, width, height, BlurCount(b_.in_force[i]));
   }
@@ -343,8 +345,8 @@ Tally FilterPictures(const FilterOptions& o, const std::vector<std::string>& arg
     PhotoFormatFromName(input, &kind);
     shown.SetInput(k + 1, fs::file_size(PathFromUtf8(input), failure), static_cast<int>(kind));
   }
-  const size_t jobs = std::min(b.todo.size(), o.jobs > 0 ? static_cast<size_t>(o.jobs)
-                                                         : static_cast<size_t>(AvailableProcessorCount()));
+  const size_t jobs = std::min(
+      b.todo.size(), o.jobs > 0 ? static_cast<size_t>(o.jobs) : static_cast<size_t>(AvailableProcessorCount()));
   if (jobs < 2 || !FilterInWorkers(jobs, arguments, b, outcomes, shown, tally)) FilterHere(o, b, outcomes, tally);
   shown.Finish();
   return tally;
