@@ -669,7 +669,7 @@ printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t23/in/c.zprop
 host filter $sharpen -q -j 1 -o t23/one t23/in 2>t23.err; rc=$?; check
 [ $rc -eq 0 ] && [ "$(ls t23/one | wc -l)" -eq 5 ] || fail "-j 1: exit $rc: $(cat t23.err)"
 cmp -s t23/one/b.bmp t23/one/c.bmp && fail "-j 1: c.bmp's own settings file did not apply"
-for row in "-j 3|t23/in" "-j 5|t23/in" "--jobs 64|t23/in" "-j 3|t23/in/a.bmp" "-j 8|t23/in/b.bmp t23/in/c.bmp"; do
+for row in "-j 3|t23/in" "-j 5|t23/in" "--jobs 256|t23/in" "-j 3|t23/in/a.bmp" "-j 8|t23/in/b.bmp t23/in/c.bmp"; do
   IFS='|' read -r jobs given <<<"$row"
   rm -rf t23/many
   # shellcheck disable=SC2086
@@ -694,11 +694,32 @@ if [ "$HOST_KIND" = windows ]; then
 else
   interrupt_at_first_written t23i.err filter --set Defog=1 -j 3 -o t23/out t12/in; rc=$?; check
   written=$(find t23/out -name '*.bmp' 2>/dev/null | wc -l)
-  [ $rc -eq 130 ] && [ "$written" -ge 1 ] && [ "$written" -lt 8 ] && [ -z "$(leftovers t23)" ] ||
+  [ $rc -eq 130 ] && [ "$written" -ge 1 ] && [ "$written" -lt 8 ] && [ -z "$(leftovers t23)" ] &&
+    ! grep -q "worker process" t23i.err ||
     fail "Ctrl+C with -j 3: exit $rc, $written of 8 written, temporaries: $(leftovers t23): $(cat t23i.err)"
   $HOST filter --set Defog=1 -j 3 -o t23/out t12/in 2>t23.err; rc=$?; check
   for out in t23/out/*.bmp; do cmp -s t12/whole.bmp "$out" || fail "Ctrl+C with -j 3, resumed: $out differs"; done
   [ $rc -eq 0 ] && [ "$(ls t23/out | wc -l)" -eq 8 ] || fail "Ctrl+C with -j 3, resumed: exit $rc: $(cat t23.err)"
+  # The workers killed outright once a picture is shown done: the pictures
+  # they had are failed and named, so are those no worker is left for
+  # (exit 4), and what was written is whole.
+  pipe=$(mktemp -u "$work/progress.XXXXXX") && mkfifo "$pipe"
+  $HOST filter --set Defog=1 -j 2 -o t23/lost t12/in 2>"$pipe" &
+  pid=$!
+  exec 3<"$pipe"
+  : >t23k.err
+  while IFS= read -r line <&3; do
+    printf '%s\n' "$line" >>t23k.err
+    case $line in "[1/"*) kill -KILL $(ps -o pid= --ppid "$pid"); break ;; esac
+  done
+  cat <&3 >>t23k.err
+  exec 3<&-
+  wait "$pid"; rc=$?; check
+  failed=$(grep -c "ended unexpectedly\|no worker process is left" t23k.err)
+  [ $rc -eq 4 ] && [ "$failed" -ge 1 ] && [ $((failed + $(ls t23/lost | wc -l))) -eq 8 ] ||
+    fail "workers killed: exit $rc, $failed pictures named failed: $(cat t23k.err)"
+  for out in t23/lost/*.bmp; do cmp -s t12/whole.bmp "$out" || fail "workers killed: $out is not whole"; done
+  rm -f "$pipe"
   # The parent killed outright once it has shown a picture done: each
   # worker it had ends by itself.
   pipe=$(mktemp -u "$work/progress.XXXXXX") && mkfifo "$pipe"
