@@ -5,8 +5,8 @@
 // One heap, not one per thread: the codecs' threads would otherwise each
 // keep an arena of their own, every one holding on to the picture-sized
 // blocks freed in it, and a batch of twelve 15-megapixel photos grew to
-// 260 MB resident where one heap stays at 192 MB (about three pictures'
-// rows and the plug-in's working rows; bench/batch_memory.sh).
+// 254 MiB resident where one heap stays at 187 MiB (about three pictures'
+// rows and the plug-in's working rows; bench/README.md).
 #include "cli/process_memory.h"
 
 #include <malloc.h>
