@@ -697,6 +697,11 @@ else
   [ $rc -eq 130 ] && [ "$written" -ge 1 ] && [ "$written" -lt 8 ] && [ -z "$(leftovers t23)" ] &&
     ! grep -q "worker process" t23i.err ||
     fail "Ctrl+C with -j 3: exit $rc, $written of 8 written, temporaries: $(leftovers t23): $(cat t23i.err)"
+  # Every picture written is named, also one done after an earlier one
+  # that was dropped.
+  for out in t23/out/*.bmp; do
+    grep -q "t12/in/${out##*/} -> " t23i.err || fail "Ctrl+C with -j 3: ${out##*/} written but not named: $(cat t23i.err)"
+  done
   $HOST filter --set Defog=1 -j 3 -o t23/out t12/in 2>t23.err; rc=$?; check
   for out in t23/out/*.bmp; do cmp -s t12/whole.bmp "$out" || fail "Ctrl+C with -j 3, resumed: $out differs"; done
   [ $rc -eq 0 ] && [ "$(ls t23/out | wc -l)" -eq 8 ] || fail "Ctrl+C with -j 3, resumed: exit $rc: $(cat t23.err)"
