@@ -664,11 +664,16 @@ host filter -o t22/pairs t22/in 2>t22.err; rc=$?; check
 #     and a parent killed outright: its workers end too.
 mkdir -p t23/in
 make_bmp 900 700 t23/in/a.bmp
-for f in b c d e; do make_bmp 40 30 "t23/in/$f.bmp"; done
+for f in b d e; do make_bmp 40 30 "t23/in/$f.bmp"; done
+cp t23/in/b.bmp t23/in/c.bmp
 printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t23/in/c.zprop
 host filter $sharpen -q -j 1 -o t23/one t23/in 2>t23.err; rc=$?; check
 [ $rc -eq 0 ] && [ "$(ls t23/one | wc -l)" -eq 5 ] || fail "-j 1: exit $rc: $(cat t23.err)"
 cmp -s t23/one/b.bmp t23/one/c.bmp && fail "-j 1: c.bmp's own settings file did not apply"
+# --ignore-local: the workers give the plug-in the name in the empty folder.
+host filter $sharpen -q -j 3 --ignore-local -o t23/none t23/in 2>t23.err; rc=$?; check
+[ $rc -eq 0 ] && cmp -s t23/none/b.bmp t23/none/c.bmp ||
+  fail "-j 3 --ignore-local: exit $rc, c.bmp's own settings file applied: $(cat t23.err)"
 for row in "-j 3|t23/in" "-j 5|t23/in" "--jobs 256|t23/in" "-j 3|t23/in/a.bmp" "-j 8|t23/in/b.bmp t23/in/c.bmp"; do
   IFS='|' read -r jobs given <<<"$row"
   rm -rf t23/many
