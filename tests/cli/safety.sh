@@ -700,7 +700,7 @@ else
   interrupt_at_first_written t23i.err filter --set Defog=1 -j 3 -o t23/out t12/in; rc=$?; check
   written=$(find t23/out -name '*.bmp' 2>/dev/null | wc -l)
   [ $rc -eq 130 ] && [ "$written" -ge 1 ] && [ "$written" -lt 8 ] && [ -z "$(leftovers t23)" ] &&
-    ! grep -q "worker process" t23i.err ||
+    ! grep -q "worker process\|failed" t23i.err ||
     fail "Ctrl+C with -j 3: exit $rc, $written of 8 written, temporaries: $(leftovers t23): $(cat t23i.err)"
   # Every picture written is named, also one done after an earlier one
   # that was dropped.
@@ -726,7 +726,8 @@ else
   exec 3<&-
   wait "$pid"; rc=$?; check
   failed=$(grep -c "ended unexpectedly\|no worker process is left" t23k.err)
-  [ $rc -eq 4 ] && [ "$failed" -ge 1 ] && [ $((failed + $(ls t23/lost | wc -l))) -eq 8 ] ||
+  [ $rc -eq 4 ] && [ "$failed" -ge 1 ] && [ $((failed + $(ls t23/lost | wc -l))) -eq 8 ] &&
+    grep -q "$(ls t23/lost | wc -l) written, $failed failed" t23k.err ||
     fail "workers killed: exit $rc, $failed pictures named failed: $(cat t23k.err)"
   for out in t23/lost/*.bmp; do cmp -s t12/whole.bmp "$out" || fail "workers killed: $out is not whole"; done
   rm -f "$pipe"
