@@ -269,17 +269,6 @@ void FilterHere(const FilterOptions& o, Batch& b, Outcomes& outcomes, Tally& tal
   }
 }
 
-// CHROMALINE_THREADS for a picture handed out while `unfinished` pictures
-// are not done, `workers` at once: the processors shared among the
-// pictures being filtered, so that the last ones (or one big one) get the
-// processors the others leave. "" when the user chose a number.
-std::string ThreadsFor(size_t unfinished, size_t workers) {
-  const std::string asked = EngineThreads();
-  if (asked != "auto" && asked != "0") return "";
-  const size_t at_once = std::max<size_t>(1, std::min(workers, unfinished));
-  return std::to_string(std::max<size_t>(1, static_cast<size_t>(AvailableProcessorCount()) / at_once));
-}
-
 // The pictures `count` at once, each in a worker process; the workers
 // hand their reports to `outcomes` on this thread. Ctrl+C (here or in a
 // worker) stops every worker: the pictures being filtered are dropped,
@@ -302,7 +291,7 @@ bool FilterInWorkers(size_t count, const std::vector<std::string>& arguments, Ba
     }
     while (!stopping && next < b.todo.size()) {
       PictureJob job = JobAt(b, next);
-      job.threads = ThreadsFor(b.todo.size() - finished, count);
+      job.threads = EngineThreadsFor(b.todo.size() - finished, count);
       if (!pool.Hand(job)) break;
       ++next;
     }

@@ -3,11 +3,13 @@
 // queue; everything shown and counted happens on the batch's thread.
 #include "cli/batch_workers.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "cli/console.h"
 #include "cli/process_memory.h"
 #include "cli/settings.h"
+#include "filters/engine/worker_team.h"
 
 namespace {
 
@@ -105,6 +107,17 @@ void WorkerPool::Finish() {
   }
   workers_.clear();
   reports_.clear();
+}
+
+// CHROMALINE_THREADS for a picture handed out while `unfinished` pictures
+// are not done, `workers` at once: the processors shared among the
+// pictures being filtered, so that the last ones (or one big one) get the
+// processors the others leave. "" when the user chose a number.
+std::string EngineThreadsFor(size_t unfinished, size_t workers) {
+  const std::string asked = EngineThreads();
+  if (asked != "auto" && asked != "0") return "";
+  const size_t at_once = std::max<size_t>(1, std::min(workers, unfinished));
+  return std::to_string(std::max<size_t>(1, static_cast<size_t>(AvailableProcessorCount()) / at_once));
 }
 
 int RunFilterWorker() {

@@ -61,6 +61,10 @@ class WorkerPool {
   std::deque<std::pair<size_t, Message>> reports_;  // worker index, message
 };
 
+// CHROMALINE_THREADS for a picture handed out while `unfinished` pictures
+// are not done, `workers` at once; "" when the user chose a number.
+std::string EngineThreadsFor(size_t unfinished, size_t workers);
+
 // `chromaline-host filter-worker`: the arguments first, then one picture
 // after another until the parent closes the pipe. Returns the exit status.
 int RunFilterWorker();
