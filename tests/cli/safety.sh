@@ -752,7 +752,7 @@ check
 host compare t23/out.png t23/out0,0,16,12.png >/dev/null && ! host compare t23/out.png t23/out0,0,16,3.png >/dev/null ||
   fail "--region: the whole picture is not the default, or the top rows measure like the whole"
 
-# 23. -j N: N pictures at once, each in a worker process of its own. The
+# 24. -j N: N pictures at once, each in a worker process of its own. The
 #     bytes are those of -j 1 (one picture finds its own settings file, so
 #     the worker must be given the picture's name as -j 1 gives it), with
 #     N below, at and above the picture count and on one picture. The
