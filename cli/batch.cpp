@@ -1,162 +1,30 @@
 // The filter subcommand in three steps: PrepareBatch (the store, --set,
-// the plan, the plug-in loaded), FilterPictures (reading, filtering and
-// writing overlapped) and Summarize (the closing line, the exit status).
+// the plan, the plug-in loaded), FilterPictures (here, or N at once in
+// workers) and Summarize (the closing line, the exit status).
 #include "cli/batch.h"
 
 #include <algorithm>
 #include <chrono>
-#include <deque>
 #include <filesystem>
-#include <fstream>
-#include <future>
-#include <memory>
 #include <random>
 #include <set>
 
+#include "base/file_name.h"
+#include "cli/batch_workers.h"
+#include "cli/console.h"
+#include "cli/job_plan.h"
+#include "cli/picture_job.h"
 #include "cli/process_memory.h"
 #include "cli/progress.h"
 #include "cli/settings.h"
-#include "cli/job_plan.h"
-#include "cli/console.h"
-#include "host/plugin_host.h"
-#include "photo/encoding_check.h"
-#include "base/file_name.h"
-#include "base/safe_file.h"
+#include "filters/engine/worker_team.h"
 #include "filters/stages.h"
+#include "host/plugin_host.h"
 #include "settings/local_settings.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A picture read and put into the bitmap the plug-in will rewrite, both on
-// a worker thread: the copies are as long as the filtering of small
-// pictures.
-struct Loaded {
-  bool ok = false;
-  Photo photo;  // its image rows are in `bitmap` and left empty here
-  std::shared_ptr<HostBitmap> bitmap;
-  std::vector<uint8_t> original;  // the rows as read, to tell whether the filters changed any
-  std::string error;
-};
-
-struct Written {
-  bool ok = false;
-  bool unchanged = false;  // no pixel changed: the input left as it was, or copied byte for byte
-  std::string error;
-  std::vector<std::string> notes;  // the metadata the output could not hold, what the encoder did not do
-};
-
-Loaded Load(const std::string& path, HostBitmap::Kind kind) {
-  Loaded loaded;
-  loaded.ok = ReadPhoto(path, &loaded.photo, &loaded.error);
-  if (!loaded.ok) return loaded;
-  Image& image = loaded.photo.image;
-  loaded.bitmap = HostBitmap::Create(image, kind);
-  if (!loaded.bitmap) {
-    loaded.ok = false;
-    loaded.error = path + ": no bitmap could be made for it (" + std::to_string(image.width) + "x" +
-                   std::to_string(image.height) + ")";
-  }
-  loaded.original = std::move(image.bgr);
-  image.bgr = std::vector<uint8_t>();
-  return loaded;
-}
-
-EncodeOptions EncodeOptionsFor(const Job& job, const FilterOptions& o) {
-  EncodeOptions encode;
-  encode.format = job.format;
-  if (o.has_quality) encode.quality = o.quality;
-  encode.jpeg_like_source = !o.has_quality;  // a JPEG's own quality unless one is given
-  return encode;
-}
-
-// The bytes written to `output`, its folder made first where -o asks for
-// one that is not there yet.
-bool WriteOutput(const std::string& output, const std::vector<uint8_t>& bytes, std::string* error) {
-  const fs::path folder = PathFromUtf8(output).parent_path();
-  std::error_code failure;
-  if (!folder.empty() && !fs::is_directory(folder, failure)) {
-    fs::create_directories(folder, failure);
-    if (failure) {
-      *error = Utf8FromPath(folder) + ": cannot be made: " + failure.message();
-      return false;
-    }
-  }
-  return WriteFileSafely(output, bytes.data(), bytes.size(), error);
-}
-
-// The whole file, for a byte-for-byte copy.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-  std::error_code failure;
-  const uintmax_t size = fs::file_size(PathFromUtf8(path), failure);
-  std::ifstream in(PathFromUtf8(path), std::ios::binary);
-  if (!failure && in) {
-    bytes->resize(static_cast<size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size));
-    if (in && in.peek() == std::ifstream::traits_type::eof()) return true;
-  }
-  *error = path + ": cannot be read again to be copied unchanged";
-  return false;
-}
-
-// The output of a picture the filters left as it was: nothing for
-// --in-place, the input's own bytes where they are of the output's format
-// (a new encoding would only lose), else an encoding of the same pixels.
-// False with *copy empty when an encoding is needed.
-bool CopyUnchanged(const Job& job, const FilterOptions& o, std::vector<uint8_t>* copy, std::string* error) {
-  if (o.in_place) return true;
-  if (!ReadWholeFile(job.input, copy, error)) return true;
-  PhotoFormat format;
-  if (PhotoFormatOfBytes(copy->data(), copy->size(), &format) && format == job.format) return true;
-  copy->clear();
-  return false;
-}
-
-// The filtered rows taken back from the bitmap, encoded and written.
-Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, std::vector<uint8_t> original,
-              const Job& job, const FilterOptions& o) {
-  Written written;
-  photo->image = bitmap->Read();
-  bitmap.reset();
-  if (photo->image.bgr == original) {
-    std::vector<uint8_t> copy;
-    if (CopyUnchanged(job, o, &copy, &written.error)) {
-      written.unchanged = true;
-      written.ok = written.error.empty() && (o.in_place || WriteOutput(job.output, copy, &written.error));
-      return written;
-    }
-  }
-  original = std::vector<uint8_t>();
-  const EncodeOptions encode = EncodeOptionsFor(job, o);
-  std::vector<uint8_t> bytes;
-  // The codecs may decode one picture while they encode another
-  // (photo/photo_io.h), so the two workers need no lock.
-  if (!EncodePhoto(*photo, encode, &bytes, &written.error)) {
-    written.error = job.output + ": cannot be encoded: " + written.error;
-    return written;
-  }
-  // The bytes read back before they replace anything: the platform's
-  // encoder may have passed over what was asked of it.
-  const EncodingCheck check = CheckEncoding(*photo, encode, bytes);
-  if (o.in_place && !check.lowered.empty()) {
-    written.error = job.input + ": the encoder wrote " + check.lowered +
-                    "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)";
-    return written;
-  }
-  written.ok = WriteOutput(job.output, bytes, &written.error);
-  if (!written.ok) return written;
-  if (!check.shortfall.empty()) {
-    written.notes.push_back(job.input + " -> " + job.output +
-                            ": the encoder did not do all that was asked: " + check.shortfall);
-  }
-  const std::string left_out = MetadataLeftOut(*photo, encode);
-  if (!left_out.empty()) {
-    written.notes.push_back(job.input + " -> " + job.output + ": left out, no place for it in a " +
-                            PhotoFormatName(job.format) + " file: " + left_out);
-  }
-  return written;
-}
 
 // A folder of our own with no settings files in it: message 14 names the
 // picture there when --ignore-local asks that no local file apply.
@@ -206,15 +74,6 @@ struct Tally {
   size_t failed = 0;
   bool interrupted = false;
 };
-
-// --store (or --preset): read, unless --save-store is to create it.
-bool LoadStore(const FilterOptions& o, SettingsStore& store, std::string* error) {
-  if (o.store.empty()) return true;
-  std::error_code failure;
-  const bool exists = fs::exists(PathFromUtf8(o.store), failure);
-  if (!exists && o.save_store) return true;
-  return store.LoadFile(o.store, error);
-}
 
 // One warning per settings file holding values the dialog would not let
 // through: the plug-in uses them as they are, so the run does too.
@@ -325,146 +184,159 @@ void Announce(const Batch& b, Progress& shown) {
   }
 }
 
-// Pictures being encoded and written on worker threads, oldest first. Up
-// to two stay in flight, so one slow encode does not hold up the next
-// filtering; their results are shown and counted on this thread.
-class Writers {
+// The reports of the pictures (cli/job_messages.h), from this process or
+// from the workers, shown and counted.
+class Outcomes {
  public:
-  Writers(const FilterOptions& o, const std::vector<Job>& jobs, Progress& shown, Tally& tally)
-      : o_(o), jobs_(jobs), shown_(shown), tally_(tally) {}
+  Outcomes(const FilterOptions& o, const Batch& b, Progress& shown, Tally& tally)
+      : o_(o), b_(b), shown_(shown), tally_(tally) {}
 
-  // The filtered picture of jobs[job], at `position` in the run.
-  void Start(Loaded& loaded, size_t position, size_t job) {
-    Collect(kInFlight - 1);
-    saving_.push_back({std::async(std::launch::async, Store, std::make_shared<Photo>(std::move(loaded.photo)),
-                                  std::move(loaded.bitmap), std::move(loaded.original), jobs_[job], o_),
-                       position, job});
-  }
-
-  // The results of the writes done by now, waiting for the oldest until
-  // no more than `keep` are left.
-  void Collect(size_t keep) {
-    while (saving_.size() > keep || (!saving_.empty() && saving_.front().result.wait_for(std::chrono::seconds(0)) ==
-                                                             std::future_status::ready)) {
-      const Written result = saving_.front().result.get();
-      const Job& job = jobs_[saving_.front().job];
-      if (result.ok && result.unchanged) {
-        ++tally_.unchanged;
-        shown_.Done(saving_.front().position,
-                    o_.in_place ? job.input + ": no pixel changed; left as it was"
-                                : job.input + " -> " + job.output + " (no pixel changed; copied as it was)");
-      } else if (result.ok) {
-        ++tally_.written;
-        for (const std::string& note : result.notes) shown_.Note(note);
-        shown_.Done(saving_.front().position, job.input + " -> " + job.output);
-      } else {
-        ++tally_.failed;
-        shown_.Failed(saving_.front().position, result.error);
-      }
-      saving_.pop_front();
+  void On(const Message& m) {
+    const size_t position = static_cast<size_t>(m.Number(0));
+    if (position < 1 || position > b_.todo.size()) return;
+    const size_t i = b_.todo[position - 1];
+    const Job& job = b_.jobs[i];
+    switch (m.kind) {
+      case 'n': shown_.Note(position, m.Text(1)); break;
+      case 's':
+        Started(position, i, static_cast<int>(m.Number(1)), static_cast<int>(m.Number(2)), m.Number(3));
+        break;
+      case 'q': shown_.OnStopQuery(position, static_cast<int>(m.Number(1))); break;
+      case 'f': shown_.EndPicture(position, static_cast<double>(m.Number(1)) / 1e6); break;
+      case 'd': Ended(position, job, m); break;
+      default: break;
     }
   }
 
  private:
-  static constexpr size_t kInFlight = 2;
-  struct Saving {
-    std::future<Written> result;
-    size_t position;
-    size_t job;
-  };
+  void Started(size_t position, size_t i, int width, int height, long long orientation) {
+    const Job& job = b_.jobs[i];
+    if (o_.verbosity == Verbosity::kVerbose) {
+      const std::string source = o_.ignore_local         ? "global settings (--ignore-local)"
+                                 : b_.sources[i].empty() ? "global settings"
+                                                         : b_.sources[i];
+      shown_.Note(
+          position,
+          job.input + ": " + DescribeStages(b_.in_force[i]) + " [from " + source + "]" +
+              (orientation != 1 ? ", turned upright from EXIF orientation " + std::to_string(orientation) : ""));
+    }
+    shown_.StartPicture(position, job.input, width, height, BlurCount(b_.in_force[i]));
+  }
+
+  void Ended(size_t position, const Job& job, const Message& m) {
+    const std::string& outcome = m.Text(1);
+    if (outcome == kOutcomeWritten) {
+      ++tally_.written;
+      for (size_t n = 3; n < m.fields.size(); ++n) shown_.Note(position, m.fields[n]);
+      shown_.Done(position, m.Text(2));
+    } else if (outcome == kOutcomeUnchanged) {
+      ++tally_.unchanged;
+      shown_.Done(position, m.Text(2));
+    } else if (outcome == kOutcomeDropped) {
+      tally_.interrupted = true;
+    } else {
+      ++tally_.failed;
+      shown_.Failed(position, m.Text(2).empty() ? job.input + ": failed" : m.Text(2));
+    }
+  }
+
   const FilterOptions& o_;
-  const std::vector<Job>& jobs_;
+  const Batch& b_;
   Progress& shown_;
   Tally& tally_;
-  std::deque<Saving> saving_;
 };
 
-// What --in-place would lose of `photo` by writing it back, or "": the
-// filters work on 8-bit RGB rows, and the output is encoded from them.
-std::string KeptInPlace(const Photo& photo, const EncodeOptions& encode) {
-  if (photo.source_bits > 8) {
-    return "a " + std::to_string(photo.source_bits) + "-bit picture would be replaced by an 8-bit one";
-  }
-  if (photo.cmyk) return "a CMYK picture would be replaced by an RGB one";
-  if (photo.palette) return "a picture of palette colours would be replaced by one of full colours";
-  if (!photo.unread.empty()) return "its " + photo.unread + " cannot be read by this build and would be lost";
-  const std::string left_out = MetadataLeftOut(photo, encode);
-  if (!left_out.empty()) {
-    return std::string("its ") + left_out + " would be lost (no place for it in a " +
-           PhotoFormatName(encode.format) + " file written here)";
-  }
-  return "";
+PictureJob JobAt(const Batch& b, size_t k) {
+  const Job& job = b.jobs[b.todo[k]];
+  PictureJob picture;
+  picture.position = k + 1;
+  picture.input = job.input;
+  picture.output = job.output;
+  picture.format = job.format;
+  picture.given = b.paths[b.todo[k]];
+  return picture;
 }
 
-// One picture through message 14, with its notes and its progress.
-void FilterOne(const FilterOptions& o, Batch& b, size_t k, Loaded& loaded, Progress& shown) {
-  const size_t i = b.todo[k];
-  const Job& job = b.jobs[i];
-  const Photo& photo = loaded.photo;
-  for (const std::string& note : photo.notes) shown.Note(job.input + ": " + note);
-  if (photo.source_bits > 8) {
-    shown.Note(job.input + ": " + std::to_string(photo.source_bits) +
-               " bits per channel reduced to 8 (the filters work on 8 bits)");
-  }
-  if (o.verbosity == Verbosity::kVerbose) {
-    const std::string source = o.ignore_local         ? "global settings (--ignore-local)"
-                               : b.sources[i].empty() ? "global settings"
-                                                      : b.sources[i];
-    shown.Note(job.input + ": " + DescribeStages(b.in_force[i]) + " [from " + source + "]" +
-               (photo.orientation != 1
-                    ? ", turned upright from EXIF orientation " + std::to_string(photo.orientation)
-                    : ""));
-  }
-  shown.StartPicture(k + 1, job.input, photo.image.width, photo.image.height, BlurCount(b.in_force[i]));
-  b.host.FilterImage(b.paths[i].c_str(), static_cast<uint32_t>(k + 1), loaded.bitmap.get(), o.region);
-  shown.EndPicture();
-}
-
-// The pictures to do, in order: the next one read and the last ones
-// written on worker threads while the plug-in filters the current one on
-// this thread. Ctrl+C stops before the next picture; what is filtered by
-// then is written whole.
-Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
-  Tally tally;
-  InstallInterruptHandler();
-  b.host.SetStopAnswer([&shown](int n) {
-    shown.OnStopQuery(n);
-    return InterruptRequested() ? 1 : 0;
-  });
-  Writers writers(o, b.jobs, shown, tally);
-  const std::vector<size_t>& todo = b.todo;
-  std::future<Loaded> loading;
-  if (!todo.empty()) loading = std::async(std::launch::async, Load, b.jobs[todo[0]].input, o.kind);
-  for (size_t k = 0; k < todo.size(); ++k) {
-    Loaded loaded = loading.get();
-    if (k + 1 < todo.size() && !InterruptRequested()) {
-      loading = std::async(std::launch::async, Load, b.jobs[todo[k + 1]].input, o.kind);
-    }
+// The pictures one after the other in this process. Ctrl+C stops before
+// the next picture, and drops the one being filtered.
+void FilterHere(const FilterOptions& o, Batch& b, Outcomes& outcomes, Tally& tally) {
+  for (size_t k = 0; k < b.todo.size() && !tally.interrupted; ++k) {
     if (InterruptRequested()) {
       tally.interrupted = true;
       break;
     }
-    if (!loaded.ok) {
-      ++tally.failed;
-      shown.Failed(k + 1, loaded.error);
-      continue;
-    }
-    const std::string lost = o.in_place ? KeptInPlace(loaded.photo, EncodeOptionsFor(b.jobs[todo[k]], o)) : "";
-    if (!lost.empty()) {
-      ++tally.failed;
-      shown.Failed(k + 1, b.jobs[todo[k]].input + ": " + lost +
-                              "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)");
-      continue;
-    }
-    FilterOne(o, b, k, loaded, shown);
-    if (InterruptRequested()) {
-      tally.interrupted = true;  // the picture in hand is dropped
-      break;
-    }
-    writers.Start(loaded, k + 1, todo[k]);
+    RunPicture(o, b.host, JobAt(b, k), InterruptRequested, [&outcomes](const Message& m) { outcomes.On(m); });
   }
-  writers.Collect(0);  // a picture filtered before Ctrl+C is still written whole
-  if (loading.valid()) loading.wait();
+}
+
+// The pictures `count` at once, each in a worker process; the workers
+// hand their reports to `outcomes` on this thread. Ctrl+C (here or in a
+// worker) stops every worker: the pictures being filtered are dropped,
+// those being written are written whole. False when the workers cannot be
+// started.
+bool FilterInWorkers(size_t count, const std::vector<std::string>& arguments, Batch& b, Outcomes& outcomes,
+                     Progress& shown, Tally& tally) {
+  WorkerPool pool;
+  std::string error;
+  if (!pool.Start(count, arguments, &error)) {
+    shown.Note(error + "; the pictures are filtered one at a time");
+    return false;
+  }
+  size_t next = 0, finished = 0;
+  bool stopping = false;
+  for (;;) {
+    if (!stopping && (InterruptRequested() || tally.interrupted)) {
+      stopping = tally.interrupted = true;
+      pool.StopAll();
+    }
+    while (!stopping && next < b.todo.size()) {
+      PictureJob job = JobAt(b, next);
+      job.threads = EngineThreadsFor(b.todo.size() - finished, count);
+      if (!pool.Hand(job)) break;
+      ++next;
+    }
+    if (pool.busy() == 0) break;
+    Message m;
+    if (!pool.Next(&m, std::chrono::milliseconds(50))) continue;
+    if (m.kind == 'e') shown.Error(m.Text(0));
+    if (m.kind == 'd') ++finished;
+    if (m.kind != 0) {
+      outcomes.On(m);
+      continue;
+    }
+    const size_t position = static_cast<size_t>(m.Number(0));
+    if (position == 0) continue;
+    ++finished;
+    ++tally.failed;
+    shown.Failed(position, b.jobs[b.todo[position - 1]].input +
+                               ": not done: the worker process filtering it ended unexpectedly (exit status " +
+                               m.Text(1) + ")");
+  }
+  // Every worker gone before the end: the pictures left are not done.
+  for (; !stopping && next < b.todo.size(); ++next) {
+    ++tally.failed;
+    shown.Failed(next + 1, b.jobs[b.todo[next]].input + ": not done: no worker process is left");
+  }
+  pool.Finish();
+  return true;
+}
+
+// The pictures to do, in order of their positions; `jobs` at once when
+// there is more than one to do.
+Tally FilterPictures(const FilterOptions& o, const std::vector<std::string>& arguments, Batch& b, Progress& shown) {
+  Tally tally;
+  InstallInterruptHandler();
+  Outcomes outcomes(o, b, shown, tally);
+  for (size_t k = 0; k < b.todo.size(); ++k) {
+    std::error_code failure;
+    const std::string& input = b.jobs[b.todo[k]].input;
+    PhotoFormat kind = PhotoFormat::kPng;
+    PhotoFormatFromName(input, &kind);
+    shown.SetInput(k + 1, fs::file_size(PathFromUtf8(input), failure), static_cast<int>(kind));
+  }
+  const size_t jobs = std::min(
+      b.todo.size(), o.jobs > 0 ? static_cast<size_t>(o.jobs) : static_cast<size_t>(AvailableProcessorCount()));
+  if (jobs < 2 || !FilterInWorkers(jobs, arguments, b, outcomes, shown, tally)) FilterHere(o, b, outcomes, tally);
   shown.Finish();
   return tally;
 }
@@ -519,13 +391,13 @@ int Summarize(const FilterOptions& o, Batch& b, const Tally& tally, Progress& sh
 
 }  // namespace
 
-int RunFilter(const FilterOptions& o) {
+int RunFilter(const FilterOptions& o, const std::vector<std::string>& arguments) {
   KeepFreedMemoryForReuse();
   Batch batch;
   const int status = PrepareBatch(o, &batch);
   if (status != kExitOk) return status;
   Progress shown(o.verbosity, StderrIsTerminal(), batch.todo.size());
   Announce(batch, shown);
-  const Tally tally = FilterPictures(o, batch, shown);
+  const Tally tally = FilterPictures(o, arguments, batch, shown);
   return Summarize(o, batch, tally, shown);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/batch.h"
+#include "cli/batch_workers.h"
 #include "cli/console.h"
 #include "cli/options.h"
 #include "photo/photo_io.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
   argv = pointers.data();
   if (argc < 2) return BadCommandLine("no command given");
   const std::string command = argv[1];
+  if (command == kWorkerCommand) return RunFilterWorker();
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
     if (IsHelp(argv[i])) {
@@ -89,7 +91,9 @@ int main(int argc, char** argv) {
   }
   if (command == "filter") {
     FilterOptions o;
-    return ParseFilterOptions(argc, argv, 2, &o, &error) ? RunFilter(o) : BadCommandLine(error);
+    return ParseFilterOptions(argc, argv, 2, &o, &error)
+               ? RunFilter(o, std::vector<std::string>(arguments.begin() + 2, arguments.end()))
+               : BadCommandLine(error);
   }
   if (command == "compare") {
     CompareOptions o;

@@ -38,6 +38,9 @@ bool ParseRegion(const std::string& text, ImageRegion* region) {
   return start == text.size() + 1;
 }
 
+// More workers than this would only share the same processors.
+constexpr int kMostJobs = 256;
+
 using Setter = std::function<bool(FilterOptions*, const std::string&, std::string*)>;
 
 // The setter of an option without a value: it switches one field on.
@@ -128,6 +131,16 @@ const OptionRow kFilterOptionRows[] = {
        o->quality = q;
        if (!o->has_quality) *error = "--quality " + v + ": expected an integer from 1 to 100";
        return o->has_quality;
+     }},
+    {"--jobs", "-j", true,
+     [](FilterOptions* o, const std::string& v, std::string* error) {
+       int32_t n = 0;
+       if (WholeInt32(v, &n) && n >= 1 && n <= kMostJobs) {
+         o->jobs = n;
+         return true;
+       }
+       *error = "-j " + v + ": expected a number of pictures at once, 1 to " + std::to_string(kMostJobs);
+       return false;
      }},
     {"--quiet", "-q", false,
      [](FilterOptions* o, const std::string&, std::string*) {
@@ -325,6 +338,10 @@ std::string HelpText() {
          "  --bitmap 24|32|ddb  the kind of bitmap handed to the plug-in (default 24)\n"
          "\n"
          "Output:\n"
+         "  -j, --jobs N        filter N pictures at once, each in a process of its own\n"
+         "                      (default: as many as there are processors; the bytes are\n"
+         "                      the same for any N); fewer pictures left than processors:\n"
+         "                      each one's filters use the processors left (CHROMALINE_THREADS)\n"
          "  -q, --quiet         no progress and no notes, only errors\n"
          "  -v, --verbose       the settings in force for each picture\n"
          "  Ctrl+C              stops at the next row: the picture in hand is dropped\n"

@@ -45,6 +45,7 @@ struct FilterOptions {
   bool has_quality = false;
   int quality = 90;
   Verbosity verbosity = Verbosity::kNormal;
+  int jobs = 0;  // -j: pictures filtered at once; 0: as many as there are processors
 };
 
 struct CompareOptions {

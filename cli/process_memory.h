@@ -3,7 +3,10 @@
 // planes, the rows encoded). Handed back to the system at once, each must
 // be mapped again, page by page and zeroed, for the next picture: with
 // 15-megapixel photos that cost about as much processor time as a fifth of
-// the filtering. The command line keeps what it frees for the next picture.
+// the filtering. The command line keeps what it frees for the next picture,
+// in one heap for all its threads, so that what is kept is what one
+// picture needs (the peak of a job stays below four pictures' rows and
+// 64 MB).
 #ifndef CHROMALINE_CLI_PROCESS_MEMORY_H_
 #define CHROMALINE_CLI_PROCESS_MEMORY_H_
 

@@ -28,6 +28,8 @@
 #   - temporaries a killed run left: named, removed when provably stale
 #   - accented and CJK names given and found in folders; a picture whose
 #     name the plug-in can only be given in short form
+#   - -j N: the bytes of -j 1, the lines in order, Ctrl+C and a killed
+#     parent with workers
 #   - every output read back against what was asked (quality, colour
 #     resolution): a note where the encoder did less, and --in-place
 #     never replaces a picture with one of clearly lower quality
@@ -749,6 +751,102 @@ done
 check
 host compare t23/out.png t23/out0,0,16,12.png >/dev/null && ! host compare t23/out.png t23/out0,0,16,3.png >/dev/null ||
   fail "--region: the whole picture is not the default, or the top rows measure like the whole"
+
+# 24. -j N: N pictures at once, each in a worker process of its own. The
+#     bytes are those of -j 1 (one picture finds its own settings file, so
+#     the worker must be given the picture's name as -j 1 gives it), with
+#     N below, at and above the picture count and on one picture. The
+#     lines come in the run's order: the first picture is the largest, so
+#     the small ones after it are done first. Natively also Ctrl+C with
+#     N jobs (exit 130, whole outputs, a re-run completes the batch alike)
+#     and a parent killed outright: its workers end too.
+mkdir -p t23/in
+make_bmp 900 700 t23/in/a.bmp
+for f in b d e; do make_bmp 40 30 "t23/in/$f.bmp"; done
+cp t23/in/b.bmp t23/in/c.bmp
+printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t23/in/c.zprop
+host filter $sharpen -q -j 1 -o t23/one t23/in 2>t23.err; rc=$?; check
+[ $rc -eq 0 ] && [ "$(ls t23/one | wc -l)" -eq 5 ] || fail "-j 1: exit $rc: $(cat t23.err)"
+cmp -s t23/one/b.bmp t23/one/c.bmp && fail "-j 1: c.bmp's own settings file did not apply"
+# --ignore-local: the workers give the plug-in the name in the empty folder.
+host filter $sharpen -q -j 3 --ignore-local -o t23/none t23/in 2>t23.err; rc=$?; check
+[ $rc -eq 0 ] && cmp -s t23/none/b.bmp t23/none/c.bmp ||
+  fail "-j 3 --ignore-local: exit $rc, c.bmp's own settings file applied: $(cat t23.err)"
+for row in "-j 3|t23/in" "-j 5|t23/in" "--jobs 256|t23/in" "-j 3|t23/in/a.bmp" "-j 8|t23/in/b.bmp t23/in/c.bmp"; do
+  IFS='|' read -r jobs given <<<"$row"
+  rm -rf t23/many
+  # shellcheck disable=SC2086
+  host filter $sharpen $jobs -o t23/many $given 2>t23.err; rc=$?; check
+  for out in t23/many/*; do
+    cmp -s "$out" "t23/one/${out##*/}" || fail "$jobs ($given): ${out##*/} differs from -j 1"
+  done
+  expected=$(wc -w <<<"$given"); [ "$given" = t23/in ] && expected=5
+  [ $rc -eq 0 ] && [ "$(ls t23/many | wc -l)" -eq "$expected" ] ||
+    fail "$jobs ($given): exit $rc, $(ls t23/many | wc -l) of $expected written: $(cat t23.err)"
+  # Each picture's line once, in the run's order.
+  shown=$(grep -o '^\[[0-9]*/[0-9]*\]' t23.err | tr -d '\n')
+  want=$(seq -s '' -f "[%g/$expected]" 1 "$expected")
+  [ "$shown" = "$want" ] || fail "$jobs ($given): the lines are not in the run's order: $shown: $(cat t23.err)"
+done
+for bad in 0 -1 x 257; do
+  host filter $sharpen -j "$bad" -o t23/bad t23/in 2>t23.err; rc=$?; check
+  [ $rc -eq 2 ] && [ ! -e t23/bad ] && grep -q -- "-j $bad" t23.err || fail "-j $bad: exit $rc: $(cat t23.err)"
+done
+if [ "$HOST_KIND" = windows ]; then
+  echo "skipped: Ctrl+C and a killed parent with -j (a signal does not reach the program through the Wine wrapper)"
+else
+  interrupt_at_first_written t23i.err filter --set Defog=1 -j 3 -o t23/out t12/in; rc=$?; check
+  written=$(find t23/out -name '*.bmp' 2>/dev/null | wc -l)
+  [ $rc -eq 130 ] && [ "$written" -ge 1 ] && [ "$written" -lt 8 ] && [ -z "$(leftovers t23)" ] &&
+    ! grep -q "worker process\|failed" t23i.err ||
+    fail "Ctrl+C with -j 3: exit $rc, $written of 8 written, temporaries: $(leftovers t23): $(cat t23i.err)"
+  # Every picture written is named, also one done after an earlier one
+  # that was dropped.
+  for out in t23/out/*.bmp; do
+    grep -q "t12/in/${out##*/} -> " t23i.err || fail "Ctrl+C with -j 3: ${out##*/} written but not named: $(cat t23i.err)"
+  done
+  $HOST filter --set Defog=1 -j 3 -o t23/out t12/in 2>t23.err; rc=$?; check
+  for out in t23/out/*.bmp; do cmp -s t12/whole.bmp "$out" || fail "Ctrl+C with -j 3, resumed: $out differs"; done
+  [ $rc -eq 0 ] && [ "$(ls t23/out | wc -l)" -eq 8 ] || fail "Ctrl+C with -j 3, resumed: exit $rc: $(cat t23.err)"
+  # The workers killed outright once a picture is shown done: the pictures
+  # they had are failed and named, so are those no worker is left for
+  # (exit 4), and what was written is whole.
+  pipe=$(mktemp -u "$work/progress.XXXXXX") && mkfifo "$pipe"
+  $HOST filter --set Defog=1 -j 2 -o t23/lost t12/in 2>"$pipe" &
+  pid=$!
+  exec 3<"$pipe"
+  : >t23k.err
+  while IFS= read -r line <&3; do
+    printf '%s\n' "$line" >>t23k.err
+    case $line in "[1/"*) kill -KILL $(ps -o pid= --ppid "$pid"); break ;; esac
+  done
+  cat <&3 >>t23k.err
+  exec 3<&-
+  wait "$pid"; rc=$?; check
+  failed=$(grep -c "ended unexpectedly\|no worker process is left" t23k.err)
+  [ $rc -eq 4 ] && [ "$failed" -ge 1 ] && [ $((failed + $(ls t23/lost | wc -l))) -eq 8 ] &&
+    grep -q "$(ls t23/lost | wc -l) written, $failed failed" t23k.err ||
+    fail "workers killed: exit $rc, $failed pictures named failed: $(cat t23k.err)"
+  for out in t23/lost/*.bmp; do cmp -s t12/whole.bmp "$out" || fail "workers killed: $out is not whole"; done
+  rm -f "$pipe"
+  # The parent killed outright once it has shown a picture done: each
+  # worker it had ends by itself.
+  pipe=$(mktemp -u "$work/progress.XXXXXX") && mkfifo "$pipe"
+  $HOST filter --set Defog=1 -j 3 -o t23/killed t12/in 2>"$pipe" &
+  pid=$!
+  exec 3<"$pipe"
+  while IFS= read -r line <&3; do case $line in "[1/"*) break ;; esac; done
+  children=$(ps -o pid= --ppid "$pid")
+  kill -KILL "$pid"
+  cat <&3 >/dev/null &  # the workers' standard error stays open
+  wait "$pid" 2>/dev/null; check
+  [ -n "$children" ] || fail "-j 3: no worker process seen"
+  for child in $children; do
+    timeout 60 tail --pid="$child" -f /dev/null || fail "-j 3: worker $child outlived its killed parent"
+  done
+  exec 3<&-
+  rm -f "$pipe"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failures in $checks checks ($HOST_KIND)"
