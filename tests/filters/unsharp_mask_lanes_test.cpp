@@ -4,6 +4,7 @@
 // that start and end anywhere, and kernels with and without the shortcuts
 // of BlurTaps. The engine tests run the same paths over whole pictures.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -66,6 +67,29 @@ TEST(BlurRowLoops, HorizontalMatchesThePlainLoopForEveryLength) {
         ASSERT_EQ(actual[values], -1.0) << path.name << " path wrote past " << values << " values";
       }
     }
+  }
+}
+
+// Below 2^-22 a weight's product can reach past the double sum's
+// precision, and a single-precision fused add would round differently: here
+// 1 + 65 w is 1 + 2^-24 + 2^-54 exactly, which rounds to 1 in double and
+// then float, but to the next float up in one step. The loops must keep to
+// double lanes (BlurTaps::horizontal_fused_exact false).
+TEST(BlurRowLoops, HorizontalKeepsToDoubleLanesWhereSinglePrecisionIsNotExact) {
+  const float w = std::ldexp(16519105.0f, -54);  // 65 w = 2^-24 + 2^-54
+  const float weights[] = {1.0f, w};
+  const int columns[] = {0, 1};
+  const int rows[] = {0, 0};
+  const BlurTaps taps = {2, weights, columns, rows, false, true};
+  std::vector<float> padded(3 * 12 * 16 + 8);
+  for (size_t i = 0; i < padded.size(); ++i) padded[i] = i % 2 == 0 ? 1.0f : 65.0f;
+  const int values = static_cast<int>(padded.size()) - 1;
+  std::vector<double> expected(values), actual(values);
+  HorizontalRowGeneric(taps, padded.data(), values, expected.data());
+  ASSERT_EQ(expected[0], 1.0);
+  for (const LoopPath& path : LoopPathsToTest()) {
+    LoopsOf(path).horizontal(taps, padded.data(), values, actual.data());
+    EXPECT_EQ(actual, expected) << path.name << " path";
   }
 }
 
