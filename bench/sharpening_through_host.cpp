@@ -11,13 +11,15 @@
 // from the start: the program reaches it in message 14, since it never
 // holds more than two pictures before), and gives no page-fault count.
 //
-//   sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp] [--both]
+//   sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp] [--both] [--gamma]
 //
 // --size makes a textured picture of that size instead of reading one (for
 // the largest picture a 32-bit host without the large-address flag can
 // have filtered); the program fills the bitmap in place and keeps no copy
 // of the picture beside it.
 // --both runs local contrast and the unsharp mask in one message 14.
+// --gamma runs the gamma stage alone instead: the bitmap in and out around
+// the cheapest stage, the floor under any one-stage message 14.
 // Threads come from CHROMALINE_THREADS as in the viewer.
 #include <algorithm>
 #include <chrono>
@@ -146,8 +148,8 @@ class RowBitmap : public HostBitmap {
     bitmap->owned_.reset(new (std::nothrow) unsigned char[bitmap->stride_ * static_cast<size_t>(height)]);
     if (!bitmap->owned_) return nullptr;
     bitmap->bits_ = bitmap->owned_.get();
-    bitmap->descriptor_ = ChromalineHostBitmap{sizeof(ChromalineHostBitmap), width, height, 24,
-                                               static_cast<int32_t>(bitmap->stride_), 0, bitmap->bits_};
+    bitmap->descriptor_ = ChromalineHostBitmap{sizeof(ChromalineHostBitmap),          width, height,       24,
+                                               static_cast<int32_t>(bitmap->stride_), 0,     bitmap->bits_};
 #endif
     return bitmap;
   }
@@ -228,11 +230,13 @@ std::unique_ptr<RowBitmap> TexturedPicture(int width, int height) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp] [--both]\n");
+    std::fprintf(stderr,
+                 "usage: sharpening_through_host PLUGIN (PICTURE | --size WxH) [--repeat N] [--unsharp] [--both] "
+                 "[--gamma]\n");
     return 2;
   }
   int repeat = 1, width = 0, height = 0;
-  bool unsharp = false, both = false;
+  bool unsharp = false, both = false, gamma = false;
   const char* picture = nullptr;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
@@ -243,6 +247,8 @@ int main(int argc, char** argv) {
       unsharp = true;
     } else if (std::strcmp(argv[i], "--both") == 0) {
       both = true;
+    } else if (std::strcmp(argv[i], "--gamma") == 0) {
+      gamma = true;
     } else {
       picture = argv[i];
     }
@@ -255,15 +261,18 @@ int main(int argc, char** argv) {
   }
   const char kSection[] = "ChromalinePlugIn";
   host.store().SetInt(kSection, "Enabled", 1);
-  host.store().SetInt(kSection, "Defog", unsharp && !both ? 0 : 1);
+  host.store().SetInt(kSection, "Defog", gamma || (unsharp && !both) ? 0 : 1);
   host.store().SetInt(kSection, "DefogVal", 10);
-  host.store().SetInt(kSection, "USMEnable", unsharp || both ? 1 : 0);
+  host.store().SetInt(kSection, "USMEnable", !gamma && (unsharp || both) ? 1 : 0);
+  host.store().SetInt(kSection, "GammaAdj", gamma ? 1 : 0);
+  host.store().SetDouble(kSection, "GammaVal", 0.3);
   host.store().SetDouble(kSection, "USMRadius", 0.5);
   host.store().SetInt(kSection, "USMAmount", 100);
   host.store().SetInt(kSection, "USMThreshold", 4);
   host.Send(kMessageLoadSettings);
 
-  const std::unique_ptr<RowBitmap> bitmap = picture != nullptr ? PictureFrom(picture) : TexturedPicture(width, height);
+  const std::unique_ptr<RowBitmap> bitmap =
+      picture != nullptr ? PictureFrom(picture) : TexturedPicture(width, height);
   if (!bitmap) {
     if (picture != nullptr) {
       std::fprintf(stderr, "cannot read %s, or no host bitmap of its size\n", picture);
@@ -288,7 +297,8 @@ int main(int argc, char** argv) {
     if (r == 0) {
       const Faults faults_after = ProcessFaults();
       first_call.system_s = faults_after.system_s - faults_before.system_s;
-      if (faults_before.count >= 0 && faults_after.count >= 0) first_call.count = faults_after.count - faults_before.count;
+      if (faults_before.count >= 0 && faults_after.count >= 0)
+        first_call.count = faults_after.count - faults_before.count;
       filtered = bitmap->Hash() != before;
     }
   }
@@ -297,10 +307,13 @@ int main(int argc, char** argv) {
   std::printf(
       "%s %d x %d (%.1f MP), %s thread(s): message 14 %.3f s best of %d, %s; resident peak above the bitmap %.1f MB "
       "(picture %.1f MB)",
-      both ? "local contrast + unsharp mask" : unsharp ? "unsharp mask" : "local contrast", width, height,
-      width * (double)height / 1e6, threads != nullptr ? threads : "1", best, repeat,
-      filtered ? "filtered" : "UNCHANGED",
-      (after.peak - held.now) / 1048576.0, 3.0 * width * (double)height / 1048576.0);
+      gamma     ? "gamma"
+      : both    ? "local contrast + unsharp mask"
+      : unsharp ? "unsharp mask"
+                : "local contrast",
+      width, height, width * (double)height / 1e6, threads != nullptr ? threads : "1", best, repeat,
+      filtered ? "filtered" : "UNCHANGED", (after.peak - held.now) / 1048576.0,
+      3.0 * width * (double)height / 1048576.0);
   std::printf("; first call: %.2f s system time", first_call.system_s);
   if (first_call.count >= 0) std::printf(", %.0f page faults", first_call.count);
   std::printf("\n");

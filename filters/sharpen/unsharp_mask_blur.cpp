@@ -12,6 +12,9 @@
 // float values as doubles, so that the vertical pass need not convert them
 // at every tap, unless that would take more than 9 bytes per pixel (large
 // radii on short pictures): then as floats, at most 12 bytes per pixel.
+// Short kernels (kShortKernelTaps or fewer) hold floats too: with so few
+// taps the blur is memory work, and half the ring's bytes count for more
+// than a conversion per tap.
 #include "filters/sharpen/unsharp_mask_blur.h"
 
 #include <algorithm>
@@ -230,7 +233,8 @@ struct BlurLayout {
     const int n = geometry.reach;
     strips = (3 * width + kStripValues - 1) / kStripValues;
     strip_doubles = uint64_t{kStripValues} * static_cast<uint64_t>(shape.ring_rows);
-    float_ring = uint64_t{8} * static_cast<uint64_t>(shape.ring_rows) > uint64_t{3} * height;
+    float_ring =
+        count <= kShortKernelTaps || uint64_t{8} * static_cast<uint64_t>(shape.ring_rows) > uint64_t{3} * height;
     padded_stride = (static_cast<size_t>(shape.piece_values) + 6 * static_cast<size_t>(n) + 1) & ~size_t{1};
     window_size = shape.band_rows + 2 * n;
     slot_bytes = uint64_t{4} * padded_stride + uint64_t{8} * (kStripValues + 1) +

@@ -19,4 +19,10 @@ bool BlurPathAvailable(CpuPath path);
 // No path: the widest available.
 BlurRowLoops BlurRowLoopsFor(std::optional<CpuPath> path);
 
+// For tests: while set, BlurRowLoopsFor hands out `loops` for every path but
+// kPlain, on any processor (the same loops over plain lanes, in another
+// block shape); null restores the choice above. Safe to call while no
+// stage runs.
+void OverrideBlurRowLoops(const BlurRowLoops* loops);
+
 #endif  // CHROMALINE_FILTERS_SHARPEN_UNSHARP_MASK_DISPATCH_H_

@@ -109,7 +109,8 @@ bool PlaceQueries(const BlurTask* tasks, int task_count, const int* prerequisite
 BlurPlanShape BlurPlanShapeFor(const BlurGeometry& g) {
   BlurPlanShape shape{};
   const int values = 3 * g.width;
-  shape.band_rows = std::min(g.height, Clamp(kBlurTaskWork / (uint64_t{kStripValues} * g.taps), 1, kMostBandRows));
+  shape.band_rows = std::min(g.height, Clamp(kBlurTaskWork / (uint64_t{kStripValues} * g.taps), 1,
+                                             g.taps <= kShortKernelTaps ? kShortKernelBandRows : kMostBandRows));
   const uint64_t row_work = RowWork(g);
   if (row_work <= kBlurTaskWork) {
     shape.row_group = Clamp(kBlurTaskWork / row_work, 1, kMostRowsPerGroup);

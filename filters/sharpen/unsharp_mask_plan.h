@@ -33,6 +33,12 @@ constexpr uint64_t kBlurTaskWork = uint64_t{1} << 25;
 // value range starts on a strip boundary.
 constexpr int kStripValues = 192;
 
+// Kernels of this many taps or fewer (radii up to 3) are short: the blur
+// is memory work, so bands hold 16 rows at most and the ring stays small
+// (and holds floats, unsharp_mask_blur.cpp).
+constexpr int kShortKernelTaps = 8;
+constexpr int kShortKernelBandRows = 16;
+
 struct BlurTask {
   bool horizontal;
   // Horizontal: source rows [first_row, end_row). Vertical: output rows.

@@ -21,6 +21,7 @@
 #include "filters/sharpen/unsharp_mask_dispatch.h"
 #include "filters/sharpen/unsharp_mask_rows.h"
 #include "tests/support/counting_memory.h"
+#include "tests/support/plain_lanes.h"
 #include "tests/support/reference_point_stages.h"
 #include "tests/support/reference_unsharp_mask.h"
 #include "tests/support/sample_settings.h"
@@ -54,16 +55,10 @@ std::string Where(const PixelBuffer& a, const PixelBuffer& b) {
   return "no difference in the pixels";
 }
 
-// The dispatcher's own choice (no path named), then every path available.
-std::vector<std::optional<CpuPath>> AvailablePaths() {
-  std::vector<std::optional<CpuPath>> paths = {std::nullopt};
-  for (CpuPath p : {CpuPath::kPlain, CpuPath::kSse2, CpuPath::kAvx2, CpuPath::kAvx512}) {
-    if (BlurPathAvailable(p)) paths.push_back(p);
-  }
-  return paths;
-}
+// The dispatcher's own choice, every path available, the plain lanes.
+std::vector<LoopPath> AvailablePaths() { return LoopPathsToTest(); }
 
-const char* PathName(std::optional<CpuPath> path) { return path ? CpuPathName(*path) : "auto"; }
+const char* PathName(const LoopPath& path) { return path.name.c_str(); }
 
 // Answers nonzero at query number `stop_at` (0-based; -1: never) and counts.
 struct StopScript {
@@ -79,13 +74,14 @@ struct StopScript {
 // Runs the engine (on `path`) and the reference on the same input and
 // settings; both start from zero-filled destinations.
 void ExpectMatchesReference(const PixelBuffer& source, double radius, int32_t amount, int32_t threshold,
-                            std::optional<CpuPath> path, int stop_at = -1) {
+                            const LoopPath& path, int stop_at = -1) {
   PixelBuffer expected = CreatePixelBuffer(source.width(), source.height(), 24);
   PixelBuffer actual = CreatePixelBuffer(source.width(), source.height(), 24);
   StopScript reference_stop{stop_at}, engine_stop{stop_at};
   ReferenceUnsharpMask(source, expected, radius, amount, threshold, reference_stop.query());
   BlurOptions options;
-  options.path = path;
+  options.path = path.path;
+  const ScopedLoopPath lanes(path);
   UnsharpMaskWith(source, actual, radius, amount, threshold, engine_stop.query(), options);
   const std::string label = std::string(PathName(path)) + " path, " + std::to_string(source.width()) + " x " +
                             std::to_string(source.height()) + ", radius " + std::to_string(radius) + ", amount " +
@@ -183,7 +179,7 @@ TEST(UnsharpMaskEngine, VectorLoopsRoundTiesAndPowersOfTwoLikeThePlainLoop) {
     VerticalBandGeneric(taps, window, 1, 0, values, &expected_row);
     for (const auto& path : AvailablePaths()) {
       std::fill(actual.begin(), actual.end(), 0xAB);
-      BlurRowLoopsFor(path).vertical(taps, window, 1, 0, values, &actual_row);
+      LoopsOf(path).vertical(taps, window, 1, 0, values, &actual_row);
       EXPECT_EQ(actual, expected) << PathName(path) << " path, values " << c.first << " and " << c.second;
     }
   }
@@ -199,8 +195,10 @@ TEST(UnsharpMaskEngine, LocalContrastRadiiMatchReference) {
 TEST(UnsharpMaskEngine, ExtremeAmountsAndThresholdsMatchReference) {
   const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -1000000, -1, 0, 1, 255, 256, INT32_MAX};
   const PixelBuffer source = TexturedBuffer(21, 9, 5);
-  for (int32_t amount : values) {
-    for (int32_t threshold : values) ExpectMatchesReference(source, 1.5, amount, threshold, std::nullopt);
+  for (const auto& path : AvailablePaths()) {
+    for (int32_t amount : values) {
+      for (int32_t threshold : values) ExpectMatchesReference(source, 1.5, amount, threshold, path);
+    }
   }
 }
 
@@ -282,14 +280,15 @@ TEST(UnsharpMaskEngine, UnbuildableRadiiSkipTheStageAtOnce) {
 // Each of the engine's blocks refused in turn, into a second picture and
 // in place: the stage is skipped, or runs whole on one thread when the
 // blocks for more are refused, or with its ring as floats when a ring of
-// doubles is refused (the tall picture's), or works each value out when
-// its table of sharpened values is refused. Nothing leaks.
+// doubles is refused (the tall picture's; its kernel is too long for a
+// ring of floats from the start), or works each value out when its table
+// of sharpened values is refused. Nothing leaks.
 TEST(UnsharpMaskEngine, FailedAllocationsSkipTheStageOrRunOnOneThreadAndLeakNothing) {
   const struct {
     int width, height;
     double radius;
     bool in_place;
-  } cases[] = {{40, 30, 3.0, false}, {40, 30, 3.0, true}, {20, 1000, 1.0, false}, {20, 1000, 1.0, true}};
+  } cases[] = {{40, 30, 3.0, false}, {40, 30, 3.0, true}, {20, 1000, 5.0, false}, {20, 1000, 5.0, true}};
   for (const auto& c : cases) {
     const PixelBuffer source = TexturedBuffer(c.width, c.height, 12);
     auto run = [&](BlurOptions options, StopScript& script) {
@@ -417,7 +416,8 @@ TEST(SharpenFromBlur, EveryPairOnEveryPathMatchesReference) {
     for (const auto& setting : settings) {
       PixelBuffer result = CreatePixelBuffer(256, 256, 24);
       std::memcpy(result.pixels(), blur.pixels(), blur.pixel_bytes());
-      SharpenFromBlur(source, result, setting[0], setting[1], path);
+      const ScopedLoopPath lanes(path);
+      SharpenFromBlur(source, result, setting[0], setting[1], path.path);
       for (int o = 0; o < 256; ++o) {
         for (int i = 0; i < 3 * 256; ++i) {
           ASSERT_EQ(result.row(o)[i], ReferenceSharpen(o, blur.row(o)[i], setting[0], setting[1]))

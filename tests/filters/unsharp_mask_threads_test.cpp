@@ -20,6 +20,7 @@
 #include "filters/sharpen/unsharp_mask.h"
 #include "filters/sharpen/unsharp_mask_plan.h"
 #include "filters/engine/worker_team.h"
+#include "tests/support/plain_lanes.h"
 #include "tests/support/counting_memory.h"
 #include "tests/support/reference_point_stages.h"
 #include "tests/support/reference_unsharp_mask.h"
@@ -304,10 +305,7 @@ TEST(UnsharpMaskThreads, WorkingMemoryStaysWithinTheFloatPictureOnAnyThreadCount
 // last radius is local contrast's).
 TEST(UnsharpMaskInPlace, SameBytesAndQueriesAsTwoBuffers) {
   const struct { int width, height; } shapes[] = {{131, 203}, {67, 300}, {1, 150}, {245, 9}, {333, 70}};
-  std::vector<std::optional<CpuPath>> paths = {std::nullopt};
-  for (CpuPath p : {CpuPath::kPlain, CpuPath::kSse2, CpuPath::kAvx2, CpuPath::kAvx512}) {
-    if (BlurPathAvailable(p)) paths.push_back(p);
-  }
+  const std::vector<LoopPath> paths = LoopPathsToTest();
   uint32_t seed = 40;
   for (const auto& shape : shapes) {
     const PixelBuffer source = NoisyGradient(shape.width, shape.height, seed++);
@@ -316,9 +314,9 @@ TEST(UnsharpMaskInPlace, SameBytesAndQueriesAsTwoBuffers) {
       ReferenceUnsharpMask(source, expected, radius, 150, 2, StopQuery());
       for (const auto& path : paths) {
         for (int threads : {1, 2, 3}) {
-          const EngineRun run = RunEngine(source, radius, threads, -1, path, true);
-          const std::string label = Label(shape.width, shape.height, radius, threads) + ", " +
-                                    (path ? CpuPathName(*path) : "auto") + " path";
+          const ScopedLoopPath lanes(path);
+          const EngineRun run = RunEngine(source, radius, threads, -1, path.path, true);
+          const std::string label = Label(shape.width, shape.height, radius, threads) + ", " + path.name + " path";
           EXPECT_TRUE(SamePixels(run.result, expected)) << label;
           EXPECT_EQ(run.asked, shape.width + shape.height) << label;
           EXPECT_TRUE(run.all_on_caller) << label;
