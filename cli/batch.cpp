@@ -16,6 +16,7 @@
 #include "cli/process_memory.h"
 #include "cli/progress.h"
 #include "cli/settings.h"
+#include "cli/job_output.h"
 #include "cli/job_plan.h"
 #include "cli/console.h"
 #include "host/plugin_host.h"
@@ -47,15 +48,16 @@ struct Written {
   std::vector<std::string> notes;  // the metadata the output could not hold, what the encoder did not do
 };
 
-Loaded Load(const std::string& path, HostBitmap::Kind kind) {
+Loaded Load(const Job& job, HostBitmap::Kind kind) {
   Loaded loaded;
-  loaded.ok = ReadPhoto(path, &loaded.photo, &loaded.error);
+  loaded.ok = ReadPhoto(Shown(job.read_from), &loaded.photo, &loaded.error);
+  if (!loaded.ok && job.from_stdin) loaded.error = "-: standard input: " + loaded.error;
   if (!loaded.ok) return loaded;
   Image& image = loaded.photo.image;
   loaded.bitmap = HostBitmap::Create(image, kind);
   if (!loaded.bitmap) {
     loaded.ok = false;
-    loaded.error = path + ": no bitmap could be made for it (" + std::to_string(image.width) + "x" +
+    loaded.error = Shown(job.input) + ": no bitmap could be made for it (" + std::to_string(image.width) + "x" +
                    std::to_string(image.height) + ")";
   }
   loaded.original = std::move(image.bgr);
@@ -71,32 +73,17 @@ EncodeOptions EncodeOptionsFor(const Job& job, const FilterOptions& o) {
   return encode;
 }
 
-// The bytes written to `output`, its folder made first where -o asks for
-// one that is not there yet.
-bool WriteOutput(const std::string& output, const std::vector<uint8_t>& bytes, std::string* error) {
-  const fs::path folder = PathFromUtf8(output).parent_path();
-  std::error_code failure;
-  if (!folder.empty() && !fs::is_directory(folder, failure)) {
-    fs::create_directories(folder, failure);
-    if (failure) {
-      *error = Utf8FromPath(folder) + ": cannot be made: " + failure.message();
-      return false;
-    }
-  }
-  return WriteFileSafely(output, bytes.data(), bytes.size(), error);
-}
-
 // The whole file, for a byte-for-byte copy.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
+bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>* bytes, std::string* error) {
   std::error_code failure;
-  const uintmax_t size = fs::file_size(PathFromUtf8(path), failure);
-  std::ifstream in(PathFromUtf8(path), std::ios::binary);
+  const uintmax_t size = fs::file_size(path, failure);
+  std::ifstream in(path, std::ios::binary);
   if (!failure && in) {
     bytes->resize(static_cast<size_t>(size));
     in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size));
     if (in && in.peek() == std::ifstream::traits_type::eof()) return true;
   }
-  *error = path + ": cannot be read again to be copied unchanged";
+  *error = Shown(path) + ": cannot be read again to be copied unchanged";
   return false;
 }
 
@@ -106,7 +93,7 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::st
 // False with *copy empty when an encoding is needed.
 bool CopyUnchanged(const Job& job, const FilterOptions& o, std::vector<uint8_t>* copy, std::string* error) {
   if (o.in_place) return true;
-  if (!ReadWholeFile(job.input, copy, error)) return true;
+  if (!ReadWholeFile(job.read_from, copy, error)) return true;
   PhotoFormat format;
   if (PhotoFormatOfBytes(copy->data(), copy->size(), &format) && format == job.format) return true;
   copy->clear();
@@ -123,7 +110,7 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
     std::vector<uint8_t> copy;
     if (CopyUnchanged(job, o, &copy, &written.error)) {
       written.unchanged = true;
-      written.ok = written.error.empty() && (o.in_place || WriteOutput(job.output, copy, &written.error));
+      written.ok = written.error.empty() && (o.in_place || WriteJobOutput(job, o, copy, &written.error));
       return written;
     }
   }
@@ -133,26 +120,26 @@ Written Store(std::shared_ptr<Photo> photo, std::shared_ptr<HostBitmap> bitmap, 
   // The codecs may decode one picture while they encode another
   // (photo/photo_io.h), so the two workers need no lock.
   if (!EncodePhoto(*photo, encode, &bytes, &written.error)) {
-    written.error = job.output + ": cannot be encoded: " + written.error;
+    written.error = Shown(job.output) + ": cannot be encoded: " + written.error;
     return written;
   }
   // The bytes read back before they replace anything: the platform's
   // encoder may have passed over what was asked of it.
   const EncodingCheck check = CheckEncoding(*photo, encode, bytes);
   if (o.in_place && !check.lowered.empty()) {
-    written.error = job.input + ": the encoder wrote " + check.lowered +
+    written.error = Shown(job.input) + ": the encoder wrote " + check.lowered +
                     "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)";
     return written;
   }
-  written.ok = WriteOutput(job.output, bytes, &written.error);
+  written.ok = WriteJobOutput(job, o, bytes, &written.error);
   if (!written.ok) return written;
   if (!check.shortfall.empty()) {
-    written.notes.push_back(job.input + " -> " + job.output +
+    written.notes.push_back(Shown(job.input) + " -> " + Shown(job.output) +
                             ": the encoder did not do all that was asked: " + check.shortfall);
   }
   const std::string left_out = MetadataLeftOut(*photo, encode);
   if (!left_out.empty()) {
-    written.notes.push_back(job.input + " -> " + job.output + ": left out, no place for it in a " +
+    written.notes.push_back(Shown(job.input) + " -> " + Shown(job.output) + ": left out, no place for it in a " +
                             PhotoFormatName(job.format) + " file: " + left_out);
   }
   return written;
@@ -233,7 +220,7 @@ void WarnOwnSettingsUnseen(const Job& job, const std::string& full, const std::s
   const std::string own = PictureSettingsFile(full);
   if (!fs::exists(PathFromUtf8(own), failure)) return;
   if (fs::exists(PathFromUtf8(Utf8FromPluginFileName(PictureSettingsFile(given))), failure)) return;
-  progress.Error("warning: " + own + ": not used for " + job.input +
+  progress.Error("warning: " + own + ": not used for " + Shown(job.input) +
                  ": the plug-in takes names in the system's code page, where this picture's name has no form, so "
                  "it is given the short name " +
                  given + ", from which this file is not found");
@@ -250,8 +237,16 @@ void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch
   for (size_t i = 0; i < b->jobs.size(); ++i) {
     const Job& job = b->jobs[i];
     if (job.state != Job::State::kToDo) continue;
+    if ((o.ignore_local || job.from_stdin) && b->empty.path().empty()) {
+      // A dry run makes no folder of its own: the global settings, as in one.
+      b->any_stage = b->any_stage || AnyStageEnabled(global);
+      b->todo.push_back(i);
+      continue;
+    }
     std::error_code failure;
-    const fs::path input = PathFromUtf8(job.input);
+    // Standard input is kept aside in the run's own folder, where no
+    // settings file is.
+    const fs::path& input = job.read_from;
     const std::string full =
         Utf8FromPath(o.ignore_local ? b->empty.path() / input.filename() : fs::absolute(input, failure));
     bool shortened = false;
@@ -266,6 +261,18 @@ void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch
     b->sources[i] = Utf8FromPluginFileName(file);
     if (looked_at.insert(b->sources[i]).second) WarnOutsideRanges(b->sources[i], b->in_force[i], &global, progress);
   }
+}
+
+// The run's own folder (for --ignore-local, and for standard input kept
+// aside there); a dry run makes none and reads nothing.
+bool KeepInput(const FilterOptions& o, Batch* b, std::string* error) {
+  if (o.dry_run) return true;
+  const auto from_stdin = std::find_if(b->jobs.begin(), b->jobs.end(), [](const Job& job) {
+    return job.from_stdin && job.state == Job::State::kToDo;
+  });
+  if (!o.ignore_local && from_stdin == b->jobs.end()) return true;
+  if (!b->empty.Make(error)) return false;
+  return from_stdin == b->jobs.end() || KeepStandardInput(b->empty.path(), &*from_stdin, error);
 }
 
 // The settings store and --set applied, the pictures planned, the plug-in
@@ -293,7 +300,12 @@ int PrepareBatch(const FilterOptions& o, Batch* b) {
     progress.Error(error);
     return kExitUsage;
   }
-  if (o.ignore_local && !b->empty.Make(&error)) {
+  const std::string refusal = StandardOutputRefusal(b->jobs, StdoutIsTerminal());
+  if (!refusal.empty()) {
+    progress.Error(refusal);
+    return kExitUsage;
+  }
+  if (!KeepInput(o, b, &error)) {
     progress.Error(error);
     return kExitFailure;
   }
@@ -304,6 +316,9 @@ int PrepareBatch(const FilterOptions& o, Batch* b) {
   b->host.Send(kMessageLoadSettings);                           // the global settings from the store
   b->host.Send(kMessageEnable, reinterpret_cast<void*>(1), 1);  // this tool exists to filter
   ResolveSettings(o, global, b, progress);
+  const bool region_used =
+      std::any_of(b->todo.begin(), b->todo.end(), [b](size_t i) { return b->in_force[i].AutoLevels != 0; });
+  for (const std::string& line : IgnoredOptions(o, b->jobs, region_used)) progress.Error(line);
   if (!b->todo.empty() && !b->any_stage) {
     progress.Error(std::string("no stage is switched on: neither the global settings (--store, --preset, --set)") +
                    (o.ignore_local ? "" : " nor a .zprop or zprop.ini beside the pictures") +
@@ -350,13 +365,13 @@ class Writers {
       const Job& job = jobs_[saving_.front().job];
       if (result.ok && result.unchanged) {
         ++tally_.unchanged;
-        shown_.Done(saving_.front().position,
-                    o_.in_place ? job.input + ": no pixel changed; left as it was"
-                                : job.input + " -> " + job.output + " (no pixel changed; copied as it was)");
+        shown_.Done(saving_.front().position, o_.in_place ? Shown(job.input) + ": no pixel changed; left as it was"
+                                                          : Shown(job.input) + " -> " + Shown(job.output) +
+                                                                " (no pixel changed; copied as it was)");
       } else if (result.ok) {
         ++tally_.written;
         for (const std::string& note : result.notes) shown_.Note(note);
-        shown_.Done(saving_.front().position, job.input + " -> " + job.output);
+        shown_.Done(saving_.front().position, Shown(job.input) + " -> " + Shown(job.output));
       } else {
         ++tally_.failed;
         shown_.Failed(saving_.front().position, result.error);
@@ -400,21 +415,21 @@ void FilterOne(const FilterOptions& o, Batch& b, size_t k, Loaded& loaded, Progr
   const size_t i = b.todo[k];
   const Job& job = b.jobs[i];
   const Photo& photo = loaded.photo;
-  for (const std::string& note : photo.notes) shown.Note(job.input + ": " + note);
+  for (const std::string& note : photo.notes) shown.Note(Shown(job.input) + ": " + note);
   if (photo.source_bits > 8) {
-    shown.Note(job.input + ": " + std::to_string(photo.source_bits) +
+    shown.Note(Shown(job.input) + ": " + std::to_string(photo.source_bits) +
                " bits per channel reduced to 8 (the filters work on 8 bits)");
   }
   if (o.verbosity == Verbosity::kVerbose) {
     const std::string source = o.ignore_local         ? "global settings (--ignore-local)"
                                : b.sources[i].empty() ? "global settings"
                                                       : b.sources[i];
-    shown.Note(job.input + ": " + DescribeStages(b.in_force[i]) + " [from " + source + "]" +
+    shown.Note(Shown(job.input) + ": " + DescribeStages(b.in_force[i]) + " [from " + source + "]" +
                (photo.orientation != 1
                     ? ", turned upright from EXIF orientation " + std::to_string(photo.orientation)
                     : ""));
   }
-  shown.StartPicture(k + 1, job.input, photo.image.width, photo.image.height, BlurCount(b.in_force[i]));
+  shown.StartPicture(k + 1, Shown(job.input), photo.image.width, photo.image.height, BlurCount(b.in_force[i]));
   b.host.FilterImage(b.paths[i].c_str(), static_cast<uint32_t>(k + 1), loaded.bitmap.get(), o.region);
   shown.EndPicture();
 }
@@ -433,11 +448,11 @@ Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
   Writers writers(o, b.jobs, shown, tally);
   const std::vector<size_t>& todo = b.todo;
   std::future<Loaded> loading;
-  if (!todo.empty()) loading = std::async(std::launch::async, Load, b.jobs[todo[0]].input, o.kind);
+  if (!todo.empty()) loading = std::async(std::launch::async, Load, b.jobs[todo[0]], o.kind);
   for (size_t k = 0; k < todo.size(); ++k) {
     Loaded loaded = loading.get();
     if (k + 1 < todo.size() && !InterruptRequested()) {
-      loading = std::async(std::launch::async, Load, b.jobs[todo[k + 1]].input, o.kind);
+      loading = std::async(std::launch::async, Load, b.jobs[todo[k + 1]], o.kind);
     }
     if (InterruptRequested()) {
       tally.interrupted = true;
@@ -451,7 +466,7 @@ Tally FilterPictures(const FilterOptions& o, Batch& b, Progress& shown) {
     const std::string lost = o.in_place ? KeptInPlace(loaded.photo, EncodeOptionsFor(b.jobs[todo[k]], o)) : "";
     if (!lost.empty()) {
       ++tally.failed;
-      shown.Failed(k + 1, b.jobs[todo[k]].input + ": " + lost +
+      shown.Failed(k + 1, Shown(b.jobs[todo[k]].input) + ": " + lost +
                               "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)");
       continue;
     }
@@ -518,11 +533,27 @@ int Summarize(const FilterOptions& o, Batch& b, const Tally& tally, Progress& sh
 
 }  // namespace
 
+// -n: each job with what would happen, on standard output; the exit
+// status the run would have had for what is known before filtering.
+int DryRun(const FilterOptions& o, const Batch& b) {
+  size_t failed = 0;
+  for (size_t i = 0; i < b.jobs.size(); ++i) {
+    const Job& job = b.jobs[i];
+    failed += job.state == Job::State::kFailed;
+    const bool changes = job.state == Job::State::kToDo && AnyStageEnabled(b.in_force[i]);
+    WriteText(stdout, DryRunLine(job, changes) + "\n");
+    for (const std::string& note : job.notes) WriteText(stdout, "  " + note + "\n");
+  }
+  if (failed != 0) return o.single ? kExitFailure : kExitSomeFailed;
+  return kExitOk;
+}
+
 int RunFilter(const FilterOptions& o) {
   KeepFreedMemoryForReuse();
   Batch batch;
   const int status = PrepareBatch(o, &batch);
   if (status != kExitOk) return status;
+  if (o.dry_run) return DryRun(o, batch);
   Progress shown(o.verbosity, StderrIsTerminal(), batch.todo.size());
   Announce(batch, shown);
   const Tally tally = FilterPictures(o, batch, shown);

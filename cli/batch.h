@@ -4,7 +4,8 @@
 // writer. Reading the next picture and encoding and writing the last one
 // run on worker threads while the plug-in filters the current one; the
 // plug-in itself is only ever called from this thread, one message at a
-// time. Returns the exit status.
+// time. With -n the plan is printed and nothing is read or written.
+// Returns the exit status.
 #ifndef CHROMALINE_CLI_BATCH_H_
 #define CHROMALINE_CLI_BATCH_H_
 

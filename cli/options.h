@@ -31,9 +31,9 @@ struct FilterOptions {
   ImageRegion region = {0, 0, 0, 0};
   HostBitmap::Kind kind = HostBitmap::Kind::kDib24;
 
-  std::vector<std::string> operands;
-  bool single = false;     // the "IN OUT" form: operands[0] into operands[1]
-  std::string output_dir;  // -o
+  std::vector<std::string> operands;  // "-": standard input (IN) or output (OUT) of "IN OUT"
+  bool single = false;                // the "IN OUT" form: operands[0] into operands[1]
+  std::string output_dir;             // -o
   bool has_suffix = false;
   std::string suffix;      // --suffix
   bool recursive = false;  // -r
@@ -44,7 +44,10 @@ struct FilterOptions {
   PhotoFormat format = PhotoFormat::kPng;
   bool has_quality = false;
   int quality = 90;
+  bool keep_time = false;  // outputs take their input's modification time
+  bool dry_run = false;    // -n: say what would be done, write nothing
   Verbosity verbosity = Verbosity::kNormal;
+  std::vector<std::string> given;  // the options given, by their long names, in order
 };
 
 struct CompareOptions {

@@ -33,6 +33,10 @@
 #     never replaces a picture with one of clearly lower quality
 #   - a picture no stage changes is never encoded again: left untouched
 #     in place, copied byte for byte to another name of its format
+#   - every path given or walked gets its output (hard links too); "-" as
+#     standard input and output; options the run ignores named; "IN OUT"
+#     onto an existing OUT fails; -n makes nothing; --keep-time; the folder
+#     test leaves nothing behind; Windows: wildcards and one separator
 # HOST is the program to run (with a Windows build: "wine-run.sh x.exe");
 # HOST_KIND is "native" or "windows" (what the platform cannot do is
 # skipped with a line saying so). Paths given to the program are relative
@@ -127,7 +131,7 @@ for target in keep.png keep.bmp new.png; do
   else
     cmp -s "t3/$target" "$target.before" || fail "full disk: the old $target was replaced or damaged"
   fi
-  grep -q "t3/$target" t3.err || fail "full disk: the message does not name t3/$target: $(cat t3.err)"
+  grep -q "t3[/\\\\]$target" t3.err || fail "full disk: the message does not name t3/$target: $(cat t3.err)"
   grep -qi "$reason" t3.err || fail "full disk: the message gives no system reason: $(cat t3.err)"
   ! grep -q '\.tmp' t3.err || fail "full disk: the message names the temporary file: $(cat t3.err)"
   [ -z "$(leftovers t3)" ] || fail "full disk: a temporary file was left: $(leftovers t3)"
@@ -153,7 +157,7 @@ else
   "${as_user[@]}" $HOST filter $tone --overwrite "$sample" t4/old.png 2>t4.err; rc=$?; check
   [ $rc -eq 3 ] || fail "read-only folder: exit $rc, expected 3"
   cmp -s "$sample" t4/old.png || fail "read-only folder: old.png changed"
-  grep -q "t4/old.png" t4.err && grep -qi "permission denied\|access denied\|read-only\|protected" t4.err ||
+  grep -q "t4[/\\\\]old.png" t4.err && grep -qi "permission denied\|access denied\|read-only\|protected" t4.err ||
     fail "read-only folder: the message lacks the file or the reason: $(cat t4.err)"
   # A read-only folder of pictures into a writable -o folder works.
   mkdir -p t4rw/out && chmod 777 t4rw/out
@@ -218,7 +222,7 @@ for f in "${kept[@]}"; do cp "t6b/$f" "t6b/$f.orig"; done
 host filter $tone --in-place t6b/locked.png t6b/deep.png t6b/deep.tif t6b/cmyk.jpg t6b/palette.png t6b/plain.png 2>t6b.err; rc=$?; check
 [ $rc -eq 4 ] || fail "--in-place of pictures it would lower: exit $rc, expected 4: $(cat t6b.err)"
 for f in "${kept[@]}"; do
-  cmp -s "t6b/$f" "t6b/$f.orig" && grep -q "t6b/$f" t6b.err ||
+  cmp -s "t6b/$f" "t6b/$f.orig" && grep -q "t6b[/\\\\]$f" t6b.err ||
     fail "--in-place of $f: replaced or not named: $(cat t6b.err)"
 done
 cmp -s "$sample" t6b/plain.png && fail "--in-place: the plain picture after the refused ones was not filtered"
@@ -235,11 +239,12 @@ host filter $sharpen --in-place t6b/twice.png t6b/a.png t6b/b.png t6b/c.png t6b/
 [ $rc -eq 0 ] && host compare t6b/once.png t6b/twice.png >/dev/null ||
   fail "--in-place of one picture named twice (once through a link): exit $rc, not filtered exactly once"
 
-# 7. An existing output is left alone with a note; --overwrite replaces it.
-mkdir t7 && echo "old bytes" >t7/out.png
-host filter $tone "$sample" t7/out.png 2>t7.err; rc=$?; check
+# 7. An existing output of a batch is left alone with a note (IN OUT: 26);
+#    --overwrite replaces it.
+mkdir t7 && echo "old bytes" >t7/out.png && echo "old bytes" >t7/coffee.png
+host filter $tone -o t7 "$sample" 2>t7.err; rc=$?; check
 [ $rc -eq 0 ] || fail "existing output: exit $rc"
-[ "$(cat t7/out.png)" = "old bytes" ] || fail "existing output replaced without --overwrite"
+[ "$(cat t7/coffee.png)" = "old bytes" ] || fail "existing output replaced without --overwrite"
 grep -q "overwrite" t7.err || fail "existing output: no note: $(cat t7.err)"
 host filter $tone --overwrite "$sample" t7/out.png 2>/dev/null; check
 [ "$(head -c 4 t7/out.png | tail -c 3)" = "PNG" ] || fail "--overwrite did not replace the output"
@@ -479,7 +484,7 @@ mkdir -p t17/into t17/batch && cp "$sample" t17/batch/a.png
 host filter $tone "$sample" t17/into 2>t17.err; rc=$?; check
 [ $rc -eq 0 ] && [ -s t17/into/coffee.png ] || fail "IN FOLDER: exit $rc, not written into the folder: $(cat t17.err)"
 host filter $tone --format png "$sample" t17/x.jpg 2>t17.err; rc=$?; check
-[ $rc -eq 2 ] && [ ! -e t17/x.jpg ] && grep -q "t17/x.jpg" t17.err ||
+[ $rc -eq 2 ] && [ ! -e t17/x.jpg ] && grep -q "t17[/\\\\]x.jpg" t17.err ||
   fail "--format png into x.jpg: exit $rc, expected 2 and nothing written: $(cat t17.err)"
 host filter $tone --suffix "" t17/batch/a.png 2>t17.err; rc=$?; check
 [ $rc -eq 2 ] && grep -q "suffix" t17.err && cmp -s "$sample" t17/batch/a.png ||
@@ -536,13 +541,13 @@ convert "$sample" -quality 90 t19/Ünï.jpg && cp t19/Ünï.jpg t19/plain.jpg
 cp "$sample" t19/写真.png
 cp t19/Ünï.jpg t19/写真.png t19/フォト/
 host filter $tone --suffix -out t19/Ünï.jpg 2>t19.err; rc=$?; check
-[ $rc -eq 0 ] && [ -s t19/Ünï-out.jpg ] && grep -Eq "t19/Ünï.jpg -> t19[/\\\\]Ünï-out.jpg" t19.err ||
+[ $rc -eq 0 ] && [ -s t19/Ünï-out.jpg ] && grep -Eq "t19[/\\\\]Ünï.jpg -> t19[/\\\\]Ünï-out.jpg" t19.err ||
   fail "Ünï.jpg given directly: exit $rc: $(cat t19.err)"
 host filter $tone --suffix -out t19/plain.jpg 2>/dev/null
 host compare t19/Ünï-out.jpg t19/plain-out.jpg >t19.out 2>&1; rc=$?; check
 [ $rc -eq 0 ] || fail "Ünï.jpg filtered unlike the same picture under an ASCII name: exit $rc: $(cat t19.out)"
 host filter $tone --suffix _f t19/写真.png 2>t19.err; rc=$?; check
-[ $rc -eq 0 ] && [ -s t19/写真_f.png ] && grep -Eq "t19/写真.png -> t19[/\\\\]写真_f.png" t19.err ||
+[ $rc -eq 0 ] && [ -s t19/写真_f.png ] && grep -Eq "t19[/\\\\]写真.png -> t19[/\\\\]写真_f.png" t19.err ||
   fail "写真.png given directly: exit $rc, written: $(ls t19 | tr '\n' ' '): $(cat t19.err)"
 host filter $tone -o t19/out t19/フォト 2>t19.err; rc=$?; check
 [ $rc -eq 0 ] && [ "$(ls t19/out | tr '\n' ' ')" = "Ünï.jpg 写真.png " ] &&
@@ -603,7 +608,7 @@ for q in 95 60; do
   written=$(identify -format %Q "t21/q$q.jpg")
   # (identify's estimate and ours may be one apart on a camera's tables.)
   if [ "$written" -lt $((q - 2)) ]; then
-    grep "t21/q$q.jpg" t21.err | grep -q "quality [0-9]* where $q was asked" ||
+    grep "t21[/\\\\]q$q.jpg" t21.err | grep -q "quality [0-9]* where $q was asked" ||
       fail "--quality $q, quality $written written: not said: $(cat t21.err)"
   else
     ! grep -q "quality [0-9]* where" t21.err || fail "--quality $q, quality $written written: a shortfall said: $(cat t21.err)"
@@ -616,7 +621,7 @@ if [ $rc -eq 0 ]; then
     fail "--in-place: replaced by $(identify -format '%Q %[jpeg:sampling-factor]' t21/in.jpg) from 98 2x1"
 else
   [ $rc -eq 4 ] && [ "$HOST_KIND" = windows ] && cmp -s t21/src.jpg t21/in.jpg &&
-    grep "t21/in.jpg" t21.err | grep -q "where the original had" ||
+    grep "t21[/\\\\]in.jpg" t21.err | grep -q "where the original had" ||
     fail "--in-place of a quality-98 4:2:2 JPEG: exit $rc, not kept and not refused with the reason: $(cat t21.err)"
 fi
 # A JPEG written back at its own colour resolution or finer is not
@@ -651,6 +656,168 @@ done
 host filter -o t22/pairs t22/in 2>t22.err; rc=$?; check
 [ $rc -eq 0 ] && [ -s t22/pairs/a.png ] && [ -s t22/pairs/b.png ] ||
   fail "a batch where only a.png's own settings file switches a stage on: exit $rc: $(cat t22.err)"
+
+# 23. Every path given or walked gets its output: with -o a hard link in a
+#     second folder is a second picture (written, not "left alone"); with
+#     --in-place the file behind two links is filtered once.
+mkdir -p t23/lib/2024 t23/lib/Favorites && cp "$sample" t23/lib/2024/s.png
+ln t23/lib/2024/s.png t23/lib/Favorites/s.png
+host filter $tone -r -o t23/out t23/lib 2>t23.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t23/out/2024/s.png ] && [ -s t23/out/Favorites/s.png ] && ! grep -q "left alone" t23.err ||
+  fail "-o with a hard link in a second folder: exit $rc, $(find t23/out -type f | tr '\n' ' '): $(cat t23.err)"
+host filter $sharpen "$sample" t23/once.png 2>/dev/null
+host filter $sharpen --in-place -r t23/lib 2>t23.err; rc=$?; check
+[ $rc -eq 0 ] && host compare t23/once.png t23/lib/2024/s.png >/dev/null ||
+  fail "--in-place of one file behind two links: exit $rc, not filtered exactly once: $(cat t23.err)"
+
+# 24. "-" is standard input as IN and standard output as OUT (the format of
+#     --format, else the input's), byte for byte (binary mode on Windows:
+#     a PNG's signature holds CR LF and Ctrl+Z); no file named "-" is ever
+#     made or read, "./-" still names one; "-" goes with "IN OUT" only.
+mkdir t24 && cd t24 || exit 1
+host filter $tone "$sample" ref.png 2>/dev/null
+host filter $tone --format jpeg "$sample" ref.jpg 2>/dev/null
+export WINE_RUN_STDIN=1
+host filter $tone - in.png <"$sample" 2>../t24.err; rc=$?; check
+[ $rc -eq 0 ] && cmp -s ref.png in.png || fail "- as IN: exit $rc, not the picture of the file: $(cat ../t24.err)"
+host filter $tone "$sample" - >out.png 2>../t24.err; rc=$?; check
+[ $rc -eq 0 ] && cmp -s ref.png out.png || fail "- as OUT: exit $rc, not the bytes of the file: $(cat ../t24.err)"
+host filter $tone --format jpeg "$sample" - >out.jpg 2>../t24.err; rc=$?; check
+[ $rc -eq 0 ] && cmp -s ref.jpg out.jpg || fail "--format jpeg into -: exit $rc, not the JPEG of the file: $(cat ../t24.err)"
+host filter $tone - - <"$sample" >pipe.png 2>../t24.err; rc=$?; check
+[ $rc -eq 0 ] && cmp -s ref.png pipe.png || fail "- -: exit $rc, not the picture of the file: $(cat ../t24.err)"
+printf 'no picture' | host filter $tone - x.png 2>../t24.err; rc=$?; check
+[ $rc -ne 0 ] && [ ! -e x.png ] && grep -q "standard input" ../t24.err ||
+  fail "- as IN with no picture in it: exit $rc: $(cat ../t24.err)"
+unset WINE_RUN_STDIN
+[ -e - ] && fail "a file named - was made"
+cp "$sample" ./-
+host filter $tone ./- dash.png 2>../t24.err; rc=$?; check
+[ $rc -eq 0 ] && cmp -s ref.png dash.png || fail "./- as IN: exit $rc: $(cat ../t24.err)"
+host filter $tone -o out - 2>../t24.err; rc=$?; check
+[ $rc -eq 2 ] && [ ! -e out ] || fail "- with -o: exit $rc: $(cat ../t24.err)"
+cd "$work" || exit 1
+
+# 25. An option the run does not use is named with the reason, as a
+#     table: options and pictures, then what the warning says ("" for
+#     none); --format with --in-place is refused.
+mkdir t25 && cp "$sample" t25/in.png
+while IFS='|' read -r args said; do
+  rm -rf t25/out t25/*.jpg t25/a.png
+  # shellcheck disable=SC2086
+  host filter $tone $args 2>t25.err >/dev/null; check
+  if [ -z "$said" ]; then
+    ! grep -q "ignored" t25.err || fail "$args: a warning where none belongs: $(cat t25.err)"
+  else
+    grep -F -- "$said" t25.err | grep -q "ignored" || fail "$args: no warning \"$said\": $(cat t25.err)"
+  fi
+done <<'TABLE'
+--quality 90 t25/in.png t25/a.png|warning: --quality 90: ignored
+--quality 90 t25/in.png t25/a.jpg|
+--quality 90 --format jpeg -o t25/out t25/in.png|
+-r -o t25/out t25/in.png|warning: -r: ignored
+-r -o t25/out t25|
+--overwrite --in-place t25/in.png|warning: --overwrite: ignored
+--keep-time t25/in.png -|warning: --keep-time: ignored
+--region 0,0,4,4 t25/in.png t25/a.png|warning: --region: ignored
+--region 0,0,4,4 --set AutoLevels=1 t25/in.png t25/a.png|
+-q -v t25/in.png t25/a.png|warning: -q: ignored
+-v -q t25/in.png t25/a.png|warning: -v: ignored
+-n --save-store --store t25/s.store t25/in.png t25/a.png|warning: --save-store: ignored
+TABLE
+cp "$sample" t25/in.png
+host filter $tone --in-place --format jpeg t25/in.png 2>t25.err; rc=$?; check
+[ $rc -eq 2 ] && cmp -s "$sample" t25/in.png || fail "--format with --in-place: exit $rc: $(cat t25.err)"
+
+# 26. The shell pattern that names one picture too many ("two/*.png" with
+#     two pictures): "IN OUT" with an existing OUT fails (also into a
+#     folder that has the picture), names the ways out and leaves OUT as
+#     it was; the batch forms keep leaving existing outputs alone.
+mkdir -p t26/two t26/into && cp "$sample" t26/two/a.png && cp "$sample" t26/two/b.png && cp "$sample" t26/into/a.png
+host filter --preset crisp t26/two/*.png 2>t26.err; rc=$?; check
+[ $rc -ne 0 ] && cmp -s "$sample" t26/two/b.png || fail "IN OUT onto an existing OUT: exit $rc, or OUT replaced"
+for way in --overwrite -o --suffix --in-place; do
+  grep -q -- "$way" t26.err || fail "IN OUT onto an existing OUT: $way not named: $(cat t26.err)"
+done
+host filter $tone t26/two/a.png t26/into 2>t26.err; rc=$?; check
+[ $rc -ne 0 ] && cmp -s "$sample" t26/into/a.png || fail "IN FOLDER holding the picture: exit $rc: $(cat t26.err)"
+host filter $tone --suffix -c t26/two/a.png 2>/dev/null
+host filter $tone --suffix -c t26/two/a.png t26/two/b.png 2>t26.err; rc=$?; check
+[ $rc -eq 0 ] && grep -q "a-c.png: exists; left alone" t26.err && [ -s t26/two/b-c.png ] ||
+  fail "--suffix with one output there: exit $rc: $(cat t26.err)"
+
+# 27. -n says what each picture would come to and makes nothing: no
+#     folder, no output, no temporary or test file (natively every system
+#     call that could make or remove a name is traced), an old temporary
+#     only named; the exit status is the real run's.
+mkdir -p t27/in t27/done && cp "$sample" t27/in/a.png && cp "$sample" t27/in/b.png && cp "$sample" t27/in/c.png
+printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t27/in/a.zprop
+stale=.a.png.999999-abcdefgh.tmp
+[ "$HOST_KIND" = windows ] && stale=..4000000-abcdefgh.tmp  # the Windows writer's form, of no process
+echo "old" >t27/done/c.png && echo "left" >"t27/done/$stale"
+dry() {  # dry ARGS...: the dry run, traced natively where strace may trace
+  if [ "$HOST_KIND" = native ] && strace -o /dev/null true 2>/dev/null; then
+    ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f -qq -o t27.trace \
+      -e trace=open,openat,mkdir,mkdirat,unlink,unlinkat,rename,renameat,renameat2,creat,link,linkat,symlink,symlinkat \
+      $HOST filter "$@"
+  else
+    : >t27.trace
+    $HOST filter "$@"
+  fi
+}
+before=$(find t27 | sort; find t27 -type f -exec md5sum {} +)
+dry -n -o t27/done/new t27/in >t27.out 2>t27.err; rc=$?; check
+dry -n -o t27/done t27/in >>t27.out 2>>t27.err; check
+after=$(find t27 | sort; find t27 -type f -exec md5sum {} +)
+[ $rc -eq 0 ] && [ "$before" = "$after" ] || fail "-n: exit $rc, or the folders changed: $(cat t27.err)"
+made=$(grep -E '(mkdir|unlink|rename|creat|link)[a-z0-9]*\(|O_CREAT|O_TMPFILE' t27.trace | grep -v '= -1')
+[ -z "$made" ] || fail "-n made or removed a name: $made"
+grep -q "a.png -> .*new.a.png: filtered" t27.out && grep -q "b.png -> .*new.b.png: copied unchanged" t27.out &&
+  grep -q "c.png -> .*done.c.png: left alone" t27.out && grep -q "would be removed" t27.out ||
+  fail "-n: not what each picture would come to: $(cat t27.out)"
+dry -n $tone t27/in/a.png t27/done/c.png >t27.out 2>t27.err; rc=$?; check
+[ $rc -eq 3 ] && grep -q "would fail" t27.out || fail "-n onto an existing OUT: exit $rc, expected 3: $(cat t27.out)"
+dry -n $tone -o t27/o t27/in/missing.png t27/in/a.png >t27.out 2>t27.err; rc=$?; check
+[ $rc -eq 4 ] && [ ! -e t27/o ] || fail "-n with a missing picture: exit $rc, expected 4: $(cat t27.out)"
+
+# 28. --keep-time: the output (also --in-place) takes its input's
+#     modification time; without it the output has its own.
+mkdir t28 && cp "$sample" t28/in.png && cp "$sample" t28/self.png
+touch -d '2001-02-03 04:05:06' t28/in.png t28/self.png
+host filter $tone --keep-time t28/in.png t28/out.png 2>t28.err; rc=$?; check
+[ $rc -eq 0 ] && [ "$(stat -c %Y t28/out.png)" = "$(stat -c %Y t28/in.png)" ] ||
+  fail "--keep-time: exit $rc, output time $(stat -c %y t28/out.png): $(cat t28.err)"
+host filter $tone --keep-time --in-place t28/self.png 2>t28.err; rc=$?; check
+[ $rc -eq 0 ] && ! cmp -s "$sample" t28/self.png && [ "$(stat -c %Y t28/self.png)" = "$(stat -c %Y t28/in.png)" ] ||
+  fail "--keep-time --in-place: exit $rc, time $(stat -c %y t28/self.png): $(cat t28.err)"
+host filter $tone t28/in.png t28/own.png 2>/dev/null; check
+[ "$(stat -c %Y t28/own.png)" != "$(stat -c %Y t28/in.png)" ] || fail "without --keep-time the output has the input's time"
+
+# 29. The test that a folder takes files leaves nothing behind, even where
+#     removing a file fails (natively: every unlink fails with EIO).
+mkdir t29
+if [ "$HOST_KIND" = native ] && strace -o /dev/null true 2>/dev/null; then
+  ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 strace -f -qq -o /dev/null \
+    -e inject=unlink,unlinkat:error=EIO $HOST filter $tone "$sample" t29/out.png 2>t29.err; rc=$?; check
+  [ $rc -eq 0 ] && [ -s t29/out.png ] && [ -z "$(find t29 -name '.*')" ] ||
+    fail "the folder test with unlink failing: exit $rc, left $(ls -A t29 | tr '\n' ' '): $(cat t29.err)"
+else
+  echo "skipped: the folder test with unlink failing (strace natively)"
+fi
+
+# 30. Windows: the program expands wildcards itself (cmd.exe passes *.png
+#     on as it is) and names files with one separator throughout.
+mkdir -p "t30/Trip 2024" && cp "$sample" t30/a.png && cp "$sample" t30/b.png && cp "$sample" "t30/Trip 2024/c.png"
+if [ "$HOST_KIND" = windows ]; then
+  host filter $tone --suffix -c 't30/*.png' 2>t30.err; rc=$?; check
+  [ $rc -eq 0 ] && [ -s t30/a-c.png ] && [ -s t30/b-c.png ] || fail "*.png given to the program: exit $rc: $(cat t30.err)"
+  sep='\'
+else
+  sep=/
+fi
+host filter $tone -r -o t30/out t30 2>t30.err; rc=$?; check
+[ $rc -eq 0 ] && grep -qF "t30${sep}Trip 2024${sep}c.png -> t30${sep}out${sep}Trip 2024${sep}c.png" t30.err ||
+  fail "a walked picture not named with one separator: exit $rc: $(cat t30.err)"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures failures in $checks checks ($HOST_KIND)"
