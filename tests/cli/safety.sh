@@ -460,14 +460,15 @@ if [ "$order" != skip ]; then
 fi
 
 # 16. An output that is a symbolic link leading nowhere (here out of the
-#     output folder) is an output someone made: left alone, still a link,
-#     without --overwrite; with it the link itself is replaced by the
+#     output folder) is an output someone made: left alone by a batch,
+#     still a link, without --overwrite; with it the link itself is replaced by the
 #     picture and nothing is made where it pointed.
 mkdir -p t16/out t16/elsewhere && ln -s ../elsewhere/gone.png t16/out/a.png
 if [ "$HOST_KIND" = windows ]; then
   echo "skipped: a link leading nowhere left alone (Wine shows such a link to Windows programs as no file at all)"
 else
-  host filter $tone "$sample" t16/out/a.png 2>t16.err; rc=$?; check
+  cp "$sample" t16/a.png
+  host filter $tone -o t16/out t16/a.png 2>t16.err; rc=$?; check
   [ $rc -eq 0 ] && [ -L t16/out/a.png ] && grep -q "left alone" t16.err ||
     fail "a link leading nowhere, no --overwrite: exit $rc, not left alone: $(cat t16.err)"
   [ -z "$(ls -A t16/elsewhere)" ] || fail "a link leading nowhere, no --overwrite: written through: $(ls -A t16/elsewhere)"
@@ -753,7 +754,7 @@ host filter $tone --suffix -c t26/two/a.png t26/two/b.png 2>t26.err; rc=$?; chec
 mkdir -p t27/in t27/done && cp "$sample" t27/in/a.png && cp "$sample" t27/in/b.png && cp "$sample" t27/in/c.png
 printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t27/in/a.zprop
 stale=.a.png.999999-abcdefgh.tmp
-[ "$HOST_KIND" = windows ] && stale=..4000000-abcdefgh.tmp  # the Windows writer's form, of no process
+[ "$HOST_KIND" = windows ] && stale=.a.png.4000000-abcdefgh.tmp  # no Windows process has such an id
 echo "old" >t27/done/c.png && echo "left" >"t27/done/$stale"
 dry() {  # dry ARGS...: the dry run, traced natively where strace may trace
   if [ "$HOST_KIND" = native ] && strace -o /dev/null true 2>/dev/null; then
