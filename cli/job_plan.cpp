@@ -13,9 +13,10 @@
 
 namespace fs = std::filesystem;
 
-// Names are UTF-8 here, as everywhere in the program; std::filesystem is
-// given and gives them through PathFromUtf8 and Utf8FromPath
-// (base/file_name.h).
+// Names are std::filesystem::path from the command line to the writer;
+// UTF-8 text (Utf8FromPath, base/file_name.h) only where a person reads
+// it (Shown) or a library takes text (the codecs, the safe writer, the
+// name's letters compared).
 
 namespace {
 
@@ -46,8 +47,7 @@ fs::path OutputIn(const FilterOptions& o, const fs::path& folder, const fs::path
 
 // The output of `input`, found at `relative` under the operand given.
 fs::path OutputFor(const FilterOptions& o, const fs::path& input, const fs::path& relative) {
-  return OutputIn(
-      o, o.output_dir.empty() ? input.parent_path() : PathFromUtf8(o.output_dir) / relative.parent_path(), input);
+  return OutputIn(o, o.output_dir.empty() ? input.parent_path() : o.output_dir / relative.parent_path(), input);
 }
 
 void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::path>* found, std::vector<Job>* jobs) {
@@ -58,13 +58,12 @@ void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::pat
       files.push_back(entry.path());
     }
   };
-  const fs::path output_dir = PathFromUtf8(o.output_dir);
-  const bool output_inside = !o.output_dir.empty() && fs::exists(output_dir, failure);
+  const bool output_inside = !o.output_dir.empty() && fs::exists(o.output_dir, failure);
   if (o.recursive) {
     fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, failure), end;
     for (; !failure && it != end; it.increment(failure)) {
       // The output folder inside the walked one holds results, not pictures.
-      if (output_inside && it->is_directory(failure) && fs::equivalent(it->path(), output_dir, failure)) {
+      if (output_inside && it->is_directory(failure) && fs::equivalent(it->path(), o.output_dir, failure)) {
         it.disable_recursion_pending();
         continue;
       }
@@ -89,9 +88,9 @@ void AddFolder(const FilterOptions& o, const fs::path& root, std::vector<fs::pat
 // in that folder (with --format, that format's extension).
 fs::path SingleOutput(const FilterOptions& o) {
   std::error_code failure;
-  const fs::path out = PathFromUtf8(o.operands[1]);
-  if (o.operands[1] == "-" || !fs::is_directory(out, failure)) return out;
-  return OutputIn(o, out, PathFromUtf8(o.operands[0]));  // "IN OUT" takes no --suffix
+  const fs::path& out = o.operands[1];
+  if (out == "-" || !fs::is_directory(out, failure)) return out;
+  return OutputIn(o, out, o.operands[0]);  // "IN OUT" takes no --suffix
 }
 
 // Whether pictures can be written in the folder of `output` (or, when it
@@ -136,9 +135,8 @@ bool RunCanStart(const FilterOptions& o, std::string* error) {
     *error = std::string("--format ") + PhotoFormatName(o.format) + ": this build cannot write such pictures";
     return false;
   }
-  if (!o.output_dir.empty() && fs::exists(PathFromUtf8(o.output_dir), failure) &&
-      !fs::is_directory(PathFromUtf8(o.output_dir), failure)) {
-    *error = "-o " + o.output_dir + ": is a file, not a folder";
+  if (!o.output_dir.empty() && fs::exists(o.output_dir, failure) && !fs::is_directory(o.output_dir, failure)) {
+    *error = "-o " + Utf8FromPath(o.output_dir) + ": is a file, not a folder";
     return false;
   }
   return true;
@@ -147,23 +145,22 @@ bool RunCanStart(const FilterOptions& o, std::string* error) {
 // The job of an operand taken as one picture: a file, a name that is not
 // there, a folder given where a picture is wanted, standard input, or any
 // operand of "IN OUT".
-Job OperandJob(const FilterOptions& o, const std::string& operand, const fs::file_status& status,
+Job OperandJob(const FilterOptions& o, const fs::path& operand_path, const fs::file_status& status,
                const std::error_code& failure) {
-  const fs::path operand_path = PathFromUtf8(operand);
   Job job;
   job.input = operand_path;
   job.read_from = operand_path;
-  job.from_stdin = o.single && operand == "-";
+  job.from_stdin = o.single && operand_path == "-";
   job.output = o.single     ? SingleOutput(o)
                : o.in_place ? operand_path
                             : OutputFor(o, operand_path, operand_path.filename());
   job.to_stdout = o.single && o.operands[1] == "-";
   if (job.from_stdin) {
     job.read_from.clear();  // kept aside when the run starts
-    if (!job.to_stdout && job.output != PathFromUtf8(o.operands[1])) {
+    if (!job.to_stdout && job.output != o.operands[1]) {
       job.state = Job::State::kFailed;
       job.reason = "-: standard input has no name of its own to be written under in the folder " +
-                   Shown(PathFromUtf8(o.operands[1])) + "; name the output file";
+                   Shown(o.operands[1]) + "; name the output file";
     }
   } else if (!fs::exists(status)) {
     job.state = Job::State::kFailed;
@@ -183,12 +180,11 @@ Job OperandJob(const FilterOptions& o, const std::string& operand, const fs::fil
 // The inputs with their outputs, in the order given (folders sorted).
 std::vector<Job> ListJobs(const FilterOptions& o) {
   std::vector<Job> planned;
-  for (const std::string& operand : o.operands) {
+  for (const fs::path& operand_path : o.operands) {
     std::error_code failure;
-    const fs::path operand_path = PathFromUtf8(operand);
     const fs::file_status status = fs::status(operand_path, failure);
     if (o.single || !fs::is_directory(status)) {
-      planned.push_back(OperandJob(o, operand, status, failure));
+      planned.push_back(OperandJob(o, operand_path, status, failure));
       if (o.single) break;
       continue;
     }
@@ -390,9 +386,9 @@ std::vector<std::string> IgnoredOptions(const FilterOptions& o, const std::vecto
       !writes([](const Job& j) { return j.format == PhotoFormat::kJpeg || j.format_from_content; })) {
     ignored("--quality " + std::to_string(o.quality), "it sets the quality of JPEG files, and no output is one");
   }
-  if (o.recursive && std::none_of(o.operands.begin(), o.operands.end(), [](const std::string& operand) {
+  if (o.recursive && std::none_of(o.operands.begin(), o.operands.end(), [](const fs::path& operand) {
         std::error_code failure;
-        return fs::is_directory(PathFromUtf8(operand), failure);
+        return fs::is_directory(operand, failure);
       })) {
     ignored("-r", "it walks the subfolders of the folders given, and no folder is given");
   }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "base/file_name.h"
 #include "cli/presets.h"
 #include "host/plugin_library.h"
 
@@ -102,7 +103,7 @@ const OptionRow kFilterOptionRows[] = {
     {"--output-dir", "-o", true,
      [](FilterOptions* o, const std::string& v, std::string* error) {
        if (v.empty()) *error = "-o needs a folder";
-       o->output_dir = v;
+       o->output_dir = PathFromUtf8(v);
        return !v.empty();
      }},
     {"--suffix", nullptr, true,
@@ -182,7 +183,7 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
   for (int i = first; i < argc; ++i) {
     const std::string arg = argv[i];
     if (operands_only || arg.empty() || arg[0] != '-' || arg == "-") {
-      o->operands.push_back(arg);
+      o->operands.push_back(PathFromUtf8(arg));
       continue;
     }
     if (arg == "--") {
@@ -251,7 +252,8 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
     return false;
   }
   // Standard input and output carry one picture: "IN OUT" only.
-  if (!o->single && std::find(o->operands.begin(), o->operands.end(), "-") != o->operands.end()) {
+  if (!o->single &&
+      std::find(o->operands.begin(), o->operands.end(), std::filesystem::path("-")) != o->operands.end()) {
     *error = "-: standard input or output goes only with the IN OUT form (a file named - is ./-)";
     return false;
   }

@@ -4,6 +4,7 @@
 #ifndef CHROMALINE_CLI_OPTIONS_H_
 #define CHROMALINE_CLI_OPTIONS_H_
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,11 @@ struct FilterOptions {
   ImageRegion region = {0, 0, 0, 0};
   HostBitmap::Kind kind = HostBitmap::Kind::kDib24;
 
-  std::vector<std::string> operands;  // "-": standard input (IN) or output (OUT) of "IN OUT"
-  bool single = false;                // the "IN OUT" form: operands[0] into operands[1]
-  std::string output_dir;             // -o
+  // Names stay paths from here to the writer (UTF-8 only where text is
+  // made for a person or a library that takes it).
+  std::vector<std::filesystem::path> operands;  // "-": standard input (IN) or output (OUT) of "IN OUT"
+  bool single = false;                          // the "IN OUT" form: operands[0] into operands[1]
+  std::filesystem::path output_dir;             // -o
   bool has_suffix = false;
   std::string suffix;      // --suffix
   bool recursive = false;  // -r
