@@ -416,6 +416,23 @@ std::vector<std::string> IgnoredOptions(const FilterOptions& o, const std::vecto
             std::string("the last of -q and -v given, ") + (verbose_last ? "-v" : "-q") + ", applies");
   }
   if (o.dry_run && o.save_store) ignored("--save-store", "a dry run writes nothing, the store included");
+  if (o.dry_run && o.verbosity == Verbosity::kVerbose) {
+    ignored("-v", "a dry run reads no picture, so it names no settings per picture");
+  }
+  // A value given again replaces the one before ("--store" and "--preset"
+  // both name the store).
+  std::set<std::string> seen;
+  for (auto option = o.given.rbegin(); option != o.given.rend(); ++option) {
+    const std::string group = *option == "--preset" ? "--store" : *option;
+    const bool takes_value = group == "--store" || group == "--format" || group == "--quality" ||
+                             group == "--region" || group == "--bitmap" || group == "--plugin" ||
+                             group == "--output-dir" || group == "--suffix";
+    if (takes_value && !seen.insert(group).second) ignored(*option, "given again later; the last value applies");
+  }
+  std::set<std::string> keys;
+  for (auto set = o.sets.rbegin(); set != o.sets.rend(); ++set) {
+    if (!keys.insert(set->key).second) ignored("--set " + set->key, "set again later; the last value applies");
+  }
   return lines;
 }
 

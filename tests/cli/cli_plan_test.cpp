@@ -188,6 +188,12 @@ TEST_F(PlanTest, EachIgnoredOptionIsNamed) {
       {{"-q", "-v", "a.png", "x.png"}, false, "warning: -q: ignored"},
       {{"-v", "-q", "a.png", "x.png"}, false, "warning: -v: ignored"},
       {{"-n", "--store", "s.store", "--save-store", "a.png", "x.png"}, false, "warning: --save-store: ignored"},
+      {{"-n", "-v", "a.png", "x.png"}, false, "warning: -v: ignored"},
+      {{"--quality", "80", "--quality", "70", "a.png", "x.jpg"}, false, "warning: --quality: ignored"},
+      {{"--preset", "p.store", "--store", "s.store", "a.png", "x.png"}, false, "warning: --preset: ignored"},
+      {{"-o", "o1", "--output-dir", "o2", "a.png"}, false, "warning: --output-dir: ignored"},
+      {{"--set", "GammaVal=1", "--set", "gammaval=2", "a.png", "x.png"}, false, "warning: --set GammaVal: ignored"},
+      {{"--set", "GammaVal=1", "--set", "GammaAdj=1", "a.png", "x.png"}, false, ""},
   };
   for (const Case& c : cases) {
     FilterOptions o;
