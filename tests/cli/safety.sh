@@ -765,13 +765,17 @@ dry() {  # dry ARGS...: the dry run, traced natively where strace may trace
     : >t27.trace
     $HOST filter "$@"
   fi
+  local rc=$?
+  cat t27.trace >>t27.all
+  return $rc
 }
 before=$(find t27 | sort; find t27 -type f -exec md5sum {} +)
 dry -n -o t27/done/new t27/in >t27.out 2>t27.err; rc=$?; check
 dry -n -o t27/done t27/in >>t27.out 2>>t27.err; check
+dry -n --ignore-local $tone -o t27/done t27/in >/dev/null 2>>t27.err; check
 after=$(find t27 | sort; find t27 -type f -exec md5sum {} +)
 [ $rc -eq 0 ] && [ "$before" = "$after" ] || fail "-n: exit $rc, or the folders changed: $(cat t27.err)"
-made=$(grep -E '(mkdir|unlink|rename|creat|link)[a-z0-9]*\(|O_CREAT|O_TMPFILE' t27.trace | grep -v '= -1')
+made=$(grep -E '(mkdir|unlink|rename|creat|link)[a-z0-9]*\(|O_CREAT|O_TMPFILE' t27.all | grep -v '= -1')
 [ -z "$made" ] || fail "-n made or removed a name: $made"
 grep -q "a.png -> .*new.a.png: filtered" t27.out && grep -q "b.png -> .*new.b.png: copied unchanged" t27.out &&
   grep -q "c.png -> .*done.c.png: left alone" t27.out && grep -q "would be removed" t27.out ||
@@ -811,7 +815,8 @@ fi
 mkdir -p "t30/Trip 2024" && cp "$sample" t30/a.png && cp "$sample" t30/b.png && cp "$sample" "t30/Trip 2024/c.png"
 if [ "$HOST_KIND" = windows ]; then
   host filter $tone --suffix -c 't30/*.png' 2>t30.err; rc=$?; check
-  [ $rc -eq 0 ] && [ -s t30/a-c.png ] && [ -s t30/b-c.png ] || fail "*.png given to the program: exit $rc: $(cat t30.err)"
+  [ $rc -eq 0 ] && [ -s t30/a-c.png ] && [ -s t30/b-c.png ] && grep -qF '[1/2] t30\a.png' t30.err ||
+    fail "*.png given to the program: exit $rc, or not in the order of the names: $(cat t30.err)"
   sep='\'
 else
   sep=/
