@@ -687,14 +687,19 @@ host filter $tone --format jpeg "$sample" - >out.jpg 2>../t24.err; rc=$?; check
 [ $rc -eq 0 ] && cmp -s ref.jpg out.jpg || fail "--format jpeg into -: exit $rc, not the JPEG of the file: $(cat ../t24.err)"
 host filter $tone - - <"$sample" >pipe.png 2>../t24.err; rc=$?; check
 [ $rc -eq 0 ] && cmp -s ref.png pipe.png || fail "- -: exit $rc, not the picture of the file: $(cat ../t24.err)"
+host filter $tone - - <ref.jpg >pipe.jpg 2>../t24.err; rc=$?; check
+[ $rc -eq 0 ] && [ "$(head -c 2 pipe.jpg | od -An -tx1 | tr -d ' ')" = ffd8 ] ||
+  fail "- - from a JPEG: exit $rc, not written as a JPEG: $(cat ../t24.err)"
 printf 'no picture' | host filter $tone - x.png 2>../t24.err; rc=$?; check
 [ $rc -ne 0 ] && [ ! -e x.png ] && grep -q "standard input" ../t24.err ||
   fail "- as IN with no picture in it: exit $rc: $(cat ../t24.err)"
 unset WINE_RUN_STDIN
 [ -e - ] && fail "a file named - was made"
-cp "$sample" ./-
+cp "$sample" ./- && touch -d '2001-02-03 04:05:06' ./-
 host filter $tone ./- dash.png 2>../t24.err; rc=$?; check
 [ $rc -eq 0 ] && cmp -s ref.png dash.png || fail "./- as IN: exit $rc: $(cat ../t24.err)"
+WINE_RUN_STDIN=1 host filter $tone --keep-time - kept.png <"$sample" 2>/dev/null; check
+[ "$(stat -c %Y kept.png)" != "$(stat -c %Y ./-)" ] || fail "--keep-time from standard input took the time of the file ./-"
 host filter $tone -o out - 2>../t24.err; rc=$?; check
 [ $rc -eq 2 ] && [ ! -e out ] || fail "- with -o: exit $rc: $(cat ../t24.err)"
 cd "$work" || exit 1
