@@ -235,6 +235,18 @@ TEST(CliOptions, CommandLineForms) {
   }
 }
 
+TEST(CliOptions, RegionIsLeftTopRightBottom) {
+  char* argv[] = {const_cast<char*>("chromaline-host"), const_cast<char*>("filter"), const_cast<char*>("--region"),
+                  const_cast<char*>("1,2,3,4"),         const_cast<char*>("in.png"), const_cast<char*>("out.png")};
+  FilterOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseFilterOptions(6, argv, 2, &o, &error)) << error;
+  EXPECT_EQ(o.region.left, 1);
+  EXPECT_EQ(o.region.top, 2);
+  EXPECT_EQ(o.region.right, 3);
+  EXPECT_EQ(o.region.bottom, 4);
+}
+
 TEST(CliOptions, QualityIsOneToOneHundred) {
   const struct {
     const char* text;

@@ -100,6 +100,11 @@ else
   error=$(compare -metric RMSE thumb.jpg big-small.png null: 2>&1 | sed 's/.*(\(.*\))/\1/')
   [ "$(identify -format '%w %h' thumb.jpg 2>&1)" = "120 160" ] && awk -v e="$error" 'BEGIN { exit !(e < 0.03) }' ||
     fail "big.jpg: the thumbnail is not the filtered picture made small: $(identify -format '%w %h' thumb.jpg 2>&1), RMSE $error"
+  # Its mean level is the output's, within a fifth of a level: blocks
+  # averaged with rounding, not rounded down (half a level darker).
+  levels=$(convert thumb.jpg big-out.jpg -format '%[fx:mean] ' info:)
+  awk -v l="$levels" 'BEGIN { split(l, m, " "); d = m[1] - m[2]; exit !(d < 0.0008 && d > -0.0008) }' ||
+    fail "big.jpg: the thumbnail's mean level $levels is not the output's"
 fi
 # One EXIF block in the PNG: a second would be read as a loop of directories.
 exif_chunks=$(python3 -c 'import sys; print(open(sys.argv[1], "rb").read().count(b"eXIf"))' camera-out.png)

@@ -5,6 +5,7 @@
 #     camera-like photo lightly sharpened within 20 % of its size
 #   - --quality N: that quality; never less colour resolution than the
 #     source (4:2:2 written 4:4:4)
+#   - from a PNG: quality 90 at 4:4:4 by default, 4:2:0 below quality 90
 #   - a CMYK JPEG without a profile: one line on standard error, naming the
 #     file and the rule used
 # HOST is the program to run, SOURCE_DIR the source tree.
@@ -34,6 +35,15 @@ for q in "" "--quality 70"; do
   [ "$(identify -format %[jpeg:sampling-factor] wide-out.jpg)" = "1x1,1x1,1x1" ] ||
     fail "4:2:2 source $q: written $(identify -format %[jpeg:sampling-factor] wide-out.jpg), not 4:4:4"
   rm -f wide-out.jpg
+done
+
+# From another format: quality 90 at full colour resolution unless asked;
+# colour at half resolution below 90.
+for row in "|90 1x1,1x1,1x1" "--quality 89|89 2x2,1x1,1x1" "--quality 90|90 1x1,1x1,1x1"; do
+  IFS='|' read -r q want <<<"$row"
+  "$HOST" filter $sharpen $q "$SOURCE_DIR/samples/coffee.png" png.jpg 2>err.txt || fail "coffee.png $q: $(cat err.txt)"
+  [ "$(kind png.jpg)" = "$want" ] || fail "a PNG into JPEG $q: $(kind png.jpg), not $want"
+  rm -f png.jpg
 done
 
 convert "$SOURCE_DIR/samples/coffee.png" -colorspace CMYK cmyk.jpg

@@ -89,6 +89,8 @@ interrupt_at_first_written() {
   wait "$pid"
 }
 sample=$SOURCE_DIR/samples/coffee.png
+small=small.png  # for the cases where the picture's size does not matter
+convert "$sample" -resize 60x40 "$small"
 tone="--set ToneFilter=1"
 
 # 1. A picture named like the old temporary name is still there.
@@ -260,6 +262,19 @@ grep -q "GammaAdj	i	1" t8/p.store || fail "--save-store did not write GammaAdj"
 [ -z "$(leftovers t8)" ] || fail "store: a temporary file was left"
 host filter --store t8/missing.store "$sample" t8/d.png 2>t8.err; rc=$?; check
 [ $rc -eq 3 ] && grep -q "t8/missing.store" t8.err || fail "a missing store: exit $rc: $(cat t8.err)"
+# A missing store is made by --save-store.
+host filter --store t8/new.store --set Defog=1 --save-store "$small" t8/e.png 2>t8.err; rc=$?; check
+[ $rc -eq 0 ] && grep -q "Defog	i	1" t8/new.store || fail "--save-store of a missing store: exit $rc: $(cat t8.err)"
+# A --preset value with a "." or a "/" is a store's path, never a preset's
+# name: read like --store, and written back by --save-store.
+printf 'ChromalinePlugIn\tToneFilter\ti\t1\n' >mine.store
+host filter --preset mine.store "$small" t8/mine.png 2>t8.err; rc=$?; check
+host filter --store mine.store "$small" t8/store.png 2>/dev/null
+[ $rc -eq 0 ] && host compare t8/mine.png t8/store.png >/dev/null ||
+  fail "--preset mine.store: exit $rc, not the store mine.store: $(cat t8.err)"
+host filter --preset ./mine.store --set Defog=1 --save-store "$small" t8/saved.png 2>t8.err; rc=$?; check
+[ $rc -eq 0 ] && grep -q "Defog	i	1" mine.store ||
+  fail "--preset ./mine.store --save-store: exit $rc, the store not written back: $(cat t8.err)"
 
 # 9. Settings refused before any picture is read: exit 2, the key, value
 #    and accepted range named, nothing written.
@@ -301,6 +316,23 @@ for row in "${refusals[@]}"; do
 done
 host filter --set ToneFilter=1 "$sample" t9/x.xyz 2>t9.err; rc=$?; check
 [ $rc -eq 2 ] && [ ! -e t9/x.xyz ] || fail "an output type nobody writes: exit $rc, expected 2 before filtering"
+# The presets are found beside the program, never in the current folder,
+# and hold the stages the manual names.
+mkdir presets && printf 'ChromalinePlugIn\tToneFilter\ti\t1\n' >presets/crisp.store
+host filter --preset crisp "$small" t9/crisp.png 2>/dev/null; check
+host filter --store "$SOURCE_DIR/presets/crisp.store" "$small" t9/crisp-store.png 2>/dev/null
+host compare t9/crisp.png t9/crisp-store.png >/dev/null || fail "--preset crisp read ./presets/crisp.store"
+shipped=(
+  "crisp|unsharp mask (radius 1.2, amount 180 %, threshold 2)"
+  "haze|auto-levels, local contrast (35 %)"
+  "mono|auto-levels, unsharp mask (radius 0.5, amount 100 %, threshold 4), grayscale (BT709)"
+  "vintage|gamma (offset 0.25), sepia (Standard)"
+)
+for row in "${shipped[@]}"; do
+  IFS='|' read -r preset stages <<<"$row"
+  host filter -v --preset "$preset" "$small" "t9/$preset.bmp" 2>t9.err; rc=$?; check
+  [ $rc -eq 0 ] && grep -qF "small.png: $stages [from" t9.err || fail "--preset $preset: exit $rc, not $stages: $(cat t9.err)"
+done
 # Names in any case (keys and presets), the store's spelling wins; the same picture as exact names.
 host filter --preset CRISP "$sample" t9/upper.png 2>t9.err; rc=$?; check
 [ $rc -eq 0 ] && [ -s t9/upper.png ] || fail "--preset CRISP: exit $rc, not crisp in another case: $(cat t9.err)"
@@ -319,12 +351,14 @@ host compare "$sample" t9/exact.png >/dev/null && fail "Defog=1 left the picture
 mkdir t10 && cp "$sample" t10/pic.png
 printf 'ChromalinePlugIn\tUSMRadius\td\t2.0\n' >t10/radius.store
 printf 'ChromalinePlugIn\tEnabled\ti\t0\nChromalinePlugIn\tToneFilter\ti\t1\n' >t10/off.store
+printf 'ChromalinePlugIn\tEnabled\td\t0\nChromalinePlugIn\tToneFilter\ti\t1\n' >t10/off-real.store
 do_nothing=(
   ""
   "--set USMRadius=2 --set USMAmount=200"
   "--store t10/radius.store"
   "$tone --set Enabled=0"
   "--store t10/off.store"
+  "--store t10/off-real.store"
 )
 for args in "${do_nothing[@]}"; do
   # shellcheck disable=SC2086
@@ -333,6 +367,10 @@ for args in "${do_nothing[@]}"; do
     fail "a run that changes nothing ($args): exit $rc, expected 2 naming the switches, nothing written: $(cat t10.err)"
   rm -f t10/out.png
 done
+# Enabled held as a real: 1 filters as an integer 1 does.
+printf 'ChromalinePlugIn\tEnabled\td\t1\nChromalinePlugIn\tToneFilter\ti\t1\n' >t10/on-real.store
+host filter --store t10/on-real.store "$small" t10/on-real.png 2>t10.err; rc=$?; check
+[ $rc -eq 0 ] && [ -s t10/on-real.png ] || fail "a store holding Enabled d 1: exit $rc, not filtered: $(cat t10.err)"
 mkdir t10/own && cp "$sample" t10/own/pic.png
 printf '[ChromalinePlugIn]\r\nUSMEnable=1\r\nUSMAmount=9999\r\nUSMRadius=-5.00\r\n' >t10/own/pic.zprop
 host filter t10/own/pic.png t10/own/out.png 2>t10.err; rc=$?; check
@@ -348,6 +386,15 @@ mkdir t10/z && cp "$sample" t10/z/p.png && printf '[ChromalinePlugIn]\r\nUSMEnab
 host filter --store t10/wide.store --suffix _w t10/z/p.png 2>t10.err; rc=$?; check
 [ $rc -eq 0 ] && [ "$(grep -c "FilterParam 99" t10.err)" = 1 ] && grep -q "wide.store: FilterParam 99" t10.err &&
   ! grep -q "p.zprop" t10.err || fail "a store's FilterParam 99 under a p.zprop of USMEnable=1: exit $rc, not one warning naming the store alone: $(cat t10.err)"
+# Two folders' zprop.ini, each holding the value for two pictures: one
+# warning per file, not per picture, nor one for the run.
+mkdir -p t10/walk/sub
+for f in t10/walk/a.png t10/walk/b.png t10/walk/sub/c.png t10/walk/sub/d.png; do cp "$small" "$f"; done
+for d in t10/walk t10/walk/sub; do printf '[ChromalinePlugIn]\r\nUSMEnable=1\r\nUSMAmount=9999\r\n' >"$d/zprop.ini"; done
+host filter -r --suffix _w t10/walk 2>t10.err; rc=$?; check
+[ $rc -eq 0 ] && [ "$(grep -c "USMAmount 9999" t10.err)" = 2 ] && grep -Eq "walk[/\\]zprop.ini: USMAmount 9999" t10.err &&
+  grep -Eq "sub[/\\]zprop.ini: USMAmount 9999" t10.err ||
+  fail "two zprop.ini out of range, two pictures each: exit $rc, not one warning per file: $(cat t10.err)"
 
 # 11. --help on standard output with exit 0, the keys listed; --version.
 host --help >help.out 2>/dev/null; rc=$?; check
@@ -355,9 +402,27 @@ host --help >help.out 2>/dev/null; rc=$?; check
 host --version >version.out 2>&1; rc=$?; check
 [ $rc -eq 0 ] && grep -q "chromaline-host 2" version.out && grep -q "Chromaline v2" version.out ||
   fail "--version: exit $rc: $(cat version.out)"
+grep -q "writable here: png jpeg bmp tiff" help.out || fail "--help does not list the formats this build writes"
 host filter $tone missing.png t11.png 2>t11.err; rc=$?; check
 [ $rc -eq 3 ] && grep -q "missing.png" t11.err && grep -qi "no such file\|cannot find" t11.err &&
   ! grep -q "GDI+" t11.err || fail "a missing picture: exit $rc: $(cat t11.err)"
+# -q: no progress and no notes (an existing output left alone), errors still.
+host filter $tone -q "$sample" t7/out.png 2>t11.err; rc=$?; check
+[ $rc -eq 0 ] && [ ! -s t11.err ] || fail "-q: exit $rc, something said: $(cat t11.err)"
+host filter $tone -q missing.png t11.png 2>t11.err; rc=$?; check
+[ $rc -eq 3 ] && grep -q "missing.png" t11.err || fail "-q: exit $rc, an error not shown: $(cat t11.err)"
+# compare: exit 1 when the pixels differ.
+host compare "$sample" t9/exact.png >/dev/null 2>&1; rc=$?; check
+[ $rc -eq 1 ] || fail "compare of two different pictures: exit $rc, expected 1"
+# --plugin is the plug-in loaded; --bitmap 32 and ddb give the pixels 24 gives.
+host filter $tone --plugin nowhere/none.so "$small" t11.png 2>t11.err; rc=$?; check
+[ $rc -eq 3 ] && grep -q "nowhere.none.so" t11.err && [ ! -e t11.png ] ||
+  fail "--plugin nowhere/none.so: exit $rc, not refused naming it: $(cat t11.err)"
+host filter $sharpen "$small" t11-24.png 2>/dev/null
+for kind in 32 ddb; do
+  host filter $sharpen --bitmap $kind "$small" "t11-$kind.png" 2>t11.err; rc=$?; check
+  [ $rc -eq 0 ] && host compare t11-24.png "t11-$kind.png" >/dev/null || fail "--bitmap $kind: exit $rc, not the pixels of 24: $(cat t11.err)"
+done
 
 # 12. Ctrl+C: a real SIGINT to a real child, sent when it reports its first
 #     picture written. Eight big pictures (copies of one) leave it five or
@@ -595,6 +660,14 @@ done
 cmp -s "$sample" t20/in/own.png && fail "--in-place: the picture its own .zprop switches a stage on for was not filtered"
 host filter --set GammaAdj=1 --set GammaVal=0 --suffix _p --format png t20/plain.jpg 2>/dev/null; check
 [ "$(head -c 4 t20/plain_p.png | tail -c 3)" = PNG ] || fail "no pixel changed, another format: not converted"
+# A copy that cannot be written (the disk full, here by a 1 MB file size
+# limit) fails like any output: the picture counted failed, named with
+# the reason, nothing left behind.
+mkdir t20/full
+( trap '' XFSZ; ulimit -f 1024; exec $HOST filter --set GammaAdj=1 --set GammaVal=0 -o t20/full big.bmp ) 2>t20.err
+rc=$?; check
+[ $rc -eq 4 ] && grep -Eq "t20[/\\]full[/\\]big.bmp: cannot be written: [A-Za-z]" t20.err &&
+  [ -z "$(ls -A t20/full)" ] || fail "an unchanged picture whose copy fails: exit $rc, not failed with the file and the reason: $(cat t20.err)"
 
 # 21. Each output is read back before it replaces anything. A quality the
 #     encoder did not write is named for that picture (Wine's encoder
@@ -649,6 +722,14 @@ host filter $tone --suffix -gray t22/coffee.png 2>/dev/null
 host filter $tone --suffix -gray t22/coffee.png t22/coffee-gray.png 2>t22.err; rc=$?; check
 [ $rc -eq 0 ] && [ ! -e t22/coffee-gray-gray.png ] && grep "coffee-gray.png" t22.err | grep -q "suffix" ||
   fail "--suffix -gray given its own output: exit $rc, $(ls t22 | tr '\n' ' '): $(cat t22.err)"
+# The same over a folder walk: the second run takes no output for a picture.
+mkdir -p t22/walk/sub && cp "$small" t22/walk/a.png && cp "$small" t22/walk/sub/b.png
+for run in first second; do
+  host filter $tone -r --suffix -gray t22/walk 2>t22.err; rc=$?; check
+  found=$(find t22/walk -type f | LC_ALL=C sort | tr '\n' ' ')
+  [ $rc -eq 0 ] && [ "$found" = "t22/walk/a-gray.png t22/walk/a.png t22/walk/sub/b-gray.png t22/walk/sub/b.png " ] ||
+    fail "-r --suffix -gray, $run run: exit $rc, $found: $(cat t22.err)"
+done
 for mode in "-o t22/out" "--in-place"; do
   host filter $tone $mode t22/coffee.png t22/./coffee.png 2>t22.err; rc=$?; check
   [ $rc -eq 0 ] && [ "$(grep -c "named twice" t22.err)" = 1 ] ||
@@ -657,6 +738,23 @@ done
 host filter -o t22/pairs t22/in 2>t22.err; rc=$?; check
 [ $rc -eq 0 ] && [ -s t22/pairs/a.png ] && [ -s t22/pairs/b.png ] ||
   fail "a batch where only a.png's own settings file switches a stage on: exit $rc: $(cat t22.err)"
+# --ignore-local: the picture's own file (sepia here) does not apply; the
+# global settings do, and the output is where it was asked.
+mkdir t22/local && cp "$small" t22/local/p.png && printf '[ChromalinePlugIn]\r\nToneFilter=1\r\n' >t22/local/p.zprop
+host filter --set USMEnable=1 --ignore-local t22/local/p.png t22/local/out.png 2>t22.err; rc=$?; check
+host filter --set USMEnable=1 "$small" t22/sharpened.png 2>/dev/null
+[ $rc -eq 0 ] && host compare t22/local/out.png t22/sharpened.png >/dev/null ||
+  fail "--ignore-local: exit $rc, not the global settings alone: $(cat t22.err)"
+
+# 23. --region L,T,R,B is the rectangle auto-levels measures: the whole
+#     picture given is the default; the top rows alone measure otherwise.
+mkdir t23 && convert -size 16x12 gradient:gray30-gray70 t23/in.png
+for region in "" "--region 0,0,16,12" "--region 0,0,16,3"; do
+  host filter --set AutoLevels=1 $region t23/in.png "t23/out${region##* }.png" 2>t23.err || fail "$region: $(cat t23.err)"
+done
+check
+host compare t23/out.png t23/out0,0,16,12.png >/dev/null && ! host compare t23/out.png t23/out0,0,16,3.png >/dev/null ||
+  fail "--region: the whole picture is not the default, or the top rows measure like the whole"
 
 # 23. Every path given or walked gets its output: with -o a hard link in a
 #     second folder is a second picture (written, not "left alone"); with

@@ -4,9 +4,9 @@
 # non-ASCII letters) at different times, gives the same bytes;
 # the Windows package unzipped into a folder with spaces and a non-ASCII
 # letter in a fresh Wine prefix filters a sample like the build tree's DLL,
-# exports one function, imports only system DLLs, carries version 2.1.0.0
-# and the licence, and the Help button's path from there finds the help
-# page; the Debian package unpacked into an empty root runs, filters the
+# exports one function, imports only system DLLs, carries version 2.1.0.0,
+# the licence and the manual as text Notepad shows, and the Help button's
+# path from there finds the help page; the Debian package unpacked into an empty root runs, filters the
 # same sample to the same pixels, and its headers and pkg-config file work.
 # Both find their presets by name: the manual's example with
 # `--preset crisp` runs from the unpacked package as printed.
@@ -64,7 +64,7 @@ settings=(--set GammaAdj=1 --set GammaVal=0.3 --set AutoLevels=1 --set Defog=1 -
 # 2. The Windows package's contents.
 check
 listing=$(unzip -Z1 "$win_zip" | tr '\n' ' ')
-[ "$listing" = "Chromaline.dll Chromaline.htm INSTALL.txt LICENSE.txt chromaline-host.exe presets/crisp.store presets/haze.store presets/mono.store presets/vintage.store " ] \
+[ "$listing" = "Chromaline.dll Chromaline.htm INSTALL.txt LICENSE.txt chromaline-host.exe chromaline-host.txt presets/crisp.store presets/haze.store presets/mono.store presets/vintage.store " ] \
   || fail "Windows package holds: $listing"
 check
 [ "$(unzip -Z1 "$sym_zip" | tr '\n' ' ')" = "Chromaline.dll.debug LICENSE.txt chromaline-host.exe.debug " ] \
@@ -124,6 +124,16 @@ grep -q $'\r$' "$plugins/INSTALL.txt" && ! grep -q $'[^\r]$' "$plugins/INSTALL.t
 grep -q 'HKEY_CURRENT_USER\\Software\\KelvarWorks\\Chromaline' "$plugins/INSTALL.txt" \
   || fail "INSTALL.txt does not name the registry key"
 grep -q 'Copyright (c) 2026 the Chromaline authors' "$plugins/LICENSE.txt" || fail "LICENSE.txt lacks the copyright"
+# The manual as text Notepad shows: CRLF throughout, plain ASCII without
+# the backspaces and escapes of a terminal, every section of the man page.
+check
+manual=$plugins/chromaline-host.txt
+grep -q $'\r$' "$manual" && ! grep -q $'[^\r]$' "$manual" && ! LC_ALL=C grep -q $'[^\t\r -~]' "$manual" \
+  || fail "chromaline-host.txt is not plain ASCII text with CRLF line ends"
+while read -r section; do
+  grep -qxF "$section"$'\r' "$manual" || fail "chromaline-host.txt lacks the section $section"
+done < <(sed -n 's/^\.SH //p' "$SOURCE_DIR/docs/chromaline-host.1")
+grep -q '^       --ignore-local'$'\r$' "$manual" || fail "chromaline-host.txt does not list the options"
 
 # The packaged host loads the packaged DLL beside it; the build tree's host
 # and DLL must give the same bytes.

@@ -78,16 +78,14 @@ double MeanDe00(const Image& a, const Image& b) {
   return mean;
 }
 
-// libvips' own conversion of a file through its embedded profile's
-// perceptual table to the sRGB profile (vips icc_transform --embedded
-// --intent perceptual).
-Image VipsThroughProfile(const std::string& path, const std::string& srgb_icc) {
+// libvips' own conversion of a file through its embedded profile's table
+// of `intent` to the sRGB profile (vips icc_transform --embedded --intent).
+Image VipsThroughProfile(const std::string& path, const std::string& srgb_icc, VipsIntent intent) {
   EXPECT_EQ(VIPS_INIT("photo_kinds_test"), 0);
   Image image;
   VipsImage* in = vips_image_new_from_file(path.c_str(), nullptr);
   VipsImage* out = nullptr;
-  if (in && vips_icc_transform(in, &out, srgb_icc.c_str(), "embedded", TRUE, "intent", VIPS_INTENT_PERCEPTUAL,
-                               nullptr) == 0) {
+  if (in && vips_icc_transform(in, &out, srgb_icc.c_str(), "embedded", TRUE, "intent", intent, nullptr) == 0) {
     VipsImage* colour = nullptr;
     if (vips_extract_band(out, &colour, 0, "n", 3, nullptr) == 0) {  // any alpha left out
       g_object_unref(out);
@@ -169,6 +167,15 @@ TEST(PhotoCmyk, ConvertedAsImageMagickConvertsIt) {
   WriteBytes(dir.File("damaged.icc"), damaged);
   std::copy_n("xxxx", 4, damaged.begin() + 36);  // and no profile signature: unreadable
   WriteBytes(dir.File("unreadable.icc"), damaged);
+  // Colorimetric tables alone: the perceptual (and saturation) ones renamed.
+  std::vector<uint8_t> colorimetric = ReadBytes(press + "default_cmyk.icc");
+  for (size_t entry = 132; entry < 132 + 12 * size_t(colorimetric[131]); entry += 12) {
+    const std::string tag(colorimetric.begin() + entry, colorimetric.begin() + entry + 4);
+    if (tag == "A2B0" || tag == "A2B2") colorimetric[entry] = 'x';
+  }
+  WriteBytes(dir.File("colorimetric.icc"), colorimetric);
+  make("colorimetric.jpg", dir.File("colorimetric.icc"));
+  Shell("convert '" + dir.File("colorimetric.jpg") + "' '" + dir.File("colorimetric.tif") + "'");
   Shell("convert '" + dir.File("swop.jpg") + "' -alpha set -channel A -evaluate set 60% +channel '" +
         dir.File("swop-alpha.tif") + "'");
   for (const char* name : {"damaged", "unreadable", "rgb"}) {
@@ -179,10 +186,11 @@ TEST(PhotoCmyk, ConvertedAsImageMagickConvertsIt) {
   const std::string through = "-profile '" + srgb_icc + "'";
   struct Case {
     const char* file;
-    std::string imagemagick;  // its conversion of the file to 8-bit sRGB
-    double max_mean_de00;     // against ImageMagick's
-    bool vips_reads_profile;  // and within 0.5 of libvips' conversion through it
-    const char* note;         // the one note, or none
+    std::string imagemagick;                     // its conversion of the file to 8-bit sRGB
+    double max_mean_de00;                        // against ImageMagick's
+    bool vips_reads_profile;                     // and within 0.5 of libvips' conversion through it
+    const char* note;                            // the one note, or none
+    VipsIntent intent = VIPS_INTENT_PERCEPTUAL;  // the table read
   };
   const Case cases[] = {
       // Without a profile: ImageMagick's very bytes (and within 0.01 of the
@@ -201,6 +209,9 @@ TEST(PhotoCmyk, ConvertedAsImageMagickConvertsIt) {
       // and use its own press profile, 22 off): libvips' two steps through
       // Lab keep the deepest shadows a little apart from ImageMagick's one.
       {"ps.jpg", through, 1.0, true, nullptr},
+      // Colorimetric tables alone: read through the relative one, no note.
+      {"colorimetric.jpg", "-intent Relative " + through, 0.5, true, nullptr, VIPS_INTENT_RELATIVE},
+      {"colorimetric.tif", "-intent Relative " + through, 0.5, true, nullptr, VIPS_INTENT_RELATIVE},
       // A profile that cannot be used is none.
       {"damaged.jpg", "-colorspace sRGB", 0.0, false,
        "its CMYK colour profile cannot be used (damaged, or not for CMYK): converted to RGB by plain inversion"},
@@ -223,7 +234,7 @@ TEST(PhotoCmyk, ConvertedAsImageMagickConvertsIt) {
       EXPECT_LE(MeanDe00(photo.image, imagemagick), c.max_mean_de00);
     }
     if (c.vips_reads_profile) {
-      EXPECT_LE(MeanDe00(photo.image, VipsThroughProfile(dir.File(c.file), srgb_icc)), 0.5);
+      EXPECT_LE(MeanDe00(photo.image, VipsThroughProfile(dir.File(c.file), srgb_icc, c.intent)), 0.5);
     }
     if (c.note) {
       ASSERT_EQ(photo.notes.size(), 1u);
