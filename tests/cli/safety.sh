@@ -241,7 +241,7 @@ host filter $sharpen --in-place t6b/twice.png t6b/a.png t6b/b.png t6b/c.png t6b/
 [ $rc -eq 0 ] && host compare t6b/once.png t6b/twice.png >/dev/null ||
   fail "--in-place of one picture named twice (once through a link): exit $rc, not filtered exactly once"
 
-# 7. An existing output of a batch is left alone with a note (IN OUT: 26);
+# 7. An existing output of a batch is left alone with a note (IN OUT: 27);
 #    --overwrite replaces it.
 mkdir t7 && echo "old bytes" >t7/out.png && echo "old bytes" >t7/coffee.png
 host filter $tone -o t7 "$sample" 2>t7.err; rc=$?; check
@@ -756,7 +756,7 @@ check
 host compare t23/out.png t23/out0,0,16,12.png >/dev/null && ! host compare t23/out.png t23/out0,0,16,3.png >/dev/null ||
   fail "--region: the whole picture is not the default, or the top rows measure like the whole"
 
-# 23. Every path given or walked gets its output: with -o a hard link in a
+# 24. Every path given or walked gets its output: with -o a hard link in a
 #     second folder is a second picture (written, not "left alone"); with
 #     --in-place the file behind two links is filtered once.
 mkdir -p t23/lib/2024 t23/lib/Favorites && cp "$sample" t23/lib/2024/s.png
@@ -769,7 +769,7 @@ host filter $sharpen --in-place -r t23/lib 2>t23.err; rc=$?; check
 [ $rc -eq 0 ] && host compare t23/once.png t23/lib/2024/s.png >/dev/null ||
   fail "--in-place of one file behind two links: exit $rc, not filtered exactly once: $(cat t23.err)"
 
-# 24. "-" is standard input as IN and standard output as OUT (the format of
+# 25. "-" is standard input as IN and standard output as OUT (the format of
 #     --format, else the input's), byte for byte (binary mode on Windows:
 #     a PNG's signature holds CR LF and Ctrl+Z); no file named "-" is ever
 #     made or read, "./-" still names one; "-" goes with "IN OUT" only.
@@ -802,7 +802,7 @@ host filter $tone -o out - 2>../t24.err; rc=$?; check
 [ $rc -eq 2 ] && [ ! -e out ] || fail "- with -o: exit $rc: $(cat ../t24.err)"
 cd "$work" || exit 1
 
-# 25. An option the run does not use is named with the reason, as a
+# 26. An option the run does not use is named with the reason, as a
 #     table: options and pictures, then what the warning says ("" for
 #     none); --format with --in-place is refused.
 mkdir t25 && cp "$sample" t25/in.png
@@ -833,7 +833,7 @@ cp "$sample" t25/in.png
 host filter $tone --in-place --format jpeg t25/in.png 2>t25.err; rc=$?; check
 [ $rc -eq 2 ] && cmp -s "$sample" t25/in.png || fail "--format with --in-place: exit $rc: $(cat t25.err)"
 
-# 26. The shell pattern that names one picture too many ("two/*.png" with
+# 27. The shell pattern that names one picture too many ("two/*.png" with
 #     two pictures): "IN OUT" with an existing OUT fails (also into a
 #     folder that has the picture), names the ways out and leaves OUT as
 #     it was; the batch forms keep leaving existing outputs alone.
@@ -850,7 +850,7 @@ host filter $tone --suffix -c t26/two/a.png t26/two/b.png 2>t26.err; rc=$?; chec
 [ $rc -eq 0 ] && grep -q "a-c.png: exists; left alone" t26.err && [ -s t26/two/b-c.png ] ||
   fail "--suffix with one output there: exit $rc: $(cat t26.err)"
 
-# 27. -n says what each picture would come to and makes nothing: no
+# 28. -n says what each picture would come to and makes nothing: no
 #     folder, no output, no temporary or test file (natively every system
 #     call that could make or remove a name is traced), an old temporary
 #     only named; the exit status is the real run's.
@@ -888,7 +888,7 @@ dry -n $tone t27/in/a.png t27/done/c.png >t27.out 2>t27.err; rc=$?; check
 dry -n $tone -o t27/o t27/in/missing.png t27/in/a.png >t27.out 2>t27.err; rc=$?; check
 [ $rc -eq 4 ] && [ ! -e t27/o ] || fail "-n with a missing picture: exit $rc, expected 4: $(cat t27.out)"
 
-# 28. --keep-time: the output (also --in-place) takes its input's
+# 29. --keep-time: the output (also --in-place) takes its input's
 #     modification time; without it the output has its own.
 mkdir t28 && cp "$sample" t28/in.png && cp "$sample" t28/self.png
 touch -d '2001-02-03 04:05:06' t28/in.png t28/self.png
@@ -901,7 +901,7 @@ host filter $tone --keep-time --in-place t28/self.png 2>t28.err; rc=$?; check
 host filter $tone t28/in.png t28/own.png 2>/dev/null; check
 [ "$(stat -c %Y t28/own.png)" != "$(stat -c %Y t28/in.png)" ] || fail "without --keep-time the output has the input's time"
 
-# 29. The test that a folder takes files leaves nothing behind, even where
+# 30. The test that a folder takes files leaves nothing behind, even where
 #     removing a file fails (natively: every unlink fails with EIO).
 mkdir t29
 if [ "$HOST_KIND" = native ] && strace -o /dev/null true 2>/dev/null; then
@@ -913,7 +913,7 @@ else
   echo "skipped: the folder test with unlink failing (strace natively)"
 fi
 
-# 30. Windows: the program expands wildcards itself (cmd.exe passes *.png
+# 31. Windows: the program expands wildcards itself (cmd.exe passes *.png
 #     on as it is) and names files with one separator throughout.
 mkdir -p "t30/Trip 2024" && cp "$sample" t30/a.png && cp "$sample" t30/b.png && cp "$sample" "t30/Trip 2024/c.png"
 if [ "$HOST_KIND" = windows ]; then
