@@ -407,7 +407,7 @@ host filter $tone missing.png t11.png 2>t11.err; rc=$?; check
 [ $rc -eq 3 ] && grep -q "missing.png" t11.err && grep -qi "no such file\|cannot find" t11.err &&
   ! grep -q "GDI+" t11.err || fail "a missing picture: exit $rc: $(cat t11.err)"
 # -q: no progress and no notes (an existing output left alone), errors still.
-host filter $tone -q "$sample" t7/out.png 2>t11.err; rc=$?; check
+host filter $tone -q -o t7 "$sample" 2>t11.err; rc=$?; check
 [ $rc -eq 0 ] && [ ! -s t11.err ] || fail "-q: exit $rc, something said: $(cat t11.err)"
 host filter $tone -q missing.png t11.png 2>t11.err; rc=$?; check
 [ $rc -eq 3 ] && grep -q "missing.png" t11.err || fail "-q: exit $rc, an error not shown: $(cat t11.err)"
