@@ -402,6 +402,7 @@ std::string KeptInPlace(const Photo& photo, const EncodeOptions& encode) {
   }
   if (photo.cmyk) return "a CMYK picture would be replaced by an RGB one";
   if (photo.palette) return "a picture of palette colours would be replaced by one of full colours";
+  if (!photo.unread.empty()) return "its " + photo.unread + " cannot be read by this build and would be lost";
   const std::string left_out = MetadataLeftOut(photo, encode);
   if (!left_out.empty()) {
     return std::string("its ") + left_out + " would be lost (no place for it in a " +

@@ -8,7 +8,8 @@
 #include "photo/codec_rules.h"
 #include "photo/jpeg_encoding.h"
 #include "photo/jpeg_segments.h"
-#include "photo/png_text.h"
+#include "photo/png_chunks.h"
+#include "photo/tiff_directory.h"
 
 namespace {
 
@@ -91,6 +92,26 @@ void CheckPng(const Photo& photo, const EncodeOptions& options, const std::vecto
   MissingBlocks(photo, options, gray, found, &check->shortfall);
 }
 
+// The compression asked of a TIFF (its source's) against the one written.
+void CheckTiff(const Photo& photo, const std::vector<uint8_t>& bytes, EncodingCheck* check) {
+  TiffHead head;
+  if (bytes.size() >= 8) std::memcpy(head.header, bytes.data(), 8);
+  const uint32_t at = TiffFirstDirectory(head.header);
+  if (at < 8 || at >= bytes.size()) {
+    check->shortfall = "the encoder's output cannot be read back as a TIFF file";
+    return;
+  }
+  head.directory.assign(bytes.begin() + at, bytes.end());
+  const int asked = TiffCompressionKept(photo.tiff_compression);
+  int written = static_cast<int>(TiffDirectoryNumber(head, 259));
+  if (written == 0) written = 1;  // none, where the tag is left out
+  if (written == 32946) written = 8;
+  if (photo.tiff_compression != 0 && written != asked) {
+    check->shortfall =
+        "compression " + TiffCompressionName(written) + " where " + TiffCompressionName(asked) + " was asked";
+  }
+}
+
 }  // namespace
 
 std::string SubsamplingName(int x, int y) {
@@ -106,5 +127,6 @@ EncodingCheck CheckEncoding(const Photo& photo, const EncodeOptions& options, co
   const bool gray = photo.gray && AllGray(photo.image);
   if (options.format == PhotoFormat::kJpeg) CheckJpeg(photo, options, bytes, gray, &check);
   if (options.format == PhotoFormat::kPng) CheckPng(photo, options, bytes, gray, &check);
+  if (options.format == PhotoFormat::kTiff) CheckTiff(photo, bytes, &check);
   return check;
 }

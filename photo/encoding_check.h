@@ -26,7 +26,8 @@ struct EncodingCheck {
 
 constexpr int kQualityTolerance = 5;
 
-// JPEG and PNG output are read back; other formats pass.
+// JPEG, PNG and TIFF output are read back (a TIFF for its compression);
+// other formats pass.
 EncodingCheck CheckEncoding(const Photo& photo, const EncodeOptions& options, const std::vector<uint8_t>& bytes);
 
 // "4:2:0", "4:2:2", "4:4:4", "4:4:0", else "HxV".

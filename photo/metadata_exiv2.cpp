@@ -1,8 +1,8 @@
 // exiv2 reads the blocks of a picture file libvips does not hand over, and
 // writes into libvips' JPEG and TIFF output what libvips leaves out there.
 // PNG output needs no exiv2 pass (it would turn the eXIf chunk into a text
-// chunk): libvips writes its EXIF, XMP, ICC profile and comment, and one
-// text chunk of our own adds the IPTC block.
+// chunk): libvips writes the pixels and the resolution, photo/png_chunks
+// every chunk of metadata.
 #include "photo/metadata_exiv2.h"
 
 #include <exiv2/exiv2.hpp>
@@ -17,7 +17,8 @@
 #include "photo/codec_rules.h"
 #include "photo/jpeg_encoding.h"
 #include "photo/jpeg_segments.h"
-#include "photo/png_text.h"
+#include "photo/png_chunks.h"
+#include "photo/tiff_directory.h"
 
 namespace {
 
@@ -41,17 +42,6 @@ void StartExiv2() {
   (void)started;
 }
 
-// IFD0 tags that describe how a TIFF file lays out its pixels, and the
-// blocks a TIFF file keeps in tags (XMP, IPTC, ICC profile, Photoshop
-// resources): none of them belongs in the EXIF block of another file, and
-// in a TIFF file libvips writes its own.
-bool LayoutTag(uint16_t tag) {
-  static const uint16_t kTags[] = {0x00fe, 0x00ff, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x010a, 0x0111, 0x0115,
-                                   0x0116, 0x0117, 0x011c, 0x013d, 0x0140, 0x0142, 0x0143, 0x0144, 0x0145, 0x014a,
-                                   0x0152, 0x0153, 0x015b, 0x0201, 0x0202, 0x0212, 0x02bc, 0x83bb, 0x8649, 0x8773};
-  return std::find(std::begin(kTags), std::end(kTags), tag) != std::end(kTags);
-}
-
 // Whether a TIFF file's tags say more than every TIFF file does (its
 // layout, resolution and orientation): only then has it an EXIF block.
 bool MoreThanLayout(const Exiv2::ExifData& data) {
@@ -59,7 +49,7 @@ bool MoreThanLayout(const Exiv2::ExifData& data) {
     const std::string group = datum.groupName();
     const uint16_t tag = datum.tag();
     if (group == "Image")
-      return !(LayoutTag(tag) || tag == 0x0112 || tag == 0x011a || tag == 0x011b || tag == 0x0128);
+      return !(TiffLayoutTag(tag) || tag == 0x0112 || tag == 0x011a || tag == 0x011b || tag == 0x0128);
     return group == "Photo" || group == "GPSInfo";  // not the layout of a second page
   });
 }
@@ -78,50 +68,6 @@ std::vector<uint8_t> EncodeExif(const Exiv2::ExifData& data, Exiv2::ByteOrder or
   std::vector<uint8_t> exif(kExifSignature, kExifSignature + kExifSignatureSize);
   exif.insert(exif.end(), tiff.begin(), tiff.end());
   return exif;
-}
-
-void MakeExifUpright(std::vector<uint8_t>* exif, int width, int height, int* thumbnail_side) {
-  Exiv2::ExifData data;
-  const Exiv2::ByteOrder order = DecodeExif(*exif, &data);
-  const Exiv2::DataBuf old = Exiv2::ExifThumbC(data).copy();
-  if (old.size_ > 0) {
-    int w = 0, h = 0;
-    // A thumbnail of a kind we cannot measure: the usual 160 x 120.
-    *thumbnail_side = JpegFrameSize(old.pData_, static_cast<size_t>(old.size_), &w, &h) ? std::max(w, h) : 160;
-    if (*thumbnail_side <= 0) *thumbnail_side = 160;
-  }
-  Exiv2::ExifThumb(data).erase();
-  for (auto it = data.begin(); it != data.end();) {
-    if (it->groupName() == "Image" && LayoutTag(it->tag())) it = data.erase(it);
-    else ++it;
-  }
-  const auto orientation = data.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-  if (orientation != data.end()) orientation->setValue("1");
-  // As LONG: libtiff refuses a SHORT there.
-  if (data.findKey(Exiv2::ExifKey("Exif.Photo.PixelXDimension")) != data.end()) {
-    data["Exif.Photo.PixelXDimension"] = static_cast<uint32_t>(width);
-    data["Exif.Photo.PixelYDimension"] = static_cast<uint32_t>(height);
-  }
-  *exif = EncodeExif(data, order);
-}
-
-// Most packets say nothing of the orientation: those are left byte for
-// byte as they came.
-void MakeXmpUpright(std::vector<uint8_t>* xmp) {
-  static const std::string kWord = "Orientation";
-  if (std::search(xmp->begin(), xmp->end(), kWord.begin(), kWord.end()) == xmp->end()) return;
-  Exiv2::XmpData data;
-  if (Exiv2::XmpParser::decode(data, std::string(xmp->begin(), xmp->end())) != 0) {
-    throw Exiv2::Error(Exiv2::kerErrorMessage, "the XMP packet cannot be parsed");
-  }
-  const auto orientation = data.findKey(Exiv2::XmpKey("Xmp.tiff.Orientation"));
-  if (orientation == data.end() || orientation->toString() == "1") return;
-  orientation->setValue("1");
-  std::string packet;
-  if (Exiv2::XmpParser::encode(packet, data, Exiv2::XmpParser::useCompactFormat) != 0) {
-    throw Exiv2::Error(Exiv2::kerErrorMessage, "the XMP packet cannot be written again");
-  }
-  xmp->assign(packet.begin(), packet.end());
 }
 
 std::vector<uint8_t> Bytes(const Exiv2::DataBuf& buffer) {
@@ -163,11 +109,7 @@ FileMetadata ReadMetadataExiv2(const std::string& path) {
     if (!image->iptcData().empty()) blocks.iptc = Bytes(Exiv2::IptcParser::encode(image->iptcData()));
     const std::string& xmp = image->xmpPacket();
     blocks.xmp.assign(xmp.begin(), xmp.end());
-    if (image->imageType() == Exiv2::ImageType::png) {
-      // exiv2 takes a PNG's "Description" for its comment; the comment
-      // ImageMagick writes, and we write, is the "Comment" text.
-      ReadPngText(path, "Comment", &blocks.comment);
-    } else if (!tiff) {
+    if (!tiff) {
       blocks.comment = image->comment();  // a TIFF file's comment is its EXIF image description
     }
   } catch (const std::exception& e) {
@@ -192,26 +134,6 @@ bool PutExifThumbnail(std::vector<uint8_t>* exif, const std::vector<uint8_t>& jp
   }
 }
 
-void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::string* note) {
-  StartExiv2();
-  if (!metadata->exif.empty()) {
-    try {
-      MakeExifUpright(&metadata->exif, width, height, &metadata->thumbnail_side);
-    } catch (const std::exception& e) {
-      metadata->exif.clear();
-      AddToList(note, std::string("its EXIF block cannot be read and is left out (exiv2: ") + e.what() + ")", "; ");
-    }
-  }
-  if (!metadata->xmp.empty()) {
-    try {
-      MakeXmpUpright(&metadata->xmp);
-    } catch (const std::exception& e) {
-      metadata->xmp.clear();
-      AddToList(note, std::string("its XMP packet cannot be read and is left out (exiv2: ") + e.what() + ")", "; ");
-    }
-  }
-}
-
 namespace {
 
 // Whether the EXIF block holds an image description: in a TIFF file that
@@ -233,10 +155,7 @@ bool ExifHasDescription(const std::vector<uint8_t>& exif) {
 bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat format, std::vector<uint8_t>* bytes,
                                  std::string* error) {
   if (format == PhotoFormat::kPng) {
-    DropRepeatedPngChunks(bytes, "eXIf");
-    // In ImageMagick's form, which ImageMagick, exiv2 and exiftool read.
-    if (!metadata.iptc.empty() &&
-        !AddPngText(bytes, "Raw profile type iptc", RawProfileText("iptc", metadata.iptc))) {
+    if (!AddPngMetadata(bytes, metadata)) {
       *error = "the PNG encoder's output does not end as a PNG file does";
       return false;
     }
@@ -304,5 +223,7 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   if (bmp && !m.xmp.empty()) AddToList(&text, "XMP");
   if ((bmp && !m.comment.empty()) || tiff_comment) AddToList(&text, "comment");
   if (bmp && !m.icc.empty()) AddToList(&text, "ICC profile");
+  const std::string png_text = options.format == PhotoFormat::kPng ? "" : PngTextWithoutPlace(m, !bmp);
+  if (!png_text.empty()) AddToList(&text, png_text);
   return text;
 }

@@ -1,8 +1,8 @@
 // The metadata libvips does not carry, through exiv2 (native build): IPTC
-// in every format, the JPEG comment, the EXIF of TIFF files, the EXIF and
-// XMP that ImageMagick keeps in PNG text chunks; and the EXIF block and XMP
-// packet made to describe the upright picture that is written. Callable
-// from several threads at once, like the codecs.
+// in JPEG and TIFF files, the JPEG comment, the EXIF of TIFF files, and
+// the EXIF thumbnail remade. (A PNG file's chunks are read and written by
+// photo/png_chunks in both builds.) Callable from several threads at
+// once, like the codecs.
 #ifndef CHROMALINE_PHOTO_METADATA_EXIV2_H_
 #define CHROMALINE_PHOTO_METADATA_EXIV2_H_
 
@@ -25,17 +25,10 @@ bool PutExifThumbnail(std::vector<uint8_t>* exif, const std::vector<uint8_t>& jp
 // and no problem (libvips' own blocks are all there is).
 FileMetadata ReadMetadataExiv2(const std::string& path);
 
-// Makes the EXIF block describe the upright picture of width x height:
-// orientation 1, no thumbnail (it would show the old pixels: its longest
-// side goes to metadata->thumbnail_side), the pixel
-// dimensions, none of a TIFF file's layout tags; and resets an XMP
-// tiff:Orientation to 1. A block exiv2 cannot read is dropped, with the
-// reason added to *note.
-void MakeMetadataUpright(PhotoMetadata* metadata, int width, int height, std::string* note);
-
 // Writes into the bytes libvips encoded what libvips does not write there:
 // IPTC and the comment into JPEG, EXIF, IPTC and the comment (as the image
-// description) into TIFF, through exiv2; IPTC into PNG as a text chunk.
+// description) into TIFF, through exiv2; every chunk of metadata into PNG
+// (photo/png_chunks, as in the Windows build).
 // False with the reason in *error.
 bool AddMetadataLibvipsLeavesOut(const PhotoMetadata& metadata, PhotoFormat format, std::vector<uint8_t>* bytes,
                                  std::string* error);

@@ -2,7 +2,7 @@
 // the ICC profile of JPEG and PNG files are read from the file's bytes
 // (the decoder's ICC profile first, for every format) and written into the
 // bytes WIC encoded for JPEG and PNG output (photo/jpeg_segments,
-// photo/png_text), a JPEG block only where it fits its segments. TIFF
+// photo/png_chunks), a JPEG block only where it fits its segments. TIFF
 // output gets the ICC profile alone, where the system's TIFF encoder takes
 // a colour context; BMP nothing.
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include "photo/codec_rules.h"
 #include "photo/jpeg_segments.h"
 #include "photo/photo_io.h"
+#include "photo/png_chunks.h"
 
 namespace {
 
@@ -48,8 +49,13 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   if (!options.keep_metadata) return "";
   const PhotoMetadata& m = photo.metadata;
   if (options.format == PhotoFormat::kPng) return "";
-  if (options.format == PhotoFormat::kJpeg) return JpegMetadataTooLarge(m);
-  std::string text;
+  const bool jpeg = options.format == PhotoFormat::kJpeg;
+  std::string text = jpeg ? JpegMetadataTooLarge(m) : "";
+  const std::string png_text = PngTextWithoutPlace(m, jpeg);
+  if (jpeg) {
+    if (!png_text.empty()) AddToList(&text, png_text);
+    return text;
+  }
   if (!m.exif.empty()) AddToList(&text, "EXIF");
   if (!m.iptc.empty()) AddToList(&text, "IPTC");
   if (!m.xmp.empty()) AddToList(&text, "XMP");
@@ -57,5 +63,6 @@ std::string MetadataLeftOut(const Photo& photo, const EncodeOptions& options) {
   if (!m.icc.empty() && (options.format == PhotoFormat::kBmp || !TiffTakesProfile(m.icc))) {
     AddToList(&text, "ICC profile");
   }
+  if (!png_text.empty()) AddToList(&text, png_text);
   return text;
 }

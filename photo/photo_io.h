@@ -42,6 +42,13 @@ struct PhotoMetadata {
   std::vector<uint8_t> xmp;   // the XMP packet
   std::string comment;        // the JPEG comment (a PNG's "Comment" text)
   std::vector<uint8_t> icc;   // the ICC colour profile
+  // A PNG file's other chunks, whole (length, type, data, CRC) in the
+  // file's order: its text chunks of every keyword and kind, the colour
+  // chunks that still describe the pixels (gAMA, cHRM, sRGB) and the chunks
+  // PNG marks safe to copy. A PNG output carries them as they are; a JPEG
+  // or TIFF output the standard keywords in their XMP and EXIF places
+  // (photo/png_chunks.h).
+  std::vector<uint8_t> png_chunks;
   // The longest side of the EXIF thumbnail the file had, which is not kept
   // (it shows the old pixels): natively a new one of about that size is
   // made from the filtered picture. 0: there was none.
@@ -58,11 +65,17 @@ struct Photo {
   bool palette = false;  // the file's colours are a palette (written back as full colours)
   bool gray = false;     // the file had one colour channel: written so again while the picture stays gray
   JpegEncoding jpeg;     // of a JPEG file; natively a progressive one is written progressive again
+  // Of a TIFF file: its compression (the Compression tag: 1 none, 5 LZW,
+  // 8 Deflate, ...), which a TIFF written from it keeps; 0 for other files.
+  int tiff_compression = 0;
   // The resolution the file gave (JFIF density, PNG pHYs, TIFF tags), in
   // pixels per inch across and down the upright picture; 0 when it gave
   // none. Written again into formats that hold one.
   double dpi_x = 0;
   double dpi_y = 0;
+  // The metadata the file holds that this build cannot read ("EXIF, IPTC,
+  // XMP"), named in a note: --in-place leaves such a picture as it is.
+  std::string unread;
   // What reading did that the user should hear of (metadata that could not
   // be read, a rule of conversion), a line each, without the file name.
   std::vector<std::string> notes;

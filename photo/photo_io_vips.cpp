@@ -19,6 +19,9 @@
 #include "photo/metadata_exiv2.h"
 #include "photo/jpeg_encoding.h"
 #include "photo/photo_io.h"
+#include "photo/png_chunks.h"
+#include "photo/tiff_directory.h"
+#include "photo/upright.h"
 
 namespace {
 
@@ -199,8 +202,29 @@ void SwapRedBlue(const uint8_t* from, uint8_t* to, size_t pixels, size_t to_step
   }
 }
 
+// A PNG file's chunks (every block and the chunks carried as they are)
+// and a TIFF file's compression, read at the byte level as the Windows
+// build reads them; true for a PNG file, whose metadata is then all in
+// *found.
+bool ReadHeadBytes(const std::string& path, FileMetadata* found, Photo* photo) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  const std::vector<uint8_t> head = ReadPngHead(file);
+  TiffHead tiff;
+  if (head.empty() && ReadTiffHead(file, &tiff))
+    photo->tiff_compression = static_cast<int>(TiffDirectoryNumber(tiff, 259));
+  std::fclose(file);
+  if (head.empty()) return false;
+  found->problem = ReadPngMetadata(head.data(), head.size(), &found->blocks);
+  const int orientation = ExifOrientation(found->blocks.exif);
+  found->orientation = orientation != 0 ? orientation : 1;
+  return true;
+}
+
 bool Decode(const std::string& path, Photo* photo) {
-  FileMetadata found = ReadMetadataExiv2(path);
+  FileMetadata found;
+  const bool png = ReadHeadBytes(path, &found, photo);
+  if (!png) found = ReadMetadataExiv2(path);
   VipsImage* step = Open(path, found.orientation, &photo->orientation);
   if (!step) return false;
   ImageRef file(step);
@@ -223,15 +247,19 @@ bool Decode(const std::string& path, Photo* photo) {
   // libvips names a palette file's depth ("palette-bit-depth" before 8.15, "palette" since).
   photo->palette = vips_image_get_typeof(file.get(), "palette-bit-depth") != 0 ||
                    vips_image_get_typeof(file.get(), "palette") != 0;
-  photo->metadata.exif = Blob(upright.get(), VIPS_META_EXIF_NAME);
-  photo->metadata.xmp = Blob(upright.get(), VIPS_META_XMP_NAME);
-  // A CMYK profile no longer describes the sRGB rows the filters get.
-  if (!cmyk) photo->metadata.icc = Blob(upright.get(), VIPS_META_ICC_NAME);
   PhotoMetadata& meta = photo->metadata;
-  if (meta.exif.empty()) meta.exif = std::move(found.blocks.exif);
-  if (meta.xmp.empty()) meta.xmp = std::move(found.blocks.xmp);
-  meta.iptc = std::move(found.blocks.iptc);
-  meta.comment = std::move(found.blocks.comment);
+  if (png) {
+    meta = std::move(found.blocks);
+  } else {
+    meta.exif = Blob(upright.get(), VIPS_META_EXIF_NAME);
+    meta.xmp = Blob(upright.get(), VIPS_META_XMP_NAME);
+    // A CMYK profile no longer describes the sRGB rows the filters get.
+    if (!cmyk) meta.icc = Blob(upright.get(), VIPS_META_ICC_NAME);
+    if (meta.exif.empty()) meta.exif = std::move(found.blocks.exif);
+    if (meta.xmp.empty()) meta.xmp = std::move(found.blocks.xmp);
+    meta.iptc = std::move(found.blocks.iptc);
+    meta.comment = std::move(found.blocks.comment);
+  }
   std::string problem = found.problem;
   MakeMetadataUpright(&meta, upright->Xsize, upright->Ysize, &problem);
   if (!problem.empty()) photo->notes.push_back(problem);
@@ -297,7 +325,8 @@ bool Decode(const std::string& path, Photo* photo) {
 // The filtered rows (and the alpha put back) as a libvips image in sRGB,
 // or one gray channel, with the kept metadata and the orientation reset to
 // upright. The image reads its pixels from *rows, which must outlive it.
-ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_metadata, std::vector<uint8_t>* rows) {
+ImageRef Assemble(const Photo& photo, const PhotoMetadata& meta, bool gray, bool with_alpha, bool with_metadata,
+                  std::vector<uint8_t>* rows) {
   const Image& image = photo.image;
   const size_t pixels = static_cast<size_t>(image.width) * image.height;
   const int bands = (gray ? 1 : 3) + (with_alpha ? 1 : 0);
@@ -326,7 +355,6 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
     out->Yres = photo.dpi_y / 25.4;
     vips_image_set_string(out.get(), "resolution-unit", "in");
   }
-  const PhotoMetadata& meta = photo.metadata;
   if (with_metadata) {
     if (!meta.exif.empty())
       vips_image_set_blob_copy(out.get(), VIPS_META_EXIF_NAME, meta.exif.data(), meta.exif.size());
@@ -334,8 +362,6 @@ ImageRef Assemble(const Photo& photo, bool gray, bool with_alpha, bool with_meta
     if (!meta.icc.empty() && ProfileFits(meta.icc, gray)) {
       vips_image_set_blob_copy(out.get(), VIPS_META_ICC_NAME, meta.icc.data(), meta.icc.size());
     }
-    // A text chunk of the PNG saver; the other savers pass it by.
-    if (!meta.comment.empty()) vips_image_set_string(out.get(), "png-comment-0-Comment", meta.comment.c_str());
   }
   // libvips writes this into the EXIF block it saves.
   vips_image_set_int(out.get(), VIPS_META_ORIENTATION, 1);
@@ -380,9 +406,20 @@ int Save(VipsImage* image, const Photo& photo, const EncodeOptions& options, boo
     case PhotoFormat::kPng:
       return vips_pngsave_buffer(image, buffer, size, "compression", 6, "filter", VIPS_FOREIGN_PNG_FILTER_ALL,
                                  "strip", strip, nullptr);
-    case PhotoFormat::kTiff:
-      return vips_tiffsave_buffer(image, buffer, size, "compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW, "predictor",
-                                  VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL, "strip", strip, nullptr);
+    case PhotoFormat::kTiff: {
+      // A TIFF's own compression (photo/tiff_directory), else LZW.
+      const int kept = TiffCompressionKept(photo.tiff_compression);
+      const VipsForeignTiffCompression compression = kept == 1       ? VIPS_FOREIGN_TIFF_COMPRESSION_NONE
+                                                     : kept == 8     ? VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE
+                                                     : kept == 32773 ? VIPS_FOREIGN_TIFF_COMPRESSION_PACKBITS
+                                                                     : VIPS_FOREIGN_TIFF_COMPRESSION_LZW;
+      const VipsForeignTiffPredictor predictor =
+          compression == VIPS_FOREIGN_TIFF_COMPRESSION_NONE || compression == VIPS_FOREIGN_TIFF_COMPRESSION_PACKBITS
+              ? VIPS_FOREIGN_TIFF_PREDICTOR_NONE
+              : VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL;
+      return vips_tiffsave_buffer(image, buffer, size, "compression", compression, "predictor", predictor, "strip",
+                                  strip, nullptr);
+    }
     case PhotoFormat::kBmp:
       // libvips has no BMP saver of its own; ImageMagick's (through libvips)
       // writes the classic 24-bit form, or 32 bits when there is alpha, a
@@ -453,16 +490,16 @@ bool Thumbnail(VipsImage* picture, int side, std::vector<uint8_t>* jpeg) {
 
 // The EXIF block of a JPEG or PNG output carries a new thumbnail where the
 // file had one. Without it the block goes as it is, thumbnail-less.
-void RemakeThumbnail(const Photo& photo, const EncodeOptions& options, VipsImage* assembled) {
-  const PhotoMetadata& meta = photo.metadata;
+void RemakeThumbnail(const EncodeOptions& options, VipsImage* assembled, PhotoMetadata* kept) {
   const bool holds = options.format == PhotoFormat::kJpeg || options.format == PhotoFormat::kPng;
-  if (!options.keep_metadata || !holds || meta.thumbnail_side <= 0 || meta.exif.empty()) return;
-  std::vector<uint8_t> jpeg, exif = meta.exif;
-  if (!Thumbnail(assembled, meta.thumbnail_side, &jpeg) || !PutExifThumbnail(&exif, jpeg)) {
+  if (!options.keep_metadata || !holds || kept->thumbnail_side <= 0 || kept->exif.empty()) return;
+  std::vector<uint8_t> jpeg, exif = kept->exif;
+  if (!Thumbnail(assembled, kept->thumbnail_side, &jpeg) || !PutExifThumbnail(&exif, jpeg)) {
     vips_error_clear();
     return;
   }
-  vips_image_set_blob_copy(assembled, VIPS_META_EXIF_NAME, exif.data(), exif.size());
+  kept->exif = std::move(exif);
+  vips_image_set_blob_copy(assembled, VIPS_META_EXIF_NAME, kept->exif.data(), kept->exif.size());
 }
 
 }  // namespace
@@ -500,9 +537,15 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   if (!StartVips(error)) return false;
   const bool with_alpha = !photo.alpha.empty() && options.format != PhotoFormat::kJpeg;
   const bool gray = photo.gray && AllGray(photo.image);
+  // PNG's chunks are all written by photo/png_chunks after libvips; a PNG's
+  // text takes its places in the XMP and EXIF of other formats.
+  const bool png = options.format == PhotoFormat::kPng;
+  PhotoMetadata kept = photo.metadata;
+  if (!png) PutPngTextInPlace(&kept);
+  if (!ProfileFits(kept.icc, gray)) kept.icc.clear();
   std::vector<uint8_t> rows;
-  ImageRef assembled = Assemble(photo, gray, with_alpha, options.keep_metadata, &rows);
-  if (assembled) RemakeThumbnail(photo, options, assembled.get());
+  ImageRef assembled = Assemble(photo, kept, gray, with_alpha, options.keep_metadata && !png, &rows);
+  if (assembled) RemakeThumbnail(options, assembled.get(), &kept);
   void* buffer = nullptr;
   size_t size = 0;
   if (!assembled || Save(assembled.get(), photo, options, with_alpha, &buffer, &size) != 0) {
@@ -512,7 +555,7 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
   const uint8_t* data = static_cast<const uint8_t*>(buffer);
   bytes->assign(data, data + size);
   g_free(buffer);
-  if (options.keep_metadata && !AddMetadataLibvipsLeavesOut(photo.metadata, options.format, bytes, error)) {
+  if (options.keep_metadata && !AddMetadataLibvipsLeavesOut(kept, options.format, bytes, error)) {
     *error = std::string("cannot encode as ") + PhotoFormatName(options.format) + " (" + *error + ")";
     return false;
   }

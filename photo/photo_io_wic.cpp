@@ -6,7 +6,7 @@
 // the frame's colour context.
 // Encoding goes to a stream in memory. The other metadata blocks, and how
 // a JPEG was encoded, are read from the file's bytes and written into the
-// encoded bytes here (photo/jpeg_segments, photo/png_text): Wine's WIC has
+// encoded bytes here (photo/jpeg_segments, photo/png_chunks): Wine's WIC has
 // no JPEG metadata reader and few writers.
 #include <windows.h>
 #include <wincodec.h>
@@ -25,10 +25,11 @@
 #include "photo/codec_rules.h"
 #include "photo/jpeg_encoding.h"
 #include "photo/jpeg_segments.h"
-#include "photo/orientation.h"
+#include "photo/tiff_directory.h"
+#include "photo/upright.h"
 #include "photo/photo_io.h"
 #include "photo/photo_io_wic.h"
-#include "photo/png_text.h"
+#include "photo/png_chunks.h"
 
 namespace {
 
@@ -107,20 +108,6 @@ bool GrayFormat(const WICPixelFormatGUID& format) {
   return false;
 }
 
-// The metadata a TIFF file's first directory points to, which is not read
-// here: named, so that it is not lost unsaid.
-std::string TiffMetadataNotRead(FILE* file) {
-  uint8_t header[8];
-  if (std::fseek(file, 0, SEEK_SET) != 0 || std::fread(header, 1, 8, file) != 8) return "";
-  const uint32_t at = TiffFirstDirectory(header);
-  if (at < 8 || at > static_cast<uint32_t>(LONG_MAX) || std::fseek(file, static_cast<long>(at), SEEK_SET) != 0) {
-    return "";
-  }
-  std::vector<uint8_t> directory(2 + 4096 * 12);  // metadata tags come early in the sorted entries
-  directory.resize(std::fread(directory.data(), 1, directory.size(), file));
-  return TiffMetadataNames(header, directory.data(), directory.size());
-}
-
 // The metadata blocks of a JPEG or PNG file, the ICC profile among them
 // (Decode keeps the decoder's where it gives one), and how a JPEG was
 // encoded, from the file's header part; what could not be read is said in
@@ -131,10 +118,14 @@ void ReadFileMetadata(const std::string& path, Photo* photo) {
   std::vector<uint8_t> head = ReadJpegHead(file);
   const bool jpeg = !head.empty();
   if (!jpeg && std::fseek(file, 0, SEEK_SET) == 0) head = ReadPngHead(file);
-  if (head.empty()) {
-    const std::string unread = TiffMetadataNotRead(file);
-    if (!unread.empty()) {
-      photo->notes.push_back("its " + unread + " cannot be read from a TIFF file by the Windows build: left out");
+  TiffHead tiff;
+  if (head.empty() && ReadTiffHead(file, &tiff)) {
+    photo->tiff_compression = static_cast<int>(TiffDirectoryNumber(tiff, 259));
+    // Named, so that it is not lost unsaid (and --in-place leaves the file).
+    photo->unread = TiffMetadataNames(tiff.header, tiff.directory.data(), tiff.directory.size());
+    if (!photo->unread.empty()) {
+      photo->notes.push_back("its " + photo->unread +
+                             " cannot be read from a TIFF file by the Windows build: left out");
     }
   }
   std::fclose(file);
@@ -292,18 +283,6 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
         "own rule, so the colours may differ from a conversion through the profile");
   }
   if (photo->cmyk) photo->metadata.icc.clear();
-  // The EXIF block made to describe the upright picture written.
-  bool had_thumbnail = false;
-  if (!photo->metadata.exif.empty() && !MakeExifUpright(&photo->metadata.exif, &had_thumbnail)) {
-    photo->metadata.exif.clear();
-    photo->notes.push_back("the EXIF block is damaged: left out");
-  }
-  if (had_thumbnail) {
-    photo->notes.push_back(
-        "its EXIF thumbnail shows the old pixels and is not carried: the Windows build cannot "
-        "remake it (a file browser makes its own preview)");
-  }
-  ResetXmpOrientation(&photo->metadata.xmp);
   if (photo->jpeg.progressive) {
     photo->notes.push_back(
         "progressive JPEG: a JPEG written from it is baseline (the Windows codecs write no progressive JPEG)");
@@ -339,6 +318,16 @@ HRESULT Decode(IWICImagingFactory* factory, const std::string& path, Photo* phot
     // turned here.
     hr = copy(colour);
     if (SUCCEEDED(hr)) TurnUpright(photo->orientation, &photo->image, &photo->alpha);
+  }
+  if (FAILED(hr)) return hr;
+  // The EXIF block and XMP packet made to describe the upright picture.
+  std::string problem;
+  MakeMetadataUpright(&photo->metadata, photo->image.width, photo->image.height, &problem);
+  if (!problem.empty()) photo->notes.push_back(problem);
+  if (photo->metadata.thumbnail_side > 0) {
+    photo->notes.push_back(
+        "its EXIF thumbnail shows the old pixels and is not carried: the Windows build cannot "
+        "remake it (a file browser makes its own preview)");
   }
   // A palette may hold transparent entries; one that holds none is no alpha.
   const std::vector<uint8_t>& plane = photo->alpha;
@@ -403,8 +392,14 @@ HRESULT Encode(IWICImagingFactory* factory, const Photo& photo, const EncodeOpti
       SetOption(bag.get(), L"JpegYCrCbSubsampling", value);
     }
   } else if (options.format == PhotoFormat::kTiff) {
+    // A TIFF's own compression (photo/tiff_directory), else LZW.
+    const int kept = TiffCompressionKept(photo.tiff_compression);
+    const WICTiffCompressionOption compression = kept == 1       ? WICTiffCompressionNone
+                                                 : kept == 8     ? WICTiffCompressionZIP
+                                                 : kept == 32773 ? WICTiffCompressionRLE
+                                                                 : WICTiffCompressionLZW;
     value.vt = VT_UI1;
-    value.bVal = WICTiffCompressionLZW;
+    value.bVal = static_cast<BYTE>(compression);
     SetOption(bag.get(), L"TiffCompressionMethod", value);
   } else if (options.format == PhotoFormat::kBmp && with_alpha) {
     value.vt = VT_BOOL;
@@ -495,7 +490,7 @@ const char* PhotoCodecLimits() {
          "  EXIF, IPTC, XMP and the comment are read from JPEG and PNG files and written into JPEG and\n"
          "  PNG files (a JPEG segment holds at most 64 KB: a larger block is left out); a TIFF or BMP\n"
          "  file is written without them, and each picture says which it had. Of TIFF and other files,\n"
-         "  only the ICC profile is read.\n"
+         "  only the ICC profile is read (--in-place leaves a TIFF file that has more as it is).\n"
          "  The ICC profile is kept in JPEG and PNG, and in TIFF where the Windows encoder takes a colour\n"
          "  context (not under Wine).\n"
          "  A gray picture with alpha is written in colour.\n"
@@ -553,12 +548,26 @@ bool EncodePhoto(const Photo& photo, const EncodeOptions& options, std::vector<u
     *error = std::string("cannot encode as ") + PhotoFormatName(options.format) + " (" + Reason(hr) + ")";
     return false;
   }
+  // A TIFF file without its rows per strip (Wine's encoder leaves the tag
+  // out) is invalid: the encoder writes one strip, all the rows.
+  if (options.format == PhotoFormat::kTiff) {
+    TiffTag rows;
+    rows.tag = 278;
+    rows.type = 4;
+    rows.number = static_cast<uint32_t>(photo.image.height);
+    if (!AddTiffTags(bytes, 0, {rows})) {
+      *error = "cannot encode as tiff (the encoder's output is no TIFF structure)";
+      return false;
+    }
+  }
   // The blocks WIC does not write (MetadataLeftOut names what cannot be
-  // held), the ICC profile where it describes the rows written.
+  // held), the ICC profile where it describes the rows written; a PNG's
+  // text in its XMP and EXIF places in a JPEG.
   const bool jpeg = options.format == PhotoFormat::kJpeg;
   if (!options.keep_metadata || (!jpeg && options.format != PhotoFormat::kPng)) return true;
   PhotoMetadata kept = photo.metadata;
   if (!ProfileFits(kept.icc, gray)) kept.icc.clear();
+  if (jpeg) PutPngTextInPlace(&kept);
   if (!(jpeg ? AddJpegMetadata(bytes, kept) : AddPngMetadata(bytes, kept))) {
     *error = std::string("cannot encode as ") + PhotoFormatName(options.format) +
              " (the encoder's output has no place for the metadata)";

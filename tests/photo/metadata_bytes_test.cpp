@@ -10,8 +10,9 @@
 #include "gtest/gtest.h"
 #include "photo/jpeg_encoding.h"
 #include "photo/jpeg_segments.h"
-#include "photo/orientation.h"
-#include "photo/png_text.h"
+#include "photo/png_chunks.h"
+#include "photo/tiff_directory.h"
+#include "photo/xmp_packet.h"
 #include "tests/photo/photo_samples.h"
 
 namespace {
@@ -30,30 +31,7 @@ Bytes Damaged(Bytes bytes, const ByteDamage& damage) {
   return bytes;
 }
 
-// Numbers written in one byte order.
-struct Writer {
-  bool big;
-  Bytes bytes;
-  void U16(unsigned v) {
-    const uint8_t hi = uint8_t(v >> 8), lo = uint8_t(v);
-    bytes.insert(bytes.end(), {big ? hi : lo, big ? lo : hi});
-  }
-  void U32(uint32_t v) {
-    U16(big ? v >> 16 : v & 0xffff);
-    U16(big ? v & 0xffff : v >> 16);
-  }
-  void Entry(unsigned tag, unsigned type, uint32_t count, uint32_t value) {
-    U16(tag);
-    U16(type);
-    U32(count);
-    if (type == 3 && count == 1) {
-      U16(value);
-      U16(0);
-    } else {
-      U32(value);
-    }
-  }
-};
+using Writer = OrderedWriter;
 
 // "Exif\0\0" and a TIFF structure: IFD0 (Model, orientation, a link to
 // the EXIF directory) at 8, the EXIF directory at 50, IFD1 (a thumbnail's
@@ -107,8 +85,10 @@ TEST(ExifUpright, OrientationOneAndNoThumbnailInEitherByteOrder) {
         }
         ASSERT_EQ(ExifOrientation(sample.block), type == 3 ? 6 : 0);
         Bytes upright = sample.block;
-        ASSERT_TRUE(MakeExifUpright(&upright));
+        int side = 0;
+        ASSERT_TRUE(MakeExifUpright(&upright, 4, 3, &side));
         EXPECT_EQ(LinkAt(upright, link, big), 0u);
+        EXPECT_EQ(side, 160);  // a thumbnail that cannot be measured
         ASSERT_EQ(upright.size(), sample.block.size());
         // Only the orientation value and the link changed.
         size_t changed = 0;
@@ -119,8 +99,9 @@ TEST(ExifUpright, OrientationOneAndNoThumbnailInEitherByteOrder) {
         }
         // Again: nothing more to do.
         Bytes twice = upright;
-        EXPECT_TRUE(MakeExifUpright(&twice));
+        EXPECT_TRUE(MakeExifUpright(&twice, 4, 3, &side));
         EXPECT_EQ(twice, upright);
+        EXPECT_EQ(side, 0);
       }
     }
   }
@@ -138,11 +119,12 @@ TEST(ExifUpright, DamagedBlocksAreRefusedAndLeftAsTheyWere) {
       {"orientation an ASCII text", 6 + 8 + 2 + 12 + 3, 2},
       {"orientation of two values", 6 + 8 + 2 + 12 + 7, 2},
   };
+  int side = 0;
   for (const ByteDamage& c : cases) {
     SampleExif sample = MakeExif(true, 6);
     sample.block = Damaged(sample.block, c);
     Bytes damaged = sample.block;
-    EXPECT_FALSE(MakeExifUpright(&damaged)) << c.what;
+    EXPECT_FALSE(MakeExifUpright(&damaged, 4, 3, &side)) << c.what;
     EXPECT_EQ(damaged, sample.block) << c.what;
   }
   // Every cut: refused until IFD0 and its link are whole; never a read
@@ -151,7 +133,7 @@ TEST(ExifUpright, DamagedBlocksAreRefusedAndLeftAsTheyWere) {
     const SampleExif sample = MakeExif(big, 3);
     for (size_t size = 0; size < sample.block.size(); ++size) {
       Bytes cut(sample.block.begin(), sample.block.begin() + size);
-      const bool made = MakeExifUpright(&cut);
+      const bool made = MakeExifUpright(&cut, 4, 3, &side);
       if (size < sample.link + 4) {
         EXPECT_FALSE(made) << "cut at " << size;
       }

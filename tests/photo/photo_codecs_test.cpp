@@ -9,7 +9,7 @@
 #include "gtest/gtest.h"
 #include "photo/image.h"
 #include "photo/encoding_check.h"
-#include "photo/orientation.h"
+#include "photo/tiff_directory.h"
 #include "photo/photo_io.h"
 #include "tests/photo/photo_samples.h"
 #include "tests/support/test_support.h"

@@ -136,6 +136,50 @@ std::string ImageMagickRawProfile(const std::string& type, const std::vector<uin
   return text;
 }
 
+void OrderedWriter::U16(unsigned v) {
+  const uint8_t hi = uint8_t(v >> 8), lo = uint8_t(v);
+  bytes.insert(bytes.end(), {big ? hi : lo, big ? lo : hi});
+}
+
+void OrderedWriter::U32(uint32_t v) {
+  U16(big ? v >> 16 : v & 0xffff);
+  U16(big ? v & 0xffff : v >> 16);
+}
+
+void OrderedWriter::Entry(unsigned tag, unsigned type, uint32_t count, uint32_t value) {
+  U16(tag);
+  U16(type);
+  U32(count);
+  if (type == 3 && count == 1) {
+    U16(value);
+    U16(0);
+  } else {
+    U32(value);
+  }
+}
+
+std::vector<uint8_t> PngFile(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& chunks) {
+  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  const auto add = [&png](const std::string& type, const std::vector<uint8_t>& data) {
+    OrderedWriter w{true, {}};
+    w.U32(uint32_t(data.size()));
+    w.bytes.insert(w.bytes.end(), type.begin(), type.end());
+    w.bytes.insert(w.bytes.end(), data.begin(), data.end());
+    uint32_t crc = 0xffffffffu;  // PNG's CRC-32 over type and data
+    for (size_t i = 4; i < w.bytes.size(); ++i) {
+      crc ^= w.bytes[i];
+      for (int k = 0; k < 8; ++k) crc = crc & 1 ? 0xedb88320u ^ (crc >> 1) : crc >> 1;
+    }
+    w.U32(~crc);
+    png.insert(png.end(), w.bytes.begin(), w.bytes.end());
+  };
+  add("IHDR", {0, 0, 0, 1, 0, 0, 0, 1, 8, 2, 0, 0, 0});
+  for (const auto& chunk : chunks) add(chunk.first, chunk.second);
+  add("IDAT", {0x78, 0x01, 0x01, 0x04, 0x00, 0xfb, 0xff, 0, 0, 0, 0, 0x00, 0x04, 0x00, 0x01});
+  add("IEND", {});
+  return png;
+}
+
 bool Contains(const std::vector<uint8_t>& bytes, const std::string& text) {
   return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
 }

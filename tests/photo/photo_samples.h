@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "photo/image.h"
@@ -46,6 +47,21 @@ bool SetJpegOrientation(std::vector<uint8_t>* jpeg, int orientation);
 // `convert -set` takes.
 std::string ImageMagickRawProfile(const std::string& type, const std::vector<uint8_t>& bytes,
                                   const std::string& line_end = "\n");
+
+// Numbers written in one byte order (big: Motorola's "MM", else Intel's
+// "II"), and TIFF directory entries: tag, type, count, value (a SHORT
+// value in the entry's first two bytes).
+struct OrderedWriter {
+  bool big;
+  std::vector<uint8_t> bytes;
+  void U16(unsigned v);
+  void U32(uint32_t v);
+  void Entry(unsigned tag, unsigned type, uint32_t count, uint32_t value);
+};
+
+// A PNG file of the signature, a 1x1 header, the chunks given (type, data;
+// CRCs computed), image data and its end.
+std::vector<uint8_t> PngFile(const std::vector<std::pair<std::string, std::vector<uint8_t>>>& chunks);
 
 // Whether `text` occurs in `bytes`.
 bool Contains(const std::vector<uint8_t>& bytes, const std::string& text);
