@@ -74,7 +74,8 @@ std::vector<std::string> TemporaryNamesIn(const std::string& folder) {
   return names;
 }
 
-std::vector<std::string> ClearStaleTemporaries(const std::string& target, const std::vector<std::string>& names) {
+std::vector<std::string> ClearStaleTemporaries(const std::string& target, const std::vector<std::string>& names,
+                                               bool remove) {
   std::vector<std::string> lines;
   const fs::path folder = PathFromUtf8(TemporariesFolder(target));
   const std::string prefix = TemporaryNamePrefix(Utf8FromPath(PathFromUtf8(target).filename()));
@@ -92,6 +93,10 @@ std::vector<std::string> ClearStaleTemporaries(const std::string& target, const 
       why = "its writer, process " + std::to_string(writer) + ", still runs";
     } else if (!IsOwnRegularFile(file)) {
       why = "it is not a plain file of this user";
+    } else if (!remove) {
+      lines.push_back(file + ": would be removed, a temporary file left by an interrupted run (process " +
+                      std::to_string(writer) + ") writing " + target);
+      continue;
     } else {
       std::error_code removing;
       if (fs::remove(PathFromUtf8(file), removing)) {

@@ -133,13 +133,20 @@ std::vector<std::string> TemporaryNamesIn(const std::string& folder);
 // above. One is removed when it is provably such a leftover of ours: its
 // name carries a process id, no process of that id runs any more, and it
 // is a regular file owned by this user. Returns one line per temporary
-// found, naming it and saying what was done.
-std::vector<std::string> ClearStaleTemporaries(const std::string& target, const std::vector<std::string>& names);
+// found, naming it and saying what was done (without `remove`: what would
+// be done; nothing is removed).
+std::vector<std::string> ClearStaleTemporaries(const std::string& target, const std::vector<std::string>& names,
+                                               bool remove = true);
 
-// Whether a new file can be made in `folder`, found by making (and at once
-// removing) one of the writer's own temporaries there. On failure *reason
-// holds the system's text.
+// Whether a new file can be made in `folder`, found by making one that
+// leaves no name behind (natively a file without a name where the file
+// system has them, on Windows one the system deletes when it is closed).
+// On failure *reason holds the system's text, and names the test file when
+// one had to be made and could not be removed.
 bool CanWriteIn(const std::string& folder, std::string* reason);
+// The same question asked without making anything (a dry run): whether
+// the system's permission check lets files be made there.
+bool MayWriteIn(const std::string& folder, std::string* reason);
 
 // What the two above ask the system (one implementation per platform).
 unsigned long CurrentProcessId();

@@ -208,15 +208,43 @@ bool IsOwnRegularFile(const std::string& path) {
 }
 
 bool CanWriteIn(const std::string& folder, std::string* reason) {
+  const std::string where = folder.empty() ? std::string(".") : folder;
+  // A file without a name, gone when closed: nothing to remove, so nothing
+  // can be left behind. Where the file system cannot make one, a named
+  // temporary is made and removed, and one that cannot be removed is
+  // named, as it stays.
+  int fd = ::open(where.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    reason->clear();
+    return true;
+  }
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+    *reason = LastSystemError();
+    return false;
+  }
   std::string probe;
-  const int fd =
-      CreateTemporary((folder.empty() ? std::string(".") : folder) + "/", "chromaline-probe", 0600, &probe);
+  fd = CreateTemporary(where + "/", "chromaline-probe", 0600, &probe);
   if (fd < 0) {
     *reason = LastSystemError();
     return false;
   }
   ::close(fd);
-  ::unlink(probe.c_str());
+  if (::unlink(probe.c_str()) != 0) {
+    *reason = "the test file " + probe + " made there cannot be removed: " + LastSystemError();
+    return false;
+  }
+  reason->clear();
+  return true;
+}
+
+bool MayWriteIn(const std::string& folder, std::string* reason) {
+  // Superuser passes access() on any folder; a read-only file system still
+  // answers EROFS.
+  if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
+    *reason = LastSystemError();
+    return false;
+  }
   reason->clear();
   return true;
 }

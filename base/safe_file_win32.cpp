@@ -250,6 +250,22 @@ bool CanWriteIn(const std::string& folder, std::string* reason) {
   return true;
 }
 
+bool MayWriteIn(const std::string& folder, std::string* reason) {
+  // A folder's read-only attribute does not keep files out of it; only
+  // making one would tell more, and a dry run makes nothing.
+  const DWORD attributes = GetFileAttributesW(W(folder.empty() ? std::string(".") : folder).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    *reason = LastSystemError();
+    return false;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    *reason = "it is not a folder";
+    return false;
+  }
+  reason->clear();
+  return true;
+}
+
 bool IdentifyFile(const std::string& path, FileIdentity* identity) {
   HANDLE file = CreateFileW(W(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);

@@ -18,6 +18,13 @@
 #include "cli/progress.h"
 #include "cli/settings.h"
 #include "filters/engine/worker_team.h"
+#include "cli/job_output.h"
+#include "cli/job_plan.h"
+#include "cli/console.h"
+#include "host/plugin_host.h"
+#include "photo/encoding_check.h"
+#include "base/file_name.h"
+#include "base/safe_file.h"
 #include "filters/stages.h"
 #include "host/plugin_host.h"
 #include "settings/local_settings.h"
@@ -92,7 +99,7 @@ void WarnOwnSettingsUnseen(const Job& job, const std::string& full, const std::s
   const std::string own = PictureSettingsFile(full);
   if (!fs::exists(PathFromUtf8(own), failure)) return;
   if (fs::exists(PathFromUtf8(Utf8FromPluginFileName(PictureSettingsFile(given))), failure)) return;
-  progress.Error("warning: " + own + ": not used for " + job.input +
+  progress.Error("warning: " + own + ": not used for " + Shown(job.input) +
                  ": the plug-in takes names in the system's code page, where this picture's name has no form, so "
                  "it is given the short name " +
                  given + ", from which this file is not found");
@@ -109,8 +116,16 @@ void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch
   for (size_t i = 0; i < b->jobs.size(); ++i) {
     const Job& job = b->jobs[i];
     if (job.state != Job::State::kToDo) continue;
+    if ((o.ignore_local || job.from_stdin) && b->empty.path().empty()) {
+      // A dry run makes no folder of its own: the global settings, as in one.
+      b->any_stage = b->any_stage || AnyStageEnabled(global);
+      b->todo.push_back(i);
+      continue;
+    }
     std::error_code failure;
-    const fs::path input = PathFromUtf8(job.input);
+    // Standard input is kept aside in the run's own folder, where no
+    // settings file is.
+    const fs::path& input = job.read_from;
     const std::string full =
         Utf8FromPath(o.ignore_local ? b->empty.path() / input.filename() : fs::absolute(input, failure));
     bool shortened = false;
@@ -125,6 +140,18 @@ void ResolveSettings(const FilterOptions& o, const FilterSettings& global, Batch
     b->sources[i] = Utf8FromPluginFileName(file);
     if (looked_at.insert(b->sources[i]).second) WarnOutsideRanges(b->sources[i], b->in_force[i], &global, progress);
   }
+}
+
+// The run's own folder (for --ignore-local, and for standard input kept
+// aside there); a dry run makes none and reads nothing.
+bool KeepInput(const FilterOptions& o, Batch* b, std::string* error) {
+  if (o.dry_run) return true;
+  const auto from_stdin = std::find_if(b->jobs.begin(), b->jobs.end(), [](const Job& job) {
+    return job.from_stdin && job.state == Job::State::kToDo;
+  });
+  if (!o.ignore_local && from_stdin == b->jobs.end()) return true;
+  if (!b->empty.Make(error)) return false;
+  return from_stdin == b->jobs.end() || KeepStandardInput(b->empty.path(), &*from_stdin, error);
 }
 
 // The settings store and --set applied, the pictures planned, the plug-in
@@ -152,7 +179,12 @@ int PrepareBatch(const FilterOptions& o, Batch* b) {
     progress.Error(error);
     return kExitUsage;
   }
-  if (o.ignore_local && !b->empty.Make(&error)) {
+  const std::string refusal = StandardOutputRefusal(b->jobs, StdoutIsTerminal());
+  if (!refusal.empty()) {
+    progress.Error(refusal);
+    return kExitUsage;
+  }
+  if (!KeepInput(o, b, &error)) {
     progress.Error(error);
     return kExitFailure;
   }
@@ -163,6 +195,9 @@ int PrepareBatch(const FilterOptions& o, Batch* b) {
   b->host.Send(kMessageLoadSettings);                           // the global settings from the store
   b->host.Send(kMessageEnable, reinterpret_cast<void*>(1), 1);  // this tool exists to filter
   ResolveSettings(o, global, b, progress);
+  const bool region_used =
+      std::any_of(b->todo.begin(), b->todo.end(), [b](size_t i) { return b->in_force[i].AutoLevels != 0; });
+  for (const std::string& line : IgnoredOptions(o, b->jobs, region_used)) progress.Error(line);
   if (!b->todo.empty() && !b->any_stage) {
     progress.Error(std::string("no stage is switched on: neither the global settings (--store, --preset, --set)") +
                    (o.ignore_local ? "" : " nor a .zprop or zprop.ini beside the pictures") +
@@ -217,7 +252,7 @@ class Outcomes {
                                                          : b_.sources[i];
       shown_.Note(
           position,
-          job.input + ": " + DescribeStages(b_.in_force[i]) + " [from " + source + "]" +
+          Shown(job.input) + ": " + DescribeStages(b_.in_force[i]) + " [from " + source + "]" +
               (orientation != 1 ? ", turned upright from EXIF orientation " + std::to_string(orientation) : ""));
     }
     shown_.StartPicture(position, job.input, width, height, BlurCount(b_.in_force[i]));
@@ -236,7 +271,7 @@ class Outcomes {
       tally_.interrupted = true;
     } else {
       ++tally_.failed;
-      shown_.Failed(position, m.Text(2).empty() ? job.input + ": failed" : m.Text(2));
+      shown_.Failed(position, m.Text(2).empty() ? Shown(job.input) + ": failed" : m.Text(2));
     }
   }
 
@@ -250,9 +285,7 @@ PictureJob JobAt(const Batch& b, size_t k) {
   const Job& job = b.jobs[b.todo[k]];
   PictureJob picture;
   picture.position = k + 1;
-  picture.input = job.input;
-  picture.output = job.output;
-  picture.format = job.format;
+  picture.job = job;
   picture.given = b.paths[b.todo[k]];
   return picture;
 }
@@ -308,14 +341,14 @@ bool FilterInWorkers(size_t count, const std::vector<std::string>& arguments, Ba
     if (position == 0) continue;
     ++finished;
     ++tally.failed;
-    shown.Failed(position, b.jobs[b.todo[position - 1]].input +
+    shown.Failed(position, Shown(b.jobs[b.todo[position - 1]].input) +
                                ": not done: the worker process filtering it ended unexpectedly (exit status " +
                                m.Text(1) + ")");
   }
   // Every worker gone before the end: the pictures left are not done.
   for (; !stopping && next < b.todo.size(); ++next) {
     ++tally.failed;
-    shown.Failed(next + 1, b.jobs[b.todo[next]].input + ": not done: no worker process is left");
+    shown.Failed(next + 1, Shown(b.jobs[b.todo[next]].input) + ": not done: no worker process is left");
   }
   pool.Finish();
   return true;
@@ -391,11 +424,27 @@ int Summarize(const FilterOptions& o, Batch& b, const Tally& tally, Progress& sh
 
 }  // namespace
 
+// -n: each job with what would happen, on standard output; the exit
+// status the run would have had for what is known before filtering.
+int DryRun(const FilterOptions& o, const Batch& b) {
+  size_t failed = 0;
+  for (size_t i = 0; i < b.jobs.size(); ++i) {
+    const Job& job = b.jobs[i];
+    failed += job.state == Job::State::kFailed;
+    const bool changes = job.state == Job::State::kToDo && AnyStageEnabled(b.in_force[i]);
+    WriteText(stdout, DryRunLine(job, changes) + "\n");
+    for (const std::string& note : job.notes) WriteText(stdout, "  " + note + "\n");
+  }
+  if (failed != 0) return o.single ? kExitFailure : kExitSomeFailed;
+  return kExitOk;
+}
+
 int RunFilter(const FilterOptions& o, const std::vector<std::string>& arguments) {
   KeepFreedMemoryForReuse();
   Batch batch;
   const int status = PrepareBatch(o, &batch);
   if (status != kExitOk) return status;
+  if (o.dry_run) return DryRun(o, batch);
   Progress shown(o.verbosity, StderrIsTerminal(), batch.todo.size());
   Announce(batch, shown);
   const Tally tally = FilterPictures(o, arguments, batch, shown);

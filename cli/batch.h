@@ -5,7 +5,8 @@
 // (by default the processors' count), that many pictures are done at once,
 // each in a worker process of its own (cli/batch_workers.h): the plug-in
 // is only ever given one message at a time in a process. `arguments` are
-// those of `filter`, handed to the workers. Returns the exit status.
+// those of `filter`, handed to the workers. With -n the plan is printed
+// and nothing is read or written. Returns the exit status.
 #ifndef CHROMALINE_CLI_BATCH_H_
 #define CHROMALINE_CLI_BATCH_H_
 

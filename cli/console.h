@@ -10,18 +10,28 @@
 #ifndef CHROMALINE_CLI_CONSOLE_H_
 #define CHROMALINE_CLI_CONSOLE_H_
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 // The program's arguments, argv[0] first. `argc` and `argv` are main's; on
-// Windows they are read again from the UTF-16 command line.
+// Windows they are read again from the UTF-16 command line, and an
+// argument with * or ? in its last part is replaced by the names it
+// matches, sorted (there the program does what a POSIX shell does; a
+// pattern that matches nothing stays as it is).
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // Writes `text` to stdout or stderr as it is (no newline added).
 void WriteText(std::FILE* stream, const std::string& text);
 
 bool StderrIsTerminal();
+bool StdoutIsTerminal();
+
+// A picture through standard input or output, byte for byte (binary mode
+// on Windows). False with the system's reason in *error.
+bool ReadStandardInput(std::vector<uint8_t>* bytes, std::string* error);
+bool WriteStandardOutput(const std::vector<uint8_t>& bytes, std::string* error);
 void InstallInterruptHandler();
 bool InterruptRequested();
 

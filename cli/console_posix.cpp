@@ -1,8 +1,11 @@
-// The console on POSIX systems: whether standard error is a terminal, Ctrl+C as a flag.
+// The console on POSIX systems: whether standard error is a terminal, Ctrl+C as a
+// flag, pictures through standard input and output.
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 
 #include "cli/console.h"
 
@@ -19,6 +22,36 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) { return {a
 void WriteText(std::FILE* stream, const std::string& text) { std::fputs(text.c_str(), stream); }
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) != 0; }
+
+bool ReadStandardInput(std::vector<uint8_t>* bytes, std::string* error) {
+  uint8_t block[65536];
+  for (;;) {
+    const ssize_t n = ::read(STDIN_FILENO, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = std::strerror(errno);
+      return false;
+    }
+    if (n == 0) return true;
+    bytes->insert(bytes->end(), block, block + n);
+  }
+}
+
+bool WriteStandardOutput(const std::vector<uint8_t>& bytes, std::string* error) {
+  std::fflush(stdout);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      *error = std::strerror(n < 0 ? errno : EIO);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
 
 void InstallInterruptHandler() {
   struct sigaction action = {};

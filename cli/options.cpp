@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "base/file_name.h"
 #include "cli/presets.h"
 #include "host/plugin_library.h"
 
@@ -105,7 +106,7 @@ const OptionRow kFilterOptionRows[] = {
     {"--output-dir", "-o", true,
      [](FilterOptions* o, const std::string& v, std::string* error) {
        if (v.empty()) *error = "-o needs a folder";
-       o->output_dir = v;
+       o->output_dir = PathFromUtf8(v);
        return !v.empty();
      }},
     {"--suffix", nullptr, true,
@@ -117,6 +118,8 @@ const OptionRow kFilterOptionRows[] = {
     {"--recursive", "-r", false, Switch(&FilterOptions::recursive)},
     {"--in-place", nullptr, false, Switch(&FilterOptions::in_place)},
     {"--overwrite", nullptr, false, Switch(&FilterOptions::overwrite)},
+    {"--keep-time", nullptr, false, Switch(&FilterOptions::keep_time)},
+    {"--dry-run", "-n", false, Switch(&FilterOptions::dry_run)},
     {"--ignore-local", nullptr, false, Switch(&FilterOptions::ignore_local)},
     {"--format", nullptr, true,
      [](FilterOptions* o, const std::string& v, std::string* error) {
@@ -193,7 +196,7 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
   for (int i = first; i < argc; ++i) {
     const std::string arg = argv[i];
     if (operands_only || arg.empty() || arg[0] != '-' || arg == "-") {
-      o->operands.push_back(arg);
+      o->operands.push_back(PathFromUtf8(arg));
       continue;
     }
     if (arg == "--") {
@@ -217,6 +220,7 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
       value = argv[++i];
     }
     if (!row->set(o, value, error)) return false;
+    o->given.push_back(row->name);
   }
 
   const bool batch = !o->output_dir.empty() || o->has_suffix;
@@ -242,6 +246,12 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
     *error = "--in-place replaces the pictures themselves; it goes with neither -o nor --suffix";
     return false;
   }
+  if (o->in_place && o->has_format) {
+    *error =
+        "--format with --in-place would put a picture of another format under the picture's own name; "
+        "convert with -o DIR or --suffix TEXT";
+    return false;
+  }
   // Without -o or --suffix: "IN OUT", or with --in-place the pictures
   // themselves ("--in-place A A" names one picture twice: done once).
   o->single = !batch && !o->in_place;
@@ -252,6 +262,12 @@ bool ParseFilterOptions(int argc, char** argv, int first, FilterOptions* o, std:
   }
   if (o->single && o->recursive) {
     *error = "-r walks folders given with -o DIR or --suffix TEXT";
+    return false;
+  }
+  // Standard input and output carry one picture: "IN OUT" only.
+  if (!o->single &&
+      std::find(o->operands.begin(), o->operands.end(), std::filesystem::path("-")) != o->operands.end()) {
+    *error = "-: standard input or output goes only with the IN OUT form (a file named - is ./-)";
     return false;
   }
   return true;
@@ -303,14 +319,22 @@ std::string HelpText() {
          "it and replaces it in one step; an input is written only with --in-place.\n"
          "\n"
          "Pictures:\n"
-         "  IN OUT              one picture into OUT (an existing folder: into it, as cp)\n"
-         "  -o, --output-dir DIR  many pictures and folders into DIR, same relative layout\n"
+         "  IN OUT              one picture into OUT (an existing folder: into it, as cp); an\n"
+         "                      existing OUT is an error unless --overwrite (a shell pattern\n"
+         "                      that named two pictures made the second one OUT)\n"
+         "  - as IN or OUT      standard input or output (format: --format, else the input's);\n"
+         "                      a file named - is ./-\n"
+         "  -o, --output-dir DIR  many pictures and folders into DIR, same relative layout:\n"
+         "                      every path given or walked gets its output (links too)\n"
          "  --suffix TEXT       many pictures, each written beside itself as NAME+TEXT.EXT\n"
          "  -r, --recursive     walk the subfolders of the folders given\n"
          "  --in-place          replace the pictures given themselves (else an input is never written);\n"
-         "                      read-only, 16-bit, CMYK and palette pictures are left as they are\n"
-         "  --overwrite         replace existing outputs (else they are left alone, so a\n"
+         "                      read-only, 16-bit, CMYK and palette pictures are left as they are;\n"
+         "                      a file behind two names is filtered once\n"
+         "  --overwrite         replace existing outputs (else a batch leaves them alone, so a\n"
          "                      re-run carries on where an interrupted one stopped)\n"
+         "  --keep-time         each output takes its input's modification time\n"
+         "  -n, --dry-run       print each IN -> OUT and what would happen; write nothing\n"
          "  --format FORMAT     png, jpeg, bmp or tiff (default: the output's extension);\n"
          "                      writable here:" +
          formats +
@@ -344,6 +368,8 @@ std::string HelpText() {
          "                      each one's filters use the processors left (CHROMALINE_THREADS)\n"
          "  -q, --quiet         no progress and no notes, only errors\n"
          "  -v, --verbose       the settings in force for each picture\n"
+         "  an option the run does not use (--quality without a JPEG output, ...) is named\n"
+         "  in a warning\n"
          "  Ctrl+C              stops at the next row: the picture in hand is dropped\n"
          "\n"
          "compare A B           exit 0 when the pixels are the same, 1 when they differ\n"

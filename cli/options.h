@@ -4,6 +4,7 @@
 #ifndef CHROMALINE_CLI_OPTIONS_H_
 #define CHROMALINE_CLI_OPTIONS_H_
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,11 @@ struct FilterOptions {
   ImageRegion region = {0, 0, 0, 0};
   HostBitmap::Kind kind = HostBitmap::Kind::kDib24;
 
-  std::vector<std::string> operands;
-  bool single = false;     // the "IN OUT" form: operands[0] into operands[1]
-  std::string output_dir;  // -o
+  // Names stay paths from here to the writer (UTF-8 only where text is
+  // made for a person or a library that takes it).
+  std::vector<std::filesystem::path> operands;  // "-": standard input (IN) or output (OUT) of "IN OUT"
+  bool single = false;                          // the "IN OUT" form: operands[0] into operands[1]
+  std::filesystem::path output_dir;             // -o
   bool has_suffix = false;
   std::string suffix;      // --suffix
   bool recursive = false;  // -r
@@ -44,8 +47,11 @@ struct FilterOptions {
   PhotoFormat format = PhotoFormat::kPng;
   bool has_quality = false;
   int quality = 90;
+  bool keep_time = false;  // outputs take their input's modification time
+  bool dry_run = false;    // -n: say what would be done, write nothing
   Verbosity verbosity = Verbosity::kNormal;
   int jobs = 0;  // -j: pictures filtered at once; 0: as many as there are processors
+  std::vector<std::string> given;  // the options given, by their long names, in order
 };
 
 struct CompareOptions {

@@ -11,6 +11,7 @@
 
 #include "base/file_name.h"
 #include "base/safe_file.h"
+#include "cli/job_output.h"
 #include "cli/worker_process.h"
 #include "photo/encoding_check.h"
 
@@ -60,15 +61,16 @@ struct Written {
   std::vector<std::string> notes;  // the metadata the output could not hold, what the encoder did not do
 };
 
-Loaded Load(const std::string& path, HostBitmap::Kind kind) {
+Loaded Load(const Job& job, HostBitmap::Kind kind) {
   Loaded loaded;
-  loaded.ok = ReadPhoto(path, &loaded.photo, &loaded.error);
+  loaded.ok = ReadPhoto(Shown(job.read_from), &loaded.photo, &loaded.error);
+  if (!loaded.ok && job.from_stdin) loaded.error = "-: standard input: " + loaded.error;
   if (!loaded.ok) return loaded;
   Image& image = loaded.photo.image;
   loaded.bitmap = HostBitmap::Create(image, kind);
   if (!loaded.bitmap) {
     loaded.ok = false;
-    loaded.error = path + ": no bitmap could be made for it (" + std::to_string(image.width) + "x" +
+    loaded.error = Shown(job.input) + ": no bitmap could be made for it (" + std::to_string(image.width) + "x" +
                    std::to_string(image.height) + ")";
   }
   loaded.read = ChecksumOf(image.bgr);
@@ -76,7 +78,7 @@ Loaded Load(const std::string& path, HostBitmap::Kind kind) {
   return loaded;
 }
 
-EncodeOptions EncodeOptionsFor(const PictureJob& job, const FilterOptions& o) {
+EncodeOptions EncodeOptionsFor(const Job& job, const FilterOptions& o) {
   EncodeOptions encode;
   encode.format = job.format;
   if (o.has_quality) encode.quality = o.quality;
@@ -84,51 +86,36 @@ EncodeOptions EncodeOptionsFor(const PictureJob& job, const FilterOptions& o) {
   return encode;
 }
 
-// The bytes written to `output`, its folder made first where -o asks for
-// one that is not there yet.
-bool WriteOutput(const std::string& output, const std::vector<uint8_t>& bytes, std::string* error) {
-  const fs::path folder = PathFromUtf8(output).parent_path();
-  std::error_code failure;
-  if (!folder.empty() && !fs::is_directory(folder, failure)) {
-    fs::create_directories(folder, failure);
-    if (failure) {
-      *error = Utf8FromPath(folder) + ": cannot be made: " + failure.message();
-      return false;
-    }
-  }
-  return WriteFileSafely(output, bytes.data(), bytes.size(), error);
-}
-
 // The whole file, for a byte-for-byte copy.
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
+bool ReadWholeFile(const fs::path& path, std::vector<uint8_t>* bytes, std::string* error) {
   std::error_code failure;
-  const uintmax_t size = fs::file_size(PathFromUtf8(path), failure);
-  std::ifstream in(PathFromUtf8(path), std::ios::binary);
+  const uintmax_t size = fs::file_size(path, failure);
+  std::ifstream in(path, std::ios::binary);
   if (!failure && in) {
     bytes->resize(static_cast<size_t>(size));
     in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(size));
     if (in && in.peek() == std::ifstream::traits_type::eof()) return true;
   }
-  *error = path + ": cannot be read again to be copied unchanged";
+  *error = Shown(path) + ": cannot be read again to be copied unchanged";
   return false;
 }
 
 // Whether `rows` are the input's own, byte for byte: read again (only
 // when the checksums agree, so rarely).
-bool SameAsInput(const std::string& input, const std::vector<uint8_t>& rows, const Checksum& read) {
+bool SameAsInput(const fs::path& input, const std::vector<uint8_t>& rows, const Checksum& read) {
   if (!(ChecksumOf(rows) == read)) return false;
   Photo again;
   std::string error;
-  return ReadPhoto(input, &again, &error) && again.image.bgr == rows;
+  return ReadPhoto(Shown(input), &again, &error) && again.image.bgr == rows;
 }
 
 // The output of a picture the filters left as it was: nothing for
 // --in-place, the input's own bytes where they are of the output's format
 // (a new encoding would only lose), else an encoding of the same pixels.
 // False with *copy empty when an encoding is needed.
-bool CopyUnchanged(const PictureJob& job, const FilterOptions& o, std::vector<uint8_t>* copy, std::string* error) {
+bool CopyUnchanged(const Job& job, const FilterOptions& o, std::vector<uint8_t>* copy, std::string* error) {
   if (o.in_place) return true;
-  if (!ReadWholeFile(job.input, copy, error)) return true;
+  if (!ReadWholeFile(job.read_from, copy, error)) return true;
   PhotoFormat format;
   if (PhotoFormatOfBytes(copy->data(), copy->size(), &format) && format == job.format) return true;
   copy->clear();
@@ -136,42 +123,42 @@ bool CopyUnchanged(const PictureJob& job, const FilterOptions& o, std::vector<ui
 }
 
 // The filtered rows taken back from the bitmap, encoded and written.
-Written Store(Loaded& loaded, const PictureJob& job, const FilterOptions& o) {
+Written Store(Loaded& loaded, const Job& job, const FilterOptions& o) {
   Written written;
   Photo& photo = loaded.photo;
   photo.image = loaded.bitmap->Read();
   loaded.bitmap.reset();
-  if (SameAsInput(job.input, photo.image.bgr, loaded.read)) {
+  if (SameAsInput(job.read_from, photo.image.bgr, loaded.read)) {
     std::vector<uint8_t> copy;
     if (CopyUnchanged(job, o, &copy, &written.error)) {
       written.unchanged = true;
-      written.ok = written.error.empty() && (o.in_place || WriteOutput(job.output, copy, &written.error));
+      written.ok = written.error.empty() && (o.in_place || WriteJobOutput(job, o, copy, &written.error));
       return written;
     }
   }
   const EncodeOptions encode = EncodeOptionsFor(job, o);
   std::vector<uint8_t> bytes;
   if (!EncodePhoto(photo, encode, &bytes, &written.error)) {
-    written.error = job.output + ": cannot be encoded: " + written.error;
+    written.error = Shown(job.output) + ": cannot be encoded: " + written.error;
     return written;
   }
   // The bytes read back before they replace anything: the platform's
   // encoder may have passed over what was asked of it.
   const EncodingCheck check = CheckEncoding(photo, encode, bytes);
   if (o.in_place && !check.lowered.empty()) {
-    written.error = job.input + ": the encoder wrote " + check.lowered +
+    written.error = Shown(job.input) + ": the encoder wrote " + check.lowered +
                     "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)";
     return written;
   }
-  written.ok = WriteOutput(job.output, bytes, &written.error);
+  written.ok = WriteJobOutput(job, o, bytes, &written.error);
   if (!written.ok) return written;
   if (!check.shortfall.empty()) {
-    written.notes.push_back(job.input + " -> " + job.output +
+    written.notes.push_back(Shown(job.input) + " -> " + Shown(job.output) +
                             ": the encoder did not do all that was asked: " + check.shortfall);
   }
   const std::string left_out = MetadataLeftOut(photo, encode);
   if (!left_out.empty()) {
-    written.notes.push_back(job.input + " -> " + job.output + ": left out, no place for it in a " +
+    written.notes.push_back(Shown(job.input) + " -> " + Shown(job.output) + ": left out, no place for it in a " +
                             PhotoFormatName(job.format) + " file: " + left_out);
   }
   return written;
@@ -204,59 +191,74 @@ bool LoadStore(const FilterOptions& o, SettingsStore& store, std::string* error)
   return store.LoadFile(o.store, error);
 }
 
-Message JobMessage(const PictureJob& job) {
-  return MakeMessage('j', {std::to_string(job.position), job.input, job.output,
-                           std::to_string(static_cast<int>(job.format)), job.given, job.threads});
+// A worker is given a planned picture of a batch: never standard input or
+// output (those are the IN OUT form's alone, done in the run's own
+// process), so the file read is the input itself; --keep-time's time goes
+// with it, read when the run was planned.
+Message JobMessage(const PictureJob& picture) {
+  const Job& job = picture.job;
+  const std::string time =
+      job.has_time ? std::to_string(static_cast<long long>(job.input_time.time_since_epoch().count())) : "";
+  return MakeMessage('j', {std::to_string(picture.position), Utf8FromPath(job.input), Utf8FromPath(job.output),
+                           std::to_string(static_cast<int>(job.format)), picture.given, picture.threads, time});
 }
 
-bool JobFromMessage(const Message& message, PictureJob* job) {
+bool JobFromMessage(const Message& message, PictureJob* picture) {
   const long long format = message.Number(3);
-  if (message.kind != 'j' || message.fields.size() != 6 || message.Number(0) < 1 || format < 0 ||
+  if (message.kind != 'j' || message.fields.size() != 7 || message.Number(0) < 1 || format < 0 ||
       format > static_cast<int>(PhotoFormat::kTiff)) {
     return false;
   }
-  job->position = static_cast<size_t>(message.Number(0));
-  job->input = message.Text(1);
-  job->output = message.Text(2);
-  job->format = static_cast<PhotoFormat>(format);
-  job->given = message.Text(4);
-  job->threads = message.Text(5);
+  picture->position = static_cast<size_t>(message.Number(0));
+  Job& job = picture->job;
+  job.input = PathFromUtf8(message.Text(1));
+  job.read_from = job.input;
+  job.output = PathFromUtf8(message.Text(2));
+  job.format = static_cast<PhotoFormat>(format);
+  picture->given = message.Text(4);
+  picture->threads = message.Text(5);
+  job.has_time = !message.Text(6).empty();
+  if (job.has_time) {
+    job.input_time = fs::file_time_type(fs::file_time_type::duration(message.Number(6)));
+  }
   return true;
 }
 
-void RunPicture(const FilterOptions& o, PluginHost& host, const PictureJob& job, const std::function<bool()>& stop,
-                const std::function<void(const Message&)>& report) {
-  const std::string position = std::to_string(job.position);
+void RunPicture(const FilterOptions& o, PluginHost& host, const PictureJob& picture,
+                const std::function<bool()>& stop, const std::function<void(const Message&)>& report) {
+  const Job& job = picture.job;
+  const std::string position = std::to_string(picture.position);
+  const std::string input = Shown(job.input), output = Shown(job.output);
   const auto end = [&](const char* outcome, const std::string& line, const std::vector<std::string>& notes) {
     std::vector<std::string> fields = {position, outcome, line};
     fields.insert(fields.end(), notes.begin(), notes.end());
     report(MakeMessage('d', fields));
   };
   if (stop()) return end(kOutcomeDropped, "", {});
-  Loaded loaded = Load(job.input, o.kind);
+  Loaded loaded = Load(picture.job, o.kind);
   if (!loaded.ok) return end(kOutcomeFailed, loaded.error, {});
   const Photo& photo = loaded.photo;
-  for (const std::string& note : photo.notes) report(MakeMessage('n', {position, job.input + ": " + note}));
+  for (const std::string& note : photo.notes) report(MakeMessage('n', {position, input + ": " + note}));
   if (photo.source_bits > 8) {
-    report(MakeMessage('n', {position, job.input + ": " + std::to_string(photo.source_bits) +
+    report(MakeMessage('n', {position, input + ": " + std::to_string(photo.source_bits) +
                                            " bits per channel reduced to 8 (the filters work on 8 bits)"}));
   }
   const std::string lost = o.in_place ? KeptInPlace(photo, EncodeOptionsFor(job, o)) : "";
   if (!lost.empty()) {
-    return end(kOutcomeFailed,
-               job.input + ": " + lost +
-                   "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)",
-               {});
+    return end(
+        kOutcomeFailed,
+        input + ": " + lost + "; --in-place leaves it as it is (write it elsewhere with -o DIR or --suffix TEXT)",
+        {});
   }
   report(MakeMessage('s', {position, std::to_string(photo.image.width), std::to_string(photo.image.height),
                            std::to_string(photo.orientation)}));
-  if (!job.threads.empty()) SetEngineThreads(job.threads);
+  if (!picture.threads.empty()) SetEngineThreads(picture.threads);
   host.SetStopAnswer([&](int n) {
     if ((n & 63) == 0) report(MakeMessage('q', {position, std::to_string(n)}));
     return stop() ? 1 : 0;
   });
   const auto start = std::chrono::steady_clock::now();
-  host.FilterImage(job.given.c_str(), static_cast<uint32_t>(job.position), loaded.bitmap.get(), o.region);
+  host.FilterImage(picture.given.c_str(), static_cast<uint32_t>(picture.position), loaded.bitmap.get(), o.region);
   host.SetStopAnswer(nullptr);
   if (stop()) return end(kOutcomeDropped, "", {});  // the picture in hand is dropped
   const auto took = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
@@ -265,9 +267,9 @@ void RunPicture(const FilterOptions& o, PluginHost& host, const PictureJob& job,
   if (!written.ok) return end(kOutcomeFailed, written.error, {});
   if (written.unchanged) {
     return end(kOutcomeUnchanged,
-               o.in_place ? job.input + ": no pixel changed; left as it was"
-                          : job.input + " -> " + job.output + " (no pixel changed; copied as it was)",
+               o.in_place ? input + ": no pixel changed; left as it was"
+                          : input + " -> " + output + " (no pixel changed; copied as it was)",
                {});
   }
-  end(kOutcomeWritten, job.input + " -> " + job.output, written.notes);
+  end(kOutcomeWritten, input + " -> " + output, written.notes);
 }

@@ -16,15 +16,14 @@
 #include <string>
 
 #include "cli/job_messages.h"
+#include "cli/job_plan.h"
 #include "cli/options.h"
 #include "host/plugin_host.h"
 #include "photo/photo_io.h"
 
 struct PictureJob {
   size_t position = 0;  // 1-based, in the run's count
-  std::string input;
-  std::string output;
-  PhotoFormat format = PhotoFormat::kPng;
+  Job job;              // what is read and where it goes (cli/job_plan.h)
   std::string given;    // what message 14 is told: the picture's name as a viewer gives it
   std::string threads;  // CHROMALINE_THREADS while it is filtered; "" leaves the variable as it is
 };

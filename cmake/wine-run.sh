@@ -4,7 +4,7 @@
 # One Wine prefix for the project (WINEPREFIX or CHROMALINE_WINEPREFIX, by
 # default the checkout's build/wineprefix, never the user's own ~/.wine),
 # created on first use under a lock so that parallel tests share it. The
-# program's output goes through temp files: Wine's helper processes would
+# program's output (byte for byte) goes through temp files: Wine's helper processes would
 # otherwise inherit CTest's pipes and make every test wait for them.
 set -u
 prefix=${WINEPREFIX:-${CHROMALINE_WINEPREFIX:-$(cd "$(dirname "$0")/.." && pwd)/build/wineprefix}}
@@ -34,7 +34,13 @@ mkdir -p "$(dirname "$prefix")"
 wineserver -p30 >/dev/null 2>&1 </dev/null || true
 
 out=$(mktemp) err=$(mktemp)
-"$wine_bin" "$@" >"$out" 2>"$err" </dev/null
+# Standard input reaches the program only when the caller asks
+# (WINE_RUN_STDIN=1): a console program would otherwise wait on CTest's.
+if [ -n "${WINE_RUN_STDIN:-}" ]; then
+  "$wine_bin" "$@" >"$out" 2>"$err"
+else
+  "$wine_bin" "$@" >"$out" 2>"$err" </dev/null
+fi
 rc=$?
 cat "$out"
 cat "$err" >&2

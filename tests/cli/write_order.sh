@@ -41,7 +41,8 @@ native_write_order() {
 windows_write_order() {
   local relay=$1 target=$2
   awk -v target="$target" -v prefix="$(dirname "$target")/.$(basename "$target")." '
-    { split($0, q, "\""); thread = substr($0, 1, index($0, ":") - 1) }
+    # Names with either separator (the relay trace doubles a backslash).
+    { split($0, q, "\""); gsub(/\\\\/, "/", q[2]); gsub(/\\\\/, "/", q[4]); thread = substr($0, 1, index($0, ":") - 1) }
     /:Call KERNEL32\.CreateFile[AW]\(/ && index(q[2], prefix) == 1 && q[2] ~ /\.tmp$/ {
       pending[thread] = q[2]; next
     }
