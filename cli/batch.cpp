@@ -255,7 +255,7 @@ class Outcomes {
           Shown(job.input) + ": " + DescribeStages(b_.in_force[i]) + " [from " + source + "]" +
               (orientation != 1 ? ", turned upright from EXIF orientation " + std::to_string(orientation) : ""));
     }
-    shown_.StartPicture(position, job.input, width, height, BlurCount(b_.in_force[i]));
+    shown_.StartPicture(position, Shown(job.input), width, height, BlurCount(b_.in_force[i]));
   }
 
   void Ended(size_t position, const Job& job, const Message& m) {
@@ -362,10 +362,10 @@ Tally FilterPictures(const FilterOptions& o, const std::vector<std::string>& arg
   Outcomes outcomes(o, b, shown, tally);
   for (size_t k = 0; k < b.todo.size(); ++k) {
     std::error_code failure;
-    const std::string& input = b.jobs[b.todo[k]].input;
+    const fs::path& input = b.jobs[b.todo[k]].read_from;
     PhotoFormat kind = PhotoFormat::kPng;
-    PhotoFormatFromName(input, &kind);
-    shown.SetInput(k + 1, fs::file_size(PathFromUtf8(input), failure), static_cast<int>(kind));
+    PhotoFormatFromName(Utf8FromPath(input), &kind);
+    shown.SetInput(k + 1, fs::file_size(input, failure), static_cast<int>(kind));
   }
   const size_t jobs = std::min(
       b.todo.size(), o.jobs > 0 ? static_cast<size_t>(o.jobs) : static_cast<size_t>(AvailableProcessorCount()));
