@@ -29,4 +29,11 @@ bool JpegFrameSize(const uint8_t* data, size_t size, int* width, int* height);
 // own tables. Of equally close qualities, the highest.
 int EstimateJpegQuality(const uint16_t* luminance, const uint16_t* chrominance);
 
+// What is wrong with the bytes of a JPEG file a decoder refused, for the
+// message that names it: "not a complete JPEG file: ..." (it ends inside a
+// header segment, or has no end-of-image marker after the scan), "its JPEG
+// header is damaged" (a segment that is none, no frame or no table before
+// the scan); empty when the bytes are no JPEG or look whole.
+std::string JpegDamage(const uint8_t* data, size_t size);
+
 #endif  // CHROMALINE_PHOTO_JPEG_ENCODING_H_

@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "photo/codec_rules.h"
-#include "photo/jpeg_encoding.h"
 #include "photo/jpeg_xmp.h"
 
 namespace {
@@ -146,32 +145,6 @@ std::vector<uint8_t> ReadJpegHead(std::FILE* file) {
   }
   return head;
 }
-
-std::string JpegDamage(const uint8_t* data, size_t size) {
-  if (size < 3 || data[0] != 0xff || data[1] != 0xd8 || data[2] != 0xff) return "";
-  // The scan's start, after the header segments.
-  size_t scan = 0;
-  const bool walked = ForEachJpegSegment(data, size, [&](uint8_t, const uint8_t* payload, size_t length) {
-    scan = static_cast<size_t>(payload + length - data);
-    return true;
-  });
-  if (!walked) {
-    // Cut inside a segment, or a segment that is no segment.
-    size_t at = scan == 0 ? 2 : scan;
-    while (at + 1 < size && data[at] == 0xff && data[at + 1] == 0xff) ++at;
-    const bool cut =
-        size - at < 4 || (data[at] == 0xff && (size_t{data[at + 2]} << 8 | data[at + 3]) > size - at - 2);
-    return cut ? "not a complete JPEG file: it ends inside its header" : "its JPEG header is damaged";
-  }
-  JpegEncoding encoding;
-  if (!JpegEncodingFromHead(data, size, &encoding)) return "its JPEG header is damaged";
-  // Entropy-coded data never holds 0xff 0xd9: bytes stuffed after 0xff are 0.
-  for (size_t at = scan; at + 1 < size; ++at) {
-    if (data[at] == 0xff && data[at + 1] == 0xd9) return "";
-  }
-  return "not a complete JPEG file: it ends before its end-of-image marker";
-}
-
 std::string ReadJpegXmp(const uint8_t* data, size_t size, std::vector<uint8_t>* xmp) {
   std::vector<ExtendedXmpChunk> chunks;
   bool standard = false;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "photo/byte_order.h"
 #include "photo/photo_io.h"
 
 // The payload a segment holds at most (its length field counts itself).
@@ -38,11 +39,6 @@ inline size_t ExifTiffStart(const uint8_t* exif, size_t size) {
              : 0;
 }
 
-// The big-endian 32-bit number at p (JPEG's and PNG's byte order).
-inline uint32_t BigEndian32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
 // Calls `segment` with each marker and payload from after the start of
 // image up to the first scan or the end of the bytes; it returns false to
 // stop. False when the bytes are no JPEG or a length runs past them before
@@ -53,13 +49,6 @@ bool ForEachJpegSegment(const uint8_t* data, size_t size,
 // The bytes of a JPEG file from its start to its first scan (where every
 // header segment is), read segment by segment; empty when it is no JPEG.
 std::vector<uint8_t> ReadJpegHead(std::FILE* file);
-
-// What is wrong with the bytes of a JPEG file a decoder refused, for the
-// message that names it: "not a complete JPEG file: ..." (it ends inside a
-// header segment, or has no end-of-image marker after the scan), "its JPEG
-// header is damaged" (a segment that is none, no frame or no table before
-// the scan); empty when the bytes are no JPEG or look whole.
-std::string JpegDamage(const uint8_t* data, size_t size);
 
 // The EXIF block (APP1 "Exif"), the XMP packet (APP1, Adobe's name, with
 // its extended part merged in: photo/jpeg_xmp.h), the ICC profile (APP2

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "photo/jpeg_segments.h"
+#include "photo/byte_order.h"
 #include "photo/md5.h"
 
 namespace {
